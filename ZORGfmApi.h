@@ -1,0 +1,17 @@
+#pragma once
+
+// The exported API of the field-mapping library: everything a simulation host needs, and
+// nothing else. Internal headers are not part of the contract.
+
+// Platform: containers, strings, streams and the simulation database seam.
+#include "platform/ZORPlatform.h"
+
+// Element knowledge and geometry.
+
+// Search and weights.
+
+// Source database reading.
+
+// Target database writing.
+
+// Mapping engine.
