@@ -1,0 +1,247 @@
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ZORSimAPI.h"
+#include "platform/ZORSimDatabase.h"
+
+namespace {
+
+std::int64_t SizeOf(const ZORSimMemberSetPtr& set) { return set ? set->Size() : 0; }
+
+// A maximal stretch of consecutive drawer positions along one dimension.
+struct Run {
+  std::int64_t first;
+  std::int64_t length;
+};
+
+// Moves `count` values between a caller's buffer and the drawer's blocks, starting at flat
+// value offset `offset`. Blocks that were never written read as zeros.
+void CopyValues(ZORSimDatabase& db, std::int64_t drawer, ZORSimValues& values, std::int64_t offset,
+                std::int64_t count, unsigned char* buffer, bool write) {
+  const std::int64_t elementSize = values.elementSize;
+  if (offset < 0 || count < 0 || offset + count > values.valueCount)
+    throw ZORSimError("transfer: drawer values do not match the drawer's dimensions (" +
+                      db.FileName() + ")");
+  std::int64_t byte = offset * elementSize;
+  std::int64_t remaining = count * elementSize;
+  while (remaining > 0) {
+    const std::int64_t block = byte / ZORSimValues::kBlockBytes;
+    const std::int64_t within = byte % ZORSimValues::kBlockBytes;
+    const std::int64_t span = std::min(remaining, ZORSimValues::kBlockBytes - within);
+    if (write) {
+      std::memcpy(db.BlockForWrite(drawer, values, block) + within, buffer,
+                  static_cast<std::size_t>(span));
+    } else {
+      const unsigned char* data = db.BlockForRead(drawer, values, block);
+      if (data)
+        std::memcpy(buffer, data + within, static_cast<std::size_t>(span));
+      else
+        std::memset(buffer, 0, static_cast<std::size_t>(span));
+    }
+    buffer += span;
+    byte += span;
+    remaining -= span;
+  }
+}
+
+}  // namespace
+
+ZORSimTransfer::ZORSimTransfer(ZORSimContext context, ZORSimDistributionID distribution)
+    : context_(std::move(context)), distribution_(distribution) {}
+
+void ZORSimTransfer::SetMakeNewDrawerChunked(const std::vector<int>& chunk) {
+  mode_ = Mode::kMake;
+  chunk_ = chunk;
+}
+
+void ZORSimTransfer::SetDim(int dimension, const ZORSimCSetID& set) {
+  if (dimension < 0 || dimension > 64) throw ZORSimError("SetDim: dimension out of range");
+  if (static_cast<int>(dims_.size()) <= dimension)
+    dims_.resize(static_cast<std::size_t>(dimension) + 1);
+  dims_[static_cast<std::size_t>(dimension)] = set;
+}
+
+void ZORSimTransfer::SetBuffer(int index, void* buffer, std::int64_t bytes) {
+  if (index != 0) throw ZORSimError("SetBuffer: only buffer 0 exists");
+  buffer_ = buffer;
+  constBuffer_ = buffer;
+  bufferBytes_ = bytes;
+}
+
+void ZORSimTransfer::SetBuffer(int index, const void* buffer, std::int64_t bytes) {
+  if (index != 0) throw ZORSimError("SetBuffer: only buffer 0 exists");
+  buffer_ = nullptr;
+  constBuffer_ = buffer;
+  bufferBytes_ = bytes;
+}
+
+void ZORSimTransfer::RelinquishBuffers() {
+  buffer_ = nullptr;
+  constBuffer_ = nullptr;
+  bufferBytes_ = 0;
+}
+
+std::int64_t ZORSimTransfer::ViewValueCount() const {
+  std::int64_t count = 1;
+  for (const auto& set : dims_) count *= SizeOf(set.members);
+  return count;
+}
+
+void ZORSimTransfer::CheckView() const {
+  ZORSimDatabase& db = context_.Database();
+  const auto& dist =
+      db.Object(db.Resolve(distribution_.id, ZORSimObjectKind::kDistribution, "CheckView"));
+  if (dims_.size() != dist.grid.size())
+    throw ZORSimError("transfer: " + std::to_string(dims_.size()) +
+                      " dimension sets for a distribution of " + std::to_string(dist.grid.size()) +
+                      " dimensions");
+  for (std::size_t d = 0; d < dims_.size(); ++d) {
+    const std::int64_t collection =
+        dims_[d].collection.IsEmpty() ? 0 : db.ResolveAny(dims_[d].collection.id, "CheckView");
+    if (collection != dist.grid[d])
+      throw ZORSimError("transfer: the set of dimension " + std::to_string(d) +
+                        " belongs to another collection than the distribution's");
+  }
+}
+
+void ZORSimTransfer::ExecMake() {
+  CheckView();
+  ZORSimDatabase& db = context_.Database();
+  const std::int64_t dist = distribution_.id.object;
+  ZORSimObject drawer;
+  drawer.kind = ZORSimObjectKind::kDrawer;
+  drawer.distribution = dist;
+  drawer.chunk = chunk_;
+  drawer.extendableDim = extendableDim_;
+  if (extendableDim_ != 0) throw ZORSimError("ExecMake: only dimension 0 can be extendable");
+  std::int64_t count = 1;
+  for (const auto& set : dims_) {
+    if (set.members && set.members->HasDuplicates())
+      throw ZORSimError("ExecMake: a drawer dimension set repeats a member");
+    drawer.dims.push_back(
+        ZORSimStoredSet{set.collection.IsEmpty() ? 0 : set.collection.id.object,
+                        set.members ? set.members : ZORSimMemberSet::Range(0, 0, 1)});
+    count *= SizeOf(set.members);
+  }
+  drawer.values = std::make_shared<ZORSimValues>();
+  drawer.values->elementSize = db.Object(dist).valueType == 5 ? 4 : 8;
+  const std::int64_t number = db.CreateObject(std::move(drawer));
+  db.GrowValues(number, count);
+  db.Modify(dist).drawers.push_back(number);
+  drawer_ = ZORSimDrawerID(db.Handle(number));
+}
+
+void ZORSimTransfer::ExecRead() {
+  if (!buffer_) throw ZORSimError("ExecRead: no writable buffer set");
+  mode_ = Mode::kRead;
+  ExecWrite();
+}
+
+void ZORSimTransfer::ExecWrite() {
+  const bool write = mode_ != Mode::kRead;
+  CheckView();
+  ZORSimDatabase& db = context_.Database();
+  const std::int64_t dist = distribution_.id.object;
+  const std::int64_t drawer =
+      db.Resolve(drawer_.id, ZORSimObjectKind::kDrawer, write ? "ExecWrite" : "ExecRead");
+  if (db.Object(drawer).distribution != dist)
+    throw ZORSimError("transfer: the drawer belongs to another distribution");
+  const int elementSize = bufferType_ == 2 ? 8 : 4;
+  if (elementSize != db.Object(drawer).values->elementSize)
+    throw ZORSimError("transfer: buffer type does not match the drawer's value type");
+  const std::int64_t valueCount = ViewValueCount();
+  if (bufferBytes_ != valueCount * elementSize || (valueCount > 0 && !constBuffer_))
+    throw ZORSimError("transfer: buffer of " + std::to_string(bufferBytes_) +
+                      " bytes for a view of " + std::to_string(valueCount * elementSize) +
+                      " bytes");
+  const std::size_t rank = dims_.size();
+
+  // Position of every transfer member in the drawer's set of its dimension.
+  std::vector<std::vector<std::int64_t>> positions(rank);
+  std::vector<int> appended;
+  for (std::size_t d = 0; d < rank; ++d) {
+    const ZORSimMemberSet& drawerSet = *db.Object(drawer).dims[d].members;
+    const ZORSimMemberSetPtr& set = dims_[d].members;
+    const int n = static_cast<int>(SizeOf(set));
+    positions[d].resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      const int member = set->At(i);
+      int position = drawerSet.Seek(member);
+      if (position < 0 && write && autoExtend_ && d == 0) {
+        position = drawerSet.Size() + static_cast<int>(appended.size());
+        appended.push_back(member);
+      }
+      if (position < 0)
+        throw ZORSimError("transfer: member " + std::to_string(member) + " of dimension " +
+                          std::to_string(d) + " is not in the drawer");
+      positions[d][static_cast<std::size_t>(i)] = position;
+    }
+  }
+  if (write && db.Object(dist).valueType == 5 && valueCount > 0) {
+    const std::int64_t space = db.Object(dist).target ? db.Object(db.Object(dist).target).space : 0;
+    const int* refs = static_cast<const int*>(constBuffer_);
+    for (std::int64_t i = 0; i < valueCount; ++i)
+      if (refs[i] < 0 || refs[i] >= space)
+        throw ZORSimError("transfer: relational value " + std::to_string(refs[i]) +
+                          " lies outside its target collection (space " + std::to_string(space) +
+                          ")");
+  }
+  if (!appended.empty()) {
+    std::sort(appended.begin(), appended.end());  // a set appended twice would repeat members
+    if (std::adjacent_find(appended.begin(), appended.end()) != appended.end())
+      throw ZORSimError("transfer: a member to append appears twice");
+    // Appended in transfer order, so recompute their positions in that order.
+    std::vector<int> inOrder;
+    const ZORSimMemberSet& old = *db.Object(drawer).dims[0].members;
+    for (int i = 0; i < SizeOf(dims_[0].members); ++i)
+      if (old.Seek(dims_[0].members->At(i)) < 0) inOrder.push_back(dims_[0].members->At(i));
+    ZORSimObject& object = db.Modify(drawer);
+    object.dims[0].members = old.Appended(inOrder);
+    std::int64_t rowSize = 1;
+    for (std::size_t d = 1; d < rank; ++d) rowSize *= SizeOf(object.dims[d].members);
+    db.GrowValues(drawer, SizeOf(object.dims[0].members) * rowSize);
+  }
+  if (valueCount == 0) return;
+
+  // Drawer strides, and the suffix of dimensions the view covers whole and in order: those
+  // move as one contiguous unit.
+  const ZORSimObject& object = db.Object(drawer);
+  std::vector<std::int64_t> stride(rank, 1);
+  for (std::size_t d = rank; d-- > 1;) stride[d - 1] = stride[d] * SizeOf(object.dims[d].members);
+  std::size_t suffix = rank;
+  while (suffix > 0) {
+    const auto& p = positions[suffix - 1];
+    bool whole = static_cast<std::int64_t>(p.size()) == SizeOf(object.dims[suffix - 1].members);
+    for (std::size_t i = 0; whole && i < p.size(); ++i)
+      whole = p[i] == static_cast<std::int64_t>(i);
+    if (!whole) break;
+    --suffix;
+  }
+  unsigned char* cursor = static_cast<unsigned char*>(const_cast<void*>(constBuffer_));
+  ZORSimValues& values = *object.values;
+  if (suffix == 0) {
+    CopyValues(db, drawer, values, 0, valueCount, cursor, write);
+    return;
+  }
+  const std::size_t last = suffix - 1;
+  const std::int64_t unit = stride[last];
+  std::vector<Run> runs;
+  for (std::int64_t p : positions[last]) {
+    if (!runs.empty() && runs.back().first + runs.back().length == p)
+      ++runs.back().length;
+    else
+      runs.push_back(Run{p, 1});
+  }
+  std::vector<std::size_t> counter(last, 0);
+  for (;;) {
+    std::int64_t base = 0;
+    for (std::size_t d = 0; d < last; ++d) base += positions[d][counter[d]] * stride[d];
+    for (const Run& run : runs) {
+      CopyValues(db, drawer, values, base + run.first * unit, run.length * unit, cursor, write);
+      cursor += run.length * unit * elementSize;
+    }
+    std::size_t d = last;
+    while (d > 0 && ++counter[d - 1] == positions[d - 1].size()) counter[--d] = 0;
+    if (d == 0) break;
+  }
+}
