@@ -273,9 +273,9 @@ void ZORSimDatabase::Save() {
     throw ZORSimError("cannot save " + fileName_ + " while a transaction is open");
   if (fileName_.empty()) throw ZORSimError("cannot save a database without a file name");
   if (!storage_)
-    storage_ = ZORSimStorage::CreateFile(fileName_, *this);
+    storage_ = ZORSimStorage::CreateFile(fileName_, *this, lastSaveBytes_);
   else
-    storage_->SaveChanges(*this);
+    lastSaveBytes_ = storage_->SaveChanges(*this);
   MarkAllSaved();
   for (auto& object : objects_)
     if (object.values) std::fill(object.values->dirty.begin(), object.values->dirty.end(), 0);
@@ -291,4 +291,13 @@ void ZORSimDatabase::Close() {
   index_.clear();
   symbolCache_.clear();
   closed_ = true;
+}
+
+std::int64_t ZORSimDatabase::LoadedBlockCount() const {
+  std::int64_t count = 0;
+  for (const auto& object : objects_)
+    if (object.values)
+      for (auto state : object.values->state)
+        count += state == ZORSimValues::BlockState::kLoaded ? 1 : 0;
+  return count;
 }

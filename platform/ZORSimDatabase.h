@@ -138,6 +138,9 @@ class ZORSimDatabase {
   // Drops the model and the file connection; every handle of this database then throws.
   void Close();
   bool IsClosed() const { return closed_; }
+  // Bytes the last Save wrote, and value blocks now in memory: what a save and an open cost.
+  std::int64_t LastSaveBytes() const { return lastSaveBytes_; }
+  std::int64_t LoadedBlockCount() const;
   void AttachStorage(std::unique_ptr<ZORSimStorage> storage);
   // Loaded from a file: everything is already saved.
   void MarkAllSaved();
@@ -168,6 +171,7 @@ class ZORSimDatabase {
   void MarkDirty(std::int64_t number);
 
   bool closed_ = false;
+  std::int64_t lastSaveBytes_ = 0;
   int serial_;
   std::string fileName_;
   ZORSimSchemaTable schema_;

@@ -94,25 +94,30 @@ sqlite3* OpenConnection(const std::string& file, int flags) {
   return db;
 }
 
-void WriteObject(Statement& insert, std::int64_t id, const ZORSimObject& object) {
+std::int64_t WriteObject(Statement& insert, std::int64_t id, const ZORSimObject& object) {
   ZORSimByteWriter writer;
   writer.Object(object);
   insert.Bind(1, id);
   insert.Bind(2, writer.Bytes());
   insert.Bind(3, Checksum(writer.Bytes().data(), writer.Bytes().size()));
   insert.Run();
+  return static_cast<std::int64_t>(writer.Bytes().size());
 }
 
-void WriteAssociation(Statement& insert, std::int64_t id, const ZORSimAssociationRecord& a) {
+std::int64_t WriteAssociation(Statement& insert, std::int64_t id,
+                              const ZORSimAssociationRecord& a) {
   ZORSimByteWriter writer;
   writer.Association(a);
   insert.Bind(1, id);
   insert.Bind(2, writer.Bytes());
   insert.Bind(3, Checksum(writer.Bytes().data(), writer.Bytes().size()));
   insert.Run();
+  return static_cast<std::int64_t>(writer.Bytes().size());
 }
 
-void WriteBlocks(Statement& insert, std::int64_t drawer, const ZORSimValues& values, bool all) {
+std::int64_t WriteBlocks(Statement& insert, std::int64_t drawer, const ZORSimValues& values,
+                         bool all) {
+  std::int64_t written = 0;
   for (std::size_t b = 0; b < values.blocks.size(); ++b) {
     if (!values.blocks[b] || (!all && values.dirty[b] == 0)) continue;
     const std::int64_t bytes = std::min<std::int64_t>(
@@ -123,7 +128,9 @@ void WriteBlocks(Statement& insert, std::int64_t drawer, const ZORSimValues& val
     insert.BindBlob(3, values.blocks[b]->data(), static_cast<std::size_t>(bytes));
     insert.Bind(4, Checksum(values.blocks[b]->data(), static_cast<std::size_t>(bytes)));
     insert.Run();
+    written += bytes;
   }
+  return written;
 }
 
 void SyncDirectoryOf(const std::string& file) {
@@ -136,7 +143,8 @@ void SyncDirectoryOf(const std::string& file) {
   }
 }
 
-void WriteEverything(sqlite3* db, const std::string& file, ZORSimDatabase& database) {
+std::int64_t WriteEverything(sqlite3* db, const std::string& file, ZORSimDatabase& database) {
+  std::int64_t written = 0;
   Exec(
       db,
       "CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);"
@@ -156,13 +164,16 @@ void WriteEverything(sqlite3* db, const std::string& file, ZORSimDatabase& datab
   Statement blocks(db, "INSERT INTO blocks(drawer, block, body, crc) VALUES(?1, ?2, ?3, ?4)", file);
   auto& all = database.MutableObjects();
   for (std::size_t i = 1; i < all.size(); ++i) {
-    WriteObject(objects, static_cast<std::int64_t>(i), all[i]);
-    if (all[i].values) WriteBlocks(blocks, static_cast<std::int64_t>(i), *all[i].values, true);
+    written += WriteObject(objects, static_cast<std::int64_t>(i), all[i]);
+    if (all[i].values)
+      written += WriteBlocks(blocks, static_cast<std::int64_t>(i), *all[i].values, true);
   }
   Statement associations(db, "INSERT INTO associations(id, body, crc) VALUES(?1, ?2, ?3)", file);
   const auto& list = database.MutableAssociations();
   for (std::size_t i = 0; i < list.size(); ++i)
-    if (list[i].alive) WriteAssociation(associations, static_cast<std::int64_t>(i), list[i]);
+    if (list[i].alive)
+      written += WriteAssociation(associations, static_cast<std::int64_t>(i), list[i]);
+  return written;
 }
 
 }  // namespace
@@ -187,14 +198,15 @@ void ZORSimStorage::EndSnapshot() {
 }
 
 std::unique_ptr<ZORSimStorage> ZORSimStorage::CreateFile(const std::string& fileName,
-                                                         ZORSimDatabase& database) {
+                                                         ZORSimDatabase& database,
+                                                         std::int64_t& bytesWritten) {
   const std::string temp = fileName + ".saving-" + std::to_string(::getpid());
   std::remove(temp.c_str());
   sqlite3* db = nullptr;
   try {
     db = OpenConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     Exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN", temp);
-    WriteEverything(db, temp, database);
+    bytesWritten = WriteEverything(db, temp, database);
     Exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE)", temp);
     if (sqlite3_close(db) != SQLITE_OK) throw ZORSimError(temp + ": cannot close");
     db = nullptr;
@@ -219,8 +231,9 @@ std::unique_ptr<ZORSimStorage> ZORSimStorage::CreateFile(const std::string& file
   return storage;
 }
 
-void ZORSimStorage::SaveChanges(ZORSimDatabase& database) {
+std::int64_t ZORSimStorage::SaveChanges(ZORSimDatabase& database) {
   EndSnapshot();
+  std::int64_t written = 0;
   Exec(db_, "BEGIN IMMEDIATE", fileName_);
   try {
     Statement objects(db_, "INSERT OR REPLACE INTO objects(id, body, crc) VALUES(?1, ?2, ?3)",
@@ -231,15 +244,17 @@ void ZORSimStorage::SaveChanges(ZORSimDatabase& database) {
     auto& all = database.MutableObjects();
     const auto& dirty = database.DirtyObjects();
     for (std::size_t i = 1; i < all.size(); ++i) {
-      if (dirty[i]) WriteObject(objects, static_cast<std::int64_t>(i), all[i]);
-      if (all[i].values) WriteBlocks(blocks, static_cast<std::int64_t>(i), *all[i].values, false);
+      if (dirty[i]) written += WriteObject(objects, static_cast<std::int64_t>(i), all[i]);
+      if (all[i].values)
+        written += WriteBlocks(blocks, static_cast<std::int64_t>(i), *all[i].values, false);
     }
     Statement associations(
         db_, "INSERT OR REPLACE INTO associations(id, body, crc) VALUES(?1, ?2, ?3)", fileName_);
     const auto& list = database.MutableAssociations();
     for (std::size_t i = static_cast<std::size_t>(database.SavedAssociationCount());
          i < list.size(); ++i)
-      if (list[i].alive) WriteAssociation(associations, static_cast<std::int64_t>(i), list[i]);
+      if (list[i].alive)
+        written += WriteAssociation(associations, static_cast<std::int64_t>(i), list[i]);
     Statement remove(db_, "DELETE FROM associations WHERE id = ?1", fileName_);
     for (std::int64_t id : database.RemovedSavedAssociations()) {
       remove.Bind(1, id);
@@ -252,6 +267,7 @@ void ZORSimStorage::SaveChanges(ZORSimDatabase& database) {
     throw;
   }
   BeginSnapshot();
+  return written;
 }
 
 std::shared_ptr<std::vector<unsigned char>> ZORSimStorage::LoadBlock(std::int64_t drawer,

@@ -20,11 +20,13 @@ class ZORSimStorage {
   ZORSimStorage& operator=(const ZORSimStorage&) = delete;
 
   static std::unique_ptr<ZORSimStorage> CreateFile(const std::string& fileName,
-                                                   ZORSimDatabase& database);
+                                                   ZORSimDatabase& database,
+                                                   std::int64_t& bytesWritten);
   // Opens a file and loads its metadata into a new database object.
   static std::shared_ptr<ZORSimDatabase> OpenFile(const std::string& fileName);
 
-  void SaveChanges(ZORSimDatabase& database);
+  // Returns the number of value and metadata bytes written.
+  std::int64_t SaveChanges(ZORSimDatabase& database);
   std::shared_ptr<std::vector<unsigned char>> LoadBlock(std::int64_t drawer, std::int64_t block,
                                                         const ZORSimValues& values);
 
