@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/ZORContainers.h"
+#include "platform/ZORExport.h"
+#include "platform/ZORSimAPI.h"
+#include "platform/ZORSimHandles.h"
+#include "platform/ZORString.h"
+
+// How a reader's region is given: by element members (both element values mean the same) or by
+// node members alone.
+enum ZORMtkScope { ScopeElementRegion = 0, ScopeElementRegionAlt = 1, ScopeNodeRegion = 2 };
+
+// Reads one mesh of a simulation database, restricted to a region, and the results stored for
+// it. The reader owns the region data (node list, element classes, counts and the two region
+// sets); the database itself stays with the host, which keeps it open while the reader is used.
+// The mapper reads meshID, numNodes, numCoordComponents and nodeRegion directly, so the region
+// data are public.
+class ZORMTK_EXPORT ZORMtkSimReader {
+ public:
+  ZORMtkSimReader();
+  ~ZORMtkSimReader();
+
+  // Region. A second call replaces the region of the first.
+  void SetScope(ZORSrvPosition position, ZORMtkScope scope, ZORSimDynamicID mesh,
+                cow_List<int> list);
+  void SetElsetRegion(ZORSrvPosition position, ZORSimDynamicID mesh, cow_List<int> elements);
+  void SetElsetRegion(ZORSrvPosition position, DRUUnicodeString name);
+  void SetNodesetRegion(ZORSrvPosition position, ZORSimDynamicID mesh, cow_List<int> nodes);
+
+  // Mesh access; caller-owned arrays are filled in place.
+  bool GetNodes(int n, int* nodes) const;
+  bool FillCoordinates(int n, double* coords) const;
+  void GetElementClassNames(cow_List<cow_String>& names) const;
+  int GetElementClassCount(cow_String name) const;
+  bool GetElementClassMembers(cow_String name, int n, int* elements) const;
+  bool GetElementClassConnectivity(cow_String name, int n, int* connectivity) const;
+  bool GetElementBoxes(int* elements, double* boxMin, double* boxMax, double& averageSize,
+                       double* overallMin, double* overallMax) const;
+
+  // Field lookup; steps and increments count from 1.
+  ZORSimDynamicID GetFieldID(DRUUnicodeString name, int stepNo) const;
+  int GetSimpleFieldSize(ZORSimDynamicID field, int stepNo, int incrementNo) const;
+  bool GetSimpleNodeFieldSize(DRUUnicodeString name, int stepNo, int incrementNo, int& size) const;
+
+  // Nodal fields, node by node in nodeList order, components fastest.
+  bool GetSimpleNodeField(DRUUnicodeString name, int stepNo, int incrementNo, int count,
+                          double* values) const;
+  bool GetSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo, int count,
+                          double* values) const;
+  bool GetInterpolatedSimpleNodeField(ZORSimDynamicID field, int stepNo, int increment1,
+                                      double time1, int increment2, double time2, double time,
+                                      int count, double* values) const;
+  void SumSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo, double* sums,
+                          int nComp) const;
+
+  // Integration-point fields of the caller's elements, in the caller's order.
+  bool GetSimpleElementClassField(ZORSimDynamicID field, int stepNo, int incrementNo,
+                                  const int* elements, int nElements, int nPoints, int count,
+                                  double* values) const;
+  bool GetInterpolatedSimpleElementClassField(ZORSimDynamicID field, int stepNo, int increment1,
+                                              double time1, int increment2, double time2,
+                                              double time, int* elements, int nElements,
+                                              int nPoints, int count, double* values) const;
+
+  // Writes the region and the chosen nodal fields of step 1 as "<baseName>.vtu".
+  void VtkOutput(const char* baseName, cow_List<cow_String>& fieldNames, cow_List<int>& skip,
+                 const int& incrementNo) const;
+
+  ZORSrvPosition position;
+  ZORSimDynamicID meshID;
+  int numElements;
+  int numNodes;
+  int numCoordComponents;
+  cow_Map<cow_String, cow_List<int>> elementClasses;
+  cow_Map<cow_String, int> nodesPerElementByClass;
+  cow_List<int> nodeList;
+  ZORSimCSetID elementRegion;
+  ZORSimCSetID nodeRegion;
+
+ private:
+  void ClearRegion();
+  void SelectMesh(const ZORSrvPosition& root, const ZORSimDynamicID& mesh);
+  void ResolveElementRegion();
+  void ResolveCoordComponents();
+};
