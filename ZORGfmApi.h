@@ -11,6 +11,7 @@
 // Search and weights.
 
 // Source database reading.
+#include "reader/ZORMtkSimReader.h"
 
 // Target database writing.
 
