@@ -22,7 +22,7 @@ ZORSimCSetID FromStored(const ZORSimDatabase& db, const ZORSimStoredSet& stored)
 // Ends of the associations of `type` whose end 1-side is `from`, at end `side`.
 std::vector<ZORSimDynamicID> FollowAll(const ZORSrvPosition& at, int type, int side) {
   std::vector<ZORSimDynamicID> out;
-  if (!at.Context().IsOpen() || at.ID().IsEmpty() || (side != 0 && side != 1)) return out;
+  if (!at.Context().Shared() || at.ID().IsEmpty() || (side != 0 && side != 1)) return out;
   ZORSimDatabase& db = at.Context().Database();
   const std::int64_t from = db.ResolveAny(at.ID(), "Follow");
   for (std::int64_t index : db.AssociationsAt(from, type, 1 - side))
@@ -43,7 +43,8 @@ bool operator==(const ZORSimCSetID& a, const ZORSimCSetID& b) {
 bool ZORSimContext::IsOpen() const { return db_ != nullptr && !db_->IsClosed(); }
 
 ZORSimDatabase& ZORSimContext::Database() const {
-  if (!db_) throw ZORSimError("no database: the position is not set or the database was closed");
+  if (!db_) throw ZORSimError("no database: the position is not set");
+  if (db_->IsClosed()) throw ZORSimError("the database " + db_->FileName() + " is closed");
   return *db_;
 }
 
@@ -133,7 +134,7 @@ int ZORSimSymbols::Get(ZORSimDynamicID record) const {
 
 ZORSimSelectionSet::ZORSimSelectionSet(const ZORSimAssociation& association, int side,
                                        ZORSimDynamicID id) {
-  if (!association.context.IsOpen() || id.IsEmpty() || (side != 0 && side != 1)) return;
+  if (!association.context.Shared() || id.IsEmpty() || (side != 0 && side != 1)) return;
   ZORSimDatabase& db = association.context.Database();
   const std::int64_t object = db.ResolveAny(id, "ZORSimSelectionSet");
   for (std::int64_t index : db.AssociationsAt(object, association.type, side))
@@ -148,7 +149,7 @@ ZORSimDynamicID ZORSrvPosition::Follow(int type, int side) const {
 }
 
 ZORSimDynamicID ZORSrvPosition::FollowIntKey(int type, int side, int key) const {
-  if (!context_.IsOpen() || id_.IsEmpty() || (side != 0 && side != 1)) return {};
+  if (!context_.Shared() || id_.IsEmpty() || (side != 0 && side != 1)) return {};
   ZORSimDatabase& db = context_.Database();
   for (std::int64_t index : db.AssociationsAt(db.ResolveAny(id_, "FollowIntKey"), type, 1 - side)) {
     const auto& a = db.Association(index);
@@ -158,7 +159,7 @@ ZORSimDynamicID ZORSrvPosition::FollowIntKey(int type, int side, int key) const 
 }
 
 ZORSimDynamicID ZORSrvPosition::FollowStringKey(int type, int side, const std::string& key) const {
-  if (!context_.IsOpen() || id_.IsEmpty() || (side != 0 && side != 1)) return {};
+  if (!context_.Shared() || id_.IsEmpty() || (side != 0 && side != 1)) return {};
   ZORSimDatabase& db = context_.Database();
   for (std::int64_t index :
        db.AssociationsAt(db.ResolveAny(id_, "FollowStringKey"), type, 1 - side)) {
@@ -173,7 +174,7 @@ ZORSrvIterator ZORSrvPosition::FollowList(int type, int side) const {
 }
 
 ZORSimCollectionID ZORSrvPosition::GetCollection() const {
-  if (!context_.IsOpen() || id_.IsEmpty()) return {};
+  if (!context_.Shared() || id_.IsEmpty()) return {};
   ZORSimDatabase& db = context_.Database();
   const auto& object = db.Object(db.ResolveAny(id_, "GetCollection"));
   if (object.kind == ZORSimObjectKind::kCollection) return ZORSimCollectionID(id_);
@@ -183,7 +184,7 @@ ZORSimCollectionID ZORSrvPosition::GetCollection() const {
 }
 
 ZORSimCSetID ZORSrvPosition::GetCSet() const {
-  if (!context_.IsOpen() || id_.IsEmpty()) return {};
+  if (!context_.Shared() || id_.IsEmpty()) return {};
   ZORSimDatabase& db = context_.Database();
   const auto& object = db.Object(db.ResolveAny(id_, "GetCSet"));
   if (object.kind == ZORSimObjectKind::kSet) return FromStored(db, object.set);
@@ -193,7 +194,7 @@ ZORSimCSetID ZORSrvPosition::GetCSet() const {
 }
 
 ZORSimDSetID ZORSrvPosition::GetDSet() const {
-  if (!context_.IsOpen() || id_.IsEmpty()) return {};
+  if (!context_.Shared() || id_.IsEmpty()) return {};
   ZORSimDatabase& db = context_.Database();
   return db.Object(db.ResolveAny(id_, "GetDSet")).kind == ZORSimObjectKind::kDSet
              ? ZORSimDSetID(id_)
@@ -201,7 +202,7 @@ ZORSimDSetID ZORSrvPosition::GetDSet() const {
 }
 
 ZORSimDistributionID ZORSrvPosition::GetDistribution() const {
-  if (!context_.IsOpen() || id_.IsEmpty()) return {};
+  if (!context_.Shared() || id_.IsEmpty()) return {};
   ZORSimDatabase& db = context_.Database();
   const auto& object = db.Object(db.ResolveAny(id_, "GetDistribution"));
   if (object.kind == ZORSimObjectKind::kDistribution) return ZORSimDistributionID(id_);
@@ -211,7 +212,7 @@ ZORSimDistributionID ZORSrvPosition::GetDistribution() const {
 }
 
 std::string ZORSrvPosition::GetSymbolName() const {
-  if (!context_.IsOpen() || id_.IsEmpty()) return "";
+  if (!context_.Shared() || id_.IsEmpty()) return "";
   ZORSimDatabase& db = context_.Database();
   return db.Object(db.ResolveAny(id_, "GetSymbolName")).symbol;
 }

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include "platform/ZORSimAPI.h"
+#include "tests/platform/PlatformTestDatabase.h"
+
+namespace {
+
+class ZORSimTransferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = CreateDatabase(ScratchFile("transfer.db"));
+    drawer_ = MakeNodalDrawer(root_, 6, 3);
+    nodes_ = ZORSimCollection(root_.Context(), drawer_.nodes);
+  }
+  ZORSimCSetID Nodes(std::vector<int> members) const {
+    return nodes_.CreateTempOrderedCSet(members.data(), static_cast<int>(members.size()));
+  }
+  ZORSrvPosition root_;
+  NodalDrawer drawer_;
+  ZORSimCollection nodes_{ZORSimContext(), ZORSimCollectionID()};
+};
+
+TEST_F(ZORSimTransferTest, OrderedSubsetWritesRowsInTheCallersOrder) {
+  WriteValues(root_, drawer_, Nodes({5, 2, 4}), {50, 51, 52, 20, 21, 22, 40, 41, 42});
+  const std::vector<double> all = ReadValues(root_, drawer_, nodes_.BiggestCSetID());
+  const std::vector<double> expected = {0, 0, 0, 0,  0,  0,  20, 21, 22,
+                                        0, 0, 0, 40, 41, 42, 50, 51, 52};
+  EXPECT_EQ(all, expected);
+  EXPECT_EQ(ReadValues(root_, drawer_, Nodes({4, 5})),
+            (std::vector<double>{40, 41, 42, 50, 51, 52}));
+}
+
+TEST_F(ZORSimTransferTest, ComponentSubsetInReverseOrderPicksTheRightColumns) {
+  WriteValues(root_, drawer_, nodes_.BiggestCSetID(),
+              {0, 1, 2, 10, 11, 12, 20, 21, 22, 30, 31, 32, 40, 41, 42, 50, 51, 52});
+  const ZORSimCollection components(root_.Context(), ComponentCollection(root_));
+  const int reversed[] = {2, 0};
+  NodalDrawer view = drawer_;
+  view.componentSet = components.CreateTempOrderedCSet(reversed, 2);
+  EXPECT_EQ(ReadValues(root_, view, Nodes({3, 1})), (std::vector<double>{32, 30, 12, 10}));
+}
+
+TEST_F(ZORSimTransferTest, AutoExtendAppendsNewMembersAlongTheFirstDimension) {
+  nodes_.ExtendSpace(9);
+  WriteValues(root_, drawer_, Nodes({8, 6}), {80, 81, 82, 60, 61, 62}, true);
+  const auto drawers = ZORSimDistribution(root_.Context(), drawer_.distribution).QueryDrawers();
+  ASSERT_EQ(drawers.size(), 1U);
+  ASSERT_EQ(drawers[0].dimensions[0].Size(), 8);
+  EXPECT_EQ(ZORSimCSet(drawers[0].dimensions[0])[6], 8);
+  EXPECT_EQ(ZORSimCSet(drawers[0].dimensions[0])[7], 6);
+  EXPECT_EQ(ReadValues(root_, drawer_, Nodes({6, 8, 0})),
+            (std::vector<double>{60, 61, 62, 80, 81, 82, 0, 0, 0}));
+}
+
+TEST_F(ZORSimTransferTest, MembersOutsideTheDrawerAreRefusedWithoutAutoExtend) {
+  nodes_.ExtendSpace(9);
+  EXPECT_THROW(WriteValues(root_, drawer_, Nodes({7}), {1, 2, 3}), ZORSimError);
+  EXPECT_THROW(ReadValues(root_, drawer_, Nodes({7})), ZORSimError);
+}
+
+TEST_F(ZORSimTransferTest, BufferOfTheWrongLengthIsRefused) {
+  std::vector<double> shortBuffer(5);
+  ZORSimTransfer write(root_.Context(), drawer_.distribution);
+  write.SetWrite();
+  write.SetBufferType(2);
+  write.SetDrawer(drawer_.drawer);
+  write.SetDim(0, Nodes({0, 1}));
+  write.SetDim(1, drawer_.componentSet);
+  write.SetBuffer(0, shortBuffer.data(),
+                  static_cast<std::int64_t>(shortBuffer.size() * sizeof(double)));
+  EXPECT_THROW(write.ExecWrite(), ZORSimError);
+  write.SetBufferType(1);  // ints into a double drawer
+  write.SetBuffer(0, shortBuffer.data(), 6 * 4);
+  EXPECT_THROW(write.ExecWrite(), ZORSimError);
+}
+
+TEST_F(ZORSimTransferTest, SetOfAnotherCollectionIsRefused) {
+  const ZORSimCollection components(root_.Context(), ComponentCollection(root_));
+  ZORSimTransfer write(root_.Context(), drawer_.distribution);
+  write.SetDim(0, components.CreateCSetStrided(0, 2, 1, 1));
+  write.SetDim(1, drawer_.componentSet);
+  EXPECT_THROW(write.CheckView(), ZORSimError);
+  ZORSimTransfer missing(root_.Context(), drawer_.distribution);
+  missing.SetDim(0, Nodes({0}));
+  EXPECT_THROW(missing.CheckView(), ZORSimError);
+}
+
+TEST_F(ZORSimTransferTest, SetMembersBeyondTheCollectionSpaceAreRefused) {
+  const int beyond[] = {6};
+  EXPECT_THROW(nodes_.CreateTempOrderedCSet(beyond, 1), ZORSimError);
+  EXPECT_THROW(nodes_.CreateCSetStrided(4, 3, 1, 1), ZORSimError);
+}
+
+TEST_F(ZORSimTransferTest, RelationalValuesMustLieInTheirTargetCollection) {
+  const ZORSimCollectionID elements = root_.CreateTypedCollection(0, Key(19, 13));
+  ZORSimCollection elementCollection(root_.Context(), elements);
+  elementCollection.ExtendSpace(2);
+  const ZORSimCollectionID points =
+      ZORSrvPosition(root_, root_.Follow(Key(21, 28), 1)).GetCollection();
+  const ZORSimDistributionID connectivity = root_.CreateTypedDistribution(
+      {elements, points}, Key(19, 22), ZORSimRangeType(5, drawer_.nodes));
+  const ZORSimCSetID pointSet =
+      ZORSimCollection(root_.Context(), points).CreateCSetStrided(0, 2, 1, 1);
+  ZORSimTransfer make(root_.Context(), connectivity);
+  make.SetMakeNewDrawerChunked({2, 2});
+  make.SetDim(0, elementCollection.BiggestCSetID());
+  make.SetDim(1, pointSet);
+  make.ExecMake();
+  const int good[] = {0, 5, 1, 2};
+  const int bad[] = {0, 6, 1, 2};  // node 6 does not exist
+  ZORSimTransfer write(root_.Context(), connectivity);
+  write.SetWrite();
+  write.SetDrawer(make.DrawerID());
+  write.SetDims({elementCollection.BiggestCSetID(), pointSet});
+  write.SetBuffer(0, bad, sizeof bad);
+  EXPECT_THROW(write.ExecWrite(), ZORSimError);
+  write.SetBuffer(0, good, sizeof good);
+  EXPECT_NO_THROW(write.ExecWrite());
+  int read[4] = {};
+  ZORSimTransfer reader(root_.Context(), connectivity);
+  reader.SetRead();
+  reader.SetDrawer(make.DrawerID());
+  reader.SetDims({elementCollection.BiggestCSetID(), pointSet});
+  reader.SetBuffer(0, read, sizeof read);
+  reader.ExecRead();
+  EXPECT_EQ(std::vector<int>(read, read + 4), std::vector<int>(good, good + 4));
+}
+
+TEST_F(ZORSimTransferTest, ValuesSpanningManyBlocksSurviveAnOrderedRoundTrip) {
+  const int count = 300'000;  // 7.2 MB of doubles: several storage blocks
+  NodalDrawer big = MakeNodalDrawer(root_, count, 3);
+  ZORSimCollection bigNodes(root_.Context(), big.nodes);
+  std::vector<int> order(count);
+  for (int i = 0; i < count; ++i)
+    order[i] = static_cast<int>((std::int64_t{i} * 7919) % count);  // a permutation
+  std::vector<double> values(static_cast<std::size_t>(count) * 3);
+  for (int i = 0; i < count; ++i)
+    for (int c = 0; c < 3; ++c) values[i * 3 + c] = order[i] * 10.0 + c;
+  WriteValues(root_, big, bigNodes.CreateTempOrderedCSet(order.data(), count), values);
+  const std::vector<double> ascending = ReadValues(root_, big, bigNodes.BiggestCSetID());
+  for (int n = 0; n < count; n += 4999)
+    ASSERT_EQ(ascending[n * 3 + 2], n * 10.0 + 2) << "node " << n;
+}
+
+}  // namespace
