@@ -1,0 +1,547 @@
+#include "search/ZORMtkGeom.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "search/impl/ZORGeomMath.h"
+#include "search/impl/ZORShapeKernels.h"
+
+using zor_geom::AgreeRelative;
+using zor_geom::Cross3;
+using zor_geom::Dot3;
+using zor_geom::Sub3;
+
+namespace {
+
+// Newton limits of every local-coordinate solver: a Jacobian that grows beyond 1000 times its
+// first size means the iteration has run off the element; a determinant below 1e-12 means the
+// element is flat or inverted there.
+constexpr int kMaxNewtonSteps = 20;
+constexpr double kJacobianGrowth = 1000.0;
+constexpr double kMinDeterminant = 1e-12;
+constexpr double kNewtonConverged = 1e-6;
+
+constexpr double kThird = 0.3333333333333333;
+constexpr double kTwentySeventhTwice = 0.07407407407407407;  // 2/27
+constexpr double kPiThird = 1.0471975511966667;
+constexpr double kCubicZero = 1e-11;
+constexpr double kDegreeStep = 0.017453292519944444;
+// Two unit directions within 5 degrees of each other.
+constexpr double kCosFiveDegrees = 0.996194698092;
+
+constexpr int kPerimeter6[6] = {0, 3, 1, 4, 2, 5};
+constexpr int kPerimeter8[8] = {0, 4, 1, 5, 2, 6, 3, 7};
+
+// Solves the 2 x 2 Newton scheme x(r, s) = p in the x-y plane for a facet of shape argument
+// `shape` (nodes at stride 3). weights receives the Shp2D output of the last evaluation. The
+// convergence measure includes the third area coordinate for triangles. Returns whether it
+// converged.
+bool Newton2D(int shape, int nNodes, const double* coords, const double* p, bool withL,
+              double* weights, double& r, double& s) {
+  double reference = 0.0;
+  for (int step = 0; step < kMaxNewtonSteps; ++step) {
+    zor_shape::Evaluate2D(shape, r, s, weights, false);
+    const double* N = weights;
+    const double* dr = weights + nNodes;
+    const double* ds = weights + 2 * nNodes;
+    double x = 0.0, y = 0.0, J00 = 0.0, J01 = 0.0, J10 = 0.0, J11 = 0.0;
+    for (int n = 0; n < nNodes; ++n) {
+      const double xn = coords[3 * n], yn = coords[3 * n + 1];
+      x += N[n] * xn, y += N[n] * yn;
+      J00 += dr[n] * xn, J01 += ds[n] * xn;
+      J10 += dr[n] * yn, J11 += ds[n] * yn;
+    }
+    const double size = std::fabs(J00) + std::fabs(J01) + std::fabs(J10) + std::fabs(J11);
+    if (step == 0) reference = size;
+    if (size > kJacobianGrowth * reference) return false;
+    const double det = J00 * J11 - J01 * J10;
+    if (det < kMinDeterminant) return false;
+    const double ex = x - p[0], ey = y - p[1];
+    const double deltaR = (J11 * ex - J01 * ey) / det;
+    const double deltaS = (J00 * ey - J10 * ex) / det;
+    r -= deltaR, s -= deltaS;
+    const double deltaL = withL ? deltaR + deltaS : 0.0;
+    if (std::sqrt(deltaR * deltaR + deltaS * deltaS + deltaL * deltaL) < kNewtonConverged) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Natural-coordinate range of a solid, with the tolerance as a strict margin.
+bool InsideSolid(int nNodes, double r, double s, double t, double tol) {
+  const auto inUnit = [tol](double x) { return x > -tol && x < 1.0 + tol; };
+  const auto inSymmetric = [tol](double x) { return std::fabs(x) < 1.0 + tol; };
+  switch (nNodes) {
+    case 4:
+    case 10:
+      return inUnit(r) && inUnit(s) && inUnit(t);
+    case 6:
+    case 15:
+      return inUnit(r) && inUnit(s) && inSymmetric(t);
+    default:
+      return inSymmetric(r) && inSymmetric(s) && inSymmetric(t);
+  }
+}
+
+// Facets whose corners are collinear have no plane. The two in-plane vectors are compared by the
+// sine of their angle, so the test does not depend on the facet's size.
+bool IsDegenerateFacet(const double* coords, int nNodes) {
+  const bool triangle = nNodes == 3 || nNodes == 6;
+  double e1[3], e2[3], normal[3];
+  Sub3(coords + (triangle ? 3 : 6), coords, e1);
+  Sub3(coords + (triangle ? 6 : 9), coords + (triangle ? 0 : 3), e2);
+  Cross3(e1, e2, normal);
+  return zor_geom::Norm3(normal) <= 1e-12 * zor_geom::Norm3(e1) * zor_geom::Norm3(e2);
+}
+
+// In-plane coordinates ((foot - centroid).t1, (foot - centroid).t2, 0) of a point's projection;
+// returns the signed distance of the point from the plane.
+double ToPlane(double* normal, double* tangents, double* centroid, double* point, double* out) {
+  double foot[3], coeffs[2], distance = 0.0, offset[3];
+  ZORMtkGeom::FindMinDistToPlane(normal, tangents, centroid, point, foot, coeffs, distance);
+  Sub3(foot, centroid, offset);
+  out[0] = Dot3(offset, tangents);
+  out[1] = Dot3(offset, tangents + 3);
+  out[2] = 0.0;
+  return distance;
+}
+
+// Copies a curve's nodes and the point, dropping z when the curve is planar.
+void LoadCurve(const double* coords, const double* point, int nNodes, bool planar, double* P,
+               double* x) {
+  for (int k = 0; k < 3; ++k) {
+    const bool used = k < 2 || !planar;
+    for (int n = 0; n < nNodes; ++n) P[3 * n + k] = used ? coords[3 * n + k] : 0.0;
+    x[k] = used ? point[k] : 0.0;
+  }
+}
+
+void Unit3(const double* a, const double* b, double* out) {
+  Sub3(b, a, out);
+  const double length = zor_geom::Norm3(out);
+  for (int k = 0; k < 3; ++k) out[k] /= length;
+}
+
+// Newton on the cubic c0 + c1 u + c2 u^2 + c3 u^3 from u; true when a step fell below 1e-9.
+bool RefineCubicRoot(const double* c, double& u) {
+  for (int step = 0; step < kMaxNewtonSteps; ++step) {
+    const double f = c[0] + u * (c[1] + u * (c[2] + u * c[3]));
+    const double slope = c[1] + u * (2.0 * c[2] + 3.0 * u * c[3]);
+    const double delta = f / slope;
+    u -= delta;
+    if (std::fabs(delta) < 1e-9) return true;
+  }
+  return false;
+}
+
+// Foot on a quadratic curve X(u) = P1 - u b + 2u^2 a (a = P1 - 2P2 + P3, b = 3P1 - 4P2 + P3),
+// so X(1/2) = P2 and X(1) = P3. (X(u) - x).X'(u) = 0 is the cubic
+// -b.d + (4a.d + |b|^2) u - 6a.b u^2 + 8|a|^2 u^3 with d = P1 - x. A nearly straight curve makes
+// the cubic term vanish, so it is solved by Newton from the chord projection instead.
+void FootOnQuadraticCurve(const double* P, const double* x, double* u, int& nRoots) {
+  double a[3], b[3], d[3], chord[3], toPoint[3], d1[3], d2[3];
+  for (int k = 0; k < 3; ++k) {
+    a[k] = P[k] - 2.0 * P[3 + k] + P[6 + k];
+    b[k] = 3.0 * P[k] - 4.0 * P[3 + k] + P[6 + k];
+    d[k] = P[k] - x[k];
+  }
+  double c[4] = {-Dot3(b, d), 4.0 * Dot3(a, d) + Dot3(b, b), -6.0 * Dot3(a, b), 8.0 * Dot3(a, a)};
+  Unit3(P, P + 3, d1);
+  Unit3(P + 3, P + 6, d2);
+  if (Dot3(d1, d2) <= kCosFiveDegrees) {
+    ZORMtkGeom::SolveCubic(c, u, nRoots);
+    return;
+  }
+  Sub3(P + 6, P, chord);
+  Sub3(x, P, toPoint);
+  const double numerator = Dot3(chord, toPoint), chord2 = Dot3(chord, chord);
+  u[0] = chord2 > std::fabs(numerator * 1e-11) ? numerator / chord2 : 1e10;
+  if (RefineCubicRoot(c, u[0])) nRoots = 1;
+}
+
+}  // namespace
+
+void ZORMtkGeom::anorm(double* v, int n) {
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) sum += v[i] * v[i];
+  const double length = std::sqrt(sum);
+  for (int i = 0; i < n; ++i) v[i] /= length;
+}
+
+// Least squares on span(t1, t2): [t1.t1 t1.t2; t1.t2 t2.t2] c = [d.t1; d.t2], d = point - origin.
+void ZORMtkGeom::FindMinDistToPlane(double* normal, double* tangents, double* origin, double* point,
+                                    double* foot, double* coeffs, double& distance) {
+  const double* t1 = tangents;
+  const double* t2 = tangents + 3;
+  double d[3], gap[3];
+  Sub3(point, origin, d);
+  const double a11 = Dot3(t1, t1), a22 = Dot3(t2, t2), a12 = Dot3(t1, t2);
+  const double b1 = Dot3(d, t1), b2 = Dot3(d, t2);
+  const double det = a11 * a22 - a12 * a12;
+  coeffs[0] = (b1 * a22 - b2 * a12) / det;
+  coeffs[1] = (b2 * a11 - b1 * a12) / det;
+  for (int k = 0; k < 3; ++k) foot[k] = origin[k] + coeffs[0] * t1[k] + coeffs[1] * t2[k];
+  Sub3(foot, point, gap);
+  const double length = zor_geom::Norm3(gap);
+  distance = Dot3(gap, normal) > 0.0 ? length : -length;
+}
+
+// c = u x w (z component) with w = b - a, u = p - a. The tolerance is relative to the two
+// products, so the test does not depend on the coordinates' scale.
+int ZORMtkGeom::CounterClockwise(double* a, double* b, double* p, double tol) {
+  const double wx = b[0] - a[0], wy = b[1] - a[1];
+  const double ux = p[0] - a[0], uy = p[1] - a[1];
+  const double c = uy * wx - ux * wy;
+  const double t = tol * std::fmax(std::fabs(uy * wx), std::fabs(ux * wy));
+  if (c > t) return 1;
+  if (c < -t) return -1;
+  const double w2 = wx * wx + wy * wy, u2 = ux * ux + uy * uy;
+  const double t2 = tol * std::fmax(w2, u2);
+  if (w2 > t2 && u2 > t2 && (ux * wx < 0.0 || uy * wy < 0.0)) return -1;
+  if (u2 - w2 > t2) return 1;
+  return 0;
+}
+
+bool ZORMtkGeom::IncludedInTriangle(double* tri, double* p, double tol) {
+  double* v1 = tri;
+  double* v2 = tri + 3;
+  double* v3 = tri + 6;
+  return CounterClockwise(v1, v2, p, tol) >= 0 && CounterClockwise(v2, v3, p, tol) >= 0 &&
+         CounterClockwise(v3, v1, p, tol) >= 0;
+}
+
+bool ZORMtkGeom::IncludedInQuad(double* quad, double* p, double tol) {
+  if (IncludedInTriangle(quad, p, tol)) return true;
+  double second[9];
+  std::copy(quad, quad + 3, second);
+  std::copy(quad + 6, quad + 12, second + 3);
+  return IncludedInTriangle(second, p, tol);
+}
+
+bool ZORMtkGeom::FindIntersection(double* a, double* b, double* p, double* q, double tol) {
+  const auto isPoint = [](const double* e, const double* f) {
+    return AgreeRelative(e[0], f[0], 1e-12) && AgreeRelative(e[1], f[1], 1e-12);
+  };
+  const bool abPoint = isPoint(a, b), pqPoint = isPoint(p, q);
+  if (abPoint && pqPoint) return isPoint(a, p);
+  if (abPoint) return CounterClockwise(p, q, a, tol) == 0;
+  if (pqPoint) return CounterClockwise(a, b, p, tol) == 0;
+  return CounterClockwise(a, b, p, tol) * CounterClockwise(a, b, q, tol) <= 0 &&
+         CounterClockwise(p, q, a, tol) * CounterClockwise(p, q, b, tol) <= 0;
+}
+
+// Even-odd rule with a ray from p. A ray through a vertex would count it once per edge, so such
+// rays are turned by a degree until one misses every vertex.
+bool ZORMtkGeom::IncludedInPolygon(int n, double* polygon, double* p, double tol) {
+  int start = 0;
+  double maxX = 0.0, maxY = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const double* v = polygon + 3 * i;
+    if (AgreeRelative(p[0], v[0], 1e-11) && AgreeRelative(p[1], v[1], 1e-11)) return true;
+    const double* least = polygon + 3 * start;
+    if (v[0] < least[0] || (v[0] == least[0] && v[1] <= least[1])) start = i;
+    maxX = std::fmax(maxX, std::fabs(v[0]));
+    maxY = std::fmax(maxY, std::fabs(v[1]));
+  }
+  if (std::fabs(p[0]) > maxX || std::fabs(p[1]) > maxY) return false;
+  const double reach = 10.0 * maxX - p[0];
+  double q[3] = {p[0], p[1], 0.0};
+  for (int k = 0; k < 360; ++k) {
+    q[0] = p[0] + reach * std::cos(k * kDegreeStep);
+    q[1] = p[1] + reach * std::sin(k * kDegreeStep);
+    bool throughVertex = false;
+    for (int i = 0; i < n && !throughVertex; ++i) {
+      double* v = polygon + 3 * i;
+      throughVertex = FindIntersection(v, v, p, q, tol);
+    }
+    if (!throughVertex) break;
+  }
+  int crossings = 0;
+  for (int i = 0; i < n; ++i) {
+    double* v = polygon + 3 * ((start + i) % n);
+    double* previous = polygon + 3 * ((start + i - 1 + n) % n);
+    if (FindIntersection(v, previous, p, q, tol)) ++crossings;
+  }
+  return crossings % 2 == 1;
+}
+
+// Newell's normal: n = sum over edges (i, i+1) of ((yi - yj)(zi + zj), (zi - zj)(xi + xj),
+// (xi - xj)(yi + yj)), which is twice the vector area and robust for warped polygons. t2 is taken
+// perpendicular to the x axis unless the normal lies along it; t1 = t2 x n makes (t1, t2, n)
+// right-handed, so a counter-clockwise polygon stays counter-clockwise in (t1, t2).
+void ZORMtkGeom::PlaneEquation(double* points, int n, double* normal, double* centroid,
+                               double* tangents) {
+  normal[0] = normal[1] = normal[2] = 0.0;
+  centroid[0] = centroid[1] = centroid[2] = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const double* a = points + 3 * i;
+    const double* b = points + 3 * ((i + 1) % n);
+    normal[0] += (a[1] - b[1]) * (a[2] + b[2]);
+    normal[1] += (a[2] - b[2]) * (a[0] + b[0]);
+    normal[2] += (a[0] - b[0]) * (a[1] + b[1]);
+    for (int k = 0; k < 3; ++k) centroid[k] += a[k] / n;
+  }
+  anorm(normal, 3);
+  const double nx = normal[0], ny = normal[1], nz = normal[2];
+  double* t1 = tangents;
+  double* t2 = tangents + 3;
+  if (std::fabs(nx) < 0.9999985) {
+    const double length = std::sqrt(ny * ny + nz * nz);
+    t2[0] = 0.0, t2[1] = nz / length, t2[2] = -ny / length;
+  } else {
+    const double length = std::sqrt(nx * nx + ny * ny);
+    t2[0] = ny / length, t2[1] = -nx / length, t2[2] = 0.0;
+  }
+  Cross3(t2, normal, t1);
+}
+
+// Area coordinates by Cramer's rule: l0 = A(p, v2, v3)/A, l1 = A(v1, p, v3)/A,
+// l2 = A(v1, v2, p)/A. Outside the triangle the coordinates are clamped onto it (the most
+// negative shared out to the other two), and distance measures how far they lay outside [0, 1].
+void ZORMtkGeom::InterpolateInTriangle(double* weights, double* tri, double* p, double& distance,
+                                       bool& inside, double tol) {
+  inside = false;
+  const double x1 = tri[0], y1 = tri[1], x2 = tri[3], y2 = tri[4], x3 = tri[6], y3 = tri[7];
+  const double area2 = (x2 - x1) * (y3 - y1) - (x3 - x1) * (y2 - y1);
+  double l[3] = {0.0, 0.0, 0.0};
+  if (area2 != 0.0) {
+    l[0] = ((x2 - p[0]) * (y3 - p[1]) - (x3 - p[0]) * (y2 - p[1])) / area2;
+    l[1] = ((p[0] - x1) * (y3 - y1) - (x3 - x1) * (p[1] - y1)) / area2;
+    l[2] = ((x2 - x1) * (p[1] - y1) - (p[0] - x1) * (y2 - y1)) / area2;
+  }
+  const auto inRange = [tol](double x) { return x >= -tol && x <= 1.0 + tol; };
+  if (inRange(l[0]) && inRange(l[1]) && inRange(l[2])) {
+    inside = true;
+    distance = 0.0;
+    std::copy(l, l + 3, weights);
+    return;
+  }
+  int order[3] = {0, 1, 2};
+  std::sort(order, order + 3, [&l](int i, int j) { return l[i] < l[j]; });
+  double w[3] = {l[0], l[1], l[2]};
+  if (w[order[0]] < 0.0) {
+    w[order[1]] += 0.5 * w[order[0]];
+    w[order[2]] += 0.5 * w[order[0]];
+    w[order[0]] = 0.0;
+  }
+  if (w[order[1]] < 0.0) {
+    w[order[2]] += w[order[1]];
+    w[order[1]] = 0.0;
+  }
+  std::copy(w, w + 3, weights);
+  const double gx = w[0] * x1 + w[1] * x2 + w[2] * x3 - p[0];
+  const double gy = w[0] * y1 + w[1] * y2 + w[2] * y3 - p[1];
+  if (std::sqrt(gx * gx + gy * gy) < tol) inside = true;
+  double sum = 0.0;
+  for (double li : l) {
+    if (std::fabs(li) > 1.0)
+      sum += (std::fabs(li) - 1.0) * (std::fabs(li) - 1.0);
+    else if (li < 0.0)
+      sum += li * li;
+  }
+  distance = std::sqrt(sum);
+}
+
+void ZORMtkGeom::InterpolateInQTriangle(double* weights, double* tri6, double* p, double& distance,
+                                        bool& inside, double tol) {
+  inside = false;
+  double r = kThird, s = kThird;
+  if (!Newton2D(6, 6, tri6, p, true, weights, r, s)) return;
+  const double L = 1.0 - r - s;
+  const auto inRange = [tol](double x) { return x >= -tol && x <= 1.0 + tol; };
+  if (inRange(L) && inRange(r) && inRange(s)) {
+    inside = true;
+    distance = 0.0;
+  }
+}
+
+void ZORMtkGeom::InterpolateInQuad(double* weights, int nNodes, double* coords, double* p,
+                                   bool& inside, double tol) {
+  inside = false;
+  double r = 0.0, s = 0.0;
+  if (!Newton2D(nNodes, nNodes, coords, p, false, weights, r, s)) return;
+  inside = std::fabs(r) < 1.0 + tol && std::fabs(s) < 1.0 + tol;
+}
+
+// Newton on x(r, s, t) = point: J d = x(r, s, t) - point with J = dx/d(r, s, t), solved by
+// Cramer's rule, then (r, s, t) -= d, from the element's centre.
+bool ZORMtkGeom::IncludedInSolid(double* weights, double* point, double* coords, int nNodes,
+                                 int /*dimension*/, double* tol, bool /*secondPass*/) {
+  double r = 0.0, s = 0.0, t = 0.0, reference = 0.0;
+  const double* N = weights;
+  for (int step = 0; step < kMaxNewtonSteps; ++step) {
+    std::fill(weights, weights + 4 * nNodes, 0.0);
+    zor_shape::Evaluate3D(nNodes, r, s, t, weights);
+    double e[3] = {-point[0], -point[1], -point[2]};
+    double J[3][3] = {};  // J[column][row]: column j is dx/d(r, s, t)_j
+    for (int n = 0; n < nNodes; ++n) {
+      const double* x = coords + 3 * n;
+      for (int k = 0; k < 3; ++k) {
+        e[k] += N[n] * x[k];
+        for (int j = 0; j < 3; ++j) J[j][k] += weights[(j + 1) * nNodes + n] * x[k];
+      }
+    }
+    double size = 0.0;
+    for (const auto& column : J)
+      size += std::fabs(column[0]) + std::fabs(column[1]) + std::fabs(column[2]);
+    if (step == 0) reference = size;
+    if (size > kJacobianGrowth * reference) return false;
+    const double det = zor_geom::Det3(J[0], J[1], J[2]);
+    if (det < kMinDeterminant) return false;
+    const double dR = zor_geom::Det3(e, J[1], J[2]) / det;
+    const double dS = zor_geom::Det3(J[0], e, J[2]) / det;
+    const double dT = zor_geom::Det3(J[0], J[1], e) / det;
+    r -= dR, s -= dS, t -= dT;
+    if (std::sqrt(dR * dR + dS * dS + dT * dT) < kNewtonConverged) {
+      return InsideSolid(nNodes, r, s, t, *tol);
+    }
+  }
+  return false;
+}
+
+// Projects the facet and the point into the facet's best-fit plane, pre-tests the point against
+// the projected outline, then solves for the in-plane natural coordinates.
+bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords, int nNodes,
+                                 int dimension, double* projection, double* tol, bool always) {
+  if (nNodes != 3 && nNodes != 4 && nNodes != 6 && nNodes != 8) return false;
+  double work[3 * 8], perimeter[3 * 8], planar[3 * 8], planarElement[3 * 8];
+  for (int n = 0; n < nNodes; ++n) {
+    for (int k = 0; k < 3; ++k) work[3 * n + k] = k < dimension ? coords[3 * n + k] : 0.0;
+  }
+  if (IsDegenerateFacet(work, nNodes)) return false;
+  const bool curved = nNodes > 4;
+  if (curved) ReorderPerimeter(nNodes, work, perimeter, true);
+  double* outline = curved ? perimeter : work;
+  double normal[3], centroid[3], tangents[6], target[3];
+  PlaneEquation(outline, nNodes, normal, centroid, tangents);
+  anorm(normal, 3);
+  for (int n = 0; n < nNodes; ++n)
+    ToPlane(normal, tangents, centroid, outline + 3 * n, planar + 3 * n);
+  const double distance = ToPlane(normal, tangents, centroid, point, target);
+  if (nNodes != 3) {
+    const bool included = nNodes == 4 ? IncludedInQuad(planar, target, *tol)
+                                      : IncludedInPolygon(nNodes, planar, target, *tol);
+    if (!included && !always) return false;
+  }
+  double* inPlane = planar;
+  if (curved) {
+    ReorderPerimeter(nNodes, planarElement, planar, false);
+    inPlane = planarElement;
+  }
+  *projection = distance;
+  bool inside = false;
+  double unusedDistance = 0.0;
+  if (nNodes == 3) {
+    InterpolateInTriangle(weights, inPlane, target, unusedDistance, inside, *tol);
+  } else if (nNodes == 6) {
+    InterpolateInQTriangle(weights, inPlane, target, unusedDistance, inside, *tol);
+  } else {
+    InterpolateInQuad(weights, nNodes, inPlane, target, inside, *tol);
+  }
+  return inside;
+}
+
+bool ZORMtkGeom::IncludedInLine(double* weights, double* point, double* coords, int nNodes,
+                                int dimension) {
+  double u[3];
+  int nRoots = 0;
+  if (!FindPerpDistToCurve(coords, point, u, nRoots, nNodes == 2, 1e-5, dimension == 2, false)) {
+    return false;
+  }
+  if (nNodes == 2) {
+    weights[0] = 1.0 - u[0];
+    weights[1] = u[0];
+  } else {
+    // Quadratic Lagrange functions in xi = 2u - 1, the middle node at xi = 0.
+    const double xi = 2.0 * u[0] - 1.0;
+    weights[0] = 0.5 * (xi * xi - xi);
+    weights[1] = 1.0 - xi * xi;
+    weights[2] = 0.5 * (xi * xi + xi);
+  }
+  return true;
+}
+
+void ZORMtkGeom::FindCoincidentNode(double* point, double* coords, int dimension, int nNodes,
+                                    int& node, const double& length) {
+  const double reach = 1e-10 * length;
+  const int axes = dimension == 2 ? 2 : 3;
+  for (int n = 0; n < nNodes; ++n) {
+    bool close = true;
+    for (int k = 0; k < axes && close; ++k)
+      close = std::fabs(coords[3 * n + k] - point[k]) <= reach;
+    if (close) {
+      node = n;
+      return;
+    }
+  }
+}
+
+// Linear: X(u) = P1 + u (P2 - P1), foot at u = -c0/c1 with c0 = t.(P1 - x), c1 = t.(P2 - P1).
+bool ZORMtkGeom::FindPerpDistToCurve(double* coords, double* point, double* u, int& nRoots,
+                                     bool linear, double /*tol*/, bool planar, bool /*flag*/) {
+  nRoots = 0;
+  double P[9], x[3];
+  LoadCurve(coords, point, linear ? 2 : 3, planar, P, x);
+  if (!linear) {
+    FootOnQuadraticCurve(P, x, u, nRoots);
+    return nRoots > 0;
+  }
+  double direction[3], d[3], edge[3];
+  Unit3(P, P + 3, direction);
+  Sub3(P, x, d);
+  Sub3(P + 3, P, edge);
+  const double c0 = Dot3(direction, d), c1 = Dot3(direction, edge);
+  u[0] = std::fabs(c1) > std::fabs(c0 * 1e-11) ? -c0 / c1 : 1e10;
+  nRoots = 1;
+  return true;
+}
+
+// Cardano on the depressed cubic y^3 + 3Q y + 2R = 0, u = y - a/3 with a, b, c the coefficients
+// normalised by c3: Q = (b - a^2/3)/3, R = (2a^3/27 - ab/3 + c)/2, D = R^2 + Q^3.
+// D < 0: three real roots by the trigonometric form; D > 0: one real root; D = 0: a double root.
+void ZORMtkGeom::SolveCubic(double* c, double* roots, int& nRoots) {
+  nRoots = 0;
+  if (std::fabs(c[3]) <= kCubicZero) return;
+  const double a = c[2] / c[3], b = c[1] / c[3], cc = c[0] / c[3];
+  const double Q = (b - a * a * kThird) * kThird;
+  const double R = (a * a * a * kTwentySeventhTwice - a * b * kThird + cc) * 0.5;
+  const double D = R * R + Q * Q * Q;
+  if (std::fabs(D) < kCubicZero) {
+    if (R <= -kCubicZero) {
+      roots[0] = 2.0 * std::cbrt(-R);
+      roots[1] = -std::cbrt(-R);
+      nRoots = 2;
+    } else {
+      roots[0] = 0.0;
+      nRoots = 1;
+    }
+  } else if (D < 0.0) {
+    const double scale = 2.0 * std::sqrt(-Q);
+    const double phi = std::acos(-R / std::sqrt(-Q * Q * Q)) / 3.0;
+    roots[0] = scale * std::cos(phi);
+    roots[1] = -scale * std::cos(phi + kPiThird);
+    roots[2] = -scale * std::cos(phi - kPiThird);
+    nRoots = 3;
+  } else {
+    const double root = std::sqrt(D);
+    roots[0] = std::cbrt(root - R) - std::cbrt(root + R);
+    nRoots = 1;
+  }
+  for (int i = 0; i < nRoots; ++i) roots[i] -= a / 3.0;
+}
+
+void ZORMtkGeom::ReorderPerimeter(int nNodes, double* elementOrder, double* perimeterOrder,
+                                  bool toPerimeter) {
+  if (nNodes != 6 && nNodes != 8) return;
+  const int* order = nNodes == 6 ? kPerimeter6 : kPerimeter8;
+  for (int k = 0; k < nNodes; ++k) {
+    double* element = elementOrder + 3 * order[k];
+    double* perimeter = perimeterOrder + 3 * k;
+    if (toPerimeter) {
+      std::copy(element, element + 3, perimeter);
+    } else {
+      std::copy(perimeter, perimeter + 3, element);
+    }
+  }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cmath>
+
+// Small fixed-size vector helpers shared by the geometry kernels.
+
+namespace zor_geom {
+
+inline double Dot3(const double* a, const double* b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+inline void Sub3(const double* a, const double* b, double* out) {
+  out[0] = a[0] - b[0], out[1] = a[1] - b[1], out[2] = a[2] - b[2];
+}
+
+inline void Cross3(const double* a, const double* b, double* out) {
+  out[0] = a[1] * b[2] - a[2] * b[1];
+  out[1] = a[2] * b[0] - a[0] * b[2];
+  out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+inline double Norm3(const double* a) { return std::sqrt(Dot3(a, a)); }
+
+// x and y agree within a relative tolerance of the larger magnitude. Equal values agree, zeros
+// included.
+inline bool AgreeRelative(double x, double y, double relative) {
+  return std::fabs(x - y) <= relative * std::fmax(std::fabs(x), std::fabs(y));
+}
+
+// Determinant of the 3 x 3 matrix with columns c0, c1, c2.
+inline double Det3(const double* c0, const double* c1, const double* c2) {
+  double c1xc2[3];
+  Cross3(c1, c2, c1xc2);
+  return Dot3(c0, c1xc2);
+}
+
+}  // namespace zor_geom
