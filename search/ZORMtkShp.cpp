@@ -91,7 +91,7 @@ int NumberAfterPrefix(const std::string& name, const char* prefix) {
   if (name.compare(0, length, prefix) != 0) return kNotFound;
   int number = 0;
   std::size_t i = length;
-  // Three digits are more than any node count; a longer run is no element-type name.
+  // No node count or order has more than three digits; a longer run is no element-type name.
   for (; i < name.size() && IsDigit(name[i]); ++i) {
     if (i - length == 3) return kNotFound;
     number = number * 10 + (name[i] - '0');
