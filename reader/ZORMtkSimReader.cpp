@@ -1,50 +1,113 @@
 #include "reader/ZORMtkSimReader.h"
 
+#include <utility>
+
+#include "reader/ZORMtkReaderKeys.h"
+
+using namespace ZORMtkReaderKeys;
+
+namespace {
+
+// The region set of a caller's member list: every member of the collection when the list is
+// empty; otherwise the listed members, ascending.
+ZORSimCSetID RegionSet(const ZORSimContext& context, const ZORSimCollectionID& collection,
+                       const cow_List<int>& list) {
+  const ZORSimCollection members(context, collection);
+  if (list.IsEmpty()) return ZORSimCSet(members.BiggestCSetID()).AscendingID();
+  const ZORSimCSet ordered(members.CreateTempOrderedCSet(list.Data(), list.Size()));
+  ordered.RegisterWithTempCollection();
+  return ordered.AscendingID();
+}
+
+}  // namespace
+
 ZORMtkSimReader::ZORMtkSimReader() : numElements(0), numNodes(0), numCoordComponents(0) {}
 
 ZORMtkSimReader::~ZORMtkSimReader() = default;
 
-void ZORMtkSimReader::SetScope(ZORSrvPosition, ZORMtkScope, ZORSimDynamicID, cow_List<int>) {}
-void ZORMtkSimReader::SetElsetRegion(ZORSrvPosition, ZORSimDynamicID, cow_List<int>) {}
-void ZORMtkSimReader::SetElsetRegion(ZORSrvPosition, DRUUnicodeString) {}
-void ZORMtkSimReader::SetNodesetRegion(ZORSrvPosition, ZORSimDynamicID, cow_List<int>) {}
-void ZORMtkSimReader::ClearRegion() {}
-void ZORMtkSimReader::SelectMesh(const ZORSrvPosition&, const ZORSimDynamicID&) {}
-void ZORMtkSimReader::ResolveElementRegion() {}
-void ZORMtkSimReader::ResolveCoordComponents() {}
-bool ZORMtkSimReader::GetNodes(int, int*) const { return false; }
-bool ZORMtkSimReader::FillCoordinates(int, double*) const { return false; }
-void ZORMtkSimReader::GetElementClassNames(cow_List<cow_String>&) const {}
-int ZORMtkSimReader::GetElementClassCount(cow_String) const { return 0; }
-bool ZORMtkSimReader::GetElementClassMembers(cow_String, int, int*) const { return false; }
-bool ZORMtkSimReader::GetElementClassConnectivity(cow_String, int, int*) const { return false; }
-bool ZORMtkSimReader::GetElementBoxes(int*, double*, double*, double&, double*, double*) const {
-  return true;
+void ZORMtkSimReader::SetScope(ZORSrvPosition root, ZORMtkScope scope, ZORSimDynamicID mesh,
+                               cow_List<int> list) {
+  switch (scope) {
+    case ScopeElementRegion:
+    case ScopeElementRegionAlt:
+      SetElsetRegion(std::move(root), mesh, std::move(list));
+      break;
+    case ScopeNodeRegion:
+      SetNodesetRegion(std::move(root), mesh, std::move(list));
+      break;
+  }
 }
-ZORSimDynamicID ZORMtkSimReader::GetFieldID(DRUUnicodeString, int) const { return {}; }
-int ZORMtkSimReader::GetSimpleFieldSize(ZORSimDynamicID, int, int) const { return 0; }
-bool ZORMtkSimReader::GetSimpleNodeFieldSize(DRUUnicodeString, int, int, int&) const {
-  return false;
+
+void ZORMtkSimReader::SetElsetRegion(ZORSrvPosition root, ZORSimDynamicID mesh,
+                                     cow_List<int> elements) {
+  ClearRegion();
+  SelectMesh(root, mesh);
+  elementRegion = RegionSet(position.Context(), MeshCollection(kMeshElements, 0), elements);
+  ResolveElementRegion();
 }
-bool ZORMtkSimReader::GetSimpleNodeField(DRUUnicodeString, int, int, int, double*) const {
-  return false;
+
+void ZORMtkSimReader::SetElsetRegion(ZORSrvPosition root, DRUUnicodeString name) {
+  ClearRegion();
+  position = std::move(root);
+  elementRegion =
+      ZORSimCSet(ZORSrvGetElementSetIDFromScopedName(position, name.ToNarrow(), "_")).AscendingID();
+  ResolveElementRegion();
 }
-bool ZORMtkSimReader::GetSimpleNodeField(ZORSimDynamicID, int, int, int, double*) const {
-  return false;
+
+void ZORMtkSimReader::SetNodesetRegion(ZORSrvPosition root, ZORSimDynamicID mesh,
+                                       cow_List<int> nodes) {
+  ClearRegion();
+  SelectMesh(root, mesh);
+  nodeRegion = RegionSet(position.Context(), MeshCollection(kMeshNodes, 1), nodes);
+  std::vector<int> members(static_cast<std::size_t>(nodeRegion.Size()));
+  ZORSimCSet(nodeRegion).OrderedMembers(members.data());
+  nodeList = cow_List<int>(std::move(members));
+  numNodes = nodeList.Size();
+  ResolveCoordComponents();
 }
-bool ZORMtkSimReader::GetInterpolatedSimpleNodeField(ZORSimDynamicID, int, int, double, int, double,
-                                                     double, int, double*) const {
-  return true;
+
+void ZORMtkSimReader::ClearRegion() {
+  numElements = 0;
+  numNodes = 0;
+  numCoordComponents = 0;
+  elementClasses.Clear();
+  nodesPerElementByClass.Clear();
+  nodeList.Clear();
+  elementRegion = ZORSimCSetID{};
+  nodeRegion = ZORSimCSetID{};
 }
-void ZORMtkSimReader::SumSimpleNodeField(ZORSimDynamicID, int, int, double*, int) const {}
-bool ZORMtkSimReader::GetSimpleElementClassField(ZORSimDynamicID, int, int, const int*, int, int,
-                                                 int, double*) const {
-  return false;
+
+void ZORMtkSimReader::SelectMesh(const ZORSrvPosition& root, const ZORSimDynamicID& mesh) {
+  position = root;
+  if (!mesh.IsEmpty()) {
+    meshID = mesh;
+    return;
+  }
+  const ZORSrvPosition model(root, root.Follow(kModel, 0));
+  meshID = model.Follow(kModelMesh, 1);
 }
-bool ZORMtkSimReader::GetInterpolatedSimpleElementClassField(ZORSimDynamicID, int, int, double, int,
-                                                             double, double, int*, int, int, int,
-                                                             double*) const {
-  return true;
+
+ZORSrvPosition ZORMtkSimReader::MeshPosition() const {
+  if (!meshID.IsEmpty() || elementRegion.collection.IsEmpty())
+    return ZORSrvPosition(position, meshID);
+  const ZORSrvPosition elements(position, elementRegion.collection.id);
+  return ZORSrvPosition(position, elements.Follow(kMeshElements, 1));
 }
-void ZORMtkSimReader::VtkOutput(const char*, cow_List<cow_String>&, cow_List<int>&,
-                                const int&) const {}
+
+ZORSimCollectionID ZORMtkSimReader::MeshCollection(int key, int side) const {
+  const ZORSrvPosition mesh = MeshPosition();
+  return ZORSrvPosition(mesh, mesh.Follow(key, side)).GetCollection();
+}
+
+void ZORMtkSimReader::ResolveCoordComponents() {
+  const ZORSrvPosition mesh = MeshPosition();
+  const ZORSimDistributionID coordinates =
+      ZORSrvPosition(mesh, mesh.Follow(kMeshCoordinates, 0)).GetDistribution();
+  const std::vector<ZORSimDrawerDescriptor> drawers =
+      ZORSimDistribution(position.Context(), coordinates).QueryDrawers();
+  if (drawers.empty()) return;
+  const ZORSimCollectionID components =
+      ZORSrvPosition(position, position.Follow(kComponentCollection, 0)).GetCollection();
+  for (const ZORSimCSetID& dimension : drawers.front().dimensions)
+    if (dimension.collection == components) numCoordComponents = dimension.Size();
+}

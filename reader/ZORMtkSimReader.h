@@ -1,10 +1,17 @@
 #pragma once
 
+#include <cstdio>
+#include <vector>
+
+#include "platform/ZORBitVector.h"
 #include "platform/ZORContainers.h"
 #include "platform/ZORExport.h"
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimHandles.h"
 #include "platform/ZORString.h"
+
+class ZORMtkConnectivity;
+class ZORMtkStepResolver;
 
 // How a reader's region is given: by element members (both element values mean the same) or by
 // node members alone.
@@ -80,6 +87,21 @@ class ZORMTK_EXPORT ZORMtkSimReader {
  private:
   void ClearRegion();
   void SelectMesh(const ZORSrvPosition& root, const ZORSimDynamicID& mesh);
+  // The mesh record to navigate from: meshID, or for a region given by set name on a reader
+  // without a mesh, the mesh that owns the region's element collection.
+  ZORSrvPosition MeshPosition() const;
+  ZORSimCollectionID MeshCollection(int key, int side) const;
   void ResolveElementRegion();
+  void MarkNodesOf(const ZORMtkConnectivity& connectivity, const ZORSimCSetID& elements,
+                   int nodesPerElement, omi_BlkBitVect& used);
+  void FillNodeList(const ZORSimCollectionID& nodes, const omi_BlkBitVect& used, bool wholeMesh);
   void ResolveCoordComponents();
+  // Position of every node member in nodeList, -1 for nodes outside the region.
+  std::vector<int> NodePositions() const;
+  int FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const;
+  void ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field,
+                     double* values) const;
+  void WriteVtkPoints(std::FILE* file) const;
+  void WriteVtkCells(std::FILE* file) const;
+  void WriteVtkPointData(std::FILE* file, const cow_String& name, int incrementNo) const;
 };

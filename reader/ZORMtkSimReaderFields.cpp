@@ -1,0 +1,205 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/ZORStream.h"
+#include "reader/ZORMtkFieldRecord.h"
+#include "reader/ZORMtkSimReader.h"
+#include "reader/ZORMtkStepResolver.h"
+
+namespace {
+
+void ReportStepProblem(ZORMtkStepStatus status) {
+  const char* text = status == ZORMtkStepStatus::kNoSuchStep
+                         ? " ZORMtkSimReader::GetSimpleNodeField: stepNo > numTasks "
+                     : status == ZORMtkStepStatus::kStaticIncrement
+                         ? " ZORMtkSimReader::GetSimpleNodeField: static task record problem "
+                         : " ZORMtkSimReader::GetSimpleNodeField: incrementNo not found ";
+  aio_cerr << text << "\n";
+  aio_cerr.flush();
+}
+
+// Position of each member in `members` (the last one for a repeated member), -1 for members
+// that are not listed; indexed by member.
+std::vector<int> PositionsOf(const int* members, int count) {
+  const int largest = count > 0 ? *std::max_element(members, members + count) : -1;
+  std::vector<int> positions(static_cast<std::size_t>(largest + 1), -1);
+  for (int i = 0; i < count; ++i)
+    if (members[i] >= 0) positions[static_cast<std::size_t>(members[i])] = i;
+  return positions;
+}
+
+// Copies the rows of one drawer read to the caller's layout [position][point][component].
+void Scatter(const ZORMtkDrawerValues& read, const ZORSimCSetID& rows,
+             const std::vector<int>& positionOf, double* values) {
+  std::vector<int> members(static_cast<std::size_t>(rows.Size()));
+  ZORSimCSet(rows).OrderedMembers(members.data());
+  const int perRow = read.points * read.components;
+  for (int r = 0; r < rows.Size(); ++r) {
+    const int member = members[static_cast<std::size_t>(r)];
+    if (member < 0 || member >= static_cast<int>(positionOf.size())) continue;
+    const int position = positionOf[static_cast<std::size_t>(member)];
+    if (position < 0) continue;
+    double* out = values + static_cast<std::size_t>(position) * perRow;
+    for (int p = 0; p < read.points; ++p)
+      for (int c = 0; c < read.components; ++c) out[p * read.components + c] = read.At(r, p, c);
+  }
+}
+
+// Linear interpolation in time between two states, extrapolating outside [time1, time2]; a
+// time span that is not positive takes the second state.
+void Blend(const std::vector<double>& first, const std::vector<double>& second, double time1,
+           double time2, double time, double* values) {
+  const double span = time2 - time1;
+  const double w = span > 0.0 ? (time - time1) / span : 1.0;
+  for (std::size_t k = 0; k < first.size(); ++k) values[k] = (1.0 - w) * first[k] + w * second[k];
+}
+
+std::vector<double> WorkBuffer(int count) {
+  return std::vector<double>(static_cast<std::size_t>(std::max(count, 0)), 0.0);
+}
+
+}  // namespace
+
+ZORSimDynamicID ZORMtkSimReader::GetFieldID(DRUUnicodeString name, int stepNo) const {
+  const ZORMtkStepResolver step(position, stepNo, 0, false);
+  if (!step.Found()) return {};
+  for (const ZORSimDynamicID& field : step.FieldRecords())
+    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() == name.ToNarrow()) return field;
+  return {};
+}
+
+int ZORMtkSimReader::FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const {
+  const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
+  if (!record.IsField()) return 0;
+  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
+  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections)) {
+    const bool overMesh =
+        drawer.Has(ZORMtkDimensionKind::kNode) || drawer.Has(ZORMtkDimensionKind::kElement);
+    if (overMesh && drawer.Has(ZORMtkDimensionKind::kComponent))
+      return drawer.SizeOf(ZORMtkDimensionKind::kComponent);
+  }
+  return 0;
+}
+
+int ZORMtkSimReader::GetSimpleFieldSize(ZORSimDynamicID field, int stepNo, int incrementNo) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found() || !step.HoldsField(field)) return 0;
+  return FieldSize(step, field);
+}
+
+bool ZORMtkSimReader::GetSimpleNodeFieldSize(DRUUnicodeString name, int stepNo, int incrementNo,
+                                             int& size) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found()) return false;
+  for (const ZORSimDynamicID& field : step.FieldRecords()) {
+    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() != name.ToNarrow()) continue;
+    const int components = FieldSize(step, field);
+    if (components > 0) {
+      size = components;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<int> ZORMtkSimReader::NodePositions() const {
+  return PositionsOf(nodeList.Data(), nodeList.Size());
+}
+
+void ZORMtkSimReader::ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field,
+                                    double* values) const {
+  const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
+  if (!record.IsField()) return;
+  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
+  const std::vector<int> positionOf = NodePositions();
+  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections)) {
+    const ZORSimCSetID nodes = drawer.SetOf(ZORMtkDimensionKind::kNode);
+    if (nodes.IsEmpty() || ZORSimCSet(nodes).Intersection(nodeRegion).Size() == 0) continue;
+    ZORMtkDrawerValues read;
+    if (drawer.Read(position.Context(), ZORMtkDimensionKind::kNode, nodes, step.Increment(), read))
+      Scatter(read, nodes, positionOf, values);
+  }
+}
+
+bool ZORMtkSimReader::GetSimpleNodeField(DRUUnicodeString name, int stepNo, int incrementNo,
+                                         int /*count*/, double* values) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found()) {
+    ReportStepProblem(step.Status());
+    return false;
+  }
+  for (const ZORSimDynamicID& field : step.FieldRecords())
+    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() == name.ToNarrow())
+      ReadNodeField(step, field, values);
+  return true;
+}
+
+bool ZORMtkSimReader::GetSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo,
+                                         int /*count*/, double* values) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found()) return false;
+  if (step.HoldsField(field)) ReadNodeField(step, field, values);
+  return true;
+}
+
+bool ZORMtkSimReader::GetInterpolatedSimpleNodeField(ZORSimDynamicID field, int stepNo,
+                                                     int increment1, double time1, int increment2,
+                                                     double time2, double time, int count,
+                                                     double* values) const {
+  std::vector<double> first = WorkBuffer(count);
+  std::vector<double> second = WorkBuffer(count);
+  GetSimpleNodeField(field, stepNo, increment1, count, first.data());
+  GetSimpleNodeField(field, stepNo, increment2, count, second.data());
+  Blend(first, second, time1, time2, time, values);
+  return true;
+}
+
+void ZORMtkSimReader::SumSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo,
+                                         double* sums, int nComp) const {
+  std::vector<double> nodal = WorkBuffer(nComp * numNodes);
+  GetSimpleNodeField(field, stepNo, incrementNo, nComp, nodal.data());
+  if (nComp <= 0) return;
+  std::fill(sums, sums + nComp, 0.0);
+  for (std::size_t k = 0; k < nodal.size(); ++k)
+    sums[k % static_cast<std::size_t>(nComp)] += nodal[k];
+}
+
+bool ZORMtkSimReader::GetSimpleElementClassField(ZORSimDynamicID field, int stepNo, int incrementNo,
+                                                 const int* elements, int nElements,
+                                                 int /*nPoints*/, int /*count*/,
+                                                 double* values) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found() || !step.HoldsField(field)) return false;
+  const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
+  if (!record.IsField()) return true;
+  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
+  const ZORSimCSetID requested = ZORSimCollection(position.Context(), collections.Elements())
+                                     .CreateTempCSet(elements, nElements, false);
+  const std::vector<int> positionOf = PositionsOf(elements, nElements);
+  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections)) {
+    const ZORSimCSetID own = drawer.SetOf(ZORMtkDimensionKind::kElement);
+    if (own.IsEmpty()) continue;
+    const ZORSimCSetID rows = ZORSimCSet(own).Intersection(requested);
+    if (rows.Size() != nElements) continue;
+    ZORSimCSet(rows).RegisterWithTempCollection();
+    ZORMtkDrawerValues read;
+    if (drawer.Read(position.Context(), ZORMtkDimensionKind::kElement, rows, step.Increment(),
+                    read))
+      Scatter(read, rows, positionOf, values);
+  }
+  return true;
+}
+
+bool ZORMtkSimReader::GetInterpolatedSimpleElementClassField(
+    ZORSimDynamicID field, int stepNo, int increment1, double time1, int increment2, double time2,
+    double time, int* elements, int nElements, int nPoints, int count, double* values) const {
+  std::vector<double> first = WorkBuffer(count);
+  std::vector<double> second = WorkBuffer(count);
+  GetSimpleElementClassField(field, stepNo, increment1, elements, nElements, nPoints, count,
+                             first.data());
+  GetSimpleElementClassField(field, stepNo, increment2, elements, nElements, nPoints, count,
+                             second.data());
+  Blend(first, second, time1, time2, time, values);
+  return true;
+}
