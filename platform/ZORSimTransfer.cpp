@@ -14,6 +14,34 @@ struct Run {
   std::int64_t length;
 };
 
+void AppendPosition(std::vector<Run>& runs, std::int64_t position) {
+  if (!runs.empty() && runs.back().first + runs.back().length == position)
+    ++runs.back().length;
+  else
+    runs.push_back(Run{position, 1});
+}
+
+std::vector<std::int64_t> Expand(const std::vector<Run>& runs) {
+  std::vector<std::int64_t> out;
+  for (const Run& run : runs)
+    for (std::int64_t i = 0; i < run.length; ++i) out.push_back(run.first + i);
+  return out;
+}
+
+// A stride-1 range inside a stride-1 drawer range maps to one run without a per-member look-up.
+bool ContiguousRun(const ZORSimMemberSet& set, const ZORSimMemberSet& drawerSet,
+                   std::vector<Run>& runs) {
+  if (set.Size() == 0) return true;
+  if (!set.IsRange() || !drawerSet.IsRange() || set.RangeStride() != 1 ||
+      drawerSet.RangeStride() != 1)
+    return false;
+  const int first = drawerSet.Seek(set.RangeStart());
+  const int last = drawerSet.Seek(set.MaxMember());
+  if (first < 0 || last < 0) return false;
+  runs.push_back(Run{first, set.Size()});
+  return true;
+}
+
 // Moves `count` values between a caller's buffer and the drawer's blocks, starting at flat
 // value offset `offset`. Blocks that were never written read as zeros.
 void CopyValues(ZORSimDatabase& db, std::int64_t drawer, ZORSimValues& values, std::int64_t offset,
@@ -156,25 +184,26 @@ void ZORSimTransfer::ExecWrite() {
                       " bytes");
   const std::size_t rank = dims_.size();
 
-  // Position of every transfer member in the drawer's set of its dimension.
-  std::vector<std::vector<std::int64_t>> positions(rank);
+  // Where each transfer member sits in the drawer's set of its dimension, as runs of
+  // consecutive positions: a whole or contiguous dimension costs one run, not one entry per member.
+  std::vector<std::vector<Run>> positions(rank);
   std::vector<int> appended;
   for (std::size_t d = 0; d < rank; ++d) {
     const ZORSimMemberSet& drawerSet = *db.Object(drawer).dims[d].members;
     const ZORSimMemberSetPtr& set = dims_[d].members;
+    if (ContiguousRun(*set, drawerSet, positions[d])) continue;
     const int n = static_cast<int>(SizeOf(set));
-    positions[d].resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
       const int member = set->At(i);
-      int position = drawerSet.Seek(member);
+      std::int64_t position = drawerSet.Seek(member);
       if (position < 0 && write && autoExtend_ && d == 0) {
-        position = drawerSet.Size() + static_cast<int>(appended.size());
+        position = drawerSet.Size() + static_cast<std::int64_t>(appended.size());
         appended.push_back(member);
       }
       if (position < 0)
         throw ZORSimError("transfer: member " + std::to_string(member) + " of dimension " +
                           std::to_string(d) + " is not in the drawer");
-      positions[d][static_cast<std::size_t>(i)] = position;
+      AppendPosition(positions[d], position);
     }
   }
   if (write && db.Object(dist).valueType == 5 && valueCount > 0) {
@@ -187,16 +216,12 @@ void ZORSimTransfer::ExecWrite() {
                           ")");
   }
   if (!appended.empty()) {
-    std::sort(appended.begin(), appended.end());  // a set appended twice would repeat members
-    if (std::adjacent_find(appended.begin(), appended.end()) != appended.end())
+    std::vector<int> sorted = appended;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
       throw ZORSimError("transfer: a member to append appears twice");
-    // Appended in transfer order, so recompute their positions in that order.
-    std::vector<int> inOrder;
-    const ZORSimMemberSet& old = *db.Object(drawer).dims[0].members;
-    for (int i = 0; i < SizeOf(dims_[0].members); ++i)
-      if (old.Seek(dims_[0].members->At(i)) < 0) inOrder.push_back(dims_[0].members->At(i));
     ZORSimObject& object = db.Modify(drawer);
-    object.dims[0].members = old.Appended(inOrder);
+    object.dims[0].members = object.dims[0].members->Appended(appended);
     std::int64_t rowSize = 1;
     for (std::size_t d = 1; d < rank; ++d) rowSize *= SizeOf(object.dims[d].members);
     db.GrowValues(drawer, SizeOf(object.dims[0].members) * rowSize);
@@ -210,10 +235,9 @@ void ZORSimTransfer::ExecWrite() {
   for (std::size_t d = rank; d-- > 1;) stride[d - 1] = stride[d] * SizeOf(object.dims[d].members);
   std::size_t suffix = rank;
   while (suffix > 0) {
-    const auto& p = positions[suffix - 1];
-    bool whole = static_cast<std::int64_t>(p.size()) == SizeOf(object.dims[suffix - 1].members);
-    for (std::size_t i = 0; whole && i < p.size(); ++i)
-      whole = p[i] == static_cast<std::int64_t>(i);
+    const auto& runs = positions[suffix - 1];
+    const bool whole = runs.size() == 1 && runs[0].first == 0 &&
+                       runs[0].length == SizeOf(object.dims[suffix - 1].members);
     if (!whole) break;
     --suffix;
   }
@@ -225,23 +249,19 @@ void ZORSimTransfer::ExecWrite() {
   }
   const std::size_t last = suffix - 1;
   const std::int64_t unit = stride[last];
-  std::vector<Run> runs;
-  for (std::int64_t p : positions[last]) {
-    if (!runs.empty() && runs.back().first + runs.back().length == p)
-      ++runs.back().length;
-    else
-      runs.push_back(Run{p, 1});
-  }
+  const std::vector<Run>& runs = positions[last];
+  std::vector<std::vector<std::int64_t>> outer(last);
+  for (std::size_t d = 0; d < last; ++d) outer[d] = Expand(positions[d]);
   std::vector<std::size_t> counter(last, 0);
   for (;;) {
     std::int64_t base = 0;
-    for (std::size_t d = 0; d < last; ++d) base += positions[d][counter[d]] * stride[d];
+    for (std::size_t d = 0; d < last; ++d) base += outer[d][counter[d]] * stride[d];
     for (const Run& run : runs) {
       CopyValues(db, drawer, values, base + run.first * unit, run.length * unit, cursor, write);
       cursor += run.length * unit * elementSize;
     }
     std::size_t d = last;
-    while (d > 0 && ++counter[d - 1] == positions[d - 1].size()) counter[--d] = 0;
+    while (d > 0 && ++counter[d - 1] == outer[d - 1].size()) counter[--d] = 0;
     if (d == 0) break;
   }
 }
