@@ -1,0 +1,33 @@
+#pragma once
+
+class ZORMtkMapper;
+class ZORMtkMapSpecs;
+
+// The transfers between nodal fields: plain interpolation, the conservative transfer with its
+// conservation check, the nodal ratio and the matrix transfer. Each takes the mapper (readers,
+// writer slot 0, weights, diagnostics, host buffers), the request, then source step, source
+// increment, target step and target increment, and reports problems through the diagnostics.
+//
+// Not built yet: every routine here returns without reading or writing anything.
+class ZORMtkNodalTransfer {
+ public:
+  // Map tag 0 or 5 without conservation: each target row is the weighted sum of its partner
+  // source rows (gather weights).
+  static void Interpolate(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
+                          int sourceIncrement, int targetStep, int targetIncrement);
+  // Map tag 0 or 5 with nodal conservation: each source row is spread over its partner target
+  // rows (scatter weights).
+  static void ConservativeTransfer(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
+                                   int sourceStep, int sourceIncrement, int targetStep,
+                                   int targetIncrement);
+  // Compares source and target field sums per component and records code 32 when they differ
+  // by more than a tenth.
+  static void CheckConservation(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
+                                int sourceIncrement, int targetStep, int targetIncrement);
+  // Map tag 9: F1 / (F3 - F2) of three one-component fields on the target mesh.
+  static void NodalRatio(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
+                         int sourceIncrement, int targetStep, int targetIncrement);
+  // MapFieldMatrix: the target-by-target matrix of a one-component field.
+  static void MatrixTransfer(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
+                             int sourceIncrement, int targetStep, int targetIncrement);
+};
