@@ -1,0 +1,135 @@
+#pragma once
+
+#include <vector>
+
+#include "mapper/ZORMtkDiagnosticsData.h"
+#include "mapper/ZORMtkMapSpecs.h"
+#include "mapper/ZORMtkOwnedTable.h"
+#include "platform/ZORContainers.h"
+#include "platform/ZORExport.h"
+#include "platform/ZORSimAPI.h"
+#include "platform/ZORSimHandles.h"
+#include "platform/ZORString.h"
+
+class ZORMtkSimReader;
+class ZORMtkSimWriter;
+class ZORMtkMeshElemB;
+class ZORMtkMeshNodeB;
+class ZORMtkNodalWeights;
+class ZORMtkElementWeights;
+
+// The mapping engine a host builds once per coupling. It holds the readers and writers it is
+// given (not owned: the host keeps them alive), owns a table of named requests, the search
+// tolerances, the caches of bucket grids and weight objects that the searches fill, and the
+// diagnostics store. MapField runs one request for one step and increment.
+//
+// The transfers and searches reach the mapper's state through the accessors below: readers by
+// mesh ID, the writer every transfer writes through, the caches, the diagnostics and the host
+// buffers.
+class ZORMTK_EXPORT ZORMtkMapper {
+ public:
+  // Both constructors take the tolerances from the environment (ZORMTK_BOUNDARY_TOLERANCE,
+  // ZORMTK_NORMAL_TOLERANCE, converted as atof does); only this one tells the host about a
+  // changed value, with a note on the error stream.
+  ZORMtkMapper();
+  explicit ZORMtkMapper(ZORSrvPosition position);
+  ~ZORMtkMapper();
+  ZORMtkMapper(const ZORMtkMapper&) = delete;
+  ZORMtkMapper& operator=(const ZORMtkMapper&) = delete;
+
+  // Readers and writers are only ever added. Set one reader per mesh that requests name, source
+  // and target alike; every transfer writes through the first writer.
+  void SetReader(ZORMtkSimReader* reader);
+  void SetWriter(ZORMtkSimWriter* writer);
+
+  // Adds a named request. A name added again is given to the newer request. The six-argument
+  // form stores no field IDs.
+  void AddMapSpec(cow_String name, Map_Tag mapTag, MapMethod_Tag mapMethod, Conserve_Tag conserve,
+                  ZORSimDynamicID sourceMesh, ZORSimDynamicID targetMesh);
+  void AddMapSpec(cow_String name, Map_Tag mapTag, MapMethod_Tag mapMethod, Conserve_Tag conserve,
+                  ZORSimDynamicID sourceMesh, ZORSimDynamicID targetMesh,
+                  ZORSimDynamicID sourceField, ZORSimDynamicID targetField, bool recordedFlag,
+                  bool noFallback);
+  // Entry i of sourceFields goes with entry i of sourceMeshes; a mesh without a field entry gets
+  // none.
+  void AddMapSpec(cow_String name, Map_Tag mapTag, MapMethod_Tag mapMethod, Conserve_Tag conserve,
+                  ZORSimArray<ZORSimDynamicID> sourceMeshes, ZORSimDynamicID targetMesh,
+                  ZORSimArray<ZORSimDynamicID> sourceFields, ZORSimDynamicID targetField,
+                  bool recordedFlag, bool noFallback);
+
+  // A value of exactly 0.0 keeps its tolerance; the two are independent.
+  void DefineSearchTolerance(double boundary, double normal);
+
+  // Buffers that replace reading the source field (inputComponents values per source node) and
+  // writing the target field. They are set together, or cleared together with nulls; the host
+  // keeps them alive and sized for the meshes it maps.
+  void SetHostBuffers(const double* input, int inputComponents, double* output);
+
+  // Runs the named request for one step and increment and returns the diagnostics flags, which
+  // accumulate over calls until ClearErrors. An unsupported map tag, or a name never added, ORs
+  // in code 1 and runs nothing; a missing name is also named on the error stream.
+  int MapField(cow_String name, int sourceIncrement, int targetIncrement, int sourceStep,
+               int targetStep);
+  // Runs the matrix transfer of the named request, whatever its tags. Returns 0.
+  int MapFieldMatrix(cow_String name, int sourceIncrement, int targetIncrement, int sourceStep,
+                     int targetStep);
+
+  // Diagnostics, as ZORMtkDiagnosticsData and ZORMtkErrorMessage describe them.
+  int ListErrors(cow_List<int>& codes) const;
+  void ProcessError(const int& code, cow_String& message, cow_List<int>& ints,
+                    cow_List<double>& doubles) const;
+  void ProcessErrorMessage(cow_String& message, const cow_List<int>& ints,
+                           const cow_List<double>& doubles) const;
+
+  // State for the transfers, the searches and tests.
+  const ZORSrvPosition& Position() const { return position_; }
+  int RequestCount() const { return requests_.Count(); }
+  int RequestCapacity() const { return requests_.Capacity(); }
+  // The request in table position; position lies in 0 .. RequestCount() - 1.
+  const ZORMtkMapSpecs& Request(int position) const { return *requests_.At(position); }
+  // Null when the name was never added.
+  const ZORMtkMapSpecs* FindRequest(const cow_String& name) const;
+  int ReaderCount() const { return static_cast<int>(readers_.size()); }
+  int WriterCount() const { return static_cast<int>(writers_.size()); }
+  // The first reader whose mesh is meshID, or null.
+  ZORMtkSimReader* FindReader(const ZORSimDynamicID& meshID) const;
+  // The writer every transfer writes through (the first set), or null.
+  ZORMtkSimWriter* Writer() const { return writers_.empty() ? nullptr : writers_.front(); }
+  double BoundaryTolerance() const { return boundaryTolerance_; }
+  double NormalTolerance() const { return normalTolerance_; }
+  ZORMtkDiagnosticsData& Diagnostics() { return diagnostics_; }
+  const ZORMtkDiagnosticsData& Diagnostics() const { return diagnostics_; }
+  const double* InputValues() const { return inputValues_; }
+  int InputComponents() const { return inputComponents_; }
+  double* OutputValues() const { return outputValues_; }
+
+  // Caches, one object per source mesh (grids) or per mesh pair and options (weights). The
+  // search code appends to them; they stay until the mapper is destroyed.
+  ZORMtkOwnedTable<ZORMtkMeshElemB>& ElementGrids() { return elementGrids_; }
+  ZORMtkOwnedTable<ZORMtkMeshNodeB>& NodeGrids() { return nodeGrids_; }
+  ZORMtkOwnedTable<ZORMtkNodalWeights>& NodalWeights() { return nodalWeights_; }
+  ZORMtkOwnedTable<ZORMtkElementWeights>& ElementWeights() { return elementWeights_; }
+
+ private:
+  ZORMtkMapper(ZORSrvPosition position, bool printNotes);
+  void ReadToleranceEnvironment(bool printNotes);
+  ZORMtkMapSpecs& NewRequest(cow_String name, Map_Tag mapTag, MapMethod_Tag mapMethod,
+                             Conserve_Tag conserve, bool recordedFlag, bool noFallback);
+  void ReportMissingRequest(const cow_String& name) const;
+
+  ZORSrvPosition position_;
+  ZORMtkOwnedTable<ZORMtkMapSpecs> requests_;
+  cow_Map<cow_String, int> requestIndex_;
+  std::vector<ZORMtkSimReader*> readers_;
+  std::vector<ZORMtkSimWriter*> writers_;
+  ZORMtkOwnedTable<ZORMtkMeshElemB> elementGrids_;
+  ZORMtkOwnedTable<ZORMtkMeshNodeB> nodeGrids_;
+  ZORMtkOwnedTable<ZORMtkNodalWeights> nodalWeights_;
+  ZORMtkOwnedTable<ZORMtkElementWeights> elementWeights_;
+  double boundaryTolerance_;
+  double normalTolerance_;
+  ZORMtkDiagnosticsData diagnostics_;
+  double* outputValues_;
+  const double* inputValues_;
+  int inputComponents_;
+};
