@@ -22,7 +22,7 @@ struct ZORMTK_EXPORT ZORSimCSetID {
   bool IsEmpty() const { return collection.IsEmpty() || !members; }
   int Size() const { return members ? members->Size() : 0; }
   // Same collection and same members in the same order.
-  friend bool operator==(const ZORSimCSetID& a, const ZORSimCSetID& b);
+  friend ZORMTK_EXPORT bool operator==(const ZORSimCSetID& a, const ZORSimCSetID& b);
 };
 
 // An open database, shared by every position and handle made from it.
