@@ -1,0 +1,329 @@
+#include "support/ZORTestSourceDatabase.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "writer/ZORDataDictionary.h"
+
+namespace {
+
+// Keys of the source layout (fragment * 1000 + index).
+constexpr int kModel = 22005;
+constexpr int kModelMesh = 19001;
+constexpr int kMeshRecord = 19031;
+constexpr int kNodeCollectionType = 19054;
+constexpr int kElementCollectionType = 19013;
+constexpr int kMeshNodes = 19043;
+constexpr int kMeshElements = 19038;
+constexpr int kCoordinateDistribution = 19055;
+constexpr int kMeshCoordinates = 19034;
+constexpr int kConnectivitySet = 19023;
+constexpr int kConnectivityDistribution = 19022;
+constexpr int kMeshConnectivity = 19033;
+constexpr int kElementTypeSet = 19028;
+constexpr int kMeshElementTypes = 19040;
+constexpr int kElementTypeCollection = 19029;
+constexpr int kPointCollection = 21028;
+constexpr int kComponentCollection = 11043;
+constexpr int kFieldTypeCollection = 11044;
+constexpr int kHistoryRecord = 22017;
+constexpr int kHistory = 22011;
+constexpr int kHistorySteps = 14017;
+constexpr int kIncrementCollectionType = 10034;
+constexpr int kStepRecord = 6030;
+constexpr int kStaticStep = 30016;
+constexpr int kStepIncrements = 6038;
+constexpr int kStepFields = 10031;
+constexpr int kFirstAuxiliary = 20049;
+constexpr int kSecondAuxiliary = 21033;
+constexpr int kThirdAuxiliary = 11042;
+constexpr int kIntegrationPoints = 21027;
+constexpr int kFieldOutputRecord = 11068;
+constexpr int kFieldValuesRecord = 11060;
+constexpr int kFieldFieldType = 11018;
+constexpr int kFieldOutputs = 11063;
+constexpr int kOutputValues = 11070;
+constexpr int kValuesDrawer = 11061;
+
+std::string UniqueName() {
+  static std::atomic<int> counter{0};
+  return "zor_test_source_" + std::to_string(++counter) + ".zsd";
+}
+
+}  // namespace
+
+ZORTestSourceDatabase::ZORTestSourceDatabase() {
+  access_.SetSchema(eds_SSDLallSource_Get());
+  root_ = access_.Create(UniqueName(), "Input", ZORDataDictionaryText(), "anchor:focus");
+  history_ = root_.CreateDataRecord(kHistoryRecord);
+  root_.Associate(kHistory, 1, history_);
+  incrementCollection_ = At(history_).CreateTypedCollection(0, kIncrementCollectionType);
+}
+
+ZORTestSourceDatabase::~ZORTestSourceDatabase() { access_.Close(root_); }
+
+ZORSimCollectionID ZORTestSourceDatabase::RootCollection(int key, int side) const {
+  return At(root_.Follow(key, side)).GetCollection();
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::NodeCollection(const ZORSimDynamicID& mesh) const {
+  return At(At(mesh).Follow(kMeshNodes, 1)).GetCollection();
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::ElementCollection(const ZORSimDynamicID& mesh) const {
+  return At(At(mesh).Follow(kMeshElements, 0)).GetCollection();
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::ComponentCollection() const {
+  return RootCollection(kComponentCollection, 0);
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::PointCollection() const {
+  const ZORSimCollectionID points = RootCollection(kIntegrationPoints, 1);
+  ZORSimCollection(Context(), points).ExtendSpace(27);
+  return points;
+}
+
+ZORSimCSetID ZORTestSourceDatabase::Set(const ZORSimCollectionID& collection,
+                                        const std::vector<int>& members) const {
+  return ZORSimCollection(Context(), collection)
+      .CreateCSet(members.data(), static_cast<int>(members.size()), true);
+}
+
+ZORSimCSetID ZORTestSourceDatabase::Range(const ZORSimCollectionID& collection, int first,
+                                          int count) const {
+  return ZORSimCollection(Context(), collection).CreateCSetStrided(first, count, 1, 1);
+}
+
+ZORSimCSetID ZORTestSourceDatabase::Append(const ZORSimCollectionID& collection, int count) const {
+  const ZORSimCollection members(Context(), collection);
+  const int first = members.Space();
+  members.ExtendSpace(first + count);
+  return members.CreateCSetStrided(first, count, 1, 1);
+}
+
+ZORSimDynamicID ZORTestSourceDatabase::AddMesh() {
+  const ZORSimDynamicID mesh = root_.CreateDataRecord(kMeshRecord);
+  At(root_.Follow(kModel, 0)).Associate(kModelMesh, 1, mesh);
+  const ZORSrvPosition at = At(mesh);
+  const ZORSimCollectionID nodes = root_.CreateTypedCollection(0, kNodeCollectionType);
+  const ZORSimCollectionID elements = root_.CreateTypedCollection(0, kElementCollectionType);
+  at.Associate(kMeshNodes, 1, nodes.id);
+  at.Associate(kMeshElements, 0, elements.id);
+  const ZORSimDistributionID coordinates = at.CreateTypedDistribution(
+      {nodes, ComponentCollection()}, kCoordinateDistribution, ZORSimRangeType(2));
+  at.Associate(kMeshCoordinates, 0, coordinates.id);
+  const ZORSimDSetID connectivity = Context().CreateDSet(
+      {elements, RootCollection(kPointCollection, 1), nodes}, ZORSimTypeID(kConnectivitySet));
+  at.Associate(kMeshConnectivity, 0, connectivity.id);
+  return mesh;
+}
+
+void ZORTestSourceDatabase::AddNodes(const ZORSimDynamicID& mesh, int components,
+                                     const std::vector<double>& coords) {
+  const int count = static_cast<int>(coords.size()) / components;
+  const ZORSimCSetID added = Append(NodeCollection(mesh), count);
+  const ZORSimCSetID componentSet = Range(ComponentCollection(), 0, components);
+  const ZORSimDistributionID distribution =
+      At(At(mesh).Follow(kMeshCoordinates, 0)).GetDistribution();
+  const auto drawers = ZORSimDistribution(Context(), distribution).QueryDrawers();
+  ZORSimDrawerID drawer;
+  if (drawers.empty()) {
+    ZORSimTransfer make(Context(), distribution);
+    make.SetMakeNewDrawerChunked({count, components});
+    make.SetDims({added, componentSet});
+    make.ExecMake();
+    drawer = make.DrawerID();
+  } else {
+    drawer = drawers.front().id;
+  }
+  ZORSimTransfer write(Context(), distribution);
+  write.SetWrite();
+  write.SetBufferType(2);
+  write.SetAutoExtend(true);
+  write.SetDrawer(drawer);
+  write.SetDims({added, componentSet});
+  write.SetBuffer(0, static_cast<const void*>(coords.data()),
+                  static_cast<std::int64_t>(coords.size() * sizeof(double)));
+  write.ExecWrite();
+}
+
+ZORSimCSetID ZORTestSourceDatabase::AddElements(const ZORSimDynamicID& mesh,
+                                                const std::string& type, int nodesPerElement,
+                                                const std::vector<int>& connectivity) {
+  const int count = static_cast<int>(connectivity.size()) / nodesPerElement;
+  const ZORSrvPosition at = At(mesh);
+  const ZORSimDSetID dset = At(at.Follow(kMeshConnectivity, 0)).GetDSet();
+  ZORSimDistributionID distribution = ZORSimDSet(Context(), dset).GetRelationalDistributionID();
+  if (distribution.IsEmpty()) {
+    distribution = at.CreateTypedDistribution(
+        {ElementCollection(mesh), RootCollection(kPointCollection, 1)}, kConnectivityDistribution,
+        ZORSimRangeType(5, NodeCollection(mesh)));
+    Context().UpdateDSet(dset, distribution);
+  }
+  const ZORSimCSetID block = Append(ElementCollection(mesh), count);
+  const ZORSimCSetID positions = Range(RootCollection(kPointCollection, 1), 0, nodesPerElement);
+  ZORSimTransfer make(Context(), distribution);
+  make.SetMakeNewDrawerChunked({count, nodesPerElement});
+  make.SetDims({block, positions});
+  make.ExecMake();
+  ZORSimTransfer write(Context(), distribution);
+  write.SetWrite();
+  write.SetDrawer(make.DrawerID());
+  write.SetDims({block, positions});
+  write.SetBuffer(0, static_cast<const void*>(connectivity.data()),
+                  static_cast<std::int64_t>(connectivity.size() * sizeof(int)));
+  write.ExecWrite();
+  blocks_[mesh].emplace_back(block, ElementTypeNumber(type));
+  ConnectTypes(mesh);
+  return block;
+}
+
+int ZORTestSourceDatabase::ElementTypeNumber(const std::string& type) const {
+  const ZORSimCollectionID types = RootCollection(kElementTypeCollection, 0);
+  const int count = ZORSimCollection(Context(), types).Space();
+  for (int member = 0; member < count; ++member)
+    if (At(Context().GetRecord(types, member)).GetSymbolName() == type) return member;
+  throw ZORSimError("test database: no element type " + type);
+}
+
+// The element-type set pairs every block with its type; it is made anew after each block.
+void ZORTestSourceDatabase::ConnectTypes(const ZORSimDynamicID& mesh) {
+  const ZORSrvPosition at = At(mesh);
+  const ZORSimDynamicID old = at.Follow(kMeshElementTypes, 0);
+  if (!old.IsEmpty()) at.Remove(kMeshElementTypes, 0, old);
+  const ZORSimCollection types(Context(), RootCollection(kElementTypeCollection, 0));
+  std::vector<std::vector<ZORSimCSetID>> compartments;
+  for (const auto& [block, type] : blocks_[mesh])
+    compartments.push_back({block, types.CreateCSet(&type, 1, false)});
+  at.Associate(kMeshElementTypes, 0, at.CreateTypedDSet(compartments, kElementTypeSet).id);
+}
+
+ZORSimDynamicID ZORTestSourceDatabase::AddHexBox(int nx, int ny, int nz, double spacing) {
+  const ZORSimDynamicID mesh = AddMesh();
+  std::vector<double> coords;
+  coords.reserve(static_cast<std::size_t>((nx + 1) * (ny + 1) * (nz + 1) * 3));
+  for (int k = 0; k <= nz; ++k)
+    for (int j = 0; j <= ny; ++j)
+      for (int i = 0; i <= nx; ++i)
+        coords.insert(coords.end(), {i * spacing, j * spacing, k * spacing});
+  AddNodes(mesh, 3, coords);
+  const auto node = [&](int i, int j, int k) { return i + (nx + 1) * (j + (ny + 1) * k); };
+  std::vector<int> connectivity;
+  connectivity.reserve(static_cast<std::size_t>(nx * ny * nz * 8));
+  for (int k = 0; k < nz; ++k)
+    for (int j = 0; j < ny; ++j)
+      for (int i = 0; i < nx; ++i)
+        connectivity.insert(connectivity.end(),
+                            {node(i, j, k), node(i + 1, j, k), node(i + 1, j + 1, k),
+                             node(i, j + 1, k), node(i, j, k + 1), node(i + 1, j, k + 1),
+                             node(i + 1, j + 1, k + 1), node(i, j + 1, k + 1)});
+  AddElements(mesh, "C3D8", 8, connectivity);
+  return mesh;
+}
+
+void ZORTestSourceDatabase::NameElementSet(const std::string& name, const ZORSimCSetID& elements) {
+  ZORSrvAddElementSet(root_, name, elements);
+}
+
+ZORSimDynamicID ZORTestSourceDatabase::AddStep(int type) {
+  const ZORSimDynamicID step = root_.CreateDataRecord(type);
+  At(history_).Associate(kHistorySteps, 1, step, steps_++);
+  return step;
+}
+
+ZORSimDynamicID ZORTestSourceDatabase::AddStaticStep() { return AddStep(kStaticStep); }
+
+ZORSimDynamicID ZORTestSourceDatabase::AddIncrementStep(const std::vector<int>& increments) {
+  const ZORSimDynamicID step = AddStep(kStepRecord);
+  At(step).Associate(kStepIncrements, 1, Increments(increments));
+  return step;
+}
+
+ZORSimCSetID ZORTestSourceDatabase::Increments(const std::vector<int>& increments) const {
+  const ZORSimCollection collection(Context(), incrementCollection_);
+  const int largest =
+      increments.empty() ? -1 : *std::max_element(increments.begin(), increments.end());
+  collection.ExtendSpace(largest + 1);
+  return Set(incrementCollection_, increments);
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::FirstAuxiliary(const ZORSimDynamicID& step, int size) {
+  const ZORSimCollectionID collection = root_.CreateTypedCollection(0, 0);
+  ZORSimCollection(Context(), collection).ExtendSpace(size);
+  At(step).Associate(kFirstAuxiliary, 0, collection.id);
+  return collection;
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::SecondAuxiliary(int size) const {
+  const ZORSimCollectionID collection = RootCollection(kSecondAuxiliary, 1);
+  ZORSimCollection(Context(), collection).ExtendSpace(size);
+  return collection;
+}
+
+ZORSimCollectionID ZORTestSourceDatabase::ThirdAuxiliary(int size) const {
+  const ZORSimCollectionID collection = RootCollection(kThirdAuxiliary, 0);
+  ZORSimCollection(Context(), collection).ExtendSpace(size);
+  return collection;
+}
+
+ZORSimDynamicID ZORTestSourceDatabase::FieldTypeSymbol(const std::string& name) const {
+  const ZORSimCollectionID symbols = RootCollection(kFieldTypeCollection, 0);
+  const int count = ZORSimCollection(Context(), symbols).Space();
+  for (int member = 0; member < count; ++member) {
+    const ZORSimDynamicID record = Context().GetRecord(symbols, member);
+    if (At(record).GetSymbolName() == name) return record;
+  }
+  throw ZORSimError("test database: no field type " + name);
+}
+
+ZORSimDynamicID ZORTestSourceDatabase::AddField(const ZORSimDynamicID& step,
+                                                const std::string& name, int recordType) {
+  const ZORSimDynamicID field = root_.CreateDataRecord(recordType);
+  const ZORSrvPosition at = At(field);
+  at.Associate(kFieldFieldType, 1, FieldTypeSymbol(name));
+  at.Associate(kStepFields, 1, step);
+  const ZORSimDynamicID output = root_.CreateDataRecord(kFieldOutputRecord);
+  at.Associate(kFieldOutputs, 1, output);
+  outputs_[field] = output;
+  return field;
+}
+
+ZORSimDrawerID ZORTestSourceDatabase::AddDrawer(const ZORSimDynamicID& field,
+                                                const std::vector<ZORSimCSetID>& dims,
+                                                const std::vector<double>& values) {
+  std::vector<ZORSimCollectionID> grid;
+  std::vector<int> chunk;
+  for (const ZORSimCSetID& set : dims) {
+    grid.push_back(set.collection);
+    chunk.push_back(std::max(set.Size(), 1));
+  }
+  const ZORSimDistributionID distribution = Context().CreateDistribution(grid, ZORSimRangeType(2));
+  ZORSimTransfer make(Context(), distribution);
+  make.SetMakeNewDrawerChunked(chunk);
+  make.SetDims(dims);
+  make.ExecMake();
+  if (!values.empty()) {
+    ZORSimTransfer write(Context(), distribution);
+    write.SetWrite();
+    write.SetBufferType(2);
+    write.SetDrawer(make.DrawerID());
+    write.SetDims(dims);
+    write.SetBuffer(0, static_cast<const void*>(values.data()),
+                    static_cast<std::int64_t>(values.size() * sizeof(double)));
+    write.ExecWrite();
+  }
+  const ZORSimDynamicID valuesRecord = root_.CreateDataRecord(kFieldValuesRecord);
+  At(outputs_.at(field)).Associate(kOutputValues, 0, valuesRecord);
+  At(valuesRecord).Associate(kValuesDrawer, 0, make.DrawerID().id);
+  return make.DrawerID();
+}
+
+ZORSimDrawerID ZORTestSourceDatabase::AddNodalDrawer(const ZORSimDynamicID& field,
+                                                     const ZORSimDynamicID& mesh,
+                                                     const std::vector<int>& nodes, int components,
+                                                     const std::vector<double>& values) {
+  return AddDrawer(field,
+                   {Set(NodeCollection(mesh), nodes), Range(ComponentCollection(), 0, components)},
+                   values);
+}
