@@ -5,6 +5,8 @@
 #include <string>
 
 #include "MapperTestHelpers.h"
+#include "reader/ZORMtkSimReader.h"
+#include "support/ZORTestSourceDatabase.h"
 
 namespace {
 
@@ -293,4 +295,42 @@ TEST_F(ZORMtkMapperTest, TransfersWriteThroughTheFirstWriter) {
   mapper.SetWriter(second);
   EXPECT_EQ(mapper.WriterCount(), 2);
   EXPECT_EQ(mapper.Writer(), first);
+}
+
+// Readers, chosen by the mesh they were scoped to.
+
+TEST_F(ZORMtkMapperTest, FindsReadersByMeshAcrossSourceAndTargetDatabases) {
+  ZORTestSourceDatabase sourceDatabase;
+  ZORTestSourceDatabase targetDatabase;
+  const ZORSimDynamicID sourceMesh = sourceDatabase.AddHexBox(2, 1, 1, 1.0);
+  const ZORSimDynamicID otherSourceMesh = sourceDatabase.AddHexBox(1, 1, 1, 1.0);
+  const ZORSimDynamicID targetMesh = targetDatabase.AddHexBox(1, 1, 1, 1.0);
+  // Both databases number their first mesh alike; only the database part of the ID differs.
+  ASSERT_EQ(sourceMesh.object, targetMesh.object);
+  ZORMtkSimReader sourceReader;
+  ZORMtkSimReader targetReader;
+  sourceReader.SetScope(sourceDatabase.Root(), ScopeElementRegion, sourceMesh, {});
+  targetReader.SetScope(targetDatabase.Root(), ScopeElementRegion, targetMesh, {});
+  mapper.SetReader(&targetReader);
+  mapper.SetReader(&sourceReader);
+  EXPECT_EQ(mapper.ReaderCount(), 2);
+  ASSERT_EQ(mapper.FindReader(sourceMesh), &sourceReader);
+  ASSERT_EQ(mapper.FindReader(targetMesh), &targetReader);
+  EXPECT_EQ(mapper.FindReader(sourceMesh)->numNodes, 12);
+  EXPECT_EQ(mapper.FindReader(targetMesh)->numNodes, 8);
+  EXPECT_EQ(mapper.FindReader(otherSourceMesh), nullptr);
+  EXPECT_EQ(mapper.FindReader(ZORSimDynamicID()), nullptr);
+}
+
+TEST_F(ZORMtkMapperTest, FirstReaderOfAMeshWins) {
+  ZORTestSourceDatabase database;
+  const ZORSimDynamicID mesh = database.AddHexBox(2, 1, 1, 1.0);
+  ZORMtkSimReader whole;
+  ZORMtkSimReader part;
+  whole.SetScope(database.Root(), ScopeElementRegion, mesh, {});
+  part.SetScope(database.Root(), ScopeElementRegion, mesh, {1});
+  mapper.SetReader(nullptr);
+  mapper.SetReader(&whole);
+  mapper.SetReader(&part);
+  EXPECT_EQ(mapper.FindReader(mesh), &whole);
 }
