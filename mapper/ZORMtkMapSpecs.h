@@ -30,7 +30,7 @@ class ZORMTK_EXPORT ZORMtkMapSpecs {
  public:
   // A request with no IDs. Its tags are the zero values until AddMapSpec sets them.
   ZORMtkMapSpecs();
-  // The tag order (conserve before method) differs from AddMapSpec; it is the order hosts use.
+  // Note the tag order: conservation before method, unlike AddMapSpec.
   ZORMtkMapSpecs(ZORSimDynamicID sourceField, ZORSimDynamicID targetField, Map_Tag tag,
                  Conserve_Tag conservation, MapMethod_Tag method, bool recorded,
                  bool withoutFallback);

@@ -194,14 +194,6 @@ TEST_F(ZORMtkMapperTest, RequestTableGrowsPastItsCapacity) {
   EXPECT_EQ(mapper.FindRequest("request 129")->index, 129);
 }
 
-TEST_F(ZORMtkMapperTest, CachesStartEmptyWithFiftySlots) {
-  EXPECT_EQ(mapper.ElementGrids().Count(), 0);
-  EXPECT_EQ(mapper.ElementGrids().Capacity(), 50);
-  EXPECT_EQ(mapper.NodeGrids().Capacity(), 50);
-  EXPECT_EQ(mapper.NodalWeights().Capacity(), 50);
-  EXPECT_EQ(mapper.ElementWeights().Capacity(), 50);
-}
-
 // Host buffers.
 
 TEST_F(ZORMtkMapperTest, HostBuffersAreSetAndClearedTogether) {
