@@ -1,0 +1,23 @@
+#pragma once
+
+#include <vector>
+
+// The nodal weights of one transfer as rows: for each key row its partner rows and one weight
+// per partner. The weight store speaks in node members; the transfers turn the members into rows
+// of their value arrays once, so that the arithmetic is plain array work and can be tested with
+// links made by hand. Owns its three arrays.
+//
+// The partners of key i are entries offsets[i] .. offsets[i + 1] - 1 of partnerRows and weights.
+struct ZORMtkNodeLinks {
+  std::vector<int> offsets{0};
+  std::vector<int> partnerRows;
+  std::vector<double> weights;
+
+  int KeyCount() const { return static_cast<int>(offsets.size()) - 1; }
+  void AddLink(int partnerRow, double weight) {
+    partnerRows.push_back(partnerRow);
+    weights.push_back(weight);
+  }
+  // Ends the current key; a key closed without links has none.
+  void CloseKey() { offsets.push_back(static_cast<int>(partnerRows.size())); }
+};
