@@ -1,0 +1,62 @@
+#include "mapper/ZORMtkPointKernels.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+std::size_t At(int row, int columns, int column) {
+  return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
+         static_cast<std::size_t>(column);
+}
+
+}  // namespace
+
+void ZORMtkPointKernels::ExtrapolateToNodes(const double* extrapolation, int nodes, int points,
+                                            const double* pointValues, int components,
+                                            double* nodal) {
+  std::fill(nodal, nodal + At(nodes, components, 0), 0.0);
+  for (int j = 0; j < nodes; ++j) {
+    for (int p = 0; p < points; ++p) {
+      const double x = extrapolation[At(j, points, p)];
+      for (int c = 0; c < components; ++c)
+        nodal[At(j, components, c)] += x * pointValues[At(p, components, c)];
+    }
+  }
+}
+
+void ZORMtkPointKernels::InterpolateAtPoints(const ZORMtkPointLinks& links, int sourceElement,
+                                             const double* nodal, int nodes, int components,
+                                             double* pointValues) {
+  const ZORMtkPointLinks::Entry* end = links.PointsEnd(sourceElement);
+  for (const ZORMtkPointLinks::Entry* entry = links.PointsBegin(sourceElement); entry != end;
+       ++entry) {
+    const double* weights = links.Weights(*entry);
+    const int used = std::min(entry->weightCount, nodes);
+    double* row = pointValues + At(entry->slot, components, 0);
+    for (int c = 0; c < components; ++c) {
+      double sum = 0.0;
+      for (int j = 0; j < used; ++j) sum += weights[j] * nodal[At(j, components, c)];
+      row[c] += sum;
+    }
+  }
+}
+
+void ZORMtkPointKernels::AddToNodes(const double* nodal, const int* rows, int nodes, int components,
+                                    double* sums, int* visits) {
+  for (int j = 0; j < nodes; ++j) {
+    if (rows[j] < 0) continue;
+    double* row = sums + At(rows[j], components, 0);
+    for (int c = 0; c < components; ++c) row[c] += nodal[At(j, components, c)];
+    ++visits[rows[j]];
+  }
+}
+
+void ZORMtkPointKernels::AverageByVisits(double* sums, const int* visits, int rows,
+                                         int components) {
+  for (int r = 0; r < rows; ++r) {
+    if (visits[r] == 0) continue;
+    double* row = sums + At(r, components, 0);
+    for (int c = 0; c < components; ++c) row[c] /= visits[r];
+  }
+}
