@@ -59,6 +59,7 @@ void ZORSimByteWriter::Association(const ZORSimAssociationRecord& a) {
 }
 
 void ZORSimByteReader::Raw(void* out, std::size_t size) {
+  if (size == 0) return;
   if (size > size_ - offset_) throw ZORSimError(where_ + ": record is truncated");
   std::memcpy(out, data_ + offset_, size);
   offset_ += size;
