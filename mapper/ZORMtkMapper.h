@@ -29,8 +29,8 @@ class ZORMtkElementWeights;
 class ZORMTK_EXPORT ZORMtkMapper {
  public:
   // Both constructors take the tolerances from the environment (ZORMTK_BOUNDARY_TOLERANCE,
-  // ZORMTK_NORMAL_TOLERANCE, converted as atof does); only this one tells the host about a
-  // changed value, with a note on the error stream.
+  // ZORMTK_NORMAL_TOLERANCE, converted as atof does); only the one without arguments tells the
+  // host about a changed value, with a note on the error stream.
   ZORMtkMapper();
   explicit ZORMtkMapper(ZORSrvPosition position);
   ~ZORMtkMapper();
