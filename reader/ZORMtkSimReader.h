@@ -27,14 +27,19 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   ZORMtkSimReader();
   ~ZORMtkSimReader();
 
-  // Region. A second call replaces the region of the first.
+  // Region. A second call replaces the region of the first. An empty list takes the whole mesh;
+  // an empty mesh ID the model's default mesh. The by-name form leaves meshID as it is and
+  // navigates from the mesh that owns the named set's elements.
   void SetScope(ZORSrvPosition position, ZORMtkScope scope, ZORSimDynamicID mesh,
                 cow_List<int> list);
   void SetElsetRegion(ZORSrvPosition position, ZORSimDynamicID mesh, cow_List<int> elements);
   void SetElsetRegion(ZORSrvPosition position, DRUUnicodeString name);
   void SetNodesetRegion(ZORSrvPosition position, ZORSimDynamicID mesh, cow_List<int> nodes);
 
-  // Mesh access; caller-owned arrays are filled in place.
+  // Mesh access; caller-owned arrays are filled in place and follow the region's orders: nodes
+  // as nodeList, class elements as elementClasses, boxes as elementRegion. A wrong size gives
+  // false and leaves the array untouched. Boxes take numCoordComponents values per element and
+  // overall corners of three; a region without elements gets averageSize 0 and no boxes.
   bool GetNodes(int n, int* nodes) const;
   bool FillCoordinates(int n, double* coords) const;
   void GetElementClassNames(cow_List<cow_String>& names) const;
@@ -44,12 +49,16 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   bool GetElementBoxes(int* elements, double* boxMin, double* boxMax, double& averageSize,
                        double* overallMin, double* overallMax) const;
 
-  // Field lookup; steps and increments count from 1.
+  // Field lookup; steps count from 1, an increment is a member of the step's increment set (a
+  // static step has only 1). Failures give the empty ID, 0 or false.
   ZORSimDynamicID GetFieldID(DRUUnicodeString name, int stepNo) const;
   int GetSimpleFieldSize(ZORSimDynamicID field, int stepNo, int incrementNo) const;
   bool GetSimpleNodeFieldSize(DRUUnicodeString name, int stepNo, int incrementNo, int& size) const;
 
-  // Nodal fields, node by node in nodeList order, components fastest.
+  // Nodal fields, node by node in nodeList order, components fastest; nodes without a value
+  // are not written. A bad step or increment gives false (the by-name form also prints why);
+  // a missing field still gives true. `count` sizes the work buffers of the interpolation,
+  // which therefore must cover numNodes x components.
   bool GetSimpleNodeField(DRUUnicodeString name, int stepNo, int incrementNo, int count,
                           double* values) const;
   bool GetSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo, int count,
@@ -60,7 +69,9 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   void SumSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo, double* sums,
                           int nComp) const;
 
-  // Integration-point fields of the caller's elements, in the caller's order.
+  // Integration-point fields of the caller's elements, in the caller's order, read only from a
+  // drawer that holds every one of them. False for a bad step or a record that is not a field
+  // of the step.
   bool GetSimpleElementClassField(ZORSimDynamicID field, int stepNo, int incrementNo,
                                   const int* elements, int nElements, int nPoints, int count,
                                   double* values) const;
@@ -69,7 +80,9 @@ class ZORMTK_EXPORT ZORMtkSimReader {
                                               double time, int* elements, int nElements,
                                               int nPoints, int count, double* values) const;
 
-  // Writes the region and the chosen nodal fields of step 1 as "<baseName>.vtu".
+  // Writes the region and the nodal fields of step 1 whose skip entry is 0 as "<baseName>.vtu".
+  // skip needs an entry per name (a short list throws std::out_of_range before any file is
+  // made); a file that cannot be opened is reported on aio_cerr.
   void VtkOutput(const char* baseName, cow_List<cow_String>& fieldNames, cow_List<int>& skip,
                  const int& incrementNo) const;
 
