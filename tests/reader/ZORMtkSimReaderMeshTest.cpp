@@ -181,6 +181,7 @@ TEST_F(ZORMtkSimReaderMeshTest, RegionWithoutElementsHasZeroSizeAndNoBoxes) {
   double overallHigh[3] = {kUntouched, kUntouched, kUntouched};
   int element = -1;
   EXPECT_TRUE(reader.GetElementBoxes(&element, &low, &high, average, overallLow, overallHigh));
+  EXPECT_EQ(reader.numElements, 0);
   EXPECT_EQ(average, 0.0);
   EXPECT_EQ(low, kUntouched);
   EXPECT_EQ(element, -1);

@@ -91,7 +91,8 @@ TEST_F(ZORMtkSimReaderNodeFieldTest, EveryRecordOfTheNameIsReadInListOrder) {
   EXPECT_EQ(values[1], 5.0);
 }
 
-TEST_F(ZORMtkSimReaderNodeFieldTest, DrawerOutsideRegionMissingNameOrNonFieldWriteNothing) {
+TEST_F(ZORMtkSimReaderNodeFieldTest,
+       DrawerOutsideRegionMissingNameNonFieldOrOtherStepWriteNothing) {
   const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
   db.AddNodalDrawer(field, mixed.mesh, {13}, 3, NodalValues({13}, 3));
   const ZORSimDynamicID notAField = db.AddField(staticStep, "NT", 11068);
@@ -101,15 +102,8 @@ TEST_F(ZORMtkSimReaderNodeFieldTest, DrawerOutsideRegionMissingNameOrNonFieldWri
   EXPECT_TRUE(reader.GetSimpleNodeField("V_D", 1, 1, 9, values.data()));
   EXPECT_TRUE(reader.GetSimpleNodeField(notAField, 1, 1, 9, values.data()));
   EXPECT_TRUE(reader.GetSimpleNodeField("NT", 1, 1, 9, values.data()));
+  EXPECT_TRUE(reader.GetSimpleNodeField(field, 2, 1, 9, values.data()));  // a field of step 1
   for (double v : values) EXPECT_EQ(v, kUntouched);
-}
-
-TEST_F(ZORMtkSimReaderNodeFieldTest, FieldOfAnotherStepIsNotReadByRecord) {
-  const ZORSimDynamicID field = db.AddField(staticStep, "NT");
-  db.AddNodalDrawer(field, mixed.mesh, {0}, 1, {1.0});
-  Scope({});
-  EXPECT_TRUE(reader.GetSimpleNodeField(field, 2, 1, 14, values.data()));
-  EXPECT_EQ(values[0], kUntouched);
 }
 
 TEST_F(ZORMtkSimReaderNodeFieldTest, IncrementDimensionSelectsTheRequestedIncrement) {
@@ -175,17 +169,6 @@ TEST_F(ZORMtkSimReaderNodeFieldTest, HighestAuxiliaryIndicesWin) {
             expected[static_cast<std::size_t>(node * nComp + c)] = Stored(a, b, node, d, c);
   EXPECT_EQ(std::vector<double>(values.begin(), values.begin() + 28), expected);
   EXPECT_EQ(values[7 * 2 + 1], Stored(1, 2, 7, 1, 1));
-}
-
-TEST_F(ZORMtkSimReaderNodeFieldTest, AuxiliaryDimensionWithoutMembersReadsNothing) {
-  const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
-  db.AddDrawer(field,
-               {db.Range(db.ThirdAuxiliary(2), 0, 0), db.Set(db.NodeCollection(mixed.mesh), {0}),
-                db.Range(db.ComponentCollection(), 0, 1)},
-               {});
-  Scope({});
-  EXPECT_TRUE(reader.GetSimpleNodeField(field, 1, 1, 14, values.data()));
-  EXPECT_EQ(values[0], kUntouched);
 }
 
 class ZORMtkSimReaderNodeFieldMessageTest : public ZORMtkSimReaderNodeFieldTest {
