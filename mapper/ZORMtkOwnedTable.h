@@ -29,6 +29,13 @@ class ZORMtkOwnedTable {
     return slots_.back().get();
   }
 
+  // Destroys the object in slot 0 and appends object; the others move down a slot, so the slots
+  // stay in the order their objects arrived. Returns the stored object.
+  T* ReplaceOldest(std::unique_ptr<T> object) {
+    slots_.erase(slots_.begin());
+    return Append(std::move(object));
+  }
+
   void Clear() { slots_.clear(); }
 
  private:
