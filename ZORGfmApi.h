@@ -19,3 +19,7 @@
 // Target database writing.
 
 // Mapping engine.
+#include "mapper/ZORGfmApiLifeCycle.h"
+#include "mapper/ZORMtkDiagnosticsData.h"
+#include "mapper/ZORMtkMapSpecs.h"
+#include "mapper/ZORMtkMapper.h"
