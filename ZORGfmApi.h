@@ -17,6 +17,7 @@
 #include "reader/ZORMtkSimReader.h"
 
 // Target database writing.
+#include "writer/ZORMtkSimWriter.h"
 
 // Mapping engine.
 #include "mapper/ZORGfmApiLifeCycle.h"
