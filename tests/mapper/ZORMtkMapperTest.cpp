@@ -7,6 +7,7 @@
 #include "MapperTestHelpers.h"
 #include "reader/ZORMtkSimReader.h"
 #include "support/ZORTestSourceDatabase.h"
+#include "writer/ZORMtkSimWriter.h"
 
 namespace {
 
@@ -281,12 +282,12 @@ TEST_F(ZORMtkMapperTest, ErrorReportsComeFromTheEmbeddedStore) {
 
 TEST_F(ZORMtkMapperTest, TransfersWriteThroughTheFirstWriter) {
   EXPECT_EQ(mapper.Writer(), nullptr);
-  auto* first = reinterpret_cast<ZORMtkSimWriter*>(0x10);
-  auto* second = reinterpret_cast<ZORMtkSimWriter*>(0x20);
-  mapper.SetWriter(first);
-  mapper.SetWriter(second);
+  ZORMtkSimWriter first;
+  ZORMtkSimWriter second;
+  mapper.SetWriter(&first);
+  mapper.SetWriter(&second);
   EXPECT_EQ(mapper.WriterCount(), 2);
-  EXPECT_EQ(mapper.Writer(), first);
+  EXPECT_EQ(mapper.Writer(), &first);
 }
 
 // Readers, chosen by the mesh they were scoped to.
