@@ -1,0 +1,117 @@
+#include "search/ZORMtkMeshElemB.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "reader/ZORMtkSimReader.h"
+
+namespace {
+
+// The bucket count is held between these so that the grid neither collapses into a single bucket
+// nor outgrows memory on fine meshes.
+constexpr double kMostBuckets = 100000.0;
+constexpr double kFewestBuckets = 8.0;
+
+double AxisCount(double extent, double h) { return std::floor(extent / h) + 1.0; }
+
+}  // namespace
+
+ZORMtkMeshElemB::ZORMtkMeshElemB() : threeDimensional_(true) {}
+
+ZORMtkMeshElemB::~ZORMtkMeshElemB() = default;
+
+void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin) {
+  const int count = std::max(reader->numElements, 0);
+  const int dimension = reader->numCoordComponents;
+  std::vector<int> members(static_cast<std::size_t>(count));
+  std::vector<double> boxMin(static_cast<std::size_t>(count * dimension));
+  std::vector<double> boxMax(boxMin.size());
+  double averageSize = 0.0;
+  double overallMin[3] = {0.0, 0.0, 0.0};
+  double overallMax[3] = {0.0, 0.0, 0.0};
+  // The reader's boxes need at least one element; a region without elements gets one empty
+  // bucket, so every search in it simply finds nothing.
+  if (count > 0) {
+    reader->GetElementBoxes(members.data(), boxMin.data(), boxMax.data(), averageSize, overallMin,
+                            overallMax);
+  }
+  FormFromBoxes(reader->meshID, dimension, std::move(members), std::move(boxMin), std::move(boxMax),
+                averageSize, overallMin, overallMax, margin);
+}
+
+cow_List<int> ZORMtkMeshElemB::GetBucketElements(double* point) const {
+  int count = 0;
+  const int* begin = Bucket(point, count);
+  return cow_List<int>(std::vector<int>(begin, begin + count));
+}
+
+void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension,
+                                    std::vector<int> members, std::vector<double> boxMin,
+                                    std::vector<double> boxMax, double averageSize,
+                                    const double* overallMin, const double* overallMax,
+                                    double margin) {
+  sourceID_ = source;
+  frame_.dimension = dimension;
+  threeDimensional_ = dimension != 2;
+  members_ = std::move(members);
+  boxMin_ = std::move(boxMin);
+  boxMax_ = std::move(boxMax);
+  Size(averageSize, overallMin, overallMax);
+  EnterElements(margin, averageSize, overallMax);
+}
+
+int ZORMtkMeshElemB::PositionOf(int member) const {
+  const auto it = std::lower_bound(members_.begin(), members_.end(), member);
+  return it != members_.end() && *it == member ? static_cast<int>(it - members_.begin()) : -1;
+}
+
+// Buckets start at the average element size; when that gives fewer than 8 or more than 100000
+// buckets, h is chosen so that the bucket count is close to the bound: a box of extents L split
+// into cubes of edge h holds about (Lx + h)(Ly + h)(Lz + h) / h^3 buckets, and equating that with
+// T leads (dropping the h^2 term) to the cubic (T - 1) h^3 - S2 h - P = 0.
+void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const double* overallMax) {
+  const int axes = frame_.Axes();
+  double L[3] = {0.0, 0.0, 0.0};
+  for (int a = 0; a < axes; ++a) L[a] = overallMax[a] - overallMin[a];
+  double h = averageSize;
+  const auto bucketCount = [&](double edge) {
+    double n = 1.0;
+    for (int a = 0; a < axes; ++a) n *= AxisCount(L[a], edge);
+    return n;
+  };
+  const double N = h > 0.0 ? bucketCount(h) : kMostBuckets + 1.0;
+  if (N > kMostBuckets || N < kFewestBuckets) {
+    const double target = N > kMostBuckets ? kMostBuckets : kFewestBuckets;
+    const double S2 = L[0] * L[1] + L[1] * L[2] + L[2] * L[0];
+    const double P = axes == 3 ? L[0] * L[1] * L[2] : L[0] * L[1];
+    h = zor_bucket::LargestCubicRoot(target, S2, P);
+  }
+  // A region without extent (a single point) has no size to divide; one unit keeps it one bucket.
+  if (!(h > 0.0) || !std::isfinite(h)) h = 1.0;
+  int counts[3] = {1, 1, 1};
+  for (int a = 0; a < axes; ++a) counts[a] = static_cast<int>(AxisCount(L[a], h));
+  frame_.Place(overallMin, h, counts);
+}
+
+// Each element goes into every bucket its widened box touches, and one more bucket upwards per
+// axis, so that a box ending exactly on a bucket boundary is also found from the bucket above.
+void ZORMtkMeshElemB::EnterElements(double margin, double averageSize, const double* overallMax) {
+  const int axes = frame_.Axes();
+  const double delta = margin * averageSize;
+  const double h = frame_.h;
+  frame_.Fill(ElementCount(), [&](int position, const auto& enter) {
+    int first[3] = {1, 1, 1};
+    int last[3] = {1, 1, 1};
+    const double* lower = BoxMin(position);
+    const double* higher = BoxMax(position);
+    for (int a = 0; a < axes; ++a) {
+      const double lo = std::max(lower[a] - delta, frame_.origin[a]);
+      const double hi = std::min(higher[a] + delta, overallMax[a]);
+      const int n = frame_.counts[a];
+      first[a] =
+          std::min(std::max(static_cast<int>(std::floor((lo - frame_.origin[a]) / h)) + 1, 1), n);
+      last[a] = std::min(static_cast<int>(std::floor((hi - frame_.origin[a]) / h)) + 2, n);
+    }
+    frame_.EnterRange(first, last, enter);
+  });
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <vector>
+
+#include "platform/ZORContainers.h"
+#include "platform/ZORExport.h"
+#include "platform/ZORSimHandles.h"
+#include "search/impl/ZORBucketFrame.h"
+
+class ZORMtkSimReader;
+
+// A uniform grid of buckets over the elements of a source region, so that a point search tests
+// only the elements whose padded boxes touch the point's bucket. It owns a copy of the source
+// mesh's identity (the key under which the mapper caches it), the element members of the region
+// in position order, every element's bounding box and the bucket lists of element positions.
+class ZORMTK_EXPORT ZORMtkMeshElemB {
+ public:
+  ZORMtkMeshElemB();
+  ~ZORMtkMeshElemB();
+
+  // Builds the grid for the reader's current region (at least one element); every element box is
+  // widened by margin times the average element size before it is entered.
+  void FormBuckets(ZORMtkSimReader* reader, double& margin);
+  // A copy of the ascending element positions of the bucket that holds point (x, y, and z in three
+  // dimensions); a point outside the grid gets the nearest boundary bucket.
+  cow_List<int> GetBucketElements(double* point) const;
+
+  // The same grid from boxes already at hand: members ascending, boxes of `dimension` doubles per
+  // element, overall box of three doubles (z unused in two dimensions).
+  void FormFromBoxes(const ZORSimDynamicID& source, int dimension, std::vector<int> members,
+                     std::vector<double> boxMin, std::vector<double> boxMax, double averageSize,
+                     const double* overallMin, const double* overallMax, double margin);
+
+  // The bucket of point read in place: its positions are begin[0 .. count - 1], ascending.
+  const int* Bucket(const double* point, int& count) const {
+    const int bucket = frame_.BucketOf(point);
+    count = frame_.Size(bucket);
+    return frame_.Begin(bucket);
+  }
+  int LargestBucket() const { return frame_.LargestBucket(); }
+
+  const ZORSimDynamicID& SourceID() const { return sourceID_; }
+  int Dimension() const { return frame_.dimension; }
+  bool IsThreeDimensional() const { return threeDimensional_; }
+  double BucketSize() const { return frame_.h; }
+  int Count(int axis) const { return frame_.counts[axis]; }
+  const double* Origin() const { return frame_.origin; }
+  const double* Upper() const { return frame_.upper; }
+  long long EntryCount() const { return static_cast<long long>(frame_.entries.size()); }
+
+  int ElementCount() const { return static_cast<int>(members_.size()); }
+  int ElementMember(int position) const { return members_[static_cast<std::size_t>(position)]; }
+  // Position of an element member in the region, or -1.
+  int PositionOf(int member) const;
+  const double* BoxMin(int position) const { return boxMin_.data() + position * frame_.dimension; }
+  const double* BoxMax(int position) const { return boxMax_.data() + position * frame_.dimension; }
+
+ private:
+  void Size(double averageSize, const double* overallMin, const double* overallMax);
+  void EnterElements(double margin, double averageSize, const double* overallMax);
+
+  ZORSimDynamicID sourceID_;
+  ZORBucketFrame frame_;
+  bool threeDimensional_;
+  std::vector<int> members_;
+  std::vector<double> boxMin_;
+  std::vector<double> boxMax_;
+};

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+// The uniform grid shared by the element and the node bucket grids: its placement (origin, edge
+// length h, counts per axis) and its bucket lists, held as one flat array of entries with an
+// offset per bucket, so a search reads a bucket in place and a grid of a million elements costs
+// two allocations instead of one per bucket.
+//
+// Bucket indices per axis are one-based as in the sizing rules; the linear index of (i, j, k) is
+// ((k - 1) ny + (j - 1)) nx + (i - 1).
+struct ZORBucketFrame {
+  int dimension = 3;
+  double h = 0.0;
+  double origin[3] = {0.0, 0.0, 0.0};
+  double upper[3] = {0.0, 0.0, 0.0};
+  int counts[3] = {1, 1, 1};
+  std::vector<int> offsets{0, 0};  // bucket b holds entries offsets[b] .. offsets[b + 1] - 1
+  std::vector<int> entries;
+
+  int Axes() const { return dimension == 2 ? 2 : 3; }
+  long long BucketCount() const {
+    return static_cast<long long>(counts[0]) * counts[1] * counts[2];
+  }
+  int Linear(int i, int j, int k) const {
+    return ((k - 1) * counts[1] + (j - 1)) * counts[0] + i - 1;
+  }
+
+  // One-based index of the bucket that holds coordinate x along an axis; coordinates outside the
+  // grid fall into the nearest boundary bucket. The quotient is truncated toward zero, so points
+  // just below the origin still land in bucket 1.
+  int AxisIndex(double x, int axis) const {
+    const int n = counts[axis];
+    if (n == 1) return 1;
+    const double q = (x - origin[axis]) / h;
+    if (!(q >= 0.0)) return 1;
+    if (q >= static_cast<double>(n)) return n;
+    return std::min(static_cast<int>(q) + 1, n);
+  }
+
+  int BucketOf(const double* point) const {
+    const int i = AxisIndex(point[0], 0);
+    const int j = AxisIndex(point[1], 1);
+    const int k = dimension == 2 ? 1 : AxisIndex(point[2], 2);
+    return Linear(i, j, k);
+  }
+
+  const int* Begin(int bucket) const { return entries.data() + offsets[bucket]; }
+  int Size(int bucket) const { return offsets[bucket + 1] - offsets[bucket]; }
+
+  int LargestBucket() const {
+    int largest = 0;
+    for (std::size_t b = 0; b + 1 < offsets.size(); ++b)
+      largest = std::max(largest, offsets[b + 1] - offsets[b]);
+    return largest;
+  }
+
+  // Sets origin, h and the counts, and the upper corner origin + n h.
+  void Place(const double* lower, double edge, const int* axisCounts) {
+    h = edge;
+    for (int a = 0; a < 3; ++a) {
+      origin[a] = a < Axes() ? lower[a] : 0.0;
+      counts[a] = a < Axes() ? axisCounts[a] : 1;
+      upper[a] = a < Axes() ? origin[a] + counts[a] * h : 0.0;
+    }
+  }
+
+  // Fills the lists in two passes over the items: visit(item, enter) calls enter(bucket) for
+  // every bucket the item belongs to, first to count, then to place. Items are visited in
+  // ascending order, so every list comes out ascending.
+  template <typename Visit>
+  void Fill(int itemCount, const Visit& visit) {
+    const std::size_t buckets = static_cast<std::size_t>(BucketCount());
+    offsets.assign(buckets + 1, 0);
+    for (int item = 0; item < itemCount; ++item)
+      visit(item, [this](int bucket) { ++offsets[static_cast<std::size_t>(bucket) + 1]; });
+    for (std::size_t b = 0; b < buckets; ++b) offsets[b + 1] += offsets[b];
+    entries.assign(static_cast<std::size_t>(offsets[buckets]), 0);
+    std::vector<int> next(offsets.begin(), offsets.end() - 1);
+    for (int item = 0; item < itemCount; ++item)
+      visit(item, [this, &next, item](int bucket) {
+        entries[static_cast<std::size_t>(next[static_cast<std::size_t>(bucket)]++)] = item;
+      });
+  }
+
+  // Enters an item in every bucket of the one-based ranges first[a] .. last[a] (k = 1 only in two
+  // dimensions).
+  template <typename Enter>
+  void EnterRange(const int* first, const int* last, const Enter& enter) const {
+    const int k0 = dimension == 2 ? 1 : first[2];
+    const int k1 = dimension == 2 ? 1 : last[2];
+    for (int k = k0; k <= k1; ++k)
+      for (int j = first[1]; j <= last[1]; ++j)
+        for (int i = first[0]; i <= last[0]; ++i) enter(Linear(i, j, k));
+  }
+};
+
+namespace zor_bucket {
+
+// Largest real root of (T - 1) h^3 - S2 h - P = 0 (Cardano with p = -S2/(T - 1),
+// q = -P/(T - 1), D = (q/2)^2 + (p/3)^3). With D < 0 there are three real roots
+// 2 sqrt(-p/3) cos(phi/3 - 2 pi k/3), phi = acos((-q/2) / sqrt(-(p/3)^3)), and k = 0 is the
+// largest; otherwise u = -sign(q/2) cbrt(sqrt(D) + |q/2|) and h = u - p/(3u).
+inline double LargestCubicRoot(double target, double S2, double P) {
+  const double p = -S2 / (target - 1.0);
+  const double q = -P / (target - 1.0);
+  const double D = (q / 2.0) * (q / 2.0) + (p / 3.0) * (p / 3.0) * (p / 3.0);
+  if (D < 0.0) {
+    const double r = std::sqrt(-p / 3.0);
+    const double phi = std::acos(std::max(-1.0, std::min(1.0, (-q / 2.0) / (r * r * r))));
+    return 2.0 * r * std::cos(phi / 3.0);
+  }
+  const double halfQ = q / 2.0;
+  const double sign = halfQ > 0.0 ? 1.0 : (halfQ < 0.0 ? -1.0 : 0.0);
+  const double u = -sign * std::cbrt(std::sqrt(D) + std::fabs(halfQ));
+  if (std::fabs(u) <= 1e-9 * std::fabs(p / 3.0)) return u;
+  return u - p / (3.0 * u);
+}
+
+// floor(N^(1/3)) computed exactly: the floating cube root of 1000000 is 99.999..., whose floor
+// would shrink the node grid by a bucket per axis.
+inline long long IntegerCubeRoot(long long n) {
+  long long k = static_cast<long long>(std::cbrt(static_cast<double>(n)));
+  while ((k + 1) * (k + 1) * (k + 1) <= n) ++k;
+  while (k > 0 && k * k * k > n) --k;
+  return k;
+}
+
+}  // namespace zor_bucket

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkMeshNodeB.h"
+#include "search/ZORSearchTestMeshes.h"
+#include "search/impl/ZORBucketFrame.h"
+
+// The bucket grids: their sizing rules, which bucket answers a point, and that a bucket lists
+// every element (or node) a search may need there, ascending.
+
+namespace {
+
+// A grid over boxes given directly: boxes of `dimension` doubles per element, margin 0.5.
+struct BoxSet {
+  int dimension = 3;
+  std::vector<double> lo, hi;
+  double average = 0.0;
+  double overallMin[3] = {1e300, 1e300, 1e300}, overallMax[3] = {-1e300, -1e300, -1e300};
+
+  void Add(const std::vector<double>& low, const std::vector<double>& high) {
+    double extent = 0.0;
+    for (int a = 0; a < dimension; ++a) {
+      lo.push_back(low[static_cast<std::size_t>(a)]);
+      hi.push_back(high[static_cast<std::size_t>(a)]);
+      overallMin[a] = std::min(overallMin[a], low[static_cast<std::size_t>(a)]);
+      overallMax[a] = std::max(overallMax[a], high[static_cast<std::size_t>(a)]);
+      extent =
+          std::max(extent, high[static_cast<std::size_t>(a)] - low[static_cast<std::size_t>(a)]);
+    }
+    average += extent;
+  }
+  int Count() const { return static_cast<int>(lo.size()) / dimension; }
+  void Form(ZORMtkMeshElemB& grid, double margin) const {
+    std::vector<int> members(static_cast<std::size_t>(Count()));
+    for (int e = 0; e < Count(); ++e) members[static_cast<std::size_t>(e)] = 10 + 3 * e;
+    grid.FormFromBoxes(ZORSimDynamicID{}, dimension, members, lo, hi, average / Count(), overallMin,
+                       overallMax, margin);
+  }
+};
+
+double CubicResidual(double target, double S2, double P, double h) {
+  return (target - 1.0) * h * h * h - S2 * h - P;
+}
+
+// (T - 1) h^3 - S2 h - P is increasing beyond its largest root, so the root is the largest when
+// the cubic is positive just above it and every larger value.
+void ExpectLargestRoot(double target, double S2, double P, double h) {
+  const double scale = (target - 1.0) * h * h * h + S2 * h + P;
+  EXPECT_NEAR(CubicResidual(target, S2, P, h) / scale, 0.0, 1e-12);
+  EXPECT_GT(CubicResidual(target, S2, P, h * 1.001), 0.0);
+  EXPECT_GT(3.0 * (target - 1.0) * h * h - S2, 0.0);
+}
+
+TEST(ZORMtkMeshElemB, OneFlatElementIsResizedToTheCubicRootForEightBuckets) {
+  BoxSet boxes;
+  boxes.Add({0, 0, 0}, {2, 1, 0.5});
+  ZORMtkMeshElemB grid;
+  boxes.Form(grid, 0.5);
+  // h = s = 2 gives 2 x 1 x 1 buckets, fewer than 8.
+  const double h = grid.BucketSize();
+  ExpectLargestRoot(8.0, 2 * 1 + 1 * 0.5 + 0.5 * 2, 2 * 1 * 0.5, h);
+  EXPECT_EQ(grid.Count(0), static_cast<int>(std::floor(2 / h)) + 1);
+  EXPECT_EQ(grid.Count(1), static_cast<int>(std::floor(1 / h)) + 1);
+  EXPECT_EQ(grid.Count(2), static_cast<int>(std::floor(0.5 / h)) + 1);
+  EXPECT_DOUBLE_EQ(grid.Upper()[0], grid.Count(0) * h);
+}
+
+TEST(ZORMtkMeshElemB, HugeCountsAreCappedNearOneHundredThousandBuckets) {
+  struct Case {
+    std::string label;
+    int dimension;
+    double L[3];
+  };
+  // The first case takes the cubic's one real root, the nearly flat one the trigonometric form,
+  // the plane one the two-dimensional product.
+  for (const Case& c : {Case{"block", 3, {100, 50, 10}}, Case{"sheet", 3, {100, 100, 0.02}},
+                        Case{"plane", 2, {300, 70, 0}}}) {
+    SCOPED_TRACE(c.label);
+    BoxSet boxes;
+    boxes.dimension = c.dimension;
+    const double s = 0.01;
+    boxes.Add({0, 0, 0}, {s, s, s});
+    boxes.Add({c.L[0] - s, c.L[1] - s, c.L[2] - s}, {c.L[0], c.L[1], c.L[2]});
+    ZORMtkMeshElemB grid;
+    boxes.Form(grid, 0.0);
+    const double h = grid.BucketSize();
+    const double S2 = c.L[0] * c.L[1] + c.L[1] * c.L[2] + c.L[2] * c.L[0];
+    const double P = c.dimension == 3 ? c.L[0] * c.L[1] * c.L[2] : c.L[0] * c.L[1];
+    ExpectLargestRoot(100000.0, S2, P, h);
+    long long buckets = 1;
+    for (int a = 0; a < c.dimension; ++a) {
+      EXPECT_EQ(grid.Count(a), static_cast<int>(std::floor(c.L[a] / h)) + 1) << "axis " << a;
+      buckets *= grid.Count(a);
+    }
+    EXPECT_EQ(grid.Count(2), c.dimension == 2 ? 1 : grid.Count(2));
+    // In two dimensions the cubic mixes an area into a volume equation and lands lower.
+    EXPECT_GT(buckets, c.dimension == 3 ? 50000 : 20000);
+    EXPECT_LT(buckets, 150000);
+  }
+}
+
+TEST(ZORMtkMeshElemB, FlatRegionFromTheReaderGetsOneLayerOfBuckets) {
+  ZORTestSourceDatabase db;
+  const ZORSimDynamicID mesh = db.AddMesh();
+  std::vector<double> coords;
+  for (int j = 0; j <= 3; ++j)
+    for (int i = 0; i <= 3; ++i) coords.insert(coords.end(), {1.0 * i, 1.0 * j, 2.0});
+  db.AddNodes(mesh, 3, coords);
+  std::vector<int> connectivity;
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i)
+      connectivity.insert(connectivity.end(),
+                          {i + 4 * j, i + 1 + 4 * j, i + 1 + 4 * (j + 1), i + 4 * (j + 1)});
+  db.AddElements(mesh, "S4", 4, connectivity);
+  ZORMtkSimReader reader;
+  reader.SetElsetRegion(db.Root(), mesh, {7, 2, 4});
+  ZORMtkMeshElemB grid;
+  double margin = 0.5;
+  grid.FormBuckets(&reader, margin);
+  EXPECT_EQ(grid.SourceID(), mesh);
+  EXPECT_TRUE(grid.IsThreeDimensional());
+  ASSERT_EQ(grid.ElementCount(), 3);
+  EXPECT_EQ(grid.ElementMember(1), 4);
+  EXPECT_EQ(grid.PositionOf(7), 2);
+  EXPECT_EQ(grid.PositionOf(3), -1);
+  EXPECT_EQ(grid.Count(2), 1);
+  EXPECT_NEAR(grid.Origin()[2], 2.0 - 0.01, 1e-12);
+}
+
+TEST(ZORMtkMeshElemB, PointsOutsideTheGridGetTheNearestBoundaryBucket) {
+  BoxSet boxes;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) boxes.Add({1.0 * i, 1.0 * j, 0}, {i + 1.0, j + 1.0, 1});
+  ZORMtkMeshElemB grid;
+  boxes.Form(grid, 0.0);
+  // h = 1 and 5 x 5 x 2 buckets: the top row along y covers [4, 5).
+  ASSERT_EQ(grid.Count(1), 5);
+  double inside[3] = {0.01, 4.5, 0.5};
+  double outside[3] = {-500.0, 1e9, 0.5};
+  EXPECT_EQ(grid.GetBucketElements(outside), grid.GetBucketElements(inside));
+  double below[3] = {-1e-9, 0.01, -3.0};
+  double corner[3] = {0.0, 0.0, 0.0};
+  EXPECT_EQ(grid.GetBucketElements(below), grid.GetBucketElements(corner));
+}
+
+// With h = 1 and no margin, a box ending at x = 1 lies in bucket 2 by its upper end and is
+// entered one bucket further, in bucket 3; a box ending at 0.9 stops at bucket 2.
+TEST(ZORMtkMeshElemB, BoxEndingOnABucketBoundaryIsListedOneBucketUp) {
+  BoxSet boxes;
+  boxes.Add({0, 0, 0}, {1, 1, 1});
+  boxes.Add({0, 0, 0}, {0.9, 1, 1});
+  boxes.Add({3, 3, 3}, {4, 4, 4});
+  ZORMtkMeshElemB grid;
+  boxes.Form(grid, 0.0);
+  ASSERT_DOUBLE_EQ(grid.BucketSize(), boxes.average / 3);
+  double third[3] = {2.5, 0.5, 0.5};
+  EXPECT_EQ(grid.GetBucketElements(third), (cow_List<int>{0}));
+  double second[3] = {1.5, 0.5, 0.5};
+  EXPECT_EQ(grid.GetBucketElements(second), (cow_List<int>{0, 1}));
+}
+
+// Random boxes: every element whose box, widened by the margin, contains a point is listed in
+// the point's bucket, and the list is ascending.
+TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> corner(0.0, 20.0), size(0.1, 2.5);
+  for (const int dimension : {2, 3}) {
+    BoxSet boxes;
+    boxes.dimension = dimension;
+    for (int e = 0; e < 400; ++e) {
+      std::vector<double> lo, hi;
+      for (int a = 0; a < dimension; ++a) {
+        lo.push_back(corner(rng));
+        hi.push_back(lo.back() + size(rng));
+      }
+      boxes.Add(lo, hi);
+    }
+    const double margin = 0.3;
+    ZORMtkMeshElemB grid;
+    boxes.Form(grid, margin);
+    const double delta = margin * boxes.average / boxes.Count();
+    std::uniform_real_distribution<double> coordinate(-1.0, 23.0);
+    for (int t = 0; t < 500; ++t) {
+      double p[3] = {coordinate(rng), coordinate(rng), dimension == 3 ? coordinate(rng) : 0.0};
+      const cow_List<int> list = grid.GetBucketElements(p);
+      ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
+      for (int e = 0; e < boxes.Count(); ++e) {
+        bool holds = true;
+        for (int a = 0; a < dimension; ++a) {
+          const std::size_t k = static_cast<std::size_t>(e * dimension + a);
+          holds = holds && p[a] >= boxes.lo[k] - delta && p[a] <= boxes.hi[k] + delta;
+        }
+        if (!holds) continue;
+        EXPECT_TRUE(std::find(list.begin(), list.end(), e) != list.end())
+            << "dimension " << dimension << " element " << e << " point (" << p[0] << ", " << p[1]
+            << ", " << p[2] << ")";
+      }
+    }
+  }
+}
+
+TEST(ZORMtkMeshElemB, RegionWithoutElementsHasOneEmptyBucket) {
+  ZORTestSourceDatabase db;
+  const ZORSimDynamicID mesh = db.AddMesh();
+  db.AddNodes(mesh, 3, {0, 0, 0, 1, 1, 1});
+  ZORMtkSimReader reader;
+  reader.SetNodesetRegion(db.Root(), mesh, {});
+  ZORMtkMeshElemB grid;
+  double margin = 0.5;
+  grid.FormBuckets(&reader, margin);
+  double p[3] = {0.5, 0.5, 0.5};
+  EXPECT_TRUE(grid.GetBucketElements(p).IsEmpty());
+  EXPECT_EQ(grid.Count(0) * grid.Count(1) * grid.Count(2), 1);
+}
+
+// ---- Node grid.
+
+TEST(ZORMtkMeshNodeB, CubeRootOfTheNodeCountIsRoundedDownExactly) {
+  EXPECT_EQ(zor_bucket::IntegerCubeRoot(1000000), 100);
+  EXPECT_EQ(zor_bucket::IntegerCubeRoot(999999), 99);
+  EXPECT_EQ(zor_bucket::IntegerCubeRoot(7), 1);
+  EXPECT_EQ(zor_bucket::IntegerCubeRoot(8), 2);
+}
+
+TEST(ZORMtkMeshNodeB, SizesBucketsFromTheLargestExtent) {
+  std::vector<double> coords;
+  for (int k = 0; k < 3; ++k)
+    for (int j = 0; j < 3; ++j)
+      for (int i = 0; i < 3; ++i) coords.insert(coords.end(), {6.0 * i, 2.0 * j, 1.0 * k});
+  ZORMtkMeshNodeB grid;
+  grid.FormFromCoordinates(ZORSimDynamicID{}, 3, coords);
+  EXPECT_DOUBLE_EQ(grid.BucketSize(), 12.0 / 3);
+  EXPECT_EQ(grid.Count(0), 4);
+  EXPECT_EQ(grid.Count(1), 2);
+  EXPECT_EQ(grid.Count(2), 1);
+}
+
+TEST(ZORMtkMeshNodeB, CoincidentNodesShareOneBucket) {
+  ZORMtkMeshNodeB grid;
+  grid.FormFromCoordinates(ZORSimDynamicID{}, 2, {5, 5, 5, 5, 5, 5});
+  double far[3] = {100, -100, 0};
+  EXPECT_EQ(grid.GetBucketNodes(far), (cow_List<int>{0, 1, 2}));
+  EXPECT_DOUBLE_EQ(grid.BucketSize(), 2e-9);
+}
+
+// Every node within one and a half bucket edges of a point along every axis is in its bucket.
+TEST(ZORMtkMeshNodeB, BucketListsEveryNodeWithinReach) {
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> coordinate(0.0, 10.0);
+  std::vector<double> coords(3 * 800);
+  for (double& c : coords) c = coordinate(rng);
+  ZORMtkMeshNodeB grid;
+  grid.FormFromCoordinates(ZORSimDynamicID{}, 3, coords);
+  const double reach = 1.5 * grid.BucketSize();
+  for (int t = 0; t < 300; ++t) {
+    double p[3] = {coordinate(rng), coordinate(rng), coordinate(rng)};
+    const cow_List<int> list = grid.GetBucketNodes(p);
+    ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
+    for (int n = 0; n < 800; ++n) {
+      bool near = true;
+      for (int a = 0; a < 3; ++a)
+        near = near && std::fabs(coords[static_cast<std::size_t>(3 * n + a)] - p[a]) <= reach;
+      if (near) {
+        EXPECT_TRUE(std::find(list.begin(), list.end(), n) != list.end()) << "node " << n;
+      }
+    }
+  }
+}
+
+}  // namespace
