@@ -1,0 +1,95 @@
+#include "search/ZORMtkNodalWeights.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "platform/ZORStream.h"
+
+namespace {
+
+// Weights and sums at or below this magnitude count as nothing.
+constexpr double kNegligible = 1e-12;
+
+}  // namespace
+
+void ZORMtkNodalWeights::AddKey(int key, const int* partners, const double* weights, int count) {
+  keys_.push_back(key);
+  partners_.insert(partners_.end(), partners, partners + count);
+  weights_.insert(weights_.end(), weights, weights + count);
+  offsets_.push_back(static_cast<int>(partners_.size()));
+}
+
+int ZORMtkNodalWeights::FindKey(int key) const {
+  const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+  return it != keys_.end() && *it == key ? static_cast<int>(it - keys_.begin()) : -1;
+}
+
+bool ZORMtkNodalWeights::HasUncoveredNodes(int nodeCount) const {
+  std::vector<int> covered;
+  covered.reserve(partners_.size());
+  for (std::size_t i = 0; i < partners_.size(); ++i) {
+    if (std::fabs(weights_[i]) > kNegligible) covered.push_back(partners_[i]);
+  }
+  std::sort(covered.begin(), covered.end());
+  const auto distinct = std::unique(covered.begin(), covered.end()) - covered.begin();
+  return distinct != nodeCount;
+}
+
+// A stable sort of the links by partner keeps, within each new key, the order in which the old
+// keys were visited: ascending, with each old key's partner list in its own order.
+void ZORMtkNodalWeights::TransposeWeights() {
+  std::vector<int> oldKey(partners_.size());
+  for (int k = 0; k < KeyCount(); ++k) {
+    std::fill(oldKey.begin() + offsets_[static_cast<std::size_t>(k)],
+              oldKey.begin() + offsets_[static_cast<std::size_t>(k) + 1],
+              keys_[static_cast<std::size_t>(k)]);
+  }
+  std::vector<int> order(partners_.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+    return partners_[static_cast<std::size_t>(a)] < partners_[static_cast<std::size_t>(b)];
+  });
+  ZORMtkNodalWeights transposed;
+  std::size_t i = 0;
+  while (i < order.size()) {
+    const int key = partners_[static_cast<std::size_t>(order[i])];
+    transposed.keys_.push_back(key);
+    for (; i < order.size() && partners_[static_cast<std::size_t>(order[i])] == key; ++i) {
+      transposed.partners_.push_back(oldKey[static_cast<std::size_t>(order[i])]);
+      transposed.weights_.push_back(weights_[static_cast<std::size_t>(order[i])]);
+    }
+    transposed.offsets_.push_back(static_cast<int>(transposed.partners_.size()));
+  }
+  keys_ = std::move(transposed.keys_);
+  offsets_ = std::move(transposed.offsets_);
+  partners_ = std::move(transposed.partners_);
+  weights_ = std::move(transposed.weights_);
+}
+
+void ZORMtkNodalWeights::NormalizeWeights() {
+  for (int k = 0; k < KeyCount(); ++k) {
+    double* begin = weights_.data() + offsets_[static_cast<std::size_t>(k)];
+    double* end = weights_.data() + offsets_[static_cast<std::size_t>(k) + 1];
+    const double sum = std::accumulate(begin, end, 0.0);
+    if (std::fabs(sum) <= kNegligible) continue;
+    for (double* w = begin; w != end; ++w) *w /= sum;
+  }
+}
+
+void ZORMtkNodalWeights::PrintNodalWeights() const {
+  aio_cout << "Nodal Weights "
+           << "\n";
+  for (int k = 0; k < KeyCount(); ++k) {
+    aio_cout << Key(k) << "  ";
+    for (int p = 0; p < PartnerCount(k); ++p)
+      aio_cout << Partners(k)[p] << "  " << Weights(k)[p] << "  ";
+    aio_cout << "\n";
+  }
+}
+
+long long ZORMtkNodalWeights::StorageBytes() const {
+  return static_cast<long long>(keys_.capacity() * sizeof(int) + offsets_.capacity() * sizeof(int) +
+                                partners_.capacity() * sizeof(int) +
+                                weights_.capacity() * sizeof(double));
+}

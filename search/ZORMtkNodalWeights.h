@@ -1,0 +1,62 @@
+#pragma once
+
+#include <vector>
+
+#include "platform/ZORSimHandles.h"
+
+// The links from the nodes of one mesh to the nodes of another that a nodal transfer applies:
+// for each key node (a node member) its partner node members and one weight per partner. It
+// owns the links in three flat arrays (keys ascending, with an offset per key into partners
+// and weights) and the cache key: the two meshes and the reversed, no-fallback and nearest-node
+// flags.
+//
+// Keys are the target mesh's nodes, partners the source mesh's, unless the object is reversed
+// (keys are source nodes, partners target nodes). A key node that could not be placed has no
+// entry.
+class ZORMtkNodalWeights {
+ public:
+  // Appends the links of a key greater than every key appended so far.
+  void AddKey(int key, const int* partners, const double* weights, int count);
+
+  int KeyCount() const { return static_cast<int>(keys_.size()); }
+  int Key(int index) const { return keys_[static_cast<std::size_t>(index)]; }
+  // Index of key, or -1 when the key has no links.
+  int FindKey(int key) const;
+  int PartnerCount(int index) const {
+    return offsets_[static_cast<std::size_t>(index) + 1] -
+           offsets_[static_cast<std::size_t>(index)];
+  }
+  const int* Partners(int index) const {
+    return partners_.data() + offsets_[static_cast<std::size_t>(index)];
+  }
+  const double* Weights(int index) const {
+    return weights_.data() + offsets_[static_cast<std::size_t>(index)];
+  }
+  int LinkCount() const { return static_cast<int>(partners_.size()); }
+
+  // Whether the number of distinct partners that carry a weight of magnitude above 1e-12 differs
+  // from nodeCount, that is whether some partner-side node receives nothing.
+  bool HasUncoveredNodes(int nodeCount) const;
+  // Exchanges keys and partners: every partner becomes a key listing the old keys it was linked
+  // to, in ascending order of the old keys, with the same weights.
+  void TransposeWeights();
+  // Scales each key's weights to sum to 1, unless their sum is (nearly) zero.
+  void NormalizeWeights();
+  // Writes the links to the platform's standard output stream.
+  void PrintNodalWeights() const;
+
+  // Bytes held by the link arrays.
+  long long StorageBytes() const;
+
+  ZORSimDynamicID targetMesh;
+  ZORSimDynamicID sourceMesh;
+  bool reversed = false;
+  bool noFallback = false;
+  bool nearestNode = false;
+
+ private:
+  std::vector<int> keys_;
+  std::vector<int> offsets_{0};
+  std::vector<int> partners_;
+  std::vector<double> weights_;
+};

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "platform/ZORStream.h"
+#include "search/ZORMtkElementWeights.h"
+#include "search/ZORMtkNodalWeights.h"
+
+// The two weight objects the transfers read: their lookups, and the rearrangements the reverse
+// mode and the element transfers rely on.
+
+namespace {
+
+ZORMtkNodalWeights Links(
+    const std::vector<std::pair<int, std::vector<std::pair<int, double>>>>& rows) {
+  ZORMtkNodalWeights weights;
+  for (const auto& [key, links] : rows) {
+    std::vector<int> partners;
+    std::vector<double> values;
+    for (const auto& [p, w] : links) partners.push_back(p), values.push_back(w);
+    weights.AddKey(key, partners.data(), values.data(), static_cast<int>(partners.size()));
+  }
+  return weights;
+}
+
+std::vector<std::pair<int, double>> Row(const ZORMtkNodalWeights& weights, int key) {
+  std::vector<std::pair<int, double>> row;
+  const int index = weights.FindKey(key);
+  for (int p = 0; index >= 0 && p < weights.PartnerCount(index); ++p)
+    row.emplace_back(weights.Partners(index)[p], weights.Weights(index)[p]);
+  return row;
+}
+
+using RowList = std::vector<std::pair<int, double>>;
+
+TEST(ZORMtkNodalWeights, FindsKeysAndTheirRuns) {
+  const ZORMtkNodalWeights weights = Links({{2, {{7, 0.5}, {8, 0.5}}}, {5, {}}, {9, {{1, 1.0}}}});
+  EXPECT_EQ(weights.FindKey(2), 0);
+  EXPECT_EQ(weights.FindKey(9), 2);
+  EXPECT_EQ(weights.FindKey(3), -1);
+  EXPECT_EQ(weights.PartnerCount(1), 0);
+  EXPECT_EQ(Row(weights, 9), (RowList{{1, 1.0}}));
+  EXPECT_EQ(weights.LinkCount(), 3);
+}
+
+// Keys 4 and 6 both link to partners 1 and 3, in different orders: the new keys list the old
+// keys ascending, whatever the order within the old lists.
+TEST(ZORMtkNodalWeights, TransposeListsOldKeysAscendingUnderEachPartner) {
+  ZORMtkNodalWeights weights =
+      Links({{4, {{3, 0.25}, {1, 0.75}}}, {6, {{1, 0.5}, {3, 0.2}, {9, 0.3}}}});
+  weights.TransposeWeights();
+  ASSERT_EQ(weights.KeyCount(), 3);
+  EXPECT_EQ(weights.Key(0), 1);
+  EXPECT_EQ(Row(weights, 1), (RowList{{4, 0.75}, {6, 0.5}}));
+  EXPECT_EQ(Row(weights, 3), (RowList{{4, 0.25}, {6, 0.2}}));
+  EXPECT_EQ(Row(weights, 9), (RowList{{6, 0.3}}));
+}
+
+TEST(ZORMtkNodalWeights, NormalizeScalesEachKeyButLeavesZeroSums) {
+  ZORMtkNodalWeights weights = Links({{0, {{1, 1.0}, {2, 3.0}}}, {1, {{1, 1e-13}, {2, -1e-13}}}});
+  weights.NormalizeWeights();
+  EXPECT_EQ(Row(weights, 0), (RowList{{1, 0.25}, {2, 0.75}}));
+  EXPECT_EQ(Row(weights, 1), (RowList{{1, 1e-13}, {2, -1e-13}}));
+}
+
+TEST(ZORMtkNodalWeights, UncoveredCountsDistinctPartnersWithNonNegligibleWeight) {
+  const ZORMtkNodalWeights weights =
+      Links({{0, {{10, 0.5}, {11, 0.5}}}, {1, {{11, 1.0}, {12, 1e-13}}}});
+  EXPECT_FALSE(weights.HasUncoveredNodes(2));  // 10 and 11; 12's weight is negligible
+  EXPECT_TRUE(weights.HasUncoveredNodes(3));
+}
+
+TEST(ZORMtkNodalWeights, PrintWritesEveryKeyWithItsPartnersAndWeights) {
+  const ZORMtkNodalWeights weights = Links({{3, {{7, 0.5}, {8, 0.25}}}, {4, {{1, 1.0}}}});
+  std::ostringstream out;
+  aio_cout.SetTarget(&out);
+  weights.PrintNodalWeights();
+  aio_cout.SetTarget(nullptr);
+  EXPECT_EQ(out.str(), "Nodal Weights \n3  7  0.5  8  0.25  \n4  1  1  \n");
+}
+
+// Elements added out of member order, with an unplaced point in the middle of one.
+class ZORMtkElementWeightsTest : public ::testing::Test {
+ protected:
+  ZORMtkElementWeights weights;
+  void SetUp() override {
+    const double a[3] = {0.2, 0.3, 0.5}, b[4] = {0.1, 0.2, 0.3, 0.4}, c[3] = {1, 0, 0};
+    weights.BeginElement(12);
+    weights.AddPoint(5, a, 3);
+    weights.AddUnplacedPoint();
+    weights.AddPoint(7, b, 4);
+    weights.BeginElement(3);
+    weights.AddPoint(7, c, 3);
+    weights.AddPoint(5, a, 3);
+    weights.Finish();
+  }
+};
+
+TEST_F(ZORMtkElementWeightsTest, KeepsPointsInOrderWithUnplacedOnesMarked) {
+  ASSERT_EQ(weights.ElementCount(), 2);
+  EXPECT_EQ(weights.ElementMember(0), 3);
+  const int twelve = weights.FindElement(12);
+  ASSERT_EQ(twelve, 1);
+  EXPECT_EQ(weights.FindElement(4), -1);
+  ASSERT_EQ(weights.PointCount(twelve), 3);
+  EXPECT_EQ(weights.PointSource(twelve, 0), 5);
+  EXPECT_EQ(weights.PointSource(twelve, 1), -1);
+  EXPECT_EQ(weights.PointWeightCount(twelve, 1), 0);
+  EXPECT_EQ(weights.PointSource(twelve, 2), 7);
+  ASSERT_EQ(weights.PointWeightCount(twelve, 2), 4);
+  EXPECT_EQ(weights.PointWeights(twelve, 2)[3], 0.4);
+  EXPECT_EQ(weights.PointCount(0), 2);
+  EXPECT_EQ(weights.PointWeights(0, 1)[2], 0.5);
+}
+
+TEST_F(ZORMtkElementWeightsTest, ListsTargetElementsPerSourceElementOncePerPoint) {
+  ASSERT_EQ(weights.SourceElementCount(), 2);
+  EXPECT_EQ(weights.SourceElement(0), 5);
+  const int seven = weights.FindSourceElement(7);
+  ASSERT_EQ(seven, 1);
+  EXPECT_EQ(std::vector<int>(weights.Targets(0), weights.Targets(0) + weights.TargetCount(0)),
+            (std::vector<int>{3, 12}));
+  EXPECT_EQ(std::vector<int>(weights.Targets(1), weights.Targets(1) + weights.TargetCount(1)),
+            (std::vector<int>{3, 12}));
+  EXPECT_EQ(weights.FindSourceElement(-1), -1);
+}
+
+}  // namespace
