@@ -1,0 +1,147 @@
+#include "search/ZORMtkNodalSearch.h"
+
+#include <memory>
+
+#include "mapper/ZORMtkDiagnosticsData.h"
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkMeshNodeB.h"
+#include "search/ZORMtkNodalWeights.h"
+#include "search/ZORMtkPointLocator.h"
+#include "search/ZORMtkSearchTrace.h"
+#include "search/ZORMtkSourceElements.h"
+#include "search/impl/ZORReaderPoints.h"
+
+namespace {
+
+constexpr int kNotPlaced = 2;
+constexpr int kNotPlacedCoordinates = 4;
+constexpr int kNodeCountsDiffer = 16;
+constexpr int kMisaligned = 128;
+// A nearest node counts as aligned within 0.0004 M, M the mean squared distance of the source
+// nodes from their centroid: a distance of 2% of the mesh's spread.
+constexpr double kAlignment = 0.0004;
+
+void RecordFailure(ZORMtkDiagnosticsData& diagnostics, int node, const double* p) {
+  diagnostics.AddFailedPoint(node);
+  diagnostics.AddFailedCoordinates(p[0], p[1], p[2]);
+  diagnostics.SetError(kNotPlaced);
+  diagnostics.SetError(kNotPlacedCoordinates);
+}
+
+void RecordMatch(const ZORMtkSourceElements& mesh, const ZORPointMatch& match, int key,
+                 ZORMtkNodalWeights& weights) {
+  if (match.exactNode >= 0) {
+    const int partner = mesh.NodeMember(match.exactNode);
+    const double one = 1.0;
+    weights.AddKey(key, &partner, &one, 1);
+    return;
+  }
+  int partners[ZORMtkSourceElements::kMaxNodes];
+  const int* nodes = mesh.NodePositions(match.element);
+  for (int k = 0; k < match.nodeCount; ++k) partners[k] = mesh.NodeMember(nodes[k]);
+  weights.AddKey(key, partners, match.weights, match.nodeCount);
+}
+
+// The mean of |x_i - c|^2 over the source nodes, c their centroid. It equals the mean of
+// |x_i - x_j|^2 / 2 over all ordered pairs, in linear instead of quadratic time.
+double MeanSquaredSpread(const ZORReaderPoints& nodes) {
+  double centroid[3] = {0.0, 0.0, 0.0};
+  for (int n = 0; n < nodes.Count(); ++n)
+    for (int a = 0; a < 3; ++a) centroid[a] += nodes.At(n)[a];
+  for (double& c : centroid) c /= static_cast<double>(nodes.Count());
+  double sum = 0.0;
+  for (int n = 0; n < nodes.Count(); ++n)
+    for (int a = 0; a < 3; ++a)
+      sum += (nodes.At(n)[a] - centroid[a]) * (nodes.At(n)[a] - centroid[a]);
+  return sum / static_cast<double>(nodes.Count());
+}
+
+double SquaredDistance(const double* a, const double* b, int axes) {
+  double sum = 0.0;
+  for (int k = 0; k < axes; ++k) sum += (a[k] - b[k]) * (a[k] - b[k]);
+  return sum;
+}
+
+// The first of the nearest candidates (strictly nearer replaces); -1 when there are none.
+int Nearest(const ZORReaderPoints& nodes, const int* candidates, int count, const double* p,
+            int axes, double& best) {
+  int nearest = -1;
+  for (int c = 0; c < count; ++c) {
+    const double d = SquaredDistance(nodes.At(candidates[c]), p, axes);
+    if (nearest < 0 || d < best) {
+      nearest = candidates[c];
+      best = d;
+    }
+  }
+  return nearest;
+}
+
+int NearestOfAll(const ZORReaderPoints& nodes, const double* p, int axes, double& best) {
+  int nearest = -1;
+  for (int n = 0; n < nodes.Count(); ++n) {
+    const double d = SquaredDistance(nodes.At(n), p, axes);
+    if (nearest < 0 || d < best) {
+      nearest = n;
+      best = d;
+    }
+  }
+  return nearest;
+}
+
+}  // namespace
+
+void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMtkMeshElemB* grid,
+                                              ZORMtkSimReader* elementReader,
+                                              ZORMtkSimReader* pointReader,
+                                              ZORMtkDiagnosticsData& diagnostics,
+                                              const double* tolerances) {
+  const std::unique_ptr<ZORMtkSearchTrace> trace =
+      ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(true) : nullptr;
+  const ZORMtkSourceElements mesh(*elementReader, *grid);
+  if (trace) trace->SourceLength(mesh.MeanLength());
+  const ZORReaderPoints points = ZORReaderPoints::Read(*pointReader);
+  const ZORMtkPointLocator locator(mesh, *grid, tolerances, true);
+  ZORMtkPointLocator::Scratch scratch(*grid);
+  ZORPointMatch match;
+  for (int n = 0; n < points.Count(); ++n) {
+    const int node = points.members[static_cast<std::size_t>(n)];
+    if (trace) trace->TargetNode(node, points.At(n));
+    if (locator.Locate(points.At(n), scratch, match, trace.get())) {
+      RecordMatch(mesh, match, node, weights);
+    } else {
+      RecordFailure(diagnostics, node, points.At(n));
+    }
+  }
+}
+
+void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, ZORMtkMeshNodeB* grid,
+                                         ZORMtkSimReader* sourceReader,
+                                         ZORMtkSimReader* targetReader,
+                                         ZORMtkDiagnosticsData& diagnostics) {
+  const ZORReaderPoints source = ZORReaderPoints::Read(*sourceReader);
+  const ZORReaderPoints target = ZORReaderPoints::Read(*targetReader);
+  if (source.Count() != target.Count()) {
+    diagnostics.SetNodeCounts(source.Count(), target.Count());
+    diagnostics.SetError(kNodeCountsDiffer);
+  }
+  const int axes = source.dimension == 2 ? 2 : 3;
+  const bool check = source.Count() > 1;
+  const double reach = check ? kAlignment * MeanSquaredSpread(source) : 0.0;
+  const double one = 1.0;
+  for (int t = 0; t < target.Count(); ++t) {
+    const int node = target.members[static_cast<std::size_t>(t)];
+    int count = 0;
+    const int* candidates = grid->Bucket(target.At(t), count);
+    double best = 0.0;
+    int nearest = Nearest(source, candidates, count, target.At(t), axes, best);
+    if (nearest < 0) nearest = NearestOfAll(source, target.At(t), axes, best);
+    if (nearest < 0 || (check && best > reach)) {
+      diagnostics.AddMisalignedPoint(node);
+      diagnostics.SetError(kMisaligned);
+    }
+    if (nearest < 0) continue;
+    const int partner = source.members[static_cast<std::size_t>(nearest)];
+    weights.AddKey(node, &partner, &one, 1);
+  }
+  weights.nearestNode = true;
+}

@@ -1,0 +1,196 @@
+#include "search/ZORMtkPointLocator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "search/ZORMtkGeom.h"
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkSearchTrace.h"
+
+namespace {
+
+// The strict first pass shrinks the boundary tolerance a thousandfold and the normal tolerance
+// tenfold, so that a point on a shared face or near a shell is taken by the element that holds
+// it clearly before the relaxed pass lets neighbours compete.
+constexpr double kStrictBoundaryDivisor = 1000.0;
+constexpr double kStrictNormalDivisor = 10.0;
+// A facet replaces the current best only when it is nearer by more than rounding noise, so that
+// of two facets at the same distance the first in candidate order keeps the point.
+constexpr double kCloserFactor = 0.9999999;
+// The best facet distance starts far beyond any normal tolerance.
+constexpr double kFarAway = 1000.0;
+
+}  // namespace
+
+ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
+    : firstPass(static_cast<std::size_t>(grid.LargestBucket()), 0), coords(), buffer(), members() {}
+
+ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
+                                       const ZORMtkMeshElemB& grid, const double* tolerances,
+                                       bool nodal)
+    : mesh_(mesh), grid_(grid), boundary_(tolerances[0]), normal_(tolerances[1]), nodal_(nodal) {}
+
+bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
+                                const ZORMtkSearchTrace* trace) const {
+  double p[3] = {point[0], point[1], point[2]};
+  int count = 0;
+  const int* candidates = grid_.Bucket(p, count);
+  if (trace) trace->Bucket(p, count);
+  std::fill_n(scratch.firstPass.begin(), count, 0);
+  match.element = -1;
+  match.exactNode = -1;
+  match.nodeCount = 0;
+  State state{kFarAway * mesh_.MeanLength(), false, false, false};
+  for (int pass = 0; pass < 2 && !state.found; ++pass) {
+    const PassTolerances tolerances =
+        pass == 0
+            ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
+            : PassTolerances{1, boundary_, normal_};
+    if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
+    for (int c = 0; c < count; ++c) {
+      if (TestCandidate(c, candidates[c], tolerances, p, scratch, state, match, trace)) break;
+    }
+  }
+  if (!state.found && trace) trace->NotFound();
+  return state.found;
+}
+
+bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTolerances& pass,
+                                       double* point, Scratch& scratch, State& state,
+                                       ZORPointMatch& match, const ZORMtkSearchTrace* trace) const {
+  const ZORElementKind kind = mesh_.Kind(element);
+  if (trace) trace->Candidate(grid_.ElementMember(element));
+  if (pass.pass == 0 && kind != ZORElementKind::Shell && !InBox(element, point)) {
+    if (trace) trace->OutsideBox();
+    return false;
+  }
+  const int nodeCount = mesh_.NodeCountOf(element);
+  const int dimension = mesh_.Dimension();
+  Gather(element, scratch);
+  if (trace) {
+    trace->ElementNodes(mesh_.Length(element), nodeCount, scratch.members, scratch.coords);
+  }
+  if (nodal_) {
+    int node = -1;
+    ZORMtkGeom::FindCoincidentNode(point, scratch.coords, dimension, nodeCount, node,
+                                   mesh_.Length(element));
+    if (node >= 0) {
+      if (trace) trace->ExactMatch();
+      match.exactNode = mesh_.NodePositions(element)[node];
+      state.found = true;
+      return true;
+    }
+  }
+  std::fill_n(scratch.buffer, 4 * nodeCount, 0.0);
+  bool accepted = false;
+  double tolerance = pass.boundary;
+  switch (kind) {
+    case ZORElementKind::Shell:
+      TestFacet(candidate, element, pass, point, scratch, state, match, trace);
+      break;
+    case ZORElementKind::Line:
+      accepted =
+          ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount, dimension);
+      break;
+    case ZORElementKind::Solid:
+      accepted = ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
+                                             dimension, &tolerance, pass.pass == 1);
+      break;
+    case ZORElementKind::Plane:
+      accepted = TestPlane(nodeCount, pass, point, scratch);
+      break;
+    case ZORElementKind::None:
+      break;
+  }
+  if (accepted) {
+    state.found = true;
+    Keep(element, scratch, match);
+  }
+  if (trace) trace->EndCandidate();
+  return state.found && !state.closest;
+}
+
+// A facet competes on its distance from the point. In pass 1, once a facet that was inside in
+// pass 0 has been accepted, only such facets are considered, and only when they are nearer.
+void ZORMtkPointLocator::TestFacet(int candidate, int element, const PassTolerances& pass,
+                                   double* point, Scratch& scratch, State& state,
+                                   ZORPointMatch& match, const ZORMtkSearchTrace* trace) const {
+  const bool listed = scratch.firstPass[static_cast<std::size_t>(candidate)] != 0;
+  if (pass.pass == 1 && !listed && state.tight) return;
+  double tolerance = pass.boundary;
+  double projection = 0.0;
+  const bool inside =
+      ZORMtkGeom::IncludedInFacet(scratch.buffer, point, scratch.coords, mesh_.NodeCountOf(element),
+                                  mesh_.Dimension(), &projection, &tolerance, pass.pass == 1);
+  const double reach = pass.normal * mesh_.MeanLength();
+  if (trace) trace->Facet(projection, reach, inside);
+  if (pass.pass == 0 && inside) scratch.firstPass[static_cast<std::size_t>(candidate)] = 1;
+  const double distance = std::fabs(projection);
+  const bool within = distance <= reach;
+  const bool tightListed = listed && state.tight;
+  if (inside && within &&
+      (distance < state.best * kCloserFactor || (pass.pass == 1 && !tightListed))) {
+    if (pass.pass == 1 && listed) {
+      state.tight = true;
+      if (trace) trace->Tight();
+    }
+    state.found = state.closest = true;
+    state.best = distance;
+    Keep(element, scratch, match);
+    if (trace) trace->Closest();
+    return;
+  }
+  if (trace) trace->Excluded(inside, within);
+}
+
+// Two-dimensional continuum elements are tested in x-y with the in-plane solvers of facets.
+bool ZORMtkPointLocator::TestPlane(int nodeCount, const PassTolerances& pass, double* point,
+                                   Scratch& scratch) const {
+  bool inside = false;
+  double distance = 0.0;
+  switch (nodeCount) {
+    case 3:
+      ZORMtkGeom::InterpolateInTriangle(scratch.buffer, scratch.coords, point, distance, inside,
+                                        pass.boundary);
+      break;
+    case 6:
+      ZORMtkGeom::InterpolateInQTriangle(scratch.buffer, scratch.coords, point, distance, inside,
+                                         pass.boundary);
+      break;
+    case 4:
+    case 8:
+      ZORMtkGeom::InterpolateInQuad(scratch.buffer, nodeCount, scratch.coords, point, inside,
+                                    pass.boundary);
+      break;
+    default:
+      break;
+  }
+  return inside;
+}
+
+// The nodal search pads each box by the boundary tolerance times the element's length, so that
+// points on or just beyond a face still reach the Newton test in pass 0.
+bool ZORMtkPointLocator::InBox(int element, const double* point) const {
+  const double margin = nodal_ ? boundary_ * mesh_.Length(element) : 0.0;
+  const double* lower = grid_.BoxMin(element);
+  const double* upper = grid_.BoxMax(element);
+  const int axes = mesh_.Dimension() == 2 ? 2 : 3;
+  for (int a = 0; a < axes; ++a) {
+    if (point[a] < lower[a] - margin || point[a] > upper[a] + margin) return false;
+  }
+  return true;
+}
+
+void ZORMtkPointLocator::Gather(int element, Scratch& scratch) const {
+  const int* nodes = mesh_.NodePositions(element);
+  for (int k = 0; k < mesh_.NodeCountOf(element); ++k) {
+    std::copy_n(mesh_.NodeCoords(nodes[k]), 3, scratch.coords + 3 * k);
+    scratch.members[k] = mesh_.NodeMember(nodes[k]);
+  }
+}
+
+void ZORMtkPointLocator::Keep(int element, const Scratch& scratch, ZORPointMatch& match) const {
+  match.element = element;
+  match.nodeCount = mesh_.NodeCountOf(element);
+  std::copy_n(scratch.buffer, match.nodeCount, match.weights);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <vector>
+
+#include "search/ZORMtkSourceElements.h"
+
+class ZORMtkMeshElemB;
+class ZORMtkSearchTrace;
+
+// Where one point lies in the source mesh: the element and its weights at the point, or the
+// source node it coincides with.
+struct ZORPointMatch {
+  int element = -1;    // grid position of the chosen element; -1 when the point was not placed
+  int exactNode = -1;  // node position of a coincident node (nodal search only), else -1
+  int nodeCount = 0;   // nodes (and weights) of the chosen element
+  double weights[ZORMtkSourceElements::kMaxNodes];
+};
+
+// The two-pass search of one point among the candidate elements of its bucket. Pass 0 is strict
+// (boundary tolerance b/1000, normal tolerance n/10) and, for everything but shells, first drops
+// candidates whose box misses the point; pass 1, run only when pass 0 placed nothing, relaxes the
+// tolerances to b and n and tests every candidate. The first solid, line or plane element that
+// accepts the point ends the scan in candidate order; accepted shell facets let the scan go on so
+// that a facet nearer to the point can replace them.
+//
+// The nodal search also tests for a coincident source node (which ends the search with that node
+// alone) and pads the boxes by b times the element length; the integration-point search does
+// neither. The locator reads its mesh and grid without changing them, and keeps per-point state
+// in the caller's Scratch, so one locator can serve several callers, each with its own Scratch.
+class ZORMtkPointLocator {
+ public:
+  // Per-caller working memory, sized once so that Locate never allocates.
+  class Scratch {
+   public:
+    explicit Scratch(const ZORMtkMeshElemB& grid);
+
+   private:
+    friend class ZORMtkPointLocator;
+    std::vector<unsigned char> firstPass;  // per candidate: accepted as inside in pass 0
+    double coords[3 * ZORMtkSourceElements::kMaxNodes];
+    double buffer[4 * ZORMtkSourceElements::kMaxNodes];
+    int members[ZORMtkSourceElements::kMaxNodes];
+  };
+
+  // tolerances: boundary b and normal n. nodal selects the nodal search's exact-match test and
+  // box margin.
+  ZORMtkPointLocator(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
+                     const double* tolerances, bool nodal);
+
+  // Places point (x, y, z; z = 0 in two dimensions); trace is null unless the search is traced.
+  bool Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
+              const ZORMtkSearchTrace* trace) const;
+
+ private:
+  struct PassTolerances {
+    int pass;
+    double boundary;
+    double normal;
+  };
+  // What the scan of one point has found so far.
+  struct State {
+    double best;   // least |projection| of an accepted facet
+    bool found;    // some element accepted the point
+    bool closest;  // the accepted element is a facet, so later facets may replace it
+    bool tight;    // a facet of the first-pass list was accepted in pass 1
+  };
+  // Returns true when the scan of the candidates must stop.
+  bool TestCandidate(int candidate, int element, const PassTolerances& pass, double* point,
+                     Scratch& scratch, State& state, ZORPointMatch& match,
+                     const ZORMtkSearchTrace* trace) const;
+  void TestFacet(int candidate, int element, const PassTolerances& pass, double* point,
+                 Scratch& scratch, State& state, ZORPointMatch& match,
+                 const ZORMtkSearchTrace* trace) const;
+  bool TestPlane(int nodeCount, const PassTolerances& pass, double* point, Scratch& scratch) const;
+  bool InBox(int element, const double* point) const;
+  void Gather(int element, Scratch& scratch) const;
+  void Keep(int element, const Scratch& scratch, ZORPointMatch& match) const;
+
+  const ZORMtkSourceElements& mesh_;
+  const ZORMtkMeshElemB& grid_;
+  double boundary_;
+  double normal_;
+  bool nodal_;
+};

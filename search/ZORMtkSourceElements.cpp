@@ -1,0 +1,116 @@
+#include "search/ZORMtkSourceElements.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "reader/ZORMtkSimReader.h"
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkShp.h"
+#include "search/impl/ZORReaderPoints.h"
+
+namespace {
+
+ZORElementKind KindOf(const cow_String& className) {
+  const ZORMtkShpRow& row = ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape(className));
+  if (row.family == 0) return ZORElementKind::Line;
+  if (row.dimension == 1 && (row.family == 1 || row.family == 2)) return ZORElementKind::Shell;
+  if (row.dimension == 1 && row.family >= 3 && row.family <= 5) return ZORElementKind::Solid;
+  if (row.dimension == 0 && (row.family == 1 || row.family == 2)) return ZORElementKind::Plane;
+  return ZORElementKind::None;
+}
+
+// One class of the region as the reader gives it.
+struct ClassBlock {
+  ZORElementKind kind;
+  int nodesPerElement;
+  std::vector<int> members;
+  std::vector<int> connectivity;
+};
+
+ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
+  ClassBlock block{KindOf(name), 0, {}, {}};
+  const int* perElement = reader.nodesPerElementByClass.Find(name);
+  block.nodesPerElement = perElement ? *perElement : 0;
+  // The element tests work in fixed buffers sized for the largest supported element.
+  if (block.nodesPerElement > ZORMtkSourceElements::kMaxNodes) block.kind = ZORElementKind::None;
+  const int count = reader.GetElementClassCount(name);
+  block.members.resize(static_cast<std::size_t>(count));
+  block.connectivity.resize(static_cast<std::size_t>(count) *
+                            static_cast<std::size_t>(block.nodesPerElement));
+  if (!reader.GetElementClassMembers(name, count, block.members.data())) block.members.clear();
+  reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
+                                     block.connectivity.data());
+  return block;
+}
+
+}  // namespace
+
+ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
+                                           const ZORMtkMeshElemB& grid)
+    : dimension_(grid.Dimension()) {
+  ReadNodes(reader);
+  ReadClasses(reader, grid);
+  ComputeLengths(grid);
+}
+
+void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
+  ZORReaderPoints points = ZORReaderPoints::Read(reader);
+  nodeMembers_ = std::move(points.members);
+  coords_ = std::move(points.coords);
+}
+
+// Elements are keyed by their position in the grid; an element whose class is unknown, or that
+// names a node outside the region, keeps kind None and no nodes, and is never chosen.
+void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid) {
+  const std::size_t elementCount = static_cast<std::size_t>(grid.ElementCount());
+  kinds_.assign(elementCount, ZORElementKind::None);
+  std::vector<int> counts(elementCount, 0);
+  std::vector<const int*> sources(elementCount, nullptr);
+  cow_List<cow_String> names;
+  reader.GetElementClassNames(names);
+  std::vector<ClassBlock> blocks;
+  blocks.reserve(static_cast<std::size_t>(names.Size()));
+  for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name));
+  for (const ClassBlock& block : blocks) {
+    for (std::size_t i = 0; i < block.members.size(); ++i) {
+      const int position = grid.PositionOf(block.members[i]);
+      if (position < 0) continue;
+      const std::size_t p = static_cast<std::size_t>(position);
+      kinds_[p] = block.kind;
+      counts[p] = block.nodesPerElement <= kMaxNodes ? block.nodesPerElement : 0;
+      sources[p] = block.connectivity.data() + i * static_cast<std::size_t>(block.nodesPerElement);
+    }
+  }
+  offsets_.assign(elementCount + 1, 0);
+  for (std::size_t e = 0; e < elementCount; ++e) offsets_[e + 1] = offsets_[e] + counts[e];
+  nodes_.assign(static_cast<std::size_t>(offsets_[elementCount]), -1);
+  for (std::size_t e = 0; e < elementCount; ++e) {
+    for (int k = 0; k < counts[e]; ++k) {
+      const int position = NodePosition(sources[e][k]);
+      nodes_[static_cast<std::size_t>(offsets_[e] + k)] = position;
+      if (position < 0) kinds_[e] = ZORElementKind::None;
+    }
+  }
+}
+
+void ZORMtkSourceElements::ComputeLengths(const ZORMtkMeshElemB& grid) {
+  const int axes = dimension_ == 2 ? 2 : 3;
+  lengths_.resize(kinds_.size());
+  double sum = 0.0;
+  for (int e = 0; e < grid.ElementCount(); ++e) {
+    double squared = 0.0;
+    for (int a = 0; a < axes; ++a) {
+      const double extent = grid.BoxMax(e)[a] - grid.BoxMin(e)[a];
+      squared += extent * extent;
+    }
+    lengths_[static_cast<std::size_t>(e)] = std::sqrt(squared);
+    sum += lengths_[static_cast<std::size_t>(e)];
+  }
+  meanLength_ = lengths_.empty() ? 0.0 : sum / static_cast<double>(lengths_.size());
+}
+
+int ZORMtkSourceElements::NodePosition(int member) const {
+  const auto it = std::lower_bound(nodeMembers_.begin(), nodeMembers_.end(), member);
+  return it != nodeMembers_.end() && *it == member ? static_cast<int>(it - nodeMembers_.begin())
+                                                   : -1;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class ZORMtkMeshElemB;
+class ZORMtkSimReader;
+
+// Which element test a source element gets, from its shape-table row.
+enum class ZORElementKind : std::uint8_t {
+  None,   // no containment test: unknown or unsupported shape, or an element of no class
+  Solid,  // three-dimensional continuum
+  Shell,  // three-dimensional surface facet, tested in its own plane
+  Line,   // beam or truss
+  Plane   // two-dimensional continuum, tested in x-y
+};
+
+// The source mesh as the point searches read it, gathered once per search so that the per-point
+// work only indexes arrays: node members and coordinates (three per node, z = 0 in two
+// dimensions) by node position, and per element position (the bucket grid's numbering) its test
+// kind, node positions and characteristic length (the diagonal of its bounding box). Owns these
+// arrays; the element boxes and members stay with the grid.
+class ZORMtkSourceElements {
+ public:
+  // Nodes of the largest supported element (the 20-node hexahedron).
+  static constexpr int kMaxNodes = 20;
+
+  // Reads the reader's region; grid is the element grid formed for the same region.
+  ZORMtkSourceElements(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
+
+  int Dimension() const { return dimension_; }
+  int NodeCount() const { return static_cast<int>(nodeMembers_.size()); }
+  int NodeMember(int position) const { return nodeMembers_[static_cast<std::size_t>(position)]; }
+  const double* NodeCoords(int position) const {
+    return coords_.data() + 3 * static_cast<std::size_t>(position);
+  }
+
+  ZORElementKind Kind(int element) const { return kinds_[static_cast<std::size_t>(element)]; }
+  int NodeCountOf(int element) const {
+    return offsets_[static_cast<std::size_t>(element) + 1] -
+           offsets_[static_cast<std::size_t>(element)];
+  }
+  const int* NodePositions(int element) const {
+    return nodes_.data() + offsets_[static_cast<std::size_t>(element)];
+  }
+  double Length(int element) const { return lengths_[static_cast<std::size_t>(element)]; }
+  // Sum of the element lengths over the element count.
+  double MeanLength() const { return meanLength_; }
+
+ private:
+  void ReadNodes(const ZORMtkSimReader& reader);
+  void ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
+  void ComputeLengths(const ZORMtkMeshElemB& grid);
+  int NodePosition(int member) const;
+
+  int dimension_;
+  std::vector<int> nodeMembers_;
+  std::vector<double> coords_;
+  std::vector<ZORElementKind> kinds_;
+  std::vector<int> offsets_;
+  std::vector<int> nodes_;
+  std::vector<double> lengths_;
+  double meanLength_ = 0.0;
+};

@@ -1,0 +1,442 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mapper/ZORMtkDiagnosticsData.h"
+#include "platform/ZORStream.h"
+#include "search/ZORMtkGeom.h"
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkMeshNodeB.h"
+#include "search/ZORMtkNodalSearch.h"
+#include "search/ZORMtkNodalWeights.h"
+#include "search/ZORSearchTestMeshes.h"
+
+// Shape interpolation and nearest node, through the reader of a test database: the searches must
+// place every point where a scan of all elements in member order would, record node members, and
+// report what they cannot place.
+
+namespace {
+
+using zor_search_test::Point;
+using zor_search_test::Stored;
+using zor_search_test::TestMesh;
+
+constexpr double kBoundary = 0.3;
+constexpr double kNormal = 0.5;
+
+std::string Text(const Point& p) {
+  std::ostringstream out;
+  out.precision(17);
+  out << "(" << p[0] << ", " << p[1] << ", " << p[2] << ")";
+  return out.str();
+}
+
+// The element tests over every region element in ascending member order, as the search would run
+// them without a grid: pass 0 with padded boxes and tolerance b/1000, then pass 1 with b. For
+// solids and plane elements only. Returns the element member, or -1.
+int ScanAll(const TestMesh& m, const std::vector<int>& region, const Point& point,
+            std::vector<double>& weights) {
+  const int n = m.nodesPerElement;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const int e : region) {
+      std::vector<double> coords;
+      double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
+      for (int k = 0; k < n; ++k) {
+        const Point x = m.NodeAt(m.Nodes(e)[k]);
+        coords.insert(coords.end(), x.begin(), x.end());
+        for (int a = 0; a < m.dimension; ++a)
+          lo[a] = std::min(lo[a], x[a]), hi[a] = std::max(hi[a], x[a]);
+      }
+      double diagonal = 0.0;
+      for (int a = 0; a < m.dimension; ++a) diagonal += (hi[a] - lo[a]) * (hi[a] - lo[a]);
+      const double margin = kBoundary * std::sqrt(diagonal);
+      bool inBox = true;
+      for (int a = 0; a < m.dimension; ++a)
+        inBox = inBox && point[a] >= lo[a] - margin && point[a] <= hi[a] + margin;
+      if (pass == 0 && !inBox) continue;
+      double tol = pass == 0 ? kBoundary / 1000.0 : kBoundary;
+      weights.assign(static_cast<std::size_t>(4 * n), 0.0);
+      Point p = point;
+      bool inside = false;
+      if (m.dimension == 3) {
+        inside = ZORMtkGeom::IncludedInSolid(weights.data(), p.data(), coords.data(), n, 3, &tol,
+                                             pass == 1);
+      } else {
+        ZORMtkGeom::InterpolateInQuad(weights.data(), n, coords.data(), p.data(), inside, tol);
+      }
+      if (inside) return e;
+    }
+  }
+  return -1;
+}
+
+struct PlacedPoint {
+  Point p;
+  int element;  // the element the point was generated in
+  Point natural;
+};
+
+class ZORMtkNodalSearchTest : public ::testing::Test {
+ protected:
+  ZORTestSourceDatabase db;
+  Stored source;
+  Stored target;
+  ZORMtkMeshElemB grid;
+  ZORMtkDiagnosticsData diagnostics;
+  ZORMtkNodalWeights weights;
+
+  void Search() {
+    double margin = std::max(kBoundary, kNormal);
+    grid.FormBuckets(&source.reader, margin);
+    const double tolerances[2] = {kBoundary, kNormal};
+    ZORMtkNodalSearch::SearchNodesInElements(weights, &grid, &source.reader, &target.reader,
+                                             diagnostics, tolerances);
+  }
+
+  // Random points generated in random elements of m through their own isoparametric maps.
+  static std::vector<PlacedPoint> RandomPoints(const TestMesh& m, int count, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1);
+    std::vector<PlacedPoint> points;
+    std::vector<double> N;
+    for (int i = 0; i < count; ++i) {
+      const int e = pick(rng);
+      const Point xi = zor_search_test::RandomNatural(m.nodesPerElement, m.dimension, rng);
+      points.push_back({m.Map(e, xi, N), e, xi});
+    }
+    return points;
+  }
+
+  // Every point is linked where a scan of all region elements puts it, to that element's node
+  // members; its weights reproduce it. When its own element is in the region and can host it
+  // alone (every shape but the tetrahedron, whose test does not bound r + s + t), the link is to
+  // that element with its shape values at the generating natural coordinates.
+  void CheckAgainstScan(const TestMesh& m, const std::vector<int>& region,
+                        const std::vector<PlacedPoint>& points, bool ownElement) {
+    std::vector<double> expected, N;
+    for (int t = 0; t < static_cast<int>(points.size()); ++t) {
+      const PlacedPoint& pp = points[static_cast<std::size_t>(t)];
+      SCOPED_TRACE("point " + std::to_string(t) + " " + Text(pp.p) + " from element " +
+                   std::to_string(pp.element));
+      const int e = ScanAll(m, region, pp.p, expected);
+      const int key = weights.FindKey(t);
+      ASSERT_EQ(key >= 0, e >= 0);
+      if (e < 0) continue;
+      ASSERT_EQ(weights.PartnerCount(key), m.nodesPerElement);
+      Point reproduced = {0, 0, 0};
+      for (int k = 0; k < m.nodesPerElement; ++k) {
+        EXPECT_EQ(weights.Partners(key)[k], m.Nodes(e)[k]) << "node " << k;
+        EXPECT_NEAR(weights.Weights(key)[k], expected[static_cast<std::size_t>(k)], 1e-12);
+        const Point x = m.NodeAt(weights.Partners(key)[k]);
+        for (int a = 0; a < 3; ++a) reproduced[a] += weights.Weights(key)[k] * x[a];
+      }
+      for (int a = 0; a < 3; ++a) EXPECT_NEAR(reproduced[a], pp.p[a], 1e-6) << "axis " << a;
+      const bool inRegion = std::binary_search(region.begin(), region.end(), pp.element);
+      if (!ownElement || !inRegion) continue;
+      EXPECT_EQ(e, pp.element);
+      m.Map(pp.element, pp.natural, N);
+      for (int k = 0; k < m.nodesPerElement; ++k)
+        EXPECT_NEAR(weights.Weights(key)[k], N[static_cast<std::size_t>(k)], 1e-5) << "node " << k;
+    }
+  }
+
+  // The whole mesh but element 1, so that element positions and members differ.
+  static std::vector<int> RegionWithoutSecond(const TestMesh& m) {
+    std::vector<int> region;
+    for (int e = 0; e < m.ElementCount(); ++e)
+      if (e != 1) region.push_back(e);
+    return region;
+  }
+
+  void RunRandomCase(const TestMesh& m, bool ownElement, unsigned seed) {
+    const std::vector<int> region = RegionWithoutSecond(m);
+    zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
+    const std::vector<PlacedPoint> points = RandomPoints(m, 300, seed);
+    std::vector<Point> coords;
+    for (const PlacedPoint& pp : points) coords.push_back(pp.p);
+    zor_search_test::StorePoints(db, coords, target, m.dimension);
+    Search();
+    CheckAgainstScan(m, region, points, ownElement);
+  }
+};
+
+TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedHex8AreLinkedToTheirElement) {
+  RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 11), true, 101);
+}
+
+TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedHex20AreLinkedToTheirElement) {
+  RunRandomCase(zor_search_test::HexMesh(3, 20, 0.08, 12), true, 102);
+}
+
+// The solid test bounds r, s and t of tetrahedra and prisms one by one but not their sum, so a
+// neighbour earlier in member order may take a point of the element beside it (and interpolate
+// from there); the search must still agree with the member scan and reproduce the point.
+TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedTet10AreLinkedWhereTheMemberScanPutsThem) {
+  RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
+}
+
+TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPrism15AreLinkedWhereTheMemberScanPutsThem) {
+  RunRandomCase(zor_search_test::Prism15Mesh(3, 0.06, 14), false, 104);
+}
+
+TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPlaneQuad8AreLinkedToTheirElement) {
+  RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
+}
+
+TEST_F(ZORMtkNodalSearchTest, IdenticalMeshLinksEveryNodeToItselfAlone) {
+  source.mesh = db.AddHexBox(3, 2, 4, 0.7);
+  source.reader.SetElsetRegion(db.Root(), source.mesh, {});
+  target.mesh = db.AddHexBox(3, 2, 4, 0.7);
+  target.reader.SetElsetRegion(db.Root(), target.mesh, {});
+  Search();
+  EXPECT_EQ(diagnostics.ErrorFlags(), 0);
+  ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
+  for (int k = 0; k < weights.KeyCount(); ++k) {
+    ASSERT_EQ(weights.PartnerCount(k), 1) << "key " << weights.Key(k);
+    EXPECT_EQ(weights.Partners(k)[0], weights.Key(k));
+    EXPECT_EQ(weights.Weights(k)[0], 1.0);
+  }
+}
+
+// One unit hexahedron: a point 1% of the edge beyond a face is outside for the strict tolerance
+// but inside for the relaxed one, and then extrapolates; half an edge beyond is outside both.
+TEST_F(ZORMtkNodalSearchTest, PointJustOutsideIsPlacedOnlyInTheSecondPass) {
+  const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
+  zor_search_test::StoreElements(db, m, source);
+  zor_search_test::StorePoints(db, {{1.01, 0.5, 0.5}, {1.5, 0.5, 0.5}}, target);
+  setenv("ODB_MAP_DEBUG", "6", 1);
+  std::ostringstream trace;
+  aio_cout.SetTarget(&trace);
+  Search();
+  aio_cout.SetTarget(nullptr);
+  unsetenv("ODB_MAP_DEBUG");
+  ASSERT_EQ(weights.KeyCount(), 1);
+  EXPECT_EQ(weights.Key(0), 0);
+  const std::string text = trace.str();
+  const std::string first = text.substr(0, text.find("Target node 1"));
+  EXPECT_NE(first.find(" SECOND TRY "), std::string::npos) << first;
+  double sum = 0.0, x = 0.0;
+  for (int k = 0; k < 8; ++k) {
+    sum += weights.Weights(0)[k];
+    x += weights.Weights(0)[k] * m.NodeAt(weights.Partners(0)[k])[0];
+  }
+  EXPECT_NEAR(sum, 1.0, 1e-9);
+  EXPECT_NEAR(x, 1.01, 1e-9);
+  EXPECT_EQ(diagnostics.ErrorFlags(), 2 | 4);
+  EXPECT_EQ(diagnostics.FailedPoints(), (cow_List<int>{1}));
+  EXPECT_EQ(diagnostics.FailedPointCoordinates(), (cow_List<double>{1.5, 0.5, 0.5}));
+}
+
+// Beams accept the foot of the perpendicular wherever it falls; beyond the end the weights
+// extrapolate along the line.
+TEST_F(ZORMtkNodalSearchTest, PointBeyondTheEndOfABeamIsLinkedWithExtrapolatingWeights) {
+  source.mesh = db.AddMesh();
+  db.AddNodes(source.mesh, 3, {0, 0, 0, 2, 0, 0, 9, 9, 9});
+  db.AddElements(source.mesh, "B31", 2, {0, 1});
+  source.reader.SetElsetRegion(db.Root(), source.mesh, {});
+  zor_search_test::StorePoints(db, {{3.0, 0.1, 0.0}}, target);
+  Search();
+  ASSERT_EQ(weights.KeyCount(), 1);
+  ASSERT_EQ(weights.PartnerCount(0), 2);
+  EXPECT_EQ(weights.Partners(0)[0], 0);
+  EXPECT_EQ(weights.Partners(0)[1], 1);
+  EXPECT_NEAR(weights.Weights(0)[0], -0.5, 1e-12);
+  EXPECT_NEAR(weights.Weights(0)[1], 1.5, 1e-12);
+}
+
+// Shells: unit squares at different heights above the point's plane, L = sqrt(2). Strict normal
+// reach 0.05 L, relaxed 0.5 L.
+class ZORMtkShellSearchTest : public ZORMtkNodalSearchTest {
+ protected:
+  // A quadrilateral facet over [x0, x0 + 1] x [0, 1] at height z.
+  void AddFacet(std::vector<double>& coords, std::vector<int>& connectivity, double x0, double z) {
+    const int first = static_cast<int>(coords.size()) / 3;
+    for (const auto& c : {std::array<double, 2>{0, 0}, {1, 0}, {1, 1}, {0, 1}})
+      coords.insert(coords.end(), {x0 + c[0], c[1], z});
+    for (int k = 0; k < 4; ++k) connectivity.push_back(first + k);
+  }
+  void StoreFacets(const std::vector<std::array<double, 2>>& facets, const Point& p) {
+    weights = ZORMtkNodalWeights();
+    std::vector<double> coords;
+    std::vector<int> connectivity;
+    for (const auto& f : facets) AddFacet(coords, connectivity, f[0], f[1]);
+    source.mesh = db.AddMesh();
+    db.AddNodes(source.mesh, 3, coords);
+    db.AddElements(source.mesh, "S4", 4, connectivity);
+    source.reader.SetElsetRegion(db.Root(), source.mesh, {});
+    zor_search_test::StorePoints(db, {p}, target);
+    Search();
+  }
+  int ChosenFacet() const {
+    EXPECT_EQ(weights.KeyCount(), 1);
+    return weights.KeyCount() == 1 ? weights.Partners(0)[0] / 4 : -1;
+  }
+};
+
+TEST_F(ZORMtkShellSearchTest, FirstPassTakesTheNearestFacetWithinTheStrictNormalReach) {
+  // Facet 0 is too far for pass 0; facets 1 and 2 lie at the same distance, so the first keeps
+  // the point; facet 3 is nearer and replaces it.
+  StoreFacets({{0, 0.2}, {0, 0.06}, {0, -0.06}, {0, 0.03}}, {0.5, 0.5, 0.0});
+  EXPECT_EQ(ChosenFacet(), 3);
+  StoreFacets({{0, 0.2}, {0, 0.06}, {0, -0.06}}, {0.5, 0.5, 0.0});
+  EXPECT_EQ(ChosenFacet(), 1);
+}
+
+// Facet 0 lies beside the point (in its plane only with the relaxed tolerance) and near; facet 1
+// holds the point in its outline but is far; facet 2 is beside and nearest. Pass 0 accepts none
+// but lists facet 1. In pass 1, facet 0 is accepted, then facet 1 replaces it because it was
+// listed, and from then on unlisted facet 2 is not considered.
+TEST_F(ZORMtkShellSearchTest, SecondPassPrefersAFacetListedInTheFirstPass) {
+  StoreFacets({{1.0, 0.05}, {0.0, 0.3}, {-0.1, 0.01}}, {0.95, 0.5, 0.0});
+  EXPECT_EQ(ChosenFacet(), 1);
+  // Without a listed facet, every accepted facet replaces the best in pass 1, even a farther one.
+  StoreFacets({{1.0, 0.05}, {-0.1, 0.2}}, {0.95, 0.5, 0.0});
+  EXPECT_EQ(ChosenFacet(), 1);
+}
+
+// A small case traced whole: one unit hexahedron, one node inside it and one on its corner.
+TEST_F(ZORMtkNodalSearchTest, TraceWritesEveryStepOfASmallSearch) {
+  const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
+  zor_search_test::StoreElements(db, m, source);
+  zor_search_test::StorePoints(db, {{0.25, 0.5, 0.5}, {1, 1, 1}}, target);
+  setenv("ODB_MAP_DEBUG", "6", 1);
+  std::ostringstream trace;
+  aio_cout.SetTarget(&trace);
+  Search();
+  aio_cout.SetTarget(nullptr);
+  unsetenv("ODB_MAP_DEBUG");
+  const std::string nodes =
+      " source element characteristic length 1.73205\n"
+      " source element nodes 0 (0 0 0 ) 2 (1 0 0 ) 8 (1 1 0 ) 6 (0 1 0 ) 18 (0 0 1 ) "
+      "20 (1 0 1 ) 26 (1 1 1 ) 24 (0 1 1 ) \n";
+  const std::string expected =
+      "Source elment characteristic length 1.73205\n"
+      "Target node 0 0.25 0.5 0.5\n"
+      " 0.25 0.5 0.5\n"
+      " found in a bucket with 1Target elements\n"
+      " FIRST TRY \n"
+      " boundaryTolerance = 0.0003\n"
+      " normalTolerance = 0.05\n"
+      "   ... candidate source element 0 " +
+      nodes +
+      "\n"
+      "Target node 1 1 1 1\n"
+      " 1 1 1\n"
+      " found in a bucket with 1Target elements\n"
+      " FIRST TRY \n"
+      " boundaryTolerance = 0.0003\n"
+      " normalTolerance = 0.05\n"
+      "   ... candidate source element 0 " +
+      nodes + "Exact match \n";
+  EXPECT_EQ(trace.str(), expected);
+}
+
+TEST_F(ZORMtkNodalSearchTest, NothingIsTracedAtDebugLevelFive) {
+  const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
+  zor_search_test::StoreElements(db, m, source);
+  zor_search_test::StorePoints(db, {{0.25, 0.5, 0.5}}, target);
+  setenv("ODB_MAP_DEBUG", "5", 1);
+  std::ostringstream trace;
+  aio_cout.SetTarget(&trace);
+  Search();
+  aio_cout.SetTarget(nullptr);
+  unsetenv("ODB_MAP_DEBUG");
+  EXPECT_EQ(trace.str(), "");
+  EXPECT_EQ(weights.KeyCount(), 1);
+}
+
+// ---- Nearest node.
+
+class ZORMtkNearestNodeTest : public ZORMtkNodalSearchTest {
+ protected:
+  ZORMtkMeshNodeB nodeGrid;
+  void SearchNearest() {
+    double margin = 0.0;
+    nodeGrid.FormBuckets(&source.reader, margin);
+    ZORMtkNodalSearch::FindNearestNodes(weights, &nodeGrid, &source.reader, &target.reader,
+                                        diagnostics);
+  }
+};
+
+TEST_F(ZORMtkNearestNodeTest, IdenticalMeshesLinkEveryNodeToItselfAndReportNothing) {
+  const TestMesh m = zor_search_test::HexMesh(3, 8, 0.1, 31);
+  zor_search_test::StoreElements(db, m, source);
+  zor_search_test::StoreElements(db, m, target);
+  SearchNearest();
+  EXPECT_EQ(diagnostics.ErrorFlags(), 0);
+  EXPECT_TRUE(weights.nearestNode);
+  ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
+  for (int k = 0; k < weights.KeyCount(); ++k) {
+    ASSERT_EQ(weights.PartnerCount(k), 1);
+    EXPECT_EQ(weights.Partners(k)[0], weights.Key(k));
+    EXPECT_EQ(weights.Weights(k)[0], 1.0);
+  }
+}
+
+// Random points in and around a perturbed mesh, whose nodes are never farther apart than the
+// bucket reach: the grid's answer is the scan's nearest node (the first of equals), recorded by
+// member.
+TEST_F(ZORMtkNearestNodeTest, MatchesTheNearestNodeOfAFullScan) {
+  const TestMesh m = zor_search_test::HexMesh(4, 8, 0.15, 32);
+  zor_search_test::StoreElements(db, m, source);
+  std::mt19937 rng(33);
+  std::uniform_real_distribution<double> coordinate(-0.2, 4.2);
+  std::vector<Point> points(200);
+  for (Point& p : points) p = {coordinate(rng), coordinate(rng), coordinate(rng)};
+  zor_search_test::StorePoints(db, points, target);
+  SearchNearest();
+  const std::vector<int> sourceNodes = source.reader.nodeList.Items();
+  for (int t = 0; t < static_cast<int>(points.size()); ++t) {
+    int nearest = -1;
+    double best = 0.0;
+    for (const int node : sourceNodes) {
+      const Point x = m.NodeAt(node);
+      double d = 0.0;
+      for (int a = 0; a < 3; ++a)
+        d += (x[a] - points[static_cast<std::size_t>(t)][a]) *
+             (x[a] - points[static_cast<std::size_t>(t)][a]);
+      if (nearest < 0 || d < best) nearest = node, best = d;
+    }
+    const int key = weights.FindKey(t);
+    ASSERT_GE(key, 0);
+    EXPECT_EQ(weights.Partners(key)[0], nearest)
+        << "point " << t << " " << Text(points[static_cast<std::size_t>(t)]);
+  }
+}
+
+TEST_F(ZORMtkNearestNodeTest, DifferentCountsAndDistantNodesAreReportedAndStillLinked) {
+  // Source nodes on a unit square's corners: M = 0.5, so the reach is sqrt(0.0002) ~ 0.0141.
+  source.mesh = db.AddMesh();
+  db.AddNodes(source.mesh, 3, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
+  db.AddElements(source.mesh, "S4", 4, {0, 1, 2, 3});
+  source.reader.SetElsetRegion(db.Root(), source.mesh, {});
+  zor_search_test::StorePoints(db, {{0.01, 0, 0}, {1, 1.02, 0}, {0.0, 1.0, 0.0}}, target);
+  SearchNearest();
+  EXPECT_EQ(diagnostics.ErrorFlags(), 16 | 128);
+  EXPECT_EQ(diagnostics.FirstNodeCount(), 4);
+  EXPECT_EQ(diagnostics.SecondNodeCount(), 3);
+  EXPECT_EQ(diagnostics.MisalignedPoints(), (cow_List<int>{1}));
+  ASSERT_EQ(weights.KeyCount(), 3);
+  EXPECT_EQ(weights.Partners(0)[0], 0);
+  EXPECT_EQ(weights.Partners(1)[0], 2);
+  EXPECT_EQ(weights.Partners(2)[0], 3);
+}
+
+TEST_F(ZORMtkNearestNodeTest, NoSourceNodesReportsEveryTargetNodeWithoutLinks) {
+  source.mesh = db.AddMesh();
+  db.AddNodes(source.mesh, 3, {});
+  source.reader.SetNodesetRegion(db.Root(), source.mesh, {});
+  zor_search_test::StorePoints(db, {{0, 0, 0}, {1, 0, 0}}, target);
+  SearchNearest();
+  EXPECT_EQ(diagnostics.ErrorFlags(), 16 | 128);
+  EXPECT_EQ(diagnostics.MisalignedPoints(), (cow_List<int>{0, 1}));
+  EXPECT_EQ(weights.KeyCount(), 0);
+}
+
+}  // namespace
