@@ -1,0 +1,21 @@
+#pragma once
+
+class ZORMtkDiagnosticsData;
+class ZORMtkElementWeights;
+class ZORMtkMeshElemB;
+class ZORMtkSimReader;
+
+// The search that places the integration points of every target element in the source mesh, for
+// the element transfers. Points are formed from the target element's nodes with the element
+// type's integration-point shape values and searched like target nodes, except that there is no
+// coincident-node test and the first-pass box test has no margin. Owns nothing.
+class ZORMtkIntPtSearch {
+ public:
+  // Every point of a target element gets its pair in point order; a point no source element
+  // accepts gets source -1 and records codes 64 and 4 with the element member and the point's
+  // coordinates. Element classes without integration-point tables are skipped and named on the
+  // platform's error stream.
+  static void SearchPointsInElements(ZORMtkElementWeights& weights, ZORMtkMeshElemB* grid,
+                                     ZORMtkSimReader* sourceReader, ZORMtkSimReader* targetReader,
+                                     ZORMtkDiagnosticsData& diagnostics, const double* tolerances);
+};
