@@ -42,13 +42,33 @@ void ZORMtkPointKernels::InterpolateAtPoints(const ZORMtkPointLinks& links, int 
   }
 }
 
-void ZORMtkPointKernels::AddToNodes(const double* nodal, const int* rows, int nodes, int components,
-                                    double* sums, int* visits) {
+void ZORMtkPointKernels::GatherRows(const double* table, int width, const int* rows, int count,
+                                    double* out) {
+  for (int j = 0; j < count; ++j) {
+    double* row = out + At(j, width, 0);
+    if (rows[j] < 0) {
+      std::fill(row, row + width, 0.0);
+      continue;
+    }
+    const double* in = table + At(rows[j], width, 0);
+    std::copy(in, in + width, row);
+  }
+}
+
+void ZORMtkPointKernels::AddToRows(const double* nodal, const int* rows, int nodes, int components,
+                                   double* sums) {
   for (int j = 0; j < nodes; ++j) {
     if (rows[j] < 0) continue;
     double* row = sums + At(rows[j], components, 0);
     for (int c = 0; c < components; ++c) row[c] += nodal[At(j, components, c)];
-    ++visits[rows[j]];
+  }
+}
+
+void ZORMtkPointKernels::AddToNodes(const double* nodal, const int* rows, int nodes, int components,
+                                    double* sums, int* visits) {
+  AddToRows(nodal, rows, nodes, components, sums);
+  for (int j = 0; j < nodes; ++j) {
+    if (rows[j] >= 0) ++visits[rows[j]];
   }
 }
 

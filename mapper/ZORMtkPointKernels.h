@@ -18,7 +18,13 @@ class ZORMtkPointKernels {
   static void InterpolateAtPoints(const ZORMtkPointLinks& links, int sourceElement,
                                   const double* nodal, int nodes, int components,
                                   double* pointValues);
-  // Adds an element's nodal values to the sums of the nodes' rows and counts each visit.
+  // out[j] = table row rows[j] (width values each), or zeros where rows[j] is -1 (a node
+  // outside the table's region).
+  static void GatherRows(const double* table, int width, const int* rows, int count, double* out);
+  // Adds an element's nodal values to the rows of its nodes; rows of -1 are passed over.
+  static void AddToRows(const double* nodal, const int* rows, int nodes, int components,
+                        double* sums);
+  // AddToRows, counting each visit of a row.
   static void AddToNodes(const double* nodal, const int* rows, int nodes, int components,
                          double* sums, int* visits);
   // Divides every visited row by its visit count; rows never visited keep their (zero) sums.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "search/ZORMtkElementData.h"
@@ -76,4 +77,14 @@ TEST(ZORMtkPointKernels, SharedNodesGetTheMeanAndUnvisitedNodesStayZero) {
 
   EXPECT_EQ(visits, (std::vector<int>{1, 2, 1, 0}));
   EXPECT_EQ(sums, (std::vector<double>{1.0, 10.0, 4.0, 40.0, 7.0, 70.0, 0.0, 0.0}));
+}
+
+TEST(ZORMtkPointKernels, GatherRowsCopiesWholeRowsAndZeroesNodesOutsideTheTable) {
+  const double table[3 * 3] = {0.0, 0.1, 0.2, 1.0, 1.1, 1.2, 2.0, 2.1, 2.2};
+  const int rows[3] = {2, -1, 0};
+  double out[3 * 3];
+  std::fill(out, out + 9, kGarbage);
+  ZORMtkPointKernels::GatherRows(table, 3, rows, 3, out);
+  EXPECT_EQ(std::vector<double>(out, out + 9),
+            (std::vector<double>{2.0, 2.1, 2.2, 0.0, 0.0, 0.0, 0.0, 0.1, 0.2}));
 }
