@@ -12,6 +12,7 @@
 #include "search/ZORMtkGeom.h"
 
 // Search and weights.
+#include "search/ZORMtkMeshElemB.h"
 
 // Source database reading.
 #include "reader/ZORMtkSimReader.h"
