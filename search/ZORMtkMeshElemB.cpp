@@ -84,7 +84,7 @@ void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const d
     const double target = N > kMostBuckets ? kMostBuckets : kFewestBuckets;
     const double S2 = L[0] * L[1] + L[1] * L[2] + L[2] * L[0];
     const double P = axes == 3 ? L[0] * L[1] * L[2] : L[0] * L[1];
-    h = zor_bucket::LargestCubicRoot(target, S2, P);
+    h = ZORMtkBucketFrame::LargestCubicRoot(target, S2, P);
   }
   // A region without extent (a single point) has no size to divide; one unit keeps it one bucket.
   if (!(h > 0.0) || !std::isfinite(h)) h = 1.0;

@@ -5,7 +5,7 @@
 #include "platform/ZORContainers.h"
 #include "platform/ZORExport.h"
 #include "platform/ZORSimHandles.h"
-#include "search/impl/ZORBucketFrame.h"
+#include "search/ZORMtkBucketFrame.h"
 
 class ZORMtkSimReader;
 
@@ -60,7 +60,7 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   void EnterElements(double margin, double averageSize, const double* overallMax);
 
   ZORSimDynamicID sourceID_;
-  ZORBucketFrame frame_;
+  ZORMtkBucketFrame frame_;
   bool threeDimensional_;
   std::vector<int> members_;
   std::vector<double> boxMin_;

@@ -50,7 +50,7 @@ void ZORMtkMeshNodeB::FormFromCoordinates(const ZORSimDynamicID& source, int dim
   for (int a = 0; a < axes; ++a) extent = std::max(extent, higher[a] - lower[a]);
   int counts[3] = {1, 1, 1};
   if (extent != 0.0) {
-    const double h = extent / static_cast<double>(zor_bucket::IntegerCubeRoot(nodeCount));
+    const double h = extent / static_cast<double>(ZORMtkBucketFrame::IntegerCubeRoot(nodeCount));
     for (int a = 0; a < axes; ++a)
       counts[a] = static_cast<int>(std::floor((higher[a] - lower[a]) / h)) + 1;
     frame_.Place(lower, h, counts);

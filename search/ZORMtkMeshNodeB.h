@@ -4,7 +4,7 @@
 
 #include "platform/ZORContainers.h"
 #include "platform/ZORSimHandles.h"
-#include "search/impl/ZORBucketFrame.h"
+#include "search/ZORMtkBucketFrame.h"
 
 class ZORMtkSimReader;
 
@@ -42,5 +42,5 @@ class ZORMtkMeshNodeB {
                   const double* higher);
 
   ZORSimDynamicID sourceID_;
-  ZORBucketFrame frame_;
+  ZORMtkBucketFrame frame_;
 };

@@ -9,7 +9,7 @@
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORMtkMeshNodeB.h"
 #include "search/ZORSearchTestMeshes.h"
-#include "search/impl/ZORBucketFrame.h"
+#include "search/ZORMtkBucketFrame.h"
 
 // The bucket grids: their sizing rules, which bucket answers a point, and that a bucket lists
 // every element (or node) a search may need there, ascending.
@@ -222,10 +222,10 @@ TEST(ZORMtkMeshElemB, RegionWithoutElementsHasOneEmptyBucket) {
 // ---- Node grid.
 
 TEST(ZORMtkMeshNodeB, CubeRootOfTheNodeCountIsRoundedDownExactly) {
-  EXPECT_EQ(zor_bucket::IntegerCubeRoot(1000000), 100);
-  EXPECT_EQ(zor_bucket::IntegerCubeRoot(999999), 99);
-  EXPECT_EQ(zor_bucket::IntegerCubeRoot(7), 1);
-  EXPECT_EQ(zor_bucket::IntegerCubeRoot(8), 2);
+  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(1000000), 100);
+  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(999999), 99);
+  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(7), 1);
+  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(8), 2);
 }
 
 TEST(ZORMtkMeshNodeB, SizesBucketsFromTheLargestExtent) {

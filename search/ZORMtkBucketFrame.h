@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 // The uniform grid shared by the element and the node bucket grids: its placement (origin, edge
@@ -11,7 +10,8 @@
 //
 // Bucket indices per axis are one-based as in the sizing rules; the linear index of (i, j, k) is
 // ((k - 1) ny + (j - 1)) nx + (i - 1).
-struct ZORBucketFrame {
+class ZORMtkBucketFrame {
+ public:
   int dimension = 3;
   double h = 0.0;
   double origin[3] = {0.0, 0.0, 0.0};
@@ -27,6 +27,11 @@ struct ZORBucketFrame {
   int Linear(int i, int j, int k) const {
     return ((k - 1) * counts[1] + (j - 1)) * counts[0] + i - 1;
   }
+
+  // Largest real root of (T - 1) h^3 - S2 h - P = 0, the bucket edge for about T buckets.
+  static double LargestCubicRoot(double target, double S2, double P);
+  // floor(n^(1/3)), exact also where the floating cube root falls just below an integer.
+  static long long IntegerCubeRoot(long long n);
 
   // One-based index of the bucket that holds coordinate x along an axis; coordinates outside the
   // grid fall into the nearest boundary bucket. The quotient is truncated toward zero, so points
@@ -50,22 +55,10 @@ struct ZORBucketFrame {
   const int* Begin(int bucket) const { return entries.data() + offsets[bucket]; }
   int Size(int bucket) const { return offsets[bucket + 1] - offsets[bucket]; }
 
-  int LargestBucket() const {
-    int largest = 0;
-    for (std::size_t b = 0; b + 1 < offsets.size(); ++b)
-      largest = std::max(largest, offsets[b + 1] - offsets[b]);
-    return largest;
-  }
+  int LargestBucket() const;
 
   // Sets origin, h and the counts, and the upper corner origin + n h.
-  void Place(const double* lower, double edge, const int* axisCounts) {
-    h = edge;
-    for (int a = 0; a < 3; ++a) {
-      origin[a] = a < Axes() ? lower[a] : 0.0;
-      counts[a] = a < Axes() ? axisCounts[a] : 1;
-      upper[a] = a < Axes() ? origin[a] + counts[a] * h : 0.0;
-    }
-  }
+  void Place(const double* lower, double edge, const int* axisCounts);
 
   // Fills the lists in two passes over the items: visit(item, enter) calls enter(bucket) for
   // every bucket the item belongs to, first to count, then to place. Items are visited in
@@ -96,36 +89,3 @@ struct ZORBucketFrame {
         for (int i = first[0]; i <= last[0]; ++i) enter(Linear(i, j, k));
   }
 };
-
-namespace zor_bucket {
-
-// Largest real root of (T - 1) h^3 - S2 h - P = 0 (Cardano with p = -S2/(T - 1),
-// q = -P/(T - 1), D = (q/2)^2 + (p/3)^3). With D < 0 there are three real roots
-// 2 sqrt(-p/3) cos(phi/3 - 2 pi k/3), phi = acos((-q/2) / sqrt(-(p/3)^3)), and k = 0 is the
-// largest; otherwise u = -sign(q/2) cbrt(sqrt(D) + |q/2|) and h = u - p/(3u).
-inline double LargestCubicRoot(double target, double S2, double P) {
-  const double p = -S2 / (target - 1.0);
-  const double q = -P / (target - 1.0);
-  const double D = (q / 2.0) * (q / 2.0) + (p / 3.0) * (p / 3.0) * (p / 3.0);
-  if (D < 0.0) {
-    const double r = std::sqrt(-p / 3.0);
-    const double phi = std::acos(std::max(-1.0, std::min(1.0, (-q / 2.0) / (r * r * r))));
-    return 2.0 * r * std::cos(phi / 3.0);
-  }
-  const double halfQ = q / 2.0;
-  const double sign = halfQ > 0.0 ? 1.0 : (halfQ < 0.0 ? -1.0 : 0.0);
-  const double u = -sign * std::cbrt(std::sqrt(D) + std::fabs(halfQ));
-  if (std::fabs(u) <= 1e-9 * std::fabs(p / 3.0)) return u;
-  return u - p / (3.0 * u);
-}
-
-// floor(N^(1/3)) computed exactly: the floating cube root of 1000000 is 99.999..., whose floor
-// would shrink the node grid by a bucket per axis.
-inline long long IntegerCubeRoot(long long n) {
-  long long k = static_cast<long long>(std::cbrt(static_cast<double>(n)));
-  while ((k + 1) * (k + 1) * (k + 1) <= n) ++k;
-  while (k > 0 && k * k * k > n) --k;
-  return k;
-}
-
-}  // namespace zor_bucket
