@@ -7,7 +7,7 @@
 namespace {
 
 // The FieldTypePrimary symbols of the data dictionary's block "fieldType", sorted by byte value:
-// a symbol's position here is its field-type code (Parts 4.2, 4.4). Generated from
+// a symbol's position here is its field-type code. Generated from
 // writer/datadictionary.xml; the writer tests check it against the database's own numbering.
 constexpr const char* kFieldTypeSymbols[] = {
     "ACTEMP",

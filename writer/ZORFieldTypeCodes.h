@@ -2,7 +2,7 @@
 
 #include <string>
 
-// Field-type codes (Parts 4.2, 4.4): the code of a field-type name is the 0-based position of the
+// Field-type codes: the code of a field-type name is the 0-based position of the
 // name among the 654 field-type symbols of the data dictionary sorted by byte value ("U_D" 621,
 // "UNDEFINED" 620, "V_D" 645, ...). Constant data and pure functions; internal to the writer.
 class ZORFieldTypeCodes {

@@ -13,10 +13,10 @@
 
 namespace {
 
-// The type index of a schema type key (fragment, index), Part 4.1.
+// The type index of a schema type key (fragment, index).
 int Key(int fragment, int index) { return eds_InputFragmentTypeIndex(fragment, index); }
 
-// Byte lengths are computed in 32-bit int arithmetic (Parts 4.3, 4.5): a product beyond 2^31
+// Byte lengths are computed in 32-bit int arithmetic: a product beyond 2^31
 // wraps, and the database then refuses the buffer because it does not match the view.
 int Mul32(int a, int b) {
   return static_cast<int>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
@@ -35,8 +35,7 @@ ZORSimCSetID AppendMembers(const ZORSimCollection& collection, int n) {
   return collection.CreateCSetStrided(space, n, 1, 1);
 }
 
-// The two rejection texts of the nodal writes (Part 4.5), and the one for a step below 1 that
-// the issue settled, of the same form.
+// The two rejection texts of the nodal writes, and one of the same form for a step below 1.
 const char kStepBeyondLast[] = " ZORMtkSimReader::WriteSimpleNodeField: stepNo > numTasks ";
 const char kStepBelowOne[] = " ZORMtkSimReader::WriteSimpleNodeField: stepNo < 1 ";
 const char kStaticIncrement[] = " ZORMtkSimReader::WriteSimpleNodeField: static event mishandling ";
@@ -47,7 +46,7 @@ void Reject(bool print, const char* text) {
   aio_cerr.flush();
 }
 
-// The field-type code of a name (Part 4.4): its position among the byte-sorted field-type
+// The field-type code of a name: its position among the byte-sorted field-type
 // symbols; a name that is none of them gets the code of "UNDEFINED", with a note.
 int FieldTypeCode(const cow_String& name) {
   const int code = ZORFieldTypeCodes::Find(name.Str());
@@ -62,7 +61,7 @@ int FieldTypeCode(const cow_String& name) {
 
 }  // namespace
 
-// ---- Part 4.1: writer object and database creation
+// ---- writer object and database creation
 
 ZORMtkSimWriter::ZORMtkSimWriter() : access_(), created_(false), root_() {}
 
@@ -119,7 +118,7 @@ void ZORMtkSimWriter::SaveContext() {
 
 ZORSrvPosition ZORMtkSimWriter::GetRootPosition() const { return root_; }
 
-// ---- Part 4.3: mesh writing
+// ---- mesh writing
 
 ZORSimDynamicID ZORMtkSimWriter::AddMesh() {
   const ZORSimContext context = root_.Context();
@@ -275,7 +274,7 @@ void ZORMtkSimWriter::ConnectMeshEltypes(ZORSimDynamicID mesh, ZORSimArray<ZORSi
   transaction.Commit();
 }
 
-// ---- Part 4.4: field definition
+// ---- field definition
 
 ZORSimDynamicID ZORMtkSimWriter::AddSimpleNodeField(ZORSimDynamicID mesh, cow_String name,
                                                     int numberOfComponents) {
@@ -386,7 +385,7 @@ ZORSimDynamicID ZORMtkSimWriter::AddField(ZORSimDynamicID mesh, const cow_String
   return field;
 }
 
-// ---- Part 4.5: field writing
+// ---- field writing
 
 bool ZORMtkSimWriter::WriteSimpleNodeField(ZORSimDynamicID field, ZORSimDynamicID mesh, int step,
                                            int increment, int numberOfComponents,
@@ -537,7 +536,7 @@ bool ZORMtkSimWriter::WriteField(bool nodal, FieldSelection selection, ZORSimDyn
         if (!nodal && ZORSimCSet(own(pointDim)).Intersection(pointSet).Size() != pointSet.Size())
           continue;
 
-        // 11. The write, dimensions in the order of Part 4.5's table.
+        // 11. The write, dimensions in the order the drawer declares them.
         std::vector<ZORSimCSetID> dims{singleIncrement};
         if (sectPointDim >= 0) dims.push_back(own(sectPointDim));
         if (complexDim >= 0) dims.push_back(own(complexDim));

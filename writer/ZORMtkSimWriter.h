@@ -7,8 +7,8 @@
 #include "platform/ZORString.h"
 
 // Creates a target simulation database from the embedded data dictionary document and fills it:
-// meshes (nodes, element blocks, element types), field definitions and field values (Parts 4.1,
-// 4.3, 4.4, 4.5). The writer owns one database access object and the root position; every other
+// meshes (nodes, element blocks, element types), field definitions and field values. The
+// writer owns one database access object and the root position; every other
 // handle lives on the stack of the operation that uses it.
 //
 // Every operation runs in one database transaction that it commits as its last step, so an
@@ -23,7 +23,7 @@ class ZORMTK_EXPORT ZORMtkSimWriter {
   ZORMtkSimWriter(const ZORMtkSimWriter&) = delete;
   ZORMtkSimWriter& operator=(const ZORMtkSimWriter&) = delete;
 
-  // ---- Part 4.1: the database
+  // ---- the database
   // Creates a new database of that name with the data dictionary as its initial content, one
   // history record with the step "StaticStep" (int key 0), the increment collection and the
   // increment distribution. The file appears at the first SaveContext; an existing file of that
@@ -37,7 +37,7 @@ class ZORMTK_EXPORT ZORMtkSimWriter {
   // that a host can scope a ZORMtkSimReader on the target mesh.
   ZORSrvPosition GetRootPosition() const;
 
-  // ---- Part 4.3: meshes
+  // ---- meshes
   ZORSimDynamicID AddMesh();
   // Appends numberOfNodes nodes; coordinates holds numberOfNodes x numberOfComponents doubles,
   // node by node. Component k is member k of the component collection.
@@ -53,7 +53,7 @@ class ZORMTK_EXPORT ZORMtkSimWriter {
   void ConnectMeshEltypes(ZORSimDynamicID mesh, ZORSimArray<ZORSimCSetID>& blocks,
                           cow_List<cow_String>& elementTypes);
 
-  // ---- Part 4.4: field definitions, attached to the first step
+  // ---- field definitions, attached to the first step
   // The name is a field-type symbol of the data dictionary ("U_D", "PRESS", ...); any other name
   // is defined as "UNDEFINED" with one line on aio_cerr.
   ZORSimDynamicID AddSimpleNodeField(ZORSimDynamicID mesh, cow_String name, int numberOfComponents);
@@ -62,7 +62,7 @@ class ZORMTK_EXPORT ZORMtkSimWriter {
   ZORSimDynamicID AddSimpleElementField(ZORSimDynamicID mesh, cow_String name,
                                         int numberOfComponents);
 
-  // ---- Part 4.5: field values; steps count from 1, increments are members of the step's
+  // ---- field values; steps count from 1, increments are members of the step's
   // increment collection. Return false for a rejected step (above the last step or below 1, or
   // an increment other than 1 on a static step) and write nothing; true otherwise.
   bool WriteSimpleNodeField(ZORSimDynamicID field, ZORSimDynamicID mesh, int step, int increment,

@@ -8,7 +8,7 @@
 #include "writer/ZORFieldTypeCodes.h"
 #include "writer/ZORMtkSimWriter.h"
 
-// Part 4.4: field-type codes, and the records, distributions and drawers that AddSimpleNodeField
+// field-type codes, and the records, distributions and drawers that AddSimpleNodeField
 // and AddSimpleElementField leave.
 
 namespace {

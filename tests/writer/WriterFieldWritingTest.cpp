@@ -6,7 +6,7 @@
 #include "tests/writer/WriterTestSupport.h"
 #include "writer/ZORMtkSimWriter.h"
 
-// Part 4.5: WriteSimpleNodeField (by handle and by name) and WriteSimpleElementClassField: the
+// WriteSimpleNodeField (by handle and by name) and WriteSimpleElementClassField: the
 // rejected steps with their texts, the growing step increment set, the dimension sets and value
 // order of a write, and that a refused write commits nothing.
 

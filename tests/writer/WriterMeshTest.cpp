@@ -7,7 +7,7 @@
 #include "tests/writer/WriterTestSupport.h"
 #include "writer/ZORMtkSimWriter.h"
 
-// Part 4.3: AddMesh, AddMeshNodes, AddMeshElements and ConnectMeshEltypes, checked through the
+// AddMesh, AddMeshNodes, AddMeshElements and ConnectMeshEltypes, checked through the
 // database interface (and after saving and opening the file again).
 
 namespace {

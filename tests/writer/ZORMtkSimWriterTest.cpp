@@ -8,7 +8,7 @@
 
 #include "tests/writer/WriterTestSupport.h"
 
-// Part 4.1: the writer object, the database CreateSim makes, AcceptSim, SaveContext and closing.
+// the writer object, the database CreateSim makes, AcceptSim, SaveContext and closing.
 
 namespace {
 
