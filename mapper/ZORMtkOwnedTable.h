@@ -32,7 +32,7 @@ class ZORMtkOwnedTable {
   // Destroys the object in slot 0 and appends object; the others move down a slot, so the slots
   // stay in the order their objects arrived. Returns the stored object.
   T* ReplaceOldest(std::unique_ptr<T> object) {
-    slots_.erase(slots_.begin());
+    if (!slots_.empty()) slots_.erase(slots_.begin());
     return Append(std::move(object));
   }
 
