@@ -142,12 +142,13 @@ void ZORSimTransfer::ExecMake() {
   drawer.chunk = chunk_;
   drawer.extendableDim = extendableDim_;
   if (extendableDim_ != 0) throw ZORSimError("ExecMake: only dimension 0 can be extendable");
-  // A relational drawer with an empty dimension would hold rows without references, such as a
-  // block of elements without nodes.
+  // A relational drawer whose inner dimension is empty would hold rows without references,
+  // such as a block of elements without nodes.
   if (db.Object(dist).valueType == 5)
-    for (const auto& set : dims_)
-      if (SizeOf(set.members) == 0)
-        throw ZORSimError("ExecMake: a relational drawer needs members in every dimension");
+    for (std::size_t d = 1; d < dims_.size(); ++d)
+      if (SizeOf(dims_[d].members) == 0)
+        throw ZORSimError("ExecMake: a relational drawer needs members in dimension " +
+                          std::to_string(d) + " (a block without nodes?)");
   std::int64_t count = 1;
   for (const auto& set : dims_) {
     if (set.members && set.members->HasDuplicates())
