@@ -1,0 +1,44 @@
+#pragma once
+
+#include <vector>
+
+#include "mapper/ZORMtkNodeLinks.h"
+#include "mapper/ZORMtkPointLinks.h"
+#include "platform/ZORSimAPI.h"
+
+class ZORMtkMapper;
+class ZORMtkMapSpecs;
+class ZORMtkNodalWeights;
+class ZORMtkElementWeights;
+
+// The seam between the weight store, which links node and element members, and the transfer
+// arithmetic, which works on rows and slots. It fetches the weights of a request from the
+// mapper's weight store and turns them into ZORMtkNodeLinks or ZORMtkPointLinks. Owns nothing;
+// the weight objects stay in the mapper's caches.
+class ZORMtkWeightLinks {
+ public:
+  // The nodal weights of the request (its method and no-fallback flag, source mesh 0, target
+  // mesh): gathering (reverse false: keys are target nodes) or scattering (reverse true: keys are
+  // source nodes). Null when the mapper lacks a reader of either mesh.
+  static const ZORMtkNodalWeights* NodalWeights(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
+                                                bool reverse);
+  // The integration-point weights of the request's source mesh 0 and target mesh, or null.
+  static const ZORMtkElementWeights* ElementWeights(ZORMtkMapper& mapper,
+                                                    const ZORMtkMapSpecs& request);
+
+  // Key i is keyMembers[i]; its partners become positions in partnerRegion, and a partner
+  // outside that region is dropped. A key without links, and every key when there are no
+  // weights, gets none.
+  static ZORMtkNodeLinks NodeLinks(const ZORMtkNodalWeights* weights,
+                                   const std::vector<int>& keyMembers,
+                                   const ZORSimCSetID& partnerRegion);
+  // The placed points of one target class: element i of members owns slots i x points to
+  // i x points + points - 1. Unplaced points, and points beyond the class's count, get no entry;
+  // without weights no point has one.
+  static ZORMtkPointLinks PointLinks(const ZORMtkElementWeights* weights,
+                                     const std::vector<int>& members, int points);
+
+ private:
+  static void AddPlacedPoints(const ZORMtkElementWeights& weights, const std::vector<int>& members,
+                              int points, ZORMtkPointLinks& links);
+};

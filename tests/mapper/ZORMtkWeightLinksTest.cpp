@@ -1,0 +1,92 @@
+#include "mapper/ZORMtkWeightLinks.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "search/ZORMtkElementWeights.h"
+#include "search/ZORMtkNodalWeights.h"
+#include "support/ZORTestSourceDatabase.h"
+
+namespace {
+
+// A partner region whose members are not its positions: members 10, 20, 30, 40 at rows 0 to 3.
+class ZORMtkWeightLinksTest : public ::testing::Test {
+ protected:
+  ZORMtkWeightLinksTest() : mesh(database.AddHexBox(4, 4, 2, 1.0)) {}
+  ZORSimCSetID Region(const std::vector<int>& members) const {
+    return database.Set(database.NodeCollection(mesh), members);
+  }
+
+  ZORTestSourceDatabase database;
+  ZORSimDynamicID mesh;
+};
+
+}  // namespace
+
+TEST_F(ZORMtkWeightLinksTest, KeysFollowTheKeyRowsAndPartnersBecomeRegionRows) {
+  ZORMtkNodalWeights weights;
+  const int partnersOf5[2] = {30, 10};
+  const double weightsOf5[2] = {0.25, 0.75};
+  const int partnersOf9[1] = {40};
+  const double weightsOf9[1] = {1.0};
+  weights.AddKey(5, partnersOf5, weightsOf5, 2);
+  weights.AddKey(9, partnersOf9, weightsOf9, 1);
+
+  // Key rows: 9 first, then a key without links, then 5.
+  const ZORMtkNodeLinks links =
+      ZORMtkWeightLinks::NodeLinks(&weights, {9, 7, 5}, Region({10, 20, 30, 40}));
+
+  EXPECT_EQ(links.offsets, (std::vector<int>{0, 1, 1, 3}));
+  EXPECT_EQ(links.partnerRows, (std::vector<int>{3, 2, 0}));
+  EXPECT_EQ(links.weights, (std::vector<double>{1.0, 0.25, 0.75}));
+}
+
+TEST_F(ZORMtkWeightLinksTest, PartnersOutsideThePartnerRegionAreDropped) {
+  ZORMtkNodalWeights weights;
+  const int partners[3] = {10, 55, 40};
+  const double values[3] = {0.5, 0.2, 0.3};
+  weights.AddKey(1, partners, values, 3);
+  const ZORMtkNodeLinks links = ZORMtkWeightLinks::NodeLinks(&weights, {1}, Region({10, 40}));
+  EXPECT_EQ(links.partnerRows, (std::vector<int>{0, 1}));
+  EXPECT_EQ(links.weights, (std::vector<double>{0.5, 0.3}));
+}
+
+TEST_F(ZORMtkWeightLinksTest, PointSlotsFollowTheClassOrderAndSkipUnplacedPoints) {
+  ZORMtkElementWeights weights;
+  const double inSeven[4] = {0.1, 0.2, 0.3, 0.4};
+  const double inEight[4] = {0.4, 0.3, 0.2, 0.1};
+  weights.BeginElement(12);
+  weights.AddPoint(7, inSeven, 4);
+  weights.AddUnplacedPoint();
+  weights.BeginElement(3);
+  weights.AddPoint(8, inEight, 4);
+  weights.AddPoint(7, inEight, 4);
+  weights.Finish();
+
+  // The class lists element 12 before element 3, two points each.
+  const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(&weights, {12, 3}, 2);
+
+  EXPECT_EQ(links.SourceElements(), (std::vector<int>{7, 8}));
+  ASSERT_EQ(links.PointsEnd(7) - links.PointsBegin(7), 2);
+  const ZORMtkPointLinks::Entry& first = links.PointsBegin(7)[0];
+  const ZORMtkPointLinks::Entry& second = links.PointsBegin(7)[1];
+  EXPECT_EQ(first.slot, 0);
+  EXPECT_EQ(links.Weights(first)[3], 0.4);
+  EXPECT_EQ(second.slot, 3);
+  EXPECT_EQ(links.Weights(second)[0], 0.4);
+  ASSERT_EQ(links.PointsEnd(8) - links.PointsBegin(8), 1);
+  EXPECT_EQ(links.PointsBegin(8)->slot, 2);
+}
+
+TEST_F(ZORMtkWeightLinksTest, PointsBeyondTheClassCountAndElementsWithoutWeightsAreIgnored) {
+  ZORMtkElementWeights weights;
+  const double w[2] = {0.5, 0.5};
+  weights.BeginElement(4);
+  weights.AddPoint(1, w, 2);
+  weights.AddPoint(2, w, 2);
+  weights.Finish();
+  const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(&weights, {6, 4}, 1);
+  EXPECT_EQ(links.SourceElements(), (std::vector<int>{1}));
+  EXPECT_EQ(links.PointsBegin(1)->slot, 1);
+}
