@@ -7,12 +7,10 @@ class ZORMtkMapSpecs;
 // conservation check, the nodal ratio and the matrix transfer. Each takes the mapper (readers,
 // writer slot 0, weights, diagnostics, host buffers), the request, then source step, source
 // increment, target step and target increment, and reports problems through the diagnostics.
-//
-// Not built yet: every routine here returns without reading or writing anything.
 class ZORMtkNodalTransfer {
  public:
   // Map tag 0 or 5 without conservation: each target row is the weighted sum of its partner
-  // source rows (gather weights).
+  // source rows (gather weights); a target node the search did not place gets zeros.
   static void Interpolate(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
                           int sourceIncrement, int targetStep, int targetIncrement);
   // Map tag 0 or 5 with nodal conservation: each source row is spread over its partner target
@@ -27,7 +25,8 @@ class ZORMtkNodalTransfer {
   // Map tag 9: F1 / (F3 - F2) of three one-component fields on the target mesh.
   static void NodalRatio(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
                          int sourceIncrement, int targetStep, int targetIncrement);
-  // MapFieldMatrix: the target-by-target matrix of a one-component field.
+  // MapFieldMatrix: the target-by-target matrix of a one-component field. Its arrays are dense;
+  // when they would exceed 1 GiB it writes one line on aio_cerr and maps nothing.
   static void MatrixTransfer(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
                              int sourceIncrement, int targetStep, int targetIncrement);
 };
