@@ -7,7 +7,8 @@ class ZORMtkMapSpecs;
 // mesh, from the integration-point weights. Arguments as for every transfer: the mapper, the
 // request, then source step, source increment, target step and target increment.
 //
-// Not built yet: every routine here returns without reading or writing anything.
+// Points the search did not place keep zero. Element classes without integration points are
+// skipped, source and target alike, with one line on aio_cerr each time they are met.
 class ZORMtkElementTransfer {
  public:
   // Map tag 1: a nodal source field interpolated at the target integration points.
