@@ -6,8 +6,6 @@ class ZORMtkMapSpecs;
 // The transfers of map tag 2, which turn an integration-point source field into a nodal target
 // field. Arguments as for every transfer: the mapper, the request, then source step, source
 // increment, target step and target increment.
-//
-// Not built yet: every routine here returns without reading or writing anything.
 class ZORMtkIntPtToNodeTransfer {
  public:
   // Without conservation: extrapolated to the source nodes, averaged there, interpolated.
