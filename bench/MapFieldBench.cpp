@@ -1,0 +1,119 @@
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "mapper/ZORMtkMapper.h"
+#include "platform/ZORSimAPI.h"
+#include "reader/ZORMtkSimReader.h"
+#include "tests/mapper/TransferTestMeshes.h"
+#include "writer/ZORMtkSimWriter.h"
+
+// MapField end to end (read the source field, search, combine, write the target field) from a
+// hex8 source with perturbed interior nodes to a tetrahedral target of n^3 nodes, for a field of
+// three components; then a second field between the same meshes, which reuses the weights and
+// should cost little more than reading and writing its values.
+
+namespace {
+
+using transfertest::TestMesh;
+
+ZORSimDynamicID WriteMesh(ZORMtkSimWriter& writer, const TestMesh& mesh) {
+  const ZORSimDynamicID id = writer.AddMesh();
+  std::vector<double> coordinates = mesh.coordinates;
+  writer.AddMeshNodes(id, mesh.NodeCount(), mesh.dimension, coordinates.data());
+  std::vector<int> connectivity = mesh.blocks.front().connectivity;
+  ZORSimArray<ZORSimCSetID> blocks{
+      writer.AddMeshElements(id, mesh.blocks.front().ElementCount(), mesh.blocks.front().type,
+                             mesh.blocks.front().nodesPerElement, connectivity.data())};
+  cow_List<cow_String> types{mesh.blocks.front().type};
+  writer.ConnectMeshEltypes(id, blocks, types);
+  return id;
+}
+
+void WriteLinearField(ZORMtkSimWriter& writer, const ZORSimDynamicID& mesh, const TestMesh& nodes,
+                      const char* name, double scale) {
+  const ZORSimDynamicID field = writer.AddSimpleNodeField(mesh, name, 3);
+  std::vector<double> values;
+  cow_List<int> members;
+  for (int i = 0; i < nodes.NodeCount(); ++i) {
+    const double x = nodes.At(i, 0), y = nodes.At(i, 1), z = nodes.At(i, 2);
+    values.insert(values.end(), {scale * (1 + x - y), scale * (2 * z - x), scale * (y + 0.5)});
+    members.Append(i);
+  }
+  writer.WriteSimpleNodeField(field, mesh, 1, 1, 3, members, values.data());
+}
+
+double PeakResidentMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes
+}
+
+double SecondsOf(ZORMtkMapper& mapper, const char* request) {
+  const auto start = std::chrono::steady_clock::now();
+  mapper.MapField(request, 1, 1, 1, 1);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// state.range(0): source cells per axis; state.range(1): target nodes per axis.
+void BM_MapFieldHex8ToTet4(benchmark::State& state) {
+  const int sourceCells = static_cast<int>(state.range(0));
+  const int targetNodes = static_cast<int>(state.range(1));
+  const std::string file = "/tmp/zor_mapfield_bench_source.zsd";
+  std::remove(file.c_str());
+  const TestMesh sourceMesh = transfertest::HexBox(sourceCells, 0.0, 1.0, 0.15);
+  ZORSimDynamicID writtenMesh;
+  {
+    ZORMtkSimWriter writer;
+    writer.CreateSim(file);
+    writtenMesh = WriteMesh(writer, sourceMesh);
+    WriteLinearField(writer, writtenMesh, sourceMesh, "U_D", 1.0);
+    WriteLinearField(writer, writtenMesh, sourceMesh, "A_D", 2.0);
+    writer.SaveContext();
+  }
+  ZORSrvSimAccess access;
+  const ZORSrvPosition root = access.Open(file);
+  ZORSimDynamicID sourceMeshID;
+  sourceMeshID.leading = root.ID().leading;
+  sourceMeshID.object = writtenMesh.object;
+  ZORMtkSimReader source;
+  source.SetElsetRegion(root, sourceMeshID, {});
+
+  ZORMtkSimWriter target;
+  target.CreateSim("/tmp/zor_mapfield_bench_target.zsd");
+  const ZORSimDynamicID targetMesh =
+      WriteMesh(target, transfertest::TetBox(targetNodes - 1, 0.01, 0.99));
+  const ZORSimDynamicID firstField = target.AddSimpleNodeField(targetMesh, "U_D", 3);
+  const ZORSimDynamicID secondField = target.AddSimpleNodeField(targetMesh, "A_D", 3);
+  ZORMtkSimReader targetReader;
+  targetReader.SetElsetRegion(target.GetRootPosition(), targetMesh, {});
+
+  for (auto _ : state) {
+    ZORMtkMapper mapper;
+    mapper.SetReader(&source);
+    mapper.SetReader(&targetReader);
+    mapper.SetWriter(&target);
+    mapper.AddMapSpec("first", MapNodeToNode, MethodShapeInterpolation, ConserveNone, sourceMeshID,
+                      targetMesh, source.GetFieldID("U_D", 1), firstField, false, false);
+    mapper.AddMapSpec("second", MapNodeToNode, MethodShapeInterpolation, ConserveNone, sourceMeshID,
+                      targetMesh, source.GetFieldID("A_D", 1), secondField, false, false);
+    state.counters["first_field_s"] = SecondsOf(mapper, "first");
+    state.counters["second_field_s"] = SecondsOf(mapper, "second");
+    state.counters["target_nodes"] = targetReader.numNodes;
+  }
+  state.counters["peak_rss_MB"] = PeakResidentMegabytes();
+  access.Close(root);
+  std::remove(file.c_str());
+}
+
+BENCHMARK(BM_MapFieldHex8ToTet4)
+    ->Args({20, 21})
+    ->Args({100, 100})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
