@@ -216,6 +216,47 @@ TEST_F(EndToEndMappingTest, ConservativeNodalTransferKeepsTheSumAndRecordsNothin
   EXPECT_EQ(mapper.Diagnostics().ConservedComponents().Size(), 0);
 }
 
+TEST_F(EndToEndMappingTest, ConservativeNodalTransferReportsTheSumsItLoses) {
+  // The source reaches to x = 2, the target only to x = 1: the two source nodes beyond it are
+  // not placed and their values are lost.
+  SourceDatabase source("conserve_lost", QuadGrid(2, 1, 0.0, 2.0, 0.0, 1.0));
+  source.WriteNodeField("NT", 1, std::vector<double>(6, 1.0));
+  TargetDatabase target("conserve_lost", QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0));
+  const ZORSimDynamicID field = target.AddNodeField("NT", 1);
+  const int flags = Map(mapper, source.Reopen(), target, MapNodeToNode, MethodShapeInterpolation,
+                        ConserveNodal, "NT", field);
+  EXPECT_EQ(flags, 2 | 4 | 32);
+  const ZORMtkDiagnosticsData& diagnostics = mapper.Diagnostics();
+  ASSERT_EQ(diagnostics.ConservedComponents().Size(), 1);
+  EXPECT_EQ(diagnostics.ConservedComponents()[0], 0);
+  EXPECT_DOUBLE_EQ(diagnostics.SourceSums()[0], 6.0);
+  EXPECT_DOUBLE_EQ(diagnostics.TargetSums()[0], 4.0);
+  EXPECT_EQ(target.ReadBack().NodeValues("NT", 1), std::vector<double>(4, 1.0));
+}
+
+TEST_F(EndToEndMappingTest, ConservationCheckOfHostBuffersSumsTheBuffers) {
+  SourceDatabase source("conserve_buffers", QuadGrid(2, 1, 0.0, 2.0, 0.0, 1.0));
+  source.WriteNodeField("NT", 1, std::vector<double>(6, 0.0));
+  TargetDatabase target("conserve_buffers", QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0));
+  const ZORSimDynamicID field = target.AddNodeField("NT", 1);
+  // Component 0 loses a third; component 1 is too small to judge.
+  std::vector<double> input;
+  for (int i = 0; i < 6; ++i) input.insert(input.end(), {1.0, 1e-14});
+  std::vector<double> output(8, 99.0);
+  mapper.SetHostBuffers(input.data(), 2, output.data());
+  Map(mapper, source.Reopen(), target, MapNodeToNode, MethodShapeInterpolation, ConserveNodal, "NT",
+      field);
+  const ZORMtkDiagnosticsData& diagnostics = mapper.Diagnostics();
+  ASSERT_EQ(diagnostics.ConservedComponents().Size(), 1);
+  EXPECT_EQ(diagnostics.ConservedComponents()[0], 0);
+  EXPECT_DOUBLE_EQ(diagnostics.SourceSums()[0], 6.0);
+  EXPECT_DOUBLE_EQ(diagnostics.TargetSums()[0], 4.0);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(output[2 * i], 1.0) << i;
+    EXPECT_EQ(output[2 * i + 1], 1e-14) << i;
+  }
+}
+
 TEST_F(EndToEndMappingTest, NodalRatioDividesTheFirstFieldByTheDifferenceOfTheOthers) {
   const TestMesh mesh = QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0);
   TargetDatabase target("ratio", mesh);
@@ -296,6 +337,27 @@ TEST_F(EndToEndMappingTest, ConstantIntegrationPointFieldMapsToTheSameConstant) 
     EXPECT_NEAR(mapped[k], 2.5, 1e-12) << k;
     EXPECT_NEAR(mapped[k + 1], -1.0, 1e-12) << k;
   }
+}
+
+TEST_F(EndToEndMappingTest, LinearPointFieldMapsToTargetPointsInOtherSourceElements) {
+  const TestMesh sourceMesh = QuadGrid(4, 4, 0.0, 1.0, 0.0, 1.0, "CPS4");
+  const TestMesh targetMesh = QuadGrid(3, 3, 0.1, 0.9, 0.1, 0.9, "CPE4");
+  const auto linear = [](double x, double y) { return 2.0 - 3.0 * x + 5.0 * y; };
+  const std::vector<double> sourcePoints = PointPositions(sourceMesh, "CPE4");
+  std::vector<double> values;
+  for (std::size_t p = 0; p < sourcePoints.size(); p += 2)
+    values.push_back(linear(sourcePoints[p], sourcePoints[p + 1]));
+  SourceDatabase source("linear_points", sourceMesh);
+  source.WritePointField("PRESS", 1, 4, values);
+  TargetDatabase target("linear_points", targetMesh);
+  const ZORSimDynamicID field = target.AddPointField("PRESS", 1);
+  EXPECT_EQ(Map(mapper, source.Reopen(), target, MapIntPtToIntPt, MethodShapeInterpolation,
+                ConserveNone, "PRESS", field),
+            0);
+  const std::vector<double> mapped = target.ReadBack().PointValues("PRESS", Elements(9), 4, 1);
+  const std::vector<double> targetPoints = PointPositions(targetMesh, "CPE4");
+  for (std::size_t p = 0; p < mapped.size(); ++p)
+    EXPECT_NEAR(mapped[p], linear(targetPoints[2 * p], targetPoints[2 * p + 1]), 1e-12) << p;
 }
 
 TEST_F(EndToEndMappingTest, AveragedPointToNodeOnOneElementGivesTheExtrapolatedValues) {
