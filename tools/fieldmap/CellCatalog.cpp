@@ -1,0 +1,47 @@
+#include "CellCatalog.h"
+
+namespace {
+
+const CellCatalog::VtkCell kVtkCells[] = {
+    {3, 2, 1, "B31", "B21"},        // line
+    {5, 3, 2, "S3", "CPS3"},        // triangle
+    {9, 4, 2, "S4", "CPS4"},        // quadrilateral
+    {22, 6, 2, "STRI65", "CPS6"},   // quadratic triangle
+    {23, 8, 2, "S8R", "CPS8"},      // quadratic quadrilateral
+    {10, 4, 3, "C3D4", "C3D4"},     // tetrahedron
+    {24, 10, 3, "C3D10", "C3D10"},  // quadratic tetrahedron
+    {13, 6, 3, "C3D6", "C3D6"},     // wedge
+    {26, 15, 3, "C3D15", "C3D15"},  // quadratic wedge
+    {12, 8, 3, "C3D8", "C3D8"},     // hexahedron
+    {25, 20, 3, "C3D20", "C3D20"},  // quadratic hexahedron
+};
+
+// Gmsh numbers the mid-edge nodes of its quadratic solids in another edge order than VTK; the
+// linear shapes and the quadratic triangle and quadrilateral agree.
+const CellCatalog::GmshCell kGmshCells[] = {
+    {1, 3, {0, 1}},
+    {2, 5, {0, 1, 2}},
+    {3, 9, {0, 1, 2, 3}},
+    {9, 22, {0, 1, 2, 3, 4, 5}},
+    {16, 23, {0, 1, 2, 3, 4, 5, 6, 7}},
+    {4, 10, {0, 1, 2, 3}},
+    {11, 24, {0, 1, 2, 3, 4, 5, 6, 7, 9, 8}},
+    {6, 13, {0, 1, 2, 3, 4, 5}},
+    {18, 26, {0, 1, 2, 3, 4, 5, 6, 9, 7, 12, 14, 13, 8, 10, 11}},
+    {5, 12, {0, 1, 2, 3, 4, 5, 6, 7}},
+    {17, 25, {0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 13, 9, 16, 18, 19, 17, 10, 12, 14, 15}},
+};
+
+}  // namespace
+
+const CellCatalog::VtkCell* CellCatalog::FindVtk(int vtkType) {
+  for (const VtkCell& cell : kVtkCells)
+    if (cell.vtkType == vtkType) return &cell;
+  return nullptr;
+}
+
+const CellCatalog::GmshCell* CellCatalog::FindGmsh(int gmshType) {
+  for (const GmshCell& cell : kGmshCells)
+    if (cell.gmshType == gmshType) return &cell;
+  return nullptr;
+}

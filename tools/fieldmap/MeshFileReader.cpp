@@ -1,0 +1,34 @@
+#include "MeshFileReader.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "FieldmapError.h"
+#include "GmshReader.h"
+#include "VtuReader.h"
+
+namespace {
+
+std::string Extension(const std::string& fileName) {
+  const std::size_t dot = fileName.find_last_of('.');
+  const std::size_t slash = fileName.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = fileName.substr(dot);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+}  // namespace
+
+bool MeshFileReader::IsMeshFile(const std::string& fileName) {
+  const std::string extension = Extension(fileName);
+  return extension == ".vtu" || extension == ".msh";
+}
+
+RawMesh MeshFileReader::Read(const std::string& fileName) {
+  const std::string extension = Extension(fileName);
+  if (extension == ".vtu") return VtuReader(fileName).Read();
+  if (extension == ".msh") return GmshReader(fileName).Read();
+  throw FieldmapError::Input(fileName, "", "unknown mesh format (expected a .vtu or a .msh file)");
+}

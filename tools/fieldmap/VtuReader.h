@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "RawMesh.h"
+#include "VtkBinaryBlock.h"
+
+namespace pugi {
+class xml_node;
+}
+
+// Reads a VTK XML unstructured grid (.vtu) as VTK writes it: data arrays in ASCII, inline
+// base64, or appended (raw or base64), each optionally zlib-compressed, with UInt32 or UInt64
+// headers and either byte order. Keeps the file's text while reading; every problem is reported
+// with the file name and the line of the element, or the byte offset in the appended data.
+class VtuReader {
+ public:
+  explicit VtuReader(std::string fileName);
+
+  RawMesh Read();
+
+ private:
+  struct Encoding {
+    VtkBinaryBlock::Layout layout;
+    bool appendedIsBase64 = false;
+  };
+
+  void LoadText();
+  void SplitAppendedData();
+  template <typename T>
+  std::vector<T> ReadArray(const pugi::xml_node& array, std::size_t expectedCount,
+                           const std::string& what) const;
+  template <typename T>
+  std::vector<T> ReadAscii(const pugi::xml_node& array, std::size_t expectedCount,
+                           const std::string& what) const;
+  std::vector<std::uint8_t> ReadBinaryBytes(const pugi::xml_node& array, std::size_t valueBytes,
+                                            std::size_t expectedCount,
+                                            const std::string& what) const;
+  std::vector<std::uint8_t> ReadAppendedBytes(const pugi::xml_node& array,
+                                              std::size_t expectedBytes,
+                                              const std::string& what) const;
+  void ReadCells(const pugi::xml_node& piece, std::int64_t cellCount, std::int64_t pointCount,
+                 RawMesh& mesh) const;
+  void ReadPointData(const pugi::xml_node& piece, std::int64_t pointCount, RawMesh& mesh) const;
+  std::string LineOf(const pugi::xml_node& node) const;
+  std::string LineAt(std::size_t offset) const;
+  [[noreturn]] void Fail(const std::string& where, const std::string& problem) const;
+
+  std::string fileName_;
+  std::string text_;
+  // The XML part of the file, with the appended payload cut out so an XML parser accepts it.
+  std::string xml_;
+  std::string_view appended_;
+  std::size_t appendedStart_ = 0;
+  std::vector<std::size_t> appendedOffsets_;
+  Encoding encoding_;
+};
