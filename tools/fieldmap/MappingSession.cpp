@@ -1,0 +1,58 @@
+#include "MappingSession.h"
+
+MappingSession::MappingSession(const ZORSrvPosition& sourceRoot, const ZORSimDynamicID& sourceMesh,
+                               ZORMtkSimWriter& writer, const ZORSimDynamicID& targetMesh)
+    : writer_(writer), mapper_(sourceRoot) {
+  source_.SetScope(sourceRoot, ScopeElementRegion, sourceMesh, cow_List<int>());
+  target_.SetScope(writer.GetRootPosition(), ScopeElementRegion, targetMesh, cow_List<int>());
+  mapper_.SetReader(&source_);
+  mapper_.SetReader(&target_);
+  mapper_.SetWriter(&writer_);
+}
+
+bool MappingSession::TargetHasPointTables() const {
+  cow_List<cow_String> classes;
+  target_.GetElementClassNames(classes);
+  if (classes.IsEmpty()) return false;
+  for (const cow_String& name : classes)
+    if (ZORMtkElementData::GetNumIntPt(name) <= 0) return false;
+  return true;
+}
+
+ZORSimDynamicID MappingSession::Add(const std::string& requestName,
+                                    const DatabaseCatalog::Field& source, int components,
+                                    const std::string& targetFieldType, const Options& options) {
+  Map_Tag tag = MapNodeToNode;
+  Conserve_Tag conserve = options.conserve ? ConserveNodal : ConserveNone;
+  const bool toPoints = source.integrationPoints && TargetHasPointTables();
+  if (source.integrationPoints) {
+    // The point-to-point transfer has no conservative form.
+    tag = toPoints ? MapIntPtToIntPt : MapIntPtToNode;
+    conserve = options.conserve && !toPoints ? ConserveIntPt : ConserveNone;
+  }
+  const ZORSimDynamicID field =
+      toPoints ? writer_.AddSimpleElementField(target_.meshID, targetFieldType, components)
+               : writer_.AddSimpleNodeField(target_.meshID, targetFieldType, components);
+  mapper_.AddMapSpec(requestName, tag, options.method, conserve, source_.meshID, target_.meshID,
+                     source.record, field, false, false);
+  return field;
+}
+
+int MappingSession::Map(const std::string& requestName, int sourceStep, int sourceIncrement) {
+  return mapper_.MapField(requestName, sourceIncrement, 1, sourceStep, 1);
+}
+
+std::vector<std::string> MappingSession::DiagnosticTexts() const {
+  std::vector<std::string> texts;
+  cow_List<int> codes;
+  mapper_.ListErrors(codes);
+  for (const int code : codes) {
+    cow_String message;
+    cow_List<int> ints;
+    cow_List<double> doubles;
+    mapper_.ProcessError(code, message, ints, doubles);
+    mapper_.ProcessErrorMessage(message, ints, doubles);
+    texts.push_back(message.Str());
+  }
+  return texts;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "DatabaseCatalog.h"
+#include "ZORGfmApi.h"
+
+// One source mesh mapped onto one target mesh, set up the way a host sets it up: a reader per
+// mesh, the target writer, a mapper with one named request per field. It chooses the transfer
+// from the kinds of the fields (nodes to nodes; integration points to integration points where
+// every target element class has an integration-point table, else to nodes) and defines the
+// target fields. Owns the readers and the mapper; the writer and the databases stay the
+// caller's and must outlive it.
+class MappingSession {
+ public:
+  struct Options {
+    MapMethod_Tag method = MethodShapeInterpolation;
+    bool conserve = false;
+  };
+
+  MappingSession(const ZORSrvPosition& sourceRoot, const ZORSimDynamicID& sourceMesh,
+                 ZORMtkSimWriter& writer, const ZORSimDynamicID& targetMesh);
+  MappingSession(const MappingSession&) = delete;
+  MappingSession& operator=(const MappingSession&) = delete;
+
+  // Defines the target field of that field type and adds the request under requestName.
+  // Returns the target field record.
+  ZORSimDynamicID Add(const std::string& requestName, const DatabaseCatalog::Field& source,
+                      int components, const std::string& targetFieldType, const Options& options);
+  // Runs a request for the source step and increment into step 1, increment 1 of the target;
+  // returns the mapper's accumulated flags.
+  int Map(const std::string& requestName, int sourceStep, int sourceIncrement);
+  // Every recorded problem as the mapper words it.
+  std::vector<std::string> DiagnosticTexts() const;
+
+  const ZORMtkSimReader& SourceReader() const { return source_; }
+  const ZORMtkSimReader& TargetReader() const { return target_; }
+  // True when the target elements can take integration-point values.
+  bool TargetHasPointTables() const;
+
+ private:
+  ZORMtkSimReader source_;
+  ZORMtkSimReader target_;
+  ZORMtkSimWriter& writer_;
+  ZORMtkMapper mapper_;
+};

@@ -1,0 +1,92 @@
+#include "MeshImporter.h"
+
+#include <algorithm>
+#include <set>
+
+#include "FieldTypeCatalog.h"
+#include "FieldmapError.h"
+#include "MeshAssembler.h"
+#include "MeshDatabaseWriter.h"
+#include "MeshFileReader.h"
+#include "ProgressReporter.h"
+
+namespace {
+
+void CheckRenamedArraysExist(const std::string& file, const AssembledMesh& mesh,
+                             const FieldTypeCatalog& fieldTypes) {
+  for (const std::string& name : fieldTypes.RenamedArrays()) {
+    const bool present = std::any_of(mesh.pointArrays.begin(), mesh.pointArrays.end(),
+                                     [&](const PointArray& array) { return array.name == name; });
+    if (present) continue;
+    std::string available;
+    for (const PointArray& array : mesh.pointArrays)
+      available += (available.empty() ? "" : ", ") + array.name;
+    throw FieldmapError::Input(file, "",
+                               "has no point array '" + name + "' (point arrays: " +
+                                   (available.empty() ? "none" : available) + ")");
+  }
+}
+
+}  // namespace
+
+MeshImporter::MeshImporter(std::string meshFile) : meshFile_(std::move(meshFile)) {}
+
+ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
+                                         const FieldTypeCatalog& fieldTypes, bool withFields,
+                                         ProgressReporter& progress) {
+  progress.Begin("read " + meshFile_);
+  AssembledMesh mesh = MeshAssembler(meshFile_).Assemble(MeshFileReader::Read(meshFile_));
+  progress.End();
+  report_ = Report{};
+  report_.nodes = mesh.NodeCount();
+  report_.coordinateComponents = mesh.coordinateComponents;
+  for (const ElementBlock& block : mesh.blocks)
+    report_.blocks.emplace_back(block.elementType, block.ElementCount());
+  report_.zeroVolumeElements = mesh.zeroVolumeElements;
+  report_.invertedElements = mesh.invertedElements;
+  report_.notes = mesh.notes;
+  if (withFields) CheckRenamedArraysExist(meshFile_, mesh, fieldTypes);
+
+  progress.Begin("write mesh");
+  MeshDatabaseWriter database(writer);
+  const ZORSimDynamicID id = database.WriteMesh(mesh);
+  std::set<std::string> written;
+  for (std::size_t a = 0; withFields && a < mesh.pointArrays.size(); ++a) {
+    const PointArray& array = mesh.pointArrays[a];
+    const std::string type = fieldTypes.FieldTypeFor(array.name);
+    if (type.empty()) {
+      report_.skippedArrays.push_back(array.name);
+      continue;
+    }
+    if (!written.insert(type).second)
+      throw FieldmapError::Usage("two point arrays would become the field type " + type +
+                                 "; map only one of them with --field");
+    database.WriteNodeField(id, type, array.components, array.values);
+    report_.fields.push_back(ImportedField{array.name, type, array.components});
+    progress.Update(static_cast<double>(a + 1) / static_cast<double>(mesh.pointArrays.size()));
+  }
+  progress.End();
+  return id;
+}
+
+void MeshImporter::PrintReport(std::ostream& out, std::ostream& warnings) const {
+  int elements = 0;
+  for (const auto& block : report_.blocks) elements += block.second;
+  out << meshFile_ << ": " << report_.nodes << " nodes ("
+      << (report_.coordinateComponents == 2 ? "plane" : "3-D") << "), " << elements
+      << " elements\n";
+  for (const auto& [type, count] : report_.blocks) out << "  " << type << ": " << count << "\n";
+  for (const ImportedField& field : report_.fields)
+    out << "  field " << field.fieldType << " (" << field.components << " components) from '"
+        << field.array << "'\n";
+  for (const std::string& array : report_.skippedArrays)
+    out << "  point array '" << array << "' skipped: not a field type (map it with --field "
+        << array << "=FIELDTYPE)\n";
+  for (const std::string& note : report_.notes) out << "  " << note << "\n";
+  if (report_.zeroVolumeElements > 0)
+    warnings << "warning: " << meshFile_ << ": " << report_.zeroVolumeElements
+             << " elements have zero volume\n";
+  if (report_.invertedElements > 0)
+    warnings << "warning: " << meshFile_ << ": " << report_.invertedElements
+             << " elements are inverted (negative volume)\n";
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "ZORGfmApi.h"
+
+// A simulation database opened for reading, closed again when this object goes. Owns the access
+// object and the root position. A file that is missing or damaged becomes an input error with
+// the database's own explanation.
+class OpenedDatabase {
+ public:
+  explicit OpenedDatabase(std::string fileName);
+  ~OpenedDatabase();
+  OpenedDatabase(const OpenedDatabase&) = delete;
+  OpenedDatabase& operator=(const OpenedDatabase&) = delete;
+
+  const ZORSrvPosition& Root() const { return root_; }
+  const std::string& FileName() const { return fileName_; }
+
+ private:
+  std::string fileName_;
+  ZORSrvSimAccess access_;
+  ZORSrvPosition root_;
+};
