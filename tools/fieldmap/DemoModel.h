@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+
+#include "AssembledMesh.h"
+
+// The meshes and analytic fields of the demo: a unit box of perturbed hexahedra and a unit
+// plate of perturbed quadrilaterals as sources, a box of tetrahedra and a plate of triangles on
+// other grids as targets. Boundary nodes stay on the faces, so every target point lies in the
+// source and a linear field must come back exactly. Pure functions and constant data.
+class DemoModel {
+ public:
+  // n hexahedra along each edge of the box.
+  static AssembledMesh SourceBox(int n);
+  // m cubes along each edge, six tetrahedra each.
+  static AssembledMesh TargetBox(int m);
+  // n quadrilaterals along each edge of the plate, two-dimensional.
+  static AssembledMesh SourcePlate(int n);
+  // m squares along each edge, two triangles each.
+  static AssembledMesh TargetPlate(int m);
+
+  // The linear fields: a displacement of three components, a temperature, and a plane stress
+  // of three components.
+  static std::array<double, 3> Displacement(double x, double y, double z);
+  static double Temperature(double x, double y, double z);
+  static std::array<double, 3> Strain(double x, double y);
+};

@@ -1,0 +1,75 @@
+#include "FieldmapProgram.h"
+
+#include <new>
+
+#include "DemoCommand.h"
+#include "FieldmapError.h"
+#include "ImportCommand.h"
+#include "InfoCommand.h"
+#include "MapCommand.h"
+#include "ZORGfmApi.h"
+
+namespace {
+
+// Keeps the library initialized for the run, also when a command throws.
+class LibraryUse {
+ public:
+  LibraryUse() { ZORGfmApi_initialize(status_); }
+  ~LibraryUse() { ZORGfmApi_finalize(status_); }
+  LibraryUse(const LibraryUse&) = delete;
+  LibraryUse& operator=(const LibraryUse&) = delete;
+
+ private:
+  int status_ = 0;
+};
+
+}  // namespace
+
+const char* FieldmapProgram::Usage() {
+  return "usage: fieldmap COMMAND [ARGUMENTS]\n"
+         "\n"
+         "Commands:\n"
+         "  demo     build source and target databases, map every field, report errors\n"
+         "  import   read a .vtu or .msh mesh with its point data into a new database\n"
+         "  map      map fields of a source database onto a target database or mesh\n"
+         "  info     list the meshes, steps and fields of a database\n"
+         "\n"
+         "'fieldmap COMMAND --help' describes a command. Exit status: 0 success, 1 usage error,\n"
+         "2 bad input, 3 the mapping ran but reported search or conservation problems.\n";
+}
+
+int FieldmapProgram::Dispatch(const std::vector<std::string>& arguments, std::ostream& out,
+                              std::ostream& err) {
+  if (arguments.empty()) throw FieldmapError::Usage("no command given");
+  const std::string& command = arguments[0];
+  const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << Usage();
+    return static_cast<int>(ExitStatus::kSuccess);
+  }
+  if (command == "demo") return DemoCommand::Run(rest, out, err);
+  if (command == "import") return ImportCommand::Run(rest, out, err);
+  if (command == "map") return MapCommand::Run(rest, out, err);
+  if (command == "info") return InfoCommand::Run(rest, out, err);
+  throw FieldmapError::Usage("unknown command '" + command + "'");
+}
+
+int FieldmapProgram::Run(const std::vector<std::string>& arguments, std::ostream& out,
+                         std::ostream& err) {
+  try {
+    const LibraryUse library;
+    return Dispatch(arguments, out, err);
+  } catch (const FieldmapError& error) {
+    err << "fieldmap: " << error.what() << "\n";
+    if (error.Status() == ExitStatus::kUsage)
+      err << "Run 'fieldmap --help' or 'fieldmap COMMAND --help' for usage.\n";
+    return static_cast<int>(error.Status());
+  } catch (const ZORSimError& error) {
+    err << "fieldmap: database error: " << error.what() << "\n";
+  } catch (const std::bad_alloc&) {
+    err << "fieldmap: out of memory\n";
+  } catch (const std::exception& error) {
+    err << "fieldmap: " << error.what() << "\n";
+  }
+  return static_cast<int>(ExitStatus::kBadInput);
+}

@@ -1,0 +1,231 @@
+#include "MapCommand.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "AtomicOutputFile.h"
+#include "CommandLine.h"
+#include "DatabaseCatalog.h"
+#include "FieldTypeCatalog.h"
+#include "FieldmapError.h"
+#include "MappingSession.h"
+#include "MeshFileReader.h"
+#include "MeshImporter.h"
+#include "OpenedDatabase.h"
+#include "ProgressReporter.h"
+#include "ZORGfmApi.h"
+
+namespace {
+
+struct Settings {
+  std::string source;
+  std::string target;
+  std::vector<std::string> fields;
+  MappingSession::Options options;
+  int step = 1;
+  int increment = 1;
+  int sourceMesh = 1;
+  int targetMesh = 1;
+  std::string out;
+  std::string vtu;
+};
+
+Settings ReadSettings(const CommandLine& line) {
+  Settings settings;
+  if (!line.Has("source") || !line.Has("target") || !line.Has("out") || !line.Has("field"))
+    throw FieldmapError::Usage("map needs --source, --target, --out and at least one --field");
+  settings.source = line.Value("source");
+  settings.target = line.Value("target");
+  settings.fields = line.Values("field");
+  settings.out = line.Value("out");
+  settings.vtu = line.Value("vtu");
+  const std::string method = line.Value("method", "shape");
+  if (method != "shape" && method != "nearest")
+    throw FieldmapError::Usage("--method is shape or nearest, not '" + method + "'");
+  settings.options.method = method == "shape" ? MethodShapeInterpolation : MethodNearestNode;
+  settings.options.conserve = line.Has("conserve");
+  settings.step = line.IntValue("step", 1);
+  settings.increment = line.IntValue("increment", 1);
+  settings.sourceMesh = line.IntValue("source-mesh", 1);
+  settings.targetMesh = line.IntValue("target-mesh", 1);
+  if (settings.step < 1 || settings.increment < 0 || settings.sourceMesh < 1 ||
+      settings.targetMesh < 1)
+    throw FieldmapError::Usage("--step, --source-mesh and --target-mesh count from 1");
+  return settings;
+}
+
+ZORSimDynamicID MeshNumber(const std::string& file, const DatabaseCatalog& catalog, int number) {
+  const std::vector<ZORSimDynamicID> meshes = catalog.Meshes();
+  if (number > static_cast<int>(meshes.size()))
+    throw FieldmapError::Input(
+        file, "",
+        "has " + std::to_string(meshes.size()) + " meshes, not mesh " + std::to_string(number));
+  return meshes[static_cast<std::size_t>(number - 1)];
+}
+
+void CheckStep(const std::string& file, const DatabaseCatalog& catalog, int step, int increment) {
+  for (const DatabaseCatalog::Step& listed : catalog.Steps()) {
+    if (listed.number != step) continue;
+    for (int known : listed.increments)
+      if (known == increment) return;
+    throw FieldmapError::Input(
+        file, "",
+        "step " + std::to_string(step) + " has no increment " + std::to_string(increment));
+  }
+  throw FieldmapError::Input(file, "", "has no step " + std::to_string(step));
+}
+
+// The source field of that name with values on the source mesh, and its component count.
+std::pair<DatabaseCatalog::Field, int> FindSourceField(const Settings& settings,
+                                                       const DatabaseCatalog& catalog,
+                                                       const ZORMtkSimReader& reader,
+                                                       const std::string& name) {
+  for (const DatabaseCatalog::Field& field : catalog.FieldsNamed(settings.step, name)) {
+    const int size = reader.GetSimpleFieldSize(field.record, settings.step, settings.increment);
+    if (size > 0) return {field, size};
+  }
+  std::string known;
+  for (const DatabaseCatalog::Step& step : catalog.Steps())
+    if (step.number == settings.step)
+      for (const DatabaseCatalog::Field& field : step.fields)
+        known += (known.empty() ? "" : ", ") + field.name;
+  throw FieldmapError::Input(
+      settings.source, "",
+      "no field '" + name + "' on mesh " + std::to_string(settings.sourceMesh) + " in step " +
+          std::to_string(settings.step) + " (fields: " + (known.empty() ? "none" : known) + ")");
+}
+
+// The target database: a copy of the target database, or a new one holding the target mesh.
+class TargetDatabase {
+ public:
+  TargetDatabase(const Settings& settings, const std::string& path, ProgressReporter& progress) {
+    if (MeshFileReader::IsMeshFile(settings.target)) {
+      writer_.CreateSim(path);
+      const FieldTypeCatalog noFields(writer_.GetRootPosition());
+      MeshImporter importer(settings.target);
+      mesh_ = importer.ImportInto(writer_, noFields, false, progress);
+      return;
+    }
+    std::error_code error;
+    std::filesystem::copy_file(settings.target, path,
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (error)
+      throw FieldmapError::Input(settings.target, "", "cannot be copied: " + error.message());
+    opened_ = std::make_unique<OpenedDatabase>(path);
+    writer_.AcceptSim(opened_->Root());
+    mesh_ = MeshNumber(settings.target, DatabaseCatalog(opened_->Root()), settings.targetMesh);
+  }
+
+  ZORMtkSimWriter& Writer() { return writer_; }
+  const ZORSimDynamicID& Mesh() const { return mesh_; }
+
+ private:
+  // Declared first so it is closed last, after the writer that was attached to it.
+  std::unique_ptr<OpenedDatabase> opened_;
+  ZORMtkSimWriter writer_;
+  ZORSimDynamicID mesh_;
+};
+
+void PrintDiagnostics(std::ostream& out, int flags, const std::vector<std::string>& texts) {
+  if (flags == 0) {
+    out << "every target point was placed\n";
+    return;
+  }
+  out << "diagnostics (flags " << flags << "):\n";
+  for (const std::string& text : texts) out << "  " << text << "\n";
+}
+
+}  // namespace
+
+const char* MapCommand::Usage() {
+  return "usage: fieldmap map --source DB --target DB|MESH --field FIELDTYPE [--field ...]\n"
+         "                    --out DB [--vtu BASE] [--method shape|nearest] [--conserve]\n"
+         "                    [--step S] [--increment I] [--source-mesh N] [--target-mesh N]\n"
+         "\n"
+         "Maps each field of the source mesh onto the target mesh and writes the target with\n"
+         "the mapped fields as a new database. Nodal fields go to the target nodes;\n"
+         "integration-point fields to the target integration points when every target element\n"
+         "has a point table, otherwise to the target nodes.\n"
+         "  --source DB        the database holding the fields\n"
+         "  --target DB|MESH   a database, or a .vtu/.msh mesh that is imported first\n"
+         "  --field FIELDTYPE  a field to map (U_D, NT, ...); repeat for more\n"
+         "  --out DB           the database to write (the target with the mapped fields)\n"
+         "  --vtu BASE         also write the target and its nodal fields as BASE.vtu\n"
+         "  --method           shape (default): shape-function interpolation; nearest: the\n"
+         "                     value of the nearest source node\n"
+         "  --conserve         keep the sum of each field component\n"
+         "  --step, --increment  the source step and increment (default 1 and 1)\n"
+         "  --source-mesh, --target-mesh  which mesh of a database (default 1)\n"
+         "Exit status 3 when the mapping reported points it could not place or sums it could\n"
+         "not conserve; the output is written all the same.\n";
+}
+
+int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out,
+                    std::ostream& /*err*/) {
+  CommandLine line({{"source", true, false},
+                    {"target", true, false},
+                    {"field", true, true},
+                    {"out", true, false},
+                    {"vtu", true, false},
+                    {"method", true, false},
+                    {"conserve", false, false},
+                    {"step", true, false},
+                    {"increment", true, false},
+                    {"source-mesh", true, false},
+                    {"target-mesh", true, false}},
+                   0);
+  line.Parse(arguments);
+  if (line.HelpRequested()) {
+    out << Usage();
+    return static_cast<int>(ExitStatus::kSuccess);
+  }
+  const Settings settings = ReadSettings(line);
+  AtomicOutputFile output(settings.out);
+  std::unique_ptr<AtomicOutputFile> vtu;
+  if (!settings.vtu.empty()) vtu = std::make_unique<AtomicOutputFile>(settings.vtu + ".vtu");
+  ProgressReporter progress = ProgressReporter::ForStandardError();
+
+  progress.Begin("open " + settings.source);
+  const OpenedDatabase source(settings.source);
+  const DatabaseCatalog sourceCatalog(source.Root());
+  CheckStep(settings.source, sourceCatalog, settings.step, settings.increment);
+  const ZORSimDynamicID sourceMesh =
+      MeshNumber(settings.source, sourceCatalog, settings.sourceMesh);
+  progress.End();
+  int flags = 0;
+  std::vector<std::string> texts;
+  {
+    TargetDatabase target(settings, output.TemporaryPath(), progress);
+    MappingSession session(source.Root(), sourceMesh, target.Writer(), target.Mesh());
+    for (const std::string& name : settings.fields) {
+      const auto [field, components] =
+          FindSourceField(settings, sourceCatalog, session.SourceReader(), name);
+      session.Add(name, field, components, name, settings.options);
+    }
+    progress.Begin("map");
+    for (std::size_t f = 0; f < settings.fields.size(); ++f) {
+      flags = session.Map(settings.fields[f], settings.step, settings.increment);
+      progress.Update(static_cast<double>(f + 1) / static_cast<double>(settings.fields.size()));
+    }
+    progress.End();
+    texts = session.DiagnosticTexts();
+    progress.Begin("save " + settings.out);
+    target.Writer().SaveContext();
+    if (vtu) {
+      cow_List<cow_String> names;
+      cow_List<int> skip;
+      for (const std::string& name : settings.fields) {
+        names.Append(name);
+        skip.Append(0);
+      }
+      const std::string base = vtu->TemporaryPath().substr(0, vtu->TemporaryPath().size() - 4);
+      session.TargetReader().VtkOutput(base.c_str(), names, skip, 1);
+    }
+    progress.End();
+  }
+  output.Commit();
+  if (vtu) vtu->Commit();
+  PrintDiagnostics(out, flags, texts);
+  out << "wrote " << settings.out << (vtu ? " and " + settings.vtu + ".vtu" : "") << "\n";
+  return static_cast<int>(flags == 0 ? ExitStatus::kSuccess : ExitStatus::kMappingProblems);
+}
