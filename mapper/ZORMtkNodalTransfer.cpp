@@ -18,55 +18,31 @@ std::size_t Product(int a, int b) {
   return static_cast<std::size_t>(a) * static_cast<std::size_t>(b);
 }
 
-// The source values of a nodal transfer: the host's input buffer when it gave one, else source
-// field 0 read through the source reader into an array owned here.
-class SourceNodeValues {
- public:
-  SourceNodeValues(const ZORMtkTransferFrame& frame, int readComponents) {
-    const ZORMtkMapper& mapper = frame.Mapper();
-    if (mapper.InputValues() != nullptr) {
-      values_ = mapper.InputValues();
-      components_ = mapper.InputComponents();
-      return;
-    }
-    read_ = frame.ReadNodes(frame.Source(), 0, readComponents);
-    values_ = read_.data();
-    components_ = readComponents;
+// The source values of a nodal transfer: the host's input buffer when it gave one, whose
+// component count then replaces `components`; else source field 0 read into `read`.
+const double* SourceValues(const ZORMtkTransferFrame& frame, int& components,
+                           std::vector<double>& read) {
+  const ZORMtkMapper& mapper = frame.Mapper();
+  if (mapper.InputValues() != nullptr) {
+    components = mapper.InputComponents();
+    return mapper.InputValues();
   }
-  const double* Values() const { return values_; }
-  int Components() const { return components_; }
+  read = frame.ReadNodes(frame.Source(), 0, components);
+  return read.data();
+}
 
- private:
-  std::vector<double> read_;
-  const double* values_ = nullptr;
-  int components_ = 0;
-};
+// The result array: the host's output buffer when it gave one, else `owned`, zeroed.
+double* ResultValues(const ZORMtkMapper& mapper, std::size_t size, std::vector<double>& owned) {
+  if (mapper.OutputValues() != nullptr) return mapper.OutputValues();
+  owned.assign(size, 0.0);
+  return owned.data();
+}
 
-// The result of a nodal transfer: the host's output buffer when it gave one, else an array owned
-// here and written to the target field.
-class TargetNodeValues {
- public:
-  TargetNodeValues(const ZORMtkMapper& mapper, std::size_t size)
-      : forHost_(mapper.OutputValues() != nullptr) {
-    if (forHost_) {
-      values_ = mapper.OutputValues();
-      return;
-    }
-    owned_.assign(size, 0.0);
-    values_ = owned_.data();
-  }
-  double* Values() const { return values_; }
-  // Writes unless the host takes the values itself.
-  void Deliver(const ZORMtkTransferFrame& frame, int components) const {
-    if (forHost_) return;
-    frame.WriteNodes(components, ZORMtkTransferFrame::NodeMembers(frame.Target()), values_);
-  }
-
- private:
-  bool forHost_;
-  std::vector<double> owned_;
-  double* values_ = nullptr;
-};
+// Writes the result to the target field unless the host takes it.
+void Deliver(const ZORMtkTransferFrame& frame, int components, double* values) {
+  if (frame.Mapper().OutputValues() != nullptr) return;
+  frame.WriteNodes(components, ZORMtkTransferFrame::NodeMembers(frame.Target()), values);
+}
 
 }  // namespace
 
@@ -77,12 +53,14 @@ void ZORMtkNodalTransfer::Interpolate(ZORMtkMapper& mapper, const ZORMtkMapSpecs
                                   targetIncrement);
   if (!frame.IsComplete()) return;
   const ZORMtkNodeLinks links = frame.GatherLinks();
-  const SourceNodeValues source(frame, frame.SourceComponents());
-  const int m = source.Components();
+  int m = frame.SourceComponents();
+  std::vector<double> read;
+  const double* source = SourceValues(frame, m, read);
   if (m <= 0) return;
-  const TargetNodeValues result(mapper, Product(frame.Target().numNodes, m));
-  ZORMtkNodalKernels::Gather(links, source.Values(), m, result.Values());
-  result.Deliver(frame, m);
+  std::vector<double> owned;
+  double* result = ResultValues(mapper, Product(frame.Target().numNodes, m), owned);
+  ZORMtkNodalKernels::Gather(links, source, m, result);
+  Deliver(frame, m, result);
 }
 
 void ZORMtkNodalTransfer::ConservativeTransfer(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
@@ -92,13 +70,15 @@ void ZORMtkNodalTransfer::ConservativeTransfer(ZORMtkMapper& mapper, const ZORMt
                                   targetIncrement);
   if (!frame.IsComplete()) return;
   const ZORMtkNodeLinks links = frame.ScatterLinks();
-  const SourceNodeValues source(frame, frame.SourceComponents());
-  const int m = source.Components();
+  int m = frame.SourceComponents();
+  std::vector<double> read;
+  const double* source = SourceValues(frame, m, read);
   if (m <= 0) return;
   const int targetRows = frame.Target().numNodes;
-  const TargetNodeValues result(mapper, Product(targetRows, m));
-  ZORMtkNodalKernels::Scatter(links, source.Values(), m, targetRows, result.Values());
-  result.Deliver(frame, m);
+  std::vector<double> owned;
+  double* result = ResultValues(mapper, Product(targetRows, m), owned);
+  ZORMtkNodalKernels::Scatter(links, source, m, targetRows, result);
+  Deliver(frame, m, result);
 }
 
 // With host buffers the sums come from the buffers, since nothing was written to read back.
@@ -161,10 +141,14 @@ void ZORMtkNodalTransfer::MatrixTransfer(ZORMtkMapper& mapper, const ZORMtkMapSp
     return;
   }
   const ZORMtkNodeLinks links = frame.GatherLinks();
-  const int m = frame.SourceComponents();
+  // The matrix takes entry j of the source values as node j's value, whatever the host buffer's
+  // component count; that count only decides whether there is anything to read.
+  int m = frame.SourceComponents();
   if (m <= 0 && mapper.InputValues() == nullptr) return;
-  const SourceNodeValues source(frame, m);
-  const TargetNodeValues result(mapper, Product(targetRows, targetRows));
-  ZORMtkNodalKernels::MatrixProduct(links, source.Values(), sourceRows, result.Values());
-  result.Deliver(frame, targetRows);
+  std::vector<double> read;
+  const double* source = SourceValues(frame, m, read);
+  std::vector<double> owned;
+  double* result = ResultValues(mapper, Product(targetRows, targetRows), owned);
+  ZORMtkNodalKernels::MatrixProduct(links, source, sourceRows, result);
+  Deliver(frame, targetRows, result);
 }
