@@ -65,15 +65,6 @@ TEST(ZORMtkNodalKernels, ScatterWithWeightsSummingToOneKeepsTheTotal) {
   EXPECT_DOUBLE_EQ(targetSum, sourceSum);
 }
 
-TEST(ZORMtkNodalKernels, ComponentSumsAddEachColumnSeparately) {
-  const std::vector<double> values = {1.0, 10.0, 100.0, 2.0, 20.0, 200.0};
-  double sums[3] = {kGarbage, kGarbage, kGarbage};
-  ZORMtkNodalKernels::ComponentSums(values.data(), 2, 3, sums);
-  EXPECT_EQ(sums[0], 3.0);
-  EXPECT_EQ(sums[1], 30.0);
-  EXPECT_EQ(sums[2], 300.0);
-}
-
 TEST(ZORMtkNodalKernels, ShortfallBeyondATenthIsRecordedWithBothSums) {
   ZORMtkDiagnosticsData diagnostics;
   const double source[2] = {3.0, 10.0};
