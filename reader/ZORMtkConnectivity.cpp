@@ -12,8 +12,8 @@ ZORMtkConnectivity::ZORMtkConnectivity(const ZORSrvPosition& mesh)
       drawers_(ZORSimDistribution(mesh.Context(), distribution_).QueryDrawers()) {}
 
 bool ZORMtkConnectivity::Locate(const ZORSimCSetID& elements, int& nodesPerElement) {
-  located_ = nullptr;
-  for (const ZORSimDrawerDescriptor& drawer : drawers_) {
+  for (std::size_t index = 0; index < drawers_.size(); ++index) {
+    const ZORSimDrawerDescriptor& drawer = drawers_[index];
     for (std::size_t d = 0; d < drawer.dimensions.size(); ++d) {
       const ZORSimCSetID& set = drawer.dimensions[d];
       if (set.collection != elements.collection ||
@@ -23,7 +23,7 @@ bool ZORMtkConnectivity::Locate(const ZORSimCSetID& elements, int& nodesPerEleme
       // dimensions is not the element one holds the positions.
       positionDimension_ = d == 0 ? 1 : 0;
       if (static_cast<std::size_t>(positionDimension_) >= drawer.dimensions.size()) continue;
-      located_ = &drawer;
+      located_ = index;
       nodesPerElement = drawer.dimensions[static_cast<std::size_t>(positionDimension_)].Size();
       return true;
     }
@@ -32,13 +32,13 @@ bool ZORMtkConnectivity::Locate(const ZORSimCSetID& elements, int& nodesPerEleme
 }
 
 void ZORMtkConnectivity::Read(const ZORSimCSetID& elements, int* nodes) const {
-  const ZORSimCSetID& positions =
-      located_->dimensions[static_cast<std::size_t>(positionDimension_)];
+  const ZORSimDrawerDescriptor& drawer = drawers_[located_];
+  const ZORSimCSetID& positions = drawer.dimensions[static_cast<std::size_t>(positionDimension_)];
   const std::int64_t count = static_cast<std::int64_t>(elements.Size()) * positions.Size();
   if (count == 0) return;
   ZORSimTransfer transfer(mesh_.Context(), distribution_);
   transfer.SetRead();
-  transfer.SetDrawer(located_->id);
+  transfer.SetDrawer(drawer.id);
   transfer.SetDim(0, elements);
   transfer.SetDim(1, positions);
   transfer.CheckView();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
@@ -22,6 +23,6 @@ class ZORMtkConnectivity {
   ZORSrvPosition mesh_;
   ZORSimDistributionID distribution_;
   std::vector<ZORSimDrawerDescriptor> drawers_;
-  const ZORSimDrawerDescriptor* located_ = nullptr;
+  std::size_t located_ = 0;
   int positionDimension_ = 1;
 };
