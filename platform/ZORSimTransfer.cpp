@@ -167,7 +167,7 @@ void ZORSimTransfer::ExecMake() {
 }
 
 void ZORSimTransfer::ExecRead() {
-  if (!buffer_) throw ZORSimError("ExecRead: no writable buffer set");
+  if (!buffer_ && ViewValueCount() > 0) throw ZORSimError("ExecRead: no writable buffer set");
   mode_ = Mode::kRead;
   ExecWrite();
 }
