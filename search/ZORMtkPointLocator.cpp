@@ -19,6 +19,9 @@ constexpr double kStrictNormalDivisor = 10.0;
 constexpr double kCloserFactor = 0.9999999;
 // The best facet distance starts far beyond any normal tolerance.
 constexpr double kFarAway = 1000.0;
+// Added to the natural-coordinate tolerance of the hexahedron shortcut: a thousand times the
+// change at which Newton stops, so the converged coordinates are surely covered.
+constexpr double kNewtonSlack = 1e-3;
 
 }  // namespace
 
@@ -28,7 +31,13 @@ ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid, const double* tolerances,
                                        bool nodal)
-    : mesh_(mesh), grid_(grid), boundary_(tolerances[0]), normal_(tolerances[1]), nodal_(nodal) {}
+    : mesh_(mesh),
+      grid_(grid),
+      boundary_(tolerances[0]),
+      normal_(tolerances[1]),
+      nodal_(nodal),
+      threeDimensional_(mesh.Dimension() != 2),
+      hasShells_(mesh.HasKind(ZORElementKind::Shell)) {}
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
                                 const ZORMtkSearchTrace* trace) const {
@@ -47,8 +56,16 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
             : PassTolerances{1, boundary_, normal_};
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
+    // Most candidates of pass 0 fail the box test; untraced, they are dropped here without the
+    // per-candidate call, and the kind is not even looked at when the mesh has no shells.
+    const bool screen = pass == 0 && trace == nullptr;
     for (int c = 0; c < count; ++c) {
-      if (TestCandidate(c, candidates[c], tolerances, p, scratch, state, match, trace)) break;
+      const int element = candidates[c];
+      if (screen && (!hasShells_ || mesh_.Kind(element) != ZORElementKind::Shell) &&
+          !InBox(element, p)) {
+        continue;
+      }
+      if (TestCandidate(c, element, tolerances, p, scratch, state, match, trace)) break;
     }
   }
   if (!state.found && trace) trace->NotFound();
@@ -93,6 +110,7 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
           ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount, dimension);
       break;
     case ZORElementKind::Solid:
+      if (pass.pass == 0 && nodeCount == 8 && CannotHoldHex8(element, point, pass.boundary)) break;
       accepted = ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
                                              dimension, &tolerance, pass.pass == 1);
       break;
@@ -171,14 +189,31 @@ bool ZORMtkPointLocator::TestPlane(int nodeCount, const PassTolerances& pass, do
 // The nodal search pads each box by the boundary tolerance times the element's length, so that
 // points on or just beyond a face still reach the Newton test in pass 0.
 bool ZORMtkPointLocator::InBox(int element, const double* point) const {
-  const double margin = nodal_ ? boundary_ * mesh_.Length(element) : 0.0;
-  const double* lower = grid_.BoxMin(element);
-  const double* upper = grid_.BoxMax(element);
-  const int axes = mesh_.Dimension() == 2 ? 2 : 3;
-  for (int a = 0; a < axes; ++a) {
-    if (point[a] < lower[a] - margin || point[a] > upper[a] + margin) return false;
+  const double* box = mesh_.Box(element);
+  const double margin = nodal_ ? boundary_ * box[6] : 0.0;
+  // All comparisons are made before one branch: which axis rejects a candidate is unpredictable.
+  bool inside = (point[0] >= box[0] - margin) & (point[0] <= box[3] + margin) &
+                (point[1] >= box[1] - margin) & (point[1] <= box[4] + margin);
+  if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
+  return inside;
+}
+
+// A shortcut that never changes an answer: the 8-node hexahedron accepts a point in pass 0 only
+// when its natural coordinates have |xi| < 1 + t. There each 1-D factor (1 +- xi)/2 lies in
+// [-t/2, 1 + t/2] and sums with its partner to 1 in absolute value at most 1 + t, so
+// sum |N_i| <= (1 + t)^3 while sum N_i = 1; the negative weights then add up to at most
+// ((1 + t)^3 - 1)/2 = c, and x = sum N_i x_i lies within c times the box extent of the node box.
+// With t raised well above the Newton tolerance, a point beyond that cannot be accepted and the
+// iteration is skipped.
+bool ZORMtkPointLocator::CannotHoldHex8(int element, const double* point, double tolerance) const {
+  const double t = tolerance + kNewtonSlack;
+  const double reach = ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
+  const double* box = mesh_.Box(element);
+  for (int a = 0; a < 3; ++a) {
+    const double slack = reach * (box[3 + a] - box[a]);
+    if (point[a] < box[a] - slack || point[a] > box[3 + a] + slack) return true;
   }
-  return true;
+  return false;
 }
 
 void ZORMtkPointLocator::Gather(int element, Scratch& scratch) const {

@@ -73,6 +73,7 @@ class ZORMtkPointLocator {
                  const ZORMtkSearchTrace* trace) const;
   bool TestPlane(int nodeCount, const PassTolerances& pass, double* point, Scratch& scratch) const;
   bool InBox(int element, const double* point) const;
+  bool CannotHoldHex8(int element, const double* point, double tolerance) const;
   void Gather(int element, Scratch& scratch) const;
   void Keep(int element, const Scratch& scratch, ZORPointMatch& match) const;
 
@@ -81,4 +82,6 @@ class ZORMtkPointLocator {
   double boundary_;
   double normal_;
   bool nodal_;
+  bool threeDimensional_;
+  bool hasShells_;
 };

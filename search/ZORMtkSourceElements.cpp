@@ -50,13 +50,18 @@ ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
     : dimension_(grid.Dimension()) {
   ReadNodes(reader);
   ReadClasses(reader, grid);
-  ComputeLengths(grid);
+  ComputeBoxes(grid);
 }
 
 void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
   ZORReaderPoints points = ZORReaderPoints::Read(reader);
   nodeMembers_ = std::move(points.members);
   coords_ = std::move(points.coords);
+  // Members ascend, so the last is the largest.
+  nodePositions_.assign(
+      nodeMembers_.empty() ? 0 : static_cast<std::size_t>(nodeMembers_.back()) + 1, -1);
+  for (std::size_t n = 0; n < nodeMembers_.size(); ++n)
+    nodePositions_[static_cast<std::size_t>(nodeMembers_[n])] = static_cast<int>(n);
 }
 
 // Elements are keyed by their position in the grid; an element whose class is unknown, or that
@@ -93,24 +98,25 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
   }
 }
 
-void ZORMtkSourceElements::ComputeLengths(const ZORMtkMeshElemB& grid) {
+void ZORMtkSourceElements::ComputeBoxes(const ZORMtkMeshElemB& grid) {
   const int axes = dimension_ == 2 ? 2 : 3;
-  lengths_.resize(kinds_.size());
+  boxes_.assign(kBoxStride * kinds_.size(), 0.0);
   double sum = 0.0;
   for (int e = 0; e < grid.ElementCount(); ++e) {
+    double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
     double squared = 0.0;
     for (int a = 0; a < axes; ++a) {
-      const double extent = grid.BoxMax(e)[a] - grid.BoxMin(e)[a];
-      squared += extent * extent;
+      box[a] = grid.BoxMin(e)[a];
+      box[3 + a] = grid.BoxMax(e)[a];
+      squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
     }
-    lengths_[static_cast<std::size_t>(e)] = std::sqrt(squared);
-    sum += lengths_[static_cast<std::size_t>(e)];
+    box[6] = std::sqrt(squared);
+    sum += box[6];
   }
-  meanLength_ = lengths_.empty() ? 0.0 : sum / static_cast<double>(lengths_.size());
+  meanLength_ = kinds_.empty() ? 0.0 : sum / static_cast<double>(kinds_.size());
 }
 
 int ZORMtkSourceElements::NodePosition(int member) const {
-  const auto it = std::lower_bound(nodeMembers_.begin(), nodeMembers_.end(), member);
-  return it != nodeMembers_.end() && *it == member ? static_cast<int>(it - nodeMembers_.begin())
-                                                   : -1;
+  if (member < 0 || static_cast<std::size_t>(member) >= nodePositions_.size()) return -1;
+  return nodePositions_[static_cast<std::size_t>(member)];
 }

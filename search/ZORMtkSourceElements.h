@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -18,8 +19,8 @@ enum class ZORElementKind : std::uint8_t {
 // The source mesh as the point searches read it, gathered once per search so that the per-point
 // work only indexes arrays: node members and coordinates (three per node, z = 0 in two
 // dimensions) by node position, and per element position (the bucket grid's numbering) its test
-// kind, node positions and characteristic length (the diagonal of its bounding box). Owns these
-// arrays; the element boxes and members stay with the grid.
+// kind, node positions, bounding box and characteristic length (the diagonal of the box). Owns
+// these arrays; the element members stay with the grid.
 class ZORMtkSourceElements {
  public:
   // Nodes of the largest supported element (the 20-node hexahedron).
@@ -36,6 +37,9 @@ class ZORMtkSourceElements {
   }
 
   ZORElementKind Kind(int element) const { return kinds_[static_cast<std::size_t>(element)]; }
+  bool HasKind(ZORElementKind kind) const {
+    return std::find(kinds_.begin(), kinds_.end(), kind) != kinds_.end();
+  }
   int NodeCountOf(int element) const {
     return offsets_[static_cast<std::size_t>(element) + 1] -
            offsets_[static_cast<std::size_t>(element)];
@@ -43,14 +47,19 @@ class ZORMtkSourceElements {
   const int* NodePositions(int element) const {
     return nodes_.data() + offsets_[static_cast<std::size_t>(element)];
   }
-  double Length(int element) const { return lengths_[static_cast<std::size_t>(element)]; }
+  double Length(int element) const { return Box(element)[6]; }
+  // The element's bounding box and length side by side, so the box test of a candidate reads one
+  // run of memory: lower x, y, z, upper x, y, z (z = 0 in two dimensions), length.
+  const double* Box(int element) const {
+    return boxes_.data() + kBoxStride * static_cast<std::size_t>(element);
+  }
   // Sum of the element lengths over the element count.
   double MeanLength() const { return meanLength_; }
 
  private:
   void ReadNodes(const ZORMtkSimReader& reader);
   void ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
-  void ComputeLengths(const ZORMtkMeshElemB& grid);
+  void ComputeBoxes(const ZORMtkMeshElemB& grid);
   int NodePosition(int member) const;
 
   int dimension_;
@@ -59,6 +68,9 @@ class ZORMtkSourceElements {
   std::vector<ZORElementKind> kinds_;
   std::vector<int> offsets_;
   std::vector<int> nodes_;
-  std::vector<double> lengths_;
+  static constexpr std::size_t kBoxStride = 7;
+  std::vector<double> boxes_;
+  // Node member to position, for members up to the largest in the region.
+  std::vector<int> nodePositions_;
   double meanLength_ = 0.0;
 };
