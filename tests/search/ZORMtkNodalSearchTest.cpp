@@ -170,6 +170,32 @@ TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedHex8AreLinkedToTheirElement
   RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 11), true, 101);
 }
 
+// Points on and just around the faces of perturbed hexahedra, where the strict tolerance, the
+// shortcut that skips hexahedra too far away and the order of shared-face candidates decide.
+TEST_F(ZORMtkNodalSearchTest, PointsAtHex8FacesAreLinkedWhereTheMemberScanPutsThem) {
+  const TestMesh m = zor_search_test::HexMesh(4, 8, 0.1, 16);
+  const std::vector<int> region = RegionWithoutSecond(m);
+  zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
+  std::mt19937 rng(106);
+  std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), axis(0, 2), side(0, 1);
+  std::uniform_real_distribution<double> inner(-1.0, 1.0), off(-0.0006, 0.0006);
+  std::vector<PlacedPoint> points;
+  std::vector<double> N;
+  for (int i = 0; i < 400; ++i) {
+    Point xi = {inner(rng), inner(rng), inner(rng)};
+    const int a = axis(rng);
+    xi[static_cast<std::size_t>(a)] =
+        (side(rng) == 0 ? -1.0 : 1.0) * (1.0 + (i % 4 == 0 ? 0.0 : off(rng)));
+    const int e = pick(rng);
+    points.push_back({m.Map(e, xi, N), e, xi});
+  }
+  std::vector<Point> coords;
+  for (const PlacedPoint& pp : points) coords.push_back(pp.p);
+  zor_search_test::StorePoints(db, coords, target);
+  Search();
+  CheckAgainstScan(m, region, points, false);
+}
+
 TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedHex20AreLinkedToTheirElement) {
   RunRandomCase(zor_search_test::HexMesh(3, 20, 0.08, 12), true, 102);
 }
@@ -187,6 +213,43 @@ TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPrism15AreLinkedWhereTheMem
 
 TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPlaneQuad8AreLinkedToTheirElement) {
   RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
+}
+
+// Plane triangles are tested in x-y: two "CPS3" triangles halving the unit square, and the same
+// halves as 6-node "CPE6" triangles with their mid-side nodes.
+TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithAreaWeights) {
+  source.mesh = db.AddMesh();
+  db.AddNodes(source.mesh, 2, {0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0, 1, 0.5, 0.5, 0.5, 0, 0.5, 0.5, 1});
+  db.AddElements(source.mesh, "CPS3", 3, {0, 1, 2, 0, 2, 3});
+  db.AddElements(source.mesh, "CPE6", 6, {0, 1, 2, 4, 5, 6, 0, 2, 3, 6, 8, 7});
+  source.reader.SetElsetRegion(db.Root(), source.mesh, {0, 1});
+  zor_search_test::StorePoints(db, {{0.7, 0.2, 0}, {0.2, 0.7, 0}}, target, 2);
+  Search();
+  ASSERT_EQ(weights.KeyCount(), 2);
+  EXPECT_EQ(std::vector<int>(weights.Partners(0), weights.Partners(0) + 3),
+            (std::vector<int>{0, 1, 2}));
+  EXPECT_NEAR(weights.Weights(0)[0], 0.3, 1e-12);
+  EXPECT_NEAR(weights.Weights(0)[1], 0.5, 1e-12);
+  EXPECT_NEAR(weights.Weights(0)[2], 0.2, 1e-12);
+  EXPECT_EQ(weights.Partners(1)[2], 3);
+  EXPECT_NEAR(weights.Weights(1)[1], 0.2, 1e-12);
+  EXPECT_NEAR(weights.Weights(1)[2], 0.5, 1e-12);
+
+  weights = ZORMtkNodalWeights();
+  source.reader.SetElsetRegion(db.Root(), source.mesh, {2, 3});
+  Search();
+  ASSERT_EQ(weights.KeyCount(), 2);
+  ASSERT_EQ(weights.PartnerCount(1), 6);
+  EXPECT_EQ(weights.Partners(1)[1], 2);
+  double x = 0.0, y = 0.0;
+  const double coords[9][2] = {{0, 0},   {1, 0},     {1, 1},   {0, 1},  {0.5, 0},
+                               {1, 0.5}, {0.5, 0.5}, {0, 0.5}, {0.5, 1}};
+  for (int k = 0; k < 6; ++k) {
+    x += weights.Weights(1)[k] * coords[weights.Partners(1)[k]][0];
+    y += weights.Weights(1)[k] * coords[weights.Partners(1)[k]][1];
+  }
+  EXPECT_NEAR(x, 0.2, 1e-6);
+  EXPECT_NEAR(y, 0.7, 1e-6);
 }
 
 TEST_F(ZORMtkNodalSearchTest, IdenticalMeshLinksEveryNodeToItselfAlone) {
