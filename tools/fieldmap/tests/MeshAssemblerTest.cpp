@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "CellCatalog.h"
+#include "ElementShapeCheck.h"
+#include "FieldmapError.h"
+#include "MeshAssembler.h"
+#include "TestMeshes.h"
+
+namespace {
+
+std::vector<std::string> BlockTypes(const AssembledMesh& mesh) {
+  std::vector<std::string> types;
+  for (const ElementBlock& block : mesh.blocks) types.push_back(block.elementType);
+  return types;
+}
+
+TEST(ElementShapeCheckVerdicts, EveryReferenceCellInVtkOrderIsGoodForTheLibrarysShapes) {
+  for (int type : TestMeshes::SupportedVtkTypes()) {
+    const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(type);
+    EXPECT_EQ(ElementShapeCheck::Check(cell.nodes, cell.dimension, true,
+                                       TestMeshes::ReferenceCell(type).data()),
+              ElementShapeCheck::Verdict::kGood)
+        << "VTK cell type " << type;
+  }
+}
+
+TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
+  std::vector<double> tet = TestMeshes::ReferenceCell(10);
+  std::swap_ranges(tet.begin() + 3, tet.begin() + 6, tet.begin() + 6);
+  EXPECT_EQ(ElementShapeCheck::Check(4, 3, false, tet.data()),
+            ElementShapeCheck::Verdict::kInverted);
+  std::vector<double> flat = TestMeshes::ReferenceCell(12);
+  for (std::size_t z = 2; z < flat.size(); z += 3) flat[z] = 0.0;
+  EXPECT_EQ(ElementShapeCheck::Check(8, 3, false, flat.data()),
+            ElementShapeCheck::Verdict::kZeroVolume);
+  // A clockwise triangle is inverted in a plane mesh, but a shell has no such orientation.
+  std::vector<double> triangle = TestMeshes::ReferenceCell(5);
+  std::swap_ranges(triangle.begin() + 3, triangle.begin() + 6, triangle.begin() + 6);
+  EXPECT_EQ(ElementShapeCheck::Check(3, 2, true, triangle.data()),
+            ElementShapeCheck::Verdict::kInverted);
+  EXPECT_EQ(ElementShapeCheck::Check(3, 2, false, triangle.data()),
+            ElementShapeCheck::Verdict::kGood);
+  const double point[6] = {1, 1, 1, 1, 1, 1};
+  EXPECT_EQ(ElementShapeCheck::Check(2, 1, false, point), ElementShapeCheck::Verdict::kZeroVolume);
+}
+
+TEST(MeshAssemblerTypes, SolidMeshesGetShellsAndThreeDimensionalBeamsInFirstAppearanceOrder) {
+  const AssembledMesh mesh =
+      MeshAssembler("f.vtu").Assemble(TestMeshes::CellsOfTypes({12, 5, 3, 12, 9}));
+  EXPECT_EQ(mesh.coordinateComponents, 3);
+  EXPECT_EQ(BlockTypes(mesh), (std::vector<std::string>{"C3D8", "S3", "B31", "S4"}));
+  EXPECT_EQ(mesh.blocks[0].ElementCount(), 2);
+  // The second hexahedron's nodes follow the 3 + 2 points of the triangle and the line.
+  EXPECT_EQ(mesh.blocks[0].connectivity[8], 13);
+  EXPECT_EQ(mesh.zeroVolumeElements + mesh.invertedElements, 0);
+}
+
+TEST(MeshAssemblerTypes, FlatSurfaceMeshesBecomePlaneElementsWithTwoCoordinates) {
+  const AssembledMesh plane =
+      MeshAssembler("f.vtu").Assemble(TestMeshes::CellsOfTypes({5, 9, 22, 23, 3}, 0.75));
+  EXPECT_EQ(plane.coordinateComponents, 2);
+  EXPECT_EQ(BlockTypes(plane), (std::vector<std::string>{"CPS3", "CPS4", "CPS6", "CPS8", "B21"}));
+  EXPECT_EQ(plane.coordinates.size(), 2 * (3 + 4 + 6 + 8 + 2u));
+  EXPECT_EQ(plane.coordinates[2], 1.0);  // x of the second point, z dropped
+
+  RawMesh tilted = TestMeshes::CellsOfTypes({5, 9});
+  tilted.points[5] = 0.1;
+  EXPECT_EQ(BlockTypes(MeshAssembler("f.vtu").Assemble(tilted)),
+            (std::vector<std::string>{"S3", "S4"}));
+}
+
+TEST(MeshAssemblerTypes, InvertedAndDegenerateCellsAreCountedButKept) {
+  RawMesh mesh = TestMeshes::CellsOfTypes({10, 10, 12});
+  std::swap(mesh.connectivity[1], mesh.connectivity[2]);
+  for (std::size_t p = 8; p < 16; ++p) mesh.points[3 * p + 2] = 0.0;
+  const AssembledMesh assembled = MeshAssembler("f.vtu").Assemble(mesh);
+  EXPECT_EQ(assembled.invertedElements, 1);
+  EXPECT_EQ(assembled.zeroVolumeElements, 1);
+  EXPECT_EQ(assembled.blocks[0].ElementCount(), 2);
+}
+
+TEST(MeshAssemblerErrors, UnknownCellTypesWrongPointCountsAndEmptyMeshesNameTheCell) {
+  RawMesh unknown = TestMeshes::CellsOfTypes({10, 12});
+  unknown.cellTypes[1] = 42;
+  try {
+    MeshAssembler("m.vtu").Assemble(unknown);
+    FAIL();
+  } catch (const FieldmapError& error) {
+    EXPECT_NE(std::string(error.what()).find("m.vtu: cell 1: VTK cell type 42 is not supported"),
+              std::string::npos);
+  }
+  RawMesh short_ = TestMeshes::CellsOfTypes({10, 12});
+  short_.cellTypes[0] = 12;
+  try {
+    MeshAssembler("m.vtu").Assemble(short_);
+    FAIL();
+  } catch (const FieldmapError& error) {
+    EXPECT_NE(std::string(error.what()).find("cell 0: has 4 points; VTK cell type 12 needs 8"),
+              std::string::npos);
+  }
+  EXPECT_THROW(MeshAssembler("m.vtu").Assemble(RawMesh{}), FieldmapError);
+}
+
+}  // namespace
