@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ZORExport.h"
+
 // The uniform grid shared by the element and the node bucket grids: its placement (origin, edge
 // length h, counts per axis) and its bucket lists, held as one flat array of entries with an
 // offset per bucket, so a search reads a bucket in place and a grid of a million elements costs
@@ -10,7 +12,7 @@
 //
 // Bucket indices per axis are one-based as in the sizing rules; the linear index of (i, j, k) is
 // ((k - 1) ny + (j - 1)) nx + (i - 1).
-class ZORMtkBucketFrame {
+class ZORMTK_EXPORT ZORMtkBucketFrame {
  public:
   int dimension = 3;
   double h = 0.0;
