@@ -31,8 +31,6 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
   ClassBlock block{KindOf(name), 0, {}, {}};
   const int* perElement = reader.nodesPerElementByClass.Find(name);
   block.nodesPerElement = perElement ? *perElement : 0;
-  // The element tests work in fixed buffers sized for the largest supported element.
-  if (block.nodesPerElement > ZORMtkSourceElements::kMaxNodes) block.kind = ZORElementKind::None;
   const int count = reader.GetElementClassCount(name);
   block.members.resize(static_cast<std::size_t>(count));
   block.connectivity.resize(static_cast<std::size_t>(count) *
@@ -70,7 +68,7 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
   const std::size_t elementCount = static_cast<std::size_t>(grid.ElementCount());
   kinds_.assign(elementCount, ZORElementKind::None);
   std::vector<int> counts(elementCount, 0);
-  std::vector<const int*> sources(elementCount, nullptr);
+  std::vector<const int*> members(elementCount, nullptr);
   cow_List<cow_String> names;
   reader.GetElementClassNames(names);
   std::vector<ClassBlock> blocks;
@@ -79,22 +77,36 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
   for (const ClassBlock& block : blocks) {
     for (std::size_t i = 0; i < block.members.size(); ++i) {
       const int position = grid.PositionOf(block.members[i]);
-      if (position < 0) continue;
+      // The element tests work in fixed buffers sized for the largest supported element.
+      if (position < 0 || block.nodesPerElement > kMaxNodes) continue;
       const std::size_t p = static_cast<std::size_t>(position);
+      const int* nodes =
+          block.connectivity.data() + i * static_cast<std::size_t>(block.nodesPerElement);
+      if (!AllNodesInRegion(nodes, block.nodesPerElement)) continue;
       kinds_[p] = block.kind;
-      counts[p] = block.nodesPerElement <= kMaxNodes ? block.nodesPerElement : 0;
-      sources[p] = block.connectivity.data() + i * static_cast<std::size_t>(block.nodesPerElement);
+      counts[p] = block.nodesPerElement;
+      members[p] = nodes;
     }
   }
-  offsets_.assign(elementCount + 1, 0);
-  for (std::size_t e = 0; e < elementCount; ++e) offsets_[e + 1] = offsets_[e] + counts[e];
-  nodes_.assign(static_cast<std::size_t>(offsets_[elementCount]), -1);
-  for (std::size_t e = 0; e < elementCount; ++e) {
-    for (int k = 0; k < counts[e]; ++k) {
-      const int position = NodePosition(sources[e][k]);
-      nodes_[static_cast<std::size_t>(offsets_[e] + k)] = position;
-      if (position < 0) kinds_[e] = ZORElementKind::None;
-    }
+  LinkNodes(counts, members);
+}
+
+bool ZORMtkSourceElements::AllNodesInRegion(const int* members, int count) const {
+  for (int k = 0; k < count; ++k) {
+    if (NodePosition(members[k]) < 0) return false;
+  }
+  return true;
+}
+
+// Node positions of all elements in one array, element after element in position order.
+void ZORMtkSourceElements::LinkNodes(const std::vector<int>& counts,
+                                     const std::vector<const int*>& members) {
+  offsets_.assign(counts.size() + 1, 0);
+  for (std::size_t e = 0; e < counts.size(); ++e) offsets_[e + 1] = offsets_[e] + counts[e];
+  nodes_.resize(static_cast<std::size_t>(offsets_.back()));
+  for (std::size_t e = 0; e < counts.size(); ++e) {
+    for (int k = 0; k < counts[e]; ++k)
+      nodes_[static_cast<std::size_t>(offsets_[e] + k)] = NodePosition(members[e][k]);
   }
 }
 

@@ -59,6 +59,8 @@ class ZORMtkSourceElements {
  private:
   void ReadNodes(const ZORMtkSimReader& reader);
   void ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
+  bool AllNodesInRegion(const int* members, int count) const;
+  void LinkNodes(const std::vector<int>& counts, const std::vector<const int*>& members);
   void ComputeBoxes(const ZORMtkMeshElemB& grid);
   int NodePosition(int member) const;
 
