@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "search/ZORMtkBucketFrame.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORMtkMeshNodeB.h"
 #include "search/ZORSearchTestMeshes.h"
-#include "search/ZORMtkBucketFrame.h"
 
 // The bucket grids: their sizing rules, which bucket answers a point, and that a bucket lists
 // every element (or node) a search may need there, ascending.
