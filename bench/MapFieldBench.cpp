@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -73,7 +74,7 @@ Cost CostOf(ZORMtkMapper& mapper, const char* request) {
 void BM_MapFieldHex8ToTet4(benchmark::State& state) {
   const int sourceCells = static_cast<int>(state.range(0));
   const int targetNodes = static_cast<int>(state.range(1));
-  const std::string file = "/tmp/zor_mapfield_bench_source.zsd";
+  const std::string file = "/tmp/zor_mapfield_bench_" + std::to_string(::getpid()) + ".zsd";
   std::remove(file.c_str());
   const TestMesh sourceMesh = transfertest::HexBox(sourceCells, 0.0, 1.0, 0.15);
   ZORSimDynamicID writtenMesh;
@@ -94,7 +95,7 @@ void BM_MapFieldHex8ToTet4(benchmark::State& state) {
   source.SetElsetRegion(root, sourceMeshID, {});
 
   ZORMtkSimWriter target;
-  target.CreateSim("/tmp/zor_mapfield_bench_target.zsd");
+  target.CreateSim(file + ".target");
   const ZORSimDynamicID targetMesh =
       WriteMesh(target, transfertest::TetBox(targetNodes - 1, 0.01, 0.99));
   const ZORSimDynamicID firstField = target.AddSimpleNodeField(targetMesh, "U_D", 3);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -17,8 +18,10 @@
 // saved and read back the same way.
 namespace transfertest {
 
+// The process id keeps test runs that share the temporary folder (a CI job beside a developer's
+// build) off each other's files.
 inline std::string ScratchPath(const std::string& name) {
-  return ::testing::TempDir() + "zor_transfer_" + name + ".zsd";
+  return ::testing::TempDir() + "zor_transfer_" + std::to_string(::getpid()) + "_" + name + ".zsd";
 }
 
 inline void RemoveDatabase(const std::string& file) {
