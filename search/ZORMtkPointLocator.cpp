@@ -23,6 +23,13 @@ constexpr double kFarAway = 1000.0;
 // change at which Newton stops, so the converged coordinates are surely covered.
 constexpr double kNewtonSlack = 1e-3;
 
+// How far beyond its node box, as a fraction of the box extent, an 8-node hexahedron can accept a
+// point with natural-coordinate tolerance t (see CannotHoldHex8).
+double HullReach(double tolerance) {
+  const double t = tolerance + kNewtonSlack;
+  return ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
+}
+
 }  // namespace
 
 ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
@@ -37,7 +44,10 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       normal_(tolerances[1]),
       nodal_(nodal),
       threeDimensional_(mesh.Dimension() != 2),
-      hasShells_(mesh.HasKind(ZORElementKind::Shell)) {}
+      hasShells_(mesh.HasKind(ZORElementKind::Shell)),
+      hulls_(mesh.AllHex8() ? std::make_unique<ZORMtkHullIndex>(
+                                  mesh, HullReach(tolerances[0] / kStrictBoundaryDivisor))
+                            : nullptr) {}
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
                                 const ZORMtkSearchTrace* trace) const {
@@ -45,7 +55,8 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   int count = 0;
   const int* candidates = grid_.Bucket(p, count);
   if (trace) trace->Bucket(p, count);
-  std::fill_n(scratch.firstPass.begin(), count, 0);
+  // Only facets enter the first-pass list.
+  if (hasShells_) std::fill_n(scratch.firstPass.begin(), count, 0);
   match.element = -1;
   match.exactNode = -1;
   match.nodeCount = 0;
@@ -56,6 +67,10 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
             : PassTolerances{1, boundary_, normal_};
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
+    if (pass == 0 && trace == nullptr && hulls_) {
+      StrictPassByHull(candidates, count, p, scratch, state, match);
+      continue;
+    }
     // Most candidates of pass 0 fail the box test; untraced, they are dropped here without the
     // per-candidate call, and the kind is not even looked at when the mesh has no shells.
     const bool screen = pass == 0 && trace == nullptr;
@@ -70,6 +85,28 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   }
   if (!state.found && trace) trace->NotFound();
   return state.found;
+}
+
+// The hull cell lists every hexahedron that could accept the point in pass 0, ascending, so
+// testing those that are also bucket candidates, in that order, finds the same element as the
+// scan of the whole bucket (a coincident node lies in the hull too).
+void ZORMtkPointLocator::StrictPassByHull(const int* candidates, int count, double* point,
+                                          Scratch& scratch, State& state,
+                                          ZORPointMatch& match) const {
+  const PassTolerances strict{0, boundary_ / kStrictBoundaryDivisor,
+                              normal_ / kStrictNormalDivisor};
+  int size = 0;
+  const int* cell = hulls_->Cell(point, size);
+  for (int i = 0; i < size; ++i) {
+    const int element = cell[i];
+    if (CannotHoldHex8(element, point, strict.boundary) || !InBox(element, point)) continue;
+    const int* at = std::lower_bound(candidates, candidates + count, element);
+    if (at == candidates + count || *at != element) continue;
+    if (TestCandidate(static_cast<int>(at - candidates), element, strict, point, scratch, state,
+                      match, nullptr)) {
+      return;
+    }
+  }
 }
 
 bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTolerances& pass,
@@ -98,7 +135,8 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
       return true;
     }
   }
-  std::fill_n(scratch.buffer, 4 * nodeCount, 0.0);
+  // The buffer is not cleared first: every test writes each weight it hands back, and a rejected
+  // candidate's weights are never read.
   bool accepted = false;
   double tolerance = pass.boundary;
   switch (kind) {
@@ -206,12 +244,10 @@ bool ZORMtkPointLocator::InBox(int element, const double* point) const {
 // With t raised well above the Newton tolerance, a point beyond that cannot be accepted and the
 // iteration is skipped.
 bool ZORMtkPointLocator::CannotHoldHex8(int element, const double* point, double tolerance) const {
-  const double t = tolerance + kNewtonSlack;
-  const double reach = ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
-  const double* box = mesh_.Box(element);
+  double hull[6];
+  ZORMtkHullIndex::Widen(mesh_.Box(element), HullReach(tolerance), hull);
   for (int a = 0; a < 3; ++a) {
-    const double slack = reach * (box[3 + a] - box[a]);
-    if (point[a] < box[a] - slack || point[a] > box[3 + a] + slack) return true;
+    if (point[a] < hull[a] || point[a] > hull[3 + a]) return true;
   }
   return false;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include "search/ZORMtkHullIndex.h"
 #include "search/ZORMtkSourceElements.h"
 
 class ZORMtkMeshElemB;
@@ -65,6 +67,10 @@ class ZORMtkPointLocator {
     bool tight;    // a facet of the first-pass list was accepted in pass 1
   };
   // Returns true when the scan of the candidates must stop.
+  // Pass 0 over the elements whose hull may hold the point, in bucket order; for meshes of 8-node
+  // hexahedra, where only those can accept it.
+  void StrictPassByHull(const int* candidates, int count, double* point, Scratch& scratch,
+                        State& state, ZORPointMatch& match) const;
   bool TestCandidate(int candidate, int element, const PassTolerances& pass, double* point,
                      Scratch& scratch, State& state, ZORPointMatch& match,
                      const ZORMtkSearchTrace* trace) const;
@@ -84,4 +90,6 @@ class ZORMtkPointLocator {
   bool nodal_;
   bool threeDimensional_;
   bool hasShells_;
+  // Null unless the mesh is made of 8-node hexahedra alone.
+  std::unique_ptr<ZORMtkHullIndex> hulls_;
 };

@@ -91,6 +91,13 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
   LinkNodes(counts, members);
 }
 
+bool ZORMtkSourceElements::AllHex8() const {
+  for (int e = 0; e < ElementCount(); ++e) {
+    if (Kind(e) != ZORElementKind::Solid || NodeCountOf(e) != 8) return false;
+  }
+  return true;
+}
+
 bool ZORMtkSourceElements::AllNodesInRegion(const int* members, int count) const {
   for (int k = 0; k < count; ++k) {
     if (NodePosition(members[k]) < 0) return false;

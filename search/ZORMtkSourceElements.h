@@ -36,6 +36,9 @@ class ZORMtkSourceElements {
     return coords_.data() + 3 * static_cast<std::size_t>(position);
   }
 
+  int ElementCount() const { return static_cast<int>(kinds_.size()); }
+  // Whether every element is a solid of 8 nodes.
+  bool AllHex8() const;
   ZORElementKind Kind(int element) const { return kinds_[static_cast<std::size_t>(element)]; }
   bool HasKind(ZORElementKind kind) const {
     return std::find(kinds_.begin(), kinds_.end(), kind) != kinds_.end();
