@@ -10,6 +10,10 @@
 
 namespace {
 
+std::string Plural(int count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 void PrintMesh(std::ostream& out, int number, const ZORMtkSimReader& reader) {
   out << "mesh " << number << ": " << reader.numNodes << " nodes with " << reader.numCoordComponents
       << " coordinates, " << reader.numElements << " elements\n";
@@ -50,8 +54,8 @@ void PrintStep(std::ostream& out, const DatabaseCatalog::Step& step,
   for (const DatabaseCatalog::Field& field : step.fields)
     out << "  field " << field.name << ": "
         << (field.integrationPoints ? "integration points" : "nodal") << ", "
-        << ComponentsOf(field, step, readers) << " components, " << MeshesOf(field, step, readers)
-        << "\n";
+        << Plural(ComponentsOf(field, step, readers), "component") << ", "
+        << MeshesOf(field, step, readers) << "\n";
 }
 
 }  // namespace

@@ -117,6 +117,18 @@ class TargetDatabase {
   }
 
   ZORMtkSimWriter& Writer() { return writer_; }
+  // A field of that name already on the target mesh would be read back instead of the mapped one.
+  void CheckFree(const std::string& file, const std::string& name,
+                 const ZORMtkSimReader& target) const {
+    if (!opened_) return;
+    for (const DatabaseCatalog::Field& field :
+         DatabaseCatalog(opened_->Root()).FieldsNamed(1, name))
+      if (target.GetSimpleFieldSize(field.record, 1, 1) > 0)
+        throw FieldmapError::Input(file, "",
+                                   "already holds a field " + name +
+                                       " on the target mesh; map into a database "
+                                       "without it or into the mesh file");
+  }
   const ZORSimDynamicID& Mesh() const { return mesh_; }
 
  private:
@@ -200,6 +212,7 @@ int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out
     for (const std::string& name : settings.fields) {
       const auto [field, components] =
           FindSourceField(settings, sourceCatalog, session.SourceReader(), name);
+      target.CheckFree(settings.target, name, session.TargetReader());
       session.Add(name, field, components, name, settings.options);
     }
     progress.Begin("map");

@@ -77,8 +77,9 @@ void MeshImporter::PrintReport(std::ostream& out, std::ostream& warnings) const 
       << " elements\n";
   for (const auto& [type, count] : report_.blocks) out << "  " << type << ": " << count << "\n";
   for (const ImportedField& field : report_.fields)
-    out << "  field " << field.fieldType << " (" << field.components << " components) from '"
-        << field.array << "'\n";
+    out << "  field " << field.fieldType << " (" << field.components
+        << (field.components == 1 ? " component" : " components") << ") from '" << field.array
+        << "'\n";
   for (const std::string& array : report_.skippedArrays)
     out << "  point array '" << array << "' skipped: not a field type (map it with --field "
         << array << "=FIELDTYPE)\n";

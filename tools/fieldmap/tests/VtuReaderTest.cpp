@@ -60,14 +60,6 @@ TEST(VtuReaderEncodings, EveryEncodingReadsBackExactlyWhatWasWritten) {
   }
 }
 
-TEST(VtuReaderEncodings, AcceptsTheLibrarysOwnVtkOutputWithItsCapitalisedFormatAttribute) {
-  const char* data = std::getenv("FIELDMAP_LIBRARY_VTU");
-  if (!data) GTEST_SKIP() << "FIELDMAP_LIBRARY_VTU not set";
-  const RawMesh mesh = VtuReader(data).Read();
-  EXPECT_GT(mesh.PointCount(), 0);
-  EXPECT_GT(mesh.CellCount(), 0);
-}
-
 // Writes text to a file and returns the error message of reading it.
 std::string ReadError(const TempDirectory& directory, const std::string& text) {
   const std::string path = directory.Path("bad.vtu");

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "DatabaseProbe.h"
+#include "DemoModel.h"
+#include "ProgramRun.h"
+#include "TempDirectory.h"
+
+namespace {
+
+// One small demo run shared by the tests: its databases and .vtu files are the inputs of map.
+class MapCommandOnDemoData : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    directory_ = new TempDirectory();
+    demo_ = ProgramRun::InProcess({"demo", "--size", "6", "--out", directory_->Root().string()});
+  }
+  static void TearDownTestSuite() {
+    delete directory_;
+    directory_ = nullptr;
+  }
+  static std::string Path(const std::string& name) { return directory_->Path(name); }
+
+  static TempDirectory* directory_;
+  static ProgramRun demo_;
+};
+
+TempDirectory* MapCommandOnDemoData::directory_ = nullptr;
+ProgramRun MapCommandOnDemoData::demo_;
+
+TEST_F(MapCommandOnDemoData, DemoPlacesEveryPointAndReproducesTheLinearFields) {
+  ASSERT_EQ(demo_.status, 0) << demo_.err << demo_.out;
+  EXPECT_NE(demo_.out.find("diagnostics: none, every target point was placed"), std::string::npos);
+  for (const char* file :
+       {"demo-source.zdb", "demo-target.zdb", "demo-target-box.vtu", "demo-target-plate.vtu"})
+    EXPECT_TRUE(std::filesystem::exists(Path(file))) << file;
+}
+
+TEST_F(MapCommandOnDemoData, MapOntoAMeshFileReproducesTheLinearFields) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun run = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "U_D", "--field", "NT", "--out", Path("mapped.zdb"), "--vtu", Path("mapped")});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  EXPECT_TRUE(std::filesystem::exists(Path("mapped.vtu")));
+  const DatabaseProbe probe(Path("mapped.zdb"));
+  const std::vector<double> xyz = probe.Coordinates();
+  const std::vector<double> u = probe.NodeField("U_D");
+  const std::vector<double> t = probe.NodeField("NT");
+  ASSERT_EQ(u.size(), 3u * probe.NodeCount());
+  ASSERT_EQ(t.size(), static_cast<std::size_t>(probe.NodeCount()));
+  double largest = 0.0;
+  for (int n = 0; n < probe.NodeCount(); ++n) {
+    const double x = xyz[3 * n], y = xyz[3 * n + 1], z = xyz[3 * n + 2];
+    const std::array<double, 3> expected = DemoModel::Displacement(x, y, z);
+    for (int c = 0; c < 3; ++c) largest = std::max(largest, std::fabs(u[3 * n + c] - expected[c]));
+    largest = std::max(largest, std::fabs(t[n] - DemoModel::Temperature(x, y, z)) / 100.0);
+  }
+  EXPECT_LT(largest, 1e-5);
+}
+
+TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesExitsWithProblems) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun run = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "NT", "--method", "nearest", "--out", Path("nearest.zdb")});
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_NE(run.out.find("node count does not match"), std::string::npos) << run.out;
+  // The output is written all the same.
+  EXPECT_EQ(DatabaseProbe(Path("nearest.zdb")).NodeField("NT").size(),
+            static_cast<std::size_t>(DatabaseProbe(Path("nearest.zdb")).NodeCount()));
+}
+
+TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun unknownField = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "PRESS", "--out", Path("bad.zdb")});
+  EXPECT_EQ(unknownField.status, 2);
+  EXPECT_NE(unknownField.err.find("no field 'PRESS' on mesh 1 in step 1 (fields: U_D, NT, LE)"),
+            std::string::npos)
+      << unknownField.err;
+  const ProgramRun occupied =
+      ProgramRun::InProcess({"map", "--source", Path("demo-source.zdb"), "--target",
+                             Path("demo-target.zdb"), "--field", "U_D", "--out", Path("bad.zdb")});
+  EXPECT_EQ(occupied.status, 2);
+  EXPECT_NE(occupied.err.find("already holds a field U_D"), std::string::npos) << occupied.err;
+  const ProgramRun noStep = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "U_D", "--step", "2", "--out", Path("bad.zdb")});
+  EXPECT_EQ(noStep.status, 2);
+  EXPECT_NE(noStep.err.find("has no step 2"), std::string::npos) << noStep.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("bad.zdb")));
+}
+
+TEST_F(MapCommandOnDemoData, InfoListsMeshesClassesStepsAndFields) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun run = ProgramRun::InProcess({"info", Path("demo-source.zdb")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(": 2 meshes, 1 step\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("mesh 1: 343 nodes with 3 coordinates, 216 elements\n  C3D8: 216\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("mesh 2: 169 nodes with 2 coordinates, 144 elements\n  CPE4: 144\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("  field U_D: nodal, 3 components, mesh 1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("  field NT: nodal, 1 component, mesh 1\n"), std::string::npos);
+  EXPECT_NE(run.out.find("  field LE: integration points, 3 components, mesh 2\n"),
+            std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#include "DatabaseProbe.h"
+
+#include "DatabaseCatalog.h"
+
+DatabaseProbe::DatabaseProbe(const std::string& fileName, int mesh) : database_(fileName) {
+  const std::vector<ZORSimDynamicID> meshes = DatabaseCatalog(database_.Root()).Meshes();
+  reader_.SetScope(database_.Root(), ScopeElementRegion,
+                   meshes.at(static_cast<std::size_t>(mesh - 1)), cow_List<int>());
+}
+
+std::vector<double> DatabaseProbe::Coordinates() const {
+  std::vector<double> xyz(static_cast<std::size_t>(reader_.numNodes * reader_.numCoordComponents));
+  reader_.FillCoordinates(static_cast<int>(xyz.size()), xyz.data());
+  return xyz;
+}
+
+std::map<std::string, std::vector<int>> DatabaseProbe::Connectivity() const {
+  std::map<std::string, std::vector<int>> classes;
+  cow_List<cow_String> names;
+  reader_.GetElementClassNames(names);
+  for (const cow_String& name : names) {
+    const int count =
+        reader_.GetElementClassCount(name) * *reader_.nodesPerElementByClass.Find(name);
+    std::vector<int> connectivity(static_cast<std::size_t>(count));
+    reader_.GetElementClassConnectivity(name, count, connectivity.data());
+    classes[name.Str()] = connectivity;
+  }
+  return classes;
+}
+
+std::vector<double> DatabaseProbe::NodeField(const std::string& name) const {
+  for (const DatabaseCatalog::Field& field :
+       DatabaseCatalog(database_.Root()).FieldsNamed(1, name)) {
+    const int components = reader_.GetSimpleFieldSize(field.record, 1, 1);
+    if (components <= 0) continue;
+    std::vector<double> values(static_cast<std::size_t>(reader_.numNodes * components), 0.0);
+    reader_.GetSimpleNodeField(field.record, 1, 1, static_cast<int>(values.size()), values.data());
+    return values;
+  }
+  return {};
+}

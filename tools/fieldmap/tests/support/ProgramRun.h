@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One run of fieldmap, in this process or as the installed program, with what it printed.
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+
+  // Through FieldmapProgram::Run, capturing both streams.
+  static ProgramRun InProcess(const std::vector<std::string>& arguments);
+  // The built program with stderr redirected to a file, as a script runs it.
+  static ProgramRun Binary(const std::string& arguments);
+};
