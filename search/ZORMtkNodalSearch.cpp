@@ -103,6 +103,9 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
   const ZORMtkPointLocator locator(mesh, *grid, tolerances, true);
   ZORMtkPointLocator::Scratch scratch(*grid);
   ZORPointMatch match;
+  // Every point placed in an element of the largest kind is the most the links can take.
+  weights.Reserve(weights.KeyCount() + points.Count(),
+                  weights.LinkCount() + points.Count() * mesh.LargestNodeCount());
   for (int n = 0; n < points.Count(); ++n) {
     const int node = points.members[static_cast<std::size_t>(n)];
     if (trace) trace->TargetNode(node, points.At(n));
@@ -112,6 +115,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
       RecordFailure(diagnostics, node, points.At(n));
     }
   }
+  weights.Trim();
 }
 
 void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, ZORMtkMeshNodeB* grid,
@@ -128,6 +132,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, ZORMtkMesh
   const bool check = source.Count() > 1;
   const double reach = check ? kAlignment * MeanSquaredSpread(source) : 0.0;
   const double one = 1.0;
+  weights.Reserve(weights.KeyCount() + target.Count(), weights.LinkCount() + target.Count());
   for (int t = 0; t < target.Count(); ++t) {
     const int node = target.members[static_cast<std::size_t>(t)];
     int count = 0;

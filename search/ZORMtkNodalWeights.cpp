@@ -13,6 +13,20 @@ constexpr double kNegligible = 1e-12;
 
 }  // namespace
 
+void ZORMtkNodalWeights::Reserve(int keys, int links) {
+  keys_.reserve(static_cast<std::size_t>(keys));
+  offsets_.reserve(static_cast<std::size_t>(keys) + 1);
+  partners_.reserve(static_cast<std::size_t>(links));
+  weights_.reserve(static_cast<std::size_t>(links));
+}
+
+void ZORMtkNodalWeights::Trim() {
+  keys_.shrink_to_fit();
+  offsets_.shrink_to_fit();
+  partners_.shrink_to_fit();
+  weights_.shrink_to_fit();
+}
+
 void ZORMtkNodalWeights::AddKey(int key, const int* partners, const double* weights, int count) {
   keys_.push_back(key);
   partners_.insert(partners_.end(), partners, partners + count);

@@ -15,6 +15,10 @@
 // entry.
 class ZORMtkNodalWeights {
  public:
+  // Room for keys and links, so that a search that knows its counts appends without regrowing.
+  void Reserve(int keys, int links);
+  // Gives back room a Reserve overestimated.
+  void Trim();
   // Appends the links of a key greater than every key appended so far.
   void AddKey(int key, const int* partners, const double* weights, int count);
 

@@ -109,7 +109,10 @@ bool ZORMtkSourceElements::AllNodesInRegion(const int* members, int count) const
 void ZORMtkSourceElements::LinkNodes(const std::vector<int>& counts,
                                      const std::vector<const int*>& members) {
   offsets_.assign(counts.size() + 1, 0);
-  for (std::size_t e = 0; e < counts.size(); ++e) offsets_[e + 1] = offsets_[e] + counts[e];
+  for (std::size_t e = 0; e < counts.size(); ++e) {
+    offsets_[e + 1] = offsets_[e] + counts[e];
+    largestNodeCount_ = std::max(largestNodeCount_, counts[e]);
+  }
   nodes_.resize(static_cast<std::size_t>(offsets_.back()));
   for (std::size_t e = 0; e < counts.size(); ++e) {
     for (int k = 0; k < counts[e]; ++k)

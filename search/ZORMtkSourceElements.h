@@ -37,6 +37,7 @@ class ZORMtkSourceElements {
   }
 
   int ElementCount() const { return static_cast<int>(kinds_.size()); }
+  int LargestNodeCount() const { return largestNodeCount_; }
   // Whether every element is a solid of 8 nodes.
   bool AllHex8() const;
   ZORElementKind Kind(int element) const { return kinds_[static_cast<std::size_t>(element)]; }
@@ -78,4 +79,5 @@ class ZORMtkSourceElements {
   // Node member to position, for members up to the largest in the region.
   std::vector<int> nodePositions_;
   double meanLength_ = 0.0;
+  int largestNodeCount_ = 0;
 };
