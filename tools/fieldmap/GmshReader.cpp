@@ -109,7 +109,6 @@ void GmshReader::ReadNodes(RawMesh& mesh) {
     Fail("the $Nodes header needs four counts");
   const std::int64_t total = header[1];
   if (total > (std::int64_t{1} << 31)) Fail("too many nodes");
-  mesh.points.reserve(static_cast<std::size_t>(total) * 3);
   std::vector<std::int64_t> block, tags;
   std::vector<double> xyz;
   for (std::int64_t b = 0; b < header[0]; ++b) {

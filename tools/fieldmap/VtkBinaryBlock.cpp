@@ -56,6 +56,12 @@ std::vector<std::uint8_t> DecodeCompressed(const std::uint8_t* data, std::size_t
     throw VtkBinaryBlock::Error(0, "the block table declares " + std::to_string(total) +
                                        " bytes where the array needs " +
                                        std::to_string(expectedBytes));
+  // zlib cannot expand data by more than about 1032 to 1, so a larger claim is a damaged header
+  // and is refused before the output is allocated.
+  if (expectedBytes / 1100 > size)
+    throw VtkBinaryBlock::Error(0,
+                                "the block table declares more data than the compressed bytes "
+                                "can hold");
   std::size_t offset = (3 + static_cast<std::size_t>(blocks)) * word;
   if (offset > size) throw VtkBinaryBlock::Error(3 * word, "the block table is cut short");
   std::vector<std::uint8_t> out(expectedBytes);

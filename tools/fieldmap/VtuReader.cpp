@@ -194,10 +194,15 @@ void VtuReader::ReadCells(const pugi::xml_node& piece, std::int64_t cellCount,
          "the Cells element needs the arrays connectivity, offsets and types");
   const std::size_t count = static_cast<std::size_t>(cellCount);
   const std::vector<std::int64_t> ends = ReadArray<std::int64_t>(offsets, count, "offsets");
-  for (std::size_t c = 0; c < count; ++c)
-    if (ends[c] < (c == 0 ? 0 : ends[c - 1]) || ends[c] > (std::int64_t{1} << 40))
+  for (std::size_t c = 0; c < count; ++c) {
+    if (ends[c] < (c == 0 ? 0 : ends[c - 1]))
       Fail(LineOf(offsets), "offset " + std::to_string(ends[c]) + " of cell " + std::to_string(c) +
                                 " is smaller than the one before it");
+    // Checked before the connectivity is allocated from it.
+    if (ends[c] > (std::int64_t{1} << 40))
+      Fail(LineOf(offsets), "offset " + std::to_string(ends[c]) + " of cell " + std::to_string(c) +
+                                " is beyond any real mesh");
+  }
   const std::vector<std::int64_t> nodes =
       ReadArray<std::int64_t>(connectivity, static_cast<std::size_t>(ends.back()), "connectivity");
   for (std::size_t i = 0; i < nodes.size(); ++i)
@@ -265,7 +270,8 @@ std::vector<T> VtuReader::ReadAscii(const pugi::xml_node& array, std::size_t exp
   const char* text = array.child_value();
   const char* end = text + std::strlen(text);
   std::vector<T> values;
-  values.reserve(expectedCount);
+  // Every value takes at least two characters, so a count the text cannot hold allocates nothing.
+  values.reserve(std::min(expectedCount, static_cast<std::size_t>(end - text) / 2 + 1));
   for (const char* at = text; at < end;) {
     while (at < end && IsSpace(*at)) ++at;
     if (at == end) break;

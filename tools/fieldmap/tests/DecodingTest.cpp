@@ -123,6 +123,11 @@ TEST(VtkBinaryBlockDecoding, RejectsDamagedCompressedBlocks) {
   garbled[18] ^= 0xFF;
   EXPECT_THROW(VtkBinaryBlock::Decode(garbled.data(), garbled.size(), layout, 8, consumed),
                VtkBinaryBlock::Error);
+  // A block table claiming a gigabyte from a few compressed bytes is refused, not allocated.
+  const auto inflated = Join({Word32(1), Word32(1u << 30), Word32(0),
+                              Word32(static_cast<std::uint32_t>(packed.size())), packed});
+  EXPECT_THROW(VtkBinaryBlock::Decode(inflated.data(), inflated.size(), layout, 1u << 30, consumed),
+               VtkBinaryBlock::Error);
   // A block count that a short buffer cannot hold.
   const auto huge = Join({Word32(0x7FFFFFFF), Word32(8), Word32(0)});
   EXPECT_THROW(VtkBinaryBlock::Decode(huge.data(), huge.size(), layout, 8, consumed),
