@@ -73,6 +73,32 @@ TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesExitsWithPr
             static_cast<std::size_t>(DatabaseProbe(Path("nearest.zdb")).NodeCount()));
 }
 
+TEST_F(MapCommandOnDemoData, ConserveKeepsTheSumOfTheSourceField) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun run = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "NT", "--conserve", "--out", Path("conserved.zdb")});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  double sourceSum = 0.0, targetSum = 0.0;
+  for (double value : DatabaseProbe(Path("demo-source.zdb")).NodeField("NT")) sourceSum += value;
+  for (double value : DatabaseProbe(Path("conserved.zdb")).NodeField("NT")) targetSum += value;
+  EXPECT_NEAR(targetSum, sourceSum, 1e-9 * std::fabs(sourceSum));
+}
+
+TEST_F(MapCommandOnDemoData, PointFieldsGoToTheTargetsIntegrationPointsWhenItsElementsHaveThem) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun run = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--source-mesh", "2", "--target",
+       Path("demo-target-plate.vtu"), "--field", "LE", "--out", Path("strain.zdb")});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  const ProgramRun info = ProgramRun::InProcess({"info", Path("strain.zdb")});
+  EXPECT_NE(info.out.find("mesh 1: 100 nodes with 2 coordinates, 162 elements\n  CPE3: 162\n"),
+            std::string::npos)
+      << info.out;
+  EXPECT_NE(info.out.find("field LE: integration points, 3 components, mesh 1"), std::string::npos)
+      << info.out;
+}
+
 TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
   ASSERT_EQ(demo_.status, 0);
   const ProgramRun unknownField = ProgramRun::InProcess(
