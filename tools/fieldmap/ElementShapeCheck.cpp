@@ -1,12 +1,15 @@
 #include "ElementShapeCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <vector>
 
 #include "ZORGfmApi.h"
 
 namespace {
+
+// The most nodes of any imported cell (the quadratic hexahedron).
+constexpr int kMaxNodes = 20;
 
 // Largest extent of the element's bounding box: the length scale a tolerance is relative to.
 double Size(int nodes, const double* xyz) {
@@ -33,7 +36,7 @@ double SolidDeterminant(int nodes, const double* xyz) {
   // The centre of the reference element: tetrahedra and prisms have their corner at 0.
   const double r = nodes == 4 || nodes == 10 ? 0.25 : (nodes == 6 || nodes == 15 ? 1.0 / 3 : 0.0);
   const double t = nodes == 4 || nodes == 10 ? 0.25 : 0.0;
-  std::vector<double> shape(static_cast<std::size_t>(4 * nodes));
+  std::array<double, 4 * kMaxNodes> shape{};
   ZORMtkShp::Shp3D(nodes, r, r, t, shape.data(), false);
   double j[3][3];
   for (int d = 0; d < 3; ++d)
@@ -47,7 +50,7 @@ double SolidDeterminant(int nodes, const double* xyz) {
 // The surface Jacobian: signed in the xy plane for plane meshes, its area factor otherwise.
 double SurfaceDeterminant(int nodes, bool plane, const double* xyz) {
   const double r = nodes == 3 || nodes == 6 ? 1.0 / 3 : 0.0;
-  std::vector<double> shape(static_cast<std::size_t>(3 * nodes));
+  std::array<double, 3 * kMaxNodes> shape{};
   ZORMtkShp::Shp2D(nodes, r, r, shape.data(), false);
   double a[3], b[3];
   for (int axis = 0; axis < 3; ++axis) {

@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <pugixml.hpp>
 #include <sstream>
 
@@ -102,8 +101,12 @@ std::string VtuReader::LineOf(const pugi::xml_node& node) const {
 void VtuReader::LoadText() {
   std::ifstream in(fileName_, std::ios::binary);
   if (!in) Fail("", std::string("cannot be opened: ") + std::strerror(errno));
-  text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) Fail("", "cannot be read");
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  text_.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+  if (!in.read(text_.data(), static_cast<std::streamsize>(text_.size())))
+    Fail("", "cannot be read");
 }
 
 void VtuReader::SplitAppendedData() {
