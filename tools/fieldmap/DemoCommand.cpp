@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kDefaultSize = 24;
+constexpr int kDefaultSize = 48;
 
 double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -292,7 +292,7 @@ const char* DemoCommand::Usage() {
          "grids), maps every field by shape interpolation and NT also by nearest node (as TEMP),\n"
          "saves both databases and the targets as .vtu, and reports sizes, seconds per phase,\n"
          "the largest error against the analytic fields and the mapper's diagnostics.\n"
-         "  --size N   hexahedra along each edge of the source box (default 24)\n"
+         "  --size N   hexahedra along each edge of the source box (default 48)\n"
          "  --out DIR  where the files go (default fieldmap-demo, created if missing)\n";
 }
 

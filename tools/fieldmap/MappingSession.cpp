@@ -43,6 +43,10 @@ int MappingSession::Map(const std::string& requestName, int sourceStep, int sour
 }
 
 std::vector<std::string> MappingSession::DiagnosticTexts() const {
+  // The mapper's texts carry no data: a host appends placeholders for the lists it wants shown.
+  // Long lists of points are cut to their first entries, with the count.
+  constexpr int kShownInts = 20;
+  constexpr int kConservationCode = 32;
   std::vector<std::string> texts;
   cow_List<int> codes;
   mapper_.ListErrors(codes);
@@ -51,8 +55,16 @@ std::vector<std::string> MappingSession::DiagnosticTexts() const {
     cow_List<int> ints;
     cow_List<double> doubles;
     mapper_.ProcessError(code, message, ints, doubles);
+    std::string suffix;
+    if (code != kConservationCode) {
+      if (ints.Size() > kShownInts) {
+        suffix = " ... (" + std::to_string(ints.Size()) + " in all)";
+        ints = cow_List<int>(std::vector<int>(ints.begin(), ints.begin() + kShownInts));
+      }
+      message = message.Str() + (ints.IsEmpty() ? "" : "%LI") + (doubles.IsEmpty() ? "" : "%LC");
+    }
     mapper_.ProcessErrorMessage(message, ints, doubles);
-    texts.push_back(message.Str());
+    texts.push_back(message.Str() + suffix);
   }
   return texts;
 }

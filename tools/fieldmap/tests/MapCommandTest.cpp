@@ -68,6 +68,8 @@ TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesExitsWithPr
        "--field", "NT", "--method", "nearest", "--out", Path("nearest.zdb")});
   EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_NE(run.out.find("node count does not match"), std::string::npos) << run.out;
+  // The data of each problem follows its text: source and target node counts here.
+  EXPECT_NE(run.out.find("The respective node counts are: 343, 125"), std::string::npos) << run.out;
   // The output is written all the same.
   EXPECT_EQ(DatabaseProbe(Path("nearest.zdb")).NodeField("NT").size(),
             static_cast<std::size_t>(DatabaseProbe(Path("nearest.zdb")).NodeCount()));
