@@ -34,6 +34,11 @@ AtomicOutputFile::~AtomicOutputFile() {
   std::remove((temporaryPath_ + "-shm").c_str());
 }
 
+std::string AtomicOutputFile::TemporaryBase() const {
+  const std::filesystem::path path(temporaryPath_);
+  return (path.parent_path() / path.stem()).string();
+}
+
 void AtomicOutputFile::Commit() {
   if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0)
     throw FieldmapError::Input(

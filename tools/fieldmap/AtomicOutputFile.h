@@ -15,6 +15,8 @@ class AtomicOutputFile {
 
   const std::string& TemporaryPath() const { return temporaryPath_; }
   const std::string& FinalPath() const { return finalPath_; }
+  // The temporary path without its extension, for writers that append the extension themselves.
+  std::string TemporaryBase() const;
   // Renames the temporary file to the final path; a failure is an input error naming both.
   void Commit();
 

@@ -1,5 +1,6 @@
 #include "DemoModel.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -52,6 +53,11 @@ std::array<int, 8> CubeCorners(int i, int j, int k, int n) {
 }
 
 }  // namespace
+
+DemoSizes DemoSizes::ForSize(int size) {
+  // Targets on coarser and finer grids than their sources, so no node coincides by design.
+  return DemoSizes{size, std::max(1, size * 3 / 4), 2 * size, std::max(1, size * 3 / 2)};
+}
 
 AssembledMesh DemoModel::SourceBox(int n) {
   AssembledMesh mesh = Box(n, true);
@@ -119,4 +125,32 @@ double DemoModel::Temperature(double x, double y, double z) {
 
 std::array<double, 3> DemoModel::Strain(double x, double y) {
   return {100.0 + 50.0 * x - 20.0 * y, -40.0 + 10.0 * x + 30.0 * y, 5.0 * x - 5.0 * y};
+}
+
+std::vector<double> DemoModel::DisplacementAt(const std::vector<double>& xyz) {
+  std::vector<double> values;
+  values.reserve(xyz.size());
+  for (std::size_t i = 0; i + 2 < xyz.size(); i += 3) {
+    const std::array<double, 3> u = Displacement(xyz[i], xyz[i + 1], xyz[i + 2]);
+    values.insert(values.end(), u.begin(), u.end());
+  }
+  return values;
+}
+
+std::vector<double> DemoModel::TemperatureAt(const std::vector<double>& xyz) {
+  std::vector<double> values;
+  values.reserve(xyz.size() / 3);
+  for (std::size_t i = 0; i + 2 < xyz.size(); i += 3)
+    values.push_back(Temperature(xyz[i], xyz[i + 1], xyz[i + 2]));
+  return values;
+}
+
+std::vector<double> DemoModel::StrainAt(const std::vector<double>& xy) {
+  std::vector<double> values;
+  values.reserve(xy.size() / 2 * 3);
+  for (std::size_t i = 0; i + 1 < xy.size(); i += 2) {
+    const std::array<double, 3> e = Strain(xy[i], xy[i + 1]);
+    values.insert(values.end(), e.begin(), e.end());
+  }
+  return values;
 }

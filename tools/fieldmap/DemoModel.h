@@ -1,8 +1,19 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "AssembledMesh.h"
+
+// The mesh sizes of one demo run, all derived from the hexahedra along the source box's edge.
+struct DemoSizes {
+  int sourceCells;
+  int targetCells;
+  int sourcePlateCells;
+  int targetPlateCells;
+
+  static DemoSizes ForSize(int size);
+};
 
 // The meshes and analytic fields of the demo: a unit box of perturbed hexahedra and a unit
 // plate of perturbed quadrilaterals as sources, a box of tetrahedra and a plate of triangles on
@@ -24,4 +35,10 @@ class DemoModel {
   static std::array<double, 3> Displacement(double x, double y, double z);
   static double Temperature(double x, double y, double z);
   static std::array<double, 3> Strain(double x, double y);
+
+  // The fields at every node of a three-dimensional mesh, components fastest.
+  static std::vector<double> DisplacementAt(const std::vector<double>& xyz);
+  static std::vector<double> TemperatureAt(const std::vector<double>& xyz);
+  // The strain at x, y pairs.
+  static std::vector<double> StrainAt(const std::vector<double>& xy);
 };

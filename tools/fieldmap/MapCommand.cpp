@@ -1,6 +1,5 @@
 #include "MapCommand.h"
 
-#include <filesystem>
 #include <memory>
 
 #include "AtomicOutputFile.h"
@@ -9,10 +8,9 @@
 #include "FieldTypeCatalog.h"
 #include "FieldmapError.h"
 #include "MappingSession.h"
-#include "MeshFileReader.h"
-#include "MeshImporter.h"
 #include "OpenedDatabase.h"
 #include "ProgressReporter.h"
+#include "TargetDatabase.h"
 #include "ZORGfmApi.h"
 
 namespace {
@@ -95,49 +93,6 @@ std::pair<DatabaseCatalog::Field, int> FindSourceField(const Settings& settings,
           std::to_string(settings.step) + " (fields: " + (known.empty() ? "none" : known) + ")");
 }
 
-// The target database: a copy of the target database, or a new one holding the target mesh.
-class TargetDatabase {
- public:
-  TargetDatabase(const Settings& settings, const std::string& path, ProgressReporter& progress) {
-    if (MeshFileReader::IsMeshFile(settings.target)) {
-      writer_.CreateSim(path);
-      const FieldTypeCatalog noFields(writer_.GetRootPosition());
-      MeshImporter importer(settings.target);
-      mesh_ = importer.ImportInto(writer_, noFields, false, progress);
-      return;
-    }
-    std::error_code error;
-    std::filesystem::copy_file(settings.target, path,
-                               std::filesystem::copy_options::overwrite_existing, error);
-    if (error)
-      throw FieldmapError::Input(settings.target, "", "cannot be copied: " + error.message());
-    opened_ = std::make_unique<OpenedDatabase>(path);
-    writer_.AcceptSim(opened_->Root());
-    mesh_ = MeshNumber(settings.target, DatabaseCatalog(opened_->Root()), settings.targetMesh);
-  }
-
-  ZORMtkSimWriter& Writer() { return writer_; }
-  // A field of that name already on the target mesh would be read back instead of the mapped one.
-  void CheckFree(const std::string& file, const std::string& name,
-                 const ZORMtkSimReader& target) const {
-    if (!opened_) return;
-    for (const DatabaseCatalog::Field& field :
-         DatabaseCatalog(opened_->Root()).FieldsNamed(1, name))
-      if (target.GetSimpleFieldSize(field.record, 1, 1) > 0)
-        throw FieldmapError::Input(file, "",
-                                   "already holds a field " + name +
-                                       " on the target mesh; map into a database "
-                                       "without it or into the mesh file");
-  }
-  const ZORSimDynamicID& Mesh() const { return mesh_; }
-
- private:
-  // Declared first so it is closed last, after the writer that was attached to it.
-  std::unique_ptr<OpenedDatabase> opened_;
-  ZORMtkSimWriter writer_;
-  ZORSimDynamicID mesh_;
-};
-
 void PrintDiagnostics(std::ostream& out, int flags, const std::vector<std::string>& texts) {
   if (flags == 0) {
     out << "every target point was placed\n";
@@ -145,6 +100,64 @@ void PrintDiagnostics(std::ostream& out, int flags, const std::vector<std::strin
   }
   out << "diagnostics (flags " << flags << "):\n";
   for (const std::string& text : texts) out << "  " << text << "\n";
+}
+
+struct Outcome {
+  int flags = 0;
+  std::vector<std::string> texts;
+};
+
+// Defines the target fields and runs one request per field, in the order given.
+int MapEach(const Settings& settings, const DatabaseCatalog& sourceCatalog,
+            const TargetDatabase& target, MappingSession& session, ProgressReporter& progress) {
+  for (const std::string& name : settings.fields) {
+    const auto [field, components] =
+        FindSourceField(settings, sourceCatalog, session.SourceReader(), name);
+    target.CheckFree(settings.target, name, session.TargetReader());
+    session.Add(name, field, components, name, settings.options);
+  }
+  progress.Begin("map");
+  int flags = 0;
+  for (std::size_t f = 0; f < settings.fields.size(); ++f) {
+    flags = session.Map(settings.fields[f], settings.step, settings.increment);
+    progress.Update(static_cast<double>(f + 1) / static_cast<double>(settings.fields.size()));
+  }
+  progress.End();
+  return flags;
+}
+
+void WriteTargetVtu(const MappingSession& session, const std::vector<std::string>& fields,
+                    const AtomicOutputFile& vtu) {
+  cow_List<cow_String> names;
+  cow_List<int> skip;
+  for (const std::string& name : fields) {
+    names.Append(name);
+    skip.Append(0);
+  }
+  session.TargetReader().VtkOutput(vtu.TemporaryBase().c_str(), names, skip, 1);
+}
+
+// Maps into the output's temporary file (and the .vtu's, when asked for); the databases are
+// closed again before it returns, so the outputs can be renamed into place.
+Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
+                const AtomicOutputFile* vtu, ProgressReporter& progress) {
+  progress.Begin("open " + settings.source);
+  const OpenedDatabase source(settings.source);
+  const DatabaseCatalog sourceCatalog(source.Root());
+  CheckStep(settings.source, sourceCatalog, settings.step, settings.increment);
+  const ZORSimDynamicID sourceMesh =
+      MeshNumber(settings.source, sourceCatalog, settings.sourceMesh);
+  progress.End();
+  TargetDatabase target(settings.target, settings.targetMesh, output.TemporaryPath(), progress);
+  MappingSession session(source.Root(), sourceMesh, target.Writer(), target.Mesh());
+  Outcome outcome;
+  outcome.flags = MapEach(settings, sourceCatalog, target, session, progress);
+  outcome.texts = session.DiagnosticTexts();
+  progress.Begin("save " + settings.out);
+  target.Writer().SaveContext();
+  if (vtu) WriteTargetVtu(session, settings.fields, *vtu);
+  progress.End();
+  return outcome;
 }
 
 }  // namespace
@@ -196,49 +209,10 @@ int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out
   std::unique_ptr<AtomicOutputFile> vtu;
   if (!settings.vtu.empty()) vtu = std::make_unique<AtomicOutputFile>(settings.vtu + ".vtu");
   ProgressReporter progress = ProgressReporter::ForStandardError();
-
-  progress.Begin("open " + settings.source);
-  const OpenedDatabase source(settings.source);
-  const DatabaseCatalog sourceCatalog(source.Root());
-  CheckStep(settings.source, sourceCatalog, settings.step, settings.increment);
-  const ZORSimDynamicID sourceMesh =
-      MeshNumber(settings.source, sourceCatalog, settings.sourceMesh);
-  progress.End();
-  int flags = 0;
-  std::vector<std::string> texts;
-  {
-    TargetDatabase target(settings, output.TemporaryPath(), progress);
-    MappingSession session(source.Root(), sourceMesh, target.Writer(), target.Mesh());
-    for (const std::string& name : settings.fields) {
-      const auto [field, components] =
-          FindSourceField(settings, sourceCatalog, session.SourceReader(), name);
-      target.CheckFree(settings.target, name, session.TargetReader());
-      session.Add(name, field, components, name, settings.options);
-    }
-    progress.Begin("map");
-    for (std::size_t f = 0; f < settings.fields.size(); ++f) {
-      flags = session.Map(settings.fields[f], settings.step, settings.increment);
-      progress.Update(static_cast<double>(f + 1) / static_cast<double>(settings.fields.size()));
-    }
-    progress.End();
-    texts = session.DiagnosticTexts();
-    progress.Begin("save " + settings.out);
-    target.Writer().SaveContext();
-    if (vtu) {
-      cow_List<cow_String> names;
-      cow_List<int> skip;
-      for (const std::string& name : settings.fields) {
-        names.Append(name);
-        skip.Append(0);
-      }
-      const std::string base = vtu->TemporaryPath().substr(0, vtu->TemporaryPath().size() - 4);
-      session.TargetReader().VtkOutput(base.c_str(), names, skip, 1);
-    }
-    progress.End();
-  }
+  const Outcome outcome = MapInto(settings, output, vtu.get(), progress);
   output.Commit();
   if (vtu) vtu->Commit();
-  PrintDiagnostics(out, flags, texts);
+  PrintDiagnostics(out, outcome.flags, outcome.texts);
   out << "wrote " << settings.out << (vtu ? " and " + settings.vtu + ".vtu" : "") << "\n";
-  return static_cast<int>(flags == 0 ? ExitStatus::kSuccess : ExitStatus::kMappingProblems);
+  return static_cast<int>(outcome.flags == 0 ? ExitStatus::kSuccess : ExitStatus::kMappingProblems);
 }

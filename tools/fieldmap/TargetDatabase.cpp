@@ -1,0 +1,51 @@
+#include "TargetDatabase.h"
+
+#include <filesystem>
+
+#include "DatabaseCatalog.h"
+#include "FieldTypeCatalog.h"
+#include "FieldmapError.h"
+#include "MeshFileReader.h"
+#include "MeshImporter.h"
+
+TargetDatabase::TargetDatabase(const std::string& target, int mesh, const std::string& path,
+                               ProgressReporter& progress) {
+  if (MeshFileReader::IsMeshFile(target))
+    ImportMesh(target, path, progress);
+  else
+    CopyDatabase(target, mesh, path);
+}
+
+void TargetDatabase::ImportMesh(const std::string& target, const std::string& path,
+                                ProgressReporter& progress) {
+  writer_.CreateSim(path);
+  const FieldTypeCatalog noFields(writer_.GetRootPosition());
+  MeshImporter importer(target);
+  mesh_ = importer.ImportInto(writer_, noFields, false, progress);
+}
+
+void TargetDatabase::CopyDatabase(const std::string& target, int mesh, const std::string& path) {
+  std::error_code error;
+  std::filesystem::copy_file(target, path, std::filesystem::copy_options::overwrite_existing,
+                             error);
+  if (error) throw FieldmapError::Input(target, "", "cannot be copied: " + error.message());
+  opened_ = std::make_unique<OpenedDatabase>(path);
+  writer_.AcceptSim(opened_->Root());
+  const std::vector<ZORSimDynamicID> meshes = DatabaseCatalog(opened_->Root()).Meshes();
+  if (mesh > static_cast<int>(meshes.size()))
+    throw FieldmapError::Input(
+        target, "",
+        "has " + std::to_string(meshes.size()) + " meshes, not mesh " + std::to_string(mesh));
+  mesh_ = meshes[static_cast<std::size_t>(mesh - 1)];
+}
+
+void TargetDatabase::CheckFree(const std::string& file, const std::string& name,
+                               const ZORMtkSimReader& target) const {
+  if (!opened_) return;
+  for (const DatabaseCatalog::Field& field : DatabaseCatalog(opened_->Root()).FieldsNamed(1, name))
+    if (target.GetSimpleFieldSize(field.record, 1, 1) > 0)
+      throw FieldmapError::Input(file, "",
+                                 "already holds a field " + name +
+                                     " on the target mesh; map into a database "
+                                     "without it or into the mesh file");
+}
