@@ -6,24 +6,9 @@
 #include "FieldmapError.h"
 #include "ImportCommand.h"
 #include "InfoCommand.h"
+#include "LibraryLifetime.h"
 #include "MapCommand.h"
 #include "ZORGfmApi.h"
-
-namespace {
-
-// Keeps the library initialized for the run, also when a command throws.
-class LibraryUse {
- public:
-  LibraryUse() { ZORGfmApi_initialize(status_); }
-  ~LibraryUse() { ZORGfmApi_finalize(status_); }
-  LibraryUse(const LibraryUse&) = delete;
-  LibraryUse& operator=(const LibraryUse&) = delete;
-
- private:
-  int status_ = 0;
-};
-
-}  // namespace
 
 const char* FieldmapProgram::Usage() {
   return "usage: fieldmap COMMAND [ARGUMENTS]\n"
@@ -57,7 +42,7 @@ int FieldmapProgram::Dispatch(const std::vector<std::string>& arguments, std::os
 int FieldmapProgram::Run(const std::vector<std::string>& arguments, std::ostream& out,
                          std::ostream& err) {
   try {
-    const LibraryUse library;
+    const LibraryLifetime library;
     return Dispatch(arguments, out, err);
   } catch (const FieldmapError& error) {
     err << "fieldmap: " << error.what() << "\n";

@@ -125,18 +125,7 @@ void VtuReader::SplitAppendedData() {
   xml_ = text_.substr(0, marker) + text_.substr(end);
 }
 
-RawMesh VtuReader::Read() {
-  LoadText();
-  SplitAppendedData();
-  pugi::xml_document document;
-  const pugi::xml_parse_result parsed = document.load_buffer(xml_.data(), xml_.size());
-  if (!parsed)
-    Fail(LineAt(static_cast<std::size_t>(parsed.offset)),
-         std::string("not well-formed XML: ") + parsed.description());
-  const pugi::xml_node file = document.child("VTKFile");
-  if (!file || std::string(file.attribute("type").value()) != "UnstructuredGrid")
-    Fail(LineAt(0), "not a VTK XML unstructured grid (no <VTKFile type=\"UnstructuredGrid\">)");
-
+void VtuReader::ReadEncoding(const pugi::xml_node& file) {
   const std::string byteOrder = file.attribute("byte_order").as_string("LittleEndian");
   const std::string headerType = file.attribute("header_type").as_string("UInt32");
   const std::string compressor = file.attribute("compressor").as_string("");
@@ -151,7 +140,22 @@ RawMesh VtuReader::Read() {
   encoding_.layout.compressed = !compressor.empty();
   const pugi::xml_node appended = file.child("AppendedData");
   encoding_.appendedIsBase64 = std::string(appended.attribute("encoding").value()) == "base64";
+}
 
+RawMesh VtuReader::Read() {
+  LoadText();
+  SplitAppendedData();
+  pugi::xml_document document;
+  const pugi::xml_parse_result parsed = document.load_buffer(xml_.data(), xml_.size());
+  if (!parsed)
+    Fail(LineAt(static_cast<std::size_t>(parsed.offset)),
+         std::string("not well-formed XML: ") + parsed.description());
+  const pugi::xml_node file = document.child("VTKFile");
+  if (!file || std::string(file.attribute("type").value()) != "UnstructuredGrid")
+    Fail(LineAt(0), "not a VTK XML unstructured grid (no <VTKFile type=\"UnstructuredGrid\">)");
+
+  ReadEncoding(file);
+  // Each appended array ends where the next one starts; sorted offsets give every array its end.
   for (const pugi::xpath_node& array : document.select_nodes("//DataArray[@format='appended']"))
     appendedOffsets_.push_back(static_cast<std::size_t>(
         std::max<std::int64_t>(0, CountAttribute(array.node(), "offset"))));
@@ -168,20 +172,28 @@ RawMesh VtuReader::Read() {
     Fail(LineOf(piece), "NumberOfPoints or NumberOfCells is missing or not a count");
 
   RawMesh mesh;
-  const pugi::xml_node points = piece.child("Points").child("DataArray");
-  if (!points && pointCount > 0) Fail(LineOf(piece), "the Piece has no Points array");
-  if (points) {
-    if (CountAttribute(points, "NumberOfComponents") != 3)
-      Fail(LineOf(points), "the Points array must have NumberOfComponents=\"3\"");
-    mesh.points = ReadArray<double>(points, static_cast<std::size_t>(pointCount) * 3, "Points");
-  }
+  ReadPoints(piece, pointCount, mesh);
   ReadCells(piece, cellCount, pointCount, mesh);
   ReadPointData(piece, pointCount, mesh);
+  NoteCellData(piece, mesh);
+  return mesh;
+}
+
+void VtuReader::NoteCellData(const pugi::xml_node& piece, RawMesh& mesh) const {
   std::string skipped;
   for (const pugi::xml_node& array : piece.child("CellData").children("DataArray"))
     skipped += std::string(skipped.empty() ? "" : ", ") + array.attribute("Name").value();
   if (!skipped.empty()) mesh.notes.push_back("cell data arrays skipped: " + skipped);
-  return mesh;
+}
+
+void VtuReader::ReadPoints(const pugi::xml_node& piece, std::int64_t pointCount,
+                           RawMesh& mesh) const {
+  const pugi::xml_node points = piece.child("Points").child("DataArray");
+  if (!points && pointCount > 0) Fail(LineOf(piece), "the Piece has no Points array");
+  if (!points) return;
+  if (CountAttribute(points, "NumberOfComponents") != 3)
+    Fail(LineOf(points), "the Points array must have NumberOfComponents=\"3\"");
+  mesh.points = ReadArray<double>(points, static_cast<std::size_t>(pointCount) * 3, "Points");
 }
 
 void VtuReader::ReadCells(const pugi::xml_node& piece, std::int64_t cellCount,

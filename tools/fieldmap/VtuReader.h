@@ -30,6 +30,8 @@ class VtuReader {
 
   void LoadText();
   void SplitAppendedData();
+  // Byte order, header width and compressor of the file element.
+  void ReadEncoding(const pugi::xml_node& file);
   template <typename T>
   std::vector<T> ReadArray(const pugi::xml_node& array, std::size_t expectedCount,
                            const std::string& what) const;
@@ -42,9 +44,12 @@ class VtuReader {
   std::vector<std::uint8_t> ReadAppendedBytes(const pugi::xml_node& array,
                                               std::size_t expectedBytes,
                                               const std::string& what) const;
+  void ReadPoints(const pugi::xml_node& piece, std::int64_t pointCount, RawMesh& mesh) const;
   void ReadCells(const pugi::xml_node& piece, std::int64_t cellCount, std::int64_t pointCount,
                  RawMesh& mesh) const;
   void ReadPointData(const pugi::xml_node& piece, std::int64_t pointCount, RawMesh& mesh) const;
+  // Cell data has no place in the database; the user is told which arrays were left out.
+  void NoteCellData(const pugi::xml_node& piece, RawMesh& mesh) const;
   std::string LineOf(const pugi::xml_node& node) const;
   std::string LineAt(std::size_t offset) const;
   [[noreturn]] void Fail(const std::string& where, const std::string& problem) const;
