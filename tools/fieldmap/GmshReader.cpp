@@ -25,7 +25,17 @@ bool ParseNumbers(const std::string& line, std::size_t count, std::vector<T>& ou
 
 }  // namespace
 
-GmshReader::GmshReader(std::string fileName) : fileName_(std::move(fileName)) {}
+GmshReader::GmshReader(std::string fileName, std::function<void(double)> progress)
+    : fileName_(std::move(fileName)), progress_(std::move(progress)) {}
+
+void GmshReader::Report() {
+  if (!progress_) return;
+  const std::streamoff at = in_.tellg();
+  in_.seekg(0, std::ios::end);
+  const std::streamoff size = in_.tellg();
+  in_.seekg(at);
+  if (at >= 0 && size > 0) progress_(static_cast<double>(at) / static_cast<double>(size));
+}
 
 void GmshReader::Fail(const std::string& problem) const {
   throw FieldmapError::Input(fileName_, "line " + std::to_string(line_), problem);
@@ -86,6 +96,7 @@ RawMesh GmshReader::Read() {
     } else {
       Fail("unexpected text '" + line + "' between sections");
     }
+    Report();
   }
   if (!sawFormat) Fail("the file is empty or not a Gmsh mesh");
   if (!sawNodes || !sawElements) Fail("the file has no $Nodes or no $Elements section");

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -15,7 +16,8 @@
 // the file name and line.
 class GmshReader {
  public:
-  explicit GmshReader(std::string fileName);
+  // progress, when given, is told the fraction read after each section.
+  explicit GmshReader(std::string fileName, std::function<void(double)> progress = {});
 
   RawMesh Read();
 
@@ -36,8 +38,10 @@ class GmshReader {
   void ExpectEnd(const std::string& name);
   void AssembleCells(RawMesh& mesh) const;
   [[noreturn]] void Fail(const std::string& problem) const;
+  void Report();
 
   std::string fileName_;
+  std::function<void(double)> progress_;
   std::ifstream in_;
   std::int64_t line_ = 0;
   std::unordered_map<std::int64_t, int> nodeIndex_;

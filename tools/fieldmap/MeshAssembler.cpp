@@ -6,7 +6,14 @@
 #include "ElementShapeCheck.h"
 #include "FieldmapError.h"
 
-MeshAssembler::MeshAssembler(std::string fileName) : fileName_(std::move(fileName)) {}
+namespace {
+
+constexpr std::size_t kCellsPerReport = 1 << 16;
+
+}  // namespace
+
+MeshAssembler::MeshAssembler(std::string fileName, std::function<void(double)> progress)
+    : fileName_(std::move(fileName)), progress_(std::move(progress)) {}
 
 void MeshAssembler::CheckCells(const RawMesh& raw) const {
   if (raw.CellCount() == 0) throw FieldmapError::Input(fileName_, "", "the mesh has no cells");
@@ -64,6 +71,8 @@ AssembledMesh MeshAssembler::Assemble(RawMesh raw) const {
         ElementShapeCheck::Check(type.nodes, type.dimension, plane, xyz.data());
     mesh.zeroVolumeElements += verdict == ElementShapeCheck::Verdict::kZeroVolume;
     mesh.invertedElements += verdict == ElementShapeCheck::Verdict::kInverted;
+    if (progress_ && c % kCellsPerReport == 0)
+      progress_(static_cast<double>(c) / static_cast<double>(raw.cellTypes.size()));
   }
   mesh.pointArrays = std::move(raw.pointArrays);
   mesh.notes = std::move(raw.notes);

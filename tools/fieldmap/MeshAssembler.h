@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "AssembledMesh.h"
@@ -12,7 +13,8 @@
 // the cell.
 class MeshAssembler {
  public:
-  explicit MeshAssembler(std::string fileName);
+  // progress, when given, is told the fraction of cells done now and then.
+  explicit MeshAssembler(std::string fileName, std::function<void(double)> progress = {});
 
   AssembledMesh Assemble(RawMesh raw) const;
 
@@ -21,4 +23,5 @@ class MeshAssembler {
   void CheckCells(const RawMesh& raw) const;
 
   std::string fileName_;
+  std::function<void(double)> progress_;
 };

@@ -26,9 +26,9 @@ bool MeshFileReader::IsMeshFile(const std::string& fileName) {
   return extension == ".vtu" || extension == ".msh";
 }
 
-RawMesh MeshFileReader::Read(const std::string& fileName) {
+RawMesh MeshFileReader::Read(const std::string& fileName, const Progress& progress) {
   const std::string extension = Extension(fileName);
-  if (extension == ".vtu") return VtuReader(fileName).Read();
-  if (extension == ".msh") return GmshReader(fileName).Read();
+  if (extension == ".vtu") return VtuReader(fileName, progress).Read();
+  if (extension == ".msh") return GmshReader(fileName, progress).Read();
   throw FieldmapError::Input(fileName, "", "unknown mesh format (expected a .vtu or a .msh file)");
 }

@@ -35,7 +35,13 @@ ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
                                          const FieldTypeCatalog& fieldTypes, bool withFields,
                                          ProgressReporter& progress) {
   progress.Begin("read " + meshFile_);
-  AssembledMesh mesh = MeshAssembler(meshFile_).Assemble(MeshFileReader::Read(meshFile_));
+  RawMesh raw =
+      MeshFileReader::Read(meshFile_, [&progress](double done) { progress.Update(done); });
+  progress.End();
+  progress.Begin("check elements");
+  AssembledMesh mesh = MeshAssembler(meshFile_, [&progress](double done) {
+                         progress.Update(done);
+                       }).Assemble(std::move(raw));
   progress.End();
   report_ = Report{};
   report_.nodes = mesh.NodeCount();

@@ -83,7 +83,12 @@ std::int64_t CountAttribute(const pugi::xml_node& node, const char* name) {
 
 }  // namespace
 
-VtuReader::VtuReader(std::string fileName) : fileName_(std::move(fileName)) {}
+VtuReader::VtuReader(std::string fileName, std::function<void(double)> progress)
+    : fileName_(std::move(fileName)), progress_(std::move(progress)) {}
+
+void VtuReader::Report(double fraction) const {
+  if (progress_) progress_(fraction);
+}
 
 void VtuReader::Fail(const std::string& where, const std::string& problem) const {
   throw FieldmapError::Input(fileName_, where, problem);
@@ -172,9 +177,14 @@ RawMesh VtuReader::Read() {
     Fail(LineOf(piece), "NumberOfPoints or NumberOfCells is missing or not a count");
 
   RawMesh mesh;
+  // Rough shares of the work: points, cells, then the point data.
+  Report(0.1);
   ReadPoints(piece, pointCount, mesh);
+  Report(0.3);
   ReadCells(piece, cellCount, pointCount, mesh);
+  Report(0.8);
   ReadPointData(piece, pointCount, mesh);
+  Report(1.0);
   NoteCellData(piece, mesh);
   return mesh;
 }

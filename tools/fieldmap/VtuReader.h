@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +19,8 @@ class xml_node;
 // with the file name and the line of the element, or the byte offset in the appended data.
 class VtuReader {
  public:
-  explicit VtuReader(std::string fileName);
+  // progress, when given, is told the fraction read after each array.
+  explicit VtuReader(std::string fileName, std::function<void(double)> progress = {});
 
   RawMesh Read();
 
@@ -53,8 +55,10 @@ class VtuReader {
   std::string LineOf(const pugi::xml_node& node) const;
   std::string LineAt(std::size_t offset) const;
   [[noreturn]] void Fail(const std::string& where, const std::string& problem) const;
+  void Report(double fraction) const;
 
   std::string fileName_;
+  std::function<void(double)> progress_;
   std::string text_;
   // The XML part of the file, with the appended payload cut out so an XML parser accepts it.
   std::string xml_;
