@@ -7,6 +7,8 @@
 #include "DemoModel.h"
 #include "ProgramRun.h"
 #include "TempDirectory.h"
+#include "TestMeshes.h"
+#include "VtuTestWriter.h"
 
 namespace {
 
@@ -59,6 +61,30 @@ TEST_F(MapCommandOnDemoData, MapOntoAMeshFileReproducesTheLinearFields) {
     largest = std::max(largest, std::fabs(t[n] - DemoModel::Temperature(x, y, z)) / 100.0);
   }
   EXPECT_LT(largest, 1e-5);
+}
+
+TEST_F(MapCommandOnDemoData, MapIntoACopyOfATargetDatabaseLeavesTheTargetItselfUnchanged) {
+  ASSERT_EQ(demo_.status, 0);
+  // A quadratic tetrahedron in a corner of the unit box, imported without fields.
+  RawMesh mesh = TestMeshes::CellsOfTypes({24});
+  mesh.pointArrays.clear();
+  VtuTestWriter::Write(Path("corner.vtu"), mesh, {});
+  ASSERT_EQ(
+      ProgramRun::InProcess({"import", Path("corner.vtu"), "--out", Path("corner.zdb")}).status, 0);
+  const auto before = std::filesystem::file_size(Path("corner.zdb"));
+  const ProgramRun run = ProgramRun::InProcess({"map", "--source", Path("demo-source.zdb"),
+                                                "--target", Path("corner.zdb"), "--field", "NT",
+                                                "--out", Path("corner-mapped.zdb")});
+  ASSERT_EQ(run.status, 0) << run.err << run.out;
+  EXPECT_EQ(std::filesystem::file_size(Path("corner.zdb")), before);
+  EXPECT_TRUE(DatabaseProbe(Path("corner.zdb")).NodeField("NT").empty());
+  const DatabaseProbe probe(Path("corner-mapped.zdb"));
+  const std::vector<double> xyz = probe.Coordinates();
+  const std::vector<double> t = probe.NodeField("NT");
+  ASSERT_EQ(t.size(), 10u);
+  for (int n = 0; n < 10; ++n)
+    EXPECT_NEAR(t[n], DemoModel::Temperature(xyz[3 * n], xyz[3 * n + 1], xyz[3 * n + 2]), 1e-4)
+        << "node " << n;
 }
 
 TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesExitsWithProblems) {
