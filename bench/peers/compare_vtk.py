@@ -204,12 +204,15 @@ def compare(fieldmap, kind, cells, work, rng):
 def table(rows):
     lines = ["| case | source cells | target points | fieldmap search + interpolation (s) "
              "| VTK locator + probe (s) | ratio fieldmap/VTK | fieldmap total (s) "
-             "| VTK total (s) | largest difference |",
-             "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+             "| VTK total (s) | placed by fieldmap / VTK | largest difference |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for r in rows:
-        lines.append("| %s | %d | %d | %.3f | %.3f | %.2f | %.2f | %.2f | %.1e |" % (
+        # fieldmap exits with 0 only when it placed every point, 3 when it reported some.
+        placed = "all" if r["mapping_status"] == 0 else "not all"
+        lines.append("| %s | %d | %d | %.3f | %.3f | %.2f | %.2f | %.2f | %s / %d | %.1e |" % (
             r["case"], r["cells"], r["targets"], r["fieldmap"], r["vtk"],
-            r["fieldmap"] / r["vtk"], r["fieldmap_total"], r["vtk_total"], r["difference"]))
+            r["fieldmap"] / r["vtk"], r["fieldmap_total"], r["vtk_total"], placed,
+            r["targets"] - r["unplaced_vtk"], r["difference"]))
     return "\n".join(lines)
 
 
