@@ -15,7 +15,7 @@ std::uint64_t WordAt(const std::uint8_t* data, std::size_t size, std::size_t off
 
 std::vector<std::uint8_t> DecodePlain(const std::uint8_t* data, std::size_t size,
                                       const VtkBinaryBlock::Layout& layout,
-                                      std::size_t expectedBytes, std::size_t& consumed) {
+                                      std::size_t expectedBytes) {
   const std::uint64_t declared = WordAt(data, size, 0, layout);
   if (declared != expectedBytes)
     throw VtkBinaryBlock::Error(0, "the header declares " + std::to_string(declared) +
@@ -26,7 +26,6 @@ std::vector<std::uint8_t> DecodePlain(const std::uint8_t* data, std::size_t size
     throw VtkBinaryBlock::Error(start, "the data is cut short: " + std::to_string(size - start) +
                                            " of " + std::to_string(expectedBytes) +
                                            " bytes present");
-  consumed = start + expectedBytes;
   return std::vector<std::uint8_t>(data + start, data + start + expectedBytes);
 }
 
@@ -41,7 +40,7 @@ void Inflate(const std::uint8_t* source, std::size_t sourceBytes, std::uint8_t* 
 
 std::vector<std::uint8_t> DecodeCompressed(const std::uint8_t* data, std::size_t size,
                                            const VtkBinaryBlock::Layout& layout,
-                                           std::size_t expectedBytes, std::size_t& consumed) {
+                                           std::size_t expectedBytes) {
   const std::size_t word = static_cast<std::size_t>(layout.headerBytes);
   const std::uint64_t blocks = WordAt(data, size, 0, layout);
   const std::uint64_t blockSize = WordAt(data, size, word, layout);
@@ -76,7 +75,6 @@ std::vector<std::uint8_t> DecodeCompressed(const std::uint8_t* data, std::size_t
             out.data() + static_cast<std::size_t>(b * blockSize), inflated, offset);
     offset += static_cast<std::size_t>(compressedSize);
   }
-  consumed = offset;
   return out;
 }
 
@@ -92,8 +90,7 @@ std::uint64_t VtkBinaryBlock::ReadWord(const std::uint8_t* data, int bytes, bool
 }
 
 std::vector<std::uint8_t> VtkBinaryBlock::Decode(const std::uint8_t* data, std::size_t size,
-                                                 const Layout& layout, std::size_t expectedBytes,
-                                                 std::size_t& consumed) {
-  return layout.compressed ? DecodeCompressed(data, size, layout, expectedBytes, consumed)
-                           : DecodePlain(data, size, layout, expectedBytes, consumed);
+                                                 const Layout& layout, std::size_t expectedBytes) {
+  return layout.compressed ? DecodeCompressed(data, size, layout, expectedBytes)
+                           : DecodePlain(data, size, layout, expectedBytes);
 }

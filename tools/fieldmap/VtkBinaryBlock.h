@@ -30,11 +30,9 @@ class VtkBinaryBlock {
     std::size_t offset_;
   };
 
-  // Decodes the block at data[0 .. size) that must hold expectedBytes bytes of values; consumed
-  // receives the bytes the block occupies.
+  // Decodes the block at data[0 .. size) that must hold expectedBytes bytes of values.
   static std::vector<std::uint8_t> Decode(const std::uint8_t* data, std::size_t size,
-                                          const Layout& layout, std::size_t expectedBytes,
-                                          std::size_t& consumed);
+                                          const Layout& layout, std::size_t expectedBytes);
 
   // An unsigned header word at data, in the given byte order.
   static std::uint64_t ReadWord(const std::uint8_t* data, int bytes, bool bigEndian);

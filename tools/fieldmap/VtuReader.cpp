@@ -327,9 +327,8 @@ std::vector<std::uint8_t> VtuReader::ReadBinaryBytes(const pugi::xml_node& array
     Fail(LineOf(array), "array '" + what + "': invalid base64 at character " +
                             std::to_string(decoded.errorPosition));
   try {
-    std::size_t consumed = 0;
     return VtkBinaryBlock::Decode(decoded.bytes.data(), decoded.bytes.size(), encoding_.layout,
-                                  expectedCount * valueBytes, consumed);
+                                  expectedCount * valueBytes);
   } catch (const VtkBinaryBlock::Error& error) {
     Fail(LineOf(array), "array '" + what + "', decoded byte " + std::to_string(error.Offset()) +
                             ": " + error.what());
@@ -361,8 +360,7 @@ std::vector<std::uint8_t> VtuReader::ReadAppendedBytes(const pugi::xml_node& arr
     size = decodedText.size();
   }
   try {
-    std::size_t consumed = 0;
-    return VtkBinaryBlock::Decode(data, size, encoding_.layout, expectedBytes, consumed);
+    return VtkBinaryBlock::Decode(data, size, encoding_.layout, expectedBytes);
   } catch (const VtkBinaryBlock::Error& error) {
     const std::size_t at = encoding_.appendedIsBase64 ? start : start + error.Offset();
     Fail("appended data offset " + std::to_string(at) + " (file byte " +
