@@ -72,6 +72,25 @@ bool ParseToken(const char* begin, const char* end, T& value) {
 
 bool IsSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
+bool IsBlank(const char* text) {
+  for (; *text; ++text)
+    if (!IsSpace(*text)) return false;
+  return true;
+}
+
+// The values of a data array: its text, wherever it stands among the InformationKey elements
+// VTK may write into the array. The text is used in place when it is one piece, as it almost
+// always is; pieces around other elements are joined in storage.
+std::string_view ArrayText(const pugi::xml_node& array, std::string& storage) {
+  std::vector<const char*> pieces;
+  for (const pugi::xml_node& child : array.children())
+    if (child.type() == pugi::node_pcdata && !IsBlank(child.value()))
+      pieces.push_back(child.value());
+  if (pieces.size() == 1) return pieces.front();
+  for (const char* piece : pieces) storage.append(piece).push_back(' ');
+  return storage;
+}
+
 std::int64_t CountAttribute(const pugi::xml_node& node, const char* name) {
   const pugi::xml_attribute attribute = node.attribute(name);
   if (!attribute) return -1;
@@ -292,8 +311,10 @@ std::vector<T> VtuReader::ReadArray(const pugi::xml_node& array, std::size_t exp
 template <typename T>
 std::vector<T> VtuReader::ReadAscii(const pugi::xml_node& array, std::size_t expectedCount,
                                     const std::string& what) const {
-  const char* text = array.child_value();
-  const char* end = text + std::strlen(text);
+  std::string storage;
+  const std::string_view whole = ArrayText(array, storage);
+  const char* text = whole.data();
+  const char* end = text + whole.size();
   std::vector<T> values;
   // Every value takes at least two characters, so a count the text cannot hold allocates nothing.
   values.reserve(std::min(expectedCount, static_cast<std::size_t>(end - text) / 2 + 1));
@@ -322,7 +343,8 @@ std::vector<std::uint8_t> VtuReader::ReadBinaryBytes(const pugi::xml_node& array
                                                      std::size_t valueBytes,
                                                      std::size_t expectedCount,
                                                      const std::string& what) const {
-  const Base64::Result decoded = Base64::Decode(array.child_value());
+  std::string storage;
+  const Base64::Result decoded = Base64::Decode(ArrayText(array, storage));
   if (!decoded.ok)
     Fail(LineOf(array), "array '" + what + "': invalid base64 at character " +
                             std::to_string(decoded.errorPosition));

@@ -60,6 +60,26 @@ TEST(VtuReaderEncodings, EveryEncodingReadsBackExactlyWhatWasWritten) {
   }
 }
 
+TEST(VtuReaderEncodings, ValuesAfterInformationKeysAreFoundInAsciiAndInlineArrays) {
+  TempDirectory directory;
+  const RawMesh mesh = TestMeshes::CellsOfTypes({12});
+  // Indented on a line of its own, as VTK writes it, so the array's first text is blank.
+  const std::string key =
+      "\n  <InformationKey name=\"L2_NORM_RANGE\" location=\"vtkDataArray\" length=\"2\">"
+      "<Value index=\"0\">0</Value><Value index=\"1\">1.7</Value></InformationKey>\n";
+  for (auto encoding : {Encoding::kAscii, Encoding::kInlineBase64}) {
+    VtuTestWriter::Options options;
+    options.encoding = encoding;
+    std::string text = VtuTestWriter::Text(mesh, options);
+    const std::size_t points =
+        text.find('>', text.find("NumberOfComponents=\"3\"", text.find("<Points>")));
+    text.insert(points + 1, key);
+    const std::string path = directory.Path("keys.vtu");
+    std::ofstream(path, std::ios::binary) << text;
+    EXPECT_EQ(VtuReader(path).Read().points, mesh.points);
+  }
+}
+
 // Writes text to a file and returns the error message of reading it.
 std::string ReadError(const TempDirectory& directory, const std::string& text) {
   const std::string path = directory.Path("bad.vtu");
