@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "FieldmapError.h"
@@ -33,7 +35,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-TEST(GmshReaderOrdering, QuadraticSolidsComeBackInVtkNodeOrder) {
+TEST(GmshReaderOrdering, MeshesWrittenInGmshOrderComeBackAsWritten) {
   TempDirectory directory;
   for (const std::vector<int>& types :
        {std::vector<int>{10, 24, 13, 26, 12, 25}, std::vector<int>{5, 9, 22, 23}}) {
@@ -46,6 +48,94 @@ TEST(GmshReaderOrdering, QuadraticSolidsComeBackInVtkNodeOrder) {
     ASSERT_EQ(read.pointArrays.size(), 1u);
     EXPECT_EQ(read.pointArrays[0].name, "temperature");
     EXPECT_EQ(read.pointArrays[0].values, expected.pointArrays[0].values);
+  }
+}
+
+// A quadratic cell given by its corners and the edges of its mid-edge nodes, in one convention.
+struct QuadraticCell {
+  int gmshType;
+  std::vector<std::array<double, 3>> corners;
+  std::vector<std::pair<int, int>> gmshEdges;  // as Gmsh's documentation numbers them
+  std::vector<std::pair<int, int>> vtkEdges;   // as VTK's documentation numbers them
+};
+
+std::vector<std::array<double, 3>> Nodes(const QuadraticCell& cell,
+                                         const std::vector<std::pair<int, int>>& edges) {
+  std::vector<std::array<double, 3>> nodes = cell.corners;
+  for (const auto& [a, b] : edges)
+    nodes.push_back({0.5 * (cell.corners[a][0] + cell.corners[b][0]),
+                     0.5 * (cell.corners[a][1] + cell.corners[b][1]),
+                     0.5 * (cell.corners[a][2] + cell.corners[b][2])});
+  return nodes;
+}
+
+// Independent of the reader's tables: both edge orders are copied from the two formats' own
+// documentation, so a wrong reordering puts a mid-edge node on the wrong edge.
+TEST(GmshReaderOrdering, MidEdgeNodesLandOnTheEdgesVtkOrderExpects) {
+  const std::vector<QuadraticCell> cells = {
+      {11,
+       {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+       {{0, 1}, {1, 2}, {2, 0}, {3, 0}, {3, 2}, {3, 1}},
+       {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}}},
+      {17,
+       {{-1, -1, -1},
+        {1, -1, -1},
+        {1, 1, -1},
+        {-1, 1, -1},
+        {-1, -1, 1},
+        {1, -1, 1},
+        {1, 1, 1},
+        {-1, 1, 1}},
+       {{0, 1},
+        {0, 3},
+        {0, 4},
+        {1, 2},
+        {1, 5},
+        {2, 3},
+        {2, 6},
+        {3, 7},
+        {4, 5},
+        {4, 7},
+        {5, 6},
+        {6, 7}},
+       {{0, 1},
+        {1, 2},
+        {2, 3},
+        {3, 0},
+        {4, 5},
+        {5, 6},
+        {6, 7},
+        {7, 4},
+        {0, 4},
+        {1, 5},
+        {2, 6},
+        {3, 7}}},
+      {18,
+       {{0, 0, -1}, {1, 0, -1}, {0, 1, -1}, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}},
+       {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 4}, {2, 5}, {3, 4}, {3, 5}, {4, 5}},
+       {{0, 1}, {1, 2}, {2, 0}, {3, 4}, {4, 5}, {5, 3}, {0, 3}, {1, 4}, {2, 5}}}};
+  TempDirectory directory;
+  for (const QuadraticCell& cell : cells) {
+    SCOPED_TRACE(cell.gmshType);
+    const std::vector<std::array<double, 3>> gmsh = Nodes(cell, cell.gmshEdges);
+    std::ostringstream text;
+    text << "$MeshFormat\n4.1 0 8\n$EndMeshFormat\n$Nodes\n1 " << gmsh.size() << " 1 "
+         << gmsh.size() << "\n3 1 0 " << gmsh.size() << "\n";
+    for (std::size_t n = 0; n < gmsh.size(); ++n) text << n + 1 << "\n";
+    for (const auto& xyz : gmsh) text << xyz[0] << " " << xyz[1] << " " << xyz[2] << "\n";
+    text << "$EndNodes\n$Elements\n1 1 1 1\n3 1 " << cell.gmshType << " 1\n1";
+    for (std::size_t n = 0; n < gmsh.size(); ++n) text << " " << n + 1;
+    text << "\n$EndElements\n";
+    const RawMesh mesh = ReadText(directory, text.str());
+    const std::vector<std::array<double, 3>> expected = Nodes(cell, cell.vtkEdges);
+    ASSERT_EQ(mesh.connectivity.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+      const int node = mesh.connectivity[k];
+      EXPECT_EQ((std::array<double, 3>{mesh.points[3 * node], mesh.points[3 * node + 1],
+                                       mesh.points[3 * node + 2]}),
+                expected[k])
+          << "VTK node " << k;
+    }
   }
 }
 
