@@ -7,6 +7,7 @@
 #include "FieldmapError.h"
 #include "MeshAssembler.h"
 #include "TestMeshes.h"
+#include "ZORGfmApi.h"
 
 namespace {
 
@@ -23,6 +24,33 @@ TEST(ElementShapeCheckVerdicts, EveryReferenceCellInVtkOrderIsGoodForTheLibrarys
                                        TestMeshes::ReferenceCell(type).data()),
               ElementShapeCheck::Verdict::kGood)
         << "VTK cell type " << type;
+  }
+}
+
+// The library's shape function of node j is 1 at node k exactly when j == k, so evaluating them
+// at the positions VTK documents for its nodes proves the two node orders are one.
+TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
+  for (int type : TestMeshes::SupportedVtkTypes()) {
+    const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(type);
+    if (cell.dimension == 1) continue;  // lines have no shape functions of their own here
+    const std::vector<double> xyz = TestMeshes::ReferenceCell(type);
+    const bool hexahedral = type == 12 || type == 25, quadrilateral = type == 9 || type == 23;
+    const bool prism = type == 13 || type == 26;
+    std::vector<double> shape(static_cast<std::size_t>(4 * cell.nodes));
+    for (int k = 0; k < cell.nodes; ++k) {
+      // VTK's unit-interval coordinates to the library's [-1, 1] where its shapes use them.
+      const double x = xyz[3 * k], y = xyz[3 * k + 1], z = xyz[3 * k + 2];
+      const double r = hexahedral || quadrilateral ? 2 * x - 1 : x;
+      const double s = hexahedral || quadrilateral ? 2 * y - 1 : y;
+      const double t = hexahedral || prism ? 2 * z - 1 : z;
+      if (cell.dimension == 3)
+        ZORMtkShp::Shp3D(cell.nodes, r, s, t, shape.data(), false);
+      else
+        ZORMtkShp::Shp2D(cell.nodes, r, s, shape.data(), false);
+      for (int j = 0; j < cell.nodes; ++j)
+        EXPECT_NEAR(shape[static_cast<std::size_t>(j)], j == k ? 1.0 : 0.0, 1e-12)
+            << "VTK cell type " << type << ", shape " << j << " at node " << k;
+    }
   }
 }
 
