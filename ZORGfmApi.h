@@ -7,9 +7,9 @@
 #include "platform/ZORPlatform.h"
 
 // Element knowledge and geometry.
-#include "search/ZORMtkShp.h"
 #include "search/ZORMtkElementData.h"
 #include "search/ZORMtkGeom.h"
+#include "search/ZORMtkShp.h"
 
 // Search and weights.
 #include "search/ZORMtkMeshElemB.h"
