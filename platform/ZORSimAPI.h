@@ -88,7 +88,10 @@ class ZORMTK_EXPORT ZORSrvIterator {
   bool IsDone() const { return current_ >= items_.size(); }
   void Next() { ++current_; }
   ZORSimDynamicID CurrentValueID() const { return items_.at(current_); }
-  const std::vector<ZORSimDynamicID>& Items() const { return items_; }
+  // On a temporary iterator the items are moved out, so a range-for over
+  // position.FollowList(...).Items() never refers into a destroyed iterator.
+  const std::vector<ZORSimDynamicID>& Items() const& { return items_; }
+  std::vector<ZORSimDynamicID> Items() && { return std::move(items_); }
 
  private:
   std::vector<ZORSimDynamicID> items_;

@@ -152,6 +152,10 @@ class ZORSimDatabase {
   std::vector<std::uint8_t>& DirtyObjects() { return dirtyObjects_; }
   std::int64_t SavedAssociationCount() const { return savedAssociations_; }
   const std::vector<std::int64_t>& RemovedSavedAssociations() const { return removedSaved_; }
+  // Row id in the file of each saved association (by position), and the next free row id. Rows
+  // are numbered apart from positions, so a file's ids never size anything in memory.
+  std::vector<std::int64_t>& AssociationFileIds() { return associationFileIds_; }
+  std::int64_t& NextAssociationFileId() { return nextAssociationFileId_; }
 
  private:
   struct IndexKey {
@@ -181,6 +185,8 @@ class ZORSimDatabase {
   std::unordered_map<IndexKey, std::vector<std::int64_t>, IndexKeyHash> index_;
   std::int64_t savedAssociations_ = 0;
   std::vector<std::int64_t> removedSaved_;
+  std::vector<std::int64_t> associationFileIds_;
+  std::int64_t nextAssociationFileId_ = 0;
   mutable std::map<int, std::vector<std::string>> symbolCache_;
   std::unique_ptr<ZORSimStorage> storage_;
 

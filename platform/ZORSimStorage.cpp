@@ -173,7 +173,52 @@ std::int64_t WriteEverything(sqlite3* db, const std::string& file, ZORSimDatabas
   for (std::size_t i = 0; i < list.size(); ++i)
     if (list[i].alive)
       written += WriteAssociation(associations, static_cast<std::int64_t>(i), list[i]);
+  auto& fileIds = database.AssociationFileIds();
+  fileIds.resize(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) fileIds[i] = static_cast<std::int64_t>(i);
+  database.NextAssociationFileId() = static_cast<std::int64_t>(list.size());
   return written;
+}
+
+// A row that passed its checksum may still name objects that do not exist (a file written by
+// something else); every reference is checked once here so that no later look-up leaves the model.
+void CheckReferences(const std::string& file, const std::vector<ZORSimObject>& objects,
+                     const std::vector<ZORSimAssociationRecord>& associations) {
+  const auto count = static_cast<std::int64_t>(objects.size());
+  const auto is = [&](std::int64_t number, ZORSimObjectKind kind, bool optional) {
+    if (number == 0) return optional;
+    return number > 0 && number < count && objects[static_cast<std::size_t>(number)].kind == kind;
+  };
+  const auto fail = [&](std::size_t number) {
+    throw ZORSimError(file + ": object " + std::to_string(number) +
+                      " refers to a missing object (the file is corrupted)");
+  };
+  for (std::size_t n = 1; n < objects.size(); ++n) {
+    const ZORSimObject& o = objects[n];
+    bool ok = is(o.set.collection, ZORSimObjectKind::kCollection, true) &&
+              is(o.relational, ZORSimObjectKind::kDistribution, true) &&
+              is(o.target, ZORSimObjectKind::kCollection, true);
+    for (std::int64_t c : o.grid) ok = ok && is(c, ZORSimObjectKind::kCollection, true);
+    for (std::int64_t r : o.memberRecords) ok = ok && is(r, ZORSimObjectKind::kRecord, false);
+    for (std::int64_t d : o.drawers) ok = ok && is(d, ZORSimObjectKind::kDrawer, false);
+    for (const auto& compartment : o.compartments)
+      for (const auto& set : compartment)
+        ok = ok && is(set.collection, ZORSimObjectKind::kCollection, true);
+    if (o.kind == ZORSimObjectKind::kDrawer) {
+      std::int64_t values = 1;
+      for (const auto& dim : o.dims) {
+        ok = ok && dim.members && is(dim.collection, ZORSimObjectKind::kCollection, true);
+        if (dim.members) values *= dim.members->Size();
+      }
+      ok = ok && is(o.distribution, ZORSimObjectKind::kDistribution, false) && o.values &&
+           values == o.values->valueCount;
+    }
+    if (!ok) fail(n);
+  }
+  for (const ZORSimAssociationRecord& a : associations)
+    if (a.end[0] <= 0 || a.end[0] >= count || a.end[1] <= 0 || a.end[1] >= count)
+      throw ZORSimError(file +
+                        ": an association refers to a missing object (the file is corrupted)");
 }
 
 }  // namespace
@@ -251,16 +296,21 @@ std::int64_t ZORSimStorage::SaveChanges(ZORSimDatabase& database) {
     Statement associations(
         db_, "INSERT OR REPLACE INTO associations(id, body, crc) VALUES(?1, ?2, ?3)", fileName_);
     const auto& list = database.MutableAssociations();
-    for (std::size_t i = static_cast<std::size_t>(database.SavedAssociationCount());
-         i < list.size(); ++i)
-      if (list[i].alive)
-        written += WriteAssociation(associations, static_cast<std::int64_t>(i), list[i]);
+    // Row ids are taken on copies and kept only once the transaction has committed.
+    std::vector<std::int64_t> fileIds = database.AssociationFileIds();
+    std::int64_t nextFileId = database.NextAssociationFileId();
+    for (std::size_t i = fileIds.size(); i < list.size(); ++i) {
+      fileIds.push_back(list[i].alive ? nextFileId++ : -1);
+      if (list[i].alive) written += WriteAssociation(associations, fileIds.back(), list[i]);
+    }
     Statement remove(db_, "DELETE FROM associations WHERE id = ?1", fileName_);
-    for (std::int64_t id : database.RemovedSavedAssociations()) {
-      remove.Bind(1, id);
+    for (std::int64_t index : database.RemovedSavedAssociations()) {
+      remove.Bind(1, fileIds[static_cast<std::size_t>(index)]);
       remove.Run();
     }
     Exec(db_, "COMMIT", fileName_);
+    database.AssociationFileIds() = std::move(fileIds);
+    database.NextAssociationFileId() = nextFileId;
   } catch (...) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     BeginSnapshot();
@@ -344,17 +394,14 @@ std::shared_ptr<ZORSimDatabase> ZORSimStorage::OpenFile(const std::string& fileN
     Statement select(db, "SELECT id, body, crc FROM associations ORDER BY id", fileName);
     while (select.Step()) {
       const std::int64_t id = select.Int(0);
-      if (id < static_cast<std::int64_t>(associations.size()) || id > (std::int64_t{1} << 34))
-        throw ZORSimError(fileName + ": association rows are out of order");
       std::size_t size = 0;
       const unsigned char* body = select.Blob(1, size);
       const std::string where = fileName + ": association " + std::to_string(id);
       if (Checksum(body, size) != static_cast<std::uint32_t>(select.Int(2)))
         throw ZORSimError(where + ": checksum mismatch (the file is corrupted)");
-      ZORSimAssociationRecord removed;
-      removed.alive = false;
-      associations.resize(static_cast<std::size_t>(id), removed);
       associations.push_back(ZORSimByteReader(body, size, where).Association());
+      database->AssociationFileIds().push_back(id);
+      database->NextAssociationFileId() = id + 1;
     }
   }
   {
@@ -369,6 +416,7 @@ std::shared_ptr<ZORSimDatabase> ZORSimStorage::OpenFile(const std::string& fileN
       objects[drawer].values->state[block] = ZORSimValues::BlockState::kOnDisk;
     }
   }
+  CheckReferences(fileName, objects, associations);
   database->RebuildAssociationIndex();
   database->MarkAllSaved();
   database->AttachStorage(std::move(storage));

@@ -217,3 +217,51 @@ TEST(ZORSimStorage, NewerFormatVersionIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ZORSimStorage, RemovedAndNewAssociationsSurviveRepeatedSaves) {
+  const std::string file = ScratchFile("associations.db");
+  RemoveDatabaseFile(file);
+  const ZORSrvPosition root = CreateDatabase(file);
+  const ZORSimDynamicID first = root.CreateDataRecord(Key(22, 17));
+  root.Associate(Key(22, 11), 1, first);
+  root.Context().Save();
+  for (int round = 0; round < 3; ++round) {
+    const ZORSrvPosition opened = ZORSrvSimAccess().Open(file);
+    const ZORSimDynamicID old = opened.Follow(Key(22, 11), 1);
+    ASSERT_FALSE(old.IsEmpty()) << "round " << round;
+    opened.Remove(Key(22, 11), 1, old);
+    opened.Associate(Key(22, 11), 1, opened.CreateDataRecord(Key(22, 17)));
+    opened.Context().Save();
+    opened.Remove(Key(22, 11), 1, opened.Follow(Key(22, 11), 1));
+    opened.Associate(Key(22, 11), 1, old);
+    opened.Context().Save();
+    const ZORSrvPosition check = ZORSrvSimAccess().Open(file);
+    ASSERT_EQ(check.FollowList(Key(22, 11), 1).Size(), 1) << "round " << round;
+    EXPECT_EQ(check.Follow(Key(22, 11), 1).object, old.object) << "round " << round;
+  }
+  RemoveDatabaseFile(file);
+}
+
+TEST(ZORSimStorage, RowIdsOfAssociationsNeverSizeMemory) {
+  const std::string file = ScratchFile("rowids.db");
+  RemoveDatabaseFile(file);
+  const ZORSrvPosition root = CreateDatabase(file);
+  root.Associate(Key(22, 11), 1, root.CreateDataRecord(Key(22, 17)));
+  root.Context().Save();
+  ZORSrvSimAccess().Close(root);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "UPDATE associations SET id = 1000000000000000 WHERE id = (SELECT max(id) "
+                         "FROM associations)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file);
+  EXPECT_FALSE(reopened.Follow(Key(22, 11), 1).IsEmpty());
+  RemoveDatabaseFile(file);
+}
+
+}  // namespace
