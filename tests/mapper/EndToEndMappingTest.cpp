@@ -320,25 +320,6 @@ TEST_F(EndToEndMappingTest, NodeToIntegrationPointsGivesTheFieldAtEachPointsPosi
   }
 }
 
-TEST_F(EndToEndMappingTest, ConstantIntegrationPointFieldMapsToTheSameConstant) {
-  const TestMesh sourceMesh = QuadGrid(4, 4, 0.0, 1.0, 0.0, 1.0, "CPS4");
-  SourceDatabase source("points_to_points", sourceMesh);
-  std::vector<double> constant;
-  for (int p = 0; p < 16 * 4; ++p) constant.insert(constant.end(), {2.5, -1.0});
-  source.WritePointField("PRESS", 2, 4, constant);
-  TargetDatabase target("points_to_points", QuadGrid(3, 2, 0.1, 0.9, 0.2, 0.7, "CPE4"));
-  const ZORSimDynamicID field = target.AddPointField("PRESS", 2);
-  EXPECT_EQ(Map(mapper, source.Reopen(), target, MapIntPtToIntPt, MethodShapeInterpolation,
-                ConserveNone, "PRESS", field),
-            0);
-  const std::vector<double> mapped = target.ReadBack().PointValues("PRESS", Elements(6), 4, 2);
-  ASSERT_EQ(mapped.size(), 48u);
-  for (std::size_t k = 0; k < mapped.size(); k += 2) {
-    EXPECT_NEAR(mapped[k], 2.5, 1e-12) << k;
-    EXPECT_NEAR(mapped[k + 1], -1.0, 1e-12) << k;
-  }
-}
-
 TEST_F(EndToEndMappingTest, LinearPointFieldMapsToTargetPointsInOtherSourceElements) {
   const TestMesh sourceMesh = QuadGrid(4, 4, 0.0, 1.0, 0.0, 1.0, "CPS4");
   const TestMesh targetMesh = QuadGrid(3, 3, 0.1, 0.9, 0.1, 0.9, "CPE4");
@@ -358,24 +339,6 @@ TEST_F(EndToEndMappingTest, LinearPointFieldMapsToTargetPointsInOtherSourceEleme
   const std::vector<double> targetPoints = PointPositions(targetMesh, "CPE4");
   for (std::size_t p = 0; p < mapped.size(); ++p)
     EXPECT_NEAR(mapped[p], linear(targetPoints[2 * p], targetPoints[2 * p + 1]), 1e-12) << p;
-}
-
-TEST_F(EndToEndMappingTest, AveragedPointToNodeOnOneElementGivesTheExtrapolatedValues) {
-  const TestMesh mesh = QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0, "CPS4");
-  SourceDatabase source("averaged_one", mesh);
-  source.WritePointField("PRESS", 1, 4, {1.0, 2.0, 3.0, 4.0});
-  TargetDatabase target("averaged_one", mesh);
-  const ZORSimDynamicID field = target.AddNodeField("NT", 1);
-  EXPECT_EQ(Map(mapper, source.Reopen(), target, MapIntPtToNode, MethodShapeInterpolation,
-                ConserveNone, "PRESS", field),
-            0);
-  // The points carry 2.5 + 0.5 r/g + s/g (g the Gauss abscissa); the nodes lie at r, s = +-1,
-  // and the grid numbers them row by row: (-1, -1), (1, -1), (-1, 1), (1, 1).
-  const double root3 = std::sqrt(3.0);
-  const std::vector<double> expected = {2.5 - 1.5 * root3, 2.5 - 0.5 * root3, 2.5 + 0.5 * root3,
-                                        2.5 + 1.5 * root3};
-  const std::vector<double> mapped = target.ReadBack().NodeValues("NT", 1);
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(mapped[i], expected[i], 1e-9) << i;
 }
 
 TEST_F(EndToEndMappingTest, AveragedPointToNodeGivesTheMeanAtSharedNodes) {
@@ -510,19 +473,6 @@ TEST_F(EndToEndMappingTest, SecondMapFieldReusesTheCachedWeightsAndReturnsTheSam
       EXPECT_NEAR(mapped[i], 4.0, 1e-12) << i;
   }
   EXPECT_EQ(zeros, failed);
-}
-
-TEST_F(EndToEndMappingTest, UnsupportedMapTagWritesNothing) {
-  const TestMesh mesh = HexBox(1, 0.0, 1.0);
-  SourceDatabase source("unsupported", mesh);
-  source.WriteNodeField("NT", 1, std::vector<double>(8, 4.0));
-  TargetDatabase target("unsupported", mesh);
-  const ZORSimDynamicID field = target.AddWrittenNodeField("NT", 1, std::vector<double>(8, -1.0));
-  const int flags = Map(mapper, source.Reopen(), target, static_cast<Map_Tag>(4),
-                        MethodShapeInterpolation, ConserveNone, "NT", field);
-  EXPECT_EQ(flags, 1);
-  EXPECT_EQ(mapper.NodalWeights().Count(), 0);
-  EXPECT_EQ(target.ReadBack().NodeValues("NT", 1), std::vector<double>(8, -1.0));
 }
 
 TEST_F(EndToEndMappingTest, MatrixBeyondTheMemoryLimitIsRefusedWithOneLine) {

@@ -106,17 +106,6 @@ TEST_F(ZORMtkMapperTest, DefineSearchToleranceKeepsAToleranceGivenAsZero) {
 
 // Requests.
 
-TEST_F(ZORMtkMapperTest, RequestsTakeConsecutiveTablePositions) {
-  AddRequest("first", 0, 0);
-  AddRequest("second", 3, 0);
-  ASSERT_EQ(mapper.RequestCount(), 2);
-  EXPECT_EQ(mapper.Request(0).index, 0);
-  EXPECT_EQ(mapper.Request(1).index, 1);
-  EXPECT_EQ(mapper.FindRequest("first"), &mapper.Request(0));
-  EXPECT_EQ(mapper.FindRequest("second"), &mapper.Request(1));
-  EXPECT_EQ(mapper.FindRequest("third"), nullptr);
-}
-
 TEST_F(ZORMtkMapperTest, SixArgumentRequestStoresMeshesAndTagsButNoFields) {
   mapper.AddMapSpec("mesh only", MapIntPtToNode, MethodNearestNode, ConserveIntPt, kSourceMesh,
                     kTargetMesh);
@@ -249,13 +238,6 @@ TEST_F(ZORMtkMapperTest, MapFieldMatrixWithUnknownNameReturnsZeroAndSetsNothing)
   EXPECT_EQ(mapper.MapFieldMatrix("temperature", 1, 1, 1, 1), 0);
   EXPECT_EQ(errors.Text(), " ZORMtkMapper: no mapping request named \"temperature\"\n");
   EXPECT_EQ(mapper.Diagnostics().ErrorFlags(), 0);
-}
-
-TEST_F(ZORMtkMapperTest, MapFieldMatrixReturnsZeroWhateverTheFlags) {
-  mapper.Diagnostics().SetError(2 | 4);
-  AddRequest("matrix", 4, 0);
-  EXPECT_EQ(mapper.MapFieldMatrix("matrix", 1, 1, 1, 1), 0);
-  EXPECT_EQ(mapper.Diagnostics().ErrorFlags(), 2 | 4);
 }
 
 // Diagnostics through the mapper.

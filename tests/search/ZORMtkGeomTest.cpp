@@ -525,38 +525,6 @@ TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsAndReportsTheirLift) {
   }
 }
 
-TEST(ZORMtkGeomFacet, PointsBetweenACurvedEdgeAndItsChordsNeedAlways) {
-  double tol = 1e-3, projection = 0.0;
-  const FacetCase tri6 = Facets()[1];
-  const Coords coords = FacetNodes(tri6, 0.0);
-  std::vector<double> N, weights(18);
-  Point x = MapFacet(tri6, coords, 0.25, 0.005, 0.0, N);
-  double* nodes = const_cast<double*>(coords.data());
-  EXPECT_FALSE(
-      ZORMtkGeom::IncludedInFacet(weights.data(), x.data(), nodes, 6, 3, &projection, &tol, false));
-  EXPECT_TRUE(
-      ZORMtkGeom::IncludedInFacet(weights.data(), x.data(), nodes, 6, 3, &projection, &tol, true));
-  for (int n = 0; n < 6; ++n) EXPECT_NEAR(weights[n], N[n], kNewtonWeights) << "node " << n + 1;
-}
-
-TEST(ZORMtkGeomFacet, WarpedQuadStillFindsItsPoints) {
-  std::mt19937 rng(9);
-  double tol = 1e-3;
-  const FacetCase quad = Facets()[2];
-  const Coords coords = FacetNodes(quad, 0.05);
-  for (int trial = 0; trial < 30; ++trial) {
-    const std::array<double, 2> rs = RandomFacetPoint(4, rng);
-    std::vector<double> N, weights(12);
-    Point x = MapFacet(quad, coords, rs[0], rs[1], 0.0, N);
-    double projection = 0.0;
-    ASSERT_TRUE(ZORMtkGeom::IncludedInFacet(weights.data(), x.data(),
-                                            const_cast<double*>(coords.data()), 4, 3, &projection,
-                                            &tol, false))
-        << "(" << rs[0] << ", " << rs[1] << ")";
-    for (int n = 0; n < 4; ++n) EXPECT_NEAR(weights[n], N[n], kNewtonWeights) << "node " << n + 1;
-  }
-}
-
 TEST(ZORMtkGeomFacet, OutsidePointsAreRejectedUnlessWeightsAreAskedForAnyway) {
   double tol = 1e-3, projection = 0.0;
   for (const FacetCase& facet : Facets()) {
@@ -582,15 +550,6 @@ TEST(ZORMtkGeomFacet, OutsidePointsAreRejectedUnlessWeightsAreAskedForAnyway) {
         EXPECT_NEAR(weights[n], N[n], kNewtonWeights) << facet.label;
     }
   }
-}
-
-TEST(ZORMtkGeomFacet, CollinearCornersAreNeverIncluded) {
-  double tol = 0.5, projection = 0.0, weights[24];
-  double line[9] = {0, 0, 0, 1, 1, 1, 2, 2, 2};
-  double onIt[3] = {1, 1, 1};
-  EXPECT_FALSE(ZORMtkGeom::IncludedInFacet(weights, onIt, line, 3, 3, &projection, &tol, true));
-  double tiny[9] = {0, 0, 0, 1e-4, 1e-4, 0, 2e-4, 2e-4 + 1e-19, 0};
-  EXPECT_FALSE(ZORMtkGeom::IncludedInFacet(weights, onIt, tiny, 3, 3, &projection, &tol, true));
 }
 
 // --- Lines and curves ---

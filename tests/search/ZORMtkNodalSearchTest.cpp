@@ -196,19 +196,11 @@ TEST_F(ZORMtkNodalSearchTest, PointsAtHex8FacesAreLinkedWhereTheMemberScanPutsTh
   CheckAgainstScan(m, region, points, false);
 }
 
-TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedHex20AreLinkedToTheirElement) {
-  RunRandomCase(zor_search_test::HexMesh(3, 20, 0.08, 12), true, 102);
-}
-
 // The solid test bounds r, s and t of tetrahedra and prisms one by one but not their sum, so a
 // neighbour earlier in member order may take a point of the element beside it (and interpolate
 // from there); the search must still agree with the member scan and reproduce the point.
 TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedTet10AreLinkedWhereTheMemberScanPutsThem) {
   RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
-}
-
-TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPrism15AreLinkedWhereTheMemberScanPutsThem) {
-  RunRandomCase(zor_search_test::Prism15Mesh(3, 0.06, 14), false, 104);
 }
 
 TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPlaneQuad8AreLinkedToTheirElement) {
@@ -398,20 +390,6 @@ TEST_F(ZORMtkNodalSearchTest, TraceWritesEveryStepOfASmallSearch) {
       "   ... candidate source element 0 " +
       nodes + "Exact match \n";
   EXPECT_EQ(trace.str(), expected);
-}
-
-TEST_F(ZORMtkNodalSearchTest, NothingIsTracedAtDebugLevelFive) {
-  const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
-  zor_search_test::StoreElements(db, m, source);
-  zor_search_test::StorePoints(db, {{0.25, 0.5, 0.5}}, target);
-  setenv("ODB_MAP_DEBUG", "5", 1);
-  std::ostringstream trace;
-  aio_cout.SetTarget(&trace);
-  Search();
-  aio_cout.SetTarget(nullptr);
-  unsetenv("ODB_MAP_DEBUG");
-  EXPECT_EQ(trace.str(), "");
-  EXPECT_EQ(weights.KeyCount(), 1);
 }
 
 // ---- Nearest node.

@@ -193,15 +193,6 @@ TEST_F(WriterFieldWritingTest, ANameNoFieldHasWritesNothingAndReturnsTrue) {
   EXPECT_EQ(ValueCount(Drawer(field_)), 0);
 }
 
-TEST_F(WriterFieldWritingTest, AHandleThatIsNoFieldRecordWritesNothingAndReturnsTrue) {
-  cow_List<int> nodes = {4};
-  std::vector<double> values = NodeValues({4});
-  EXPECT_TRUE(writer_.WriteSimpleNodeField(mesh_, mesh_, 1, 1, 3, nodes, values.data()));
-  EXPECT_TRUE(
-      writer_.WriteSimpleNodeField(ZORSimDynamicID(), mesh_, 1, 1, 3, nodes, values.data()));
-  EXPECT_EQ(ValueCount(Drawer(field_)), 0);
-}
-
 TEST_F(WriterFieldWritingTest, CountsThatDoNotMatchTheDrawerAreRefusedAndNothingIsCommitted) {
   cow_List<int> nodes = {1, 2};
   std::vector<double> values(6, 1.0);
@@ -226,14 +217,6 @@ TEST_F(WriterFieldWritingTest, ANodeOutsideTheMeshOrANegativeIncrementIsRefused)
                ZORSimError);
   EXPECT_EQ(IncrementSet().Size(), 0);
   EXPECT_EQ(ValueCount(Drawer(field_)), 0);
-}
-
-TEST_F(WriterFieldWritingTest, IncrementZeroIsAMemberLikeAnyOther) {
-  cow_List<int> nodes = {0};
-  std::vector<double> values = NodeValues({0});
-  ASSERT_TRUE(writer_.WriteSimpleNodeField(field_, mesh_, 1, 0, 3, nodes, values.data()));
-  EXPECT_EQ(Members(IncrementSet()), std::vector<int>{0});
-  EXPECT_EQ(Members(DrawerDims(root_, Drawer(field_))[0]), std::vector<int>{0});
 }
 
 TEST_F(WriterFieldWritingTest, ByNameSkipsTheSameNamedFieldOfAnotherMesh) {

@@ -85,16 +85,6 @@ TEST_F(WriterMeshTest, AddMeshCreatesTheMeshRecordItsCollectionsDistributionAndC
   EXPECT_TRUE(At(root_, mesh).Follow(Key(19, 40), 0).IsEmpty());
 }
 
-TEST_F(WriterMeshTest, MeshesAreListedUnderTheModelInOrderAndShareNothing) {
-  const ZORSimDynamicID first = writer_.AddMesh();
-  const ZORSimDynamicID second = writer_.AddMesh();
-  const ZORSrvPosition model = At(root_, root_.Follow(Key(22, 5), 0));
-  EXPECT_EQ(model.FollowList(Key(19, 1), 1).Items(), (std::vector<ZORSimDynamicID>{first, second}));
-  EXPECT_NE(Nodes(first), Nodes(second));
-  EXPECT_NE(Elements(first), Elements(second));
-  EXPECT_NE(Coordinates(root_, first), Coordinates(root_, second));
-}
-
 TEST_F(WriterMeshTest, NodesAreAppendedAndTheFirstDrawerGrows) {
   const ZORSimDynamicID mesh = writer_.AddMesh();
   std::vector<double> first = PlaneNodes(4, 1);
@@ -193,16 +183,6 @@ TEST_F(WriterMeshTest, ABlockBeforeAnyNodeIsRefused) {
   std::vector<int> quad = {0, 1, 2, 3};
   EXPECT_THROW(writer_.AddMeshElements(mesh, 1, "CPE4", 4, quad.data()), ZORSimError);
   EXPECT_EQ(ZORSimCollection(root_.Context(), Elements(mesh)).Space(), 0);
-}
-
-TEST_F(WriterMeshTest, NegativeCountsAreRefusedAndNothingIsCommitted) {
-  const ZORSimDynamicID mesh = writer_.AddMesh();
-  std::vector<double> xyz = PlaneNodes(2, 2);
-  EXPECT_THROW(writer_.AddMeshNodes(mesh, -4, 3, xyz.data()), ZORSimError);
-  EXPECT_EQ(ZORSimCollection(root_.Context(), Nodes(mesh)).Space(), 0);
-  EXPECT_THROW(writer_.AddMeshNodes(mesh, 4, 39, xyz.data()), ZORSimError);  // 38 components
-  EXPECT_EQ(ZORSimCollection(root_.Context(), Nodes(mesh)).Space(), 0);
-  EXPECT_TRUE(ZORSimDistribution(root_.Context(), Coordinates(root_, mesh)).QueryDrawers().empty());
 }
 
 TEST_F(WriterMeshTest, ElementTypesAreStoredByTheirShapeTableElementName) {
