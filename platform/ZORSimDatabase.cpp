@@ -188,6 +188,7 @@ unsigned char* ZORSimDatabase::BlockForWrite(std::int64_t drawer, ZORSimValues& 
     slot = oldBlock ? std::make_shared<std::vector<unsigned char>>(*oldBlock)
                     : std::make_shared<std::vector<unsigned char>>(blockBytes, 0);
     values.dirty[block] = 2;  // 2: already copied in the open transaction
+    copiedBlocks_.emplace_back(owner, block);
   } else if (!slot) {
     slot = std::make_shared<std::vector<unsigned char>>(blockBytes, 0);
   }
@@ -228,10 +229,11 @@ void ZORSimDatabase::BeginTransaction() {
 }
 
 void ZORSimDatabase::CommitTransaction() {
-  for (auto& object : objects_)
-    if (object.values)
-      for (auto& d : object.values->dirty)
-        if (d == 2) d = 1;
+  // Only the blocks this transaction copied carry the mark, so only they are visited.
+  for (const auto& [values, block] : copiedBlocks_)
+    if (values->dirty[static_cast<std::size_t>(block)] == 2)
+      values->dirty[static_cast<std::size_t>(block)] = 1;
+  copiedBlocks_.clear();
   inTransaction_ = false;
   objectBefore_.clear();
   dirtyBefore_.clear();
@@ -256,6 +258,7 @@ void ZORSimDatabase::RollbackTransaction() {
   dirtyBefore_.clear();
   aliveBefore_.clear();
   valueUndo_.clear();
+  copiedBlocks_.clear();
 }
 
 void ZORSimDatabase::AttachStorage(std::unique_ptr<ZORSimStorage> storage) {

@@ -199,4 +199,5 @@ class ZORSimDatabase {
   std::map<std::int64_t, std::uint8_t> dirtyBefore_;
   std::vector<std::pair<std::int64_t, bool>> aliveBefore_;
   std::vector<std::function<void()>> valueUndo_;
+  std::vector<std::pair<std::shared_ptr<ZORSimValues>, std::int64_t>> copiedBlocks_;
 };
