@@ -6,12 +6,12 @@
 // Platform: containers, strings, streams and the simulation database seam.
 #include "platform/ZORPlatform.h"
 
-// Element knowledge and geometry.
-#include "search/ZORMtkElementData.h"
-#include "search/ZORMtkGeom.h"
-#include "search/ZORMtkShp.h"
+// Element knowledge: shapes, shape functions, integration points.
+#include "element/ZORMtkElementData.h"
+#include "element/ZORMtkShp.h"
 
-// Search and weights.
+// Geometry, search and weights.
+#include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
 
 // Source database reading.

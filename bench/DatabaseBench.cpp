@@ -10,11 +10,10 @@
 
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimDatabase.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "writer/ZORDataDictionary.h"
 
 namespace {
-
-int Key(int fragment, int index) { return eds_InputFragmentTypeIndex(fragment, index); }
 
 std::string BenchFile(const char* name) {
   return "/tmp/zorsim-bench-" + std::to_string(::getpid()) + name;
@@ -45,10 +44,11 @@ struct Field {
 
 Field MakeField(const ZORSrvPosition& root, ZORSimCollectionID nodeCollection, int components) {
   const ZORSimCollectionID componentCollection =
-      ZORSrvPosition(root, root.Follow(Key(11, 43), 0)).GetCollection();
+      ZORSrvPosition(root, root.Follow(ZORSimKeys::kComponentCollection, 0)).GetCollection();
   Field field;
-  field.distribution = root.CreateTypedDistribution({nodeCollection, componentCollection},
-                                                    Key(19, 55), ZORSimRangeType(2));
+  field.distribution =
+      root.CreateTypedDistribution({nodeCollection, componentCollection},
+                                   ZORSimKeys::kCoordinateDistributionType, ZORSimRangeType(2));
   field.nodes = ZORSimCollection(root.Context(), nodeCollection).BiggestCSetID();
   field.components =
       ZORSimCollection(root.Context(), componentCollection).CreateCSetStrided(0, components, 1, 1);
@@ -77,7 +77,7 @@ void Move(const ZORSrvPosition& root, const Field& field, std::vector<double>& v
 }
 
 ZORSimCollectionID Nodes(const ZORSrvPosition& root, int count) {
-  const ZORSimCollectionID nodes = root.CreateTypedCollection(0, Key(19, 54));
+  const ZORSimCollectionID nodes = root.CreateTypedCollection(0, ZORSimKeys::kNodeCollectionType);
   ZORSimCollection(root.Context(), nodes).ExtendSpace(count);
   return nodes;
 }

@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
+#include "element/ZORMtkShp.h"
 #include "search/ZORMtkGeom.h"
-#include "search/ZORMtkShp.h"
 
 // Cost of one element test, the inner loop of every point search: distorted elements and points
 // spread over their inside, so that the Newton iterations take their usual number of steps.

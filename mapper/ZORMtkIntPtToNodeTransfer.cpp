@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapper.h"
 #include "mapper/ZORMtkNodalKernels.h"
 #include "mapper/ZORMtkPointKernels.h"
@@ -11,7 +12,6 @@
 #include "mapper/ZORMtkTransferFrame.h"
 #include "mapper/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
-#include "search/ZORMtkElementData.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkPointKernels.h"
 #include "mapper/ZORMtkTransferFrame.h"
 #include "reader/ZORMtkSimReader.h"
-#include "search/ZORMtkElementData.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <ostream>
 
+#include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/ZORMtkMapper.h"
 #include "mapper/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
-#include "search/ZORMtkElementData.h"
 #include "writer/ZORMtkSimWriter.h"
 
 namespace {

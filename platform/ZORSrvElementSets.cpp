@@ -1,8 +1,8 @@
 #include "platform/ZORSimAPI.h"
 
-namespace {
-constexpr int kNamedElementSets = 19070;  // root -> named element set, end 1, string key
-}
+#include "platform/ZORSimSchemaKeys.h"
+
+using ZORSimKeys::kNamedElementSets;
 
 ZORSimCSetID ZORSrvGetElementSetIDFromScopedName(const ZORSrvPosition& position,
                                                  const std::string& name,

@@ -1,11 +1,12 @@
 #include <algorithm>
 
 #include "platform/ZORSimAPI.h"
+#include "platform/ZORSimSchemaKeys.h"
 
 namespace {
-constexpr int kMeshElements = 19038;      // mesh record -> element collection, end 0
-constexpr int kMeshConnectivity = 19033;  // mesh record -> connectivity set, end 0
-constexpr int kMeshNodes = 19043;         // mesh record -> node collection, end 1
+using ZORSimKeys::kMeshConnectivity;
+using ZORSimKeys::kMeshElements;
+using ZORSimKeys::kMeshNodes;
 constexpr int kElementMask = 0x1FFFFFF;
 }  // namespace
 

@@ -1,8 +1,8 @@
 #include "reader/ZORMtkConnectivity.h"
 
-#include "reader/ZORMtkReaderKeys.h"
+#include "platform/ZORSimSchemaKeys.h"
 
-using namespace ZORMtkReaderKeys;
+using namespace ZORSimKeys;
 
 ZORMtkConnectivity::ZORMtkConnectivity(const ZORSrvPosition& mesh)
     : mesh_(mesh),

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "reader/ZORMtkReaderKeys.h"
+#include "platform/ZORSimSchemaKeys.h"
 
-using namespace ZORMtkReaderKeys;
+using namespace ZORSimKeys;
 
 namespace {
 

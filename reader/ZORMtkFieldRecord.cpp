@@ -1,8 +1,8 @@
 #include "reader/ZORMtkFieldRecord.h"
 
-#include "reader/ZORMtkReaderKeys.h"
+#include "platform/ZORSimSchemaKeys.h"
 
-using namespace ZORMtkReaderKeys;
+using namespace ZORSimKeys;
 
 ZORSimDynamicID ZORMtkFieldRecord::First(int association, int side,
                                          const ZORSimDynamicID& from) const {

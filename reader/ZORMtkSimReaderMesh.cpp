@@ -1,10 +1,10 @@
 #include <algorithm>
 
+#include "platform/ZORSimSchemaKeys.h"
 #include "reader/ZORMtkConnectivity.h"
-#include "reader/ZORMtkReaderKeys.h"
 #include "reader/ZORMtkSimReader.h"
 
-using namespace ZORMtkReaderKeys;
+using namespace ZORSimKeys;
 
 namespace {
 

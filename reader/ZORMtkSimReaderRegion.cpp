@@ -1,41 +1,30 @@
 #include <string>
 
+#include "element/ZORMtkElementClasses.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "reader/ZORMtkConnectivity.h"
-#include "reader/ZORMtkReaderKeys.h"
 #include "reader/ZORMtkSimReader.h"
 
-using namespace ZORMtkReaderKeys;
+using namespace ZORSimKeys;
 
 void ZORMtkSimReader::ResolveElementRegion() {
   numElements = elementRegion.Size();
   const ZORSimContext context = position.Context();
   const ZORSrvPosition mesh = MeshPosition();
-  const ZORSimDSet types(context,
-                         ZORSrvPosition(mesh, mesh.Follow(kMeshElementTypes, 0)).GetDSet());
   const ZORSimCollectionID elements = MeshCollection(kMeshElements, 0);
   const ZORSimCollectionID nodes = MeshCollection(kMeshNodes, 1);
-  const ZORSimCollectionID typeCollection =
-      ZORSrvPosition(position, position.Follow(kElementTypeCollection, 0)).GetCollection();
   // A region of every element uses every node, so its node list needs no connectivity read.
   const bool wholeMesh = numElements == ZORSimCollection(context, elements).Space();
 
   ZORMtkConnectivity connectivity(mesh);
   omi_BlkBitVect used(ZORSimCollection(context, nodes).Space());
-  const ZORSimCSet present(types.Collect(typeCollection));
-  for (int i = 0; i < present.Size(); ++i) {
-    const int type = present[i];
-    const ZORSimCSet ofType(types.Select(typeCollection, type).Collect(elements));
-    const ZORSimCSetID inRegion = ofType.Intersection(elementRegion);
-    if (inRegion.Size() == 0) continue;
-    ZORSimCSet(inRegion).RegisterWithTempCollection();
-    const std::string name =
-        ZORSrvPosition(position, context.GetRecord(typeCollection, type)).GetSymbolName();
-    std::vector<int> members(static_cast<std::size_t>(inRegion.Size()));
-    ZORSimCSet(inRegion).OrderedMembers(members.data());
-    elementClasses.Insert(name, cow_List<int>(std::move(members)));
+  for (ZORMtkElementClasses::Class& elementClass :
+       ZORMtkElementClasses::OfRegion(position, mesh.ID(), elementRegion)) {
+    const ZORSimCSetID inRegion = elementClass.elements;
+    elementClasses.Insert(elementClass.name, cow_List<int>(std::move(elementClass.members)));
     int nodesPerElement = 0;
     if (!connectivity.Locate(inRegion, nodesPerElement)) continue;
-    nodesPerElementByClass.Insert(name, nodesPerElement);
+    nodesPerElementByClass.Insert(elementClass.name, nodesPerElement);
     if (!wholeMesh) MarkNodesOf(connectivity, inRegion, nodesPerElement, used);
   }
   FillNodeList(nodes, used, wholeMesh);

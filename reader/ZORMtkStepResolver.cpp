@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "reader/ZORMtkReaderKeys.h"
+#include "platform/ZORSimSchemaKeys.h"
 
-using namespace ZORMtkReaderKeys;
+using namespace ZORSimKeys;
 
 ZORMtkStepResolver::ZORMtkStepResolver(const ZORSrvPosition& root, int stepNo, int incrementNo,
                                        bool checkIncrement)

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "element/impl/ZORShapeKernels.h"
 #include "search/impl/ZORGeomMath.h"
-#include "search/impl/ZORShapeKernels.h"
 
 using zor_geom::AgreeRelative;
 using zor_geom::Cross3;

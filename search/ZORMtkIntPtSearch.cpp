@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
+#include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkDiagnosticsData.h"
 #include "platform/ZORStream.h"
-#include "search/ZORMtkElementData.h"
 #include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORMtkPointLocator.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "element/ZORMtkShp.h"
 #include "reader/ZORMtkSimReader.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkShp.h"
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {

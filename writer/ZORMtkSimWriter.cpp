@@ -4,17 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "element/ZORMtkElementClasses.h"
+#include "element/ZORMtkElementData.h"
+#include "element/ZORMtkShp.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "platform/ZORStream.h"
-#include "reader/ZORMtkSimReader.h"
-#include "search/ZORMtkElementData.h"
-#include "search/ZORMtkShp.h"
 #include "writer/ZORDataDictionary.h"
 #include "writer/ZORFieldTypeCodes.h"
 
 namespace {
-
-// The type index of a schema type key (fragment, index).
-int Key(int fragment, int index) { return eds_InputFragmentTypeIndex(fragment, index); }
 
 // Byte lengths are computed in 32-bit int arithmetic: a product beyond 2^31
 // wraps, and the database then refuses the buffer because it does not match the view.
@@ -84,18 +82,19 @@ void ZORMtkSimWriter::CreateSim(cow_String fileName) {
 
   const ZORSimContext context = root_.Context();
   ZORSimTransaction transaction(context);
-  const ZORSimDynamicID history = root_.CreateDataRecord(Key(22, 17));
-  root_.Associate(Key(22, 11), 1, history);
+  const ZORSimDynamicID history = root_.CreateDataRecord(ZORSimKeys::kHistoryRecord);
+  root_.Associate(ZORSimKeys::kHistory, 1, history);
   const ZORSrvPosition historyAt(root_, history);
-  const ZORSimDynamicID step = root_.CreateDataRecord(Key(6, 30));
-  historyAt.Associate(Key(14, 17), 1, step, 0);
-  historyAt.Associate(Key(14, 16), 1, step, std::string("StaticStep"));
+  const ZORSimDynamicID step = root_.CreateDataRecord(ZORSimKeys::kStepRecord);
+  historyAt.Associate(ZORSimKeys::kHistorySteps, 1, step, 0);
+  historyAt.Associate(ZORSimKeys::kHistoryStepNames, 1, step, std::string("StaticStep"));
 
-  const ZORSimCollection increments(context, historyAt.CreateTypedCollection(0, Key(10, 34)));
+  const ZORSimCollection increments(
+      context, historyAt.CreateTypedCollection(0, ZORSimKeys::kIncrementCollectionType));
   const ZORSrvPosition stepAt(root_, step);
-  stepAt.Associate(Key(6, 38), 1, increments.EmptyCSetID());
-  const ZORSimDistributionID distribution =
-      stepAt.CreateTypedDistribution({increments.ID()}, Key(10, 35), ZORSimRangeType(3));
+  stepAt.Associate(ZORSimKeys::kStepIncrements, 1, increments.EmptyCSetID());
+  const ZORSimDistributionID distribution = stepAt.CreateTypedDistribution(
+      {increments.ID()}, ZORSimKeys::kIncrementDistributionType, ZORSimRangeType(3));
 
   ZORSimTransfer make(context, distribution);
   make.SetWrite();
@@ -123,25 +122,27 @@ ZORSrvPosition ZORMtkSimWriter::GetRootPosition() const { return root_; }
 ZORSimDynamicID ZORMtkSimWriter::AddMesh() {
   const ZORSimContext context = root_.Context();
   ZORSimTransaction transaction(context);
-  const ZORSrvPosition modelAt(root_, root_.Follow(Key(22, 5), 0));
-  const ZORSimDynamicID mesh = root_.CreateDataRecord(Key(19, 31));
+  const ZORSrvPosition modelAt(root_, root_.Follow(ZORSimKeys::kModel, 0));
+  const ZORSimDynamicID mesh = root_.CreateDataRecord(ZORSimKeys::kMeshRecord);
   const ZORSrvPosition meshAt(root_, mesh);
-  modelAt.Associate(Key(19, 1), 1, mesh);
+  modelAt.Associate(ZORSimKeys::kModelMesh, 1, mesh);
 
-  const ZORSimCollectionID nodes = root_.CreateTypedCollection(0, Key(19, 54));
-  meshAt.Associate(Key(19, 43), 1, nodes.id);
-  const ZORSimCollectionID elements = root_.CreateTypedCollection(0, Key(19, 13));
-  meshAt.Associate(Key(19, 38), 0, elements.id);
+  const ZORSimCollectionID nodes = root_.CreateTypedCollection(0, ZORSimKeys::kNodeCollectionType);
+  meshAt.Associate(ZORSimKeys::kMeshNodes, 1, nodes.id);
+  const ZORSimCollectionID elements =
+      root_.CreateTypedCollection(0, ZORSimKeys::kElementCollectionType);
+  meshAt.Associate(ZORSimKeys::kMeshElements, 0, elements.id);
 
-  const ZORSimCollectionID components = FollowCollection(root_, Key(11, 43), 0);
-  const ZORSimDistributionID coordinates =
-      meshAt.CreateTypedDistribution({nodes, components}, Key(19, 55), ZORSimRangeType(2));
-  meshAt.Associate(Key(19, 34), 0, coordinates.id);
+  const ZORSimCollectionID components =
+      FollowCollection(root_, ZORSimKeys::kComponentCollection, 0);
+  const ZORSimDistributionID coordinates = meshAt.CreateTypedDistribution(
+      {nodes, components}, ZORSimKeys::kCoordinateDistributionType, ZORSimRangeType(2));
+  meshAt.Associate(ZORSimKeys::kMeshCoordinates, 0, coordinates.id);
 
-  const ZORSimCollectionID points = FollowCollection(root_, Key(21, 28), 1);
-  const ZORSimDSetID connectivity =
-      context.CreateDSet({elements, points, nodes}, ZORSimSchema(context).TypeID(Key(19, 23)));
-  meshAt.Associate(Key(19, 33), 0, connectivity.id);
+  const ZORSimCollectionID points = FollowCollection(root_, ZORSimKeys::kPointCollection, 1);
+  const ZORSimDSetID connectivity = context.CreateDSet(
+      {elements, points, nodes}, ZORSimSchema(context).TypeID(ZORSimKeys::kConnectivitySetType));
+  meshAt.Associate(ZORSimKeys::kMeshConnectivity, 0, connectivity.id);
   transaction.Commit();
   return mesh;
 }
@@ -151,14 +152,15 @@ void ZORMtkSimWriter::AddMeshNodes(ZORSimDynamicID mesh, int numberOfNodes, int 
   const ZORSimContext context = root_.Context();
   ZORSimTransaction transaction(context);
   const ZORSrvPosition meshAt(root_, mesh);
-  const ZORSimCollection nodes(context, FollowCollection(meshAt, Key(19, 43), 1));
+  const ZORSimCollection nodes(context, FollowCollection(meshAt, ZORSimKeys::kMeshNodes, 1));
   const ZORSimCSetID newNodes = AppendMembers(nodes, numberOfNodes);
 
-  const ZORSimCollection components(context, FollowCollection(root_, Key(11, 43), 0));
+  const ZORSimCollection components(context,
+                                    FollowCollection(root_, ZORSimKeys::kComponentCollection, 0));
   const ZORSimCSetID componentSet = components.CreateCSetStrided(0, numberOfComponents, 1, 1);
 
   const ZORSimDistributionID distribution =
-      ZORSrvPosition(root_, meshAt.Follow(Key(19, 34), 0)).GetDistribution();
+      ZORSrvPosition(root_, meshAt.Follow(ZORSimKeys::kMeshCoordinates, 0)).GetDistribution();
   const std::vector<ZORSimDrawerDescriptor> drawers =
       ZORSimDistribution(context, distribution).QueryDrawers();
   ZORSimDrawerID drawer;
@@ -197,20 +199,21 @@ ZORSimCSetID ZORMtkSimWriter::AddMeshElements(ZORSimDynamicID mesh, int numberOf
                                               int* connectivity) {
   const ZORSimContext context = root_.Context();
   ZORSimTransaction transaction(context);
-  const ZORSimCollection points(context, FollowCollection(root_, Key(21, 28), 1));
+  const ZORSimCollection points(context, FollowCollection(root_, ZORSimKeys::kPointCollection, 1));
   const ZORSimCSetID pointSet = points.CreateCSetStrided(0, nodesPerElement, 1, 1);
 
   const ZORSrvPosition meshAt(root_, mesh);
-  const ZORSimCollectionID nodes = FollowCollection(meshAt, Key(19, 43), 1);
-  const ZORSimCollection elements(context, FollowCollection(meshAt, Key(19, 38), 0));
+  const ZORSimCollectionID nodes = FollowCollection(meshAt, ZORSimKeys::kMeshNodes, 1);
+  const ZORSimCollection elements(context, FollowCollection(meshAt, ZORSimKeys::kMeshElements, 0));
   const ZORSimDSetID connectivitySet =
-      ZORSrvPosition(root_, meshAt.Follow(Key(19, 33), 0)).GetDSet();
+      ZORSrvPosition(root_, meshAt.Follow(ZORSimKeys::kMeshConnectivity, 0)).GetDSet();
 
   // The connectivity set is "empty" until the first block attached its relational distribution.
   ZORSimDistributionID distribution =
       ZORSimDSet(context, connectivitySet).GetRelationalDistributionID();
   if (distribution.IsEmpty())
-    distribution = meshAt.CreateTypedDistribution({elements.ID(), points.ID()}, Key(19, 22),
+    distribution = meshAt.CreateTypedDistribution({elements.ID(), points.ID()},
+                                                  ZORSimKeys::kConnectivityDistributionType,
                                                   ZORSimRangeType(5, nodes));
 
   const ZORSimCSetID block = AppendMembers(elements, numberOfElements);
@@ -251,7 +254,8 @@ void ZORMtkSimWriter::ConnectMeshEltypes(ZORSimDynamicID mesh, ZORSimArray<ZORSi
   const int numberOfBlocks = blocks.Size();
   if (numberOfBlocks == 0) return;  // nothing created, nothing committed
 
-  const ZORSimCollection types(context, FollowCollection(root_, Key(19, 29), 0));
+  const ZORSimCollection types(context,
+                               FollowCollection(root_, ZORSimKeys::kElementTypeCollection, 0));
   const ZORSimCSet walk(types.BiggestCSetID());
   std::vector<std::vector<ZORSimCSetID>> compartments;
   compartments.reserve(static_cast<std::size_t>(numberOfBlocks));
@@ -269,8 +273,9 @@ void ZORMtkSimWriter::ConnectMeshEltypes(ZORSimDynamicID mesh, ZORSimArray<ZORSi
     const ZORSimCSetID typeSet = types.CreateCSet(&typeNumber, 1, false);
     compartments.push_back({blocks[i], typeSet});
   }
-  const ZORSimDSetID elementTypeSet = meshAt.CreateTypedDSet(compartments, Key(19, 28));
-  meshAt.Associate(Key(19, 40), 0, elementTypeSet.id);
+  const ZORSimDSetID elementTypeSet =
+      meshAt.CreateTypedDSet(compartments, ZORSimKeys::kElementTypeSetType);
+  meshAt.Associate(ZORSimKeys::kMeshElementTypes, 0, elementTypeSet.id);
   transaction.Commit();
 }
 
@@ -288,45 +293,48 @@ ZORSimDynamicID ZORMtkSimWriter::AddSimpleElementField(ZORSimDynamicID mesh, cow
 
 ZORSimDynamicID ZORMtkSimWriter::AddField(ZORSimDynamicID mesh, const cow_String& name,
                                           int numberOfComponents, bool nodal) {
-  // The element classes come from a reader over all elements of the mesh, built before the
-  // transaction opens.
-  ZORMtkSimReader reader;
-  if (!nodal) reader.SetElsetRegion(root_, mesh, cow_List<int>());
+  // The element classes are read before the transaction opens.
+  const std::vector<ZORMtkElementClasses::Class> classes =
+      nodal ? std::vector<ZORMtkElementClasses::Class>()
+            : ZORMtkElementClasses::OfMesh(root_, mesh);
 
   const ZORSimContext context = root_.Context();
   ZORSimTransaction transaction(context);
-  const ZORSimCollectionID fieldTypes = FollowCollection(root_, Key(11, 44), 0);
+  const ZORSimCollectionID fieldTypes =
+      FollowCollection(root_, ZORSimKeys::kFieldTypeCollection, 0);
   const ZORSimSchema schema(context);
   const int code = FieldTypeCode(name);
   const ZORSimDynamicID symbol =
-      ZORSimSymbols(context).Get(schema.TypeID(Key(11, 37)), code, fieldTypes);
+      ZORSimSymbols(context).Get(schema.TypeID(ZORSimKeys::kFieldTypeSymbol), code, fieldTypes);
 
-  const ZORSimDynamicID field = root_.CreateDataRecord(Key(11, 62));
+  const ZORSimDynamicID field = root_.CreateDataRecord(ZORSimKeys::kFieldRecord);
   const ZORSrvPosition fieldAt(root_, field);
-  ZORSimDataRecord(fieldAt).SetTypeID(0, schema.TypeID(nodal ? Key(19, 57) : Key(11, 11)));
-  fieldAt.Associate(Key(11, 18), 1, symbol);
+  ZORSimDataRecord(fieldAt).SetTypeID(
+      0, schema.TypeID(nodal ? ZORSimKeys::kNodalFieldType : ZORSimKeys::kIntPtFieldType));
+  fieldAt.Associate(ZORSimKeys::kFieldFieldType, 1, symbol);
 
-  const ZORSrvPosition historyAt(root_, root_.Follow(Key(22, 11), 1));
-  const ZORSrvPosition stepAt(root_, historyAt.FollowIntKey(Key(14, 17), 1, 0));
-  fieldAt.Associate(Key(10, 31), 1, stepAt.ID());
+  const ZORSrvPosition historyAt(root_, root_.Follow(ZORSimKeys::kHistory, 1));
+  const ZORSrvPosition stepAt(root_, historyAt.FollowIntKey(ZORSimKeys::kHistorySteps, 1, 0));
+  fieldAt.Associate(ZORSimKeys::kStepFields, 1, stepAt.ID());
 
-  const ZORSimDynamicID output = root_.CreateDataRecord(Key(11, 68));
+  const ZORSimDynamicID output = root_.CreateDataRecord(ZORSimKeys::kFieldOutputRecord);
   const ZORSrvPosition outputAt(root_, output);
-  fieldAt.Associate(Key(11, 63), 1, output);
+  fieldAt.Associate(ZORSimKeys::kFieldOutputs, 1, output);
 
   // The increment collection holds the step's increment set; without one, an empty handle.
-  const ZORSimDynamicID incrementSet = stepAt.Follow(Key(6, 38), 1);
+  const ZORSimDynamicID incrementSet = stepAt.Follow(ZORSimKeys::kStepIncrements, 1);
   const ZORSimCollection increments(
       context, incrementSet.IsEmpty() ? ZORSimCollectionID()
                                       : ZORSrvPosition(root_, incrementSet).GetCollection());
 
   const ZORSrvPosition meshAt(root_, mesh);
-  const ZORSimCollection components(context, FollowCollection(root_, Key(11, 43), 0));
+  const ZORSimCollection components(context,
+                                    FollowCollection(root_, ZORSimKeys::kComponentCollection, 0));
 
   if (nodal) {
-    const ZORSimDynamicID values = root_.CreateDataRecord(Key(11, 60));
-    outputAt.Associate(Key(11, 70), 0, values);
-    const ZORSimCollection nodes(context, FollowCollection(meshAt, Key(19, 43), 1));
+    const ZORSimDynamicID values = root_.CreateDataRecord(ZORSimKeys::kFieldValuesRecord);
+    outputAt.Associate(ZORSimKeys::kOutputValues, 0, values);
+    const ZORSimCollection nodes(context, FollowCollection(meshAt, ZORSimKeys::kMeshNodes, 1));
     const ZORSimDistributionID distribution = context.CreateDistribution(
         {increments.ID(), nodes.ID(), components.ID()}, ZORSimRangeType(2));
     if (components.Space() < numberOfComponents) components.ExtendSpace(numberOfComponents);
@@ -341,30 +349,27 @@ ZORSimDynamicID ZORMtkSimWriter::AddField(ZORSimDynamicID mesh, const cow_String
     make.SetDims({incrementEmpty, nodeSet, componentSet});
     make.CheckView();
     make.ExecMake();
-    ZORSrvPosition(root_, values).Associate(Key(11, 61), 0, make.DrawerID().id);
+    ZORSrvPosition(root_, values).Associate(ZORSimKeys::kValuesDrawer, 0, make.DrawerID().id);
     transaction.Commit();
     return field;
   }
 
-  const ZORSimCollection elements(context, FollowCollection(meshAt, Key(19, 38), 0));
-  const ZORSimCollection intPoints(context, FollowCollection(root_, Key(21, 27), 1));
+  const ZORSimCollection elements(context, FollowCollection(meshAt, ZORSimKeys::kMeshElements, 0));
+  const ZORSimCollection intPoints(context,
+                                   FollowCollection(root_, ZORSimKeys::kIntegrationPoints, 1));
   const ZORSimDistributionID distribution = context.CreateDistribution(
       {increments.ID(), elements.ID(), intPoints.ID(), components.ID()}, ZORSimRangeType(2));
   if (components.Space() < numberOfComponents) components.ExtendSpace(numberOfComponents);
   const ZORSimCSetID componentSet = components.CreateCSetStrided(0, numberOfComponents, 1, 1);
   const ZORSimCSetID incrementEmpty = increments.EmptyCSetID();
 
-  cow_List<cow_String> classes;
-  reader.GetElementClassNames(classes);
-  for (const cow_String& elementClass : classes) {
-    const int count = reader.GetElementClassCount(elementClass);
-    std::vector<int> members(static_cast<std::size_t>(count < 0 ? 0 : count));
-    reader.GetElementClassMembers(elementClass, count, members.data());
-    const ZORSimCSetID elementSet = elements.CreateCSet(members.data(), count, false);
+  for (const ZORMtkElementClasses::Class& elementClass : classes) {
+    const int count = static_cast<int>(elementClass.members.size());
+    const ZORSimCSetID elementSet = elements.CreateCSet(elementClass.members.data(), count, false);
 
     // A class without integration-point data (GetNumIntPt -1, e.g. the solids) gets no drawer:
     // the operation handles only the classes that carry integration-point results.
-    const int pointsPerElement = ZORMtkElementData::GetNumIntPt(elementClass);
+    const int pointsPerElement = ZORMtkElementData::GetNumIntPt(elementClass.name);
     if (pointsPerElement < 0) continue;
     if (intPoints.Space() < pointsPerElement) intPoints.ExtendSpace(pointsPerElement);
     const ZORSimCSetID pointSet = intPoints.CreateCSetStrided(0, pointsPerElement, 1, 1);
@@ -377,9 +382,9 @@ ZORSimDynamicID ZORMtkSimWriter::AddField(ZORSimDynamicID mesh, const cow_String
     make.CheckView();
     make.ExecMake();
 
-    const ZORSimDynamicID values = root_.CreateDataRecord(Key(11, 60));
-    outputAt.Associate(Key(11, 70), 0, values);
-    ZORSrvPosition(root_, values).Associate(Key(11, 61), 0, make.DrawerID().id);
+    const ZORSimDynamicID values = root_.CreateDataRecord(ZORSimKeys::kFieldValuesRecord);
+    outputAt.Associate(ZORSimKeys::kOutputValues, 0, values);
+    ZORSrvPosition(root_, values).Associate(ZORSimKeys::kValuesDrawer, 0, make.DrawerID().id);
   }
   transaction.Commit();
   return field;
@@ -417,8 +422,8 @@ bool ZORMtkSimWriter::WriteField(bool nodal, FieldSelection selection, ZORSimDyn
   ZORSimTransaction transaction(context);
 
   // 1-2. The step, or a rejection (nothing is committed: the transaction rolls back).
-  const ZORSrvPosition historyAt(root_, root_.Follow(Key(22, 11), 1));
-  const int numberOfSteps = historyAt.FollowList(Key(14, 17), 1).Size();
+  const ZORSrvPosition historyAt(root_, root_.Follow(ZORSimKeys::kHistory, 1));
+  const int numberOfSteps = historyAt.FollowList(ZORSimKeys::kHistorySteps, 1).Size();
   if (step > numberOfSteps) {
     Reject(nodal, kStepBeyondLast);
     return false;
@@ -427,40 +432,43 @@ bool ZORMtkSimWriter::WriteField(bool nodal, FieldSelection selection, ZORSimDyn
     Reject(nodal, kStepBelowOne);
     return false;
   }
-  const ZORSrvPosition stepAt(root_, historyAt.FollowIntKey(Key(14, 17), 1, step - 1));
+  const ZORSrvPosition stepAt(root_,
+                              historyAt.FollowIntKey(ZORSimKeys::kHistorySteps, 1, step - 1));
   const ZORSimSchema schema(context);
-  if (schema.IsA(stepAt.ID(), schema.TypeID(Key(30, 16))) && increment != 1) {
+  if (schema.IsA(stepAt.ID(), schema.TypeID(ZORSimKeys::kStaticStep)) && increment != 1) {
     Reject(nodal, kStaticIncrement);
     return false;
   }
 
   // 3. The increment collection of an increment-bearing step.
   ZORSimCSetID stepIncrements;
-  if (schema.IsA(stepAt.ID(), schema.TypeID(Key(14, 18))))
-    stepIncrements = ZORSrvPosition(root_, stepAt.Follow(Key(6, 38), 1)).GetCSet();
+  if (schema.IsA(stepAt.ID(), schema.TypeID(ZORSimKeys::kIncrementBearingStep)))
+    stepIncrements = ZORSrvPosition(root_, stepAt.Follow(ZORSimKeys::kStepIncrements, 1)).GetCSet();
   const ZORSimCollection increments(context, stepIncrements.collection);
 
   // 4. The point set, in the caller's order.
   const ZORSrvPosition meshAt(root_, mesh);
-  const ZORSimCollection pointCollection(context, nodal ? FollowCollection(meshAt, Key(19, 43), 1)
-                                                        : FollowCollection(meshAt, Key(19, 38), 0));
+  const ZORSimCollection pointCollection(
+      context, nodal ? FollowCollection(meshAt, ZORSimKeys::kMeshNodes, 1)
+                     : FollowCollection(meshAt, ZORSimKeys::kMeshElements, 0));
   const ZORSimCSetID pointSet = pointCollection.CreateTempOrderedCSet(points.Data(), points.Size());
 
   // 5. The global collections a field drawer may have as dimensions.
-  const ZORSimCollectionID components = FollowCollection(root_, Key(11, 43), 0);
+  const ZORSimCollectionID components =
+      FollowCollection(root_, ZORSimKeys::kComponentCollection, 0);
   const ZORSimCollectionID intPoints =
-      nodal ? ZORSimCollectionID() : FollowCollection(root_, Key(21, 27), 1);
+      nodal ? ZORSimCollectionID() : FollowCollection(root_, ZORSimKeys::kIntegrationPoints, 1);
   const ZORSimCollectionID sectPoints =
-      nodal ? FollowCollection(root_, Key(21, 33), 1) : ZORSimCollectionID();
-  const ZORSimCollectionID complexParts = FollowCollection(root_, Key(11, 42), 0);
-  const ZORSimCollectionID limitTypes = FollowCollection(historyAt, Key(20, 49), 0);
+      nodal ? FollowCollection(root_, ZORSimKeys::kSecondAuxiliary, 1) : ZORSimCollectionID();
+  const ZORSimCollectionID complexParts = FollowCollection(root_, ZORSimKeys::kThirdAuxiliary, 0);
+  const ZORSimCollectionID limitTypes = FollowCollection(historyAt, ZORSimKeys::kFirstAuxiliary, 0);
 
   // 6. The step increment set covers members 0 … increment.
   if (!increments.ID().IsEmpty() &&
       std::int64_t{increments.Space()} < std::int64_t{increment} + 1) {
     increments.ExtendSpace(static_cast<int>(static_cast<std::uint32_t>(increment) + 1u));
-    stepAt.Remove(Key(6, 38), 1, stepIncrements);
-    stepAt.Associate(Key(6, 38), 1, increments.BiggestCSetID());
+    stepAt.Remove(ZORSimKeys::kStepIncrements, 1, stepIncrements);
+    stepAt.Associate(ZORSimKeys::kStepIncrements, 1, increments.BiggestCSetID());
   }
   const ZORSimCSetID singleIncrement = increments.CreateTempCSetStrided(increment, 1, 1, 1);
 
@@ -470,27 +478,28 @@ bool ZORMtkSimWriter::WriteField(bool nodal, FieldSelection selection, ZORSimDyn
     fields.push_back(field);
   } else {
     const ZORSimSymbols symbols(context);
-    const ZORSimTypeID symbolType = schema.TypeID(Key(11, 37));
-    ZORSrvIterator attached = stepAt.FollowList(Key(10, 31), 0);
+    const ZORSimTypeID symbolType = schema.TypeID(ZORSimKeys::kFieldTypeSymbol);
+    ZORSrvIterator attached = stepAt.FollowList(ZORSimKeys::kStepFields, 0);
     for (attached.First(); !attached.IsDone(); attached.Next()) {
       const ZORSimDynamicID record = attached.CurrentValueID();
-      const ZORSimDynamicID symbol = ZORSrvPosition(root_, record).Follow(Key(11, 18), 1);
+      const ZORSimDynamicID symbol =
+          ZORSrvPosition(root_, record).Follow(ZORSimKeys::kFieldFieldType, 1);
       if (symbol.IsEmpty()) continue;
       if (schema.SymbolName(symbolType, symbols.Get(symbol)) == name) fields.push_back(record);
     }
   }
 
-  const ZORSimTypeID fieldType = schema.TypeID(Key(11, 62));
+  const ZORSimTypeID fieldType = schema.TypeID(ZORSimKeys::kFieldRecord);
   const std::int64_t bytes = Mul32(Mul32(points.Size(), valuesPerPoint), 8);
   for (const ZORSimDynamicID& record : fields) {
     if (!schema.IsA(record, fieldType)) continue;
-    ZORSrvIterator outputs = ZORSrvPosition(root_, record).FollowList(Key(11, 63), 1);
+    ZORSrvIterator outputs = ZORSrvPosition(root_, record).FollowList(ZORSimKeys::kFieldOutputs, 1);
     for (outputs.First(); !outputs.IsDone(); outputs.Next()) {
       ZORSrvIterator valueRecords =
-          ZORSrvPosition(root_, outputs.CurrentValueID()).FollowList(Key(11, 70), 0);
+          ZORSrvPosition(root_, outputs.CurrentValueID()).FollowList(ZORSimKeys::kOutputValues, 0);
       for (valueRecords.First(); !valueRecords.IsDone(); valueRecords.Next()) {
-        const ZORSimDynamicID drawerID =
-            ZORSrvPosition(root_, valueRecords.CurrentValueID()).Follow(Key(11, 61), 0);
+        const ZORSimDynamicID drawerID = ZORSrvPosition(root_, valueRecords.CurrentValueID())
+                                             .Follow(ZORSimKeys::kValuesDrawer, 0);
         if (drawerID.IsEmpty()) continue;
 
         // 8. The drawer's descriptor.

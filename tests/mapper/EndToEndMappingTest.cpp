@@ -10,8 +10,8 @@
 #include "MapperTestHelpers.h"
 #include "TransferTestDatabases.h"
 #include "TransferTestMeshes.h"
+#include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapper.h"
-#include "search/ZORMtkElementData.h"
 
 // Whole mappings as a host runs them: a source database written, saved and opened again, a
 // target mesh that does not match it, MapField, and the target saved and read back.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "search/ZORMtkElementData.h"
+#include "element/ZORMtkElementData.h"
 
 namespace {
 

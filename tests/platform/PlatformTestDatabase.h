@@ -8,12 +8,10 @@
 
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimDatabase.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "writer/ZORDataDictionary.h"
 
 // A database made from the data dictionary in a scratch folder, with shortcuts to the global
-// collections and a small nodal drawer for transfer tests.
-inline int Key(int fragment, int index) { return eds_InputFragmentTypeIndex(fragment, index); }
-
 inline std::string ScratchFile(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");
   return std::string(dir ? dir : "/tmp") + "/zorsim-" + std::to_string(::getpid()) + "-" + name;
@@ -30,7 +28,7 @@ inline ZORSrvPosition CreateDatabase(const std::string& file) {
 }
 
 inline ZORSimCollectionID ComponentCollection(const ZORSrvPosition& root) {
-  return ZORSrvPosition(root, root.Follow(Key(11, 43), 0)).GetCollection();
+  return ZORSrvPosition(root, root.Follow(ZORSimKeys::kComponentCollection, 0)).GetCollection();
 }
 
 // A node collection of nodeCount members and a distribution [nodes, components] with one
@@ -44,11 +42,12 @@ struct NodalDrawer {
 
 inline NodalDrawer MakeNodalDrawer(const ZORSrvPosition& root, int nodeCount, int components) {
   NodalDrawer made;
-  made.nodes = root.CreateTypedCollection(0, Key(19, 54));
+  made.nodes = root.CreateTypedCollection(0, ZORSimKeys::kNodeCollectionType);
   ZORSimCollection nodes(root.Context(), made.nodes);
   nodes.ExtendSpace(nodeCount);
-  made.distribution = root.CreateTypedDistribution({made.nodes, ComponentCollection(root)},
-                                                   Key(19, 55), ZORSimRangeType(2));
+  made.distribution =
+      root.CreateTypedDistribution({made.nodes, ComponentCollection(root)},
+                                   ZORSimKeys::kCoordinateDistributionType, ZORSimRangeType(2));
   made.componentSet = ZORSimCollection(root.Context(), ComponentCollection(root))
                           .CreateCSetStrided(0, components, 1, 1);
   ZORSimTransfer make(root.Context(), made.distribution);

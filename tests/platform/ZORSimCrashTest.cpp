@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/ZORSimAPI.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/platform/PlatformTestDatabase.h"
 
 namespace {
@@ -38,7 +39,7 @@ SavedState ReadState(const std::string& file, const NodalDrawer& shape) {
   state.generation = static_cast<int>(values.front());
   state.consistent = true;
   for (double v : values) state.consistent = state.consistent && v == values.front();
-  state.markers = root.FollowList(Key(22, 11), 1).Size();
+  state.markers = root.FollowList(ZORSimKeys::kHistory, 1).Size();
   return state;
 }
 
@@ -54,7 +55,7 @@ void SaveGeneration(const std::string& file, const NodalDrawer& shape, int gener
   ZORSimTransaction transaction(root.Context());
   WriteValues(root, d, ZORSimCollection(root.Context(), d.nodes).BiggestCSetID(),
               std::vector<double>(kNodes, static_cast<double>(generation)));
-  root.Associate(Key(22, 11), 1, root.CreateDataRecord(Key(22, 17)));
+  root.Associate(ZORSimKeys::kHistory, 1, root.CreateDataRecord(ZORSimKeys::kHistoryRecord));
   transaction.Commit();
   root.Context().Save();
 }

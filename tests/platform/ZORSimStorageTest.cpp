@@ -6,6 +6,7 @@
 #include <random>
 
 #include "platform/ZORSimAPI.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/platform/PlatformTestDatabase.h"
 
 namespace {
@@ -67,10 +68,11 @@ TEST_F(ZORSimStorageTest, ReopenedDatabaseHoldsWhatWasSaved) {
   EXPECT_EQ(ValueAt(reopened, 123'456, 2), 123'456 * 3 + 2);
   EXPECT_EQ(ValueAt(reopened, kNodes - 1, 1), (kNodes - 1) * 3 + 1);
   const ZORSimCollectionID fieldTypes =
-      ZORSrvPosition(reopened, reopened.Follow(Key(11, 44), 0)).GetCollection();
-  EXPECT_EQ(ZORSrvPosition(
-                reopened,
-                ZORSimSymbols(reopened.Context()).Get(ZORSimTypeID(Key(11, 37)), 621, fieldTypes))
+      ZORSrvPosition(reopened, reopened.Follow(ZORSimKeys::kFieldTypeCollection, 0))
+          .GetCollection();
+  EXPECT_EQ(ZORSrvPosition(reopened,
+                           ZORSimSymbols(reopened.Context())
+                               .Get(ZORSimTypeID(ZORSimKeys::kFieldTypeSymbol), 621, fieldTypes))
                 .GetSymbolName(),
             "U_D");
 }
@@ -101,7 +103,7 @@ TEST_F(ZORSimStorageTest, SecondSaveWritesOnlyWhatChanged) {
 TEST_F(ZORSimStorageTest, CreateOverAnExistingFileKeepsItUntilTheFirstSave) {
   const std::vector<char> before = ReadFile(file_);
   const ZORSrvPosition replacement = CreateDatabase(file_);
-  replacement.CreateDataRecord(Key(22, 17));
+  replacement.CreateDataRecord(ZORSimKeys::kHistoryRecord);
   EXPECT_EQ(ReadFile(file_), before);
   EXPECT_EQ(ValueAt(ZORSrvSimAccess().Open(file_), 10, 0), 30.0);
   replacement.Context().Save();
@@ -224,22 +226,22 @@ TEST(ZORSimStorage, RemovedAndNewAssociationsSurviveRepeatedSaves) {
   const std::string file = ScratchFile("associations.db");
   RemoveDatabaseFile(file);
   const ZORSrvPosition root = CreateDatabase(file);
-  const ZORSimDynamicID first = root.CreateDataRecord(Key(22, 17));
-  root.Associate(Key(22, 11), 1, first);
+  const ZORSimDynamicID first = root.CreateDataRecord(ZORSimKeys::kHistoryRecord);
+  root.Associate(ZORSimKeys::kHistory, 1, first);
   root.Context().Save();
   for (int round = 0; round < 3; ++round) {
     const ZORSrvPosition opened = ZORSrvSimAccess().Open(file);
-    const ZORSimDynamicID old = opened.Follow(Key(22, 11), 1);
+    const ZORSimDynamicID old = opened.Follow(ZORSimKeys::kHistory, 1);
     ASSERT_FALSE(old.IsEmpty()) << "round " << round;
-    opened.Remove(Key(22, 11), 1, old);
-    opened.Associate(Key(22, 11), 1, opened.CreateDataRecord(Key(22, 17)));
+    opened.Remove(ZORSimKeys::kHistory, 1, old);
+    opened.Associate(ZORSimKeys::kHistory, 1, opened.CreateDataRecord(ZORSimKeys::kHistoryRecord));
     opened.Context().Save();
-    opened.Remove(Key(22, 11), 1, opened.Follow(Key(22, 11), 1));
-    opened.Associate(Key(22, 11), 1, old);
+    opened.Remove(ZORSimKeys::kHistory, 1, opened.Follow(ZORSimKeys::kHistory, 1));
+    opened.Associate(ZORSimKeys::kHistory, 1, old);
     opened.Context().Save();
     const ZORSrvPosition check = ZORSrvSimAccess().Open(file);
-    ASSERT_EQ(check.FollowList(Key(22, 11), 1).Size(), 1) << "round " << round;
-    EXPECT_EQ(check.Follow(Key(22, 11), 1).object, old.object) << "round " << round;
+    ASSERT_EQ(check.FollowList(ZORSimKeys::kHistory, 1).Size(), 1) << "round " << round;
+    EXPECT_EQ(check.Follow(ZORSimKeys::kHistory, 1).object, old.object) << "round " << round;
   }
   RemoveDatabaseFile(file);
 }
@@ -248,7 +250,7 @@ TEST(ZORSimStorage, RowIdsOfAssociationsNeverSizeMemory) {
   const std::string file = ScratchFile("rowids.db");
   RemoveDatabaseFile(file);
   const ZORSrvPosition root = CreateDatabase(file);
-  root.Associate(Key(22, 11), 1, root.CreateDataRecord(Key(22, 17)));
+  root.Associate(ZORSimKeys::kHistory, 1, root.CreateDataRecord(ZORSimKeys::kHistoryRecord));
   root.Context().Save();
   ZORSrvSimAccess().Close(root);
   sqlite3* db = nullptr;
@@ -260,7 +262,7 @@ TEST(ZORSimStorage, RowIdsOfAssociationsNeverSizeMemory) {
             SQLITE_OK);
   sqlite3_close(db);
   const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file);
-  EXPECT_FALSE(reopened.Follow(Key(22, 11), 1).IsEmpty());
+  EXPECT_FALSE(reopened.Follow(ZORSimKeys::kHistory, 1).IsEmpty());
   RemoveDatabaseFile(file);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ZORSimAPI.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/platform/PlatformTestDatabase.h"
 
 namespace {
@@ -92,13 +93,15 @@ TEST_F(ZORSimTransferTest, SetMembersBeyondTheCollectionSpaceAreRefused) {
 }
 
 TEST_F(ZORSimTransferTest, RelationalValuesMustLieInTheirTargetCollection) {
-  const ZORSimCollectionID elements = root_.CreateTypedCollection(0, Key(19, 13));
+  const ZORSimCollectionID elements =
+      root_.CreateTypedCollection(0, ZORSimKeys::kElementCollectionType);
   ZORSimCollection elementCollection(root_.Context(), elements);
   elementCollection.ExtendSpace(2);
   const ZORSimCollectionID points =
-      ZORSrvPosition(root_, root_.Follow(Key(21, 28), 1)).GetCollection();
-  const ZORSimDistributionID connectivity = root_.CreateTypedDistribution(
-      {elements, points}, Key(19, 22), ZORSimRangeType(5, drawer_.nodes));
+      ZORSrvPosition(root_, root_.Follow(ZORSimKeys::kPointCollection, 1)).GetCollection();
+  const ZORSimDistributionID connectivity =
+      root_.CreateTypedDistribution({elements, points}, ZORSimKeys::kConnectivityDistributionType,
+                                    ZORSimRangeType(5, drawer_.nodes));
   const ZORSimCSetID pointSet =
       ZORSimCollection(root_.Context(), points).CreateCSetStrided(0, 2, 1, 1);
   ZORSimTransfer make(root_.Context(), connectivity);

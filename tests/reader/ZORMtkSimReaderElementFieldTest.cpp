@@ -88,7 +88,7 @@ TEST_F(ZORMtkSimReaderElementFieldTest, StepFailuresAndForeignRecordsGiveFalse) 
   EXPECT_FALSE(Read(stress, 3, 1, {0}));
   EXPECT_FALSE(Read(stress, 1, 2, {0}));
   EXPECT_FALSE(Read(stress, 2, 1, {0}));  // the field belongs to step 1
-  const ZORSimDynamicID notAField = db.AddField(staticStep, "CFF", 11068);
+  const ZORSimDynamicID notAField = db.AddField(staticStep, "CFF", ZORSimKeys::kFieldOutputRecord);
   db.AddDrawer(notAField, {mixed.hexes, Components(1)}, {1.0, 2.0});
   EXPECT_TRUE(Read(notAField, 1, 1, {0}));
   for (double v : values) EXPECT_EQ(v, kUntouched);

@@ -111,7 +111,7 @@ TEST_F(ZORMtkSimReaderFieldLookupTest, SizeByNameGoesOnToNextRecordOfThatName) {
 }
 
 TEST_F(ZORMtkSimReaderFieldLookupTest, RecordThatIsNotAFieldIsFoundByNameButHasNoSize) {
-  const ZORSimDynamicID notAField = db.AddField(staticStep, "CF_D", 11068);
+  const ZORSimDynamicID notAField = db.AddField(staticStep, "CF_D", ZORSimKeys::kFieldOutputRecord);
   EXPECT_EQ(reader.GetFieldID("CF_D", 1), notAField);
   EXPECT_EQ(reader.GetSimpleFieldSize(notAField, 1, 1), 0);
 }

@@ -95,7 +95,7 @@ TEST_F(ZORMtkSimReaderNodeFieldTest,
        DrawerOutsideRegionMissingNameNonFieldOrOtherStepWriteNothing) {
   const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
   db.AddNodalDrawer(field, mixed.mesh, {13}, 3, NodalValues({13}, 3));
-  const ZORSimDynamicID notAField = db.AddField(staticStep, "NT", 11068);
+  const ZORSimDynamicID notAField = db.AddField(staticStep, "NT", ZORSimKeys::kFieldOutputRecord);
   db.AddNodalDrawer(notAField, mixed.mesh, {0}, 1, {9.0});
   Scope({4});
   EXPECT_TRUE(reader.GetSimpleNodeField(field, 1, 1, 9, values.data()));

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "element/ZORMtkShp.h"
 #include "search/ZORMtkGeom.h"
-#include "search/ZORMtkShp.h"
 
 namespace {
 

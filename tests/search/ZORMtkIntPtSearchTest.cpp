@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkDiagnosticsData.h"
 #include "platform/ZORStream.h"
-#include "search/ZORMtkElementData.h"
 #include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkIntPtSearch.h"
 #include "search/ZORMtkMeshElemB.h"

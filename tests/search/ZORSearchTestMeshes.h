@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "element/ZORMtkShp.h"
 #include "reader/ZORMtkSimReader.h"
-#include "search/ZORMtkShp.h"
 #include "support/ZORTestSourceDatabase.h"
 
 // Structured meshes for the search tests: n cells per axis over [0, n] (two dimensions: x-y), on

@@ -3,47 +3,12 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/ZORSimSchemaKeys.h"
 #include "writer/ZORDataDictionary.h"
 
-namespace {
+using namespace ZORSimKeys;
 
-// Keys of the source layout (fragment * 1000 + index).
-constexpr int kModel = 22005;
-constexpr int kModelMesh = 19001;
-constexpr int kMeshRecord = 19031;
-constexpr int kNodeCollectionType = 19054;
-constexpr int kElementCollectionType = 19013;
-constexpr int kMeshNodes = 19043;
-constexpr int kMeshElements = 19038;
-constexpr int kCoordinateDistribution = 19055;
-constexpr int kMeshCoordinates = 19034;
-constexpr int kConnectivitySet = 19023;
-constexpr int kConnectivityDistribution = 19022;
-constexpr int kMeshConnectivity = 19033;
-constexpr int kElementTypeSet = 19028;
-constexpr int kMeshElementTypes = 19040;
-constexpr int kElementTypeCollection = 19029;
-constexpr int kPointCollection = 21028;
-constexpr int kComponentCollection = 11043;
-constexpr int kFieldTypeCollection = 11044;
-constexpr int kHistoryRecord = 22017;
-constexpr int kHistory = 22011;
-constexpr int kHistorySteps = 14017;
-constexpr int kIncrementCollectionType = 10034;
-constexpr int kStepRecord = 6030;
-constexpr int kStaticStep = 30016;
-constexpr int kStepIncrements = 6038;
-constexpr int kStepFields = 10031;
-constexpr int kFirstAuxiliary = 20049;
-constexpr int kSecondAuxiliary = 21033;
-constexpr int kThirdAuxiliary = 11042;
-constexpr int kIntegrationPoints = 21027;
-constexpr int kFieldOutputRecord = 11068;
-constexpr int kFieldValuesRecord = 11060;
-constexpr int kFieldFieldType = 11018;
-constexpr int kFieldOutputs = 11063;
-constexpr int kOutputValues = 11070;
-constexpr int kValuesDrawer = 11061;
+namespace {
 
 std::string UniqueName() {
   static std::atomic<int> counter{0};
@@ -111,10 +76,10 @@ ZORSimDynamicID ZORTestSourceDatabase::AddMesh() {
   at.Associate(kMeshNodes, 1, nodes.id);
   at.Associate(kMeshElements, 0, elements.id);
   const ZORSimDistributionID coordinates = at.CreateTypedDistribution(
-      {nodes, ComponentCollection()}, kCoordinateDistribution, ZORSimRangeType(2));
+      {nodes, ComponentCollection()}, kCoordinateDistributionType, ZORSimRangeType(2));
   at.Associate(kMeshCoordinates, 0, coordinates.id);
   const ZORSimDSetID connectivity = Context().CreateDSet(
-      {elements, RootCollection(kPointCollection, 1), nodes}, ZORSimTypeID(kConnectivitySet));
+      {elements, RootCollection(kPointCollection, 1), nodes}, ZORSimTypeID(kConnectivitySetType));
   at.Associate(kMeshConnectivity, 0, connectivity.id);
   return mesh;
 }
@@ -157,8 +122,8 @@ ZORSimCSetID ZORTestSourceDatabase::AddElements(const ZORSimDynamicID& mesh,
   ZORSimDistributionID distribution = ZORSimDSet(Context(), dset).GetRelationalDistributionID();
   if (distribution.IsEmpty()) {
     distribution = at.CreateTypedDistribution(
-        {ElementCollection(mesh), RootCollection(kPointCollection, 1)}, kConnectivityDistribution,
-        ZORSimRangeType(5, NodeCollection(mesh)));
+        {ElementCollection(mesh), RootCollection(kPointCollection, 1)},
+        kConnectivityDistributionType, ZORSimRangeType(5, NodeCollection(mesh)));
     Context().UpdateDSet(dset, distribution);
   }
   const ZORSimCSetID block = Append(ElementCollection(mesh), count);
@@ -196,7 +161,7 @@ void ZORTestSourceDatabase::ConnectTypes(const ZORSimDynamicID& mesh) {
   std::vector<std::vector<ZORSimCSetID>> compartments;
   for (const auto& [block, type] : blocks_[mesh])
     compartments.push_back({block, types.CreateCSet(&type, 1, false)});
-  at.Associate(kMeshElementTypes, 0, at.CreateTypedDSet(compartments, kElementTypeSet).id);
+  at.Associate(kMeshElementTypes, 0, at.CreateTypedDSet(compartments, kElementTypeSetType).id);
 }
 
 ZORSimDynamicID ZORTestSourceDatabase::AddHexBox(int nx, int ny, int nz, double spacing) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
+#include "platform/ZORSimSchemaKeys.h"
 
 // A source database built straight through the database interface, for tests that read meshes
 // and results: the data dictionary as initial content, a history, meshes, static and
@@ -54,8 +55,8 @@ class ZORTestSourceDatabase {
   ZORSimCollectionID ThirdAuxiliary(int size) const;
 
   // ---- fields. `recordType` lets a test attach a record that is not a field.
-  static constexpr int kNodalFieldRecord = 19057;
-  static constexpr int kPointFieldRecord = 11011;
+  static constexpr int kNodalFieldRecord = ZORSimKeys::kNodalFieldType;
+  static constexpr int kPointFieldRecord = ZORSimKeys::kIntPtFieldType;
   ZORSimDynamicID AddField(const ZORSimDynamicID& step, const std::string& name,
                            int recordType = kNodalFieldRecord);
   // A drawer of the field over the given dimension sets, in their order, holding `values`

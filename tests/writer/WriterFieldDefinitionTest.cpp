@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/writer/WriterTestSupport.h"
 #include "writer/ZORFieldTypeCodes.h"
 #include "writer/ZORMtkSimWriter.h"
@@ -58,7 +59,7 @@ class WriterFieldDefinitionTest : public WriterTest {
     return mesh;
   }
   std::string SymbolOf(ZORSimDynamicID field) const {
-    return At(root_, At(root_, field).Follow(Key(11, 18), 1)).GetSymbolName();
+    return At(root_, At(root_, field).Follow(ZORSimKeys::kFieldFieldType, 1)).GetSymbolName();
   }
   ZORSimCollectionID IncrementCollection() const {
     return StepIncrementSet(root_, Step(root_, 0)).collection;
@@ -67,7 +68,7 @@ class WriterFieldDefinitionTest : public WriterTest {
 
 TEST_F(WriterFieldDefinitionTest, EveryFieldTypeSymbolIsNumberedAsTheDatabaseNumbersIt) {
   const ZORSimSchema schema(root_.Context());
-  const ZORSimTypeID type = schema.TypeID(Key(11, 37));
+  const ZORSimTypeID type = schema.TypeID(ZORSimKeys::kFieldTypeSymbol);
   const ZORSimCollectionID fieldTypes = FollowCollection(root_, 11, 44, 0);
   const ZORSimSymbols symbols(root_.Context());
   for (int code = 0; code < ZORFieldTypeCodes::kCount; ++code) {
@@ -85,20 +86,21 @@ TEST_F(WriterFieldDefinitionTest, ANodalFieldHasItsRecordsAndOneEmptyDrawerOverA
   const ZORSimDynamicID mesh = PlaneMesh();
   const ZORSimDynamicID field = writer_.AddSimpleNodeField(mesh, "U_D", 3);
   const ZORSimSchema schema(root_.Context());
-  EXPECT_EQ(Object(root_, field).type, Key(19, 57));
-  EXPECT_TRUE(schema.IsA(field, schema.TypeID(Key(11, 62))));
+  EXPECT_EQ(Object(root_, field).type, ZORSimKeys::kNodalFieldType);
+  EXPECT_TRUE(schema.IsA(field, schema.TypeID(ZORSimKeys::kFieldRecord)));
   EXPECT_EQ(SymbolOf(field), "U_D");
-  EXPECT_EQ(Object(root_, At(root_, field).Follow(Key(11, 18), 1)).type, Key(11, 37));
-  EXPECT_EQ(At(root_, field).Follow(Key(10, 31), 1), Step(root_, 0));
-  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(Key(10, 31), 0).Items(),
+  EXPECT_EQ(Object(root_, At(root_, field).Follow(ZORSimKeys::kFieldFieldType, 1)).type,
+            ZORSimKeys::kFieldTypeSymbol);
+  EXPECT_EQ(At(root_, field).Follow(ZORSimKeys::kStepFields, 1), Step(root_, 0));
+  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(ZORSimKeys::kStepFields, 0).Items(),
             std::vector<ZORSimDynamicID>{field});
 
-  const auto outputs = At(root_, field).FollowList(Key(11, 63), 1).Items();
+  const auto outputs = At(root_, field).FollowList(ZORSimKeys::kFieldOutputs, 1).Items();
   ASSERT_EQ(outputs.size(), 1u);
-  EXPECT_EQ(Object(root_, outputs[0]).type, Key(11, 68));
-  const auto values = At(root_, outputs[0]).FollowList(Key(11, 70), 0).Items();
+  EXPECT_EQ(Object(root_, outputs[0]).type, ZORSimKeys::kFieldOutputRecord);
+  const auto values = At(root_, outputs[0]).FollowList(ZORSimKeys::kOutputValues, 0).Items();
   ASSERT_EQ(values.size(), 1u);
-  EXPECT_EQ(Object(root_, values[0]).type, Key(11, 60));
+  EXPECT_EQ(Object(root_, values[0]).type, ZORSimKeys::kFieldValuesRecord);
 
   const auto drawers = FieldDrawers(root_, field);
   ASSERT_EQ(drawers.size(), 1u);
@@ -157,9 +159,10 @@ TEST_F(WriterFieldDefinitionTest, TwoFieldsShareOnlyTheMeshTheStepAndTheGlobalCo
   const ZORSimDynamicID first = writer_.AddSimpleNodeField(mesh, "U_D", 3);
   const ZORSimDynamicID second = writer_.AddSimpleNodeField(mesh, "U_D", 3);
   EXPECT_NE(first, second);
-  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(Key(10, 31), 0).Items(),
+  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(ZORSimKeys::kStepFields, 0).Items(),
             (std::vector<ZORSimDynamicID>{first, second}));
-  EXPECT_NE(At(root_, first).Follow(Key(11, 63), 1), At(root_, second).Follow(Key(11, 63), 1));
+  EXPECT_NE(At(root_, first).Follow(ZORSimKeys::kFieldOutputs, 1),
+            At(root_, second).Follow(ZORSimKeys::kFieldOutputs, 1));
   const auto a = FieldDrawers(root_, first);
   const auto b = FieldDrawers(root_, second);
   ASSERT_EQ(a.size(), 1u);
@@ -167,18 +170,19 @@ TEST_F(WriterFieldDefinitionTest, TwoFieldsShareOnlyTheMeshTheStepAndTheGlobalCo
   EXPECT_NE(a[0], b[0]);
   EXPECT_NE(DistributionOf(root_, a[0]), DistributionOf(root_, b[0]));
   // The same field-type symbol record.
-  EXPECT_EQ(At(root_, first).Follow(Key(11, 18), 1), At(root_, second).Follow(Key(11, 18), 1));
+  EXPECT_EQ(At(root_, first).Follow(ZORSimKeys::kFieldFieldType, 1),
+            At(root_, second).Follow(ZORSimKeys::kFieldFieldType, 1));
 }
 
 TEST_F(WriterFieldDefinitionTest, AnIntegrationPointFieldHasOneDrawerPerClassInNameOrder) {
   const ZORSimDynamicID mesh = PlaneMesh();
   const ZORSimDynamicID field = writer_.AddSimpleElementField(mesh, "S0", 2);
-  EXPECT_EQ(Object(root_, field).type, Key(11, 11));
+  EXPECT_EQ(Object(root_, field).type, ZORSimKeys::kIntPtFieldType);
   EXPECT_EQ(SymbolOf(field), "S0");
-  EXPECT_EQ(At(root_, field).Follow(Key(10, 31), 1), Step(root_, 0));
-  const auto outputs = At(root_, field).FollowList(Key(11, 63), 1).Items();
+  EXPECT_EQ(At(root_, field).Follow(ZORSimKeys::kStepFields, 1), Step(root_, 0));
+  const auto outputs = At(root_, field).FollowList(ZORSimKeys::kFieldOutputs, 1).Items();
   ASSERT_EQ(outputs.size(), 1u);
-  EXPECT_EQ(At(root_, outputs[0]).FollowList(Key(11, 70), 0).Size(), 2);
+  EXPECT_EQ(At(root_, outputs[0]).FollowList(ZORSimKeys::kOutputValues, 0).Size(), 2);
 
   const auto drawers = FieldDrawers(root_, field);
   ASSERT_EQ(drawers.size(), 2u);
@@ -234,13 +238,15 @@ TEST_F(WriterFieldDefinitionTest, FieldsSurviveSaveAndOpen) {
   writer_.SaveContext();
   const ZORSrvPosition reopened = Open();
   const ZORSimDynamicID step = Step(reopened, 0);
-  const auto fields = At(reopened, step).FollowList(Key(10, 31), 0).Items();
+  const auto fields = At(reopened, step).FollowList(ZORSimKeys::kStepFields, 0).Items();
   ASSERT_EQ(fields.size(), 2u);
   EXPECT_EQ(fields[0].object, nodal.object);
   EXPECT_EQ(fields[1].object, element.object);
   EXPECT_EQ(FieldDrawers(reopened, fields[0]).size(), 1u);
   EXPECT_EQ(FieldDrawers(reopened, fields[1]).size(), 2u);
-  EXPECT_EQ(At(reopened, At(reopened, fields[0]).Follow(Key(11, 18), 1)).GetSymbolName(), "U_D");
+  EXPECT_EQ(
+      At(reopened, At(reopened, fields[0]).Follow(ZORSimKeys::kFieldFieldType, 1)).GetSymbolName(),
+      "U_D");
 }
 
 }  // namespace

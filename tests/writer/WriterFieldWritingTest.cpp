@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/writer/WriterTestSupport.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -45,8 +46,8 @@ class WriterFieldWritingTest : public WriterTest {
   ZORSimCSetID IncrementSet() const { return StepIncrementSet(root_, Step(root_, 0)); }
   // A second step, of the static type, under int key 1.
   ZORSimDynamicID AddStaticStep() {
-    const ZORSimDynamicID step = root_.CreateDataRecord(Key(30, 16));
-    At(root_, History(root_)).Associate(Key(14, 17), 1, step, 1);
+    const ZORSimDynamicID step = root_.CreateDataRecord(ZORSimKeys::kStaticStep);
+    At(root_, History(root_)).Associate(ZORSimKeys::kHistorySteps, 1, step, 1);
     return step;
   }
   // Node n's values, 3 per node: n + 0.1, n + 0.2, n + 0.3 (plus an offset per increment).
@@ -122,13 +123,13 @@ TEST_F(WriterFieldWritingTest, IncrementOneExtendsTheIncrementSetToZeroAndOne) {
   ASSERT_TRUE(writer_.WriteSimpleNodeField(field_, mesh_, 1, 1, 3, nodes, values.data()));
   EXPECT_EQ(ZORSimCollection(root_.Context(), IncrementSet().collection).Space(), 2);
   EXPECT_EQ(Members(IncrementSet()), Range(0, 2));
-  const ZORSimDynamicID stored = At(root_, Step(root_, 0)).Follow(Key(6, 38), 1);
-  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(Key(6, 38), 1).Size(), 1);
+  const ZORSimDynamicID stored = At(root_, Step(root_, 0)).Follow(ZORSimKeys::kStepIncrements, 1);
+  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(ZORSimKeys::kStepIncrements, 1).Size(), 1);
 
   ASSERT_TRUE(writer_.WriteSimpleNodeField(field_, mesh_, 1, 1, 3, nodes, values.data()));
   EXPECT_EQ(ZORSimCollection(root_.Context(), IncrementSet().collection).Space(), 2);
-  EXPECT_EQ(At(root_, Step(root_, 0)).Follow(Key(6, 38), 1), stored);
-  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(Key(6, 38), 1).Size(), 1);
+  EXPECT_EQ(At(root_, Step(root_, 0)).Follow(ZORSimKeys::kStepIncrements, 1), stored);
+  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(ZORSimKeys::kStepIncrements, 1).Size(), 1);
 }
 
 TEST_F(WriterFieldWritingTest, NodesAreWrittenInTheCallersOrderComponentsFastest) {

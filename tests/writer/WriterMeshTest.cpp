@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/writer/WriterTestSupport.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -23,17 +24,18 @@ class WriterMeshTest : public WriterTest {
     return FollowCollection(At(root_, mesh), 19, 38, 0);
   }
   ZORSimDistributionID Coordinates(const ZORSrvPosition& root, ZORSimDynamicID mesh) const {
-    return At(root, At(root, mesh).Follow(Key(19, 34), 0)).GetDistribution();
+    return At(root, At(root, mesh).Follow(ZORSimKeys::kMeshCoordinates, 0)).GetDistribution();
   }
   ZORSimDSetID ConnectivitySet(const ZORSrvPosition& root, ZORSimDynamicID mesh) const {
-    return At(root, At(root, mesh).Follow(Key(19, 33), 0)).GetDSet();
+    return At(root, At(root, mesh).Follow(ZORSimKeys::kMeshConnectivity, 0)).GetDSet();
   }
   // Element-type symbol of every element of the mesh, through the element-type set.
   std::vector<std::string> ElementTypeNames(const ZORSrvPosition& root, ZORSimDynamicID mesh) {
     const ZORSrvPosition meshAt = At(root, mesh);
     const ZORSimCollectionID elements = FollowCollection(meshAt, 19, 38, 0);
     const ZORSimCollectionID types = FollowCollection(root, 19, 29, 0);
-    const ZORSimDSet typeSet(root.Context(), At(root, meshAt.Follow(Key(19, 40), 0)).GetDSet());
+    const ZORSimDSet typeSet(root.Context(),
+                             At(root, meshAt.Follow(ZORSimKeys::kMeshElementTypes, 0)).GetDSet());
     std::vector<std::string> names;
     for (int e = 0; e < ZORSimCollection(root.Context(), elements).Space(); ++e) {
       const ZORSimCSetID type = typeSet.Select(elements, e).Collect(types);
@@ -51,22 +53,22 @@ class WriterMeshTest : public WriterTest {
 TEST_F(WriterMeshTest, AddMeshCreatesTheMeshRecordItsCollectionsDistributionAndConnectivitySet) {
   const ZORSimDynamicID mesh = writer_.AddMesh();
   ASSERT_FALSE(mesh.IsEmpty());
-  EXPECT_EQ(Object(root_, mesh).type, Key(19, 31));
-  const ZORSrvPosition model = At(root_, root_.Follow(Key(22, 5), 0));
-  EXPECT_EQ(model.Follow(Key(19, 1), 1), mesh);
+  EXPECT_EQ(Object(root_, mesh).type, ZORSimKeys::kMeshRecord);
+  const ZORSrvPosition model = At(root_, root_.Follow(ZORSimKeys::kModel, 0));
+  EXPECT_EQ(model.Follow(ZORSimKeys::kModelMesh, 1), mesh);
 
   const ZORSimCollectionID nodes = Nodes(mesh);
   const ZORSimCollectionID elements = Elements(mesh);
   ASSERT_FALSE(nodes.IsEmpty());
   ASSERT_FALSE(elements.IsEmpty());
-  EXPECT_EQ(Object(root_, nodes.id).type, Key(19, 54));
-  EXPECT_EQ(Object(root_, elements.id).type, Key(19, 13));
+  EXPECT_EQ(Object(root_, nodes.id).type, ZORSimKeys::kNodeCollectionType);
+  EXPECT_EQ(Object(root_, elements.id).type, ZORSimKeys::kElementCollectionType);
   EXPECT_EQ(ZORSimCollection(root_.Context(), nodes).Space(), 0);
   EXPECT_EQ(ZORSimCollection(root_.Context(), elements).Space(), 0);
 
   const ZORSimDistributionID coordinates = Coordinates(root_, mesh);
   ASSERT_FALSE(coordinates.IsEmpty());
-  EXPECT_EQ(Object(root_, coordinates.id).type, Key(19, 55));
+  EXPECT_EQ(Object(root_, coordinates.id).type, ZORSimKeys::kCoordinateDistributionType);
   EXPECT_EQ(Object(root_, coordinates.id).valueType, 2);
   EXPECT_EQ(ZORSimDistribution(root_.Context(), coordinates).Grid(),
             (std::vector<ZORSimCollectionID>{nodes, FollowCollection(root_, 11, 43, 0)}));
@@ -75,14 +77,14 @@ TEST_F(WriterMeshTest, AddMeshCreatesTheMeshRecordItsCollectionsDistributionAndC
   const ZORSimDSetID connectivity = ConnectivitySet(root_, mesh);
   ASSERT_FALSE(connectivity.IsEmpty());
   const ZORSimObject& set = Object(root_, connectivity.id);
-  EXPECT_EQ(set.type, Key(19, 23));
+  EXPECT_EQ(set.type, ZORSimKeys::kConnectivitySetType);
   ZORSimDatabase& db = root_.Context().Database();
   ASSERT_EQ(set.grid.size(), 3u);
   EXPECT_EQ(db.Handle(set.grid[0]), elements.id);
   EXPECT_EQ(db.Handle(set.grid[1]), FollowCollection(root_, 21, 28, 1).id);
   EXPECT_EQ(db.Handle(set.grid[2]), nodes.id);
   EXPECT_TRUE(ZORSimDSet(root_.Context(), connectivity).GetRelationalDistributionID().IsEmpty());
-  EXPECT_TRUE(At(root_, mesh).Follow(Key(19, 40), 0).IsEmpty());
+  EXPECT_TRUE(At(root_, mesh).Follow(ZORSimKeys::kMeshElementTypes, 0).IsEmpty());
 }
 
 TEST_F(WriterMeshTest, NodesAreAppendedAndTheFirstDrawerGrows) {
@@ -133,7 +135,10 @@ TEST_F(WriterMeshTest, ElementBlocksGetConsecutiveMembersAndADrawerEach) {
   const ZORSimCSetID second = writer_.AddMeshElements(mesh, 5, "S3R", 3, triangles.data());
   // The relational distribution is made by the first call only.
   EXPECT_EQ(ZORSimDSet(root_.Context(), connectivity).GetRelationalDistributionID(), relational);
-  EXPECT_EQ(ObjectsOf(root_, ZORSimObjectKind::kDistribution, Key(19, 22)).size(), 1u);
+  EXPECT_EQ(
+      ObjectsOf(root_, ZORSimObjectKind::kDistribution, ZORSimKeys::kConnectivityDistributionType)
+          .size(),
+      1u);
 
   EXPECT_EQ(first.collection, Elements(mesh));
   EXPECT_EQ(Members(first), Range(0, 10));
@@ -141,7 +146,7 @@ TEST_F(WriterMeshTest, ElementBlocksGetConsecutiveMembersAndADrawerEach) {
   EXPECT_EQ(ZORSimCollection(root_.Context(), Elements(mesh)).Space(), 15);
 
   const ZORSimObject& distribution = Object(root_, relational.id);
-  EXPECT_EQ(distribution.type, Key(19, 22));
+  EXPECT_EQ(distribution.type, ZORSimKeys::kConnectivityDistributionType);
   EXPECT_EQ(distribution.valueType, 5);
   EXPECT_EQ(root_.Context().Database().Handle(distribution.target), Nodes(mesh).id);
   EXPECT_EQ(ZORSimDistribution(root_.Context(), relational).Grid(),
@@ -204,10 +209,10 @@ TEST_F(WriterMeshTest, ElementTypesAreStoredByTheirShapeTableElementName) {
   }
   writer_.ConnectMeshEltypes(mesh, blocks, names);
 
-  const ZORSimDynamicID typeSetID = At(root_, mesh).Follow(Key(19, 40), 0);
+  const ZORSimDynamicID typeSetID = At(root_, mesh).Follow(ZORSimKeys::kMeshElementTypes, 0);
   ASSERT_FALSE(typeSetID.IsEmpty());
   const ZORSimObject& typeSet = Object(root_, typeSetID);
-  EXPECT_EQ(typeSet.type, Key(19, 28));
+  EXPECT_EQ(typeSet.type, ZORSimKeys::kElementTypeSetType);
   ASSERT_EQ(typeSet.compartments.size(), given.size());
   const ZORSimCollectionID types = FollowCollection(root_, 19, 29, 0);
   for (std::size_t i = 0; i < given.size(); ++i) {
@@ -234,7 +239,7 @@ TEST_F(WriterMeshTest, NoBlocksCreateNothing) {
   cow_List<cow_String> names = {"C3D8"};
   writer_.ConnectMeshEltypes(mesh, blocks, names);
   EXPECT_EQ(root_.Context().Database().ObjectCount(), objectsBefore);
-  EXPECT_TRUE(At(root_, mesh).Follow(Key(19, 40), 0).IsEmpty());
+  EXPECT_TRUE(At(root_, mesh).Follow(ZORSimKeys::kMeshElementTypes, 0).IsEmpty());
   EXPECT_FALSE(root_.Context().Database().InTransaction());
 }
 
@@ -250,7 +255,7 @@ TEST_F(WriterMeshTest, AShortTypeListRaisesOutOfRangeAndCommitsNothing) {
   const std::int64_t objectsBefore = root_.Context().Database().ObjectCount();
   EXPECT_THROW(writer_.ConnectMeshEltypes(mesh, blocks, names), std::out_of_range);
   EXPECT_EQ(root_.Context().Database().ObjectCount(), objectsBefore);
-  EXPECT_TRUE(At(root_, mesh).Follow(Key(19, 40), 0).IsEmpty());
+  EXPECT_TRUE(At(root_, mesh).Follow(ZORSimKeys::kMeshElementTypes, 0).IsEmpty());
   EXPECT_FALSE(root_.Context().Database().InTransaction());
 }
 
@@ -268,8 +273,8 @@ TEST_F(WriterMeshTest, TheMeshSurvivesSaveAndOpen) {
   writer_.SaveContext();
 
   const ZORSrvPosition reopened = Open();
-  const ZORSrvPosition model = At(reopened, reopened.Follow(Key(22, 5), 0));
-  const ZORSimDynamicID meshAgain = model.Follow(Key(19, 1), 1);
+  const ZORSrvPosition model = At(reopened, reopened.Follow(ZORSimKeys::kModel, 0));
+  const ZORSimDynamicID meshAgain = model.Follow(ZORSimKeys::kModelMesh, 1);
   ASSERT_EQ(meshAgain.object, mesh.object);
   const auto coordinateDrawers =
       ZORSimDistribution(reopened.Context(), Coordinates(reopened, meshAgain)).QueryDrawers();

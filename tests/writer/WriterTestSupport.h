@@ -12,14 +12,13 @@
 
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimDatabase.h"
+#include "platform/ZORSimSchemaKeys.h"
 #include "platform/ZORStream.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Helpers of the writer tests: scratch files, navigation by schema key, the objects behind
 // handles, drawer reads, and a capture of the platform's error stream.
 namespace writertest {
-
-inline int Key(int fragment, int index) { return eds_InputFragmentTypeIndex(fragment, index); }
 
 inline std::string ScratchFile(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");
@@ -47,18 +46,20 @@ inline const ZORSimObject& Object(const ZORSrvPosition& root, ZORSimDynamicID id
 
 inline ZORSimCollectionID FollowCollection(const ZORSrvPosition& from, int fragment, int index,
                                            int side) {
-  return ZORSrvPosition(from, from.Follow(Key(fragment, index), side)).GetCollection();
+  return ZORSrvPosition(from, from.Follow(ZORSimKeys::Key(fragment, index), side)).GetCollection();
 }
 
-inline ZORSimDynamicID History(const ZORSrvPosition& root) { return root.Follow(Key(22, 11), 1); }
+inline ZORSimDynamicID History(const ZORSrvPosition& root) {
+  return root.Follow(ZORSimKeys::kHistory, 1);
+}
 
 inline ZORSimDynamicID Step(const ZORSrvPosition& root, int key) {
-  return At(root, History(root)).FollowIntKey(Key(14, 17), 1, key);
+  return At(root, History(root)).FollowIntKey(ZORSimKeys::kHistorySteps, 1, key);
 }
 
 // The step increment set of a step, and the collection that holds it.
 inline ZORSimCSetID StepIncrementSet(const ZORSrvPosition& root, ZORSimDynamicID step) {
-  return At(root, At(root, step).Follow(Key(6, 38), 1)).GetCSet();
+  return At(root, At(root, step).Follow(ZORSimKeys::kStepIncrements, 1)).GetCSet();
 }
 
 inline std::vector<int> Members(const ZORSimCSetID& set) {
@@ -86,11 +87,13 @@ inline std::vector<ZORSimDynamicID> ObjectsOf(const ZORSrvPosition& root, ZORSim
 // The field drawers of a field record: (11,63), then (11,70), then the first (11,61).
 inline std::vector<ZORSimDrawerID> FieldDrawers(const ZORSrvPosition& root, ZORSimDynamicID field) {
   std::vector<ZORSimDrawerID> drawers;
-  const std::vector<ZORSimDynamicID> outputs = At(root, field).FollowList(Key(11, 63), 1).Items();
+  const std::vector<ZORSimDynamicID> outputs =
+      At(root, field).FollowList(ZORSimKeys::kFieldOutputs, 1).Items();
   for (const ZORSimDynamicID& output : outputs) {
-    const std::vector<ZORSimDynamicID> values = At(root, output).FollowList(Key(11, 70), 0).Items();
+    const std::vector<ZORSimDynamicID> values =
+        At(root, output).FollowList(ZORSimKeys::kOutputValues, 0).Items();
     for (const ZORSimDynamicID& record : values)
-      drawers.emplace_back(At(root, record).Follow(Key(11, 61), 0));
+      drawers.emplace_back(At(root, record).Follow(ZORSimKeys::kValuesDrawer, 0));
   }
   return drawers;
 }

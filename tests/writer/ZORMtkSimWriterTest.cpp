@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/ZORSimSchemaKeys.h"
 #include "tests/writer/WriterTestSupport.h"
 
 // the writer object, the database CreateSim makes, AcceptSim, SaveContext and closing.
@@ -20,30 +21,32 @@ void ExpectCreatedLayout(const ZORSrvPosition& root) {
   const ZORSimSchema schema(root.Context());
   const ZORSimDynamicID history = History(root);
   ASSERT_FALSE(history.IsEmpty());
-  EXPECT_EQ(Object(root, history).type, Key(22, 17));
-  EXPECT_EQ(root.FollowList(Key(22, 11), 1).Size(), 1);
+  EXPECT_EQ(Object(root, history).type, ZORSimKeys::kHistoryRecord);
+  EXPECT_EQ(root.FollowList(ZORSimKeys::kHistory, 1).Size(), 1);
 
   // One step, reached by int key 0 and by the name "StaticStep".
-  const ZORSimDynamicID step = At(root, history).FollowIntKey(Key(14, 17), 1, 0);
+  const ZORSimDynamicID step = At(root, history).FollowIntKey(ZORSimKeys::kHistorySteps, 1, 0);
   ASSERT_FALSE(step.IsEmpty());
-  EXPECT_EQ(At(root, history).FollowStringKey(Key(14, 16), 1, "StaticStep"), step);
-  EXPECT_EQ(At(root, history).FollowList(Key(14, 17), 1).Size(), 1);
-  EXPECT_EQ(At(root, history).FollowList(Key(14, 16), 1).Size(), 1);
-  EXPECT_EQ(Object(root, step).type, Key(6, 30));
-  EXPECT_TRUE(schema.IsA(step, schema.TypeID(Key(14, 18))));
-  EXPECT_FALSE(schema.IsA(step, schema.TypeID(Key(30, 16))));
+  EXPECT_EQ(At(root, history).FollowStringKey(ZORSimKeys::kHistoryStepNames, 1, "StaticStep"),
+            step);
+  EXPECT_EQ(At(root, history).FollowList(ZORSimKeys::kHistorySteps, 1).Size(), 1);
+  EXPECT_EQ(At(root, history).FollowList(ZORSimKeys::kHistoryStepNames, 1).Size(), 1);
+  EXPECT_EQ(Object(root, step).type, ZORSimKeys::kStepRecord);
+  EXPECT_TRUE(schema.IsA(step, schema.TypeID(ZORSimKeys::kIncrementBearingStep)));
+  EXPECT_FALSE(schema.IsA(step, schema.TypeID(ZORSimKeys::kStaticStep)));
 
   // The step increment set: the empty set of the increment collection.
-  EXPECT_EQ(At(root, step).FollowList(Key(6, 38), 1).Size(), 1);
+  EXPECT_EQ(At(root, step).FollowList(ZORSimKeys::kStepIncrements, 1).Size(), 1);
   const ZORSimCSetID increments = StepIncrementSet(root, step);
   ASSERT_FALSE(increments.collection.IsEmpty());
   EXPECT_EQ(increments.Size(), 0);
-  EXPECT_EQ(Object(root, increments.collection.id).type, Key(10, 34));
+  EXPECT_EQ(Object(root, increments.collection.id).type, ZORSimKeys::kIncrementCollectionType);
   EXPECT_EQ(ZORSimCollection(root.Context(), increments.collection).Space(), 0);
 
   // The increment distribution: grid [increments], value type 3, one drawer chunked by 100,
   // extendable along the increments, over the empty set, without values.
-  const auto distributions = ObjectsOf(root, ZORSimObjectKind::kDistribution, Key(10, 35));
+  const auto distributions =
+      ObjectsOf(root, ZORSimObjectKind::kDistribution, ZORSimKeys::kIncrementDistributionType);
   ASSERT_EQ(distributions.size(), 1u);
   const ZORSimObject& distribution = Object(root, distributions[0]);
   ASSERT_EQ(distribution.grid.size(), 1u);
@@ -77,7 +80,7 @@ TEST_F(ZORMtkSimWriterCreateTest, RootPositionIsTheFocusOfTheNewDatabase) {
   EXPECT_FALSE(FollowCollection(root_, 11, 44, 0).IsEmpty());
   EXPECT_FALSE(FollowCollection(root_, 19, 29, 0).IsEmpty());
   EXPECT_FALSE(FollowCollection(root_, 21, 28, 1).IsEmpty());
-  EXPECT_FALSE(root_.Follow(Key(22, 5), 0).IsEmpty());
+  EXPECT_FALSE(root_.Follow(ZORSimKeys::kModel, 0).IsEmpty());
 }
 
 TEST_F(ZORMtkSimWriterCreateTest, LeavesOneHistoryOneStepAnEmptyIncrementSetAndItsDistribution) {
@@ -164,11 +167,14 @@ TEST(ZORMtkSimWriterLifeTest, AnAcceptingWriterWritesIntoTheHostsDatabase) {
   writer.AcceptSim(creator.GetRootPosition());
   const ZORSimDynamicID mesh = writer.AddMesh();
   const ZORSrvPosition root = creator.GetRootPosition();
-  EXPECT_EQ(At(root, root.Follow(Key(22, 5), 0)).Follow(Key(19, 1), 1), mesh);
+  EXPECT_EQ(At(root, root.Follow(ZORSimKeys::kModel, 0)).Follow(ZORSimKeys::kModelMesh, 1), mesh);
   writer.SaveContext();
   ZORSrvSimAccess access;
   const ZORSrvPosition reopened = access.Open(file);
-  EXPECT_EQ(At(reopened, reopened.Follow(Key(22, 5), 0)).FollowList(Key(19, 1), 1).Size(), 1);
+  EXPECT_EQ(At(reopened, reopened.Follow(ZORSimKeys::kModel, 0))
+                .FollowList(ZORSimKeys::kModelMesh, 1)
+                .Size(),
+            1);
   RemoveDatabaseFile(file);
 }
 

@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "ZORGfmApi.h"
+#include "platform/ZORSimSchemaKeys.h"
 
 namespace {
 
 constexpr int kNX = 20, kNY = 20, kNZ = 5;  // hex cells per direction
 constexpr int kPX = kNX + 1, kPY = kNY + 1, kPZ = kNZ + 1;
 
-int Key(int fragment, int index) { return eds_InputFragmentTypeIndex(fragment, index); }
 int NodeOf(int i, int j, int k) { return (k * kPY + j) * kPX + i; }
 
 // The values the demo writes, so that the read-back can be checked.
@@ -123,7 +123,7 @@ Built WriteTarget(const std::string& file) {
 // ---- reading back through the database interface
 
 ZORSimCollectionID CollectionAt(const ZORSrvPosition& from, int fragment, int index, int side) {
-  return ZORSrvPosition(from, from.Follow(Key(fragment, index), side)).GetCollection();
+  return ZORSrvPosition(from, from.Follow(ZORSimKeys::Key(fragment, index), side)).GetCollection();
 }
 
 std::string MemberText(const ZORSimCSetID& set) {
@@ -141,8 +141,9 @@ std::string MemberText(const ZORSimCSetID& set) {
 std::string ElementTypeOf(const ZORSrvPosition& root, const ZORSrvPosition& mesh, int element) {
   const ZORSimCollectionID elements = CollectionAt(mesh, 19, 38, 0);
   const ZORSimCollectionID types = CollectionAt(root, 19, 29, 0);
-  const ZORSimDSet typeSet(root.Context(),
-                           ZORSrvPosition(root, mesh.Follow(Key(19, 40), 0)).GetDSet());
+  const ZORSimDSet typeSet(
+      root.Context(),
+      ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshElementTypes, 0)).GetDSet());
   const ZORSimCSetID type = typeSet.Select(elements, element).Collect(types);
   if (type.Size() != 1) return "?";
   return ZORSrvPosition(root, root.Context().GetRecord(types, ZORSimCSet(type)[0])).GetSymbolName();
@@ -177,8 +178,8 @@ void Report(const std::string& file) {
 
   std::cout << "Opened " << file << " (" << std::filesystem::file_size(file) << " bytes)\n";
 
-  const ZORSrvPosition model(root, root.Follow(Key(22, 5), 0));
-  const std::vector<ZORSimDynamicID> meshes = model.FollowList(Key(19, 1), 1).Items();
+  const ZORSrvPosition model(root, root.Follow(ZORSimKeys::kModel, 0));
+  const std::vector<ZORSimDynamicID> meshes = model.FollowList(ZORSimKeys::kModelMesh, 1).Items();
   std::cout << "Meshes: " << meshes.size() << "\n";
   for (std::size_t m = 0; m < meshes.size(); ++m) {
     const ZORSrvPosition mesh(root, meshes[m]);
@@ -186,12 +187,14 @@ void Report(const std::string& file) {
     const int numElements = ZORSimCollection(context, CollectionAt(mesh, 19, 38, 0)).Space();
     int coordComponents = 0;
     const auto coordinateDrawers =
-        ZORSimDistribution(context,
-                           ZORSrvPosition(root, mesh.Follow(Key(19, 34), 0)).GetDistribution())
+        ZORSimDistribution(
+            context,
+            ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshCoordinates, 0)).GetDistribution())
             .QueryDrawers();
     if (!coordinateDrawers.empty()) coordComponents = coordinateDrawers[0].dimensions[1].Size();
     const ZORSimDistributionID connectivity =
-        ZORSimDSet(context, ZORSrvPosition(root, mesh.Follow(Key(19, 33), 0)).GetDSet())
+        ZORSimDSet(context,
+                   ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshConnectivity, 0)).GetDSet())
             .GetRelationalDistributionID();
     const auto blocks = ZORSimDistribution(context, connectivity).QueryDrawers();
     std::cout << "  Mesh " << m + 1 << ": " << numNodes << " nodes (" << coordComponents
@@ -205,34 +208,38 @@ void Report(const std::string& file) {
     }
   }
 
-  const ZORSrvPosition history(root, root.Follow(Key(22, 11), 1));
-  const int numSteps = history.FollowList(Key(14, 17), 1).Size();
+  const ZORSrvPosition history(root, root.Follow(ZORSimKeys::kHistory, 1));
+  const int numSteps = history.FollowList(ZORSimKeys::kHistorySteps, 1).Size();
   std::cout << "Steps: " << numSteps << "\n";
   double largestDifference = 0.0;
   for (int s = 0; s < numSteps; ++s) {
-    const ZORSrvPosition step(root, history.FollowIntKey(Key(14, 17), 1, s));
-    const ZORSimCSetID increments = ZORSrvPosition(root, step.Follow(Key(6, 38), 1)).GetCSet();
-    const std::vector<ZORSimDynamicID> fields = step.FollowList(Key(10, 31), 0).Items();
+    const ZORSrvPosition step(root, history.FollowIntKey(ZORSimKeys::kHistorySteps, 1, s));
+    const ZORSimCSetID increments =
+        ZORSrvPosition(root, step.Follow(ZORSimKeys::kStepIncrements, 1)).GetCSet();
+    const std::vector<ZORSimDynamicID> fields = step.FollowList(ZORSimKeys::kStepFields, 0).Items();
     std::cout << "  Step " << s + 1
-              << (step.ID() == history.FollowStringKey(Key(14, 16), 1, "StaticStep")
+              << (step.ID() ==
+                          history.FollowStringKey(ZORSimKeys::kHistoryStepNames, 1, "StaticStep")
                       ? " (\"StaticStep\")"
                       : "")
               << ": increment set " << MemberText(increments) << ", " << fields.size()
               << " fields\n";
     for (const ZORSimDynamicID& field : fields) {
       const ZORSrvPosition fieldAt(root, field);
-      const std::string name = ZORSrvPosition(root, fieldAt.Follow(Key(11, 18), 1)).GetSymbolName();
-      const bool nodal = schema.IsA(field, schema.TypeID(Key(19, 57)));
+      const std::string name =
+          ZORSrvPosition(root, fieldAt.Follow(ZORSimKeys::kFieldFieldType, 1)).GetSymbolName();
+      const bool nodal = schema.IsA(field, schema.TypeID(ZORSimKeys::kNodalFieldType));
       const ZORSrvPosition mesh(root, meshes.empty() ? ZORSimDynamicID() : meshes[0]);
       std::vector<std::string> parts;
       int fieldComponents = 0;
-      const std::vector<ZORSimDynamicID> outputs = fieldAt.FollowList(Key(11, 63), 1).Items();
+      const std::vector<ZORSimDynamicID> outputs =
+          fieldAt.FollowList(ZORSimKeys::kFieldOutputs, 1).Items();
       for (const ZORSimDynamicID& output : outputs) {
         const std::vector<ZORSimDynamicID> valueRecords =
-            ZORSrvPosition(root, output).FollowList(Key(11, 70), 0).Items();
+            ZORSrvPosition(root, output).FollowList(ZORSimKeys::kOutputValues, 0).Items();
         for (const ZORSimDynamicID& valuesRecord : valueRecords) {
           const ZORSimDynamicID drawerID =
-              ZORSrvPosition(root, valuesRecord).Follow(Key(11, 61), 0);
+              ZORSrvPosition(root, valuesRecord).Follow(ZORSimKeys::kValuesDrawer, 0);
           const ZORSimDistributionID distribution =
               ZORSrvPosition(root, drawerID).GetDistribution();
           const std::vector<ZORSimDrawerDescriptor> drawers =

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "search/ZORMtkShp.h"
+#include "element/ZORMtkShp.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "search/ZORMtkElementData.h"
+#include "element/ZORMtkElementData.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "search/impl/ZORShapeKernels.h"
+#include "element/impl/ZORShapeKernels.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "search/ZORMtkElementData.h"
-#include "search/ZORMtkShp.h"
+#include "element/ZORMtkElementData.h"
+#include "element/ZORMtkShp.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "search/ZORMtkShp.h"
+#include "element/ZORMtkShp.h"
 
 #include <cstring>
 
-#include "search/impl/ZORShapeKernels.h"
+#include "element/impl/ZORShapeKernels.h"
 
 namespace {
 
