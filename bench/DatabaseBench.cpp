@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
-#include "platform/ZORSimDatabase.h"
 #include "platform/ZORSimSchemaKeys.h"
+#include "platform/impl/ZORSimDatabase.h"
 #include "writer/ZORDataDictionary.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ZORSimDatabase.h"
+#include "platform/impl/ZORSimDatabase.h"
 #include "writer/ZORMtkSimWriter.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "mapper/ZORMtkErrorMessage.h"
 
-#include "platform/ZORFormat.h"
+#include "platform/impl/ZORFormat.h"
 
 namespace {
 

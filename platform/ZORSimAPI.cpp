@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/ZORSimDatabase.h"
+#include "platform/impl/ZORSimDatabase.h"
 
 namespace {
 

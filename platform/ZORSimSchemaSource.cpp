@@ -1,4 +1,4 @@
-#include "platform/ZORSimHandles.h"
+#include "platform/ZORSimSchemaSource.h"
 
 // The schema of this project's simulation databases. Record tags of the data dictionary that are
 // named here get these types; association names double as the tags of the document's link

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ZORSimAPI.h"
-#include "platform/ZORSimDatabase.h"
+#include "platform/ZORSimTransfer.h"
+#include "platform/impl/ZORSimDatabase.h"
 
 namespace {
 

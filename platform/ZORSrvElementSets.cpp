@@ -1,4 +1,4 @@
-#include "platform/ZORSimAPI.h"
+#include "platform/ZORSrvElementSets.h"
 
 #include "platform/ZORSimSchemaKeys.h"
 

@@ -1,7 +1,13 @@
 #include <algorithm>
 
-#include "platform/ZORSimAPI.h"
+#include "platform/ZORSrvInverseConnectivity.h"
+
+#include "platform/ZORSimCSet.h"
+#include "platform/ZORSimCollection.h"
+#include "platform/ZORSimDSet.h"
+#include "platform/ZORSimDistribution.h"
 #include "platform/ZORSimSchemaKeys.h"
+#include "platform/ZORSimTransfer.h"
 
 namespace {
 using ZORSimKeys::kMeshConnectivity;

@@ -1,7 +1,7 @@
-#include "platform/ZORSimAPI.h"
-#include "platform/ZORSimDatabase.h"
-#include "platform/ZORSimDocumentLoader.h"
-#include "platform/ZORSimStorage.h"
+#include "platform/ZORSrvSimAccess.h"
+#include "platform/impl/ZORSimDatabase.h"
+#include "platform/impl/ZORSimDocumentLoader.h"
+#include "platform/impl/ZORSimStorage.h"
 
 namespace {
 // The focus record is always the first object of a database.
@@ -27,7 +27,8 @@ ZORSrvPosition ZORSrvSimAccess::Create(const std::string& fileName, const std::s
 ZORSrvPosition ZORSrvSimAccess::Open(const std::string& fileName) {
   auto database = ZORSimStorage::OpenFile(fileName);
   if (database->ObjectCount() <= kFocusObject || database->Object(kFocusObject).tag != "Focus")
-    throw ZORSimError(fileName + ": the database has no focus record (the file is corrupted)");
+    throw ZORSimError(fileName + ": the database has no focus record (the file is corrupted)",
+                      ZORSimErrorKind::kCorruption);
   return ZORSrvPosition(ZORSimContext(database), database->Handle(kFocusObject));
 }
 

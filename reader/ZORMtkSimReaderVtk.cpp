@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ZORFormat.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORFormat.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
-#include "platform/ZORSimDatabase.h"
 #include "platform/ZORSimSchemaKeys.h"
+#include "platform/impl/ZORSimDatabase.h"
 #include "writer/ZORDataDictionary.h"
 
 // A database made from the data dictionary in a scratch folder, with shortcuts to the global

@@ -4,9 +4,9 @@
 
 #include "platform/ZORBitVector.h"
 #include "platform/ZORContainers.h"
-#include "platform/ZORFormat.h"
 #include "platform/ZORPlatformModules.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORFormat.h"
 
 TEST(ZORFormat, ExponentsHaveTwoDigits) {
   EXPECT_EQ(ZORFormat("%4.2E", 1234.5), "1.23E+03");

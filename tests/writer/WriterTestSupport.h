@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
-#include "platform/ZORSimDatabase.h"
 #include "platform/ZORSimSchemaKeys.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORSimDatabase.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Helpers of the writer tests: scratch files, navigation by schema key, the objects behind

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ZORSimDatabase.h"
+#include "platform/impl/ZORSimDatabase.h"
 
 struct sqlite3;
 

@@ -1,10 +1,10 @@
-#include "platform/ZORSimDatabase.h"
+#include "platform/impl/ZORSimDatabase.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-#include "platform/ZORSimStorage.h"
+#include "platform/impl/ZORSimStorage.h"
 
 namespace {
 std::atomic<int> nextSerial{1};

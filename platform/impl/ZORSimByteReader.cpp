@@ -1,66 +1,13 @@
-#include "platform/ZORSimSerializer.h"
+#include "platform/impl/ZORSimByteReader.h"
 
 #include <limits>
 
-void ZORSimByteWriter::Set(const ZORSimStoredSet& set) {
-  Int(set.collection);
-  if (!set.members) {
-    Int(-1);
-    return;
-  }
-  const ZORSimMemberSet& m = *set.members;
-  Int(m.IsRange() ? 1 : 0);
-  Int(m.Size());
-  if (m.IsRange()) {
-    Int(m.RangeStart());
-    Int(m.RangeStride());
-    return;
-  }
-  const std::vector<int> members = m.Ordered();
-  Raw(members.data(), members.size() * sizeof(int));
-}
-
-void ZORSimByteWriter::Object(const ZORSimObject& o) {
-  Int(static_cast<int>(o.kind));
-  Int(o.type);
-  String(o.tag);
-  String(o.symbol);
-  Int(o.space);
-  Ints(o.memberRecords);
-  Set(o.set);
-  Ints(o.grid);
-  Int(static_cast<std::int64_t>(o.compartments.size()));
-  for (const auto& compartment : o.compartments) {
-    Int(static_cast<std::int64_t>(compartment.size()));
-    for (const auto& set : compartment) Set(set);
-  }
-  Int(o.relational);
-  Int(o.valueType);
-  Int(o.target);
-  Ints(o.drawers);
-  Int(o.distribution);
-  Int(static_cast<std::int64_t>(o.dims.size()));
-  for (const auto& set : o.dims) Set(set);
-  Int(static_cast<std::int64_t>(o.chunk.size()));
-  for (int c : o.chunk) Int(c);
-  Int(o.extendableDim);
-  Int(o.values ? o.values->elementSize : 0);
-  Int(o.values ? o.values->valueCount : 0);
-}
-
-void ZORSimByteWriter::Association(const ZORSimAssociationRecord& a) {
-  Int(a.type);
-  Int(a.end[0]);
-  Int(a.end[1]);
-  Int(a.hasIntKey ? 1 : 0);
-  Int(a.intKey);
-  Int(a.hasStringKey ? 1 : 0);
-  String(a.stringKey);
-}
+#include "platform/ZORSimError.h"
 
 void ZORSimByteReader::Raw(void* out, std::size_t size) {
   if (size == 0) return;
-  if (size > size_ - offset_) throw ZORSimError(where_ + ": record is truncated");
+  if (size > size_ - offset_)
+    throw ZORSimError(where_ + ": record is truncated", ZORSimErrorKind::kCorruption);
   std::memcpy(out, data_ + offset_, size);
   offset_ += size;
 }
@@ -73,14 +20,15 @@ std::int64_t ZORSimByteReader::Int() {
 
 int ZORSimByteReader::SmallInt(std::int64_t limit) {
   const std::int64_t value = Int();
-  if (value < -1 || value > limit) throw ZORSimError(where_ + ": value out of range");
+  if (value < -1 || value > limit)
+    throw ZORSimError(where_ + ": value out of range", ZORSimErrorKind::kCorruption);
   return static_cast<int>(value);
 }
 
 std::size_t ZORSimByteReader::Count(std::size_t elementSize) {
   const std::int64_t count = Int();
   if (count < 0 || static_cast<std::uint64_t>(count) > (size_ - offset_) / elementSize)
-    throw ZORSimError(where_ + ": length exceeds the record");
+    throw ZORSimError(where_ + ": length exceeds the record", ZORSimErrorKind::kCorruption);
   return static_cast<std::size_t>(count);
 }
 
@@ -96,6 +44,18 @@ std::vector<std::int64_t> ZORSimByteReader::Ints() {
   return values;
 }
 
+namespace {
+// A member set that a file describes and the set itself refuses comes from a damaged file.
+template <typename Make>
+ZORSimMemberSetPtr AsCorruption(Make make) {
+  try {
+    return make();
+  } catch (const ZORSimError& error) {
+    throw ZORSimError(error.what(), ZORSimErrorKind::kCorruption);
+  }
+}
+}  // namespace
+
 ZORSimStoredSet ZORSimByteReader::Set() {
   ZORSimStoredSet set;
   set.collection = Int();
@@ -105,20 +65,20 @@ ZORSimStoredSet ZORSimByteReader::Set() {
     const int count = SmallInt(std::numeric_limits<int>::max());
     const int start = SmallInt(std::numeric_limits<int>::max());
     const int stride = SmallInt(std::numeric_limits<int>::max());
-    set.members = ZORSimMemberSet::Range(start, count, stride);
+    set.members = AsCorruption([&] { return ZORSimMemberSet::Range(start, count, stride); });
     return set;
   }
-  if (isRange != 0) throw ZORSimError(where_ + ": bad set kind");
+  if (isRange != 0) throw ZORSimError(where_ + ": bad set kind", ZORSimErrorKind::kCorruption);
   std::vector<int> members(Count(sizeof(int)));
   Raw(members.data(), members.size() * sizeof(int));
-  set.members = ZORSimMemberSet::Explicit(std::move(members));
+  set.members = AsCorruption([&] { return ZORSimMemberSet::Explicit(std::move(members)); });
   return set;
 }
 
 ZORSimObject ZORSimByteReader::Object() {
   ZORSimObject o;
   const int kind = SmallInt(6);
-  if (kind < 1) throw ZORSimError(where_ + ": bad object kind");
+  if (kind < 1) throw ZORSimError(where_ + ": bad object kind", ZORSimErrorKind::kCorruption);
   o.kind = static_cast<ZORSimObjectKind>(kind);
   o.type = static_cast<int>(Int());
   o.tag = String();
@@ -148,7 +108,7 @@ ZORSimObject ZORSimByteReader::Object() {
   if (o.kind == ZORSimObjectKind::kDrawer) {
     if ((elementSize != 4 && elementSize != 8) || valueCount < 0 ||
         valueCount > (std::int64_t{1} << 40))
-      throw ZORSimError(where_ + ": bad drawer value layout");
+      throw ZORSimError(where_ + ": bad drawer value layout", ZORSimErrorKind::kCorruption);
     o.values = std::make_shared<ZORSimValues>();
     o.values->elementSize = static_cast<int>(elementSize);
     o.values->valueCount = valueCount;
@@ -157,7 +117,7 @@ ZORSimObject ZORSimByteReader::Object() {
     o.values->state.resize(blocks, ZORSimValues::BlockState::kZero);
     o.values->dirty.resize(blocks, 0);
   }
-  if (!AtEnd()) throw ZORSimError(where_ + ": trailing bytes");
+  if (!AtEnd()) throw ZORSimError(where_ + ": trailing bytes", ZORSimErrorKind::kCorruption);
   return o;
 }
 
@@ -170,6 +130,6 @@ ZORSimAssociationRecord ZORSimByteReader::Association() {
   a.intKey = static_cast<int>(Int());
   a.hasStringKey = Int() != 0;
   a.stringKey = String();
-  if (!AtEnd()) throw ZORSimError(where_ + ": trailing bytes");
+  if (!AtEnd()) throw ZORSimError(where_ + ": trailing bytes", ZORSimErrorKind::kCorruption);
   return a;
 }

@@ -1,4 +1,4 @@
-#include "platform/ZORSimSchemaTable.h"
+#include "platform/impl/ZORSimSchemaTable.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "platform/ZORSimStorage.h"
+#include "platform/impl/ZORSimStorage.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -9,8 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/ZORSimSchemaTable.h"
-#include "platform/ZORSimSerializer.h"
+#include "platform/impl/ZORSimByteReader.h"
+#include "platform/impl/ZORSimByteWriter.h"
+#include "platform/impl/ZORSimSchemaTable.h"
 
 namespace {
 

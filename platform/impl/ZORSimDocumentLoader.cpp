@@ -1,4 +1,4 @@
-#include "platform/ZORSimDocumentLoader.h"
+#include "platform/impl/ZORSimDocumentLoader.h"
 
 #include <pugixml.hpp>
 
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/ZORSimDatabase.h"
+#include "platform/impl/ZORSimDatabase.h"
 
 namespace {
 

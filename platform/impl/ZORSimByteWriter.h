@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ZORSimDatabase.h"
+#include "platform/impl/ZORSimAssociationRecord.h"
+#include "platform/impl/ZORSimObject.h"
 
 // Binary form of objects and associations in the file. The reader checks every length against
 // the bytes it has, so a damaged row can only raise ZORSimError, never read out of bounds.
@@ -31,26 +32,4 @@ class ZORSimByteWriter {
     bytes_.insert(bytes_.end(), p, p + size);
   }
   std::vector<unsigned char> bytes_;
-};
-
-class ZORSimByteReader {
- public:
-  ZORSimByteReader(const unsigned char* data, std::size_t size, std::string where)
-      : data_(data), size_(size), where_(std::move(where)) {}
-  std::int64_t Int();
-  int SmallInt(std::int64_t limit);
-  std::string String();
-  std::vector<std::int64_t> Ints();
-  ZORSimStoredSet Set();
-  ZORSimObject Object();
-  ZORSimAssociationRecord Association();
-  bool AtEnd() const { return offset_ == size_; }
-
- private:
-  void Raw(void* out, std::size_t size);
-  std::size_t Count(std::size_t elementSize);
-  const unsigned char* data_;
-  std::size_t size_;
-  std::size_t offset_ = 0;
-  std::string where_;
 };

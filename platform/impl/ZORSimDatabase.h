@@ -9,80 +9,11 @@
 #include <vector>
 
 #include "platform/ZORSimHandles.h"
-#include "platform/ZORSimMemberSet.h"
-#include "platform/ZORSimSchemaTable.h"
+#include "platform/impl/ZORSimAssociationRecord.h"
+#include "platform/impl/ZORSimObject.h"
+#include "platform/impl/ZORSimSchemaTable.h"
 
 class ZORSimStorage;
-
-enum class ZORSimObjectKind : std::uint8_t {
-  kNone = 0,
-  kRecord = 1,
-  kCollection = 2,
-  kSet = 3,
-  kDSet = 4,
-  kDistribution = 5,
-  kDrawer = 6,
-};
-
-// A set stored inside another object: its collection and members.
-struct ZORSimStoredSet {
-  std::int64_t collection = 0;
-  ZORSimMemberSetPtr members;
-};
-
-// The values of one drawer, flat and row-major over the drawer's dimension sets, cut into
-// fixed-size blocks. A block is the unit of lazy loading, of change tracking for incremental
-// saves, of checksumming on disk and of copy-on-write inside a transaction.
-struct ZORSimValues {
-  static constexpr std::int64_t kBlockBytes = std::int64_t{1} << 20;
-  enum class BlockState : std::uint8_t { kZero, kLoaded, kOnDisk };
-
-  int elementSize = 8;
-  std::int64_t valueCount = 0;
-  std::vector<std::shared_ptr<std::vector<unsigned char>>> blocks;
-  std::vector<BlockState> state;
-  std::vector<std::uint8_t> dirty;
-
-  std::int64_t ByteCount() const { return valueCount * elementSize; }
-  std::int64_t BlockCount() const { return (ByteCount() + kBlockBytes - 1) / kBlockBytes; }
-};
-
-// Everything the database knows of one object. Only the members of its kind are used.
-struct ZORSimObject {
-  ZORSimObjectKind kind = ZORSimObjectKind::kNone;
-  int type = 0;
-  std::string tag;
-  std::string symbol;
-  // Collection.
-  std::int64_t space = 0;
-  std::vector<std::int64_t> memberRecords;
-  // Stored set.
-  ZORSimStoredSet set;
-  // Data set and distribution grid.
-  std::vector<std::int64_t> grid;
-  std::vector<std::vector<ZORSimStoredSet>> compartments;
-  std::int64_t relational = 0;
-  // Distribution.
-  int valueType = 2;
-  std::int64_t target = 0;
-  std::vector<std::int64_t> drawers;
-  // Drawer.
-  std::int64_t distribution = 0;
-  std::vector<ZORSimStoredSet> dims;
-  std::vector<int> chunk;
-  int extendableDim = 0;
-  std::shared_ptr<ZORSimValues> values;
-};
-
-struct ZORSimAssociationRecord {
-  int type = 0;
-  std::int64_t end[2] = {0, 0};
-  bool hasIntKey = false;
-  int intKey = 0;
-  bool hasStringKey = false;
-  std::string stringKey;
-  bool alive = true;
-};
 
 // One open database: the object model in memory, the undo log of the open transaction, and
 // the storage that loads drawer values on demand and saves what changed.

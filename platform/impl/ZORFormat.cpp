@@ -1,4 +1,4 @@
-#include "platform/ZORFormat.h"
+#include "platform/impl/ZORFormat.h"
 
 #include <cstdarg>
 #include <cstdio>

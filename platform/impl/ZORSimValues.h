@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The values of one drawer, flat and row-major over the drawer's dimension sets, cut into
+// fixed-size blocks. A block is the unit of lazy loading, of change tracking for incremental
+// saves, of checksumming on disk and of copy-on-write inside a transaction.
+struct ZORSimValues {
+  static constexpr std::int64_t kBlockBytes = std::int64_t{1} << 20;
+  enum class BlockState : std::uint8_t { kZero, kLoaded, kOnDisk };
+
+  int elementSize = 8;
+  std::int64_t valueCount = 0;
+  std::vector<std::shared_ptr<std::vector<unsigned char>>> blocks;
+  std::vector<BlockState> state;
+  std::vector<std::uint8_t> dirty;
+
+  std::int64_t ByteCount() const { return valueCount * elementSize; }
+  std::int64_t BlockCount() const { return (ByteCount() + kBlockBytes - 1) / kBlockBytes; }
+};
