@@ -3,17 +3,19 @@
 namespace {
 
 const CellCatalog::VtkCell kVtkCells[] = {
-    {3, 2, 1, "B31", "B21"},        // line
-    {5, 3, 2, "S3", "CPS3"},        // triangle
-    {9, 4, 2, "S4", "CPS4"},        // quadrilateral
-    {22, 6, 2, "STRI65", "CPS6"},   // quadratic triangle
-    {23, 8, 2, "S8R", "CPS8"},      // quadratic quadrilateral
-    {10, 4, 3, "C3D4", "C3D4"},     // tetrahedron
-    {24, 10, 3, "C3D10", "C3D10"},  // quadratic tetrahedron
-    {13, 6, 3, "C3D6", "C3D6"},     // wedge
-    {26, 15, 3, "C3D15", "C3D15"},  // quadratic wedge
-    {12, 8, 3, "C3D8", "C3D8"},     // hexahedron
-    {25, 20, 3, "C3D20", "C3D20"},  // quadratic hexahedron
+    {3, 2, 1, "B31", "B21", {}},                           // line
+    {5, 3, 2, "S3", "CPS3", {}},                           // triangle
+    {9, 4, 2, "S4", "CPS4", {}},                           // quadrilateral
+    {22, 6, 2, "STRI65", "CPS6", {}},                      // quadratic triangle
+    {23, 8, 2, "S8R", "CPS8", {}},                         // quadratic quadrilateral
+    {10, 4, 3, "C3D4", "C3D4", {}},                        // tetrahedron
+    {24, 10, 3, "C3D10", "C3D10", {}},                     // quadratic tetrahedron
+    {13, 6, 3, "C3D6", "C3D6", {}},                        // wedge
+    {26, 15, 3, "C3D15", "C3D15", {}},                     // quadratic wedge
+    {12, 8, 3, "C3D8", "C3D8", {}},                        // hexahedron
+    {25, 20, 3, "C3D20", "C3D20", {}},                     // quadratic hexahedron
+    {8, 4, 2, "S4", "CPS4", {0, 1, 3, 2}},                 // pixel
+    {11, 8, 3, "C3D8", "C3D8", {0, 1, 3, 2, 4, 5, 7, 6}},  // voxel
 };
 
 // Gmsh numbers the mid-edge nodes of its quadratic solids in another edge order than VTK; the
@@ -32,6 +34,16 @@ const CellCatalog::GmshCell kGmshCells[] = {
     {17, 25, {0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 13, 9, 16, 18, 19, 17, 10, 12, 14, 15}},
 };
 
+// Node count and dimension of Gmsh element types 1 to 31, as Gmsh numbers them.
+struct GmshShapeRow {
+  int nodes;
+  int dimension;
+};
+const GmshShapeRow kGmshShapes[] = {
+    {2, 1},  {3, 2},  {4, 2},  {4, 3}, {8, 3}, {6, 3},  {5, 3},  {3, 1},  {6, 2}, {9, 2},  {10, 3},
+    {27, 3}, {18, 3}, {14, 3}, {1, 0}, {8, 2}, {20, 3}, {15, 3}, {13, 3}, {9, 2}, {10, 2}, {12, 2},
+    {15, 2}, {15, 2}, {21, 2}, {4, 1}, {5, 1}, {6, 1},  {20, 3}, {35, 3}, {56, 3}};
+
 }  // namespace
 
 const CellCatalog::VtkCell* CellCatalog::FindVtk(int vtkType) {
@@ -44,4 +56,12 @@ const CellCatalog::GmshCell* CellCatalog::FindGmsh(int gmshType) {
   for (const GmshCell& cell : kGmshCells)
     if (cell.gmshType == gmshType) return &cell;
   return nullptr;
+}
+
+bool CellCatalog::GmshShape(int gmshType, int& nodes, int& dimension) {
+  constexpr int kRows = static_cast<int>(sizeof(kGmshShapes) / sizeof(kGmshShapes[0]));
+  if (gmshType < 1 || gmshType > kRows) return false;
+  nodes = kGmshShapes[gmshType - 1].nodes;
+  dimension = kGmshShapes[gmshType - 1].dimension;
+  return true;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <string>
 #include <vector>
 
 // The cell types fieldmap imports and the element types they become. VTK cell types name the
-// node order the library uses for every supported shape, so a VTK cell keeps its order; Gmsh
-// elements are reordered into it. Constant tables only.
+// node order the library uses for every supported shape except voxels and pixels (hexahedra and
+// quadrilaterals with their nodes in grid order), which are reordered like Gmsh elements.
+// Constant tables only.
 class CellCatalog {
  public:
   // Gmsh's element type for a single point, which carries no cell.
@@ -19,6 +19,8 @@ class CellCatalog {
     // Element type in a three-dimensional mesh, and in a plane mesh (every z equal).
     const char* solidOrShellElement;
     const char* planeElement;
+    // order[k]: the position in the file's cell of the library's node k; empty when the same.
+    std::vector<int> order;
   };
 
   struct GmshCell {
@@ -31,4 +33,7 @@ class CellCatalog {
   // Null for a cell type fieldmap does not import.
   static const VtkCell* FindVtk(int vtkType);
   static const GmshCell* FindGmsh(int gmshType);
+  // The node count and dimension of any Gmsh element type up to third order, imported or not,
+  // so that elements fieldmap leaves out can still be read past; false for other types.
+  static bool GmshShape(int gmshType, int& nodes, int& dimension);
 };

@@ -1,15 +1,11 @@
 #include "ElementShapeCheck.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "ZORGfmApi.h"
 
 namespace {
-
-// The most nodes of any imported cell (the quadratic hexahedron).
-constexpr int kMaxNodes = 20;
 
 // Largest extent of the element's bounding box: the length scale a tolerance is relative to.
 double Size(int nodes, const double* xyz) {
@@ -25,53 +21,63 @@ double Size(int nodes, const double* xyz) {
   return size;
 }
 
-// Sum over nodes of a coordinate times one derivative block of the shape function output.
+// Sum over nodes of a coordinate times one derivative block of the shape functions.
 double Derivative(int nodes, const double* xyz, const double* derivative, int axis) {
   double sum = 0.0;
   for (int n = 0; n < nodes; ++n) sum += xyz[3 * n + axis] * derivative[n];
   return sum;
 }
 
-double SolidDeterminant(int nodes, const double* xyz) {
-  // The centre of the reference element: tetrahedra and prisms have their corner at 0.
-  const double r = nodes == 4 || nodes == 10 ? 0.25 : (nodes == 6 || nodes == 15 ? 1.0 / 3 : 0.0);
-  const double t = nodes == 4 || nodes == 10 ? 0.25 : 0.0;
+}  // namespace
+
+ElementShapeCheck::ElementShapeCheck(int nodes, int dimension, bool plane)
+    : nodes_(nodes), dimension_(dimension), plane_(plane) {
+  // The centre of the reference element: triangles, tetrahedra and prisms have a corner at 0.
   std::array<double, 4 * kMaxNodes> shape{};
-  ZORMtkShp::Shp3D(nodes, r, r, t, shape.data(), false);
+  if (dimension == 3) {
+    const double r = nodes == 4 || nodes == 10 ? 0.25 : (nodes == 6 || nodes == 15 ? 1.0 / 3 : 0.0);
+    const double t = nodes == 4 || nodes == 10 ? 0.25 : 0.0;
+    ZORMtkShp::Shp3D(nodes, r, r, t, shape.data(), false);
+  } else if (dimension == 2) {
+    const double r = nodes == 3 || nodes == 6 ? 1.0 / 3 : 0.0;
+    ZORMtkShp::Shp2D(nodes, r, r, shape.data(), false);
+  }
+  std::copy(shape.begin() + nodes, shape.begin() + (dimension + 1) * nodes, derivatives_.begin());
+}
+
+double ElementShapeCheck::SolidDeterminant(const double* xyz) const {
   double j[3][3];
   for (int d = 0; d < 3; ++d)
     for (int axis = 0; axis < 3; ++axis)
-      j[d][axis] = Derivative(nodes, xyz, shape.data() + (d + 1) * nodes, axis);
+      j[d][axis] = Derivative(nodes_, xyz, derivatives_.data() + d * nodes_, axis);
   return j[0][0] * (j[1][1] * j[2][2] - j[1][2] * j[2][1]) -
          j[0][1] * (j[1][0] * j[2][2] - j[1][2] * j[2][0]) +
          j[0][2] * (j[1][0] * j[2][1] - j[1][1] * j[2][0]);
 }
 
 // The surface Jacobian: signed in the xy plane for plane meshes, its area factor otherwise.
-double SurfaceDeterminant(int nodes, bool plane, const double* xyz) {
-  const double r = nodes == 3 || nodes == 6 ? 1.0 / 3 : 0.0;
-  std::array<double, 3 * kMaxNodes> shape{};
-  ZORMtkShp::Shp2D(nodes, r, r, shape.data(), false);
+double ElementShapeCheck::SurfaceDeterminant(const double* xyz) const {
   double a[3], b[3];
   for (int axis = 0; axis < 3; ++axis) {
-    a[axis] = Derivative(nodes, xyz, shape.data() + nodes, axis);
-    b[axis] = Derivative(nodes, xyz, shape.data() + 2 * nodes, axis);
+    a[axis] = Derivative(nodes_, xyz, derivatives_.data(), axis);
+    b[axis] = Derivative(nodes_, xyz, derivatives_.data() + nodes_, axis);
   }
   const double normal[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
                             a[0] * b[1] - a[1] * b[0]};
-  return plane ? normal[2]
-               : std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+  return plane_ ? normal[2]
+                : std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
 }
 
-}  // namespace
-
-ElementShapeCheck::Verdict ElementShapeCheck::Check(int nodes, int dimension, bool plane,
-                                                    const double* xyz) {
-  const double size = Size(nodes, xyz);
-  double measure = size;
-  if (dimension == 3) measure = SolidDeterminant(nodes, xyz);
-  if (dimension == 2) measure = SurfaceDeterminant(nodes, plane, xyz);
-  const double scale = std::pow(size, dimension);
+ElementShapeCheck::Verdict ElementShapeCheck::Check(const double* xyz) const {
+  const double size = Size(nodes_, xyz);
+  double measure = size, scale = size;
+  if (dimension_ == 3) {
+    measure = SolidDeterminant(xyz);
+    scale = size * size * size;
+  } else if (dimension_ == 2) {
+    measure = SurfaceDeterminant(xyz);
+    scale = size * size;
+  }
   if (!(std::fabs(measure) > 1e-12 * scale)) return Verdict::kZeroVolume;
   return measure < 0.0 ? Verdict::kInverted : Verdict::kGood;
 }

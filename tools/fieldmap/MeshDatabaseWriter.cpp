@@ -18,23 +18,22 @@ MeshDatabaseWriter::MeshDatabaseWriter(ZORMtkSimWriter& writer) : writer_(writer
 ZORSimDynamicID MeshDatabaseWriter::WriteMesh(const AssembledMesh& mesh) {
   const ZORSimDynamicID id = writer_.AddMesh();
   const int components = mesh.coordinateComponents;
-  std::vector<double> slice;
+  // The writer's pointers are not const, but it only reads through them.
+  double* coordinates = const_cast<double*>(mesh.coordinates.data());
   for (int first = 0; first < mesh.NodeCount(); first += kNodesPerCall) {
     const int count = std::min(kNodesPerCall, mesh.NodeCount() - first);
-    const auto begin = mesh.coordinates.begin() + static_cast<long>(first) * components;
-    slice.assign(begin, begin + static_cast<long>(count) * components);
-    writer_.AddMeshNodes(id, count, components, slice.data());
+    writer_.AddMeshNodes(id, count, components,
+                         coordinates + static_cast<std::size_t>(first) * components);
   }
   ZORSimArray<ZORSimCSetID> sets;
   cow_List<cow_String> types;
-  std::vector<int> nodes;
   for (const ElementBlock& block : mesh.blocks) {
     const int perElement = block.nodesPerElement;
+    int* nodes = const_cast<int*>(block.connectivity.data());
     for (int first = 0; first < block.ElementCount(); first += kElementsPerCall) {
       const int count = std::min(kElementsPerCall, block.ElementCount() - first);
-      const auto begin = block.connectivity.begin() + static_cast<long>(first) * perElement;
-      nodes.assign(begin, begin + static_cast<long>(count) * perElement);
-      sets.Append(writer_.AddMeshElements(id, count, block.elementType, perElement, nodes.data()));
+      sets.Append(writer_.AddMeshElements(id, count, block.elementType, perElement,
+                                          nodes + static_cast<std::size_t>(first) * perElement));
       types.Append(block.elementType);
     }
   }

@@ -13,9 +13,8 @@ std::uint64_t WordAt(const std::uint8_t* data, std::size_t size, std::size_t off
   return VtkBinaryBlock::ReadWord(data + offset, layout.headerBytes, layout.bigEndian);
 }
 
-std::vector<std::uint8_t> DecodePlain(const std::uint8_t* data, std::size_t size,
-                                      const VtkBinaryBlock::Layout& layout,
-                                      std::size_t expectedBytes) {
+const std::uint8_t* DecodePlain(const std::uint8_t* data, std::size_t size,
+                                const VtkBinaryBlock::Layout& layout, std::size_t expectedBytes) {
   const std::uint64_t declared = WordAt(data, size, 0, layout);
   if (declared != expectedBytes)
     throw VtkBinaryBlock::Error(0, "the header declares " + std::to_string(declared) +
@@ -26,7 +25,7 @@ std::vector<std::uint8_t> DecodePlain(const std::uint8_t* data, std::size_t size
     throw VtkBinaryBlock::Error(start, "the data is cut short: " + std::to_string(size - start) +
                                            " of " + std::to_string(expectedBytes) +
                                            " bytes present");
-  return std::vector<std::uint8_t>(data + start, data + start + expectedBytes);
+  return data + start;
 }
 
 void Inflate(const std::uint8_t* source, std::size_t sourceBytes, std::uint8_t* target,
@@ -38,9 +37,9 @@ void Inflate(const std::uint8_t* source, std::size_t sourceBytes, std::uint8_t* 
         offset, "a compressed block does not inflate to " + std::to_string(targetBytes) + " bytes");
 }
 
-std::vector<std::uint8_t> DecodeCompressed(const std::uint8_t* data, std::size_t size,
-                                           const VtkBinaryBlock::Layout& layout,
-                                           std::size_t expectedBytes) {
+const std::uint8_t* DecodeCompressed(const std::uint8_t* data, std::size_t size,
+                                     const VtkBinaryBlock::Layout& layout,
+                                     std::size_t expectedBytes, std::uint8_t* out) {
   const std::size_t word = static_cast<std::size_t>(layout.headerBytes);
   const std::uint64_t blocks = WordAt(data, size, 0, layout);
   const std::uint64_t blockSize = WordAt(data, size, word, layout);
@@ -55,15 +54,12 @@ std::vector<std::uint8_t> DecodeCompressed(const std::uint8_t* data, std::size_t
     throw VtkBinaryBlock::Error(0, "the block table declares " + std::to_string(total) +
                                        " bytes where the array needs " +
                                        std::to_string(expectedBytes));
-  // zlib cannot expand data by more than about 1032 to 1, so a larger claim is a damaged header
-  // and is refused before the output is allocated.
-  if (expectedBytes / 1100 > size)
+  if (expectedBytes > VtkBinaryBlock::MaxDecodedBytes(size, layout))
     throw VtkBinaryBlock::Error(0,
                                 "the block table declares more data than the compressed bytes "
                                 "can hold");
   std::size_t offset = (3 + static_cast<std::size_t>(blocks)) * word;
   if (offset > size) throw VtkBinaryBlock::Error(3 * word, "the block table is cut short");
-  std::vector<std::uint8_t> out(expectedBytes);
   for (std::uint64_t b = 0; b < blocks; ++b) {
     const std::uint64_t compressedSize = WordAt(data, size, (3 + b) * word, layout);
     if (compressedSize > size - offset)
@@ -72,7 +68,7 @@ std::vector<std::uint8_t> DecodeCompressed(const std::uint8_t* data, std::size_t
     const bool last = b + 1 == blocks && lastSize != 0;
     const std::size_t inflated = static_cast<std::size_t>(last ? lastSize : blockSize);
     Inflate(data + offset, static_cast<std::size_t>(compressedSize),
-            out.data() + static_cast<std::size_t>(b * blockSize), inflated, offset);
+            out + static_cast<std::size_t>(b * blockSize), inflated, offset);
     offset += static_cast<std::size_t>(compressedSize);
   }
   return out;
@@ -89,8 +85,9 @@ std::uint64_t VtkBinaryBlock::ReadWord(const std::uint8_t* data, int bytes, bool
   return value;
 }
 
-std::vector<std::uint8_t> VtkBinaryBlock::Decode(const std::uint8_t* data, std::size_t size,
-                                                 const Layout& layout, std::size_t expectedBytes) {
-  return layout.compressed ? DecodeCompressed(data, size, layout, expectedBytes)
+const std::uint8_t* VtkBinaryBlock::Decode(const std::uint8_t* data, std::size_t size,
+                                           const Layout& layout, std::size_t expectedBytes,
+                                           std::uint8_t* inflateInto) {
+  return layout.compressed ? DecodeCompressed(data, size, layout, expectedBytes, inflateInto)
                            : DecodePlain(data, size, layout, expectedBytes);
 }

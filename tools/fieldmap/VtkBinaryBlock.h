@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
-#include <vector>
 
 // One binary data array of a VTK XML file, after base64 decoding when it was encoded: a byte-count
 // header (UInt32 or UInt64, in the file's byte order) followed by the data, or, when the file
@@ -30,9 +29,18 @@ class VtkBinaryBlock {
     std::size_t offset_;
   };
 
-  // Decodes the block at data[0 .. size) that must hold expectedBytes bytes of values.
-  static std::vector<std::uint8_t> Decode(const std::uint8_t* data, std::size_t size,
-                                          const Layout& layout, std::size_t expectedBytes);
+  // Decodes the block at data[0 .. size) that must hold expectedBytes bytes of values and
+  // returns where those bytes are: inside data for an uncompressed block (nothing is copied), or
+  // in inflateInto, which must hold expectedBytes, for a compressed one.
+  static const std::uint8_t* Decode(const std::uint8_t* data, std::size_t size,
+                                    const Layout& layout, std::size_t expectedBytes,
+                                    std::uint8_t* inflateInto);
+
+  // The most value bytes a block of size bytes can decode to, so callers can refuse a damaged
+  // count before allocating for it: zlib cannot expand data by more than about 1032 to 1.
+  static std::size_t MaxDecodedBytes(std::size_t size, const Layout& layout) {
+    return layout.compressed ? size * 1100 : size;
+  }
 
   // An unsigned header word at data, in the given byte order.
   static std::uint64_t ReadWord(const std::uint8_t* data, int bytes, bool bigEndian);

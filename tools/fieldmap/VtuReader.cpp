@@ -4,66 +4,29 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
+#include <functional>
+#include <limits>
 #include <pugixml.hpp>
-#include <sstream>
+#include <type_traits>
 
 #include "Base64.h"
 #include "FieldmapError.h"
+#include "HugePages.h"
+#include "ScalarDecoder.h"
 
 namespace {
 
-struct ScalarType {
-  const char* name;
-  int bytes;
-  bool isFloat;
-  bool isSigned;
-};
-
-constexpr ScalarType kScalarTypes[] = {{"Int8", 1, false, true},   {"UInt8", 1, false, false},
-                                       {"Int16", 2, false, true},  {"UInt16", 2, false, false},
-                                       {"Int32", 4, false, true},  {"UInt32", 4, false, false},
-                                       {"Int64", 8, false, true},  {"UInt64", 8, false, false},
-                                       {"Float32", 4, true, true}, {"Float64", 8, true, true}};
-
-const ScalarType* FindScalarType(const std::string& name) {
-  for (const ScalarType& type : kScalarTypes)
-    if (name == type.name) return &type;
-  return nullptr;
-}
-
-// One value of a scalar type from its bytes in the file's byte order.
-double ScalarAt(const std::uint8_t* bytes, const ScalarType& type, bool bigEndian) {
-  std::uint8_t ordered[8];
-  for (int i = 0; i < type.bytes; ++i) ordered[i] = bytes[bigEndian ? type.bytes - 1 - i : i];
-  if (type.isFloat) {
-    if (type.bytes == 4) {
-      float value;
-      std::memcpy(&value, ordered, 4);
-      return value;
-    }
-    double value;
-    std::memcpy(&value, ordered, 8);
-    return value;
-  }
-  std::uint64_t raw = 0;
-  for (int i = type.bytes - 1; i >= 0; --i) raw = (raw << 8) | ordered[i];
-  if (type.isSigned && type.bytes < 8 && (raw >> (8 * type.bytes - 1)) != 0)
-    raw |= ~std::uint64_t{0} << (8 * type.bytes);
-  return type.isSigned ? static_cast<double>(static_cast<std::int64_t>(raw))
-                       : static_cast<double>(raw);
-}
-
+// One ASCII value; integer arrays take whole numbers only.
 template <typename T>
 bool ParseToken(const char* begin, const char* end, T& value) {
   if constexpr (std::is_floating_point_v<T>) {
     const auto [ptr, ec] = std::from_chars(begin, end, value);
     return ec == std::errc() && ptr == end;
   } else {
-    // Integer arrays may be written with a type of Float; accept integral values only.
-    double number;
+    long long number = 0;
     const auto [ptr, ec] = std::from_chars(begin, end, number);
-    if (ec != std::errc() || ptr != end || number != static_cast<double>(static_cast<T>(number)))
+    if (ec != std::errc() || ptr != end || number < std::numeric_limits<T>::min() ||
+        number > std::numeric_limits<T>::max())
       return false;
     value = static_cast<T>(number);
     return true;
@@ -123,20 +86,14 @@ std::string VtuReader::LineOf(const pugi::xml_node& node) const {
 }
 
 void VtuReader::LoadText() {
-  std::ifstream in(fileName_, std::ios::binary);
-  if (!in) Fail("", std::string("cannot be opened: ") + std::strerror(errno));
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  text_.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
-  if (!in.read(text_.data(), static_cast<std::streamsize>(text_.size())))
-    Fail("", "cannot be read");
+  file_ = std::make_unique<MappedFile>(fileName_);
+  text_ = file_->Text();
 }
 
 void VtuReader::SplitAppendedData() {
   const std::size_t tag = text_.find("<AppendedData");
   if (tag == std::string::npos) {
-    xml_ = text_;
+    xml_ = std::string(text_);
     return;
   }
   const std::size_t close = text_.find('>', tag);
@@ -145,8 +102,9 @@ void VtuReader::SplitAppendedData() {
   if (marker == std::string::npos || end == std::string::npos || end < marker)
     Fail(LineAt(tag), "the AppendedData element has no '_' marker or no end tag");
   appendedStart_ = marker + 1;
-  appended_ = std::string_view(text_).substr(appendedStart_, end - appendedStart_);
-  xml_ = text_.substr(0, marker) + text_.substr(end);
+  appended_ = text_.substr(appendedStart_, end - appendedStart_);
+  xml_.reserve(marker + text_.size() - end);
+  xml_.append(text_.substr(0, marker)).append(text_.substr(end));
 }
 
 void VtuReader::ReadEncoding(const pugi::xml_node& file) {
@@ -163,7 +121,22 @@ void VtuReader::ReadEncoding(const pugi::xml_node& file) {
   encoding_.layout.headerBytes = headerType == "UInt64" ? 8 : 4;
   encoding_.layout.compressed = !compressor.empty();
   const pugi::xml_node appended = file.child("AppendedData");
-  encoding_.appendedIsBase64 = std::string(appended.attribute("encoding").value()) == "base64";
+  const std::string appendedEncoding = appended.attribute("encoding").as_string("raw");
+  if (appended && appendedEncoding != "raw" && appendedEncoding != "base64")
+    Fail(LineOf(appended),
+         "unknown AppendedData encoding '" + appendedEncoding + "' (expected raw or base64)");
+  encoding_.appendedIsBase64 = appendedEncoding == "base64";
+}
+
+// pugixml takes a repeated attribute without complaint; XML does not.
+void VtuReader::RefuseRepeatedAttributes(const pugi::xml_node& node) const {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+    for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
+      if (std::strcmp(a.name(), b.name()) == 0)
+        Fail(LineOf(node), std::string("not well-formed XML: the attribute '") + a.name() +
+                               "' is repeated in <" + node.name() + ">");
+  for (const pugi::xml_node& child : node.children())
+    if (child.type() == pugi::node_element) RefuseRepeatedAttributes(child);
 }
 
 RawMesh VtuReader::Read() {
@@ -173,7 +146,9 @@ RawMesh VtuReader::Read() {
   const pugi::xml_parse_result parsed = document.load_buffer(xml_.data(), xml_.size());
   if (!parsed)
     Fail(LineAt(static_cast<std::size_t>(parsed.offset)),
-         std::string("not well-formed XML: ") + parsed.description());
+         std::string("not well-formed XML (at byte ") + std::to_string(parsed.offset) +
+             "): " + parsed.description());
+  RefuseRepeatedAttributes(document);
   const pugi::xml_node file = document.child("VTKFile");
   if (!file || std::string(file.attribute("type").value()) != "UnstructuredGrid")
     Fail(LineAt(0), "not a VTK XML unstructured grid (no <VTKFile type=\"UnstructuredGrid\">)");
@@ -225,6 +200,7 @@ void VtuReader::ReadPoints(const pugi::xml_node& piece, std::int64_t pointCount,
   mesh.points = ReadArray<double>(points, static_cast<std::size_t>(pointCount) * 3, "Points");
 }
 
+// Offsets and types first: they are small, and the connectivity's size comes from the offsets.
 void VtuReader::ReadCells(const pugi::xml_node& piece, std::int64_t cellCount,
                           std::int64_t pointCount, RawMesh& mesh) const {
   const pugi::xml_node cells = piece.child("Cells");
@@ -237,9 +213,11 @@ void VtuReader::ReadCells(const pugi::xml_node& piece, std::int64_t cellCount,
     Fail(LineOf(cells ? cells : piece),
          "the Cells element needs the arrays connectivity, offsets and types");
   const std::size_t count = static_cast<std::size_t>(cellCount);
+  HugePages::Resize(mesh.offsets, count + 1);
   const std::vector<std::int64_t> ends = ReadArray<std::int64_t>(offsets, count, "offsets");
+  std::copy(ends.begin(), ends.end(), mesh.offsets.begin() + 1);
   for (std::size_t c = 0; c < count; ++c) {
-    if (ends[c] < (c == 0 ? 0 : ends[c - 1]))
+    if (ends[c] < mesh.offsets[c])
       Fail(LineOf(offsets), "offset " + std::to_string(ends[c]) + " of cell " + std::to_string(c) +
                                 " is smaller than the one before it");
     // Checked before the connectivity is allocated from it.
@@ -247,17 +225,15 @@ void VtuReader::ReadCells(const pugi::xml_node& piece, std::int64_t cellCount,
       Fail(LineOf(offsets), "offset " + std::to_string(ends[c]) + " of cell " + std::to_string(c) +
                                 " is beyond any real mesh");
   }
-  const std::vector<std::int64_t> nodes =
-      ReadArray<std::int64_t>(connectivity, static_cast<std::size_t>(ends.back()), "connectivity");
-  for (std::size_t i = 0; i < nodes.size(); ++i)
+  mesh.cellTypes = ReadArray<int>(types, count, "types");
+  mesh.connectivity =
+      ReadArray<int>(connectivity, static_cast<std::size_t>(ends.back()), "connectivity");
+  const int* nodes = mesh.connectivity.data();
+  for (std::size_t i = 0; i < mesh.connectivity.size(); ++i)
     if (nodes[i] < 0 || nodes[i] >= pointCount)
       Fail(LineOf(connectivity), "entry " + std::to_string(i) + " refers to point " +
                                      std::to_string(nodes[i]) + " of " +
                                      std::to_string(pointCount));
-  const std::vector<std::int64_t> cellTypes = ReadArray<std::int64_t>(types, count, "types");
-  mesh.cellTypes.assign(cellTypes.begin(), cellTypes.end());
-  mesh.offsets.insert(mesh.offsets.end(), ends.begin(), ends.end());
-  mesh.connectivity.assign(nodes.begin(), nodes.end());
 }
 
 void VtuReader::ReadPointData(const pugi::xml_node& piece, std::int64_t pointCount,
@@ -267,7 +243,8 @@ void VtuReader::ReadPointData(const pugi::xml_node& piece, std::int64_t pointCou
     const std::string name = array.attribute("Name").value();
     const std::int64_t components =
         std::max<std::int64_t>(1, CountAttribute(array, "NumberOfComponents"));
-    if (name.empty() || !FindScalarType(array.attribute("type").value()) || components > 1000) {
+    if (name.empty() || !ScalarDecoder::Find(array.attribute("type").value()) ||
+        components > 1000) {
       skipped += (skipped.empty() ? "" : ", ") + (name.empty() ? "(unnamed)" : name);
       continue;
     }
@@ -286,25 +263,79 @@ std::vector<T> VtuReader::ReadArray(const pugi::xml_node& array, std::size_t exp
                                     const std::string& what) const {
   const std::string format =
       array.attribute("format").as_string(array.attribute("Format").as_string("ascii"));
-  if (format == "ascii") return ReadAscii<T>(array, expectedCount, what);
-  const ScalarType* type = FindScalarType(array.attribute("type").value());
+  const ScalarDecoder::Type* type = ScalarDecoder::Find(array.attribute("type").value());
   if (!type)
     Fail(LineOf(array),
          "array '" + what + "' has the unknown type '" + array.attribute("type").value() + "'");
-  std::vector<std::uint8_t> bytes;
-  const std::size_t expectedBytes = expectedCount * static_cast<std::size_t>(type->bytes);
-  if (format == "binary")
-    bytes = ReadBinaryBytes(array, static_cast<std::size_t>(type->bytes), expectedCount, what);
-  else if (format == "appended")
-    bytes = ReadAppendedBytes(array, expectedBytes, what);
-  else
+  if (std::is_integral_v<T> && type->isFloat)
+    Fail(LineOf(array),
+         "array '" + what + "' has the type " + type->name + "; it must be an integer type");
+  if (format == "ascii") return ReadAscii<T>(array, expectedCount, what);
+  std::vector<std::uint8_t> base64;
+  std::string storage;
+  std::string_view encoded;
+  std::size_t start = 0;
+  if (format == "binary") {
+    encoded = ArrayText(array, storage);
+  } else if (format == "appended") {
+    std::tie(start, encoded) = AppendedBytes(array, what);
+  } else {
     Fail(LineOf(array), "array '" + what + "' has the unknown format '" + format + "'");
-  std::vector<T> values(expectedCount);
-  for (std::size_t i = 0; i < expectedCount; ++i) {
-    const double value = ScalarAt(bytes.data() + i * static_cast<std::size_t>(type->bytes), *type,
-                                  encoding_.layout.bigEndian);
-    values[i] = static_cast<T>(value);
   }
+  const bool isBase64 = format == "binary" || encoding_.appendedIsBase64;
+  const auto where = [&](std::size_t byte) {
+    if (format == "binary") return LineOf(array) + ", decoded byte " + std::to_string(byte);
+    if (isBase64)
+      return "appended data offset " + std::to_string(start) + ", decoded byte " +
+             std::to_string(byte);
+    return "appended data offset " + std::to_string(start + byte) + " (file byte " +
+           std::to_string(appendedStart_ + start + byte) + ")";
+  };
+  if (isBase64) {
+    Base64::Result decoded = Base64::Decode(encoded);
+    if (!decoded.ok)
+      Fail(format == "binary" ? LineOf(array) : "appended data offset " + std::to_string(start),
+           "array '" + what + "': invalid base64 at character " +
+               std::to_string(decoded.errorPosition));
+    base64 = std::move(decoded.bytes);
+    encoded = std::string_view(reinterpret_cast<const char*>(base64.data()), base64.size());
+  }
+  return Decode<T>(encoded, *type, expectedCount, what, where);
+}
+
+// The values of one binary block; inflated straight into the result when the file's type and
+// byte order are the result's own, converted from the file's bytes otherwise.
+template <typename T>
+std::vector<T> VtuReader::Decode(std::string_view block, const ScalarDecoder::Type& type,
+                                 std::size_t expectedCount, const std::string& what,
+                                 const std::function<std::string(std::size_t)>& where) const {
+  const std::size_t expectedBytes = expectedCount * static_cast<std::size_t>(type.bytes);
+  if (expectedBytes / static_cast<std::size_t>(type.bytes) != expectedCount ||
+      expectedBytes > VtkBinaryBlock::MaxDecodedBytes(block.size(), encoding_.layout))
+    Fail(where(0), "array '" + what + "' needs " + std::to_string(expectedCount) +
+                       " values, more than its " + std::to_string(block.size()) +
+                       " bytes can hold");
+  std::vector<T> values;
+  HugePages::Resize(values, expectedCount);
+  auto* target = reinterpret_cast<std::uint8_t*>(values.data());
+  const bool direct = sizeof(T) == static_cast<std::size_t>(type.bytes) &&
+                      std::is_floating_point_v<T> == type.isFloat &&
+                      encoding_.layout.bigEndian == ScalarDecoder::kHostIsBigEndian;
+  std::vector<std::uint8_t> inflated(direct || !encoding_.layout.compressed ? 0 : expectedBytes);
+  const std::uint8_t* decoded = nullptr;
+  try {
+    decoded =
+        VtkBinaryBlock::Decode(reinterpret_cast<const std::uint8_t*>(block.data()), block.size(),
+                               encoding_.layout, expectedBytes, direct ? target : inflated.data());
+  } catch (const VtkBinaryBlock::Error& error) {
+    Fail(where(error.Offset()), "array '" + what + "': " + error.what());
+  }
+  if (decoded == target) return values;
+  const std::size_t fitted = ScalarDecoder::Convert(decoded, expectedCount, type,
+                                                    encoding_.layout.bigEndian, values.data());
+  if (fitted != expectedCount)
+    Fail(where(0), "array '" + what + "': value " + std::to_string(fitted) +
+                       " does not fit the integers fieldmap keeps");
   return values;
 }
 
@@ -339,27 +370,8 @@ std::vector<T> VtuReader::ReadAscii(const pugi::xml_node& array, std::size_t exp
   return values;
 }
 
-std::vector<std::uint8_t> VtuReader::ReadBinaryBytes(const pugi::xml_node& array,
-                                                     std::size_t valueBytes,
-                                                     std::size_t expectedCount,
-                                                     const std::string& what) const {
-  std::string storage;
-  const Base64::Result decoded = Base64::Decode(ArrayText(array, storage));
-  if (!decoded.ok)
-    Fail(LineOf(array), "array '" + what + "': invalid base64 at character " +
-                            std::to_string(decoded.errorPosition));
-  try {
-    return VtkBinaryBlock::Decode(decoded.bytes.data(), decoded.bytes.size(), encoding_.layout,
-                                  expectedCount * valueBytes);
-  } catch (const VtkBinaryBlock::Error& error) {
-    Fail(LineOf(array), "array '" + what + "', decoded byte " + std::to_string(error.Offset()) +
-                            ": " + error.what());
-  }
-}
-
-std::vector<std::uint8_t> VtuReader::ReadAppendedBytes(const pugi::xml_node& array,
-                                                       std::size_t expectedBytes,
-                                                       const std::string& what) const {
+std::pair<std::size_t, std::string_view> VtuReader::AppendedBytes(const pugi::xml_node& array,
+                                                                  const std::string& what) const {
   const std::int64_t offset = CountAttribute(array, "offset");
   if (offset < 0 || static_cast<std::size_t>(offset) > appended_.size())
     Fail(LineOf(array), "array '" + what + "' has the offset " + array.attribute("offset").value() +
@@ -369,24 +381,5 @@ std::vector<std::uint8_t> VtuReader::ReadAppendedBytes(const pugi::xml_node& arr
   const auto next = std::upper_bound(appendedOffsets_.begin(), appendedOffsets_.end(), start);
   const std::size_t stop =
       next == appendedOffsets_.end() ? appended_.size() : std::min(*next, appended_.size());
-  std::vector<std::uint8_t> decodedText;
-  const std::uint8_t* data = reinterpret_cast<const std::uint8_t*>(appended_.data()) + start;
-  std::size_t size = stop - start;
-  if (encoding_.appendedIsBase64) {
-    Base64::Result decoded = Base64::Decode(appended_.substr(start, size));
-    if (!decoded.ok)
-      Fail("appended data offset " + std::to_string(start + decoded.errorPosition),
-           "invalid base64 in array '" + what + "'");
-    decodedText = std::move(decoded.bytes);
-    data = decodedText.data();
-    size = decodedText.size();
-  }
-  try {
-    return VtkBinaryBlock::Decode(data, size, encoding_.layout, expectedBytes);
-  } catch (const VtkBinaryBlock::Error& error) {
-    const std::size_t at = encoding_.appendedIsBase64 ? start : start + error.Offset();
-    Fail("appended data offset " + std::to_string(at) + " (file byte " +
-             std::to_string(appendedStart_ + at) + ")",
-         "array '" + what + "': " + error.what());
-  }
+  return {start, appended_.substr(start, stop - start)};
 }

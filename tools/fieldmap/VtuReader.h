@@ -2,11 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "MappedFile.h"
 #include "RawMesh.h"
+#include "ScalarDecoder.h"
 #include "VtkBinaryBlock.h"
 
 namespace pugi {
@@ -15,7 +19,7 @@ class xml_node;
 
 // Reads a VTK XML unstructured grid (.vtu) as VTK writes it: data arrays in ASCII, inline
 // base64, or appended (raw or base64), each optionally zlib-compressed, with UInt32 or UInt64
-// headers and either byte order. Keeps the file's text while reading; every problem is reported
+// headers and either byte order. Maps the file while reading; every problem is reported
 // with the file name and the line of the element, or the byte offset in the appended data.
 class VtuReader {
  public:
@@ -34,18 +38,21 @@ class VtuReader {
   void SplitAppendedData();
   // Byte order, header width and compressor of the file element.
   void ReadEncoding(const pugi::xml_node& file);
+  void RefuseRepeatedAttributes(const pugi::xml_node& node) const;
+  // The values of a data array as T; integer T requires an integer array.
   template <typename T>
   std::vector<T> ReadArray(const pugi::xml_node& array, std::size_t expectedCount,
                            const std::string& what) const;
   template <typename T>
   std::vector<T> ReadAscii(const pugi::xml_node& array, std::size_t expectedCount,
                            const std::string& what) const;
-  std::vector<std::uint8_t> ReadBinaryBytes(const pugi::xml_node& array, std::size_t valueBytes,
-                                            std::size_t expectedCount,
-                                            const std::string& what) const;
-  std::vector<std::uint8_t> ReadAppendedBytes(const pugi::xml_node& array,
-                                              std::size_t expectedBytes,
-                                              const std::string& what) const;
+  template <typename T>
+  std::vector<T> Decode(std::string_view block, const ScalarDecoder::Type& type,
+                        std::size_t expectedCount, const std::string& what,
+                        const std::function<std::string(std::size_t)>& where) const;
+  // The offset of an appended array and its bytes, up to the next array's offset.
+  std::pair<std::size_t, std::string_view> AppendedBytes(const pugi::xml_node& array,
+                                                         const std::string& what) const;
   void ReadPoints(const pugi::xml_node& piece, std::int64_t pointCount, RawMesh& mesh) const;
   void ReadCells(const pugi::xml_node& piece, std::int64_t cellCount, std::int64_t pointCount,
                  RawMesh& mesh) const;
@@ -59,7 +66,8 @@ class VtuReader {
 
   std::string fileName_;
   std::function<void(double)> progress_;
-  std::string text_;
+  std::unique_ptr<MappedFile> file_;
+  std::string_view text_;
   // The XML part of the file, with the appended payload cut out so an XML parser accepts it.
   std::string xml_;
   std::string_view appended_;

@@ -34,6 +34,17 @@ std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& data) {
   return out;
 }
 
+// The decoded bytes of a block, copied out of wherever Decode left them.
+std::vector<std::uint8_t> Decode(const std::vector<std::uint8_t>& block,
+                                 const VtkBinaryBlock::Layout& layout, std::size_t bytes) {
+  // A size the block cannot hold is refused before anything is written to the buffer.
+  std::vector<std::uint8_t> buffer(
+      std::min(bytes, VtkBinaryBlock::MaxDecodedBytes(block.size(), layout)));
+  const std::uint8_t* decoded =
+      VtkBinaryBlock::Decode(block.data(), block.size(), layout, bytes, buffer.data());
+  return std::vector<std::uint8_t>(decoded, decoded + bytes);
+}
+
 TEST(Base64Decoding, DecodesEveryPaddingLengthAndIgnoresWhitespace) {
   EXPECT_EQ(Base64::Decode("TWFu").bytes, Bytes("Man"));
   EXPECT_EQ(Base64::Decode("TWE=").bytes, Bytes("Ma"));
@@ -68,16 +79,15 @@ TEST(VtkBinaryBlockDecoding, ReadsHeaderWordsInEitherByteOrderAndWidth) {
 
 TEST(VtkBinaryBlockDecoding, ReturnsThePlainDataAfterTheByteCount) {
   const std::vector<std::uint8_t> block = Join({Word32(5), Bytes("hello"), Bytes("tail")});
-  EXPECT_EQ(VtkBinaryBlock::Decode(block.data(), block.size(), {}, 5), Bytes("hello"));
+  EXPECT_EQ(Decode(block, {}, 5), Bytes("hello"));
 }
 
 TEST(VtkBinaryBlockDecoding, RejectsAByteCountThatDisagreesWithTheArrayOrRunsPastTheEnd) {
   const std::vector<std::uint8_t> wrongCount = Join({Word32(4), Bytes("hello")});
-  EXPECT_THROW(VtkBinaryBlock::Decode(wrongCount.data(), wrongCount.size(), {}, 5),
-               VtkBinaryBlock::Error);
+  EXPECT_THROW(Decode(wrongCount, {}, 5), VtkBinaryBlock::Error);
   const std::vector<std::uint8_t> cut = Join({Word32(5), Bytes("hel")});
   try {
-    VtkBinaryBlock::Decode(cut.data(), cut.size(), {}, 5);
+    Decode(cut, {}, 5);
     FAIL() << "a cut block must not decode";
   } catch (const VtkBinaryBlock::Error& error) {
     EXPECT_EQ(error.Offset(), 4u);
@@ -97,7 +107,7 @@ TEST(VtkBinaryBlockDecoding, InflatesSeveralBlocksWithAShortLastOne) {
             Word32(static_cast<std::uint32_t>(c.size())), a, b, c});
   VtkBinaryBlock::Layout layout;
   layout.compressed = true;
-  EXPECT_EQ(VtkBinaryBlock::Decode(block.data(), block.size(), layout, 10), data);
+  EXPECT_EQ(Decode(block, layout, 10), data);
 }
 
 TEST(VtkBinaryBlockDecoding, RejectsDamagedCompressedBlocks) {
@@ -108,23 +118,20 @@ TEST(VtkBinaryBlockDecoding, RejectsDamagedCompressedBlocks) {
   // A compressed size beyond the bytes present.
   const auto tooLong = Join({Word32(1), Word32(8), Word32(0),
                              Word32(static_cast<std::uint32_t>(packed.size() + 50)), packed});
-  EXPECT_THROW(VtkBinaryBlock::Decode(tooLong.data(), tooLong.size(), layout, 8),
-               VtkBinaryBlock::Error);
+  EXPECT_THROW(Decode(tooLong, layout, 8), VtkBinaryBlock::Error);
   // Garbage where the zlib stream should be.
   auto garbled = Join(
       {Word32(1), Word32(8), Word32(0), Word32(static_cast<std::uint32_t>(packed.size())), packed});
   garbled[16] ^= 0xFF;
   garbled[18] ^= 0xFF;
-  EXPECT_THROW(VtkBinaryBlock::Decode(garbled.data(), garbled.size(), layout, 8),
-               VtkBinaryBlock::Error);
+  EXPECT_THROW(Decode(garbled, layout, 8), VtkBinaryBlock::Error);
   // A block table claiming a gigabyte from a few compressed bytes is refused, not allocated.
   const auto inflated = Join({Word32(1), Word32(1u << 30), Word32(0),
                               Word32(static_cast<std::uint32_t>(packed.size())), packed});
-  EXPECT_THROW(VtkBinaryBlock::Decode(inflated.data(), inflated.size(), layout, 1u << 30),
-               VtkBinaryBlock::Error);
+  EXPECT_THROW(Decode(inflated, layout, 1u << 30), VtkBinaryBlock::Error);
   // A block count that a short buffer cannot hold.
   const auto huge = Join({Word32(0x7FFFFFFF), Word32(8), Word32(0)});
-  EXPECT_THROW(VtkBinaryBlock::Decode(huge.data(), huge.size(), layout, 8), VtkBinaryBlock::Error);
+  EXPECT_THROW(Decode(huge, layout, 8), VtkBinaryBlock::Error);
 }
 
 }  // namespace

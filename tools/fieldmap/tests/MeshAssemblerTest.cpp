@@ -20,8 +20,8 @@ std::vector<std::string> BlockTypes(const AssembledMesh& mesh) {
 TEST(ElementShapeCheckVerdicts, EveryReferenceCellInVtkOrderIsGoodForTheLibrarysShapes) {
   for (int type : TestMeshes::SupportedVtkTypes()) {
     const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(type);
-    EXPECT_EQ(ElementShapeCheck::Check(cell.nodes, cell.dimension, true,
-                                       TestMeshes::ReferenceCell(type).data()),
+    EXPECT_EQ(ElementShapeCheck(cell.nodes, cell.dimension, true)
+                  .Check(TestMeshes::ReferenceCell(type).data()),
               ElementShapeCheck::Verdict::kGood)
         << "VTK cell type " << type;
   }
@@ -57,21 +57,21 @@ TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
 TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
   std::vector<double> tet = TestMeshes::ReferenceCell(10);
   std::swap_ranges(tet.begin() + 3, tet.begin() + 6, tet.begin() + 6);
-  EXPECT_EQ(ElementShapeCheck::Check(4, 3, false, tet.data()),
+  EXPECT_EQ(ElementShapeCheck(4, 3, false).Check(tet.data()),
             ElementShapeCheck::Verdict::kInverted);
   std::vector<double> flat = TestMeshes::ReferenceCell(12);
   for (std::size_t z = 2; z < flat.size(); z += 3) flat[z] = 0.0;
-  EXPECT_EQ(ElementShapeCheck::Check(8, 3, false, flat.data()),
+  EXPECT_EQ(ElementShapeCheck(8, 3, false).Check(flat.data()),
             ElementShapeCheck::Verdict::kZeroVolume);
   // A clockwise triangle is inverted in a plane mesh, but a shell has no such orientation.
   std::vector<double> triangle = TestMeshes::ReferenceCell(5);
   std::swap_ranges(triangle.begin() + 3, triangle.begin() + 6, triangle.begin() + 6);
-  EXPECT_EQ(ElementShapeCheck::Check(3, 2, true, triangle.data()),
+  EXPECT_EQ(ElementShapeCheck(3, 2, true).Check(triangle.data()),
             ElementShapeCheck::Verdict::kInverted);
-  EXPECT_EQ(ElementShapeCheck::Check(3, 2, false, triangle.data()),
+  EXPECT_EQ(ElementShapeCheck(3, 2, false).Check(triangle.data()),
             ElementShapeCheck::Verdict::kGood);
   const double point[6] = {1, 1, 1, 1, 1, 1};
-  EXPECT_EQ(ElementShapeCheck::Check(2, 1, false, point), ElementShapeCheck::Verdict::kZeroVolume);
+  EXPECT_EQ(ElementShapeCheck(2, 1, false).Check(point), ElementShapeCheck::Verdict::kZeroVolume);
 }
 
 TEST(MeshAssemblerTypes, SolidMeshesGetShellsAndThreeDimensionalBeamsInFirstAppearanceOrder) {
