@@ -5,6 +5,8 @@
 
 #include "FieldmapError.h"
 #include "GmshReader.h"
+#include "LegacyVtkReader.h"
+#include "PvtuReader.h"
 #include "VtuReader.h"
 
 namespace {
@@ -23,12 +25,15 @@ std::string Extension(const std::string& fileName) {
 
 bool MeshFileReader::IsMeshFile(const std::string& fileName) {
   const std::string extension = Extension(fileName);
-  return extension == ".vtu" || extension == ".msh";
+  return extension == ".vtu" || extension == ".pvtu" || extension == ".vtk" || extension == ".msh";
 }
 
 RawMesh MeshFileReader::Read(const std::string& fileName, const Progress& progress) {
   const std::string extension = Extension(fileName);
   if (extension == ".vtu") return VtuReader(fileName, progress).Read();
+  if (extension == ".pvtu") return PvtuReader(fileName, progress).Read();
+  if (extension == ".vtk") return LegacyVtkReader(fileName, progress).Read();
   if (extension == ".msh") return GmshReader(fileName, progress).Read();
-  throw FieldmapError::Input(fileName, "", "unknown mesh format (expected a .vtu or a .msh file)");
+  throw FieldmapError::Input(fileName, "",
+                             "unknown mesh format (expected a .vtu, .pvtu, .vtk or .msh file)");
 }

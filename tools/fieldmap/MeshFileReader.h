@@ -5,7 +5,7 @@
 
 #include "RawMesh.h"
 
-// Picks the reader for a mesh file by its extension (.vtu, .msh) and reads it.
+// Picks the reader for a mesh file by its extension (.vtu, .pvtu, .vtk, .msh) and reads it.
 class MeshFileReader {
  public:
   // Told the fraction of the file read so far, now and then.

@@ -142,7 +142,7 @@ TEST_F(ImportRoundTrip, InvertedElementsAreReportedAsWarnings) {
 // Files written by VTK itself, when python3 with VTK is present.
 TEST_F(ImportRoundTrip, FilesWrittenByVtkInEveryDataModeImportAlike) {
   const char* python = std::getenv("FIELDMAP_PYTHON");
-  const std::string script = std::string(FIELDMAP_TEST_SOURCE_DIR) + "/write_vtk_cases.py";
+  const std::string script = std::string(FIELDMAP_TEST_SOURCE_DIR) + "/write_mesh_cases.py";
   if (!python || std::system((std::string(python) + " -c 'import vtk' 2>/dev/null").c_str()) != 0)
     GTEST_SKIP() << "python3 with VTK (Debian python3-vtk9) is not installed";
   ASSERT_EQ(

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "FieldmapError.h"
@@ -100,116 +101,83 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-class VtuReaderMalformed : public ::testing::Test {
- protected:
-  std::string Text(Encoding encoding, bool compressed = false) const {
-    VtuTestWriter::Options options;
-    options.encoding = encoding;
-    options.compressed = compressed;
-    return VtuTestWriter::Text(TestMeshes::CellsOfTypes({12, 10}), options);
-  }
-  TempDirectory directory_;
+// One damage to a file VtuTestWriter wrote, and what the error must say.
+struct Damage {
+  const char* what;
+  Encoding encoding;
+  bool compressed;
+  std::function<std::string(std::string)> apply;
+  const char* expected;
 };
 
-TEST_F(VtuReaderMalformed, MissingFileNamesTheFile) {
-  try {
-    VtuReader(directory_.Path("none.vtu")).Read();
-    FAIL();
-  } catch (const FieldmapError& error) {
-    EXPECT_NE(std::string(error.what()).find("none.vtu: cannot be opened"), std::string::npos);
+// Replaces the first occurrence of from with to.
+std::function<std::string(std::string)> Swap(const std::string& from, const std::string& to) {
+  return [=](std::string text) { return Replace(std::move(text), from, to); };
+}
+
+TEST(VtuReaderMalformed, EveryDamageIsRefusedNamingWhereAndWhat) {
+  const std::string offsets = "Name=\"offsets\" format=\"ascii\">";
+  const std::vector<Damage> damages = {
+      {"broken XML", Encoding::kAscii, false, Swap("</Points>", "</Pts>"),
+       "bad.vtu: line 12: not well-formed XML (at byte 824): Start-end tags mismatch"},
+      {"repeated attribute", Encoding::kAscii, false,
+       Swap("<Piece ", "<Piece NumberOfCells=\"1\" "), "attribute 'NumberOfCells' is repeated"},
+      {"too few values", Encoding::kAscii, false, Swap(offsets + "8 ", offsets),
+       "line 15: array 'offsets' holds 1 values where 2 are needed"},
+      {"too many values", Encoding::kAscii, false, Swap(offsets, offsets + "8 "),
+       "more than the 2 values"},
+      {"not a number", Encoding::kAscii, false, Swap(offsets + "8", offsets + "eight"),
+       "'eight', which is not a number"},
+      {"point beyond the points", Encoding::kAscii, false,
+       Swap("connectivity\" format=\"ascii\">0 ", "connectivity\" format=\"ascii\">12 "),
+       "entry 0 refers to point 12 of 12"},
+      {"decreasing offsets", Encoding::kAscii, false, Swap(offsets + "8 12", offsets + "8 7"),
+       "offset 7 of cell 1"},
+      {"float connectivity", Encoding::kInlineBase64, false,
+       Swap("type=\"Int64\" Name=\"connectivity\"", "type=\"Float64\" Name=\"connectivity\""),
+       "array 'connectivity' has the type Float64; it must be an integer type"},
+      {"offset past the data", Encoding::kAppendedRaw, false,
+       Swap("offset=\"0\"", "offset=\"999999\""), "offset 999999, outside the"},
+      // The last array (two cell types) loses both bytes; raw data cannot tell the line end
+      // before the end tag from values.
+      {"truncated appended data", Encoding::kAppendedRaw, false,
+       [](std::string text) {
+         return text.substr(0, text.find("\n</AppendedData>") - 2) +
+                "\n</AppendedData>\n</VTKFile>\n";
+       },
+       "array 'types': the data is cut short: 1 of 2 bytes"},
+      {"unknown appended encoding", Encoding::kAppendedBase64, false,
+       Swap("encoding=\"base64\"", "encoding=\"rot13\""), "unknown AppendedData encoding 'rot13'"},
+      {"damaged zlib block", Encoding::kInlineBase64, true,
+       [](std::string text) {
+         return text.replace(text.find("format=\"binary\">") + 56, 8, "AAAAAAAA");
+       },
+       "decoded byte"},
+      {"invalid base64", Encoding::kInlineBase64, false,
+       [](std::string text) { return text.replace(text.find("format=\"binary\">") + 20, 1, "*"); },
+       "invalid base64 at character 4"},
+      {"unknown compressor", Encoding::kInlineBase64, true,
+       Swap("vtkZLibDataCompressor", "vtkLZ4DataCompressor"),
+       "vtkLZ4DataCompressor' is not supported"},
+      {"other dataset", Encoding::kAscii, false,
+       Swap("type=\"UnstructuredGrid\"", "type=\"PolyData\""), "not a VTK XML unstructured grid"},
+      {"two pieces", Encoding::kAscii, false,
+       [](std::string text) {
+         const std::size_t begin = text.find("<Piece"), end = text.find("</Piece>") + 9;
+         return text.insert(end, text.substr(begin, end - begin));
+       },
+       "more than one Piece"},
+  };
+  TempDirectory directory;
+  EXPECT_NE(ReadError(directory, "").find("not well-formed XML"), std::string::npos);
+  for (const Damage& damage : damages) {
+    VtuTestWriter::Options options;
+    options.encoding = damage.encoding;
+    options.compressed = damage.compressed;
+    const std::string message = ReadError(
+        directory, damage.apply(VtuTestWriter::Text(TestMeshes::CellsOfTypes({12, 10}), options)));
+    EXPECT_NE(message.find(damage.expected), std::string::npos) << damage.what << ": " << message;
   }
-}
-
-TEST_F(VtuReaderMalformed, BrokenXmlGivesTheLineOfTheDamage) {
-  const std::string text = Replace(Text(Encoding::kAscii), "</Points>", "</Pts>");
-  const std::string message = ReadError(directory_, text);
-  EXPECT_NE(message.find("bad.vtu: line 1"), std::string::npos) << message;
-  EXPECT_NE(message.find("not well-formed XML"), std::string::npos) << message;
-}
-
-TEST_F(VtuReaderMalformed, AsciiArrayWithTooFewValuesNamesArrayAndLine) {
-  std::string text = Text(Encoding::kAscii);
-  text =
-      Replace(text, "Name=\"offsets\" format=\"ascii\">8 ", "Name=\"offsets\" format=\"ascii\">");
-  const std::string message = ReadError(directory_, text);
-  EXPECT_NE(message.find("bad.vtu: line 15"), std::string::npos) << message;
-  EXPECT_NE(message.find("'offsets' holds 1 values where 2 are needed"), std::string::npos)
-      << message;
-}
-
-TEST_F(VtuReaderMalformed, AsciiArrayWithTooManyOrNonNumericValues) {
-  const std::string base = Text(Encoding::kAscii);
-  EXPECT_NE(ReadError(directory_, Replace(base, "Name=\"offsets\" format=\"ascii\">",
-                                          "Name=\"offsets\" format=\"ascii\">8 "))
-                .find("more than the 2 values"),
-            std::string::npos);
-  EXPECT_NE(ReadError(directory_, Replace(base, "Name=\"offsets\" format=\"ascii\">8",
-                                          "Name=\"offsets\" format=\"ascii\">eight"))
-                .find("'eight', which is not a number"),
-            std::string::npos);
-}
-
-TEST_F(VtuReaderMalformed, ConnectivityBeyondThePointsOrDecreasingOffsetsAreRejected) {
-  const std::string base = Text(Encoding::kAscii);
-  const std::string message =
-      ReadError(directory_, Replace(base, "Name=\"connectivity\" format=\"ascii\">0 ",
-                                    "Name=\"connectivity\" format=\"ascii\">12 "));
-  EXPECT_NE(message.find("entry 0 refers to point 12 of 12"), std::string::npos) << message;
-  const std::string decreasing =
-      ReadError(directory_, Replace(base, "format=\"ascii\">8 12", "format=\"ascii\">8 7"));
-  EXPECT_NE(decreasing.find("offset 7 of cell 1"), std::string::npos) << decreasing;
-}
-
-TEST_F(VtuReaderMalformed, AppendedOffsetOutsideTheDataGivesTheOffset) {
-  std::string text = Text(Encoding::kAppendedRaw);
-  text = Replace(text, "offset=\"0\"", "offset=\"999999\"");
-  const std::string message = ReadError(directory_, text);
-  EXPECT_NE(message.find("offset 999999"), std::string::npos) << message;
-  EXPECT_NE(message.find("outside the"), std::string::npos) << message;
-}
-
-TEST_F(VtuReaderMalformed, TruncatedAppendedDataIsCaughtBeforeReadingPastTheEnd) {
-  const std::string text = Text(Encoding::kAppendedRaw);
-  const std::size_t end = text.find("\n</AppendedData>");
-  // The last array (two cell types) loses both its bytes; the line end before the end tag is all
-  // that is left of it, as raw data cannot tell padding from values.
-  const std::string truncated = text.substr(0, end - 2) + "\n</AppendedData>\n</VTKFile>\n";
-  const std::string message = ReadError(directory_, truncated);
-  EXPECT_NE(message.find("appended data offset"), std::string::npos) << message;
-  EXPECT_NE(message.find("array 'types': the data is cut short: 1 of 2 bytes"), std::string::npos)
-      << message;
-}
-
-TEST_F(VtuReaderMalformed, DamagedCompressedInlineBlockGivesTheDecodedByte) {
-  std::string text = Text(Encoding::kInlineBase64, true);
-  // Corrupt the zlib stream of the first array after its header.
-  const std::size_t start = text.find("format=\"binary\">") + 16 + 40;
-  text.replace(start, 8, "AAAAAAAA");
-  const std::string message = ReadError(directory_, text);
-  EXPECT_NE(message.find("decoded byte"), std::string::npos) << message;
-}
-
-TEST_F(VtuReaderMalformed, InvalidBase64AndUnknownCompressorAreNamed) {
-  std::string text = Text(Encoding::kInlineBase64);
-  const std::size_t start = text.find("format=\"binary\">") + 16;
-  text.replace(start + 4, 1, "*");
-  EXPECT_NE(ReadError(directory_, text).find("invalid base64 at character 4"), std::string::npos);
-  const std::string lz4 =
-      Replace(Text(Encoding::kInlineBase64, true), "vtkZLibDataCompressor", "vtkLZ4DataCompressor");
-  EXPECT_NE(ReadError(directory_, lz4).find("vtkLZ4DataCompressor' is not supported"),
-            std::string::npos);
-}
-
-TEST_F(VtuReaderMalformed, OtherDatasetTypesAndMultiplePiecesAreRefused) {
-  EXPECT_NE(ReadError(directory_, Replace(Text(Encoding::kAscii), "type=\"UnstructuredGrid\"",
-                                          "type=\"PolyData\""))
-                .find("not a VTK XML unstructured grid"),
-            std::string::npos);
-  std::string twoPieces = Text(Encoding::kAscii);
-  const std::size_t begin = twoPieces.find("<Piece");
-  const std::size_t end = twoPieces.find("</Piece>") + 9;
-  twoPieces.insert(end, twoPieces.substr(begin, end - begin));
-  EXPECT_NE(ReadError(directory_, twoPieces).find("more than one Piece"), std::string::npos);
 }
 
 }  // namespace

@@ -67,6 +67,12 @@ const std::vector<int>& TestMeshes::SupportedVtkTypes() {
   return types;
 }
 
+const std::vector<std::pair<int, int>>& TestMeshes::MidEdges(int vtkType) {
+  static const std::vector<std::pair<int, int>> none;
+  const auto found = References().find(vtkType);
+  return found == References().end() ? none : found->second.edges;
+}
+
 std::vector<double> TestMeshes::ReferenceCell(int vtkType) {
   const Reference& reference = References().at(vtkType);
   std::vector<double> xyz = reference.corners;

@@ -16,6 +16,8 @@ class TestMeshes {
   static RawMesh AllCellTypes();
   // Only cells of the given types, one each, with the same point arrays.
   static RawMesh CellsOfTypes(const std::vector<int>& vtkTypes, double z = 0.0);
+  // The corner pairs of a VTK cell type's mid-edge nodes, in VTK order; none for linear cells.
+  static const std::vector<std::pair<int, int>>& MidEdges(int vtkType);
   // The reference coordinates of a cell type, three per node in VTK order.
   static std::vector<double> ReferenceCell(int vtkType);
   // A Gmsh 4.1 ASCII text holding the same cells as CellsOfTypes(vtkTypes), with Gmsh's node
