@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "mapper/ZORMtkMapper.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "reader/ZORMtkSimReader.h"
 #include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORMtkNodalWeights.h"
 #include "search/ZORMtkPointLocator.h"
 #include "search/ZORMtkSourceElements.h"
-#include "search/ZORMtkWeightStore.h"
 #include "search/impl/ZORReaderPoints.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -192,13 +192,13 @@ void ReportParts(benchmark::State& state, ZORMtkSimReader& source, ZORMtkSimRead
                          overallHigh);
   const double boxes = Seconds(start);
   start = CpuNow();
-  ZORMtkMeshElemB* grid = ZORMtkWeightStore::GetElementBuckets(mapper, source.meshID);
+  ZORMtkMeshElemB* grid = mapper.Context().cache.ElementGrid(mapper.Context(), source.meshID);
   const double gridSeconds = Seconds(start);
   start = CpuNow();
   const ZORMtkSourceElements mesh(source, *grid);
   const ZORReaderPoints points = ZORReaderPoints::Read(target);
   const double read = Seconds(start);
-  const double tolerances[2] = {0.3, 0.5};
+  const ZORSearchTolerances tolerances{0.3, 0.5};
   start = CpuNow();
   const ZORMtkPointLocator locator(mesh, *grid, tolerances, true);
   const double index = Seconds(start);
@@ -235,8 +235,8 @@ void NodalCase(benchmark::State& state, ZORMtkSimReader& source, int method) {
     mapper.SetReader(&source);
     mapper.SetReader(&target);
     const double start = CpuNow();
-    ZORMtkNodalWeights* weights = ZORMtkWeightStore::GetNodalWeights(mapper, method, source.meshID,
-                                                                     target.meshID, false, false);
+    const ZORMtkNodalWeights* weights = mapper.Context().cache.NodalWeights(
+        mapper.Context(), method, source.meshID, target.meshID, false, false);
     total += Seconds(start);
     bytes = weights->StorageBytes();
     state.counters["unplaced_or_misaligned"] =
@@ -262,8 +262,8 @@ void BM_IntPtCpe4(benchmark::State& state) {
     mapper.SetReader(&r.quadSource);
     mapper.SetReader(&r.quadTarget);
     const double start = CpuNow();
-    ZORMtkElementWeights* weights =
-        ZORMtkWeightStore::GetElementWeights(mapper, r.quadSource.meshID, r.quadTarget.meshID);
+    const ZORMtkElementWeights* weights = mapper.Context().cache.ElementWeights(
+        mapper.Context(), r.quadSource.meshID, r.quadTarget.meshID);
     total += Seconds(start);
     bytes = weights->StorageBytes();
     state.counters["unplaced_elements"] = mapper.Diagnostics().FailedElements().Size();

@@ -5,7 +5,9 @@
 namespace {
 
 // Report order of the codes: what stops a mapping first, the data of single points after it.
-constexpr int kReportOrder[] = {1, 2, 128, 64, 4, 32, 16};
+constexpr DiagnosticCode_Tag kReportOrder[] = {
+    CodeUnsupportedMapTag, CodePointNotPlaced, CodeMisaligned,      CodeElementNotPlaced,
+    CodePointCoordinates,  CodeNotConserved,   CodeNodeCountsDiffer};
 
 }  // namespace
 
@@ -68,35 +70,35 @@ void ZORMtkDiagnosticsData::ProcessError(const int& code, cow_String& message, c
   if (!IsSet(code)) return;
   const bool targets = ReportsTargets();
   switch (code) {
-    case 2:
+    case CodePointNotPlaced:
       message = targets ? "search failed for the following target points: "
                         : "search failed for the following source points: ";
       ints = failedPoints_;
       break;
-    case 128:
+    case CodeMisaligned:
       message = targets
                     ? "alignment beyond tolerance is detected for the following target points: "
                     : "alignment beyond tolerance is detected for the following source points: ";
       ints = misalignedPoints_;
       break;
-    case 64:
+    case CodeElementNotPlaced:
       message = targets ? "search failed for the following target elements: "
                         : "search failed for the following source elements : ";
       ints = failedElements_;
       break;
-    case 4:
+    case CodePointCoordinates:
       message = targets ? "search failed for the following target-point coordinates: "
                         : "search failed for the following source-point coordinates: ";
       doubles = failedPointCoordinates_;
       break;
-    case 16:
+    case CodeNodeCountsDiffer:
       message =
           "search is set to nearest node mapping, but the node count does not match between the "
           "source and target  meshes.  The respective node counts are: ";
       ints.Append(nodeCounts_[0]);
       ints.Append(nodeCounts_[1]);
       break;
-    case 32:
+    case CodeNotConserved:
       DescribeConservation(message, ints, doubles);
       break;
     default:

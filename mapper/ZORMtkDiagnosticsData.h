@@ -4,14 +4,20 @@
 #include "platform/ZORExport.h"
 #include "platform/ZORString.h"
 
+// The diagnostics codes, one bit each, as MapField returns them ORed together.
+enum DiagnosticCode_Tag : int {
+  CodeUnsupportedMapTag = 1,
+  CodePointNotPlaced = 2,     // node members of points no element accepted
+  CodePointCoordinates = 4,   // coordinates of those points (and of integration points)
+  CodeNodeCountsDiffer = 16,  // nearest-node mapping between meshes of different node counts
+  CodeNotConserved = 32,      // a field sum not conserved
+  CodeElementNotPlaced = 64,  // elements with an integration point no element accepted
+  CodeMisaligned = 128,       // nearest partners beyond the alignment tolerance
+};
+
 // The error store of one mapper. Searches and transfers record problems here as bit codes with
 // their data instead of failing; the host later lists the codes and fetches a message per code.
 // It owns its lists; they only grow until ClearErrors.
-//
-// Codes: 1 unsupported map tag; 2 point not placed (node member); 4 coordinates of a point not
-// placed; 16 nearest-node mapping between meshes of different node counts; 32 field sum not
-// conserved; 64 element with a point not placed; 128 nearest partner beyond the alignment
-// tolerance.
 class ZORMTK_EXPORT ZORMtkDiagnosticsData {
  public:
   ZORMtkDiagnosticsData();

@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "mapper/ZORMtkMapper.h"
 #include "mapper/ZORMtkSourceElementValues.h"
 #include "mapper/ZORMtkTargetClassWalk.h"
 #include "mapper/ZORMtkTransferFrame.h"
 #include "mapper/ZORMtkWeightLinks.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {
@@ -26,18 +26,15 @@ void WriteEveryTargetClass(const ZORMtkTransferFrame& frame, const ZORMtkElement
 
 }  // namespace
 
-void ZORMtkElementTransfer::NodeToIntPt(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                        int sourceStep, int sourceIncrement, int targetStep,
-                                        int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkElementTransfer::NodeToIntPt(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
-  const ZORMtkElementWeights* weights = ZORMtkWeightLinks::ElementWeights(mapper, request);
+  const ZORMtkElementWeights* weights =
+      ZORMtkWeightLinks::ElementWeights(frame.Context(), frame.Request());
   // The host's input buffer replaces the read, but the component count stays the field's.
   const int m = frame.SourceComponents();
   if (m <= 0) return;
   std::vector<double> read;
-  const double* values = mapper.InputValues();
+  const double* values = frame.Buffers().input;
   if (values == nullptr) {
     read = frame.ReadNodes(frame.Source(), 0, m);
     values = read.data();
@@ -47,13 +44,10 @@ void ZORMtkElementTransfer::NodeToIntPt(ZORMtkMapper& mapper, const ZORMtkMapSpe
   WriteEveryTargetClass(frame, weights, m, source);
 }
 
-void ZORMtkElementTransfer::IntPtToIntPt(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                         int sourceStep, int sourceIncrement, int targetStep,
-                                         int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkElementTransfer::IntPtToIntPt(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
-  const ZORMtkElementWeights* weights = ZORMtkWeightLinks::ElementWeights(mapper, request);
+  const ZORMtkElementWeights* weights =
+      ZORMtkWeightLinks::ElementWeights(frame.Context(), frame.Request());
   const int m = frame.SourceComponents();
   if (m <= 0) return;
   ZORMtkSourceElementValues source = ZORMtkSourceElementValues::FromPoints(frame, m);

@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
-#include "mapper/ZORMtkMapper.h"
 #include "mapper/ZORMtkNodalKernels.h"
 #include "mapper/ZORMtkPointKernels.h"
 #include "mapper/ZORMtkSourceElementValues.h"
 #include "mapper/ZORMtkTargetClassWalk.h"
 #include "mapper/ZORMtkTransferFrame.h"
 #include "mapper/ZORMtkWeightLinks.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {
@@ -120,11 +120,7 @@ void IntegrateTargetClass(const ZORMtkSimReader& target, const std::vector<doubl
 
 }  // namespace
 
-void ZORMtkIntPtToNodeTransfer::Averaged(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                         int sourceStep, int sourceIncrement, int targetStep,
-                                         int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkIntPtToNodeTransfer::Averaged(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
   const int m = frame.SourceComponents();
   if (m <= 0) return;
@@ -137,12 +133,7 @@ void ZORMtkIntPtToNodeTransfer::Averaged(ZORMtkMapper& mapper, const ZORMtkMapSp
 
 // The source total is taken before the spread and compared with what the target field holds
 // after the write, so nodes that no link reaches show as a shortfall.
-void ZORMtkIntPtToNodeTransfer::GlobalConservative(ZORMtkMapper& mapper,
-                                                   const ZORMtkMapSpecs& request, int sourceStep,
-                                                   int sourceIncrement, int targetStep,
-                                                   int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkIntPtToNodeTransfer::GlobalConservative(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
   const int m = frame.SourceComponents();
   if (m <= 0) return;
@@ -156,22 +147,19 @@ void ZORMtkIntPtToNodeTransfer::GlobalConservative(ZORMtkMapper& mapper,
   frame.WriteNodes(m, ZORMtkTransferFrame::NodeMembers(frame.Target()), result.data());
   std::vector<double> written(static_cast<std::size_t>(m), 0.0);
   frame.SumTargetNodes(m, written.data());
-  ZORMtkNodalKernels::RecordUnconserved(totals.data(), written.data(), m, mapper.Diagnostics());
+  ZORMtkNodalKernels::RecordUnconserved(totals.data(), written.data(), m,
+                                        frame.Context().diagnostics);
 }
 
-void ZORMtkIntPtToNodeTransfer::LocalConservative(ZORMtkMapper& mapper,
-                                                  const ZORMtkMapSpecs& request, int sourceStep,
-                                                  int sourceIncrement, int targetStep,
-                                                  int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkIntPtToNodeTransfer::LocalConservative(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
   const ZORMtkSimReader& target = frame.Target();
   const std::vector<double> coordinates = ZORMtkTransferFrame::NodeCoordinates3D(target);
   const int m = frame.SourceComponents();
   if (m <= 0) return;
   std::vector<double> result(Product(target.numNodes, m), 0.0);
-  const ZORMtkElementWeights* weights = ZORMtkWeightLinks::ElementWeights(mapper, request);
+  const ZORMtkElementWeights* weights =
+      ZORMtkWeightLinks::ElementWeights(frame.Context(), frame.Request());
   ZORMtkSourceElementValues source = ZORMtkSourceElementValues::FromPoints(frame, m);
   cow_List<cow_String> names;
   target.GetElementClassNames(names);

@@ -6,16 +6,15 @@
 #include <utility>
 
 #include "mapper/ZORMtkErrorMessage.h"
-#include "mapper/ZORMtkNodalTransfer.h"
 #include "mapper/ZORMtkTransferDispatch.h"
+#include "mapper/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "platform/ZORStream.h"
-#include "reader/ZORMtkSimReader.h"
 
 namespace {
 
-// The table sizes hosts are expected to stay within; the tables grow past them if they do not.
+// The table size hosts are expected to stay within; the table grows past it if they do not.
 constexpr int kRequestCapacity = 100;
-constexpr int kCacheCapacity = 50;
 
 constexpr double kDefaultBoundaryTolerance = 0.3;
 constexpr double kDefaultNormalTolerance = 0.5;
@@ -44,37 +43,29 @@ ZORMtkMapper::ZORMtkMapper(ZORSrvPosition position) : ZORMtkMapper(std::move(pos
 ZORMtkMapper::ZORMtkMapper(ZORSrvPosition position, bool printNotes)
     : position_(std::move(position)),
       requests_(kRequestCapacity),
-      elementGrids_(kCacheCapacity),
-      nodeGrids_(kCacheCapacity),
-      nodalWeights_(kCacheCapacity),
-      elementWeights_(kCacheCapacity),
-      boundaryTolerance_(kDefaultBoundaryTolerance),
-      normalTolerance_(kDefaultNormalTolerance),
-      outputValues_(nullptr),
-      inputValues_(nullptr),
-      inputComponents_(0) {
+      context_(std::make_unique<ZORMtkMappingContext>(kDefaultBoundaryTolerance,
+                                                      kDefaultNormalTolerance)) {
   ReadToleranceEnvironment(printNotes);
 }
 
-// Requests and cached objects go before the diagnostics they may have reported into.
+// Requests go first, then the context: its cached objects before the diagnostics they may have
+// reported into.
 ZORMtkMapper::~ZORMtkMapper() {
   requests_.Clear();
-  elementGrids_.Clear();
-  nodeGrids_.Clear();
-  nodalWeights_.Clear();
-  elementWeights_.Clear();
+  context_.reset();
 }
 
 void ZORMtkMapper::ReadToleranceEnvironment(bool printNotes) {
-  if (OverrideFromEnvironment("ZORMTK_BOUNDARY_TOLERANCE", boundaryTolerance_) && printNotes)
-    PrintToleranceNote("boundary", boundaryTolerance_);
-  if (OverrideFromEnvironment("ZORMTK_NORMAL_TOLERANCE", normalTolerance_) && printNotes)
-    PrintToleranceNote("normal", normalTolerance_);
+  ZORSearchTolerances& tolerances = context_->tolerances;
+  if (OverrideFromEnvironment("ZORMTK_BOUNDARY_TOLERANCE", tolerances.boundary) && printNotes)
+    PrintToleranceNote("boundary", tolerances.boundary);
+  if (OverrideFromEnvironment("ZORMTK_NORMAL_TOLERANCE", tolerances.normal) && printNotes)
+    PrintToleranceNote("normal", tolerances.normal);
 }
 
-void ZORMtkMapper::SetReader(ZORMtkSimReader* reader) { readers_.push_back(reader); }
+void ZORMtkMapper::SetReader(ZORMtkSimReader* reader) { context_->readers.push_back(reader); }
 
-void ZORMtkMapper::SetWriter(ZORMtkSimWriter* writer) { writers_.push_back(writer); }
+void ZORMtkMapper::SetWriter(ZORMtkSimWriter* writer) { context_->writers.push_back(writer); }
 
 void ZORMtkMapper::AddMapSpec(cow_String name, Map_Tag mapTag, MapMethod_Tag mapMethod,
                               Conserve_Tag conserve, ZORSimDynamicID sourceMesh,
@@ -127,33 +118,37 @@ ZORMtkMapSpecs& ZORMtkMapper::NewRequest(cow_String name, Map_Tag mapTag, MapMet
 }
 
 void ZORMtkMapper::DefineSearchTolerance(double boundary, double normal) {
-  if (boundary != 0.0) boundaryTolerance_ = boundary;
-  if (normal != 0.0) normalTolerance_ = normal;
+  if (boundary != 0.0) context_->tolerances.boundary = boundary;
+  if (normal != 0.0) context_->tolerances.normal = normal;
 }
 
 void ZORMtkMapper::SetHostBuffers(const double* input, int inputComponents, double* output) {
-  inputValues_ = input;
-  inputComponents_ = inputComponents;
-  outputValues_ = output;
+  context_->buffers = ZORMtkHostBuffers{input, inputComponents, output};
 }
+
+void ZORMtkMapper::SetProgressCallback(ZORMtkProgressCallback callback, void* context) {
+  context_->options.progress = ZORSearchProgress{callback, context};
+}
+
+void ZORMtkMapper::SetUnplacedFill(double value) { context_->options.unplacedFill = value; }
+
+void ZORMtkMapper::SetNearestFallback(bool enabled) { context_->options.nearestFallback = enabled; }
 
 int ZORMtkMapper::MapField(cow_String name, int sourceIncrement, int targetIncrement,
                            int sourceStep, int targetStep) {
+  ZORMtkDiagnosticsData& diagnostics = context_->diagnostics;
   const ZORMtkMapSpecs* request = FindRequest(name);
   if (request == nullptr) {
     ReportMissingRequest(name);
-    diagnostics_.SetError(1);
-    return diagnostics_.ErrorFlags();
+    diagnostics.SetError(CodeUnsupportedMapTag);
+    return diagnostics.ErrorFlags();
   }
   const ZORMtkTransferChoice choice =
       ZORMtkTransferDispatch::Choose(request->mapTag, request->conserve,
                                      ZORMtkTransferDispatch::ConserveGloballyFromEnvironment());
-  if (!choice.supported) diagnostics_.SetError(1);
-  if (choice.transfer != nullptr)
-    choice.transfer(*this, *request, sourceStep, sourceIncrement, targetStep, targetIncrement);
-  if (choice.check != nullptr)
-    choice.check(*this, *request, sourceStep, sourceIncrement, targetStep, targetIncrement);
-  return diagnostics_.ErrorFlags();
+  if (!choice.supported) diagnostics.SetError(CodeUnsupportedMapTag);
+  Run(choice, *request, sourceStep, sourceIncrement, targetStep, targetIncrement);
+  return diagnostics.ErrorFlags();
 }
 
 int ZORMtkMapper::MapFieldMatrix(cow_String name, int sourceIncrement, int targetIncrement,
@@ -163,20 +158,30 @@ int ZORMtkMapper::MapFieldMatrix(cow_String name, int sourceIncrement, int targe
     ReportMissingRequest(name);
     return 0;
   }
-  ZORMtkNodalTransfer::MatrixTransfer(*this, *request, sourceStep, sourceIncrement, targetStep,
-                                      targetIncrement);
+  Run(ZORMtkTransferDispatch::Matrix(), *request, sourceStep, sourceIncrement, targetStep,
+      targetIncrement);
   return 0;
+}
+
+void ZORMtkMapper::Run(const ZORMtkTransferChoice& choice, const ZORMtkMapSpecs& request,
+                       int sourceStep, int sourceIncrement, int targetStep, int targetIncrement) {
+  const ZORMtkTransferFrame frame(*context_, request, sourceStep, sourceIncrement, targetStep,
+                                  targetIncrement);
+  if (choice.transfer != nullptr) choice.transfer(frame);
+  if (choice.check != nullptr) choice.check(frame);
 }
 
 void ZORMtkMapper::ReportMissingRequest(const cow_String& name) const {
   aio_cerr << " ZORMtkMapper: no mapping request named \"" << name << "\"" << std::endl;
 }
 
-int ZORMtkMapper::ListErrors(cow_List<int>& codes) const { return diagnostics_.ListErrors(codes); }
+int ZORMtkMapper::ListErrors(cow_List<int>& codes) const {
+  return context_->diagnostics.ListErrors(codes);
+}
 
 void ZORMtkMapper::ProcessError(const int& code, cow_String& message, cow_List<int>& ints,
                                 cow_List<double>& doubles) const {
-  diagnostics_.ProcessError(code, message, ints, doubles);
+  context_->diagnostics.ProcessError(code, message, ints, doubles);
 }
 
 void ZORMtkMapper::ProcessErrorMessage(cow_String& message, const cow_List<int>& ints,
@@ -189,9 +194,12 @@ const ZORMtkMapSpecs* ZORMtkMapper::FindRequest(const cow_String& name) const {
   return position == nullptr ? nullptr : requests_.At(*position);
 }
 
-ZORMtkSimReader* ZORMtkMapper::FindReader(const ZORSimDynamicID& meshID) const {
-  for (ZORMtkSimReader* reader : readers_) {
-    if (reader != nullptr && reader->meshID == meshID) return reader;
-  }
-  return nullptr;
-}
+int ZORMtkMapper::ReaderCount() const { return static_cast<int>(context_->readers.size()); }
+
+int ZORMtkMapper::WriterCount() const { return static_cast<int>(context_->writers.size()); }
+
+double ZORMtkMapper::BoundaryTolerance() const { return context_->tolerances.boundary; }
+
+double ZORMtkMapper::NormalTolerance() const { return context_->tolerances.normal; }
+
+const ZORMtkDiagnosticsData& ZORMtkMapper::Diagnostics() const { return context_->diagnostics; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <vector>
+#include <memory>
 
 #include "mapper/ZORMtkDiagnosticsData.h"
 #include "mapper/ZORMtkMapSpecs.h"
@@ -11,21 +11,19 @@
 #include "platform/ZORSimHandles.h"
 #include "platform/ZORString.h"
 
+class ZORMtkMappingContext;
+struct ZORMtkTransferChoice;
 class ZORMtkSimReader;
 class ZORMtkSimWriter;
-class ZORMtkMeshElemB;
-class ZORMtkMeshNodeB;
-class ZORMtkNodalWeights;
-class ZORMtkElementWeights;
+
+// Progress of a long mapping: done and total count the points searched.
+using ZORMtkProgressCallback = void (*)(void* context, long long done, long long total);
 
 // The mapping engine a host builds once per coupling. It holds the readers and writers it is
-// given (not owned: the host keeps them alive), owns a table of named requests, the search
-// tolerances, the caches of bucket grids and weight objects that the searches fill, and the
-// diagnostics store. MapField runs one request for one step and increment.
-//
-// The transfers and searches reach the mapper's state through the accessors below: readers by
-// mesh ID, the writer every transfer writes through, the caches, the diagnostics and the host
-// buffers.
+// given (not owned: the host keeps them alive), owns a table of named requests and a mapping
+// context with the search tolerances, the caches of bucket grids and weight objects that the
+// searches fill, and the diagnostics store. MapField runs one request for one step and
+// increment. One mapper is used by one thread at a time.
 class ZORMTK_EXPORT ZORMtkMapper {
  public:
   // Both constructors take the tolerances from the environment (ZORMTK_BOUNDARY_TOLERANCE,
@@ -81,7 +79,17 @@ class ZORMTK_EXPORT ZORMtkMapper {
   void ProcessErrorMessage(cow_String& message, const cow_List<int>& ints,
                            const cow_List<double>& doubles) const;
 
-  // State for the transfers, the searches and tests.
+  // Progress of the searches: the callback runs on the caller's thread with the points done
+  // and the points in all, about every hundredth of them and once at the end. Null stops it.
+  void SetProgressCallback(ZORMtkProgressCallback callback, void* context);
+  // The value written at target points the search could not place (0 unless set). The points
+  // are reported in the diagnostics all the same.
+  void SetUnplacedFill(double value);
+  // Whether target nodes the shape search could not place take their nearest source node's
+  // value (off unless set). They are reported in the diagnostics all the same.
+  void SetNearestFallback(bool enabled);
+
+  // The request table and the settings, for hosts and tests that inspect them.
   const ZORSrvPosition& Position() const { return position_; }
   int RequestCount() const { return requests_.Count(); }
   int RequestCapacity() const { return requests_.Capacity(); }
@@ -89,26 +97,13 @@ class ZORMTK_EXPORT ZORMtkMapper {
   const ZORMtkMapSpecs& Request(int position) const { return *requests_.At(position); }
   // Null when the name was never added.
   const ZORMtkMapSpecs* FindRequest(const cow_String& name) const;
-  int ReaderCount() const { return static_cast<int>(readers_.size()); }
-  int WriterCount() const { return static_cast<int>(writers_.size()); }
-  // The first reader whose mesh is meshID, or null.
-  ZORMtkSimReader* FindReader(const ZORSimDynamicID& meshID) const;
-  // The writer every transfer writes through (the first set), or null.
-  ZORMtkSimWriter* Writer() const { return writers_.empty() ? nullptr : writers_.front(); }
-  double BoundaryTolerance() const { return boundaryTolerance_; }
-  double NormalTolerance() const { return normalTolerance_; }
-  ZORMtkDiagnosticsData& Diagnostics() { return diagnostics_; }
-  const ZORMtkDiagnosticsData& Diagnostics() const { return diagnostics_; }
-  const double* InputValues() const { return inputValues_; }
-  int InputComponents() const { return inputComponents_; }
-  double* OutputValues() const { return outputValues_; }
-
-  // Caches, one object per source mesh (grids) or per mesh pair and options (weights). The
-  // search code appends to them; they stay until the mapper is destroyed.
-  ZORMtkOwnedTable<ZORMtkMeshElemB>& ElementGrids() { return elementGrids_; }
-  ZORMtkOwnedTable<ZORMtkMeshNodeB>& NodeGrids() { return nodeGrids_; }
-  ZORMtkOwnedTable<ZORMtkNodalWeights>& NodalWeights() { return nodalWeights_; }
-  ZORMtkOwnedTable<ZORMtkElementWeights>& ElementWeights() { return elementWeights_; }
+  int ReaderCount() const;
+  int WriterCount() const;
+  double BoundaryTolerance() const;
+  double NormalTolerance() const;
+  const ZORMtkDiagnosticsData& Diagnostics() const;
+  // What the requests run against; the library's own transfers and tests use it.
+  ZORMtkMappingContext& Context() { return *context_; }
 
  private:
   ZORMtkMapper(ZORSrvPosition position, bool printNotes);
@@ -116,20 +111,11 @@ class ZORMTK_EXPORT ZORMtkMapper {
   ZORMtkMapSpecs& NewRequest(cow_String name, Map_Tag mapTag, MapMethod_Tag mapMethod,
                              Conserve_Tag conserve, bool recordedFlag, bool noFallback);
   void ReportMissingRequest(const cow_String& name) const;
+  void Run(const ZORMtkTransferChoice& choice, const ZORMtkMapSpecs& request, int sourceStep,
+           int sourceIncrement, int targetStep, int targetIncrement);
 
   ZORSrvPosition position_;
   ZORMtkOwnedTable<ZORMtkMapSpecs> requests_;
   cow_Map<cow_String, int> requestIndex_;
-  std::vector<ZORMtkSimReader*> readers_;
-  std::vector<ZORMtkSimWriter*> writers_;
-  ZORMtkOwnedTable<ZORMtkMeshElemB> elementGrids_;
-  ZORMtkOwnedTable<ZORMtkMeshNodeB> nodeGrids_;
-  ZORMtkOwnedTable<ZORMtkNodalWeights> nodalWeights_;
-  ZORMtkOwnedTable<ZORMtkElementWeights> elementWeights_;
-  double boundaryTolerance_;
-  double normalTolerance_;
-  ZORMtkDiagnosticsData diagnostics_;
-  double* outputValues_;
-  const double* inputValues_;
-  int inputComponents_;
+  std::unique_ptr<ZORMtkMappingContext> context_;
 };

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kConservationCode = 32;
-
 std::size_t At(int row, int columns, int column) {
   return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
          static_cast<std::size_t>(column);
@@ -62,7 +60,7 @@ void ZORMtkNodalKernels::RecordUnconserved(const double* sourceSums, const doubl
     const double target = targetSums[c];
     if (std::fabs(source) <= kNegligibleSum) continue;
     if (std::fabs(source - target) / std::fabs(source) <= kConservationTolerance) continue;
-    diagnostics.SetError(kConservationCode);
+    diagnostics.SetError(CodeNotConserved);
     diagnostics.AddConservationRecord(c, source, target);
   }
 }

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "mapper/ZORMtkMapSpecs.h"
-#include "mapper/ZORMtkMapper.h"
 #include "mapper/ZORMtkNodalKernels.h"
 #include "mapper/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 
@@ -22,35 +22,31 @@ std::size_t Product(int a, int b) {
 // component count then replaces `components`; else source field 0 read into `read`.
 const double* SourceValues(const ZORMtkTransferFrame& frame, int& components,
                            std::vector<double>& read) {
-  const ZORMtkMapper& mapper = frame.Mapper();
-  if (mapper.InputValues() != nullptr) {
-    components = mapper.InputComponents();
-    return mapper.InputValues();
+  if (frame.Buffers().input != nullptr) {
+    components = frame.Buffers().inputComponents;
+    return frame.Buffers().input;
   }
   read = frame.ReadNodes(frame.Source(), 0, components);
   return read.data();
 }
 
 // The result array: the host's output buffer when it gave one, else `owned`, zeroed.
-double* ResultValues(const ZORMtkMapper& mapper, std::size_t size, std::vector<double>& owned) {
-  if (mapper.OutputValues() != nullptr) return mapper.OutputValues();
+double* ResultValues(const ZORMtkTransferFrame& frame, std::size_t size,
+                     std::vector<double>& owned) {
+  if (frame.Buffers().output != nullptr) return frame.Buffers().output;
   owned.assign(size, 0.0);
   return owned.data();
 }
 
 // Writes the result to the target field unless the host takes it.
 void Deliver(const ZORMtkTransferFrame& frame, int components, double* values) {
-  if (frame.Mapper().OutputValues() != nullptr) return;
+  if (frame.Buffers().output != nullptr) return;
   frame.WriteNodes(components, ZORMtkTransferFrame::NodeMembers(frame.Target()), values);
 }
 
 }  // namespace
 
-void ZORMtkNodalTransfer::Interpolate(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                      int sourceStep, int sourceIncrement, int targetStep,
-                                      int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkNodalTransfer::Interpolate(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
   const ZORMtkNodeLinks links = frame.GatherLinks();
   int m = frame.SourceComponents();
@@ -58,16 +54,12 @@ void ZORMtkNodalTransfer::Interpolate(ZORMtkMapper& mapper, const ZORMtkMapSpecs
   const double* source = SourceValues(frame, m, read);
   if (m <= 0) return;
   std::vector<double> owned;
-  double* result = ResultValues(mapper, Product(frame.Target().numNodes, m), owned);
+  double* result = ResultValues(frame, Product(frame.Target().numNodes, m), owned);
   ZORMtkNodalKernels::Gather(links, source, m, result);
   Deliver(frame, m, result);
 }
 
-void ZORMtkNodalTransfer::ConservativeTransfer(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                               int sourceStep, int sourceIncrement, int targetStep,
-                                               int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkNodalTransfer::ConservativeTransfer(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
   const ZORMtkNodeLinks links = frame.ScatterLinks();
   int m = frame.SourceComponents();
@@ -76,41 +68,33 @@ void ZORMtkNodalTransfer::ConservativeTransfer(ZORMtkMapper& mapper, const ZORMt
   if (m <= 0) return;
   const int targetRows = frame.Target().numNodes;
   std::vector<double> owned;
-  double* result = ResultValues(mapper, Product(targetRows, m), owned);
+  double* result = ResultValues(frame, Product(targetRows, m), owned);
   ZORMtkNodalKernels::Scatter(links, source, m, targetRows, result);
   Deliver(frame, m, result);
 }
 
 // With host buffers the sums come from the buffers, since nothing was written to read back.
-void ZORMtkNodalTransfer::CheckConservation(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                            int sourceStep, int sourceIncrement, int targetStep,
-                                            int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkNodalTransfer::CheckConservation(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
-  const bool hostBuffers = mapper.InputValues() != nullptr;
-  const int m = hostBuffers ? mapper.InputComponents() : frame.SourceComponents();
+  const bool hostBuffers = frame.Buffers().input != nullptr;
+  const int m = hostBuffers ? frame.Buffers().inputComponents : frame.SourceComponents();
   if (m <= 0) return;
   std::vector<double> sourceSums(static_cast<std::size_t>(m), 0.0);
   std::vector<double> targetSums(static_cast<std::size_t>(m), 0.0);
   if (hostBuffers) {
-    ZORMtkNodalKernels::ComponentSums(mapper.InputValues(), frame.Source().numNodes, m,
+    ZORMtkNodalKernels::ComponentSums(frame.Buffers().input, frame.Source().numNodes, m,
                                       sourceSums.data());
-    ZORMtkNodalKernels::ComponentSums(mapper.OutputValues(), frame.Target().numNodes, m,
+    ZORMtkNodalKernels::ComponentSums(frame.Buffers().output, frame.Target().numNodes, m,
                                       targetSums.data());
   } else {
     frame.SumSourceNodes(m, sourceSums.data());
     frame.SumTargetNodes(m, targetSums.data());
   }
   ZORMtkNodalKernels::RecordUnconserved(sourceSums.data(), targetSums.data(), m,
-                                        mapper.Diagnostics());
+                                        frame.Context().diagnostics);
 }
 
-void ZORMtkNodalTransfer::NodalRatio(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                     int sourceStep, int sourceIncrement, int targetStep,
-                                     int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkNodalTransfer::NodalRatio(const ZORMtkTransferFrame& frame) {
   if (!frame.HasTargetAndFields(3)) return;
   const ZORMtkSimReader& mesh = frame.Target();
   const std::vector<double> numerator = frame.ReadNodes(mesh, 0, 1);
@@ -125,11 +109,7 @@ void ZORMtkNodalTransfer::NodalRatio(ZORMtkMapper& mapper, const ZORMtkMapSpecs&
 // The result has one component per target node, so the dense arrays grow with the square of the
 // mesh; beyond the limit the transfer says so and leaves the target untouched (and searches
 // nothing) rather than exhausting memory.
-void ZORMtkNodalTransfer::MatrixTransfer(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                         int sourceStep, int sourceIncrement, int targetStep,
-                                         int targetIncrement) {
-  const ZORMtkTransferFrame frame(mapper, request, sourceStep, sourceIncrement, targetStep,
-                                  targetIncrement);
+void ZORMtkNodalTransfer::MatrixTransfer(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
   const int targetRows = frame.Target().numNodes;
   const int sourceRows = frame.Source().numNodes;
@@ -144,11 +124,11 @@ void ZORMtkNodalTransfer::MatrixTransfer(ZORMtkMapper& mapper, const ZORMtkMapSp
   // The matrix takes entry j of the source values as node j's value, whatever the host buffer's
   // component count; that count only decides whether there is anything to read.
   int m = frame.SourceComponents();
-  if (m <= 0 && mapper.InputValues() == nullptr) return;
+  if (m <= 0 && frame.Buffers().input == nullptr) return;
   std::vector<double> read;
   const double* source = SourceValues(frame, m, read);
   std::vector<double> owned;
-  double* result = ResultValues(mapper, Product(targetRows, targetRows), owned);
+  double* result = ResultValues(frame, Product(targetRows, targetRows), owned);
   ZORMtkNodalKernels::MatrixProduct(links, source, sourceRows, result);
   Deliver(frame, targetRows, result);
 }

@@ -37,6 +37,10 @@ ZORMtkTransferChoice ZORMtkTransferDispatch::Choose(Map_Tag mapTag, Conserve_Tag
   }
 }
 
+ZORMtkTransferChoice ZORMtkTransferDispatch::Matrix() {
+  return Run(&ZORMtkNodalTransfer::MatrixTransfer);
+}
+
 bool ZORMtkTransferDispatch::ConserveGloballyFromEnvironment() {
   return std::getenv("ZORMTK_CONSERVE_GLOBAL") != nullptr;
 }

@@ -2,13 +2,11 @@
 
 #include "mapper/ZORMtkMapSpecs.h"
 
-class ZORMtkMapper;
+class ZORMtkTransferFrame;
 
-// The shape every field transfer shares: the mapper, the request, then source step, source
-// increment, target step and target increment.
-using ZORMtkTransferRoutine = void (*)(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                       int sourceStep, int sourceIncrement, int targetStep,
-                                       int targetIncrement);
+// The shape every field transfer shares: it runs on the frame of one request, step and
+// increment.
+using ZORMtkTransferRoutine = void (*)(const ZORMtkTransferFrame& frame);
 
 // What MapField runs for a request: the transfer, then the check (null when there is none). A
 // supported map tag with a conservation option it does not serve runs nothing; an unsupported
@@ -26,6 +24,8 @@ class ZORMtkTransferDispatch {
   // conserveGlobally picks the global variant of the conservative integration-point-to-node
   // transfer over the local one; it matters for no other request.
   static ZORMtkTransferChoice Choose(Map_Tag mapTag, Conserve_Tag conserve, bool conserveGlobally);
+  // What MapFieldMatrix runs, whatever the request's tags: the matrix transfer.
+  static ZORMtkTransferChoice Matrix();
   // True when ZORMTK_CONSERVE_GLOBAL is set, whatever its value (an empty one too).
   static bool ConserveGloballyFromEnvironment();
 

@@ -6,8 +6,8 @@
 
 #include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapSpecs.h"
-#include "mapper/ZORMtkMapper.h"
 #include "mapper/ZORMtkWeightLinks.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"
@@ -20,18 +20,20 @@ std::size_t Product(int a, int b) {
 
 }  // namespace
 
-ZORMtkTransferFrame::ZORMtkTransferFrame(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                         int sourceStep, int sourceIncrement, int targetStep,
-                                         int targetIncrement)
-    : mapper_(mapper),
+ZORMtkTransferFrame::ZORMtkTransferFrame(ZORMtkMappingContext& context,
+                                         const ZORMtkMapSpecs& request, int sourceStep,
+                                         int sourceIncrement, int targetStep, int targetIncrement)
+    : context_(context),
       request_(request),
-      source_(request.sourceMeshIDs.Size() > 0 ? mapper.FindReader(request.sourceMeshIDs[0])
+      source_(request.sourceMeshIDs.Size() > 0 ? context.FindReader(request.sourceMeshIDs[0])
                                                : nullptr),
-      target_(mapper.FindReader(request.targetMeshID)),
+      target_(context.FindReader(request.targetMeshID)),
       sourceStep_(sourceStep),
       sourceIncrement_(sourceIncrement),
       targetStep_(targetStep),
       targetIncrement_(targetIncrement) {}
+
+const ZORMtkHostBuffers& ZORMtkTransferFrame::Buffers() const { return context_.buffers; }
 
 bool ZORMtkTransferFrame::IsComplete() const { return source_ != nullptr && HasTargetAndFields(1); }
 
@@ -40,12 +42,12 @@ bool ZORMtkTransferFrame::HasTargetAndFields(int fieldCount) const {
 }
 
 ZORMtkNodeLinks ZORMtkTransferFrame::GatherLinks() const {
-  const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(mapper_, request_, false);
+  const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, false);
   return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*target_), source_->nodeRegion);
 }
 
 ZORMtkNodeLinks ZORMtkTransferFrame::ScatterLinks() const {
-  const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(mapper_, request_, true);
+  const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, true);
   return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*source_), target_->nodeRegion);
 }
 
@@ -141,7 +143,7 @@ void ZORMtkTransferFrame::SumTargetNodes(int components, double* sums) const {
 
 void ZORMtkTransferFrame::WriteNodes(int components, const std::vector<int>& members,
                                      double* values) const {
-  ZORMtkSimWriter* writer = mapper_.Writer();
+  ZORMtkSimWriter* writer = context_.Writer();
   if (writer == nullptr) return;
   cow_List<int> points(members);
   writer->WriteSimpleNodeField(request_.targetFieldID, request_.targetMeshID, targetStep_,
@@ -150,7 +152,7 @@ void ZORMtkTransferFrame::WriteNodes(int components, const std::vector<int>& mem
 
 void ZORMtkTransferFrame::WriteClass(int points, int components, const std::vector<int>& members,
                                      double* values) const {
-  ZORMtkSimWriter* writer = mapper_.Writer();
+  ZORMtkSimWriter* writer = context_.Writer();
   if (writer == nullptr) return;
   cow_List<int> elements(members);
   writer->WriteSimpleElementClassField(request_.targetFieldID, request_.targetMeshID, targetStep_,

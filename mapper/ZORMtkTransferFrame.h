@@ -6,17 +6,19 @@
 #include "platform/ZORContainers.h"
 #include "platform/ZORString.h"
 
-class ZORMtkMapper;
+class ZORMtkMappingContext;
 class ZORMtkMapSpecs;
 class ZORMtkSimReader;
+struct ZORMtkHostBuffers;
 
-// What every field transfer shares: the source reader (the reader of the request's first source
-// mesh) and the target reader, the source field's component count, the source step and
-// increment for reading and the target step and increment for writing through writer slot 0.
-// Holds references to the mapper's readers and the request; owns nothing.
+// What every field transfer shares: the context it runs in, the request, the source reader (the
+// reader of the request's first source mesh) and the target reader, the source field's component
+// count, the source step and increment for reading and the target step and increment for writing
+// through writer slot 0. MapField builds one per call and hands it to the transfer the dispatch
+// table chose. Holds references to the context and the request; owns nothing.
 class ZORMtkTransferFrame {
  public:
-  ZORMtkTransferFrame(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request, int sourceStep,
+  ZORMtkTransferFrame(ZORMtkMappingContext& context, const ZORMtkMapSpecs& request, int sourceStep,
                       int sourceIncrement, int targetStep, int targetIncrement);
 
   // False when a reader of the request's meshes was never set or the request names no source
@@ -25,7 +27,8 @@ class ZORMtkTransferFrame {
   // The nodal ratio works on the target mesh alone, with three source fields.
   bool HasTargetAndFields(int fieldCount) const;
 
-  ZORMtkMapper& Mapper() const { return mapper_; }
+  ZORMtkMappingContext& Context() const { return context_; }
+  const ZORMtkHostBuffers& Buffers() const;
   const ZORMtkMapSpecs& Request() const { return request_; }
   const ZORMtkSimReader& Source() const { return *source_; }
   const ZORMtkSimReader& Target() const { return *target_; }
@@ -71,7 +74,7 @@ class ZORMtkTransferFrame {
                   double* values) const;
 
  private:
-  ZORMtkMapper& mapper_;
+  ZORMtkMappingContext& context_;
   const ZORMtkMapSpecs& request_;
   const ZORMtkSimReader* source_;
   const ZORMtkSimReader* target_;

@@ -3,22 +3,20 @@
 #include <algorithm>
 
 #include "mapper/ZORMtkMapSpecs.h"
-#include "mapper/ZORMtkMapper.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkNodalWeights.h"
-#include "search/ZORMtkWeightStore.h"
 
-const ZORMtkNodalWeights* ZORMtkWeightLinks::NodalWeights(ZORMtkMapper& mapper,
+const ZORMtkNodalWeights* ZORMtkWeightLinks::NodalWeights(ZORMtkMappingContext& context,
                                                           const ZORMtkMapSpecs& request,
                                                           bool reverse) {
-  return ZORMtkWeightStore::GetNodalWeights(mapper, request.mapMethod, request.sourceMeshIDs[0],
-                                            request.targetMeshID, reverse, request.noFallback);
+  return context.cache.NodalWeights(context, request.mapMethod, request.sourceMeshIDs[0],
+                                    request.targetMeshID, reverse, request.noFallback);
 }
 
-const ZORMtkElementWeights* ZORMtkWeightLinks::ElementWeights(ZORMtkMapper& mapper,
+const ZORMtkElementWeights* ZORMtkWeightLinks::ElementWeights(ZORMtkMappingContext& context,
                                                               const ZORMtkMapSpecs& request) {
-  return ZORMtkWeightStore::GetElementWeights(mapper, request.sourceMeshIDs[0],
-                                              request.targetMeshID);
+  return context.cache.ElementWeights(context, request.sourceMeshIDs[0], request.targetMeshID);
 }
 
 ZORMtkNodeLinks ZORMtkWeightLinks::NodeLinks(const ZORMtkNodalWeights* weights,

@@ -6,24 +6,24 @@
 #include "mapper/ZORMtkPointLinks.h"
 #include "platform/ZORSimAPI.h"
 
-class ZORMtkMapper;
+class ZORMtkMappingContext;
 class ZORMtkMapSpecs;
 class ZORMtkNodalWeights;
 class ZORMtkElementWeights;
 
-// The seam between the weight store, which links node and element members, and the transfer
+// The seam between the weight cache, which links node and element members, and the transfer
 // arithmetic, which works on rows and slots. It fetches the weights of a request from the
-// mapper's weight store and turns them into ZORMtkNodeLinks or ZORMtkPointLinks. Owns nothing;
-// the weight objects stay in the mapper's caches.
+// context's weight cache and turns them into ZORMtkNodeLinks or ZORMtkPointLinks. Owns nothing;
+// the weight objects stay in the cache.
 class ZORMtkWeightLinks {
  public:
   // The nodal weights of the request (its method and no-fallback flag, source mesh 0, target
   // mesh): gathering (reverse false: keys are target nodes) or scattering (reverse true: keys are
-  // source nodes). Null when the mapper lacks a reader of either mesh.
-  static const ZORMtkNodalWeights* NodalWeights(ZORMtkMapper& mapper, const ZORMtkMapSpecs& request,
-                                                bool reverse);
+  // source nodes). Null when the context lacks a reader of either mesh.
+  static const ZORMtkNodalWeights* NodalWeights(ZORMtkMappingContext& context,
+                                                const ZORMtkMapSpecs& request, bool reverse);
   // The integration-point weights of the request's source mesh 0 and target mesh, or null.
-  static const ZORMtkElementWeights* ElementWeights(ZORMtkMapper& mapper,
+  static const ZORMtkElementWeights* ElementWeights(ZORMtkMappingContext& context,
                                                     const ZORMtkMapSpecs& request);
 
   // Key i is keyMembers[i]; its partners become positions in partnerRegion, and a partner

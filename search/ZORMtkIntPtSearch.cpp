@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
-#include "mapper/ZORMtkDiagnosticsData.h"
 #include "platform/ZORStream.h"
 #include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkMeshElemB.h"
@@ -14,9 +13,6 @@
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {
-
-constexpr int kNotPlacedCoordinates = 4;
-constexpr int kElementNotPlaced = 64;
 
 // One target element class with what placing its points needs: P points per element, and the
 // n x P shape values at the points, entry node * P + point.
@@ -68,18 +64,10 @@ void PointCoordinates(const TargetClass& block, const ZORReaderPoints& nodes, co
   }
 }
 
-void RecordFailure(ZORMtkDiagnosticsData& diagnostics, int element, const double* p) {
-  diagnostics.AddFailedElement(element);
-  diagnostics.AddFailedCoordinates(p[0], p[1], p[2]);
-  diagnostics.SetError(kElementNotPlaced);
-  diagnostics.SetError(kNotPlacedCoordinates);
-}
-
 // Searches the points of one target class, element by element in the class's order.
 void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
                  const ZORMtkMeshElemB& grid, const ZORMtkPointLocator& locator,
-                 ZORMtkSearchTrace* trace, ZORMtkElementWeights& weights,
-                 ZORMtkDiagnosticsData& diagnostics) {
+                 ZORMtkSearchTrace* trace, ZORMtkElementWeights& weights, ZORSearchMisses& misses) {
   ZORMtkPointLocator::Scratch scratch(grid);
   ZORPointMatch match;
   int positions[ZORMtkSourceElements::kMaxNodes];
@@ -98,7 +86,8 @@ void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
         weights.AddPoint(grid.ElementMember(match.element), match.weights, match.nodeCount);
       } else {
         weights.AddUnplacedPoint();
-        RecordFailure(diagnostics, element, p);
+        misses.misses.push_back(
+            ZORSearchMiss{ZORSearchMiss::Kind::PointNotPlaced, element, {p[0], p[1], p[2]}, 0.0});
       }
     }
   }
@@ -106,27 +95,25 @@ void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
 
 }  // namespace
 
-void ZORMtkIntPtSearch::SearchPointsInElements(ZORMtkElementWeights& weights, ZORMtkMeshElemB* grid,
-                                               ZORMtkSimReader* sourceReader,
-                                               ZORMtkSimReader* targetReader,
-                                               ZORMtkDiagnosticsData& diagnostics,
-                                               const double* tolerances) {
+void ZORMtkIntPtSearch::SearchPointsInElements(
+    ZORMtkElementWeights& weights, const ZORMtkMeshElemB& grid, const ZORMtkSimReader& sourceReader,
+    const ZORMtkSimReader& targetReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(false) : nullptr;
-  const ZORMtkSourceElements mesh(*sourceReader, *grid);
-  const ZORMtkPointLocator locator(mesh, *grid, tolerances, false);
-  const ZORReaderPoints nodes = ZORReaderPoints::Read(*targetReader);
+  const ZORMtkSourceElements mesh(sourceReader, grid);
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, false);
+  const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader);
   cow_List<cow_String> names;
-  targetReader->GetElementClassNames(names);
+  targetReader.GetElementClassNames(names);
   for (const cow_String& name : names) {
     TargetClass block;
-    if (!ReadClass(*targetReader, name, block)) {
+    if (!ReadClass(targetReader, name, block)) {
       aio_cerr << " Integration-point search skips element class " << name
                << ": it has no integration-point table"
                << "\n";
       continue;
     }
-    SearchClass(block, nodes, *grid, locator, trace.get(), weights, diagnostics);
+    SearchClass(block, nodes, grid, locator, trace.get(), weights, misses);
   }
   weights.Finish();
 }

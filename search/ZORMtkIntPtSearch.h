@@ -1,6 +1,8 @@
 #pragma once
 
-class ZORMtkDiagnosticsData;
+#include "search/ZORSearchMisses.h"
+#include "search/ZORSearchOptions.h"
+
 class ZORMtkElementWeights;
 class ZORMtkMeshElemB;
 class ZORMtkSimReader;
@@ -8,14 +10,16 @@ class ZORMtkSimReader;
 // The search that places the integration points of every target element in the source mesh, for
 // the element transfers. Points are formed from the target element's nodes with the element
 // type's integration-point shape values and searched like target nodes, except that there is no
-// coincident-node test and the first-pass box test has no margin. Owns nothing.
+// coincident-node test and the first-pass box test has no margin. Owns nothing; reads the
+// readers and the grid without changing them.
 class ZORMtkIntPtSearch {
  public:
   // Every point of a target element gets its pair in point order; a point no source element
-  // accepts gets source -1 and records codes 64 and 4 with the element member and the point's
+  // accepts gets source -1 and a PointNotPlaced miss with the element member and the point's
   // coordinates. Element classes without integration-point tables are skipped and named on the
   // platform's error stream.
-  static void SearchPointsInElements(ZORMtkElementWeights& weights, ZORMtkMeshElemB* grid,
-                                     ZORMtkSimReader* sourceReader, ZORMtkSimReader* targetReader,
-                                     ZORMtkDiagnosticsData& diagnostics, const double* tolerances);
+  static void SearchPointsInElements(ZORMtkElementWeights& weights, const ZORMtkMeshElemB& grid,
+                                     const ZORMtkSimReader& sourceReader,
+                                     const ZORMtkSimReader& targetReader,
+                                     const ZORSearchOptions& options, ZORSearchMisses& misses);
 };

@@ -1,8 +1,8 @@
 #include "search/ZORMtkNodalSearch.h"
 
+#include <cmath>
 #include <memory>
 
-#include "mapper/ZORMtkDiagnosticsData.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORMtkMeshNodeB.h"
 #include "search/ZORMtkNodalWeights.h"
@@ -13,19 +13,12 @@
 
 namespace {
 
-constexpr int kNotPlaced = 2;
-constexpr int kNotPlacedCoordinates = 4;
-constexpr int kNodeCountsDiffer = 16;
-constexpr int kMisaligned = 128;
 // A nearest node counts as aligned within 0.0004 M, M the mean squared distance of the source
 // nodes from their centroid: a distance of 2% of the mesh's spread.
 constexpr double kAlignment = 0.0004;
 
-void RecordFailure(ZORMtkDiagnosticsData& diagnostics, int node, const double* p) {
-  diagnostics.AddFailedPoint(node);
-  diagnostics.AddFailedCoordinates(p[0], p[1], p[2]);
-  diagnostics.SetError(kNotPlaced);
-  diagnostics.SetError(kNotPlacedCoordinates);
+ZORSearchMiss Miss(ZORSearchMiss::Kind kind, int member, const double* p, double distance) {
+  return ZORSearchMiss{kind, member, {p[0], p[1], p[2]}, distance};
 }
 
 void RecordMatch(const ZORMtkSourceElements& mesh, const ZORPointMatch& match, int key,
@@ -90,18 +83,16 @@ int NearestOfAll(const ZORReaderPoints& nodes, const double* p, int axes, double
 
 }  // namespace
 
-void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMtkMeshElemB* grid,
-                                              ZORMtkSimReader* elementReader,
-                                              ZORMtkSimReader* pointReader,
-                                              ZORMtkDiagnosticsData& diagnostics,
-                                              const double* tolerances) {
+void ZORMtkNodalSearch::SearchNodesInElements(
+    ZORMtkNodalWeights& weights, const ZORMtkMeshElemB& grid, const ZORMtkSimReader& elementReader,
+    const ZORMtkSimReader& pointReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(true) : nullptr;
-  const ZORMtkSourceElements mesh(*elementReader, *grid);
+  const ZORMtkSourceElements mesh(elementReader, grid);
   if (trace) trace->SourceLength(mesh.MeanLength());
-  const ZORReaderPoints points = ZORReaderPoints::Read(*pointReader);
-  const ZORMtkPointLocator locator(mesh, *grid, tolerances, true);
-  ZORMtkPointLocator::Scratch scratch(*grid);
+  const ZORReaderPoints points = ZORReaderPoints::Read(pointReader);
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, true);
+  ZORMtkPointLocator::Scratch scratch(grid);
   ZORPointMatch match;
   // Every point placed in an element of the largest kind is the most the links can take.
   weights.Reserve(weights.KeyCount() + points.Count(),
@@ -112,22 +103,21 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
     if (locator.Locate(points.At(n), scratch, match, trace.get())) {
       RecordMatch(mesh, match, node, weights);
     } else {
-      RecordFailure(diagnostics, node, points.At(n));
+      misses.misses.push_back(Miss(ZORSearchMiss::Kind::NodeNotPlaced, node, points.At(n), 0.0));
     }
   }
   weights.Trim();
 }
 
-void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, ZORMtkMeshNodeB* grid,
-                                         ZORMtkSimReader* sourceReader,
-                                         ZORMtkSimReader* targetReader,
-                                         ZORMtkDiagnosticsData& diagnostics) {
-  const ZORReaderPoints source = ZORReaderPoints::Read(*sourceReader);
-  const ZORReaderPoints target = ZORReaderPoints::Read(*targetReader);
-  if (source.Count() != target.Count()) {
-    diagnostics.SetNodeCounts(source.Count(), target.Count());
-    diagnostics.SetError(kNodeCountsDiffer);
-  }
+void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORMtkMeshNodeB& grid,
+                                         const ZORMtkSimReader& sourceReader,
+                                         const ZORMtkSimReader& targetReader,
+                                         ZORSearchMisses& misses) {
+  const ZORReaderPoints source = ZORReaderPoints::Read(sourceReader);
+  const ZORReaderPoints target = ZORReaderPoints::Read(targetReader);
+  misses.sourceNodeCount = source.Count();
+  misses.targetNodeCount = target.Count();
+  misses.nodeCountsDiffer = source.Count() != target.Count();
   const int axes = source.dimension == 2 ? 2 : 3;
   const bool check = source.Count() > 1;
   const double reach = check ? kAlignment * MeanSquaredSpread(source) : 0.0;
@@ -136,13 +126,13 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, ZORMtkMesh
   for (int t = 0; t < target.Count(); ++t) {
     const int node = target.members[static_cast<std::size_t>(t)];
     int count = 0;
-    const int* candidates = grid->Bucket(target.At(t), count);
+    const int* candidates = grid.Bucket(target.At(t), count);
     double best = 0.0;
     int nearest = Nearest(source, candidates, count, target.At(t), axes, best);
     if (nearest < 0) nearest = NearestOfAll(source, target.At(t), axes, best);
     if (nearest < 0 || (check && best > reach)) {
-      diagnostics.AddMisalignedPoint(node);
-      diagnostics.SetError(kMisaligned);
+      const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
+      misses.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));
     }
     if (nearest < 0) continue;
     const int partner = source.members[static_cast<std::size_t>(nearest)];

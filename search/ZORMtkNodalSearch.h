@@ -1,6 +1,8 @@
 #pragma once
 
-class ZORMtkDiagnosticsData;
+#include "search/ZORSearchMisses.h"
+#include "search/ZORSearchOptions.h"
+
 class ZORMtkMeshElemB;
 class ZORMtkMeshNodeB;
 class ZORMtkNodalWeights;
@@ -10,20 +12,21 @@ class ZORMtkSimReader;
 // places each node of the point mesh in an element of the host mesh and links it to that
 // element's nodes with the element's shape-function values there; nearest node links it to the
 // closest host node with weight 1. Both record node members, add the links to the weight object
-// in ascending key order, and record the nodes they cannot place in the diagnostics. Owns
-// nothing.
+// in ascending key order, and append the nodes they cannot place (or place only approximately)
+// to misses, in key order. Owns nothing; reads the readers and grids without changing them.
 class ZORMtkNodalSearch {
  public:
-  // tolerances: boundary and normal tolerance. A node not placed after both passes gets no
-  // links and codes 2 and 4 with its member and coordinates.
-  static void SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMtkMeshElemB* grid,
-                                    ZORMtkSimReader* elementReader, ZORMtkSimReader* pointReader,
-                                    ZORMtkDiagnosticsData& diagnostics, const double* tolerances);
-  // Different node counts record code 16 (source count, target count) and proceed. A target node
-  // whose nearest source node lies beyond 0.02 times the source nodes' root-mean-square distance
-  // from their centroid is linked and reported with code 128; without source nodes every target
-  // node is reported and none is linked.
-  static void FindNearestNodes(ZORMtkNodalWeights& weights, ZORMtkMeshNodeB* grid,
-                               ZORMtkSimReader* sourceReader, ZORMtkSimReader* targetReader,
-                               ZORMtkDiagnosticsData& diagnostics);
+  // A node not placed after both passes gets no links and a NodeNotPlaced miss with its member
+  // and coordinates.
+  static void SearchNodesInElements(ZORMtkNodalWeights& weights, const ZORMtkMeshElemB& grid,
+                                    const ZORMtkSimReader& elementReader,
+                                    const ZORMtkSimReader& pointReader,
+                                    const ZORSearchOptions& options, ZORSearchMisses& misses);
+  // Different node counts are noted in misses and the search proceeds. A target node whose
+  // nearest source node lies beyond 0.02 times the source nodes' root-mean-square distance from
+  // their centroid is linked and gets a Misaligned miss; without source nodes every target node
+  // gets one and none is linked.
+  static void FindNearestNodes(ZORMtkNodalWeights& weights, const ZORMtkMeshNodeB& grid,
+                               const ZORMtkSimReader& sourceReader,
+                               const ZORMtkSimReader& targetReader, ZORSearchMisses& misses);
 };

@@ -36,17 +36,17 @@ ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
     : firstPass(static_cast<std::size_t>(grid.LargestBucket()), 0), coords(), buffer(), members() {}
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
-                                       const ZORMtkMeshElemB& grid, const double* tolerances,
-                                       bool nodal)
+                                       const ZORMtkMeshElemB& grid,
+                                       const ZORSearchTolerances& tolerances, bool nodal)
     : mesh_(mesh),
       grid_(grid),
-      boundary_(tolerances[0]),
-      normal_(tolerances[1]),
+      boundary_(tolerances.boundary),
+      normal_(tolerances.normal),
       nodal_(nodal),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
       hulls_(mesh.AllHex8() ? std::make_unique<ZORMtkHullIndex>(
-                                  mesh, HullReach(tolerances[0] / kStrictBoundaryDivisor))
+                                  mesh, HullReach(tolerances.boundary / kStrictBoundaryDivisor))
                             : nullptr) {}
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,

@@ -5,6 +5,7 @@
 
 #include "search/ZORMtkHullIndex.h"
 #include "search/ZORMtkSourceElements.h"
+#include "search/ZORSearchOptions.h"
 
 class ZORMtkMeshElemB;
 class ZORMtkSearchTrace;
@@ -46,10 +47,9 @@ class ZORMtkPointLocator {
     int members[ZORMtkSourceElements::kMaxNodes];
   };
 
-  // tolerances: boundary b and normal n. nodal selects the nodal search's exact-match test and
-  // box margin.
+  // nodal selects the nodal search's exact-match test and box margin.
   ZORMtkPointLocator(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
-                     const double* tolerances, bool nodal);
+                     const ZORSearchTolerances& tolerances, bool nodal);
 
   // Places point (x, y, z; z = 0 in two dimensions); trace is null unless the search is traced.
   bool Locate(const double* point, Scratch& scratch, ZORPointMatch& match,

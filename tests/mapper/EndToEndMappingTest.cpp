@@ -12,6 +12,7 @@
 #include "TransferTestMeshes.h"
 #include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapper.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 
 // Whole mappings as a host runs them: a source database written, saved and opened again, a
 // target mesh that does not match it, MapField, and the target saved and read back.
@@ -462,7 +463,7 @@ TEST_F(EndToEndMappingTest, SecondMapFieldReusesTheCachedWeightsAndReturnsTheSam
   const int failed = mapper.Diagnostics().FailedPoints().Size();
   EXPECT_GT(failed, 0);
   EXPECT_EQ(mapper.MapField("map", 1, 1, 1, 1), first);
-  EXPECT_EQ(mapper.NodalWeights().Count(), 1);
+  EXPECT_EQ(mapper.Context().cache.NodalWeightCount(), 1);
   EXPECT_EQ(mapper.Diagnostics().FailedPoints().Size(), failed);
   const std::vector<double> mapped = target.ReadBack().NodeValues("NT", 1);
   int zeros = 0;
@@ -494,7 +495,7 @@ TEST_F(EndToEndMappingTest, MatrixBeyondTheMemoryLimitIsRefusedWithOneLine) {
   const std::string text = errors.Text();
   EXPECT_NE(text.find("MapFieldMatrix"), std::string::npos) << text;
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-  EXPECT_EQ(mapper.NodalWeights().Count(), 0);
+  EXPECT_EQ(mapper.Context().cache.NodalWeightCount(), 0);
   EXPECT_EQ(target.ReadBack().NodeValues("NT", 1), std::vector<double>(7056, -1.0));
 }
 

@@ -1,4 +1,5 @@
 #include "mapper/ZORMtkMapper.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 
 #include <gtest/gtest.h>
 
@@ -187,18 +188,18 @@ TEST_F(ZORMtkMapperTest, RequestTableGrowsPastItsCapacity) {
 // Host buffers.
 
 TEST_F(ZORMtkMapperTest, HostBuffersAreSetAndClearedTogether) {
-  EXPECT_EQ(mapper.InputValues(), nullptr);
-  EXPECT_EQ(mapper.OutputValues(), nullptr);
+  EXPECT_EQ(mapper.Context().buffers.input, nullptr);
+  EXPECT_EQ(mapper.Context().buffers.output, nullptr);
   const double input[6] = {};
   double output[6] = {};
   mapper.SetHostBuffers(input, 3, output);
-  EXPECT_EQ(mapper.InputValues(), input);
-  EXPECT_EQ(mapper.InputComponents(), 3);
-  EXPECT_EQ(mapper.OutputValues(), output);
+  EXPECT_EQ(mapper.Context().buffers.input, input);
+  EXPECT_EQ(mapper.Context().buffers.inputComponents, 3);
+  EXPECT_EQ(mapper.Context().buffers.output, output);
   mapper.SetHostBuffers(nullptr, 0, nullptr);
-  EXPECT_EQ(mapper.InputValues(), nullptr);
-  EXPECT_EQ(mapper.InputComponents(), 0);
-  EXPECT_EQ(mapper.OutputValues(), nullptr);
+  EXPECT_EQ(mapper.Context().buffers.input, nullptr);
+  EXPECT_EQ(mapper.Context().buffers.inputComponents, 0);
+  EXPECT_EQ(mapper.Context().buffers.output, nullptr);
 }
 
 // MapField and MapFieldMatrix.
@@ -217,13 +218,13 @@ TEST_F(ZORMtkMapperTest, UnsupportedMapTagsSetCodeOne) {
 }
 
 TEST_F(ZORMtkMapperTest, MapFieldReturnsFlagsAccumulatedSoFar) {
-  mapper.Diagnostics().SetError(2);
+  mapper.Context().diagnostics.SetError(2);
   AddRequest("no such conservation", 0, 2);
   EXPECT_EQ(mapper.MapField("no such conservation", 1, 1, 1, 1), 2);
   AddRequest("unsupported", 4, 0);
   EXPECT_EQ(mapper.MapField("unsupported", 1, 1, 1, 1), 3);
   EXPECT_EQ(mapper.MapField("no such conservation", 1, 1, 1, 1), 3);
-  mapper.Diagnostics().ClearErrors();
+  mapper.Context().diagnostics.ClearErrors();
   EXPECT_EQ(mapper.MapField("no such conservation", 1, 1, 1, 1), 0);
 }
 
@@ -243,9 +244,9 @@ TEST_F(ZORMtkMapperTest, MapFieldMatrixWithUnknownNameReturnsZeroAndSetsNothing)
 // Diagnostics through the mapper.
 
 TEST_F(ZORMtkMapperTest, ErrorReportsComeFromTheEmbeddedStore) {
-  mapper.Diagnostics().SetError(2);
-  mapper.Diagnostics().AddFailedPoint(5);
-  mapper.Diagnostics().AddFailedPoint(9);
+  mapper.Context().diagnostics.SetError(2);
+  mapper.Context().diagnostics.AddFailedPoint(5);
+  mapper.Context().diagnostics.AddFailedPoint(9);
   cow_List<int> codes;
   ASSERT_EQ(mapper.ListErrors(codes), 1);
   cow_String message;
@@ -263,13 +264,13 @@ TEST_F(ZORMtkMapperTest, ErrorReportsComeFromTheEmbeddedStore) {
 // Writers.
 
 TEST_F(ZORMtkMapperTest, TransfersWriteThroughTheFirstWriter) {
-  EXPECT_EQ(mapper.Writer(), nullptr);
+  EXPECT_EQ(mapper.Context().Writer(), nullptr);
   ZORMtkSimWriter first;
   ZORMtkSimWriter second;
   mapper.SetWriter(&first);
   mapper.SetWriter(&second);
   EXPECT_EQ(mapper.WriterCount(), 2);
-  EXPECT_EQ(mapper.Writer(), &first);
+  EXPECT_EQ(mapper.Context().Writer(), &first);
 }
 
 // Readers, chosen by the mesh they were scoped to.
@@ -289,12 +290,12 @@ TEST_F(ZORMtkMapperTest, FindsReadersByMeshAcrossSourceAndTargetDatabases) {
   mapper.SetReader(&targetReader);
   mapper.SetReader(&sourceReader);
   EXPECT_EQ(mapper.ReaderCount(), 2);
-  ASSERT_EQ(mapper.FindReader(sourceMesh), &sourceReader);
-  ASSERT_EQ(mapper.FindReader(targetMesh), &targetReader);
-  EXPECT_EQ(mapper.FindReader(sourceMesh)->numNodes, 12);
-  EXPECT_EQ(mapper.FindReader(targetMesh)->numNodes, 8);
-  EXPECT_EQ(mapper.FindReader(otherSourceMesh), nullptr);
-  EXPECT_EQ(mapper.FindReader(ZORSimDynamicID()), nullptr);
+  ASSERT_EQ(mapper.Context().FindReader(sourceMesh), &sourceReader);
+  ASSERT_EQ(mapper.Context().FindReader(targetMesh), &targetReader);
+  EXPECT_EQ(mapper.Context().FindReader(sourceMesh)->numNodes, 12);
+  EXPECT_EQ(mapper.Context().FindReader(targetMesh)->numNodes, 8);
+  EXPECT_EQ(mapper.Context().FindReader(otherSourceMesh), nullptr);
+  EXPECT_EQ(mapper.Context().FindReader(ZORSimDynamicID()), nullptr);
 }
 
 TEST_F(ZORMtkMapperTest, FirstReaderOfAMeshWins) {
@@ -307,5 +308,5 @@ TEST_F(ZORMtkMapperTest, FirstReaderOfAMeshWins) {
   mapper.SetReader(nullptr);
   mapper.SetReader(&whole);
   mapper.SetReader(&part);
-  EXPECT_EQ(mapper.FindReader(mesh), &whole);
+  EXPECT_EQ(mapper.Context().FindReader(mesh), &whole);
 }

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
-#include "mapper/ZORMtkDiagnosticsData.h"
 #include "platform/ZORStream.h"
 #include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkIntPtSearch.h"
@@ -27,15 +26,14 @@ class ZORMtkIntPtSearchTest : public ::testing::Test {
   Stored source;
   Stored target;
   ZORMtkMeshElemB grid;
-  ZORMtkDiagnosticsData diagnostics;
+  ZORSearchMisses misses;
   ZORMtkElementWeights weights;
 
   void Search() {
     double margin = 0.5;
     grid.FormBuckets(&source.reader, margin);
-    const double tolerances[2] = {0.3, 0.5};
-    ZORMtkIntPtSearch::SearchPointsInElements(weights, &grid, &source.reader, &target.reader,
-                                              diagnostics, tolerances);
+    ZORMtkIntPtSearch::SearchPointsInElements(weights, grid, source.reader, target.reader,
+                                              ZORSearchOptions{{0.3, 0.5}, {}}, misses);
   }
 
   // A 2 x 2 plane mesh of unit "CPE4" squares over [0, 2]^2, element i + 2j at cell (i, j).
@@ -62,7 +60,7 @@ TEST_F(ZORMtkIntPtSearchTest, IdenticalMeshPlacesEveryPointInItsOwnElement) {
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StoreElements(db, m, target);
   Search();
-  EXPECT_EQ(diagnostics.ErrorFlags(), 0);
+  EXPECT_TRUE(misses.misses.empty());
   std::vector<double> N(16);
   ZORMtkElementData::GetIntPtShapeValues("CPE4", N.data());
   ASSERT_EQ(weights.ElementCount(), m.ElementCount());
@@ -97,15 +95,13 @@ TEST_F(ZORMtkIntPtSearchTest, UnplacedPointsKeepTheirPlaceAndAreReported) {
   EXPECT_EQ(weights.PointSource(0, 1), -1);
   EXPECT_EQ(weights.PointSource(0, 2), 1);
   EXPECT_EQ(weights.PointSource(0, 3), -1);
-  EXPECT_EQ(diagnostics.ErrorFlags(), 64 | 4);
-  EXPECT_EQ(diagnostics.FailedElements(), (cow_List<int>{0, 0}));
-  const cow_List<double>& xyz = diagnostics.FailedPointCoordinates();
-  ASSERT_EQ(xyz.Size(), 6);
+  EXPECT_EQ(zor_search_test::Members(misses, ZORSearchMiss::Kind::PointNotPlaced),
+            (std::vector<int>{0, 0}));
   const double g = 0.57735026918963;
-  EXPECT_NEAR(xyz[0], 2.5 + g, 1e-12);
-  EXPECT_NEAR(xyz[1], 0.5 - 0.5 * g, 1e-12);
-  EXPECT_NEAR(xyz[4], 0.5 + 0.5 * g, 1e-12);
-  EXPECT_EQ(xyz[5], 0.0);
+  EXPECT_NEAR(misses.misses[0].coords[0], 2.5 + g, 1e-12);
+  EXPECT_NEAR(misses.misses[0].coords[1], 0.5 - 0.5 * g, 1e-12);
+  EXPECT_NEAR(misses.misses[1].coords[1], 0.5 + 0.5 * g, 1e-12);
+  EXPECT_EQ(misses.misses[1].coords[2], 0.0);
   EXPECT_EQ(weights.SourceElementCount(), 1);
   EXPECT_EQ(weights.TargetCount(0), 2);
 }

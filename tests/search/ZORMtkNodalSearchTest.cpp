@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "mapper/ZORMtkDiagnosticsData.h"
 #include "platform/ZORStream.h"
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
@@ -88,15 +87,14 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
   Stored source;
   Stored target;
   ZORMtkMeshElemB grid;
-  ZORMtkDiagnosticsData diagnostics;
+  ZORSearchMisses misses;
   ZORMtkNodalWeights weights;
 
   void Search() {
     double margin = std::max(kBoundary, kNormal);
     grid.FormBuckets(&source.reader, margin);
-    const double tolerances[2] = {kBoundary, kNormal};
-    ZORMtkNodalSearch::SearchNodesInElements(weights, &grid, &source.reader, &target.reader,
-                                             diagnostics, tolerances);
+    ZORMtkNodalSearch::SearchNodesInElements(weights, grid, source.reader, target.reader,
+                                             ZORSearchOptions{{kBoundary, kNormal}, {}}, misses);
   }
 
   // Random points generated in random elements of m through their own isoparametric maps.
@@ -250,7 +248,7 @@ TEST_F(ZORMtkNodalSearchTest, IdenticalMeshLinksEveryNodeToItselfAlone) {
   target.mesh = db.AddHexBox(3, 2, 4, 0.7);
   target.reader.SetElsetRegion(db.Root(), target.mesh, {});
   Search();
-  EXPECT_EQ(diagnostics.ErrorFlags(), 0);
+  EXPECT_TRUE(misses.misses.empty());
   ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
   for (int k = 0; k < weights.KeyCount(); ++k) {
     ASSERT_EQ(weights.PartnerCount(k), 1) << "key " << weights.Key(k);
@@ -283,9 +281,11 @@ TEST_F(ZORMtkNodalSearchTest, PointJustOutsideIsPlacedOnlyInTheSecondPass) {
   }
   EXPECT_NEAR(sum, 1.0, 1e-9);
   EXPECT_NEAR(x, 1.01, 1e-9);
-  EXPECT_EQ(diagnostics.ErrorFlags(), 2 | 4);
-  EXPECT_EQ(diagnostics.FailedPoints(), (cow_List<int>{1}));
-  EXPECT_EQ(diagnostics.FailedPointCoordinates(), (cow_List<double>{1.5, 0.5, 0.5}));
+  ASSERT_EQ(misses.misses.size(), 1u);
+  EXPECT_EQ(misses.misses[0].kind, ZORSearchMiss::Kind::NodeNotPlaced);
+  EXPECT_EQ(misses.misses[0].member, 1);
+  EXPECT_EQ(std::vector<double>(misses.misses[0].coords, misses.misses[0].coords + 3),
+            (std::vector<double>{1.5, 0.5, 0.5}));
 }
 
 // Beams accept the foot of the perpendicular wherever it falls; beyond the end the weights
@@ -400,8 +400,7 @@ class ZORMtkNearestNodeTest : public ZORMtkNodalSearchTest {
   void SearchNearest() {
     double margin = 0.0;
     nodeGrid.FormBuckets(&source.reader, margin);
-    ZORMtkNodalSearch::FindNearestNodes(weights, &nodeGrid, &source.reader, &target.reader,
-                                        diagnostics);
+    ZORMtkNodalSearch::FindNearestNodes(weights, nodeGrid, source.reader, target.reader, misses);
   }
 };
 
@@ -410,7 +409,7 @@ TEST_F(ZORMtkNearestNodeTest, IdenticalMeshesLinkEveryNodeToItselfAndReportNothi
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StoreElements(db, m, target);
   SearchNearest();
-  EXPECT_EQ(diagnostics.ErrorFlags(), 0);
+  EXPECT_TRUE(misses.misses.empty());
   EXPECT_TRUE(weights.nearestNode);
   ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
   for (int k = 0; k < weights.KeyCount(); ++k) {
@@ -459,10 +458,12 @@ TEST_F(ZORMtkNearestNodeTest, DifferentCountsAndDistantNodesAreReportedAndStillL
   source.reader.SetElsetRegion(db.Root(), source.mesh, {});
   zor_search_test::StorePoints(db, {{0.01, 0, 0}, {1, 1.02, 0}, {0.0, 1.0, 0.0}}, target);
   SearchNearest();
-  EXPECT_EQ(diagnostics.ErrorFlags(), 16 | 128);
-  EXPECT_EQ(diagnostics.FirstNodeCount(), 4);
-  EXPECT_EQ(diagnostics.SecondNodeCount(), 3);
-  EXPECT_EQ(diagnostics.MisalignedPoints(), (cow_List<int>{1}));
+  EXPECT_TRUE(misses.nodeCountsDiffer);
+  EXPECT_EQ(misses.sourceNodeCount, 4);
+  EXPECT_EQ(misses.targetNodeCount, 3);
+  EXPECT_EQ(zor_search_test::Members(misses, ZORSearchMiss::Kind::Misaligned),
+            (std::vector<int>{1}));
+  EXPECT_NEAR(misses.misses[0].distance, 0.02, 1e-12);
   ASSERT_EQ(weights.KeyCount(), 3);
   EXPECT_EQ(weights.Partners(0)[0], 0);
   EXPECT_EQ(weights.Partners(1)[0], 2);
@@ -475,8 +476,9 @@ TEST_F(ZORMtkNearestNodeTest, NoSourceNodesReportsEveryTargetNodeWithoutLinks) {
   source.reader.SetNodesetRegion(db.Root(), source.mesh, {});
   zor_search_test::StorePoints(db, {{0, 0, 0}, {1, 0, 0}}, target);
   SearchNearest();
-  EXPECT_EQ(diagnostics.ErrorFlags(), 16 | 128);
-  EXPECT_EQ(diagnostics.MisalignedPoints(), (cow_List<int>{0, 1}));
+  EXPECT_TRUE(misses.nodeCountsDiffer);
+  EXPECT_EQ(zor_search_test::Members(misses, ZORSearchMiss::Kind::Misaligned),
+            (std::vector<int>{0, 1}));
   EXPECT_EQ(weights.KeyCount(), 0);
 }
 

@@ -9,6 +9,8 @@
 
 #include "element/ZORMtkShp.h"
 #include "reader/ZORMtkSimReader.h"
+#include "search/ZORSearchMisses.h"
+#include "search/ZORSearchOptions.h"
 #include "support/ZORTestSourceDatabase.h"
 
 // Structured meshes for the search tests: n cells per axis over [0, n] (two dimensions: x-y), on
@@ -215,6 +217,14 @@ inline void StorePoints(ZORTestSourceDatabase& db, const std::vector<Point>& poi
   for (const Point& p : points) coords.insert(coords.end(), p.begin(), p.begin() + dimension);
   db.AddNodes(out.mesh, dimension, coords);
   out.reader.SetNodesetRegion(db.Root(), out.mesh, {});
+}
+
+// The members of the misses of one kind, in the order the search found them.
+inline std::vector<int> Members(const ZORSearchMisses& misses, ZORSearchMiss::Kind kind) {
+  std::vector<int> members;
+  for (const ZORSearchMiss& miss : misses.misses)
+    if (miss.kind == kind) members.push_back(miss.member);
+  return members;
 }
 
 }  // namespace zor_search_test

@@ -1,0 +1,177 @@
+#include "mapper/impl/ZORMtkWeightCache.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "mapper/ZORMtkMapSpecs.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
+#include "platform/ZORStream.h"
+#include "reader/ZORMtkSimReader.h"
+#include "search/ZORMtkElementWeights.h"
+#include "search/ZORMtkIntPtSearch.h"
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkMeshNodeB.h"
+#include "search/ZORMtkNodalSearch.h"
+#include "search/ZORMtkNodalWeights.h"
+
+namespace {
+
+constexpr int kCacheCapacity = 50;
+
+// Keeps a cache within its capacity by giving up its oldest object for the new one.
+template <typename T>
+T* Store(ZORMtkOwnedTable<T>& cache, std::unique_ptr<T> object) {
+  return cache.IsFull() ? cache.ReplaceOldest(std::move(object)) : cache.Append(std::move(object));
+}
+
+template <typename Grid>
+Grid* FormGrid(ZORMtkMappingContext& context, ZORMtkOwnedTable<Grid>& cache,
+               const ZORSimDynamicID& source) {
+  for (int slot = 0; slot < cache.Count(); ++slot) {
+    if (cache.At(slot)->SourceID() == source) return cache.At(slot);
+  }
+  ZORMtkSimReader* reader = context.FindReader(source);
+  if (reader == nullptr) return nullptr;
+  auto grid = std::make_unique<Grid>();
+  double margin = std::max(context.tolerances.boundary, context.tolerances.normal);
+  grid->FormBuckets(reader, margin);
+  return Store(cache, std::move(grid));
+}
+
+bool SameKey(const ZORMtkNodalWeights& weights, int mapMethod, const ZORSimDynamicID& source,
+             const ZORSimDynamicID& target, bool reverse, bool noFallback) {
+  return weights.sourceMesh == source && weights.targetMesh == target &&
+         weights.reversed == reverse && weights.noFallback == noFallback &&
+         weights.nearestNode == (mapMethod == MethodNearestNode);
+}
+
+// Shape interpolation with the elements of hostMesh as hosts and the nodes of pointMesh as keys;
+// both readers are known to exist.
+std::unique_ptr<ZORMtkNodalWeights> SearchNodes(ZORMtkMappingContext& context,
+                                                const ZORSimDynamicID& hostMesh,
+                                                const ZORSimDynamicID& pointMesh) {
+  auto weights = std::make_unique<ZORMtkNodalWeights>();
+  ZORSearchMisses misses;
+  ZORMtkNodalSearch::SearchNodesInElements(
+      *weights, *context.cache.ElementGrid(context, hostMesh), *context.FindReader(hostMesh),
+      *context.FindReader(pointMesh), context.SearchOptions(), misses);
+  context.Report(misses);
+  return weights;
+}
+
+// Reverse links leave target nodes without a partner when the source mesh is coarser than the
+// target's elements; then the usual direction is searched and turned round, each source node
+// taking the target nodes that interpolate from it, with weights scaled to sum to one.
+std::unique_ptr<ZORMtkNodalWeights> FallBack(ZORMtkMappingContext& context,
+                                             const ZORSimDynamicID& source,
+                                             const ZORSimDynamicID& target) {
+  context.diagnostics.ClearErrors();
+  context.diagnostics.SetReportSide(1);
+  std::unique_ptr<ZORMtkNodalWeights> weights = SearchNodes(context, source, target);
+  weights->TransposeWeights();
+  weights->NormalizeWeights();
+  return weights;
+}
+
+std::unique_ptr<ZORMtkNodalWeights> NearestNodes(ZORMtkMappingContext& context,
+                                                 const ZORSimDynamicID& hostMesh,
+                                                 const ZORSimDynamicID& pointMesh) {
+  auto weights = std::make_unique<ZORMtkNodalWeights>();
+  ZORSearchMisses misses;
+  ZORMtkNodalSearch::FindNearestNodes(*weights, *context.cache.NodeGrid(context, hostMesh),
+                                      *context.FindReader(hostMesh), *context.FindReader(pointMesh),
+                                      misses);
+  context.Report(misses);
+  return weights;
+}
+
+std::unique_ptr<ZORMtkNodalWeights> ComputeNodalWeights(ZORMtkMappingContext& context,
+                                                        int mapMethod,
+                                                        const ZORSimDynamicID& source,
+                                                        const ZORSimDynamicID& target, bool reverse,
+                                                        bool noFallback) {
+  const ZORSimDynamicID& hostMesh = reverse ? target : source;
+  const ZORSimDynamicID& pointMesh = reverse ? source : target;
+  ZORMtkSimReader* hostReader = context.FindReader(hostMesh);
+  if (hostReader == nullptr || context.FindReader(pointMesh) == nullptr) return nullptr;
+  if (reverse) {
+    context.diagnostics.ClearErrors();
+    context.diagnostics.SetReportSide(0);
+  }
+  auto weights = std::make_unique<ZORMtkNodalWeights>();
+  if (mapMethod == MethodShapeInterpolation) {
+    weights = SearchNodes(context, hostMesh, pointMesh);
+    if (reverse && !noFallback && weights->HasUncoveredNodes(hostReader->numNodes))
+      weights = FallBack(context, source, target);
+  } else if (mapMethod == MethodNearestNode) {
+    weights = NearestNodes(context, hostMesh, pointMesh);
+  }
+  // Every reverse object carries the flag, whatever its method, so that its cache key matches
+  // the request that made it.
+  weights->reversed = reverse;
+  weights->noFallback = noFallback;
+  weights->targetMesh = target;
+  weights->sourceMesh = source;
+  return weights;
+}
+
+}  // namespace
+
+ZORMtkWeightCache::ZORMtkWeightCache()
+    : elementGrids_(kCacheCapacity),
+      nodeGrids_(kCacheCapacity),
+      nodalWeights_(kCacheCapacity),
+      elementWeights_(kCacheCapacity) {}
+
+ZORMtkWeightCache::~ZORMtkWeightCache() = default;
+
+ZORMtkMeshElemB* ZORMtkWeightCache::ElementGrid(ZORMtkMappingContext& context,
+                                                const ZORSimDynamicID& source) {
+  return FormGrid(context, elementGrids_, source);
+}
+
+ZORMtkMeshNodeB* ZORMtkWeightCache::NodeGrid(ZORMtkMappingContext& context,
+                                             const ZORSimDynamicID& source) {
+  return FormGrid(context, nodeGrids_, source);
+}
+
+const ZORMtkNodalWeights* ZORMtkWeightCache::NodalWeights(ZORMtkMappingContext& context,
+                                                          int mapMethod,
+                                                          const ZORSimDynamicID& source,
+                                                          const ZORSimDynamicID& target,
+                                                          bool reverse, bool noFallback) {
+  for (int slot = 0; slot < nodalWeights_.Count(); ++slot) {
+    if (SameKey(*nodalWeights_.At(slot), mapMethod, source, target, reverse, noFallback))
+      return nodalWeights_.At(slot);
+  }
+  if (nodalWeights_.IsFull())
+    aio_cout << " ZORMtkMapper::GetNodalWeights exceeds allocated weight objects"
+             << "\n";
+  std::unique_ptr<ZORMtkNodalWeights> weights =
+      ComputeNodalWeights(context, mapMethod, source, target, reverse, noFallback);
+  return weights ? Store(nodalWeights_, std::move(weights)) : nullptr;
+}
+
+const ZORMtkElementWeights* ZORMtkWeightCache::ElementWeights(ZORMtkMappingContext& context,
+                                                              const ZORSimDynamicID& source,
+                                                              const ZORSimDynamicID& target) {
+  for (int slot = 0; slot < elementWeights_.Count(); ++slot) {
+    const ZORMtkElementWeights& weights = *elementWeights_.At(slot);
+    if (weights.sourceMesh == source && weights.targetMesh == target)
+      return elementWeights_.At(slot);
+  }
+  ZORMtkMeshElemB* grid = ElementGrid(context, source);
+  ZORMtkSimReader* targetReader = context.FindReader(target);
+  if (grid == nullptr || targetReader == nullptr) return nullptr;
+  if (elementWeights_.IsFull())
+    aio_cout << " ZORMtkMapper::GetElementWeights exceeds allocated weight objects"
+             << "\n";
+  auto weights = std::make_unique<ZORMtkElementWeights>();
+  weights->targetMesh = target;
+  weights->sourceMesh = source;
+  ZORSearchMisses misses;
+  ZORMtkIntPtSearch::SearchPointsInElements(*weights, *grid, *context.FindReader(source),
+                                            *targetReader, context.SearchOptions(), misses);
+  context.Report(misses);
+  return Store(elementWeights_, std::move(weights));
+}

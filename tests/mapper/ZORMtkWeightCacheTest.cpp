@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "mapper/impl/ZORMtkMappingContext.h"
+#include "platform/ZORStream.h"
+#include "search/ZORMtkElementWeights.h"
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORMtkMeshNodeB.h"
+#include "search/ZORMtkNodalWeights.h"
+#include "search/ZORSearchTestMeshes.h"
+
+// The mapper's caches as the transfers use them: one search per key, distinct keys kept apart,
+// at most 50 objects of a kind, and the reverse mode with its fallback.
+
+namespace {
+
+using zor_search_test::Stored;
+
+class ZORMtkWeightCacheTest : public ::testing::Test {
+ protected:
+  ZORTestSourceDatabase db;
+  Stored coarse;  // one hexahedron over [0, 2]^3
+  Stored fine;    // 2 x 2 x 2 hexahedra over the same cube, plus a node outside it
+  ZORMtkMappingContext context{0.3, 0.5};
+
+  void SetUp() override {
+    coarse.mesh = db.AddHexBox(1, 1, 1, 2.0);
+    coarse.reader.SetElsetRegion(db.Root(), coarse.mesh, {});
+    fine.mesh = db.AddHexBox(2, 2, 2, 1.0);
+    fine.reader.SetElsetRegion(db.Root(), fine.mesh, {});
+    context.readers.push_back(&coarse.reader);
+    context.readers.push_back(&fine.reader);
+  }
+
+  const ZORMtkNodalWeights* Nodal(int method, bool reverse = false, bool noFallback = false) {
+    return context.cache.NodalWeights(context, method, coarse.mesh, fine.mesh, reverse, noFallback);
+  }
+};
+
+TEST_F(ZORMtkWeightCacheTest, SameRequestReturnsTheSameObjectAndSearchesOnce) {
+  Stored outside;
+  zor_search_test::StorePoints(db, {{1, 1, 1}, {9, 9, 9}}, outside);
+  context.readers.push_back(&outside.reader);
+  const ZORMtkNodalWeights* first =
+      context.cache.NodalWeights(context, 0, coarse.mesh, outside.mesh, false, false);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(context.diagnostics.ErrorFlags(), 2 | 4);
+  context.diagnostics.ClearErrors();
+  EXPECT_EQ(context.cache.NodalWeights(context, 0, coarse.mesh, outside.mesh, false, false), first);
+  EXPECT_EQ(context.diagnostics.ErrorFlags(), 0);
+  EXPECT_EQ(context.cache.NodalWeightCount(), 1);
+  EXPECT_EQ(first->sourceMesh, coarse.mesh);
+  EXPECT_EQ(first->targetMesh, outside.mesh);
+}
+
+TEST_F(ZORMtkWeightCacheTest, KeysSeparateMethodsDirectionsAndMeshes) {
+  const ZORMtkNodalWeights* shape = Nodal(0);
+  EXPECT_EQ(Nodal(2), shape);  // neither is nearest node
+  const ZORMtkNodalWeights* nearest = Nodal(1);
+  EXPECT_NE(nearest, shape);
+  EXPECT_TRUE(nearest->nearestNode);
+  const ZORMtkNodalWeights* reversed = Nodal(0, true, true);
+  EXPECT_NE(reversed, shape);
+  EXPECT_TRUE(reversed->reversed);
+  const ZORMtkNodalWeights* swapped =
+      context.cache.NodalWeights(context, 0, fine.mesh, coarse.mesh, false, false);
+  EXPECT_NE(swapped, shape);
+  EXPECT_EQ(context.cache.NodalWeightCount(), 4);
+  EXPECT_EQ(Nodal(1), nearest);
+  EXPECT_EQ(Nodal(0, true, true), reversed);
+}
+
+TEST_F(ZORMtkWeightCacheTest, GridsAreFormedOncePerSourceMesh) {
+  ZORMtkMeshElemB* grid = context.cache.ElementGrid(context, coarse.mesh);
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->SourceID(), coarse.mesh);
+  EXPECT_EQ(context.cache.ElementGrid(context, coarse.mesh), grid);
+  EXPECT_NE(context.cache.ElementGrid(context, fine.mesh), grid);
+  ZORMtkMeshNodeB* nodes = context.cache.NodeGrid(context, fine.mesh);
+  EXPECT_EQ(context.cache.NodeGrid(context, fine.mesh), nodes);
+  EXPECT_EQ(context.cache.ElementGridCount(), 2);
+  EXPECT_EQ(context.cache.NodeGridCount(), 1);
+  Nodal(0);
+  EXPECT_EQ(context.cache.ElementGridCount(), 2);
+}
+
+TEST_F(ZORMtkWeightCacheTest, ElementWeightsAreCachedByBothMeshes) {
+  const ZORMtkElementWeights* weights =
+      context.cache.ElementWeights(context, coarse.mesh, fine.mesh);
+  ASSERT_NE(weights, nullptr);
+  EXPECT_EQ(context.cache.ElementWeights(context, coarse.mesh, fine.mesh), weights);
+  EXPECT_NE(context.cache.ElementWeights(context, fine.mesh, coarse.mesh), weights);
+  EXPECT_EQ(context.cache.ElementWeightCount(), 2);
+  EXPECT_EQ(weights->sourceMesh, coarse.mesh);
+}
+
+TEST_F(ZORMtkWeightCacheTest, MissingReaderGivesNothingAndCachesNothing) {
+  Stored unknown;
+  zor_search_test::StorePoints(db, {{0, 0, 0}}, unknown);
+  EXPECT_EQ(context.cache.NodalWeights(context, 0, coarse.mesh, unknown.mesh, false, false),
+            nullptr);
+  EXPECT_EQ(context.cache.ElementWeights(context, unknown.mesh, coarse.mesh), nullptr);
+  EXPECT_EQ(context.cache.NodalWeightCount(), 0);
+  EXPECT_EQ(context.cache.ElementWeightCount(), 0);
+}
+
+// Reverse: the coarse mesh's 8 nodes are placed in the fine elements, which reaches only 8 of the
+// 27 fine nodes. Without the fallback those links stay, reported as source points; with it the
+// fine nodes are placed in the coarse element and the links turned round: every coarse node
+// spreads over fine nodes with weights summing to one, and every fine node is reached.
+TEST_F(ZORMtkWeightCacheTest, ReverseKeepsItsLinksWithoutFallback) {
+  const ZORMtkNodalWeights* weights = Nodal(0, true, true);
+  EXPECT_TRUE(weights->reversed);
+  EXPECT_TRUE(weights->noFallback);
+  EXPECT_EQ(context.diagnostics.ReportSide(), 0);
+  ASSERT_EQ(weights->KeyCount(), 8);
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(weights->PartnerCount(k), 1);
+  EXPECT_TRUE(weights->HasUncoveredNodes(27));
+}
+
+TEST_F(ZORMtkWeightCacheTest, ReverseFallsBackToTheTransposedForwardLinks) {
+  const ZORMtkNodalWeights* weights = Nodal(0, true, false);
+  EXPECT_TRUE(weights->reversed);
+  EXPECT_FALSE(weights->noFallback);
+  EXPECT_EQ(context.diagnostics.ReportSide(), 1);
+  EXPECT_EQ(weights->sourceMesh, coarse.mesh);
+  ASSERT_EQ(weights->KeyCount(), 8);
+  std::set<int> reached;
+  for (int k = 0; k < 8; ++k) {
+    double sum = 0.0;
+    for (int p = 0; p < weights->PartnerCount(k); ++p) {
+      sum += weights->Weights(k)[p];
+      if (std::fabs(weights->Weights(k)[p]) > 1e-12) reached.insert(weights->Partners(k)[p]);
+    }
+    EXPECT_NEAR(sum, 1.0, 1e-12) << "key " << weights->Key(k);
+  }
+  EXPECT_EQ(reached.size(), 27u);
+  EXPECT_EQ(context.cache.NodalWeightCount(), 1);
+}
+
+TEST_F(ZORMtkWeightCacheTest, FiftyFirstObjectReplacesTheOldestAfterTheMessage) {
+  std::vector<std::unique_ptr<Stored>> targets;
+  for (int i = 0; i < 51; ++i) {
+    targets.push_back(std::make_unique<Stored>());
+    zor_search_test::StorePoints(db, {{0.1 * i, 1, 1}}, *targets.back());
+    context.readers.push_back(&targets.back()->reader);
+  }
+  std::ostringstream out;
+  aio_cout.SetTarget(&out);
+  for (int i = 0; i < 50; ++i)
+    context.cache.NodalWeights(context, 0, coarse.mesh, targets[i]->mesh, false, false);
+  EXPECT_EQ(out.str(), "");
+  const ZORMtkNodalWeights* last =
+      context.cache.NodalWeights(context, 0, coarse.mesh, targets[50]->mesh, false, false);
+  aio_cout.SetTarget(nullptr);
+  EXPECT_EQ(out.str(), " ZORMtkMapper::GetNodalWeights exceeds allocated weight objects\n");
+  ASSERT_EQ(context.cache.NodalWeightCount(), 50);
+  EXPECT_EQ(context.cache.NodalWeightsAt(0)->targetMesh, targets[1]->mesh);
+  EXPECT_EQ(context.cache.NodalWeightsAt(49), last);
+}
+
+}  // namespace
