@@ -6,8 +6,9 @@ class ZORMtkTransferFrame;
 // mesh, from the integration-point weights. Each takes the frame of
 // the request: its context, steps and increments.
 //
-// Points the search did not place keep zero. Element classes without integration points are
-// skipped, source and target alike, with one line on aio_cerr each time they are met.
+// Points the search did not place get the fill value (zero by default). Element classes without
+// integration points are skipped, source and target alike, with one line on aio_cerr each time they
+// are met.
 class ZORMtkElementTransfer {
  public:
   // Map tag 1: a nodal source field interpolated at the target integration points.

@@ -34,6 +34,15 @@ void ZORMtkNodalKernels::Gather(const ZORMtkNodeLinks& links, const double* sour
   }
 }
 
+void ZORMtkNodalKernels::FillUnlinked(const ZORMtkNodeLinks& links, int components, double value,
+                                      double* result) {
+  const int keys = links.KeyCount();
+  for (int i = 0; i < keys; ++i) {
+    if (links.offsets[i] != links.offsets[i + 1]) continue;
+    std::fill(result + At(i, components, 0), result + At(i + 1, components, 0), value);
+  }
+}
+
 void ZORMtkNodalKernels::Scatter(const ZORMtkNodeLinks& links, const double* source, int components,
                                  int resultRows, double* result) {
   std::fill(result, result + At(resultRows, components, 0), 0.0);

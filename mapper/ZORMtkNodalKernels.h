@@ -26,6 +26,9 @@ class ZORMtkNodalKernels {
                      double* result);
   // Scatter: every source row (key) adds weight x its values to each partner row of the result,
   // which has resultRows rows and is zeroed first. Rows no key reaches stay zero.
+  // Rows of keys without links (points the search did not place) become value.
+  static void FillUnlinked(const ZORMtkNodeLinks& links, int components, double value,
+                           double* result);
   static void Scatter(const ZORMtkNodeLinks& links, const double* source, int components,
                       int resultRows, double* result);
   // sums[c] = sum over the rows of values[row][c].

@@ -56,6 +56,7 @@ void ZORMtkNodalTransfer::Interpolate(const ZORMtkTransferFrame& frame) {
   std::vector<double> owned;
   double* result = ResultValues(frame, Product(frame.Target().numNodes, m), owned);
   ZORMtkNodalKernels::Gather(links, source, m, result);
+  ZORMtkNodalKernels::FillUnlinked(links, m, frame.Context().options.unplacedFill, result);
   Deliver(frame, m, result);
 }
 

@@ -9,7 +9,8 @@ class ZORMtkTransferFrame;
 class ZORMtkNodalTransfer {
  public:
   // Map tag 0 or 5 without conservation: each target row is the weighted sum of its partner
-  // source rows (gather weights); a target node the search did not place gets zeros.
+  // source rows (gather weights); a target node the search did not place gets the fill value
+  // (zero unless set), or its nearest source node's value with the fallback.
   static void Interpolate(const ZORMtkTransferFrame& frame);
   // Map tag 0 or 5 with nodal conservation: each source row is spread over its partner target
   // rows (scatter weights).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <vector>
 
 namespace {
 
@@ -39,6 +40,18 @@ void ZORMtkPointKernels::InterpolateAtPoints(const ZORMtkPointLinks& links, int 
       for (int j = 0; j < used; ++j) sum += weights[j] * nodal[At(j, components, c)];
       row[c] += sum;
     }
+  }
+}
+
+void ZORMtkPointKernels::FillUnplaced(const ZORMtkPointLinks& links, int slots, int components,
+                                      double value, double* pointValues) {
+  std::vector<char> placed(static_cast<std::size_t>(slots), 0);
+  for (const ZORMtkPointLinks::Entry& entry : links.Entries())
+    placed[static_cast<std::size_t>(entry.slot)] = 1;
+  for (int slot = 0; slot < slots; ++slot) {
+    if (placed[static_cast<std::size_t>(slot)] != 0) continue;
+    std::fill(pointValues + At(slot, components, 0), pointValues + At(slot + 1, components, 0),
+              value);
   }
 }
 

@@ -20,6 +20,9 @@ class ZORMtkPointKernels {
                                   double* pointValues);
   // out[j] = table row rows[j] (width values each), or zeros where rows[j] is -1 (a node
   // outside the table's region).
+  // Slots 0 .. slots - 1 that no link names (points the search did not place) become value.
+  static void FillUnplaced(const ZORMtkPointLinks& links, int slots, int components, double value,
+                           double* pointValues);
   static void GatherRows(const double* table, int width, const int* rows, int count, double* out);
   // Adds an element's nodal values to the rows of its nodes; rows of -1 are passed over.
   static void AddToRows(const double* nodal, const int* rows, int nodes, int components,

@@ -30,6 +30,8 @@ class ZORMtkPointLinks {
   // The entries of the points in sourceElement, as [first, last); empty when it holds none.
   const Entry* PointsBegin(int sourceElement) const;
   const Entry* PointsEnd(int sourceElement) const;
+  // Every entry, grouped by source element.
+  const std::vector<Entry>& Entries() const { return entries_; }
   const double* Weights(const Entry& entry) const { return weights_.data() + entry.weightOffset; }
 
  private:

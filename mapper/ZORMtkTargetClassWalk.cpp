@@ -7,6 +7,7 @@
 #include "mapper/ZORMtkSourceElementValues.h"
 #include "mapper/ZORMtkTransferFrame.h"
 #include "mapper/ZORMtkWeightLinks.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {
@@ -49,7 +50,9 @@ bool ZORMtkTargetClassWalk::Fill(const ZORMtkTransferFrame& frame,
   members_ = ZORMtkTransferFrame::ClassMembers(frame.Target(), className_);
   values_.assign(Product(static_cast<int>(members_.size()), points_) * Product(1, components), 0.0);
   const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(weights, members_, points_);
-  // A class none of whose points was placed reads no source at all; its values stay zero.
+  ZORMtkPointKernels::FillUnplaced(links, static_cast<int>(members_.size()) * points_, components,
+                                   frame.Context().options.unplacedFill, values_.data());
+  // A class none of whose points was placed reads no source at all.
   if (links.IsEmpty()) return true;
   ZORMtkSimReader local;
   local.SetElsetRegion(frame.Source().position, frame.Request().sourceMeshIDs[0],

@@ -11,8 +11,8 @@ class ZORMtkTransferFrame;
 // Fills the integration-point values of one target element class from the source elements that
 // hold its points. Only those source elements are read: they are gathered into a local reader of
 // the source mesh that lives for one class, and each is visited once. Every placed point takes
-// its values from the one source element its weights name; unplaced points keep zero. Owns the
-// class's members and point values once filled.
+// its values from the one source element its weights name; unplaced points get the fill value. Owns
+// the class's members and point values once filled.
 class ZORMtkTargetClassWalk {
  public:
   explicit ZORMtkTargetClassWalk(const cow_String& className);

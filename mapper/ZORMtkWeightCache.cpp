@@ -39,22 +39,27 @@ Grid* FormGrid(ZORMtkMappingContext& context, ZORMtkOwnedTable<Grid>& cache,
 }
 
 bool SameKey(const ZORMtkNodalWeights& weights, int mapMethod, const ZORSimDynamicID& source,
-             const ZORSimDynamicID& target, bool reverse, bool noFallback) {
+             const ZORSimDynamicID& target, bool reverse, bool noFallback, bool fallback) {
   return weights.sourceMesh == source && weights.targetMesh == target &&
          weights.reversed == reverse && weights.noFallback == noFallback &&
-         weights.nearestNode == (mapMethod == MethodNearestNode);
+         weights.nearestNode == (mapMethod == MethodNearestNode) &&
+         weights.nearestFallback == (fallback && !reverse);
 }
 
 // Shape interpolation with the elements of hostMesh as hosts and the nodes of pointMesh as keys;
 // both readers are known to exist.
+// With nearestFallback, unplaced nodes are linked to their nearest host node.
 std::unique_ptr<ZORMtkNodalWeights> SearchNodes(ZORMtkMappingContext& context,
                                                 const ZORSimDynamicID& hostMesh,
-                                                const ZORSimDynamicID& pointMesh) {
+                                                const ZORSimDynamicID& pointMesh,
+                                                bool nearestFallback) {
   auto weights = std::make_unique<ZORMtkNodalWeights>();
+  ZORSearchOptions options = context.SearchOptions();
+  if (nearestFallback) options.nearestFallback = context.cache.NodeGrid(context, hostMesh);
   ZORSearchMisses misses;
-  ZORMtkNodalSearch::SearchNodesInElements(
-      *weights, *context.cache.ElementGrid(context, hostMesh), *context.FindReader(hostMesh),
-      *context.FindReader(pointMesh), context.SearchOptions(), misses);
+  ZORMtkNodalSearch::SearchNodesInElements(*weights, *context.cache.ElementGrid(context, hostMesh),
+                                           *context.FindReader(hostMesh),
+                                           *context.FindReader(pointMesh), options, misses);
   context.Report(misses);
   return weights;
 }
@@ -67,7 +72,7 @@ std::unique_ptr<ZORMtkNodalWeights> FallBack(ZORMtkMappingContext& context,
                                              const ZORSimDynamicID& target) {
   context.diagnostics.ClearErrors();
   context.diagnostics.SetReportSide(1);
-  std::unique_ptr<ZORMtkNodalWeights> weights = SearchNodes(context, source, target);
+  std::unique_ptr<ZORMtkNodalWeights> weights = SearchNodes(context, source, target, false);
   weights->TransposeWeights();
   weights->NormalizeWeights();
   return weights;
@@ -80,7 +85,7 @@ std::unique_ptr<ZORMtkNodalWeights> NearestNodes(ZORMtkMappingContext& context,
   ZORSearchMisses misses;
   ZORMtkNodalSearch::FindNearestNodes(*weights, *context.cache.NodeGrid(context, hostMesh),
                                       *context.FindReader(hostMesh), *context.FindReader(pointMesh),
-                                      misses);
+                                      context.SearchOptions(), misses);
   context.Report(misses);
   return weights;
 }
@@ -92,6 +97,8 @@ std::unique_ptr<ZORMtkNodalWeights> ComputeNodalWeights(ZORMtkMappingContext& co
                                                         bool noFallback) {
   const ZORSimDynamicID& hostMesh = reverse ? target : source;
   const ZORSimDynamicID& pointMesh = reverse ? source : target;
+  // Only gathering can fall back: a scattering transfer keys by source nodes.
+  const bool nearestFallback = context.options.nearestFallback && !reverse;
   ZORMtkSimReader* hostReader = context.FindReader(hostMesh);
   if (hostReader == nullptr || context.FindReader(pointMesh) == nullptr) return nullptr;
   if (reverse) {
@@ -100,7 +107,7 @@ std::unique_ptr<ZORMtkNodalWeights> ComputeNodalWeights(ZORMtkMappingContext& co
   }
   auto weights = std::make_unique<ZORMtkNodalWeights>();
   if (mapMethod == MethodShapeInterpolation) {
-    weights = SearchNodes(context, hostMesh, pointMesh);
+    weights = SearchNodes(context, hostMesh, pointMesh, nearestFallback);
     if (reverse && !noFallback && weights->HasUncoveredNodes(hostReader->numNodes))
       weights = FallBack(context, source, target);
   } else if (mapMethod == MethodNearestNode) {
@@ -112,6 +119,7 @@ std::unique_ptr<ZORMtkNodalWeights> ComputeNodalWeights(ZORMtkMappingContext& co
   weights->noFallback = noFallback;
   weights->targetMesh = target;
   weights->sourceMesh = source;
+  weights->nearestFallback = nearestFallback;
   return weights;
 }
 
@@ -141,7 +149,8 @@ const ZORMtkNodalWeights* ZORMtkWeightCache::NodalWeights(ZORMtkMappingContext& 
                                                           const ZORSimDynamicID& target,
                                                           bool reverse, bool noFallback) {
   for (int slot = 0; slot < nodalWeights_.Count(); ++slot) {
-    if (SameKey(*nodalWeights_.At(slot), mapMethod, source, target, reverse, noFallback))
+    if (SameKey(*nodalWeights_.At(slot), mapMethod, source, target, reverse, noFallback,
+                context.options.nearestFallback))
       return nodalWeights_.At(slot);
   }
   if (nodalWeights_.IsFull())

@@ -67,7 +67,8 @@ void PointCoordinates(const TargetClass& block, const ZORReaderPoints& nodes, co
 // Searches the points of one target class, element by element in the class's order.
 void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
                  const ZORMtkMeshElemB& grid, const ZORMtkPointLocator& locator,
-                 ZORMtkSearchTrace* trace, ZORMtkElementWeights& weights, ZORSearchMisses& misses) {
+                 ZORMtkSearchTrace* trace, ZORMtkElementWeights& weights, ZORSearchMisses& misses,
+                 ZORSearchProgress::Counter& progress) {
   ZORMtkPointLocator::Scratch scratch(grid);
   ZORPointMatch match;
   int positions[ZORMtkSourceElements::kMaxNodes];
@@ -90,6 +91,7 @@ void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
             ZORSearchMiss{ZORSearchMiss::Kind::PointNotPlaced, element, {p[0], p[1], p[2]}, 0.0});
       }
     }
+    progress.Next();
   }
 }
 
@@ -105,6 +107,7 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
   const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader);
   cow_List<cow_String> names;
   targetReader.GetElementClassNames(names);
+  ZORSearchProgress::Counter progress(options.progress, targetReader.numElements);
   for (const cow_String& name : names) {
     TargetClass block;
     if (!ReadClass(targetReader, name, block)) {
@@ -113,7 +116,8 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
                << "\n";
       continue;
     }
-    SearchClass(block, nodes, grid, locator, trace.get(), weights, misses);
+    SearchClass(block, nodes, grid, locator, trace.get(), weights, misses, progress);
   }
   weights.Finish();
+  progress.Finish();
 }

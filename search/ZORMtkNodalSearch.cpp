@@ -56,11 +56,12 @@ double SquaredDistance(const double* a, const double* b, int axes) {
 }
 
 // The first of the nearest candidates (strictly nearer replaces); -1 when there are none.
-int Nearest(const ZORReaderPoints& nodes, const int* candidates, int count, const double* p,
-            int axes, double& best) {
+// coords holds three coordinates per node position.
+int Nearest(const double* coords, const int* candidates, int count, const double* p, int axes,
+            double& best) {
   int nearest = -1;
   for (int c = 0; c < count; ++c) {
-    const double d = SquaredDistance(nodes.At(candidates[c]), p, axes);
+    const double d = SquaredDistance(coords + 3 * static_cast<std::size_t>(candidates[c]), p, axes);
     if (nearest < 0 || d < best) {
       nearest = candidates[c];
       best = d;
@@ -69,16 +70,39 @@ int Nearest(const ZORReaderPoints& nodes, const int* candidates, int count, cons
   return nearest;
 }
 
-int NearestOfAll(const ZORReaderPoints& nodes, const double* p, int axes, double& best) {
+int NearestOfAll(const double* coords, int nodeCount, const double* p, int axes, double& best) {
   int nearest = -1;
-  for (int n = 0; n < nodes.Count(); ++n) {
-    const double d = SquaredDistance(nodes.At(n), p, axes);
+  for (int n = 0; n < nodeCount; ++n) {
+    const double d = SquaredDistance(coords + 3 * static_cast<std::size_t>(n), p, axes);
     if (nearest < 0 || d < best) {
       nearest = n;
       best = d;
     }
   }
   return nearest;
+}
+
+// The nearest node by the node grid's bucket of p, or by all nodes when the bucket is empty;
+// -1 without nodes. best receives the squared distance.
+int NearestNode(const ZORMtkMeshNodeB& grid, const double* coords, int nodeCount, const double* p,
+                int axes, double& best) {
+  int count = 0;
+  const int* candidates = grid.Bucket(p, count);
+  const int nearest = Nearest(coords, candidates, count, p, axes, best);
+  return nearest >= 0 ? nearest : NearestOfAll(coords, nodeCount, p, axes, best);
+}
+
+// Links an unplaced node to its nearest source node, when the caller asked for that.
+void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& mesh, int key,
+                       const double* p, ZORMtkNodalWeights& weights) {
+  if (grid == nullptr) return;
+  double best = 0.0;
+  const int nearest = NearestNode(*grid, mesh.NodeCoords(0), mesh.NodeCount(), p,
+                                  mesh.Dimension() == 2 ? 2 : 3, best);
+  if (nearest < 0) return;
+  const int partner = mesh.NodeMember(nearest);
+  const double one = 1.0;
+  weights.AddKey(key, &partner, &one, 1);
 }
 
 }  // namespace
@@ -104,7 +128,9 @@ void ZORMtkNodalSearch::SearchNodesInElements(
       RecordMatch(mesh, match, node, weights);
     } else {
       misses.misses.push_back(Miss(ZORSearchMiss::Kind::NodeNotPlaced, node, points.At(n), 0.0));
+      FallBackToNearest(options.nearestFallback, mesh, node, points.At(n), weights);
     }
+    options.progress.Step(n + 1, points.Count());
   }
   weights.Trim();
 }
@@ -112,7 +138,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(
 void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORMtkMeshNodeB& grid,
                                          const ZORMtkSimReader& sourceReader,
                                          const ZORMtkSimReader& targetReader,
-                                         ZORSearchMisses& misses) {
+                                         const ZORSearchOptions& options, ZORSearchMisses& misses) {
   const ZORReaderPoints source = ZORReaderPoints::Read(sourceReader);
   const ZORReaderPoints target = ZORReaderPoints::Read(targetReader);
   misses.sourceNodeCount = source.Count();
@@ -125,11 +151,9 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   weights.Reserve(weights.KeyCount() + target.Count(), weights.LinkCount() + target.Count());
   for (int t = 0; t < target.Count(); ++t) {
     const int node = target.members[static_cast<std::size_t>(t)];
-    int count = 0;
-    const int* candidates = grid.Bucket(target.At(t), count);
     double best = 0.0;
-    int nearest = Nearest(source, candidates, count, target.At(t), axes, best);
-    if (nearest < 0) nearest = NearestOfAll(source, target.At(t), axes, best);
+    const int nearest =
+        NearestNode(grid, source.coords.data(), source.Count(), target.At(t), axes, best);
     if (nearest < 0 || (check && best > reach)) {
       const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
       misses.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));
@@ -137,6 +161,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
     if (nearest < 0) continue;
     const int partner = source.members[static_cast<std::size_t>(nearest)];
     weights.AddKey(node, &partner, &one, 1);
+    options.progress.Step(t + 1, target.Count());
   }
   weights.nearestNode = true;
 }

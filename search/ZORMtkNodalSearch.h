@@ -16,8 +16,9 @@ class ZORMtkSimReader;
 // to misses, in key order. Owns nothing; reads the readers and grids without changing them.
 class ZORMtkNodalSearch {
  public:
-  // A node not placed after both passes gets no links and a NodeNotPlaced miss with its member
-  // and coordinates.
+  // A node not placed after both passes gets a NodeNotPlaced miss with its member and
+  // coordinates, and no links unless options name a nearest-node fallback grid (of the element
+  // reader's nodes): then it is linked to its nearest source node with weight 1.
   static void SearchNodesInElements(ZORMtkNodalWeights& weights, const ZORMtkMeshElemB& grid,
                                     const ZORMtkSimReader& elementReader,
                                     const ZORMtkSimReader& pointReader,
@@ -28,5 +29,6 @@ class ZORMtkNodalSearch {
   // gets one and none is linked.
   static void FindNearestNodes(ZORMtkNodalWeights& weights, const ZORMtkMeshNodeB& grid,
                                const ZORMtkSimReader& sourceReader,
-                               const ZORMtkSimReader& targetReader, ZORSearchMisses& misses);
+                               const ZORMtkSimReader& targetReader, const ZORSearchOptions& options,
+                               ZORSearchMisses& misses);
 };

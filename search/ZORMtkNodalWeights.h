@@ -7,8 +7,8 @@
 // The links from the nodes of one mesh to the nodes of another that a nodal transfer applies:
 // for each key node (a node member) its partner node members and one weight per partner. It
 // owns the links in three flat arrays (keys ascending, with an offset per key into partners
-// and weights) and the cache key: the two meshes and the reversed, no-fallback and nearest-node
-// flags.
+// and weights) and the cache key: the two meshes and the reversed, no-fallback, nearest-node and
+// nearest-fallback flags.
 //
 // Keys are the target mesh's nodes, partners the source mesh's, unless the object is reversed
 // (keys are source nodes, partners target nodes). A key node that could not be placed has no
@@ -57,6 +57,8 @@ class ZORMtkNodalWeights {
   bool reversed = false;
   bool noFallback = false;
   bool nearestNode = false;
+  // Nodes the shape search could not place were linked to their nearest source node.
+  bool nearestFallback = false;
 
  private:
   std::vector<int> keys_;

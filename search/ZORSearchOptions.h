@@ -23,10 +23,32 @@ struct ZORSearchProgress {
     const long long every = total < 100 ? 1 : total / 100;
     if (done % every == 0 || done == total) callback(context, done, total);
   }
+
+  // Counts the points of a search that goes through them in several loops.
+  class Counter {
+   public:
+    Counter(const ZORSearchProgress& progress, long long total)
+        : progress_(progress), total_(total) {}
+    void Next() { progress_.Step(++done_, total_); }
+    // Reports the end when the loops skipped some of the points.
+    void Finish() const {
+      if (done_ != total_) progress_.Report(total_, total_);
+    }
+
+   private:
+    const ZORSearchProgress& progress_;
+    long long total_;
+    long long done_ = 0;
+  };
 };
+
+class ZORMtkMeshNodeB;
 
 // What a search is asked to do besides placing points.
 struct ZORSearchOptions {
   ZORSearchTolerances tolerances;
   ZORSearchProgress progress;
+  // The node grid of the source mesh when nodes the shape search cannot place are to take their
+  // nearest source node instead; null leaves them without links.
+  const ZORMtkMeshNodeB* nearestFallback = nullptr;
 };

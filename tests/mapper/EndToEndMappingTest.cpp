@@ -476,6 +476,68 @@ TEST_F(EndToEndMappingTest, SecondMapFieldReusesTheCachedWeightsAndReturnsTheSam
   EXPECT_EQ(zeros, failed);
 }
 
+// Target nodes beyond the source are still reported; the host chooses what they get: the fill
+// value, or the value of their nearest source node. Placed nodes are untouched by either, and
+// the progress callback climbs to the target node count.
+TEST_F(EndToEndMappingTest, UnplacedNodesTakeTheFillValueOrTheNearestSourceNode) {
+  const NodeFunction linear = [](double x, double y, double z) {
+    return std::vector<double>{x + 2.0 * y + 3.0 * z};
+  };
+  const TestMesh sourceMesh = HexBox(2, 0.0, 1.0);
+  SourceDatabase source("unplaced", sourceMesh);
+  source.WriteNodeField("NT", 1, Sample(sourceMesh, linear));
+  const TestMesh targetMesh = HexBox(3, 0.4, 1.6);
+  struct Case {
+    double fill;
+    bool fallback;
+  };
+  for (const Case c : {Case{0.0, false}, Case{-7.0, false}, Case{-7.0, true}}) {
+    SCOPED_TRACE(c.fallback ? "fallback" : "fill " + std::to_string(c.fill));
+    TargetDatabase target("unplaced", targetMesh);
+    const ZORSimDynamicID field = target.AddNodeField("NT", 1);
+    ZORMtkMapper fresh;
+    fresh.SetUnplacedFill(c.fill);
+    fresh.SetNearestFallback(c.fallback);
+    std::vector<std::pair<long long, long long>> progress;
+    fresh.SetProgressCallback(
+        [](void* calls, long long done, long long total) {
+          static_cast<std::vector<std::pair<long long, long long>>*>(calls)->emplace_back(done,
+                                                                                          total);
+        },
+        &progress);
+    EXPECT_EQ(Map(fresh, source.Reopen(), target, MapNodeToNode, MethodShapeInterpolation,
+                  ConserveNone, "NT", field),
+              2 | 4);
+    const cow_List<int>& failed = fresh.Diagnostics().FailedPoints();
+    const std::vector<double> mapped = target.ReadBack().NodeValues("NT", 1);
+    for (int i = 0; i < targetMesh.NodeCount(); ++i) {
+      const double x = targetMesh.At(i, 0), y = targetMesh.At(i, 1), z = targetMesh.At(i, 2);
+      if (std::find(failed.begin(), failed.end(), i) == failed.end()) {
+        EXPECT_NEAR(mapped[i], linear(x, y, z)[0], 1e-12) << i;
+        continue;
+      }
+      double expected = c.fill;
+      if (c.fallback) {
+        double best = 1e300;
+        for (int n = 0; n < sourceMesh.NodeCount(); ++n) {
+          const double d = std::pow(sourceMesh.At(n, 0) - x, 2) +
+                           std::pow(sourceMesh.At(n, 1) - y, 2) +
+                           std::pow(sourceMesh.At(n, 2) - z, 2);
+          if (d < best) {
+            best = d;
+            expected = linear(sourceMesh.At(n, 0), sourceMesh.At(n, 1), sourceMesh.At(n, 2))[0];
+          }
+        }
+      }
+      EXPECT_EQ(mapped[i], expected) << i;
+    }
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(64LL, 64LL));
+    for (std::size_t k = 1; k < progress.size(); ++k)
+      EXPECT_LT(progress[k - 1].first, progress[k].first);
+  }
+}
+
 TEST_F(EndToEndMappingTest, MatrixBeyondTheMemoryLimitIsRefusedWithOneLine) {
   // 7056 nodes on each side: the dense arrays would take about 1.2 GB.
   const TestMesh mesh = QuadGrid(83, 83, 0.0, 1.0, 0.0, 1.0);

@@ -400,7 +400,7 @@ class ZORMtkNearestNodeTest : public ZORMtkNodalSearchTest {
   void SearchNearest() {
     double margin = 0.0;
     nodeGrid.FormBuckets(&source.reader, margin);
-    ZORMtkNodalSearch::FindNearestNodes(weights, nodeGrid, source.reader, target.reader, misses);
+    ZORMtkNodalSearch::FindNearestNodes(weights, nodeGrid, source.reader, target.reader, {}, misses);
   }
 };
 
