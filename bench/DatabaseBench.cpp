@@ -1,5 +1,6 @@
 // Figures of the embedded database: bulk transfer throughput, Create, and Save/Open of a
-// 1-million-node mesh with three nodal fields.
+// 1-million-node mesh with four 3-component nodal fields (96 MB of values; the save reports its
+// rate in bytes of values per second).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -124,10 +125,12 @@ void BM_SaveMillionNodeDatabase(benchmark::State& state) {
     state.ResumeTiming();
     root.Context().Save();
   }
+  // Four fields of 3 million doubles: 96 MB of values per save.
+  state.SetBytesProcessed(state.iterations() * 4 * 3'000'000 * std::int64_t{sizeof(double)});
   state.counters["peak_MB"] = PeakMegabytes();
   Remove(file);
 }
-BENCHMARK(BM_SaveMillionNodeDatabase)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SaveMillionNodeDatabase)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void BM_OpenMillionNodeDatabase(benchmark::State& state) {
   const std::string file = BenchFile("open.db");
