@@ -172,6 +172,99 @@ void ZORSimTransfer::ExecRead() {
   ExecWrite();
 }
 
+namespace {
+
+// Where each transfer member sits in the drawer's set of its dimension, as runs of consecutive
+// positions: a whole or contiguous dimension costs one run, not one entry per member. Members
+// missing from dimension 0 go to `appended` (and get the positions after the drawer's end) when
+// the transfer may extend the drawer.
+std::vector<std::vector<Run>> DrawerPositions(const ZORSimObject& drawer,
+                                              const std::vector<ZORSimCSetID>& dims, bool extend,
+                                              std::vector<int>& appended) {
+  std::vector<std::vector<Run>> positions(dims.size());
+  for (std::size_t d = 0; d < dims.size(); ++d) {
+    const ZORSimMemberSet& drawerSet = *drawer.dims[d].members;
+    const ZORSimMemberSetPtr& set = dims[d].members;
+    if (ContiguousRun(*set, drawerSet, positions[d])) continue;
+    const int n = static_cast<int>(SizeOf(set));
+    for (int i = 0; i < n; ++i) {
+      const int member = set->At(i);
+      std::int64_t position = drawerSet.Seek(member);
+      if (position < 0 && extend && d == 0) {
+        position = drawerSet.Size() + static_cast<std::int64_t>(appended.size());
+        appended.push_back(member);
+      }
+      if (position < 0)
+        throw ZORSimError("transfer: member " + std::to_string(member) + " of dimension " +
+                          std::to_string(d) + " is not in the drawer");
+      AppendPosition(positions[d], position);
+    }
+  }
+  return positions;
+}
+
+void CheckReferences(const ZORSimDatabase& db, const ZORSimObject& distribution, const int* refs,
+                     std::int64_t count) {
+  const std::int64_t space = distribution.target ? db.Object(distribution.target).space : 0;
+  for (std::int64_t i = 0; i < count; ++i)
+    if (refs[i] < 0 || refs[i] >= space)
+      throw ZORSimError("transfer: relational value " + std::to_string(refs[i]) +
+                        " lies outside its target collection (space " + std::to_string(space) +
+                        ")");
+}
+
+void AppendMembers(ZORSimDatabase& db, std::int64_t drawer, const std::vector<int>& appended) {
+  std::vector<int> sorted = appended;
+  std::sort(sorted.begin(), sorted.end());
+  if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+    throw ZORSimError("transfer: a member to append appears twice");
+  ZORSimObject& object = db.Modify(drawer);
+  object.dims[0].members = object.dims[0].members->Appended(appended);
+  std::int64_t rowSize = 1;
+  for (std::size_t d = 1; d < object.dims.size(); ++d) rowSize *= SizeOf(object.dims[d].members);
+  db.GrowValues(drawer, SizeOf(object.dims[0].members) * rowSize);
+}
+
+// Moves the view's values between the buffer and the drawer. The suffix of dimensions the view
+// covers whole and in order moves as one contiguous unit; the dimensions before it are walked
+// like an odometer, last fastest.
+void MoveValues(ZORSimDatabase& db, std::int64_t drawer,
+                const std::vector<std::vector<Run>>& positions, unsigned char* cursor,
+                std::int64_t valueCount, bool write) {
+  const ZORSimObject& object = db.Object(drawer);
+  ZORSimValues& values = *object.values;
+  const std::size_t rank = positions.size();
+  std::vector<std::int64_t> stride(rank, 1);
+  for (std::size_t d = rank; d-- > 1;) stride[d - 1] = stride[d] * SizeOf(object.dims[d].members);
+  std::size_t suffix = rank;
+  while (suffix > 0) {
+    const auto& runs = positions[suffix - 1];
+    if (runs.size() != 1 || runs[0].first != 0 ||
+        runs[0].length != SizeOf(object.dims[suffix - 1].members))
+      break;
+    --suffix;
+  }
+  if (suffix == 0) return CopyValues(db, drawer, values, 0, valueCount, cursor, write);
+  const std::size_t last = suffix - 1;
+  const std::int64_t unit = stride[last];
+  std::vector<std::vector<std::int64_t>> outer(last);
+  for (std::size_t d = 0; d < last; ++d) outer[d] = Expand(positions[d]);
+  std::vector<std::size_t> counter(last, 0);
+  for (;;) {
+    std::int64_t base = 0;
+    for (std::size_t d = 0; d < last; ++d) base += outer[d][counter[d]] * stride[d];
+    for (const Run& run : positions[last]) {
+      CopyValues(db, drawer, values, base + run.first * unit, run.length * unit, cursor, write);
+      cursor += run.length * unit * values.elementSize;
+    }
+    std::size_t d = last;
+    while (d > 0 && ++counter[d - 1] == outer[d - 1].size()) counter[--d] = 0;
+    if (d == 0) break;
+  }
+}
+
+}  // namespace
+
 void ZORSimTransfer::ExecWrite() {
   const bool write = mode_ != Mode::kRead;
   CheckView();
@@ -189,86 +282,12 @@ void ZORSimTransfer::ExecWrite() {
     throw ZORSimError("transfer: buffer of " + std::to_string(bufferBytes_) +
                       " bytes for a view of " + std::to_string(valueCount * elementSize) +
                       " bytes");
-  const std::size_t rank = dims_.size();
-
-  // Where each transfer member sits in the drawer's set of its dimension, as runs of
-  // consecutive positions: a whole or contiguous dimension costs one run, not one entry per member.
-  std::vector<std::vector<Run>> positions(rank);
   std::vector<int> appended;
-  for (std::size_t d = 0; d < rank; ++d) {
-    const ZORSimMemberSet& drawerSet = *db.Object(drawer).dims[d].members;
-    const ZORSimMemberSetPtr& set = dims_[d].members;
-    if (ContiguousRun(*set, drawerSet, positions[d])) continue;
-    const int n = static_cast<int>(SizeOf(set));
-    for (int i = 0; i < n; ++i) {
-      const int member = set->At(i);
-      std::int64_t position = drawerSet.Seek(member);
-      if (position < 0 && write && autoExtend_ && d == 0) {
-        position = drawerSet.Size() + static_cast<std::int64_t>(appended.size());
-        appended.push_back(member);
-      }
-      if (position < 0)
-        throw ZORSimError("transfer: member " + std::to_string(member) + " of dimension " +
-                          std::to_string(d) + " is not in the drawer");
-      AppendPosition(positions[d], position);
-    }
-  }
-  if (write && db.Object(dist).valueType == 5 && valueCount > 0) {
-    const std::int64_t space = db.Object(dist).target ? db.Object(db.Object(dist).target).space : 0;
-    const int* refs = static_cast<const int*>(constBuffer_);
-    for (std::int64_t i = 0; i < valueCount; ++i)
-      if (refs[i] < 0 || refs[i] >= space)
-        throw ZORSimError("transfer: relational value " + std::to_string(refs[i]) +
-                          " lies outside its target collection (space " + std::to_string(space) +
-                          ")");
-  }
-  if (!appended.empty()) {
-    std::vector<int> sorted = appended;
-    std::sort(sorted.begin(), sorted.end());
-    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
-      throw ZORSimError("transfer: a member to append appears twice");
-    ZORSimObject& object = db.Modify(drawer);
-    object.dims[0].members = object.dims[0].members->Appended(appended);
-    std::int64_t rowSize = 1;
-    for (std::size_t d = 1; d < rank; ++d) rowSize *= SizeOf(object.dims[d].members);
-    db.GrowValues(drawer, SizeOf(object.dims[0].members) * rowSize);
-  }
+  const auto positions = DrawerPositions(db.Object(drawer), dims_, write && autoExtend_, appended);
+  if (write && db.Object(dist).valueType == 5 && valueCount > 0)
+    CheckReferences(db, db.Object(dist), static_cast<const int*>(constBuffer_), valueCount);
+  if (!appended.empty()) AppendMembers(db, drawer, appended);
   if (valueCount == 0) return;
-
-  // Drawer strides, and the suffix of dimensions the view covers whole and in order: those
-  // move as one contiguous unit.
-  const ZORSimObject& object = db.Object(drawer);
-  std::vector<std::int64_t> stride(rank, 1);
-  for (std::size_t d = rank; d-- > 1;) stride[d - 1] = stride[d] * SizeOf(object.dims[d].members);
-  std::size_t suffix = rank;
-  while (suffix > 0) {
-    const auto& runs = positions[suffix - 1];
-    const bool whole = runs.size() == 1 && runs[0].first == 0 &&
-                       runs[0].length == SizeOf(object.dims[suffix - 1].members);
-    if (!whole) break;
-    --suffix;
-  }
-  unsigned char* cursor = static_cast<unsigned char*>(const_cast<void*>(constBuffer_));
-  ZORSimValues& values = *object.values;
-  if (suffix == 0) {
-    CopyValues(db, drawer, values, 0, valueCount, cursor, write);
-    return;
-  }
-  const std::size_t last = suffix - 1;
-  const std::int64_t unit = stride[last];
-  const std::vector<Run>& runs = positions[last];
-  std::vector<std::vector<std::int64_t>> outer(last);
-  for (std::size_t d = 0; d < last; ++d) outer[d] = Expand(positions[d]);
-  std::vector<std::size_t> counter(last, 0);
-  for (;;) {
-    std::int64_t base = 0;
-    for (std::size_t d = 0; d < last; ++d) base += outer[d][counter[d]] * stride[d];
-    for (const Run& run : runs) {
-      CopyValues(db, drawer, values, base + run.first * unit, run.length * unit, cursor, write);
-      cursor += run.length * unit * elementSize;
-    }
-    std::size_t d = last;
-    while (d > 0 && ++counter[d - 1] == outer[d - 1].size()) counter[--d] = 0;
-    if (d == 0) break;
-  }
+  MoveValues(db, drawer, positions, static_cast<unsigned char*>(const_cast<void*>(constBuffer_)),
+             valueCount, write);
 }

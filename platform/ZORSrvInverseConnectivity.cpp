@@ -14,6 +14,26 @@ using ZORSimKeys::kMeshConnectivity;
 using ZORSimKeys::kMeshElements;
 using ZORSimKeys::kMeshNodes;
 constexpr int kElementMask = 0x1FFFFFF;
+
+// The nodes of the region's elements in one connectivity drawer, element by element.
+std::vector<int> ReadConnectivity(const ZORSimContext& context, ZORSimDistributionID distribution,
+                                  const ZORSimDrawerDescriptor& drawer,
+                                  const ZORSimCSetID& inRegion) {
+  std::vector<int> connectivity(static_cast<std::size_t>(inRegion.Size()) *
+                                static_cast<std::size_t>(drawer.dimensions[1].Size()));
+  ZORSimTransfer read(context, distribution);
+  read.SetRead();
+  read.SetBufferPadding(false);
+  read.SetDrawer(drawer.id);
+  read.SetDim(0, inRegion);
+  read.SetDim(1, drawer.dimensions[1]);
+  read.CheckView();
+  read.SetBuffer(0, connectivity.data(),
+                 static_cast<std::int64_t>(connectivity.size() * sizeof(int)));
+  read.ExecRead();
+  read.RelinquishBuffers();
+  return connectivity;
+}
 }  // namespace
 
 void ZORSrvInverseConnectivity::Invert(const ZORSimCSetID& elements) {
@@ -46,18 +66,8 @@ void ZORSrvInverseConnectivity::Invert(const ZORSimCSetID& elements) {
     const ZORSimCSetID inRegion = ZORSimCSet(drawer.dimensions[0]).Intersection(elements);
     if (inRegion.Size() == 0) continue;
     const int nodesPerElement = drawer.dimensions[1].Size();
-    std::vector<int> connectivity(static_cast<std::size_t>(inRegion.Size()) * nodesPerElement);
-    ZORSimTransfer read(mesh_.Context(), distribution);
-    read.SetRead();
-    read.SetBufferPadding(false);
-    read.SetDrawer(drawer.id);
-    read.SetDim(0, inRegion);
-    read.SetDim(1, drawer.dimensions[1]);
-    read.CheckView();
-    read.SetBuffer(0, connectivity.data(),
-                   static_cast<std::int64_t>(connectivity.size() * sizeof(int)));
-    read.ExecRead();
-    read.RelinquishBuffers();
+    std::vector<int> connectivity =
+        ReadConnectivity(mesh_.Context(), distribution, drawer, inRegion);
     for (std::size_t e = 0; e < static_cast<std::size_t>(inRegion.Size()); ++e)
       for (int k = 0; k < nodesPerElement; ++k) {
         const int node = connectivity[e * nodesPerElement + k];
