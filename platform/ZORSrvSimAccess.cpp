@@ -1,6 +1,7 @@
 #include "platform/ZORSrvSimAccess.h"
 #include "platform/impl/ZORSimDatabase.h"
 #include "platform/impl/ZORSimDocumentLoader.h"
+#include "platform/impl/ZORSimSqliteStore.h"
 #include "platform/impl/ZORSimStorage.h"
 
 namespace {
@@ -25,7 +26,7 @@ ZORSrvPosition ZORSrvSimAccess::Create(const std::string& fileName, const std::s
 }
 
 ZORSrvPosition ZORSrvSimAccess::Open(const std::string& fileName) {
-  auto database = ZORSimStorage::OpenFile(fileName);
+  auto database = ZORSimStorage::Open(ZORSimSqliteStore::OpenFile(fileName));
   if (database->ObjectCount() <= kFocusObject || database->Object(kFocusObject).tag != "Focus")
     throw ZORSimError(fileName + ": the database has no focus record (the file is corrupted)",
                       ZORSimErrorKind::kCorruption);

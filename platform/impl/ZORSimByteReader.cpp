@@ -105,6 +105,7 @@ ZORSimObject ZORSimByteReader::Object() {
   o.extendableDim = static_cast<int>(Int());
   const std::int64_t elementSize = Int();
   const std::int64_t valueCount = Int();
+  const std::int64_t storedCount = Int();
   if (o.kind == ZORSimObjectKind::kDrawer) {
     if ((elementSize != 4 && elementSize != 8) || valueCount < 0 ||
         valueCount > (std::int64_t{1} << 40))
@@ -116,6 +117,10 @@ ZORSimObject ZORSimByteReader::Object() {
     o.values->blocks.resize(blocks);
     o.values->state.resize(blocks, ZORSimValues::BlockState::kZero);
     o.values->dirty.resize(blocks, 0);
+    o.values->stored.resize(blocks, 0);
+    if (storedCount < 0 || storedCount > o.values->BlockCount())
+      throw ZORSimError(where_ + ": bad drawer value layout", ZORSimErrorKind::kCorruption);
+    o.values->storedCount = storedCount;
   }
   if (!AtEnd()) throw ZORSimError(where_ + ": trailing bytes", ZORSimErrorKind::kCorruption);
   return o;

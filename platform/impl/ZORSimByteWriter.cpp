@@ -44,6 +44,7 @@ void ZORSimByteWriter::Object(const ZORSimObject& o) {
   Int(o.extendableDim);
   Int(o.values ? o.values->elementSize : 0);
   Int(o.values ? o.values->valueCount : 0);
+  Int(o.values ? o.values->storedCount : 0);
 }
 
 void ZORSimByteWriter::Association(const ZORSimAssociationRecord& a) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/impl/ZORSimSqliteStore.h"
 #include "platform/impl/ZORSimStorage.h"
 
 namespace {
@@ -210,6 +211,7 @@ void ZORSimDatabase::GrowValues(std::int64_t drawer, std::int64_t newValueCount)
       owner->blocks.resize(oldBlocks);
       owner->state.resize(oldBlocks);
       owner->dirty.resize(oldBlocks);
+      owner->stored.resize(oldBlocks);
     });
   }
   values.valueCount = newValueCount;
@@ -217,6 +219,7 @@ void ZORSimDatabase::GrowValues(std::int64_t drawer, std::int64_t newValueCount)
   values.blocks.resize(blockCount);
   values.state.resize(blockCount, ZORSimValues::BlockState::kZero);
   values.dirty.resize(blockCount, 0);
+  values.stored.resize(blockCount, 0);
   MarkDirty(drawer);
 }
 
@@ -276,9 +279,8 @@ void ZORSimDatabase::Save() {
     throw ZORSimError("cannot save " + fileName_ + " while a transaction is open");
   if (fileName_.empty()) throw ZORSimError("cannot save a database without a file name");
   if (!storage_)
-    storage_ = ZORSimStorage::CreateFile(fileName_, *this, lastSaveBytes_);
-  else
-    lastSaveBytes_ = storage_->SaveChanges(*this);
+    storage_ = std::make_unique<ZORSimStorage>(ZORSimSqliteStore::ForNewFile(fileName_), false);
+  lastSaveBytes_ = storage_->Save(*this);
   MarkAllSaved();
   for (auto& object : objects_)
     if (object.values) std::fill(object.values->dirty.begin(), object.values->dirty.end(), 0);

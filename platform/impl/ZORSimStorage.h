@@ -1,43 +1,43 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/impl/ZORSimDatabase.h"
+#include "platform/impl/ZORSimStore.h"
 
-struct sqlite3;
+class ZORSimDatabase;
+struct ZORSimValues;
 
-// The file behind a database: an SQLite file with this project's own tables. Objects and
-// associations are rows with a checksum; drawer values are checksummed blocks loaded on first
-// use. The first save of a new database writes a complete file beside the target and renames
-// it into place, so an existing file survives until then; later saves write only what changed,
-// in one SQLite transaction, so a crash leaves the old or the new state.
+// The file format of a database over any store (FORMAT.md): objects and associations are
+// rows with a checksum, drawer values are checksummed blocks loaded on first use, and the
+// meta table holds the format, its version and the row counts that let a deleted row be told
+// from one never written. The first save writes everything in a fresh batch; later saves write
+// only what changed. The model learns that a save happened only once the batch committed, so
+// a failed save can be repeated.
 class ZORSimStorage {
  public:
-  ~ZORSimStorage();
-  ZORSimStorage(const ZORSimStorage&) = delete;
-  ZORSimStorage& operator=(const ZORSimStorage&) = delete;
+  // `saved`: the store already holds this database (it was opened from it).
+  ZORSimStorage(std::unique_ptr<ZORSimStore> store, bool saved)
+      : store_(std::move(store)), saved_(saved) {}
 
-  static std::unique_ptr<ZORSimStorage> CreateFile(const std::string& fileName,
-                                                   ZORSimDatabase& database,
-                                                   std::int64_t& bytesWritten);
-  // Opens a file and loads its metadata into a new database object.
-  static std::shared_ptr<ZORSimDatabase> OpenFile(const std::string& fileName);
-
+  // Opens the rows of a store as a new database object: metadata now, values on first use.
+  static std::shared_ptr<ZORSimDatabase> Open(std::unique_ptr<ZORSimStore> store);
   // Returns the number of value and metadata bytes written.
-  std::int64_t SaveChanges(ZORSimDatabase& database);
+  std::int64_t Save(ZORSimDatabase& database);
   std::shared_ptr<std::vector<unsigned char>> LoadBlock(std::int64_t drawer, std::int64_t block,
                                                         const ZORSimValues& values);
+  ZORSimStore& Store() { return *store_; }
 
-  static constexpr int kFormatVersion = 1;
+  static constexpr int kFormatVersion = 2;
 
  private:
-  ZORSimStorage(std::string fileName, sqlite3* connection);
-  void BeginSnapshot();
-  void EndSnapshot();
+  std::int64_t WriteObjects(ZORSimDatabase& database);
+  std::int64_t WriteAssociations(ZORSimDatabase& database, std::vector<std::int64_t>& fileIds,
+                                 std::int64_t& nextFileId);
+  void WriteMeta(const ZORSimDatabase& database);
 
-  std::string fileName_;
-  sqlite3* db_;
-  bool snapshotOpen_ = false;
+  std::unique_ptr<ZORSimStore> store_;
+  bool saved_;
 };

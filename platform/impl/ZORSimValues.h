@@ -16,6 +16,10 @@ struct ZORSimValues {
   std::vector<std::shared_ptr<std::vector<unsigned char>>> blocks;
   std::vector<BlockState> state;
   std::vector<std::uint8_t> dirty;
+  // Blocks the file holds (set on open and once a save has committed), and their number as the
+  // drawer's row records it, so a block row that goes missing is told from one never written.
+  std::vector<std::uint8_t> stored;
+  std::int64_t storedCount = 0;
 
   std::int64_t ByteCount() const { return valueCount * elementSize; }
   std::int64_t BlockCount() const { return (ByteCount() + kBlockBytes - 1) / kBlockBytes; }

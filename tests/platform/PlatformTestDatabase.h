@@ -2,13 +2,19 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimSchemaKeys.h"
+#include "platform/impl/ZORSimByteWriter.h"
 #include "platform/impl/ZORSimDatabase.h"
+#include "platform/impl/ZORSimMemoryStore.h"
+#include "platform/impl/ZORSimStorage.h"
 #include "writer/ZORDataDictionary.h"
 
 // A database made from the data dictionary in a scratch folder, with shortcuts to the global
@@ -94,4 +100,106 @@ inline std::vector<double> ReadValues(const ZORSrvPosition& root, const NodalDra
 // Handles are tied to one open database; the same object of a reopened file has the same number.
 inline ZORSimDynamicID SameObjectIn(const ZORSrvPosition& root, ZORSimDynamicID id) {
   return root.Context().Database().Handle(id.object);
+}
+
+// Every object, association and value of a database as bytes: two databases hold the same
+// content exactly when their dumps are equal. Loads every value block.
+inline std::string Dump(ZORSimDatabase& db) {
+  std::string out;
+  for (std::int64_t n = 1; n < db.ObjectCount(); ++n) {
+    ZORSimByteWriter writer;
+    writer.Object(db.Object(n));
+    out.append(writer.Bytes().begin(), writer.Bytes().end());
+    const std::shared_ptr<ZORSimValues> values = db.Object(n).values;
+    for (std::int64_t b = 0; values && b < values->BlockCount(); ++b) {
+      const auto* data = reinterpret_cast<const char*>(db.BlockForRead(n, *values, b));
+      const auto size = static_cast<std::size_t>(
+          std::min(ZORSimValues::kBlockBytes, values->ByteCount() - b * ZORSimValues::kBlockBytes));
+      out += data ? std::string(data, size) : std::string(size, '\0');
+    }
+  }
+  for (std::int64_t i = 0; i < static_cast<std::int64_t>(db.MutableAssociations().size()); ++i) {
+    if (!db.Association(i).alive) continue;
+    ZORSimByteWriter writer;
+    writer.Association(db.Association(i));
+    out.append(writer.Bytes().begin(), writer.Bytes().end());
+  }
+  return out;
+}
+
+inline ZORSrvPosition FocusOf(const std::shared_ptr<ZORSimDatabase>& db) {
+  return ZORSrvPosition(ZORSimContext(db), db->Handle(1));
+}
+
+// A new database that saves into `store` instead of a file.
+inline ZORSrvPosition CreateOn(std::unique_ptr<ZORSimStore> store) {
+  const ZORSrvPosition root = CreateDatabase(store->Name());
+  root.Context().Database().AttachStorage(std::make_unique<ZORSimStorage>(std::move(store), false));
+  return root;
+}
+
+inline std::unique_ptr<ZORSimStore> Memory(
+    const std::shared_ptr<ZORSimMemoryStore::Medium>& medium) {
+  return std::make_unique<ZORSimMemoryStore>("memory.db", medium);
+}
+
+inline std::string DumpOf(std::unique_ptr<ZORSimStore> store) {
+  return Dump(*ZORSimStorage::Open(std::move(store)));
+}
+
+// Random changes of the kinds a writer makes: drawers over new node collections (some of
+// several value blocks), values written through strided ranges or shuffled member lists, and
+// history records associated plainly, by int key and by string key, or removed again.
+inline void Mutate(const ZORSrvPosition& root, std::mt19937& random) {
+  ZORSimDatabase& db = root.Context().Database();
+  const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  for (int step = 0; step < 8; ++step) {
+    std::vector<std::int64_t> drawers;
+    for (std::int64_t n = 1; n < db.ObjectCount(); ++n)
+      if (db.Object(n).kind == ZORSimObjectKind::kDrawer) drawers.push_back(n);
+    const int action = pick(4);
+    if (action == 0 || drawers.empty()) {
+      MakeNodalDrawer(root, pick(3) == 0 ? 140'000 + pick(200'000) : 1 + pick(40), 1 + pick(3));
+    } else if (action == 1) {
+      const std::int64_t number =
+          drawers[static_cast<std::size_t>(pick(static_cast<int>(drawers.size())))];
+      const ZORSimObject& drawer = db.Object(number);
+      const int count = drawer.dims[0].members->Size();
+      ZORSimCollection nodes(root.Context(),
+                             ZORSimCollectionID(db.Handle(drawer.dims[0].collection)));
+      ZORSimCSetID members;
+      if (pick(2) == 0) {
+        const int stride = 1 + pick(3);
+        const int start = pick(count);
+        members = nodes.CreateTempCSetStrided(
+            start, 1 + pick(std::max(1, (count - start - 1) / stride + 1)), stride, 1);
+      } else {
+        std::vector<int> list(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) list[static_cast<std::size_t>(i)] = i;
+        std::shuffle(list.begin(), list.end(), random);
+        list.resize(static_cast<std::size_t>(1 + pick(count)));
+        members = nodes.CreateTempOrderedCSet(list.data(), static_cast<int>(list.size()));
+      }
+      const NodalDrawer view{nodes.ID(), ZORSimDistributionID(db.Handle(drawer.distribution)),
+                             ZORSimDrawerID(db.Handle(number)),
+                             ZORSimCSetID{ComponentCollection(root), drawer.dims[1].members}};
+      std::vector<double> values(
+          static_cast<std::size_t>(members.Size() * view.componentSet.Size()));
+      for (double& v : values) v = static_cast<double>(random()) / 7.0;
+      WriteValues(root, view, members, values);
+    } else if (action == 2) {
+      const ZORSimDynamicID record = root.CreateDataRecord(ZORSimKeys::kHistoryRecord);
+      if (pick(3) == 0)
+        root.Associate(ZORSimKeys::kHistory, 1, record, pick(100));
+      else if (pick(2) == 0)
+        root.Associate(ZORSimKeys::kHistory, 1, record, "step " + std::to_string(pick(100)));
+      else
+        root.Associate(ZORSimKeys::kHistory, 1, record);
+    } else {
+      const auto history = root.FollowList(ZORSimKeys::kHistory, 1).Items();
+      if (!history.empty())
+        root.Remove(ZORSimKeys::kHistory, 1,
+                    history[static_cast<std::size_t>(pick(static_cast<int>(history.size())))]);
+    }
+  }
 }
