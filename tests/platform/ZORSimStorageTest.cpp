@@ -140,8 +140,9 @@ TEST(ZORSimStorage, FirstSaveThatFailsLeavesNoFileAndCanBeRepeated) {
   EXPECT_EQ(DumpOf(Memory(medium)), Dump(root.Context().Database()));
 }
 
-// Truncations, flipped bits, and every kind of deleted row (meta, objects, associations, value
-// blocks) end in ZORSimError or read back exactly what was saved; a deleted row never reads.
+// Truncations, flipped bits, every kind of deleted row (meta, objects, associations, value
+// blocks) and a changed byte in each kind of row end in ZORSimError or read back exactly what
+// was saved; a deleted row never reads.
 TEST(ZORSimStorage, DamagedFilesAreRefusedOrReadIntact) {
   const std::string file = SavedRandomFile("intact.db", 21);
   const std::string intact = DumpOfFile(file);
@@ -163,18 +164,21 @@ TEST(ZORSimStorage, DamagedFilesAreRefusedOrReadIntact) {
       WriteFile(damaged, flipped);
     });
   }
-  const std::vector<std::string> deletions = {
-      "DELETE FROM meta WHERE key='version'",
-      "DELETE FROM meta WHERE key='objects'",
-      "DELETE FROM meta WHERE key='associations'",
-      "DELETE FROM objects WHERE id=1",
+  const std::vector<std::string> edits = {
+      "DELETE FROM meta WHERE key='version'", "DELETE FROM meta WHERE key='objects'",
+      "DELETE FROM meta WHERE key='associations'", "DELETE FROM objects WHERE id=1",
       "DELETE FROM objects WHERE id=40",
       "DELETE FROM objects WHERE id=(SELECT max(id) FROM objects)",
       "DELETE FROM associations WHERE id=(SELECT min(id) FROM associations)",
       "DELETE FROM associations WHERE id=(SELECT max(id) FROM associations)",
       "DELETE FROM blocks WHERE (drawer, block)=(SELECT drawer, max(block) FROM blocks)",
-      "DELETE FROM blocks WHERE (drawer, block)=(SELECT drawer, min(block) FROM blocks)"};
-  for (const std::string& sql : deletions)
+      "DELETE FROM blocks WHERE (drawer, block)=(SELECT drawer, min(block) FROM blocks)",
+      // One changed byte in a row of each kind, which only its checksum can tell.
+      "UPDATE objects SET body = substr(body, 1, 8) || X'A5' || substr(body, 10) WHERE id = 40",
+      "UPDATE associations SET body = X'A5' || substr(body, 2) WHERE id = (SELECT max(id) FROM "
+      "associations)",
+      "UPDATE blocks SET body = substr(body, 1, 99) || X'A5' || substr(body, 101) WHERE block = 1"};
+  for (const std::string& sql : edits)
     cases.emplace_back(sql, [&, sql] {
       WriteFile(damaged, bytes);
       RunSql(damaged, sql);
