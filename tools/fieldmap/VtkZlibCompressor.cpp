@@ -1,0 +1,111 @@
+#include "VtkZlibCompressor.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+// Large blocks keep the table short and give each thread enough work per job; deflate's window
+// is 32 KiB, so the ratio barely depends on the block size beyond that.
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+// Level 1 compresses doubles almost as well as the default level at a few times the speed; most
+// of what deflate finds in mapped values is in the exponent bytes, which any level finds.
+constexpr int kLevel = 1;
+
+struct Job {
+  std::size_t array;
+  std::size_t block;
+};
+
+void PutWord(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value) {
+  for (int byte = 0; byte < 8; ++byte)
+    out[at + static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(value >> (8 * byte));
+}
+
+std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size) {
+  uLongf produced = compressBound(static_cast<uLong>(size));
+  std::vector<std::uint8_t> out(produced);
+  if (compress2(out.data(), &produced, data, static_cast<uLong>(size), kLevel) != Z_OK)
+    throw std::runtime_error("zlib could not compress a block");
+  out.resize(produced);
+  return out;
+}
+
+std::vector<std::uint8_t> Assemble(std::size_t size,
+                                   std::vector<std::vector<std::uint8_t>>& blocks) {
+  const std::size_t header = 8 * (3 + blocks.size());
+  std::size_t total = header;
+  for (const auto& block : blocks) total += block.size();
+  std::vector<std::uint8_t> out(total);
+  PutWord(out, 0, blocks.size());
+  PutWord(out, 8, kBlockBytes);
+  PutWord(out, 16, size % kBlockBytes);
+  std::size_t at = header;
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    PutWord(out, 8 * (3 + b), blocks[b].size());
+    if (!blocks[b].empty()) std::memcpy(out.data() + at, blocks[b].data(), blocks[b].size());
+    at += blocks[b].size();
+    std::vector<std::uint8_t>().swap(blocks[b]);
+  }
+  return out;
+}
+
+}  // namespace
+
+VtkZlibCompressor::VtkZlibCompressor(int threads) : threads_(threads) {
+  if (threads_ > 0) return;
+  const char* text = std::getenv("ZORMTK_THREADS");
+  threads_ = text ? std::atoi(text) : static_cast<int>(std::thread::hardware_concurrency());
+  threads_ = std::max(1, threads_);
+}
+
+std::vector<std::vector<std::uint8_t>> VtkZlibCompressor::Compress(
+    const std::vector<Span>& arrays, const std::function<void(double)>& progress) const {
+  std::vector<Job> jobs;
+  std::vector<std::vector<std::vector<std::uint8_t>>> blocks(arrays.size());
+  for (std::size_t a = 0; a < arrays.size(); ++a) {
+    const std::size_t count = (arrays[a].size + kBlockBytes - 1) / kBlockBytes;
+    blocks[a].resize(count);
+    for (std::size_t b = 0; b < count; ++b) jobs.push_back({a, b});
+  }
+  // Jobs are taken in turn from a shared counter; a failure stops every thread at its next job
+  // and is raised on the caller's thread.
+  std::atomic<std::size_t> next{0}, done{0};
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  const auto work = [&](bool reports) {
+    for (std::size_t j = next++; j < jobs.size(); j = next++) {
+      try {
+        const Span& span = arrays[jobs[j].array];
+        const std::size_t first = jobs[j].block * kBlockBytes;
+        blocks[jobs[j].array][jobs[j].block] =
+            Deflate(span.data + first, std::min(kBlockBytes, span.size - first));
+      } catch (...) {
+        const std::lock_guard<std::mutex> hold(failureLock);
+        if (!failure) failure = std::current_exception();
+        next = jobs.size();
+      }
+      ++done;
+      if (reports && progress)
+        progress(static_cast<double>(done) / static_cast<double>(jobs.size()));
+    }
+  };
+  const std::size_t workers = std::min(jobs.size(), static_cast<std::size_t>(threads_));
+  std::vector<std::thread> pool;
+  for (std::size_t t = 1; t < workers; ++t) pool.emplace_back(work, false);
+  work(true);
+  for (std::thread& thread : pool) thread.join();
+  if (failure) std::rethrow_exception(failure);
+  std::vector<std::vector<std::uint8_t>> encoded;
+  for (std::size_t a = 0; a < arrays.size(); ++a)
+    encoded.push_back(Assemble(arrays[a].size, blocks[a]));
+  return encoded;
+}

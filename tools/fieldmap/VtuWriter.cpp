@@ -1,0 +1,123 @@
+#include "VtuWriter.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "FieldmapError.h"
+
+namespace {
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr const char* kByteOrder = "BigEndian";
+#else
+constexpr const char* kByteOrder = "LittleEndian";
+#endif
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// Arrays in the order their headers appear, so the appended offsets run forward.
+std::vector<const VtuArray*> InFileOrder(const VtuPiece& piece) {
+  std::vector<const VtuArray*> arrays;
+  for (const VtuArray& array : piece.pointData) arrays.push_back(&array);
+  for (const VtuArray& array : piece.cellData) arrays.push_back(&array);
+  for (const VtuArray* array : {&piece.points, &piece.connectivity, &piece.offsets, &piece.types})
+    arrays.push_back(array);
+  return arrays;
+}
+
+void DataArrayTag(std::ostringstream& xml, const VtuArray& array, std::uint64_t offset) {
+  xml << "        <DataArray type=\"" << array.Type() << "\" Name=\"" << Escaped(array.Name())
+      << "\"";
+  if (array.Components() != 1) xml << " NumberOfComponents=\"" << array.Components() << "\"";
+  xml << " format=\"appended\" offset=\"" << offset << "\"/>\n";
+}
+
+std::string Header(const VtuPiece& piece, const std::vector<std::uint64_t>& offsets) {
+  std::ostringstream xml;
+  xml << "<?xml version=\"1.0\"?>\n<VTKFile type=\"UnstructuredGrid\" version=\"1.0\" byte_order=\""
+      << kByteOrder << "\" header_type=\"UInt64\" compressor=\"vtkZLibDataCompressor\">\n"
+      << "  <UnstructuredGrid>\n    <Piece NumberOfPoints=\"" << piece.pointCount
+      << "\" NumberOfCells=\"" << piece.cellCount << "\">\n";
+  std::size_t next = 0;
+  const auto section = [&](const char* tag, std::size_t count) {
+    xml << "      <" << tag << ">\n";
+    const std::vector<const VtuArray*> arrays = InFileOrder(piece);
+    for (std::size_t i = 0; i < count; ++i, ++next) DataArrayTag(xml, *arrays[next], offsets[next]);
+    xml << "      </" << tag << ">\n";
+  };
+  section("PointData", piece.pointData.size());
+  section("CellData", piece.cellData.size());
+  section("Points", 1);
+  section("Cells", 3);
+  xml << "    </Piece>\n  </UnstructuredGrid>\n  <AppendedData encoding=\"raw\">\n   _";
+  return xml.str();
+}
+
+FieldmapError CannotWrite(const std::string& path, int error) {
+  return FieldmapError::Input(path, "", std::string("cannot be written: ") + std::strerror(error));
+}
+
+void WriteAll(const std::string& path, const std::string& head,
+              const std::vector<std::vector<std::uint8_t>>& blobs, const std::string& tail) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) throw CannotWrite(path, errno);
+  bool written = std::fwrite(head.data(), 1, head.size(), file) == head.size();
+  for (const auto& blob : blobs)
+    written = written && std::fwrite(blob.data(), 1, blob.size(), file) == blob.size();
+  written = written && std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
+  const int writeError = written ? 0 : errno;
+  if (std::fclose(file) != 0 && written) throw CannotWrite(path, errno);
+  if (!written) throw CannotWrite(path, writeError);
+}
+
+}  // namespace
+
+void VtuWriter::Write(const std::string& path, const VtuPiece& piece,
+                      const std::function<void(double)>& progress) const {
+  std::vector<VtkZlibCompressor::Span> spans;
+  for (const VtuArray* array : InFileOrder(piece)) spans.push_back(array->Bytes());
+  const std::vector<std::vector<std::uint8_t>> blobs = compressor_.Compress(spans, progress);
+  std::vector<std::uint64_t> offsets;
+  std::uint64_t offset = 0;
+  for (const auto& blob : blobs) {
+    offsets.push_back(offset);
+    offset += blob.size();
+  }
+  const std::string header = Header(piece, offsets);
+  WriteAll(path, header, blobs, "\n  </AppendedData>\n</VTKFile>\n");
+}
+
+void VtuWriter::WriteCollection(const std::string& path,
+                                const std::vector<CollectionEntry>& files) {
+  std::ostringstream xml;
+  xml << "<?xml version=\"1.0\"?>\n<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\""
+      << kByteOrder << "\">\n  <Collection>\n";
+  for (const CollectionEntry& entry : files)
+    xml << "    <DataSet timestep=\"" << entry.timestep << "\" part=\"0\" file=\""
+        << Escaped(entry.file) << "\"/>\n";
+  xml << "  </Collection>\n</VTKFile>\n";
+  WriteAll(path, xml.str(), {}, "");
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "VtuArray.h"
+
+// One unstructured grid as a .vtu file holds it: points (three Float64 coordinates each), cells
+// (connectivity, the running end offset of each cell, VTK cell types) and the arrays per point
+// and per cell.
+struct VtuPiece {
+  std::int64_t pointCount = 0;
+  std::int64_t cellCount = 0;
+  VtuArray points;
+  VtuArray connectivity;
+  VtuArray offsets;
+  VtuArray types;
+  std::vector<VtuArray> pointData;
+  std::vector<VtuArray> cellData;
+};
+
+// Writes VTK XML unstructured grids as VTK's own writer does in its most compact form: every
+// array appended as raw binary, zlib-compressed in VTK's block layout with UInt64 headers, so
+// VTK, ParaView and meshio read them without conversion. Also writes the .pvd collection that
+// lists several such files. Holds only the compressor; files are written whole by one call.
+class VtuWriter {
+ public:
+  // threads as VtkZlibCompressor takes them.
+  explicit VtuWriter(int threads) : compressor_(threads) {}
+
+  // Writes the piece to path (replacing it). A failed write is an input error naming the file.
+  // progress hears the fraction done.
+  void Write(const std::string& path, const VtuPiece& piece,
+             const std::function<void(double)>& progress = {}) const;
+
+  struct CollectionEntry {
+    int timestep;
+    // Relative to the collection file's directory.
+    std::string file;
+  };
+  static void WriteCollection(const std::string& path, const std::vector<CollectionEntry>& files);
+
+ private:
+  VtkZlibCompressor compressor_;
+};
