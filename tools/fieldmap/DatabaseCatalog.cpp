@@ -1,5 +1,6 @@
 #include "DatabaseCatalog.h"
 
+#include "FieldmapError.h"
 #include "platform/ZORSimSchemaKeys.h"
 
 namespace {
@@ -16,6 +17,15 @@ DatabaseCatalog::DatabaseCatalog(ZORSrvPosition root) : root_(std::move(root)) {
 std::vector<ZORSimDynamicID> DatabaseCatalog::Meshes() const {
   const ZORSrvPosition model(root_, root_.Follow(ZORSimKeys::kModel, 0));
   return model.FollowList(ZORSimKeys::kModelMesh, 1).Items();
+}
+
+ZORSimDynamicID DatabaseCatalog::MeshNumbered(const std::string& file, int number) const {
+  const std::vector<ZORSimDynamicID> meshes = Meshes();
+  if (number < 1 || number > static_cast<int>(meshes.size()))
+    throw FieldmapError::Input(
+        file, "",
+        "has " + std::to_string(meshes.size()) + " meshes, not mesh " + std::to_string(number));
+  return meshes[static_cast<std::size_t>(number - 1)];
 }
 
 std::vector<int> DatabaseCatalog::IncrementsOf(const ZORSrvPosition& step, bool isStatic) const {

@@ -25,6 +25,9 @@ class DatabaseCatalog {
   explicit DatabaseCatalog(ZORSrvPosition root);
 
   std::vector<ZORSimDynamicID> Meshes() const;
+  // Mesh number (from 1) of the database in file; an input error naming the file when it has
+  // fewer meshes.
+  ZORSimDynamicID MeshNumbered(const std::string& file, int number) const;
   std::vector<Step> Steps() const;
   // The field records of a step with that name (a database may hold one per mesh).
   std::vector<Field> FieldsNamed(int stepNumber, const std::string& name) const;

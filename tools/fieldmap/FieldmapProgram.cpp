@@ -3,6 +3,7 @@
 #include <new>
 
 #include "DemoCommand.h"
+#include "ExportCommand.h"
 #include "FieldmapError.h"
 #include "ImportCommand.h"
 #include "InfoCommand.h"
@@ -19,6 +20,7 @@ const char* FieldmapProgram::Usage() {
          "database\n"
          "  map      map fields of a source database onto a target database or mesh\n"
          "  info     list the meshes, steps and fields of a database\n"
+         "  export   write a mesh of a database with its fields as .vtu\n"
          "\n"
          "'fieldmap COMMAND --help' describes a command. Exit status: 0 success, 1 usage error,\n"
          "2 bad input, 3 the mapping ran but reported search or conservation problems.\n";
@@ -37,6 +39,7 @@ int FieldmapProgram::Dispatch(const std::vector<std::string>& arguments, std::os
   if (command == "import") return ImportCommand::Run(rest, out, err);
   if (command == "map") return MapCommand::Run(rest, out, err);
   if (command == "info") return InfoCommand::Run(rest, out, err);
+  if (command == "export") return ExportCommand::Run(rest, out, err);
   throw FieldmapError::Usage("unknown command '" + command + "'");
 }
 

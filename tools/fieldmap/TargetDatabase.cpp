@@ -31,12 +31,7 @@ void TargetDatabase::CopyDatabase(const std::string& target, int mesh, const std
   if (error) throw FieldmapError::Input(target, "", "cannot be copied: " + error.message());
   opened_ = std::make_unique<OpenedDatabase>(path);
   writer_.AcceptSim(opened_->Root());
-  const std::vector<ZORSimDynamicID> meshes = DatabaseCatalog(opened_->Root()).Meshes();
-  if (mesh > static_cast<int>(meshes.size()))
-    throw FieldmapError::Input(
-        target, "",
-        "has " + std::to_string(meshes.size()) + " meshes, not mesh " + std::to_string(mesh));
-  mesh_ = meshes[static_cast<std::size_t>(mesh - 1)];
+  mesh_ = DatabaseCatalog(opened_->Root()).MeshNumbered(target, mesh);
 }
 
 void TargetDatabase::CheckFree(const std::string& file, const std::string& name,

@@ -1,0 +1,207 @@
+#include "ExportCommand.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "AtomicOutputFile.h"
+#include "CommandLine.h"
+#include "DatabaseCatalog.h"
+#include "FieldmapError.h"
+#include "MeshVtuExport.h"
+#include "OpenedDatabase.h"
+#include "ProgressReporter.h"
+#include "VtuWriter.h"
+
+namespace {
+
+struct Settings {
+  std::string database;
+  std::string base;
+  int mesh = 1;
+  int step = 0;       // 0: every step
+  int increment = 0;  // 0: every increment
+  std::vector<std::string> fields;
+  int threads = 0;
+};
+
+struct Selection {
+  int step;
+  int increment;
+  std::vector<ExportField> fields;
+};
+
+Settings ReadSettings(const CommandLine& line) {
+  if (line.Positionals().size() != 1 || !line.Has("vtu"))
+    throw FieldmapError::Usage("export needs a DB file and --vtu BASE");
+  Settings settings;
+  settings.database = line.Positionals()[0];
+  settings.base = line.Value("vtu");
+  settings.mesh = line.IntValue("mesh", 1);
+  settings.step = line.IntValue("step", 0);
+  settings.increment = line.IntValue("increment", 0);
+  settings.fields = line.Values("field");
+  settings.threads = line.IntValue("threads", 0);
+  if (settings.mesh < 1 || (line.Has("step") && settings.step < 1) ||
+      (line.Has("increment") && settings.increment < 1) || settings.threads < 0)
+    throw FieldmapError::Usage("--mesh, --step and --increment count from 1; --threads from 0");
+  return settings;
+}
+
+bool Wanted(const Settings& settings, const DatabaseCatalog::Field& field) {
+  if (settings.fields.empty()) return true;
+  for (const std::string& name : settings.fields)
+    if (name == field.name) return true;
+  return false;
+}
+
+// The steps and increments to write and the fields with values on the mesh in each.
+std::vector<Selection> Select(const Settings& settings, const DatabaseCatalog& catalog,
+                              const ZORMtkSimReader& reader) {
+  std::vector<Selection> selections;
+  bool stepFound = settings.step == 0;
+  for (const DatabaseCatalog::Step& step : catalog.Steps()) {
+    if (settings.step != 0 && step.number != settings.step) continue;
+    stepFound = true;
+    for (const int increment : step.increments) {
+      if (settings.increment != 0 && increment != settings.increment) continue;
+      Selection selection{step.number, increment, {}};
+      for (const DatabaseCatalog::Field& field : step.fields)
+        if (Wanted(settings, field) &&
+            reader.GetSimpleFieldSize(field.record, step.number, increment) > 0)
+          selection.fields.push_back(
+              ExportField{field.record, field.name, field.integrationPoints, false});
+      selections.push_back(std::move(selection));
+    }
+  }
+  if (!stepFound)
+    throw FieldmapError::Input(settings.database, "",
+                               "has no step " + std::to_string(settings.step));
+  // A database holding only meshes has no increment yet: its mesh is written alone.
+  if (selections.empty() && settings.increment == 0)
+    selections.push_back(Selection{settings.step == 0 ? 1 : settings.step, 1, {}});
+  if (selections.empty())
+    throw FieldmapError::Input(
+        settings.database, "",
+        "has no increment " + std::to_string(settings.increment) +
+            (settings.step ? " in step " + std::to_string(settings.step) : ""));
+  return selections;
+}
+
+// Of several increments, those whose fields hold no value on the mesh (a step's increment 0,
+// say) are left out; when none holds any, the first is kept, so the mesh is written once.
+std::vector<Selection> WithValues(std::vector<Selection> selections, const MeshVtuExport& mesh) {
+  if (selections.size() < 2) return selections;
+  std::vector<Selection> kept;
+  for (Selection& selection : selections) {
+    const bool holds = std::any_of(
+        selection.fields.begin(), selection.fields.end(), [&](const ExportField& field) {
+          return mesh.HasValues(field, selection.step, selection.increment);
+        });
+    if (holds) kept.push_back(std::move(selection));
+  }
+  if (kept.empty()) kept.push_back(std::move(selections.front()));
+  return kept;
+}
+
+void CheckFieldsFound(const Settings& settings, const std::vector<Selection>& selections) {
+  for (const std::string& name : settings.fields) {
+    bool found = false;
+    for (const Selection& selection : selections)
+      for (const ExportField& field : selection.fields) found = found || field.arrayName == name;
+    if (!found)
+      throw FieldmapError::Input(settings.database, "",
+                                 "has no field '" + name + "' with values on mesh " +
+                                     std::to_string(settings.mesh) +
+                                     " (fieldmap info lists the fields)");
+  }
+}
+
+std::string FileName(const Settings& settings, const Selection& selection, bool several) {
+  if (!several) return settings.base + ".vtu";
+  return settings.base + "_s" + std::to_string(selection.step) + "_i" +
+         std::to_string(selection.increment) + ".vtu";
+}
+
+// Writes every selection under its temporary name, and the collection when there are several;
+// the caller commits them together.
+std::vector<std::unique_ptr<AtomicOutputFile>> WriteFiles(const Settings& settings,
+                                                          const MeshVtuExport& mesh,
+                                                          const std::vector<Selection>& selections,
+                                                          ProgressReporter& progress) {
+  const bool several = selections.size() > 1;
+  std::vector<std::unique_ptr<AtomicOutputFile>> files;
+  std::vector<VtuWriter::CollectionEntry> entries;
+  const VtuWriter writer(settings.threads);
+  for (const Selection& selection : selections) {
+    files.push_back(std::make_unique<AtomicOutputFile>(FileName(settings, selection, several)));
+    progress.Begin("write " + files.back()->FinalPath());
+    writer.Write(files.back()->TemporaryPath(),
+                 mesh.Piece(selection.fields, selection.step, selection.increment,
+                            [&progress](double done) { progress.Update(0.5 * done); }),
+                 [&progress](double done) { progress.Update(0.5 + 0.5 * done); });
+    progress.End();
+    entries.push_back({static_cast<int>(entries.size()),
+                       std::filesystem::path(files.back()->FinalPath()).filename().string()});
+  }
+  if (several) {
+    files.push_back(std::make_unique<AtomicOutputFile>(settings.base + ".pvd"));
+    VtuWriter::WriteCollection(files.back()->TemporaryPath(), entries);
+  }
+  return files;
+}
+
+}  // namespace
+
+const char* ExportCommand::Usage() {
+  return "usage: fieldmap export DB --vtu BASE [--mesh N] [--step S] [--increment I]\n"
+         "                       [--field F ...] [--threads N]\n"
+         "\n"
+         "Writes a mesh of a database with its fields as a VTK XML unstructured grid (binary,\n"
+         "zlib-compressed, Float64 values) that VTK, ParaView and meshio read: nodal fields as\n"
+         "point arrays, integration-point fields as cell arrays of components x points per\n"
+         "element (NaN where a class has fewer points or a value is missing).\n"
+         "  DB             a database written by this library (demo, import, map or a host)\n"
+         "  --vtu BASE     write BASE.vtu; when several steps or increments are written,\n"
+         "                 BASE_s<S>_i<I>.vtu for each and the collection BASE.pvd\n"
+         "  --mesh N       which mesh of the database (default 1)\n"
+         "  --step S       only step S (default every step)\n"
+         "  --increment I  only increment I (default every increment)\n"
+         "  --field F      only the field F (default every field with values on the mesh);\n"
+         "                 repeat for more\n"
+         "  --threads N    threads compressing the file (default every hardware thread,\n"
+         "                 or ZORMTK_THREADS)\n";
+}
+
+int ExportCommand::Run(const std::vector<std::string>& arguments, std::ostream& out,
+                       std::ostream& /*err*/) {
+  CommandLine line({{"vtu", true, false},
+                    {"mesh", true, false},
+                    {"step", true, false},
+                    {"increment", true, false},
+                    {"field", true, true},
+                    {"threads", true, false}},
+                   1);
+  line.Parse(arguments);
+  if (line.HelpRequested()) {
+    out << Usage();
+    return static_cast<int>(ExitStatus::kSuccess);
+  }
+  const Settings settings = ReadSettings(line);
+  ProgressReporter progress = ProgressReporter::ForStandardError();
+  progress.Begin("read " + settings.database);
+  const OpenedDatabase database(settings.database);
+  const DatabaseCatalog catalog(database.Root());
+  const MeshVtuExport mesh(database.Root(), catalog.MeshNumbered(settings.database, settings.mesh));
+  const std::vector<Selection> selections =
+      WithValues(Select(settings, catalog, mesh.Reader()), mesh);
+  CheckFieldsFound(settings, selections);
+  progress.End();
+
+  const std::vector<std::unique_ptr<AtomicOutputFile>> files =
+      WriteFiles(settings, mesh, selections, progress);
+  for (const auto& file : files) file->Commit();
+  for (const std::string& note : mesh.Notes()) out << "note: " << note << "\n";
+  for (const auto& file : files) out << "wrote " << file->FinalPath() << "\n";
+  return static_cast<int>(ExitStatus::kSuccess);
+}
