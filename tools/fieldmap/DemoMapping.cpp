@@ -7,6 +7,8 @@
 #include "DemoAccuracy.h"
 #include "FieldmapError.h"
 #include "MeshDatabaseWriter.h"
+#include "MeshVtuExport.h"
+#include "VtuWriter.h"
 
 namespace {
 
@@ -92,12 +94,14 @@ int DemoMapping::Run() {
 void DemoMapping::Save(const std::string& boxVtuBase, const std::string& plateVtuBase) {
   const double start = Now();
   writer_.SaveContext();
-  cow_List<cow_String> names = {"U_D", "NT", "TEMP"};
-  cow_List<int> skip = {0, 0, 0};
-  box_.TargetReader().VtkOutput(boxVtuBase.c_str(), names, skip, 1);
-  cow_List<cow_String> noNames;
-  cow_List<int> noSkip;
-  plate_.TargetReader().VtkOutput(plateVtuBase.c_str(), noNames, noSkip, 1);
+  const VtuWriter vtu(0);
+  const MeshVtuExport box(writer_.GetRootPosition(), targets_.box);
+  vtu.Write(boxVtuBase + ".vtu", box.Piece({{displacement_, "U_D", false, false},
+                                            {temperature_, "NT", false, false},
+                                            {nearestTemperature_, "TEMP", false, false}},
+                                           1, 1));
+  const MeshVtuExport plate(writer_.GetRootPosition(), targets_.plate);
+  vtu.Write(plateVtuBase + ".vtu", plate.Piece({{strain_, "LE", true, false}}, 1, 1));
   times_.save = Now() - start;
 }
 

@@ -1,5 +1,6 @@
 #include "MapCommand.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "AtomicOutputFile.h"
@@ -8,9 +9,11 @@
 #include "FieldTypeCatalog.h"
 #include "FieldmapError.h"
 #include "MappingSession.h"
+#include "MeshVtuExport.h"
 #include "OpenedDatabase.h"
 #include "ProgressReporter.h"
 #include "TargetDatabase.h"
+#include "VtuWriter.h"
 #include "ZORGfmApi.h"
 
 namespace {
@@ -26,7 +29,10 @@ struct Settings {
   int targetMesh = 1;
   std::string out;
   std::string vtu;
+  int threads = 0;
 };
+
+constexpr const char* kPlacedArray = "placed";
 
 Settings ReadSettings(const CommandLine& line) {
   Settings settings;
@@ -50,15 +56,6 @@ Settings ReadSettings(const CommandLine& line) {
       settings.targetMesh < 1)
     throw FieldmapError::Usage("--step, --source-mesh and --target-mesh count from 1");
   return settings;
-}
-
-ZORSimDynamicID MeshNumber(const std::string& file, const DatabaseCatalog& catalog, int number) {
-  const std::vector<ZORSimDynamicID> meshes = catalog.Meshes();
-  if (number > static_cast<int>(meshes.size()))
-    throw FieldmapError::Input(
-        file, "",
-        "has " + std::to_string(meshes.size()) + " meshes, not mesh " + std::to_string(number));
-  return meshes[static_cast<std::size_t>(number - 1)];
 }
 
 void CheckStep(const std::string& file, const DatabaseCatalog& catalog, int step, int increment) {
@@ -107,34 +104,46 @@ struct Outcome {
   std::vector<std::string> texts;
 };
 
-// Defines the target fields and runs one request per field, in the order given.
-int MapEach(const Settings& settings, const DatabaseCatalog& sourceCatalog,
-            const TargetDatabase& target, MappingSession& session, ProgressReporter& progress) {
+// Defines the target fields and runs one request per field, in the order given. Returns the
+// target fields as the .vtu names them.
+std::vector<ExportField> MapEach(const Settings& settings, const DatabaseCatalog& sourceCatalog,
+                                 const TargetDatabase& target, MappingSession& session,
+                                 ProgressReporter& progress, Outcome& outcome) {
+  std::vector<ExportField> mapped;
   for (const std::string& name : settings.fields) {
     const auto [field, components] =
         FindSourceField(settings, sourceCatalog, session.SourceReader(), name);
     target.CheckFree(settings.target, name, session.TargetReader());
-    session.Add(name, field, components, name, settings.options);
+    const ZORSimDynamicID record = session.Add(name, field, components, name, settings.options);
+    mapped.push_back(ExportField{record, name, session.MapsToPoints(field), false});
   }
   progress.Begin("map");
-  int flags = 0;
   for (std::size_t f = 0; f < settings.fields.size(); ++f) {
-    flags = session.Map(settings.fields[f], settings.step, settings.increment);
+    outcome.flags = session.Map(settings.fields[f], settings.step, settings.increment);
     progress.Update(static_cast<double>(f + 1) / static_cast<double>(settings.fields.size()));
   }
   progress.End();
-  return flags;
+  outcome.texts = session.DiagnosticTexts();
+  return mapped;
 }
 
-void WriteTargetVtu(const MappingSession& session, const std::vector<std::string>& fields,
-                    const AtomicOutputFile& vtu) {
-  cow_List<cow_String> names;
-  cow_List<int> skip;
-  for (const std::string& name : fields) {
-    names.Append(name);
-    skip.Append(0);
+// The target with its mapped fields, and where any field went to the nodes, the placement of
+// every node: 1 placed by the search, 0 not placed.
+void WriteTargetVtu(const Settings& settings, const TargetDatabase& target,
+                    const MappingSession& session, const std::vector<ExportField>& mapped,
+                    const AtomicOutputFile& vtu, ProgressReporter& progress) {
+  const MeshVtuExport mesh(target.Root(), target.Mesh());
+  VtuPiece piece = mesh.Piece(mapped, 1, 1);
+  if (std::any_of(mapped.begin(), mapped.end(),
+                  [](const ExportField& field) { return !field.integrationPoints; })) {
+    std::vector<std::uint8_t> placed(static_cast<std::size_t>(piece.pointCount), 1);
+    for (const int node : session.FailedTargetNodes())
+      if (node >= 0 && node < piece.pointCount) placed[static_cast<std::size_t>(node)] = 0;
+    piece.pointData.emplace_back(kPlacedArray, 1, std::move(placed));
   }
-  session.TargetReader().VtkOutput(vtu.TemporaryBase().c_str(), names, skip, 1);
+  VtuWriter(settings.threads).Write(vtu.TemporaryPath(), piece, [&progress](double done) {
+    progress.Update(done);
+  });
 }
 
 // Maps into the output's temporary file (and the .vtu's, when asked for); the databases are
@@ -146,17 +155,21 @@ Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
   const DatabaseCatalog sourceCatalog(source.Root());
   CheckStep(settings.source, sourceCatalog, settings.step, settings.increment);
   const ZORSimDynamicID sourceMesh =
-      MeshNumber(settings.source, sourceCatalog, settings.sourceMesh);
+      sourceCatalog.MeshNumbered(settings.source, settings.sourceMesh);
   progress.End();
   TargetDatabase target(settings.target, settings.targetMesh, output.TemporaryPath(), progress);
   MappingSession session(source.Root(), sourceMesh, target.Writer(), target.Mesh());
   Outcome outcome;
-  outcome.flags = MapEach(settings, sourceCatalog, target, session, progress);
-  outcome.texts = session.DiagnosticTexts();
+  const std::vector<ExportField> mapped =
+      MapEach(settings, sourceCatalog, target, session, progress, outcome);
   progress.Begin("save " + settings.out);
   target.Writer().SaveContext();
-  if (vtu) WriteTargetVtu(session, settings.fields, *vtu);
   progress.End();
+  if (vtu) {
+    progress.Begin("write " + vtu->FinalPath());
+    WriteTargetVtu(settings, target, session, mapped, *vtu, progress);
+    progress.End();
+  }
   return outcome;
 }
 
@@ -175,7 +188,9 @@ const char* MapCommand::Usage() {
          "  --target DB|MESH   a database, or a .vtu/.msh mesh that is imported first\n"
          "  --field FIELDTYPE  a field to map (U_D, NT, ...); repeat for more\n"
          "  --out DB           the database to write (the target with the mapped fields)\n"
-         "  --vtu BASE         also write the target and its nodal fields as BASE.vtu\n"
+         "  --vtu BASE         also write the target with the mapped fields as BASE.vtu\n"
+         "                     (binary, compressed; see 'fieldmap export --help') with the\n"
+         "                     point array 'placed': 1 placed by the search, 0 not placed\n"
          "  --method           shape (default): shape-function interpolation; nearest: the\n"
          "                     value of the nearest source node\n"
          "  --conserve         keep the sum of each field component\n"

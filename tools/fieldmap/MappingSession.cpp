@@ -19,12 +19,16 @@ bool MappingSession::TargetHasPointTables() const {
   return true;
 }
 
+bool MappingSession::MapsToPoints(const DatabaseCatalog::Field& source) const {
+  return source.integrationPoints && TargetHasPointTables();
+}
+
 ZORSimDynamicID MappingSession::Add(const std::string& requestName,
                                     const DatabaseCatalog::Field& source, int components,
                                     const std::string& targetFieldType, const Options& options) {
   Map_Tag tag = MapNodeToNode;
   Conserve_Tag conserve = options.conserve ? ConserveNodal : ConserveNone;
-  const bool toPoints = source.integrationPoints && TargetHasPointTables();
+  const bool toPoints = MapsToPoints(source);
   if (source.integrationPoints) {
     // The point-to-point transfer has no conservative form.
     tag = toPoints ? MapIntPtToIntPt : MapIntPtToNode;
@@ -40,6 +44,17 @@ ZORSimDynamicID MappingSession::Add(const std::string& requestName,
 
 int MappingSession::Map(const std::string& requestName, int sourceStep, int sourceIncrement) {
   return mapper_.MapField(requestName, sourceIncrement, 1, sourceStep, 1);
+}
+
+std::vector<int> MappingSession::FailedTargetNodes() const {
+  // Code 2 lists source points instead when a reverse search recorded it; its text says which.
+  constexpr int kFailedPoints = 2;
+  cow_String message;
+  cow_List<int> nodes;
+  cow_List<double> unused;
+  mapper_.ProcessError(kFailedPoints, message, nodes, unused);
+  if (message.Str().find("target") == std::string::npos) return {};
+  return std::vector<int>(nodes.begin(), nodes.end());
 }
 
 std::vector<std::string> MappingSession::DiagnosticTexts() const {

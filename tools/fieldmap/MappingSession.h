@@ -31,6 +31,10 @@ class MappingSession {
   // Runs a request for the source step and increment into step 1, increment 1 of the target;
   // returns the mapper's accumulated flags.
   int Map(const std::string& requestName, int sourceStep, int sourceIncrement);
+  // True when a source field of that kind goes to the target's integration points.
+  bool MapsToPoints(const DatabaseCatalog::Field& source) const;
+  // Target node members the nodal search could not place.
+  std::vector<int> FailedTargetNodes() const;
   // Every recorded problem as the mapper words it.
   std::vector<std::string> DiagnosticTexts() const;
 

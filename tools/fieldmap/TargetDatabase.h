@@ -21,6 +21,7 @@ class TargetDatabase {
 
   ZORMtkSimWriter& Writer() { return writer_; }
   const ZORSimDynamicID& Mesh() const { return mesh_; }
+  ZORSrvPosition Root() const { return writer_.GetRootPosition(); }
   // A field of that name already on the target mesh would be read back instead of the mapped
   // one, so it is an input error naming the target file.
   void CheckFree(const std::string& file, const std::string& name,
