@@ -40,29 +40,6 @@ TEST_F(MapCommandOnDemoData, DemoPlacesEveryPointAndReproducesTheLinearFields) {
     EXPECT_TRUE(std::filesystem::exists(Path(file))) << file;
 }
 
-TEST_F(MapCommandOnDemoData, MapOntoAMeshFileReproducesTheLinearFields) {
-  ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run = ProgramRun::InProcess(
-      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
-       "--field", "U_D", "--field", "NT", "--out", Path("mapped.zdb"), "--vtu", Path("mapped")});
-  ASSERT_EQ(run.status, 0) << run.err << run.out;
-  EXPECT_TRUE(std::filesystem::exists(Path("mapped.vtu")));
-  const DatabaseProbe probe(Path("mapped.zdb"));
-  const std::vector<double> xyz = probe.Coordinates();
-  const std::vector<double> u = probe.NodeField("U_D");
-  const std::vector<double> t = probe.NodeField("NT");
-  ASSERT_EQ(u.size(), 3u * probe.NodeCount());
-  ASSERT_EQ(t.size(), static_cast<std::size_t>(probe.NodeCount()));
-  double largest = 0.0;
-  for (int n = 0; n < probe.NodeCount(); ++n) {
-    const double x = xyz[3 * n], y = xyz[3 * n + 1], z = xyz[3 * n + 2];
-    const std::array<double, 3> expected = DemoModel::Displacement(x, y, z);
-    for (int c = 0; c < 3; ++c) largest = std::max(largest, std::fabs(u[3 * n + c] - expected[c]));
-    largest = std::max(largest, std::fabs(t[n] - DemoModel::Temperature(x, y, z)) / 100.0);
-  }
-  EXPECT_LT(largest, 1e-5);
-}
-
 TEST_F(MapCommandOnDemoData, MapIntoACopyOfATargetDatabaseLeavesTheTargetItselfUnchanged) {
   ASSERT_EQ(demo_.status, 0);
   // A quadratic tetrahedron in a corner of the unit box, imported without fields.
@@ -111,20 +88,6 @@ TEST_F(MapCommandOnDemoData, ConserveKeepsTheSumOfTheSourceField) {
   for (double value : DatabaseProbe(Path("demo-source.zdb")).NodeField("NT")) sourceSum += value;
   for (double value : DatabaseProbe(Path("conserved.zdb")).NodeField("NT")) targetSum += value;
   EXPECT_NEAR(targetSum, sourceSum, 1e-9 * std::fabs(sourceSum));
-}
-
-TEST_F(MapCommandOnDemoData, PointFieldsGoToTheTargetsIntegrationPointsWhenItsElementsHaveThem) {
-  ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run = ProgramRun::InProcess(
-      {"map", "--source", Path("demo-source.zdb"), "--source-mesh", "2", "--target",
-       Path("demo-target-plate.vtu"), "--field", "LE", "--out", Path("strain.zdb")});
-  ASSERT_EQ(run.status, 0) << run.err << run.out;
-  const ProgramRun info = ProgramRun::InProcess({"info", Path("strain.zdb")});
-  EXPECT_NE(info.out.find("mesh 1: 100 nodes with 2 coordinates, 162 elements\n  CPE3: 162\n"),
-            std::string::npos)
-      << info.out;
-  EXPECT_NE(info.out.find("field LE: integration points, 3 components, mesh 1"), std::string::npos)
-      << info.out;
 }
 
 TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {

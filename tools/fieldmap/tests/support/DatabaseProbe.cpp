@@ -14,20 +14,6 @@ std::vector<double> DatabaseProbe::Coordinates() const {
   return xyz;
 }
 
-std::map<std::string, std::vector<int>> DatabaseProbe::Connectivity() const {
-  std::map<std::string, std::vector<int>> classes;
-  cow_List<cow_String> names;
-  reader_.GetElementClassNames(names);
-  for (const cow_String& name : names) {
-    const int count =
-        reader_.GetElementClassCount(name) * *reader_.nodesPerElementByClass.Find(name);
-    std::vector<int> connectivity(static_cast<std::size_t>(count));
-    reader_.GetElementClassConnectivity(name, count, connectivity.data());
-    classes[name.Str()] = connectivity;
-  }
-  return classes;
-}
-
 std::vector<double> DatabaseProbe::NodeField(const std::string& name) const {
   for (const DatabaseCatalog::Field& field :
        DatabaseCatalog(database_.Root()).FieldsNamed(1, name)) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -8,17 +7,14 @@
 #include "ZORGfmApi.h"
 
 // Reads back what a test wrote into a database, through the public reader: one mesh's
-// coordinates, element classes with their connectivity, and nodal fields of step 1.
+// coordinates and nodal fields of step 1.
 class DatabaseProbe {
  public:
   // mesh counts from 1, as the program's options do.
   DatabaseProbe(const std::string& fileName, int mesh = 1);
 
   int NodeCount() const { return reader_.numNodes; }
-  int CoordinateComponents() const { return reader_.numCoordComponents; }
   std::vector<double> Coordinates() const;
-  // Element class name -> connectivity of its elements (node members), in class order.
-  std::map<std::string, std::vector<int>> Connectivity() const;
   // The nodal field of step 1, increment 1, on this mesh; empty when it has none.
   std::vector<double> NodeField(const std::string& name) const;
 
