@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 
-#include "CellCatalog.h"
 #include "DatabaseProbe.h"
 #include "ProgramRun.h"
 #include "TempDirectory.h"
 #include "TestMeshes.h"
 #include "VtuTestWriter.h"
-#include "ZORGfmApi.h"
 
 namespace {
 
