@@ -1,7 +1,12 @@
 #include "AtomicOutputFile.h"
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +30,44 @@ AtomicOutputFile::AtomicOutputFile(std::string finalPath) : finalPath_(std::move
       (directory / ("." + path.stem().string() + ".part-" +
                     std::to_string(static_cast<long>(::getpid())) + path.extension().string()))
           .string();
+  RemoveStaleTemporaries();
+}
+
+// ".STEM.part-PID.EXT" and the database's side files of it, for a PID whose process is gone.
+void AtomicOutputFile::RemoveStaleTemporaries() const {
+  const std::filesystem::path path(finalPath_);
+  const std::filesystem::path directory(std::filesystem::path(temporaryPath_).parent_path());
+  const std::string prefix = "." + path.stem().string() + ".part-";
+  const std::string extension = path.extension().string();
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    std::size_t digits = prefix.size();
+    while (digits < name.size() && std::isdigit(static_cast<unsigned char>(name[digits]))) ++digits;
+    const std::string rest = name.substr(digits);
+    const bool sideFile = rest == extension + "-wal" || rest == extension + "-shm" ||
+                          rest == extension + "-journal" ||
+                          rest.rfind(extension + ".saving-", 0) == 0;
+    if (digits == prefix.size() || (rest != extension && !sideFile)) continue;
+    const long pid = std::stol(name.substr(prefix.size(), digits - prefix.size()));
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      std::filesystem::remove(entry.path(), error);
+  }
+}
+
+void AtomicOutputFile::RefuseInput(const std::string& input) const {
+  struct stat in {
+  }, out{};
+  std::error_code error;
+  const bool sameFile = ::stat(input.c_str(), &in) == 0 && ::stat(finalPath_.c_str(), &out) == 0 &&
+                        in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+  const bool samePath = std::filesystem::weakly_canonical(input, error) ==
+                            std::filesystem::weakly_canonical(finalPath_, error) &&
+                        !error;
+  if (sameFile || samePath)
+    throw FieldmapError::Usage("the output " + finalPath_ + " is the input " + input +
+                               "; an output never replaces an input, choose another name");
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
@@ -45,4 +88,24 @@ void AtomicOutputFile::Commit() {
         finalPath_, "",
         "cannot be written (renaming " + temporaryPath_ + ": " + std::strerror(errno) + ")");
   committed_ = true;
+}
+
+// The database's text rarely keeps the system's reason, so the two usual ones are looked for.
+FieldmapError AtomicOutputFile::WriteFailure(const std::string& detail) const {
+  std::string reason = detail;
+  struct statvfs space {};
+  struct rlimit limit {};
+  const std::string directory = std::filesystem::path(temporaryPath_).parent_path().string();
+  if (::statvfs(directory.c_str(), &space) == 0 &&
+      static_cast<double>(space.f_bavail) * static_cast<double>(space.f_frsize) < 1e6)
+    reason = "disk full";
+  else if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    reason = std::string(std::strerror(EFBIG)) + ": the file-size limit is " +
+             std::to_string(limit.rlim_cur) + " bytes";
+  std::error_code exists;
+  return FieldmapError::Input(
+      finalPath_, "",
+      "cannot be written (" + reason + ")" +
+          (std::filesystem::exists(finalPath_, exists) ? "; the file there before is unchanged"
+                                                       : "; nothing was written"));
 }

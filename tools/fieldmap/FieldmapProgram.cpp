@@ -1,5 +1,6 @@
 #include "FieldmapProgram.h"
 
+#include <csignal>
 #include <new>
 
 #include "DemoCommand.h"
@@ -45,6 +46,9 @@ int FieldmapProgram::Dispatch(const std::vector<std::string>& arguments, std::os
 
 int FieldmapProgram::Run(const std::vector<std::string>& arguments, std::ostream& out,
                          std::ostream& err) {
+  // A file reaching the size limit is then a failed write, reported like a full disk, instead of
+  // a signal that ends the program without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     const LibraryLifetime library;
     return Dispatch(arguments, out, err);

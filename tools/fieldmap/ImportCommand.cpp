@@ -9,7 +9,7 @@
 #include "ZORGfmApi.h"
 
 const char* ImportCommand::Usage() {
-  return "usage: fieldmap import MESH --out DB [--field NAME=FIELDTYPE ...]\n"
+  return "usage: fieldmap import MESH --out DB [--field NAME=FIELDTYPE ...] [--allow-nan]\n"
          "\n"
          "Reads a mesh with its point data into a new simulation database.\n"
          "  MESH                   a VTK XML unstructured grid (.vtu: ascii, base64, appended,\n"
@@ -19,12 +19,14 @@ const char* ImportCommand::Usage() {
          "  --out DB               the database to create (replaced if it exists)\n"
          "  --field NAME=FIELDTYPE store the point array NAME as field type FIELDTYPE (U_D, NT,\n"
          "                         PRESS, ...); arrays named after a field type map to it\n"
-         "                         without this; other arrays are listed and skipped\n";
+         "                         without this; other arrays are listed and skipped\n"
+         "  --allow-nan            store field values that are NaN or infinite (refused\n"
+         "                         otherwise, naming the array and the first such value)\n";
 }
 
 int ImportCommand::Run(const std::vector<std::string>& arguments, std::ostream& out,
                        std::ostream& err) {
-  CommandLine line({{"out", true, false}, {"field", true, true}}, 1);
+  CommandLine line({{"out", true, false}, {"field", true, true}, {"allow-nan", false, false}}, 1);
   line.Parse(arguments);
   if (line.HelpRequested()) {
     out << Usage();
@@ -34,8 +36,10 @@ int ImportCommand::Run(const std::vector<std::string>& arguments, std::ostream& 
     throw FieldmapError::Usage("import needs a MESH file and --out DB");
   const std::string meshFile = line.Positionals()[0];
   AtomicOutputFile output(line.Value("out"));
+  output.RefuseInput(meshFile);
   ProgressReporter progress = ProgressReporter::ForStandardError();
   MeshImporter importer(meshFile);
+  importer.AllowNonFiniteValues(line.Has("allow-nan"));
   {
     ZORMtkSimWriter writer;
     writer.CreateSim(output.TemporaryPath());
@@ -43,7 +47,11 @@ int ImportCommand::Run(const std::vector<std::string>& arguments, std::ostream& 
     fieldTypes.AddRenames(line.Values("field"));
     importer.ImportInto(writer, fieldTypes, true, progress);
     progress.Begin("save " + output.FinalPath());
-    writer.SaveContext();
+    try {
+      writer.SaveContext();
+    } catch (const ZORSimError& error) {
+      throw output.WriteFailure(error.what());
+    }
     progress.End();
   }
   output.Commit();

@@ -163,7 +163,11 @@ Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
   const std::vector<ExportField> mapped =
       MapEach(settings, sourceCatalog, target, session, progress, outcome);
   progress.Begin("save " + settings.out);
-  target.Writer().SaveContext();
+  try {
+    target.Writer().SaveContext();
+  } catch (const ZORSimError& error) {
+    throw output.WriteFailure(error.what());
+  }
   progress.End();
   if (vtu) {
     progress.Begin("write " + vtu->FinalPath());
@@ -221,8 +225,11 @@ int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out
   }
   const Settings settings = ReadSettings(line);
   AtomicOutputFile output(settings.out);
+  for (const std::string& input : {settings.source, settings.target}) output.RefuseInput(input);
   std::unique_ptr<AtomicOutputFile> vtu;
   if (!settings.vtu.empty()) vtu = std::make_unique<AtomicOutputFile>(settings.vtu + ".vtu");
+  for (const std::string& input : {settings.source, settings.target})
+    if (vtu) vtu->RefuseInput(input);
   ProgressReporter progress = ProgressReporter::ForStandardError();
   const Outcome outcome = MapInto(settings, output, vtu.get(), progress);
   output.Commit();

@@ -1,6 +1,7 @@
 #include "MeshImporter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "FieldTypeCatalog.h"
@@ -25,6 +26,19 @@ void CheckRenamedArraysExist(const std::string& file, const AssembledMesh& mesh,
                                "has no point array '" + name + "' (point arrays: " +
                                    (available.empty() ? "none" : available) + ")");
   }
+}
+
+void RefuseNonFinite(const std::string& file, const PointArray& array) {
+  const auto bad = std::find_if(array.values.begin(), array.values.end(),
+                                [](double value) { return !std::isfinite(value); });
+  if (bad == array.values.end()) return;
+  const std::size_t at = static_cast<std::size_t>(bad - array.values.begin());
+  const std::size_t components = static_cast<std::size_t>(array.components);
+  throw FieldmapError::Input(file, "point array '" + array.name + "'",
+                             "value " + std::to_string(at) + " (point " +
+                                 std::to_string(at / components) + ", component " +
+                                 std::to_string(at % components) + ") is " + std::to_string(*bad) +
+                                 "; --allow-nan stores it as it is");
 }
 
 }  // namespace
@@ -67,6 +81,7 @@ ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
     if (!written.insert(type).second)
       throw FieldmapError::Usage("two point arrays would become the field type " + type +
                                  "; map only one of them with --field");
+    if (!allowNonFinite_) RefuseNonFinite(meshFile_, array);
     database.WriteNodeField(id, type, array.components, array.values);
     report_.fields.push_back(ImportedField{array.name, type, array.components});
     progress.Update(static_cast<double>(a + 1) / static_cast<double>(mesh.pointArrays.size()));

@@ -33,6 +33,9 @@ class MeshImporter {
 
   explicit MeshImporter(std::string meshFile);
 
+  // NaN and infinite field values are refused unless allowed; coordinates never are.
+  void AllowNonFiniteValues(bool allow) { allowNonFinite_ = allow; }
+
   // Writes the mesh into the writer's database; with withFields false the point arrays are left
   // out (a mapping target needs only the geometry). Returns the new mesh.
   ZORSimDynamicID ImportInto(ZORMtkSimWriter& writer, const FieldTypeCatalog& fieldTypes,
@@ -43,5 +46,6 @@ class MeshImporter {
 
  private:
   std::string meshFile_;
+  bool allowNonFinite_ = false;
   Report report_;
 };
