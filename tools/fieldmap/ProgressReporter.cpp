@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <iomanip>
 #include <iostream>
 
@@ -49,6 +50,40 @@ void ProgressReporter::DrawBar(double fraction) {
        << std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') << "] " << std::setw(3)
        << static_cast<int>(std::lround(done * 100)) << "%" << std::flush;
   barShown_ = true;
+}
+
+// A block of a fifth of the bar runs back and forth, one sweep a second.
+void ProgressReporter::DrawBusy(double seconds) {
+  constexpr int kBlock = kBarWidth / 5;
+  const double phase = std::fmod(seconds, 2.0);
+  const int start = static_cast<int>((phase < 1.0 ? phase : 2.0 - phase) * (kBarWidth - kBlock));
+  out_ << '\r' << phase_ << " [" << std::string(static_cast<std::size_t>(start), ' ')
+       << std::string(static_cast<std::size_t>(kBlock), '#')
+       << std::string(static_cast<std::size_t>(kBarWidth - kBlock - start), ' ') << "] "
+       << std::fixed << std::setprecision(1) << seconds << " s" << std::defaultfloat << std::flush;
+  barShown_ = true;
+}
+
+void ProgressReporter::RunPhase(const std::string& phase, const std::function<void()>& work) {
+  Begin(phase);
+  if (!terminal_) {
+    work();
+    End();
+    return;
+  }
+  std::future<void> running = std::async(std::launch::async, work);
+  while (running.wait_for(std::chrono::duration<double>(kRedrawSeconds)) !=
+         std::future_status::ready) {
+    const double seconds = clock_() - started_;
+    if (seconds >= kQuietSeconds) DrawBusy(seconds);
+  }
+  try {
+    running.get();
+  } catch (...) {
+    if (barShown_) out_ << "\r\033[K" << std::flush;
+    throw;
+  }
+  End();
 }
 
 double ProgressReporter::End() {

@@ -8,7 +8,8 @@
 // Tells the user where a long run is. On a terminal, a phase that has run for more than a second
 // gets a bar that redraws in place; otherwise (a pipe, a log file) every phase gets one plain
 // line when it starts and one when it ends, so logs stay readable. Owns nothing but its state;
-// the stream and clock are the caller's.
+// the stream and clock are the caller's. Used by one thread at a time; RunPhase runs its work
+// on a thread of its own and keeps drawing on the caller's.
 class ProgressReporter {
  public:
   using Clock = std::function<double()>;  // seconds from any fixed origin
@@ -22,9 +23,14 @@ class ProgressReporter {
   void Update(double fraction);
   // Ends the phase and returns its duration in seconds.
   double End();
+  // Runs work, which tells nothing of its progress, as the whole phase. On a terminal the bar
+  // then shows that work goes on and for how long, not a fraction. Exceptions of work reach
+  // the caller.
+  void RunPhase(const std::string& phase, const std::function<void()>& work);
 
  private:
   void DrawBar(double fraction);
+  void DrawBusy(double seconds);
 
   std::ostream& out_;
   bool terminal_;

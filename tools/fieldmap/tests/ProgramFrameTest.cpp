@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "AtomicOutputFile.h"
 #include "CommandLine.h"
@@ -86,6 +89,22 @@ TEST(ProgressOutput, BarOnATerminalOnlyAfterASecondAndClearedAtTheEnd) {
   fast.Begin("save");
   fast.End();
   EXPECT_EQ(quiet.str(), "");
+}
+
+// Work that tells nothing of its progress shows a moving block and the seconds, then the line
+// is cleared; the fake clock gains half a second each time the reporter looks at it.
+TEST(ProgressOutput, WorkWithoutProgressShowsThatItGoesOn) {
+  std::ostringstream out;
+  std::atomic<int> looks{0};
+  ProgressReporter progress(out, true, [&looks] { return 0.5 * looks++; });
+  progress.RunPhase("save", [&looks] {
+    while (looks < 6) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  EXPECT_EQ(out.str().rfind("\rsave [", 0), 0u) << out.str();
+  EXPECT_NE(out.str().find("#] 1.0 s\rsave ["), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\r\033[Ksave done in"), std::string::npos) << out.str();
+  EXPECT_THROW(progress.RunPhase("fail", [] { throw std::runtime_error("disk"); }),
+               std::runtime_error);
 }
 
 TEST(AtomicOutput, NothingAppearsUnlessCommitted) {
