@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 #include "FieldmapError.h"
@@ -68,6 +69,17 @@ int CommandLine::IntValue(const std::string& name, int fallback) const {
       value > 2147483647L)
     throw FieldmapError::Usage("--" + name + " needs a whole number, not '" + text + "'");
   return static_cast<int>(value);
+}
+
+double CommandLine::DoubleValue(const std::string& name, double fallback) const {
+  if (!Has(name)) return fallback;
+  const std::string text = Value(name);
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value))
+    throw FieldmapError::Usage("--" + name + " needs a number, not '" + text + "'");
+  return value;
 }
 
 std::vector<std::string> CommandLine::Values(const std::string& name) const {

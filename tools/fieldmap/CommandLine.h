@@ -26,6 +26,8 @@ class CommandLine {
   std::string Value(const std::string& name, const std::string& fallback = "") const;
   // The option's value converted to an integer; a usage error when it is not one.
   int IntValue(const std::string& name, int fallback) const;
+  // The option's value converted to a finite number; a usage error when it is not one.
+  double DoubleValue(const std::string& name, double fallback) const;
   std::vector<std::string> Values(const std::string& name) const;
   const std::vector<std::string>& Positionals() const { return positionals_; }
 

@@ -139,13 +139,14 @@ void DemoMapping::ReportErrors(std::ostream& out) const {
 }
 
 void DemoMapping::ReportDiagnostics(std::ostream& out) const {
-  std::vector<std::string> texts = box_.DiagnosticTexts();
-  const std::vector<std::string> plateTexts = plate_.DiagnosticTexts();
-  texts.insert(texts.end(), plateTexts.begin(), plateTexts.end());
-  out << "diagnostics:" << (texts.empty() ? " none, every target point was placed" : "") << "\n";
-  for (const std::string& text : texts) out << "  " << text << "\n";
+  std::vector<MappingSession::Diagnostic> problems = box_.Diagnostics();
+  const std::vector<MappingSession::Diagnostic> plate = plate_.Diagnostics();
+  problems.insert(problems.end(), plate.begin(), plate.end());
+  out << "diagnostics:" << (problems.empty() ? " none, every target point was placed" : "") << "\n";
+  for (const MappingSession::Diagnostic& problem : problems) out << "  " << problem.text << "\n";
   out << "nearest-node notes (expected, the meshes do not match):\n";
-  for (const std::string& text : nearest_.DiagnosticTexts()) out << "  " << text << "\n";
+  for (const MappingSession::Diagnostic& note : nearest_.Diagnostics())
+    out << "  " << note.text << "\n";
 }
 
 void DemoMapping::Report(std::ostream& out) const {

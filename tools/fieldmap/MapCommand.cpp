@@ -30,9 +30,27 @@ struct Settings {
   std::string out;
   std::string vtu;
   int threads = 0;
+  MappingSession::Settings mapper;
 };
 
 constexpr const char* kPlacedArray = "placed";
+
+void ReadMapperSettings(const CommandLine& line, Settings& settings) {
+  MappingSession::Settings& mapper = settings.mapper;
+  mapper.fill = line.DoubleValue("fill", 0.0);
+  const std::string fallback = line.Value("fallback", "none");
+  if (fallback != "none" && fallback != "nearest")
+    throw FieldmapError::Usage("--fallback is nearest or none, not '" + fallback + "'");
+  mapper.nearestFallback = fallback == "nearest";
+  // The mapper keeps its tolerance for a 0, so only positive values are taken.
+  mapper.boundaryTolerance = line.DoubleValue("boundary-tolerance", 0.0);
+  mapper.normalTolerance = line.DoubleValue("normal-tolerance", 0.0);
+  if ((line.Has("boundary-tolerance") && mapper.boundaryTolerance <= 0.0) ||
+      (line.Has("normal-tolerance") && mapper.normalTolerance <= 0.0))
+    throw FieldmapError::Usage("--boundary-tolerance and --normal-tolerance are above 0");
+  settings.threads = line.IntValue("threads", 0);
+  if (settings.threads < 0) throw FieldmapError::Usage("--threads counts from 1 (0: all)");
+}
 
 Settings ReadSettings(const CommandLine& line) {
   Settings settings;
@@ -55,6 +73,7 @@ Settings ReadSettings(const CommandLine& line) {
   if (settings.step < 1 || settings.increment < 0 || settings.sourceMesh < 1 ||
       settings.targetMesh < 1)
     throw FieldmapError::Usage("--step, --source-mesh and --target-mesh count from 1");
+  ReadMapperSettings(line, settings);
   return settings;
 }
 
@@ -90,18 +109,58 @@ std::pair<DatabaseCatalog::Field, int> FindSourceField(const Settings& settings,
           std::to_string(settings.step) + " (fields: " + (known.empty() ? "none" : known) + ")");
 }
 
-void PrintDiagnostics(std::ostream& out, int flags, const std::vector<std::string>& texts) {
-  if (flags == 0) {
-    out << "every target point was placed\n";
-    return;
-  }
-  out << "diagnostics (flags " << flags << "):\n";
-  for (const std::string& text : texts) out << "  " << text << "\n";
-}
-
 struct Outcome {
   int flags = 0;
-  std::vector<std::string> texts;
+  std::vector<MappingSession::Diagnostic> diagnostics;
+};
+
+constexpr int kUnplacedNodes = 2;
+constexpr int kUnplacedCoordinates = 4;
+constexpr int kUnplacedPoints = 64;
+constexpr int kNodeCountsDiffer = 16;
+constexpr int kBeyondAlignment = 128;
+
+// Nearest-node notes are expected between meshes that do not match; unplaced nodes are not
+// left unplaced when the fallback filled them (unless integration points, which it does not
+// fill, share the coordinate list).
+bool IsProblem(int code, int flags, bool fallback) {
+  if (code == kNodeCountsDiffer || code == kBeyondAlignment) return false;
+  if (code == kUnplacedNodes) return !fallback;
+  if (code == kUnplacedCoordinates) return !fallback || (flags & kUnplacedPoints) != 0;
+  return true;
+}
+
+// Prints problems and notes apart; returns true when there are problems.
+bool PrintDiagnostics(std::ostream& out, const Outcome& outcome, bool fallback) {
+  if (outcome.diagnostics.empty()) out << "every target point was placed\n";
+  bool problems = false;
+  for (const bool listProblems : {true, false}) {
+    bool heading = false;
+    for (const MappingSession::Diagnostic& item : outcome.diagnostics) {
+      if (IsProblem(item.code, outcome.flags, fallback) != listProblems) continue;
+      if (!heading) out << (listProblems ? "problems:\n" : "notes:\n");
+      heading = true;
+      const bool filled =
+          fallback && (item.code == kUnplacedNodes || item.code == kUnplacedCoordinates);
+      out << "  " << (filled && !listProblems ? "(filled from the nearest source node) " : "")
+          << item.text << "\n";
+    }
+    problems = problems || (listProblems && heading);
+  }
+  return problems;
+}
+
+// The mapper's search progress moves the bar within the share of the field being mapped.
+struct MapProgress {
+  ProgressReporter* reporter;
+  std::size_t field;
+  std::size_t fields;
+
+  static void Report(void* context, long long done, long long total) {
+    const MapProgress& at = *static_cast<const MapProgress*>(context);
+    const double within = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
+    at.reporter->Update((static_cast<double>(at.field) + within) / static_cast<double>(at.fields));
+  }
 };
 
 // Defines the target fields and runs one request per field, in the order given. Returns the
@@ -118,17 +177,20 @@ std::vector<ExportField> MapEach(const Settings& settings, const DatabaseCatalog
     mapped.push_back(ExportField{record, name, session.MapsToPoints(field), false});
   }
   progress.Begin("map");
-  for (std::size_t f = 0; f < settings.fields.size(); ++f) {
-    outcome.flags = session.Map(settings.fields[f], settings.step, settings.increment);
-    progress.Update(static_cast<double>(f + 1) / static_cast<double>(settings.fields.size()));
+  MapProgress at{&progress, 0, settings.fields.size()};
+  session.FollowProgress(&MapProgress::Report, &at);
+  for (; at.field < settings.fields.size(); ++at.field) {
+    outcome.flags = session.Map(settings.fields[at.field], settings.step, settings.increment);
+    progress.Update(static_cast<double>(at.field + 1) / static_cast<double>(at.fields));
   }
+  session.FollowProgress(nullptr, nullptr);
   progress.End();
-  outcome.texts = session.DiagnosticTexts();
+  outcome.diagnostics = session.Diagnostics();
   return mapped;
 }
 
 // The target with its mapped fields, and where any field went to the nodes, the placement of
-// every node: 1 placed by the search, 0 not placed.
+// every node: 1 placed by the search, 2 filled from the nearest source node, 0 not placed.
 void WriteTargetVtu(const Settings& settings, const TargetDatabase& target,
                     const MappingSession& session, const std::vector<ExportField>& mapped,
                     const AtomicOutputFile& vtu, ProgressReporter& progress) {
@@ -138,7 +200,8 @@ void WriteTargetVtu(const Settings& settings, const TargetDatabase& target,
                   [](const ExportField& field) { return !field.integrationPoints; })) {
     std::vector<std::uint8_t> placed(static_cast<std::size_t>(piece.pointCount), 1);
     for (const int node : session.FailedTargetNodes())
-      if (node >= 0 && node < piece.pointCount) placed[static_cast<std::size_t>(node)] = 0;
+      if (node >= 0 && node < piece.pointCount)
+        placed[static_cast<std::size_t>(node)] = settings.mapper.nearestFallback ? 2 : 0;
     piece.pointData.emplace_back(kPlacedArray, 1, std::move(placed));
   }
   VtuWriter(settings.threads).Write(vtu.TemporaryPath(), piece, [&progress](double done) {
@@ -159,16 +222,17 @@ Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
   progress.End();
   TargetDatabase target(settings.target, settings.targetMesh, output.TemporaryPath(), progress);
   MappingSession session(source.Root(), sourceMesh, target.Writer(), target.Mesh());
+  session.Configure(settings.mapper);
   Outcome outcome;
   const std::vector<ExportField> mapped =
       MapEach(settings, sourceCatalog, target, session, progress, outcome);
-  progress.Begin("save " + settings.out);
-  try {
-    target.Writer().SaveContext();
-  } catch (const ZORSimError& error) {
-    throw output.WriteFailure(error.what());
-  }
-  progress.End();
+  progress.RunPhase("save " + settings.out, [&target, &output] {
+    try {
+      target.Writer().SaveContext();
+    } catch (const ZORSimError& error) {
+      throw output.WriteFailure(error.what());
+    }
+  });
   if (vtu) {
     progress.Begin("write " + vtu->FinalPath());
     WriteTargetVtu(settings, target, session, mapped, *vtu, progress);
@@ -182,26 +246,43 @@ Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
 const char* MapCommand::Usage() {
   return "usage: fieldmap map --source DB --target DB|MESH --field FIELDTYPE [--field ...]\n"
          "                    --out DB [--vtu BASE] [--method shape|nearest] [--conserve]\n"
-         "                    [--step S] [--increment I] [--source-mesh N] [--target-mesh N]\n"
+         "                    [--fill VALUE] [--fallback nearest] [--boundary-tolerance X]\n"
+         "                    [--normal-tolerance X] [--threads N] [--step S] [--increment I]\n"
+         "                    [--source-mesh N] [--target-mesh N]\n"
          "\n"
          "Maps each field of the source mesh onto the target mesh and writes the target with\n"
          "the mapped fields as a new database. Nodal fields go to the target nodes;\n"
          "integration-point fields to the target integration points when every target element\n"
          "has a point table, otherwise to the target nodes.\n"
          "  --source DB        the database holding the fields\n"
-         "  --target DB|MESH   a database, or a .vtu/.msh mesh that is imported first\n"
+         "  --target DB|MESH   a database, or a mesh file (.vtu, .pvtu, .vtk, .msh) that is\n"
+         "                     imported first\n"
          "  --field FIELDTYPE  a field to map (U_D, NT, ...); repeat for more\n"
          "  --out DB           the database to write (the target with the mapped fields)\n"
          "  --vtu BASE         also write the target with the mapped fields as BASE.vtu\n"
          "                     (binary, compressed; see 'fieldmap export --help') with the\n"
-         "                     point array 'placed': 1 placed by the search, 0 not placed\n"
+         "                     point array 'placed': 1 placed by the search, 2 filled from\n"
+         "                     the nearest source node, 0 not placed\n"
          "  --method           shape (default): shape-function interpolation; nearest: the\n"
          "                     value of the nearest source node\n"
          "  --conserve         keep the sum of each field component\n"
+         "  --fill VALUE       the value of target points the search cannot place (default 0)\n"
+         "  --fallback nearest target nodes the search cannot place take the value of the\n"
+         "                     nearest source node (integration points keep the fill value)\n"
+         "  --boundary-tolerance X  how far outside an element a point may lie and still be\n"
+         "                     placed in it, in the element's natural coordinates (default 0.3)\n"
+         "  --normal-tolerance X  how far from a shell facet a point may lie and still be\n"
+         "                     placed on it, in average element lengths (default 0.5)\n"
+         "  --threads N        threads writing the .vtu (default every hardware thread)\n"
          "  --step, --increment  the source step and increment (default 1 and 1)\n"
          "  --source-mesh, --target-mesh  which mesh of a database (default 1)\n"
-         "Exit status 3 when the mapping reported points it could not place or sums it could\n"
-         "not conserve; the output is written all the same.\n";
+         "Environment: ZORMTK_BOUNDARY_TOLERANCE and ZORMTK_NORMAL_TOLERANCE set the tolerances\n"
+         "(the options win), ZORMTK_THREADS the thread count, ODB_MAP_DEBUG=1 traces the search\n"
+         "on standard output.\n"
+         "Exit status 3 when points were left unplaced (without --fallback nearest, or\n"
+         "integration points) or sums could not be conserved; the output is written all the\n"
+         "same. Nearest-node notes (meshes of other node counts, nodes beyond the alignment\n"
+         "tolerance) are printed as notes and do not change the status.\n";
 }
 
 int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out,
@@ -216,7 +297,12 @@ int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out
                     {"step", true, false},
                     {"increment", true, false},
                     {"source-mesh", true, false},
-                    {"target-mesh", true, false}},
+                    {"target-mesh", true, false},
+                    {"fill", true, false},
+                    {"fallback", true, false},
+                    {"boundary-tolerance", true, false},
+                    {"normal-tolerance", true, false},
+                    {"threads", true, false}},
                    0);
   line.Parse(arguments);
   if (line.HelpRequested()) {
@@ -234,7 +320,7 @@ int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out
   const Outcome outcome = MapInto(settings, output, vtu.get(), progress);
   output.Commit();
   if (vtu) vtu->Commit();
-  PrintDiagnostics(out, outcome.flags, outcome.texts);
+  const bool problems = PrintDiagnostics(out, outcome, settings.mapper.nearestFallback);
   out << "wrote " << settings.out << (vtu ? " and " + settings.vtu + ".vtu" : "") << "\n";
-  return static_cast<int>(outcome.flags == 0 ? ExitStatus::kSuccess : ExitStatus::kMappingProblems);
+  return static_cast<int>(problems ? ExitStatus::kMappingProblems : ExitStatus::kSuccess);
 }

@@ -10,6 +10,16 @@ MappingSession::MappingSession(const ZORSrvPosition& sourceRoot, const ZORSimDyn
   mapper_.SetWriter(&writer_);
 }
 
+void MappingSession::Configure(const Settings& settings) {
+  mapper_.SetUnplacedFill(settings.fill);
+  mapper_.SetNearestFallback(settings.nearestFallback);
+  mapper_.DefineSearchTolerance(settings.boundaryTolerance, settings.normalTolerance);
+}
+
+void MappingSession::FollowProgress(ZORMtkProgressCallback callback, void* context) {
+  mapper_.SetProgressCallback(callback, context);
+}
+
 bool MappingSession::TargetHasPointTables() const {
   cow_List<cow_String> classes;
   target_.GetElementClassNames(classes);
@@ -57,12 +67,12 @@ std::vector<int> MappingSession::FailedTargetNodes() const {
   return std::vector<int>(nodes.begin(), nodes.end());
 }
 
-std::vector<std::string> MappingSession::DiagnosticTexts() const {
+std::vector<MappingSession::Diagnostic> MappingSession::Diagnostics() const {
   // The mapper's texts carry no data: a host appends placeholders for the lists it wants shown.
   // Long lists of points are cut to their first entries, with the count.
   constexpr int kShownInts = 20;
   constexpr int kConservationCode = 32;
-  std::vector<std::string> texts;
+  std::vector<Diagnostic> texts;
   cow_List<int> codes;
   mapper_.ListErrors(codes);
   for (const int code : codes) {
@@ -79,7 +89,7 @@ std::vector<std::string> MappingSession::DiagnosticTexts() const {
       message = message.Str() + (ints.IsEmpty() ? "" : "%LI") + (doubles.IsEmpty() ? "" : "%LC");
     }
     mapper_.ProcessErrorMessage(message, ints, doubles);
-    texts.push_back(message.Str() + suffix);
+    texts.push_back(Diagnostic{code, message.Str() + suffix});
   }
   return texts;
 }

@@ -18,11 +18,27 @@ class MappingSession {
     MapMethod_Tag method = MethodShapeInterpolation;
     bool conserve = false;
   };
+  // What the mapper does with points it cannot place, and its search tolerances (0 keeps the
+  // mapper's own, which the environment may have set).
+  struct Settings {
+    double fill = 0.0;
+    bool nearestFallback = false;
+    double boundaryTolerance = 0.0;
+    double normalTolerance = 0.0;
+  };
+  struct Diagnostic {
+    int code;
+    std::string text;
+  };
 
   MappingSession(const ZORSrvPosition& sourceRoot, const ZORSimDynamicID& sourceMesh,
                  ZORMtkSimWriter& writer, const ZORSimDynamicID& targetMesh);
   MappingSession(const MappingSession&) = delete;
   MappingSession& operator=(const MappingSession&) = delete;
+
+  void Configure(const Settings& settings);
+  // The mapper's search progress goes to callback with context, on the caller's thread.
+  void FollowProgress(ZORMtkProgressCallback callback, void* context);
 
   // Defines the target field of that field type and adds the request under requestName.
   // Returns the target field record.
@@ -35,8 +51,8 @@ class MappingSession {
   bool MapsToPoints(const DatabaseCatalog::Field& source) const;
   // Target node members the nodal search could not place.
   std::vector<int> FailedTargetNodes() const;
-  // Every recorded problem as the mapper words it.
-  std::vector<std::string> DiagnosticTexts() const;
+  // Every recorded problem with its code, as the mapper words it.
+  std::vector<Diagnostic> Diagnostics() const;
 
   const ZORMtkSimReader& SourceReader() const { return source_; }
   const ZORMtkSimReader& TargetReader() const { return target_; }

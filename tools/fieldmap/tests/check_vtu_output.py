@@ -134,20 +134,27 @@ def point_array(grid, name, vtk_type):
     return vtk_to_numpy(array)
 
 
-def check_mapped(name, target, output):
+def check_mapped(name, target, output, options, source):
+    """Points beyond the source get the fill value, or with the fallback the value of the
+    nearest source node, and 'placed' says which."""
     grid, mesh = read(output)
     xyz = vtk_to_numpy(grid.GetPoints().GetData())
     assert np.array_equal(xyz, vtk_to_numpy(target.GetPoints().GetData())), "points"
     assert cells_of(grid) == cells_of(target), f"{name}: cells differ from the target's"
-    placed = xyz[:, 0] <= 1.0
-    assert np.array_equal(point_array(grid, "placed", vtk.VTK_UNSIGNED_CHAR), placed), "placed"
+    inside, fallback = xyz[:, 0] <= 1.0, "--fallback" in options
+    marks = np.where(inside, 1, 2 if fallback else 0)
+    assert np.array_equal(point_array(grid, "placed", vtk.VTK_UNSIGNED_CHAR), marks), "placed"
+    source_xyz, source_grid = vtk_to_numpy(source.GetPoints().GetData()), source.GetPointData()
+    nearest = np.argmin(((xyz[:, None, :] - source_xyz[None, :, :]) ** 2).sum(axis=2), axis=1)
     x, y, z = xyz.T
     expected = {"NT": 20 + 100 * x - 30 * y + 10 * z,
                 "U_D": np.c_[0.1 + 2 * x - y + 0.5 * z, -0.5 + x + 3 * y - z, 0.25 - x + y + 2 * z]}
     for field, values in expected.items():
         mapped = point_array(grid, field, vtk.VTK_DOUBLE)
-        assert np.allclose(mapped[placed], values[placed], atol=1e-4), f"{name}: {field}"
-        assert not mapped[~placed].any(), f"{name}: {field} not filled with 0"
+        assert np.allclose(mapped[inside], values[inside], atol=1e-4), f"{name}: {field}"
+        outside = vtk_to_numpy(source_grid.GetArray(field))[nearest] if fallback else np.full_like(
+            mapped, 7.0 if "--fill" in options else 0.0)
+        assert np.array_equal(mapped[~inside], outside[~inside]), f"{name}: {field} outside"
         assert mesh.point_data[field].dtype == np.float64 and np.array_equal(
             mesh.point_data[field], mapped), f"{name}: meshio reads {field} otherwise"
     assert mesh.point_data["placed"].dtype == np.uint8, "meshio: placed"
@@ -198,12 +205,16 @@ def main():
     os.makedirs(WORK, exist_ok=True)
     fieldmap("demo", "--size", "4", "--out", path("demo"))
     source = path("demo/demo-source.zdb")
+    fieldmap("export", source, "--vtu", path("source"))
+    options = {"tet10": ["--fill", "7"], "hex20": ["--fallback", "nearest"]}
     for name, target in targets().items():
         write(target, name + ".vtu")
         fieldmap("map", "--source", source, "--target", path(name + ".vtu"), "--field", "U_D",
                  "--field", "NT", "--out", path(name + "-mapped.zdb"), "--vtu",
-                 path(name + "-mapped"), status=3)
-        check_mapped(name, target, name + "-mapped.vtu")
+                 path(name + "-mapped"), *options.get(name, []),
+                 status=0 if name == "hex20" else 3)
+        check_mapped(name, target, name + "-mapped.vtu", options.get(name, []),
+                     read("source.vtu")[0])
     plate_points, plate_quads = box_cells([0.0, 0.5, 1.0], flat=0.0)
     write(vtk_grid(plate_points, [(9, plate_quads[0])] + [(5, [q[c] for c in t]) for q in
           plate_quads[1:] for t in ((0, 1, 2), (0, 2, 3))]), "plate.vtu")
