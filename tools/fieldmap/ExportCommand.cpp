@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "AtomicOutputFile.h"
 #include "CommandLine.h"
@@ -124,29 +125,40 @@ std::string FileName(const Settings& settings, const Selection& selection, bool 
 }
 
 // Writes every selection under its temporary name, and the collection when there are several;
-// the caller commits them together.
+// the caller commits them together. Every output is checked against the input before any is
+// written.
 std::vector<std::unique_ptr<AtomicOutputFile>> WriteFiles(const Settings& settings,
                                                           const MeshVtuExport& mesh,
                                                           const std::vector<Selection>& selections,
                                                           ProgressReporter& progress) {
   const bool several = selections.size() > 1;
   std::vector<std::unique_ptr<AtomicOutputFile>> files;
-  std::vector<VtuWriter::CollectionEntry> entries;
-  const VtuWriter writer(settings.threads);
-  for (const Selection& selection : selections) {
+  for (const Selection& selection : selections)
     files.push_back(std::make_unique<AtomicOutputFile>(FileName(settings, selection, several)));
-    progress.Begin("write " + files.back()->FinalPath());
-    writer.Write(files.back()->TemporaryPath(),
-                 mesh.Piece(selection.fields, selection.step, selection.increment,
-                            [&progress](double done) { progress.Update(0.5 * done); }),
-                 [&progress](double done) { progress.Update(0.5 + 0.5 * done); });
+  if (several) files.push_back(std::make_unique<AtomicOutputFile>(settings.base + ".pvd"));
+  for (const auto& file : files) file->RefuseInput(settings.database);
+  const VtuWriter writer(settings.threads);
+  std::vector<VtuWriter::CollectionEntry> entries;
+  for (std::size_t s = 0; s < selections.size(); ++s) {
+    const AtomicOutputFile& file = *files[s];
+    progress.Begin("write " + file.FinalPath());
+    const VtuPiece piece =
+        mesh.Piece(selections[s].fields, selections[s].step, selections[s].increment,
+                   [&progress](double done) { progress.Update(0.5 * done); });
+    try {
+      writer.Write(file.TemporaryPath(), piece,
+                   [&progress](double done) { progress.Update(0.5 + 0.5 * done); });
+    } catch (const std::system_error& error) {
+      throw file.WriteFailure(error.code().message());
+    }
     progress.End();
-    entries.push_back({static_cast<int>(entries.size()),
-                       std::filesystem::path(files.back()->FinalPath()).filename().string()});
+    entries.push_back(
+        {static_cast<int>(s), std::filesystem::path(file.FinalPath()).filename().string()});
   }
-  if (several) {
-    files.push_back(std::make_unique<AtomicOutputFile>(settings.base + ".pvd"));
-    VtuWriter::WriteCollection(files.back()->TemporaryPath(), entries);
+  try {
+    if (several) VtuWriter::WriteCollection(files.back()->TemporaryPath(), entries);
+  } catch (const std::system_error& error) {
+    throw files.back()->WriteFailure(error.code().message());
   }
   return files;
 }

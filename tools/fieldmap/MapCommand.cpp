@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <system_error>
 
 #include "AtomicOutputFile.h"
 #include "CommandLine.h"
@@ -204,9 +205,13 @@ void WriteTargetVtu(const Settings& settings, const TargetDatabase& target,
         placed[static_cast<std::size_t>(node)] = settings.mapper.nearestFallback ? 2 : 0;
     piece.pointData.emplace_back(kPlacedArray, 1, std::move(placed));
   }
-  VtuWriter(settings.threads).Write(vtu.TemporaryPath(), piece, [&progress](double done) {
-    progress.Update(done);
-  });
+  try {
+    VtuWriter(settings.threads).Write(vtu.TemporaryPath(), piece, [&progress](double done) {
+      progress.Update(done);
+    });
+  } catch (const std::system_error& error) {
+    throw vtu.WriteFailure(error.code().message());
+  }
 }
 
 // Maps into the output's temporary file (and the .vtu's, when asked for); the databases are

@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
-
-#include "FieldmapError.h"
+#include <system_error>
 
 namespace {
 
@@ -76,8 +75,8 @@ std::string Header(const VtuPiece& piece, const std::vector<std::uint64_t>& offs
   return xml.str();
 }
 
-FieldmapError CannotWrite(const std::string& path, int error) {
-  return FieldmapError::Input(path, "", std::string("cannot be written: ") + std::strerror(error));
+std::system_error CannotWrite(const std::string& path, int error) {
+  return std::system_error(error, std::generic_category(), path);
 }
 
 void WriteAll(const std::string& path, const std::string& head,

@@ -30,8 +30,8 @@ class VtuWriter {
   // threads as VtkZlibCompressor takes them.
   explicit VtuWriter(int threads) : compressor_(threads) {}
 
-  // Writes the piece to path (replacing it). A failed write is an input error naming the file.
-  // progress hears the fraction done.
+  // Writes the piece to path (replacing it); a failed write throws std::system_error with the
+  // system's reason. progress hears the fraction done.
   void Write(const std::string& path, const VtuPiece& piece,
              const std::function<void(double)>& progress = {}) const;
 
