@@ -12,7 +12,7 @@
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimSchemaKeys.h"
 #include "platform/impl/ZORSimDatabase.h"
-#include "writer/ZORDataDictionary.h"
+#include "writer/impl/ZORDataDictionary.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "element/ZORMtkElementClasses.h"
+#include "element/impl/ZORMtkElementClasses.h"
 
 #include "platform/ZORSimSchemaKeys.h"
 

@@ -1,12 +1,12 @@
-#include "mapper/ZORMtkElementTransfer.h"
+#include "mapper/impl/ZORMtkElementTransfer.h"
 
 #include <vector>
 
-#include "mapper/ZORMtkSourceElementValues.h"
-#include "mapper/ZORMtkTargetClassWalk.h"
-#include "mapper/ZORMtkTransferFrame.h"
-#include "mapper/ZORMtkWeightLinks.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkSourceElementValues.h"
+#include "mapper/impl/ZORMtkTargetClassWalk.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {

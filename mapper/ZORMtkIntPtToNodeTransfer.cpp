@@ -1,16 +1,16 @@
-#include "mapper/ZORMtkIntPtToNodeTransfer.h"
+#include "mapper/impl/ZORMtkIntPtToNodeTransfer.h"
 
 #include <cstddef>
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
-#include "mapper/ZORMtkNodalKernels.h"
-#include "mapper/ZORMtkPointKernels.h"
-#include "mapper/ZORMtkSourceElementValues.h"
-#include "mapper/ZORMtkTargetClassWalk.h"
-#include "mapper/ZORMtkTransferFrame.h"
-#include "mapper/ZORMtkWeightLinks.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkNodalKernels.h"
+#include "mapper/impl/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkSourceElementValues.h"
+#include "mapper/impl/ZORMtkTargetClassWalk.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {

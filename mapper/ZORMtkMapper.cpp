@@ -5,10 +5,10 @@
 #include <ostream>
 #include <utility>
 
-#include "mapper/ZORMtkErrorMessage.h"
-#include "mapper/ZORMtkTransferDispatch.h"
-#include "mapper/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkErrorMessage.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkTransferDispatch.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
 #include "platform/ZORStream.h"
 
 namespace {

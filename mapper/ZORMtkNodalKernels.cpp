@@ -1,4 +1,4 @@
-#include "mapper/ZORMtkNodalKernels.h"
+#include "mapper/impl/ZORMtkNodalKernels.h"
 
 #include <algorithm>
 #include <cmath>

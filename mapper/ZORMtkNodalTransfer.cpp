@@ -1,4 +1,4 @@
-#include "mapper/ZORMtkNodalTransfer.h"
+#include "mapper/impl/ZORMtkNodalTransfer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "mapper/ZORMtkMapSpecs.h"
-#include "mapper/ZORMtkNodalKernels.h"
-#include "mapper/ZORMtkTransferFrame.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkNodalKernels.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 

@@ -1,4 +1,4 @@
-#include "mapper/ZORMtkPointLinks.h"
+#include "mapper/impl/ZORMtkPointLinks.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "mapper/ZORMtkSourceElementValues.h"
+#include "mapper/impl/ZORMtkSourceElementValues.h"
 
 #include <algorithm>
 #include <cstddef>
 
 #include "element/ZORMtkElementData.h"
-#include "mapper/ZORMtkPointKernels.h"
-#include "mapper/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {

@@ -1,13 +1,13 @@
-#include "mapper/ZORMtkTargetClassWalk.h"
+#include "mapper/impl/ZORMtkTargetClassWalk.h"
 
 #include <cstddef>
 
 #include "mapper/ZORMtkMapSpecs.h"
-#include "mapper/ZORMtkPointKernels.h"
-#include "mapper/ZORMtkSourceElementValues.h"
-#include "mapper/ZORMtkTransferFrame.h"
-#include "mapper/ZORMtkWeightLinks.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkSourceElementValues.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "mapper/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkTransferFrame.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,8 +6,8 @@
 
 #include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapSpecs.h"
-#include "mapper/ZORMtkWeightLinks.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"

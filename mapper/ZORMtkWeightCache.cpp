@@ -7,12 +7,12 @@
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
-#include "search/ZORMtkElementWeights.h"
-#include "search/ZORMtkIntPtSearch.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkMeshNodeB.h"
-#include "search/ZORMtkNodalSearch.h"
-#include "search/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkIntPtSearch.h"
+#include "search/impl/ZORMtkMeshNodeB.h"
+#include "search/impl/ZORMtkNodalSearch.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 
 namespace {
 

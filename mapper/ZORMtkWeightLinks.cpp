@@ -1,11 +1,11 @@
-#include "mapper/ZORMtkWeightLinks.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 
 #include <algorithm>
 
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
-#include "search/ZORMtkElementWeights.h"
-#include "search/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 
 const ZORMtkNodalWeights* ZORMtkWeightLinks::NodalWeights(ZORMtkMappingContext& context,
                                                           const ZORMtkMapSpecs& request,

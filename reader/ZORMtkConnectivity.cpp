@@ -1,4 +1,4 @@
-#include "reader/ZORMtkConnectivity.h"
+#include "reader/impl/ZORMtkConnectivity.h"
 
 #include "platform/ZORSimSchemaKeys.h"
 

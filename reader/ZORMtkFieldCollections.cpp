@@ -1,4 +1,4 @@
-#include "reader/ZORMtkFieldCollections.h"
+#include "reader/impl/ZORMtkFieldCollections.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "reader/ZORMtkFieldDrawer.h"
+#include "reader/impl/ZORMtkFieldDrawer.h"
 
 #include <utility>
 

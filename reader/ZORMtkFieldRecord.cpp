@@ -1,4 +1,4 @@
-#include "reader/ZORMtkFieldRecord.h"
+#include "reader/impl/ZORMtkFieldRecord.h"
 
 #include "platform/ZORSimSchemaKeys.h"
 

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "platform/ZORStream.h"
-#include "reader/ZORMtkFieldRecord.h"
 #include "reader/ZORMtkSimReader.h"
-#include "reader/ZORMtkStepResolver.h"
+#include "reader/impl/ZORMtkFieldRecord.h"
+#include "reader/impl/ZORMtkStepResolver.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "platform/ZORSimSchemaKeys.h"
-#include "reader/ZORMtkConnectivity.h"
 #include "reader/ZORMtkSimReader.h"
+#include "reader/impl/ZORMtkConnectivity.h"
 
 using namespace ZORSimKeys;
 

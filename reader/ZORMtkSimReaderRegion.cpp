@@ -1,9 +1,9 @@
 #include <string>
 
-#include "element/ZORMtkElementClasses.h"
+#include "element/impl/ZORMtkElementClasses.h"
 #include "platform/ZORSimSchemaKeys.h"
-#include "reader/ZORMtkConnectivity.h"
 #include "reader/ZORMtkSimReader.h"
+#include "reader/impl/ZORMtkConnectivity.h"
 
 using namespace ZORSimKeys;
 

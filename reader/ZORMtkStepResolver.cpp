@@ -1,4 +1,4 @@
-#include "reader/ZORMtkStepResolver.h"
+#include "reader/impl/ZORMtkStepResolver.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "search/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkElementWeights.h"
 
 #include <algorithm>
 #include <numeric>

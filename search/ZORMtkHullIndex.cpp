@@ -1,9 +1,9 @@
-#include "search/ZORMtkHullIndex.h"
+#include "search/impl/ZORMtkHullIndex.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "search/ZORMtkSourceElements.h"
+#include "search/impl/ZORMtkSourceElements.h"
 
 // Cells of the mean largest element extent, over the union of the widened boxes.
 ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach) {

@@ -1,15 +1,15 @@
-#include "search/ZORMtkIntPtSearch.h"
+#include "search/impl/ZORMtkIntPtSearch.h"
 
 #include <memory>
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
 #include "platform/ZORStream.h"
-#include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkPointLocator.h"
-#include "search/ZORMtkSearchTrace.h"
-#include "search/ZORMtkSourceElements.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkPointLocator.h"
+#include "search/impl/ZORMtkSearchTrace.h"
+#include "search/impl/ZORMtkSourceElements.h"
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {

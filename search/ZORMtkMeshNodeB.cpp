@@ -1,4 +1,4 @@
-#include "search/ZORMtkMeshNodeB.h"
+#include "search/impl/ZORMtkMeshNodeB.h"
 
 #include <algorithm>
 #include <cmath>

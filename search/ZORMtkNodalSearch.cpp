@@ -1,14 +1,14 @@
-#include "search/ZORMtkNodalSearch.h"
+#include "search/impl/ZORMtkNodalSearch.h"
 
 #include <cmath>
 #include <memory>
 
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkMeshNodeB.h"
-#include "search/ZORMtkNodalWeights.h"
-#include "search/ZORMtkPointLocator.h"
-#include "search/ZORMtkSearchTrace.h"
-#include "search/ZORMtkSourceElements.h"
+#include "search/impl/ZORMtkMeshNodeB.h"
+#include "search/impl/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkPointLocator.h"
+#include "search/impl/ZORMtkSearchTrace.h"
+#include "search/impl/ZORMtkSourceElements.h"
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {

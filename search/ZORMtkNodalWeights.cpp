@@ -1,4 +1,4 @@
-#include "search/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
-#include "search/ZORMtkPointLocator.h"
+#include "search/impl/ZORMtkPointLocator.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkSearchTrace.h"
+#include "search/impl/ZORMtkSearchTrace.h"
 
 namespace {
 

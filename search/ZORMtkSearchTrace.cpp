@@ -1,4 +1,4 @@
-#include "search/ZORMtkSearchTrace.h"
+#include "search/impl/ZORMtkSearchTrace.h"
 
 #include <cstdlib>
 

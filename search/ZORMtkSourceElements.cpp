@@ -1,4 +1,4 @@
-#include "search/ZORMtkSourceElements.h"
+#include "search/impl/ZORMtkSourceElements.h"
 
 #include <algorithm>
 #include <cmath>

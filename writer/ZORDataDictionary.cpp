@@ -1,4 +1,4 @@
-#include "writer/ZORDataDictionary.h"
+#include "writer/impl/ZORDataDictionary.h"
 
 #include <cstring>
 

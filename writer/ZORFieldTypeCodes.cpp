@@ -1,4 +1,4 @@
-#include "writer/ZORFieldTypeCodes.h"
+#include "writer/impl/ZORFieldTypeCodes.h"
 
 #include <algorithm>
 #include <iterator>

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "element/ZORMtkElementClasses.h"
 #include "element/ZORMtkElementData.h"
 #include "element/ZORMtkShp.h"
+#include "element/impl/ZORMtkElementClasses.h"
 #include "platform/ZORSimSchemaKeys.h"
 #include "platform/ZORStream.h"
-#include "writer/ZORDataDictionary.h"
-#include "writer/ZORFieldTypeCodes.h"
+#include "writer/impl/ZORDataDictionary.h"
+#include "writer/impl/ZORFieldTypeCodes.h"
 
 namespace {
 

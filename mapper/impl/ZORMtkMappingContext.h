@@ -5,8 +5,8 @@
 #include "mapper/ZORMtkDiagnosticsData.h"
 #include "mapper/impl/ZORMtkWeightCache.h"
 #include "platform/ZORSimHandles.h"
-#include "search/ZORSearchMisses.h"
-#include "search/ZORSearchOptions.h"
+#include "search/impl/ZORSearchMisses.h"
+#include "search/impl/ZORSearchOptions.h"
 
 class ZORMtkSimReader;
 class ZORMtkSimWriter;

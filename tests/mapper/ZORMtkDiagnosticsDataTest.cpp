@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "mapper/ZORMtkErrorMessage.h"
+#include "mapper/impl/ZORMtkErrorMessage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mapper/ZORMtkErrorMessage.h"
+#include "mapper/impl/ZORMtkErrorMessage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mapper/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkPointKernels.h"
 
 #include <gtest/gtest.h>
 

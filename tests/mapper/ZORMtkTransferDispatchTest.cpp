@@ -1,11 +1,11 @@
-#include "mapper/ZORMtkTransferDispatch.h"
+#include "mapper/impl/ZORMtkTransferDispatch.h"
 
 #include <gtest/gtest.h>
 
 #include "MapperTestHelpers.h"
-#include "mapper/ZORMtkElementTransfer.h"
-#include "mapper/ZORMtkIntPtToNodeTransfer.h"
-#include "mapper/ZORMtkNodalTransfer.h"
+#include "mapper/impl/ZORMtkElementTransfer.h"
+#include "mapper/impl/ZORMtkIntPtToNodeTransfer.h"
+#include "mapper/impl/ZORMtkNodalTransfer.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "platform/ZORStream.h"
-#include "search/ZORMtkElementWeights.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkMeshNodeB.h"
-#include "search/ZORMtkNodalWeights.h"
 #include "search/ZORSearchTestMeshes.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkMeshNodeB.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 
 // The mapper's caches as the transfers use them: one search per key, distinct keys kept apart,
 // at most 50 objects of a kind, and the reverse mode with its fallback.

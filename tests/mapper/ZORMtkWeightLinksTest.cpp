@@ -1,11 +1,11 @@
-#include "mapper/ZORMtkWeightLinks.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "search/ZORMtkElementWeights.h"
-#include "search/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 #include "support/ZORTestSourceDatabase.h"
 
 namespace {

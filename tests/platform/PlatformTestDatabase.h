@@ -15,7 +15,7 @@
 #include "platform/impl/ZORSimDatabase.h"
 #include "platform/impl/ZORSimMemoryStore.h"
 #include "platform/impl/ZORSimStorage.h"
-#include "writer/ZORDataDictionary.h"
+#include "writer/impl/ZORDataDictionary.h"
 
 // A database made from the data dictionary in a scratch folder, with shortcuts to the global
 inline std::string ScratchFile(const std::string& name) {

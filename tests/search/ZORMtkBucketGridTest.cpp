@@ -8,8 +8,8 @@
 
 #include "search/ZORMtkBucketFrame.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkMeshNodeB.h"
 #include "search/ZORSearchTestMeshes.h"
+#include "search/impl/ZORMtkMeshNodeB.h"
 
 // The bucket grids: their sizing rules, which bucket answers a point, and that a bucket lists
 // every element (or node) a search may need there, ascending.

@@ -7,10 +7,10 @@
 
 #include "element/ZORMtkElementData.h"
 #include "platform/ZORStream.h"
-#include "search/ZORMtkElementWeights.h"
-#include "search/ZORMtkIntPtSearch.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORSearchTestMeshes.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkIntPtSearch.h"
 
 // The integration-point search: points formed from the target elements' nodes, placed like
 // nodes, one pair per point in point order.

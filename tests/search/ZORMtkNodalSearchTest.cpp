@@ -11,9 +11,9 @@
 #include "platform/ZORStream.h"
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/ZORMtkMeshNodeB.h"
-#include "search/ZORMtkNodalSearch.h"
-#include "search/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkMeshNodeB.h"
+#include "search/impl/ZORMtkNodalSearch.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 #include "search/ZORSearchTestMeshes.h"
 
 // Shape interpolation and nearest node, through the reader of a test database: the searches must

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/ZORStream.h"
-#include "search/ZORMtkElementWeights.h"
-#include "search/ZORMtkNodalWeights.h"
+#include "search/impl/ZORMtkElementWeights.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 
 // The two weight objects the transfers read: their lookups, and the rearrangements the reverse
 // mode and the element transfers rely on.

@@ -9,8 +9,8 @@
 
 #include "element/ZORMtkShp.h"
 #include "reader/ZORMtkSimReader.h"
-#include "search/ZORSearchMisses.h"
-#include "search/ZORSearchOptions.h"
+#include "search/impl/ZORSearchMisses.h"
+#include "search/impl/ZORSearchOptions.h"
 #include "support/ZORTestSourceDatabase.h"
 
 // Structured meshes for the search tests: n cells per axis over [0, n] (two dimensions: x-y), on

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "platform/ZORSimSchemaKeys.h"
-#include "writer/ZORDataDictionary.h"
+#include "writer/impl/ZORDataDictionary.h"
 
 using namespace ZORSimKeys;
 

@@ -1,4 +1,4 @@
-#include "writer/ZORDataDictionary.h"
+#include "writer/impl/ZORDataDictionary.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include <pugixml.hpp>
 
-#include "writer/ZORFieldTypeCodes.h"
+#include "writer/impl/ZORFieldTypeCodes.h"
 
 // The data dictionary is the initial content of every target database, and the writer reaches its
 // records by position and by symbol name. These tests read the embedded text exactly as the

@@ -6,8 +6,8 @@
 
 #include "platform/ZORSimSchemaKeys.h"
 #include "tests/writer/WriterTestSupport.h"
-#include "writer/ZORFieldTypeCodes.h"
 #include "writer/ZORMtkSimWriter.h"
+#include "writer/impl/ZORFieldTypeCodes.h"
 
 // field-type codes, and the records, distributions and drawers that AddSimpleNodeField
 // and AddSimpleElementField leave.

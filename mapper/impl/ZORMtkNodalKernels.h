@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "mapper/ZORMtkNodeLinks.h"
+#include "mapper/impl/ZORMtkNodeLinks.h"
 
 class ZORMtkDiagnosticsData;
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
-#include "reader/ZORMtkFieldDrawer.h"
+#include "reader/impl/ZORMtkFieldDrawer.h"
 
 // One field record of a source database: its name, whether it is a field at all, and the chain
 // of drawers that hold its values (field output records, then their field values records, each

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
-#include "reader/ZORMtkFieldCollections.h"
+#include "reader/impl/ZORMtkFieldCollections.h"
 
 // The values of some rows of a field drawer, as one read brought them: per row, per integration
 // point and per component, with the strides at which they sit in `values`.

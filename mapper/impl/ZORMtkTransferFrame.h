@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "mapper/ZORMtkNodeLinks.h"
+#include "mapper/impl/ZORMtkNodeLinks.h"
 #include "platform/ZORContainers.h"
 #include "platform/ZORString.h"
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "mapper/ZORMtkNodeLinks.h"
-#include "mapper/ZORMtkPointLinks.h"
+#include "mapper/impl/ZORMtkNodeLinks.h"
+#include "mapper/impl/ZORMtkPointLinks.h"
 #include "platform/ZORSimAPI.h"
 
 class ZORMtkMappingContext;

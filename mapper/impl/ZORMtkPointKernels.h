@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mapper/ZORMtkPointLinks.h"
+#include "mapper/impl/ZORMtkPointLinks.h"
 
 // The arithmetic of the transfers that involve integration points, over plain arrays: values of
 // one element's points to its nodes, nodal values of a source element to the target points that

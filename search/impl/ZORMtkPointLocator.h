@@ -3,9 +3,9 @@
 #include <memory>
 #include <vector>
 
-#include "search/ZORMtkHullIndex.h"
-#include "search/ZORMtkSourceElements.h"
-#include "search/ZORSearchOptions.h"
+#include "search/impl/ZORMtkHullIndex.h"
+#include "search/impl/ZORMtkSourceElements.h"
+#include "search/impl/ZORSearchOptions.h"
 
 class ZORMtkMeshElemB;
 class ZORMtkSearchTrace;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "search/ZORSearchMisses.h"
-#include "search/ZORSearchOptions.h"
+#include "search/impl/ZORSearchMisses.h"
+#include "search/impl/ZORSearchOptions.h"
 
 class ZORMtkElementWeights;
 class ZORMtkMeshElemB;
