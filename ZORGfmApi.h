@@ -25,3 +25,10 @@
 #include "mapper/ZORMtkDiagnosticsData.h"
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/ZORMtkMapper.h"
+
+// Arrays in, arrays out: meshes and fields as a host holds them, and databases read into arrays.
+#include "api/ZORMtkArrayMapper.h"
+#include "api/ZORMtkDiagnosticTexts.h"
+#include "api/ZORMtkSimCatalog.h"
+#include "api/ZORMtkSimFile.h"
+#include "api/ZORMtkVtkCells.h"

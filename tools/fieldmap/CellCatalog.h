@@ -2,26 +2,17 @@
 
 #include <vector>
 
-// The cell types fieldmap imports and the element types they become. VTK cell types name the
-// node order the library uses for every supported shape except voxels and pixels (hexahedra and
-// quadrilaterals with their nodes in grid order), which are reordered like Gmsh elements.
-// Constant tables only.
+#include "api/ZORMtkVtkCells.h"
+
+// The cell types fieldmap imports and the element types they become: the library's VTK cell
+// table, and the Gmsh element types with their node order. Constant tables only.
 class CellCatalog {
  public:
   // Gmsh's element type for a single point, which carries no cell.
   static constexpr int kGmshPoint = 15;
 
-  struct VtkCell {
-    int vtkType;
-    int nodes;
-    // 1 for lines, 2 for triangles and quadrilaterals, 3 for solids.
-    int dimension;
-    // Element type in a three-dimensional mesh, and in a plane mesh (every z equal).
-    const char* solidOrShellElement;
-    const char* planeElement;
-    // order[k]: the position in the file's cell of the library's node k; empty when the same.
-    std::vector<int> order;
-  };
+  // The VTK cell table is the library's, shared with its array interface.
+  using VtkCell = ZORMtkVtkCell;
 
   struct GmshCell {
     int gmshType;
