@@ -130,6 +130,8 @@ void ZORMtkMapper::SetProgressCallback(ZORMtkProgressCallback callback, void* co
   context_->options.progress = ZORSearchProgress{callback, context};
 }
 
+void ZORMtkMapper::SetThreadCount(int threads) { context_->options.threads = threads; }
+
 void ZORMtkMapper::SetUnplacedFill(double value) { context_->options.unplacedFill = value; }
 
 void ZORMtkMapper::SetNearestFallback(bool enabled) { context_->options.nearestFallback = enabled; }

@@ -89,6 +89,10 @@ class ZORMTK_EXPORT ZORMtkMapper {
   // value (off unless set). They are reported in the diagnostics all the same.
   void SetNearestFallback(bool enabled);
 
+  // Threads for the searches and transfers: 0 (the default) takes ZORMTK_THREADS when it is set
+  // to a positive number, else every hardware thread. Results are the same at any count.
+  void SetThreadCount(int threads);
+
   // The request table and the settings, for hosts and tests that inspect them.
   const ZORSrvPosition& Position() const { return position_; }
   int RequestCount() const { return requests_.Count(); }

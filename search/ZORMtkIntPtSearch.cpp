@@ -1,10 +1,12 @@
 #include "search/impl/ZORMtkIntPtSearch.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORMtkElementWeights.h"
 #include "search/impl/ZORMtkPointLocator.h"
@@ -13,6 +15,9 @@
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {
+
+// Target elements per chunk of the parallel search.
+constexpr int kPreferredChunk = 256;
 
 // One target element class with what placing its points needs: P points per element, and the
 // n x P shape values at the points, entry node * P + point.
@@ -64,35 +69,93 @@ void PointCoordinates(const TargetClass& block, const ZORReaderPoints& nodes, co
   }
 }
 
-// Searches the points of one target class, element by element in the class's order.
-void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
-                 const ZORMtkMeshElemB& grid, const ZORMtkPointLocator& locator,
-                 ZORMtkSearchTrace* trace, ZORMtkElementWeights& weights, ZORSearchMisses& misses,
-                 ZORSearchProgress::Counter& progress) {
-  ZORMtkPointLocator::Scratch scratch(grid);
+// What one chunk of a class's elements found, point after point, joined into the weight object
+// in chunk order so that the result does not depend on the thread count.
+struct PointChunk {
+  std::vector<int> sources;  // source element member per point, -1 when not placed
+  std::vector<int> counts;
+  std::vector<double> weights;
+  std::vector<ZORSearchMiss> misses;
+};
+
+// Places the points of elements [begin, end) of one target class.
+void SearchElements(const TargetClass& block, const ZORReaderPoints& nodes,
+                    const ZORMtkMeshElemB& grid, const ZORMtkPointLocator& locator,
+                    ZORMtkSearchTrace* trace, std::size_t begin, std::size_t end,
+                    ZORMtkPointLocator::Scratch& scratch, PointChunk& found) {
   ZORPointMatch match;
   int positions[ZORMtkSourceElements::kMaxNodes];
-  for (std::size_t e = 0; e < block.members.size(); ++e) {
+  for (std::size_t e = begin; e < end; ++e) {
     const int element = block.members[e];
     const int* connectivity =
         block.connectivity.data() + e * static_cast<std::size_t>(block.nodesPerElement);
     for (int k = 0; k < block.nodesPerElement; ++k)
       positions[k] = nodes.PositionOf(connectivity[k]);
-    weights.BeginElement(element);
     for (int q = 0; q < block.points; ++q) {
       double p[3];
       PointCoordinates(block, nodes, positions, q, p);
       if (trace) trace->TargetPoint(element, q, p);
       if (locator.Locate(p, scratch, match, trace)) {
-        weights.AddPoint(grid.ElementMember(match.element), match.weights, match.nodeCount);
+        found.sources.push_back(grid.ElementMember(match.element));
+        found.counts.push_back(match.nodeCount);
+        found.weights.insert(found.weights.end(), match.weights, match.weights + match.nodeCount);
       } else {
-        weights.AddUnplacedPoint();
-        misses.misses.push_back(
+        found.sources.push_back(-1);
+        found.counts.push_back(0);
+        found.misses.push_back(
             ZORSearchMiss{ZORSearchMiss::Kind::PointNotPlaced, element, {p[0], p[1], p[2]}, 0.0});
       }
     }
-    progress.Next();
   }
+}
+
+void Join(const TargetClass& block, std::size_t begin, std::size_t end, PointChunk& found,
+          ZORMtkElementWeights& weights, ZORSearchMisses& misses) {
+  std::size_t point = 0;
+  std::size_t weight = 0;
+  for (std::size_t e = begin; e < end; ++e) {
+    weights.BeginElement(block.members[e]);
+    for (int q = 0; q < block.points; ++q, ++point) {
+      if (found.sources[point] < 0) {
+        weights.AddUnplacedPoint();
+        continue;
+      }
+      weights.AddPoint(found.sources[point], found.weights.data() + weight, found.counts[point]);
+      weight += static_cast<std::size_t>(found.counts[point]);
+    }
+  }
+  misses.misses.insert(misses.misses.end(), found.misses.begin(), found.misses.end());
+  found = PointChunk();
+}
+
+// Searches the points of one target class, element by element in the class's order, on the
+// option's threads (one when traced); done counts the target elements searched so far.
+void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
+                 const ZORMtkMeshElemB& grid, const ZORMtkPointLocator& locator,
+                 ZORMtkSearchTrace* trace, const ZORSearchOptions& options, long long total,
+                 long long& done, ZORMtkElementWeights& weights, ZORSearchMisses& misses) {
+  const int count = static_cast<int>(block.members.size());
+  const int threads = trace ? 1 : ZORParallelFor::ResolveThreads(options.threads);
+  const int size = ZORParallelFor::ChunkSize(count, threads, kPreferredChunk);
+  const int chunks = (count + size - 1) / size;
+  const auto begin = [&](int chunk) { return static_cast<std::size_t>(chunk) * size; };
+  const auto end = [&](int chunk) { return std::min(block.members.size(), begin(chunk + 1)); };
+  std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(threads),
+                                                   ZORMtkPointLocator::Scratch(grid));
+  std::vector<PointChunk> found(static_cast<std::size_t>(chunks));
+  const auto search = [&](int chunk, int worker) {
+    SearchElements(block, nodes, grid, locator, trace, begin(chunk), end(chunk),
+                   scratch[static_cast<std::size_t>(worker)],
+                   found[static_cast<std::size_t>(chunk)]);
+  };
+  int joined = 0;
+  ZORParallelFor::Run(chunks, threads, search, [&](int prefix) {
+    for (; joined < prefix; ++joined)
+      Join(block, begin(joined), end(joined), found[static_cast<std::size_t>(joined)], weights,
+           misses);
+    options.progress.Report(done + static_cast<long long>(end(prefix - 1)), total);
+  });
+  done += count;
 }
 
 }  // namespace
@@ -107,7 +170,8 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
   const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader);
   cow_List<cow_String> names;
   targetReader.GetElementClassNames(names);
-  ZORSearchProgress::Counter progress(options.progress, targetReader.numElements);
+  const long long total = targetReader.numElements;
+  long long done = 0;
   for (const cow_String& name : names) {
     TargetClass block;
     if (!ReadClass(targetReader, name, block)) {
@@ -116,8 +180,8 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
                << "\n";
       continue;
     }
-    SearchClass(block, nodes, grid, locator, trace.get(), weights, misses, progress);
+    SearchClass(block, nodes, grid, locator, trace.get(), options, total, done, weights, misses);
   }
   weights.Finish();
-  progress.Finish();
+  if (done != total) options.progress.Report(total, total);
 }

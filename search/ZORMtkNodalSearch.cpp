@@ -1,9 +1,13 @@
 #include "search/impl/ZORMtkNodalSearch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
+#include "platform/impl/ZORParallelFor.h"
 #include "search/ZORMtkMeshElemB.h"
+#include "search/impl/ZORLinkChunk.h"
 #include "search/impl/ZORMtkMeshNodeB.h"
 #include "search/impl/ZORMtkNodalWeights.h"
 #include "search/impl/ZORMtkPointLocator.h"
@@ -21,18 +25,31 @@ ZORSearchMiss Miss(ZORSearchMiss::Kind kind, int member, const double* p, double
   return ZORSearchMiss{kind, member, {p[0], p[1], p[2]}, distance};
 }
 
-void RecordMatch(const ZORMtkSourceElements& mesh, const ZORPointMatch& match, int key,
-                 ZORMtkNodalWeights& weights) {
+void RecordMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
+                 const ZORPointMatch& match, int key, ZORLinkChunk& links) {
+  const int element = grid.ElementMember(match.element);
   if (match.exactNode >= 0) {
     const int partner = mesh.NodeMember(match.exactNode);
     const double one = 1.0;
-    weights.AddKey(key, &partner, &one, 1);
+    links.Add(key, element, &partner, &one, 1);
     return;
   }
   int partners[ZORMtkSourceElements::kMaxNodes];
   const int* nodes = mesh.NodePositions(match.element);
   for (int k = 0; k < match.nodeCount; ++k) partners[k] = mesh.NodeMember(nodes[k]);
-  weights.AddKey(key, partners, match.weights, match.nodeCount);
+  links.Add(key, element, partners, match.weights, match.nodeCount);
+}
+
+// Appends a finished chunk to the weight object and gives its memory back.
+void Join(ZORLinkChunk& chunk, ZORMtkNodalWeights& weights, ZORSearchMisses& misses) {
+  std::size_t link = 0;
+  for (std::size_t k = 0; k < chunk.keys.size(); ++k) {
+    weights.AddKey(chunk.keys[k], chunk.partners.data() + link, chunk.weights.data() + link,
+                   chunk.counts[k], chunk.elements[k]);
+    link += static_cast<std::size_t>(chunk.counts[k]);
+  }
+  misses.misses.insert(misses.misses.end(), chunk.misses.begin(), chunk.misses.end());
+  chunk.Clear();
 }
 
 // The mean of |x_i - c|^2 over the source nodes, c their centroid. It equals the mean of
@@ -94,7 +111,7 @@ int NearestNode(const ZORMtkMeshNodeB& grid, const double* coords, int nodeCount
 
 // Links an unplaced node to its nearest source node, when the caller asked for that.
 void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& mesh, int key,
-                       const double* p, ZORMtkNodalWeights& weights) {
+                       const double* p, ZORLinkChunk& links) {
   if (grid == nullptr) return;
   double best = 0.0;
   const int nearest = NearestNode(*grid, mesh.NodeCoords(0), mesh.NodeCount(), p,
@@ -102,8 +119,25 @@ void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& 
   if (nearest < 0) return;
   const int partner = mesh.NodeMember(nearest);
   const double one = 1.0;
-  weights.AddKey(key, &partner, &one, 1);
+  links.Add(key, -1, &partner, &one, 1);
 }
+
+// Chunks of points and the threads that search them: one thread when traced, so the trace
+// reads point after point.
+struct ChunkPlan {
+  int threads;
+  int size;
+  int chunks;
+
+  ChunkPlan(int count, int requestedThreads, bool traced)
+      : threads(traced ? 1 : ZORParallelFor::ResolveThreads(requestedThreads)),
+        size(ZORParallelFor::ChunkSize(count, threads, kPreferredChunk)),
+        chunks((count + size - 1) / size) {}
+  int Begin(int chunk) const { return chunk * size; }
+  int End(int chunk, int count) const { return std::min(count, (chunk + 1) * size); }
+
+  static constexpr int kPreferredChunk = 2048;
+};
 
 }  // namespace
 
@@ -116,22 +150,35 @@ void ZORMtkNodalSearch::SearchNodesInElements(
   if (trace) trace->SourceLength(mesh.MeanLength());
   const ZORReaderPoints points = ZORReaderPoints::Read(pointReader);
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances, true);
-  ZORMtkPointLocator::Scratch scratch(grid);
-  ZORPointMatch match;
-  // Every point placed in an element of the largest kind is the most the links can take.
-  weights.Reserve(weights.KeyCount() + points.Count(),
-                  weights.LinkCount() + points.Count() * mesh.LargestNodeCount());
-  for (int n = 0; n < points.Count(); ++n) {
-    const int node = points.members[static_cast<std::size_t>(n)];
-    if (trace) trace->TargetNode(node, points.At(n));
-    if (locator.Locate(points.At(n), scratch, match, trace.get())) {
-      RecordMatch(mesh, match, node, weights);
-    } else {
-      misses.misses.push_back(Miss(ZORSearchMiss::Kind::NodeNotPlaced, node, points.At(n), 0.0));
-      FallBackToNearest(options.nearestFallback, mesh, node, points.At(n), weights);
+  const int count = points.Count();
+  const ChunkPlan plan(count, options.threads, trace != nullptr);
+  std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads),
+                                                   ZORMtkPointLocator::Scratch(grid));
+  std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
+  const auto search = [&](int chunk, int worker) {
+    ZORLinkChunk& links = chunks[static_cast<std::size_t>(chunk)];
+    ZORPointMatch match;
+    for (int n = plan.Begin(chunk); n < plan.End(chunk, count); ++n) {
+      const int node = points.members[static_cast<std::size_t>(n)];
+      if (trace) trace->TargetNode(node, points.At(n));
+      if (locator.Locate(points.At(n), scratch[static_cast<std::size_t>(worker)], match,
+                         trace.get())) {
+        RecordMatch(mesh, grid, match, node, links);
+      } else {
+        links.misses.push_back(Miss(ZORSearchMiss::Kind::NodeNotPlaced, node, points.At(n), 0.0));
+        FallBackToNearest(options.nearestFallback, mesh, node, points.At(n), links);
+      }
     }
-    options.progress.Step(n + 1, points.Count());
-  }
+  };
+  // Every point placed in an element of the largest kind is the most the links can take.
+  weights.Reserve(weights.KeyCount() + count,
+                  weights.LinkCount() + count * mesh.LargestNodeCount());
+  int joined = 0;
+  ZORParallelFor::Run(plan.chunks, plan.threads, search, [&](int prefix) {
+    for (; joined < prefix; ++joined)
+      Join(chunks[static_cast<std::size_t>(joined)], weights, misses);
+    options.progress.Report(plan.End(prefix - 1, count), count);
+  });
   weights.Trim();
 }
 
@@ -147,21 +194,31 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   const int axes = source.dimension == 2 ? 2 : 3;
   const bool check = source.Count() > 1;
   const double reach = check ? kAlignment * MeanSquaredSpread(source) : 0.0;
-  const double one = 1.0;
-  weights.Reserve(weights.KeyCount() + target.Count(), weights.LinkCount() + target.Count());
-  for (int t = 0; t < target.Count(); ++t) {
-    const int node = target.members[static_cast<std::size_t>(t)];
-    double best = 0.0;
-    const int nearest =
-        NearestNode(grid, source.coords.data(), source.Count(), target.At(t), axes, best);
-    if (nearest < 0 || (check && best > reach)) {
-      const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
-      misses.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));
+  const int count = target.Count();
+  const ChunkPlan plan(count, options.threads, false);
+  std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
+  const auto search = [&](int chunk, int /*worker*/) {
+    ZORLinkChunk& links = chunks[static_cast<std::size_t>(chunk)];
+    const double one = 1.0;
+    for (int t = plan.Begin(chunk); t < plan.End(chunk, count); ++t) {
+      const int node = target.members[static_cast<std::size_t>(t)];
+      double best = 0.0;
+      const int nearest =
+          NearestNode(grid, source.coords.data(), source.Count(), target.At(t), axes, best);
+      if (nearest < 0 || (check && best > reach)) {
+        const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
+        links.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));
+      }
+      if (nearest < 0) continue;
+      links.Add(node, -1, &source.members[static_cast<std::size_t>(nearest)], &one, 1);
     }
-    if (nearest < 0) continue;
-    const int partner = source.members[static_cast<std::size_t>(nearest)];
-    weights.AddKey(node, &partner, &one, 1);
-    options.progress.Step(t + 1, target.Count());
-  }
+  };
+  weights.Reserve(weights.KeyCount() + count, weights.LinkCount() + count);
+  int joined = 0;
+  ZORParallelFor::Run(plan.chunks, plan.threads, search, [&](int prefix) {
+    for (; joined < prefix; ++joined)
+      Join(chunks[static_cast<std::size_t>(joined)], weights, misses);
+    options.progress.Report(plan.End(prefix - 1, count), count);
+  });
   weights.nearestNode = true;
 }

@@ -15,6 +15,7 @@ constexpr double kNegligible = 1e-12;
 
 void ZORMtkNodalWeights::Reserve(int keys, int links) {
   keys_.reserve(static_cast<std::size_t>(keys));
+  elements_.reserve(static_cast<std::size_t>(keys));
   offsets_.reserve(static_cast<std::size_t>(keys) + 1);
   partners_.reserve(static_cast<std::size_t>(links));
   weights_.reserve(static_cast<std::size_t>(links));
@@ -22,13 +23,16 @@ void ZORMtkNodalWeights::Reserve(int keys, int links) {
 
 void ZORMtkNodalWeights::Trim() {
   keys_.shrink_to_fit();
+  elements_.shrink_to_fit();
   offsets_.shrink_to_fit();
   partners_.shrink_to_fit();
   weights_.shrink_to_fit();
 }
 
-void ZORMtkNodalWeights::AddKey(int key, const int* partners, const double* weights, int count) {
+void ZORMtkNodalWeights::AddKey(int key, const int* partners, const double* weights, int count,
+                                int element) {
   keys_.push_back(key);
+  elements_.push_back(element);
   partners_.insert(partners_.end(), partners, partners + count);
   weights_.insert(weights_.end(), weights, weights + count);
   offsets_.push_back(static_cast<int>(partners_.size()));
@@ -76,6 +80,7 @@ void ZORMtkNodalWeights::TransposeWeights() {
     transposed.offsets_.push_back(static_cast<int>(transposed.partners_.size()));
   }
   keys_ = std::move(transposed.keys_);
+  elements_.assign(keys_.size(), -1);
   offsets_ = std::move(transposed.offsets_);
   partners_ = std::move(transposed.partners_);
   weights_ = std::move(transposed.weights_);
@@ -103,7 +108,8 @@ void ZORMtkNodalWeights::PrintNodalWeights() const {
 }
 
 long long ZORMtkNodalWeights::StorageBytes() const {
-  return static_cast<long long>(keys_.capacity() * sizeof(int) + offsets_.capacity() * sizeof(int) +
-                                partners_.capacity() * sizeof(int) +
-                                weights_.capacity() * sizeof(double));
+  return static_cast<long long>(
+      keys_.capacity() * sizeof(int) + elements_.capacity() * sizeof(int) +
+      offsets_.capacity() * sizeof(int) + partners_.capacity() * sizeof(int) +
+      weights_.capacity() * sizeof(double));
 }

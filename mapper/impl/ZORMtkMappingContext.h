@@ -24,6 +24,7 @@ struct ZORMtkMapOptions {
   ZORSearchProgress progress;
   double unplacedFill = 0.0;
   bool nearestFallback = false;
+  int threads = 0;  // 0: ZORMTK_THREADS, else every hardware thread
 };
 
 // Everything a request runs against, owned by one mapper: the host's readers and writers (not
@@ -36,7 +37,11 @@ class ZORMtkMappingContext {
       : tolerances{boundaryTolerance, normalTolerance} {}
 
   // The search options of the current settings.
-  ZORSearchOptions SearchOptions() const { return ZORSearchOptions{tolerances, options.progress}; }
+  ZORSearchOptions SearchOptions() const {
+    ZORSearchOptions search{tolerances, options.progress};
+    search.threads = options.threads;
+    return search;
+  }
 
   // The first reader whose mesh is meshID, or null.
   ZORMtkSimReader* FindReader(const ZORSimDynamicID& meshID) const;

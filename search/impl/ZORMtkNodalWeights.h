@@ -19,8 +19,9 @@ class ZORMtkNodalWeights {
   void Reserve(int keys, int links);
   // Gives back room a Reserve overestimated.
   void Trim();
-  // Appends the links of a key greater than every key appended so far.
-  void AddKey(int key, const int* partners, const double* weights, int count);
+  // Appends the links of a key greater than every key appended so far; element is the member of
+  // the source element that holds the key node, -1 when there is none (nearest node).
+  void AddKey(int key, const int* partners, const double* weights, int count, int element = -1);
 
   int KeyCount() const { return static_cast<int>(keys_.size()); }
   int Key(int index) const { return keys_[static_cast<std::size_t>(index)]; }
@@ -37,6 +38,9 @@ class ZORMtkNodalWeights {
     return weights_.data() + offsets_[static_cast<std::size_t>(index)];
   }
   int LinkCount() const { return static_cast<int>(partners_.size()); }
+  // The source element that holds the key node at index, -1 when there is none (nearest node,
+  // fallback, transposed links).
+  int SourceElement(int index) const { return elements_[static_cast<std::size_t>(index)]; }
 
   // Whether the number of distinct partners that carry a weight of magnitude above 1e-12 differs
   // from nodeCount, that is whether some partner-side node receives nothing.
@@ -62,6 +66,7 @@ class ZORMtkNodalWeights {
 
  private:
   std::vector<int> keys_;
+  std::vector<int> elements_;
   std::vector<int> offsets_{0};
   std::vector<int> partners_;
   std::vector<double> weights_;

@@ -16,30 +16,6 @@ struct ZORSearchProgress {
   void Report(long long done, long long total) const {
     if (callback != nullptr) callback(context, done, total);
   }
-  // Reports at the end and about every hundredth of the total in between, so the callback costs
-  // nothing next to the search however many points there are.
-  void Step(long long done, long long total) const {
-    if (callback == nullptr) return;
-    const long long every = total < 100 ? 1 : total / 100;
-    if (done % every == 0 || done == total) callback(context, done, total);
-  }
-
-  // Counts the points of a search that goes through them in several loops.
-  class Counter {
-   public:
-    Counter(const ZORSearchProgress& progress, long long total)
-        : progress_(progress), total_(total) {}
-    void Next() { progress_.Step(++done_, total_); }
-    // Reports the end when the loops skipped some of the points.
-    void Finish() const {
-      if (done_ != total_) progress_.Report(total_, total_);
-    }
-
-   private:
-    const ZORSearchProgress& progress_;
-    long long total_;
-    long long done_ = 0;
-  };
 };
 
 class ZORMtkMeshNodeB;
@@ -51,4 +27,6 @@ struct ZORSearchOptions {
   // The node grid of the source mesh when nodes the shape search cannot place are to take their
   // nearest source node instead; null leaves them without links.
   const ZORMtkMeshNodeB* nearestFallback = nullptr;
+  // Threads to search with; 0 takes ZORMTK_THREADS, else every hardware thread.
+  int threads = 0;
 };

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Runs work over the chunks of a range on several threads. Chunks are numbered; work(chunk,
+// worker) sees each chunk exactly once, on one worker, in no particular order, so a caller that
+// wants the same result at any thread count writes each chunk's output to its own slot and joins
+// the slots in chunk order. `worker` (0 .. workers - 1) lets the caller keep one set of scratch
+// memory per thread. With one thread everything runs on the caller's thread.
+//
+// onReady(prefix) runs on the caller's thread only, whenever chunks 0 .. prefix - 1 have all
+// finished and prefix has grown, and last with prefix == chunks: the place to join finished
+// chunks (and free them, so that at most a few chunks per thread are held at once) and to tell
+// a host how far the work has come. work must not throw.
+class ZORParallelFor {
+ public:
+  // The thread count to use for `requested` threads: requested itself when positive, else
+  // ZORMTK_THREADS when set to a positive number, else every hardware thread.
+  static int ResolveThreads(int requested) {
+    if (requested > 0) return requested;
+    if (const char* text = std::getenv("ZORMTK_THREADS")) {
+      const int fromEnvironment = std::atoi(text);
+      if (fromEnvironment > 0) return fromEnvironment;
+    }
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  }
+
+  // Chunks of at most `preferred` items, and at least 200 chunks per thread when the range
+  // allows, so that progress moves in steps under 1% and the threads stay balanced.
+  static int ChunkSize(long long count, int threads, int preferred) {
+    const long long fine = count / (200LL * std::max(1, threads));
+    return static_cast<int>(std::max<long long>(1, std::min<long long>(preferred, fine)));
+  }
+
+  static void Run(int chunks, int threads, const std::function<void(int chunk, int worker)>& work,
+                  const std::function<void(int prefix)>& onReady) {
+    const int workers = std::max(1, std::min(threads, chunks));
+    if (workers == 1) {
+      for (int chunk = 0; chunk < chunks; ++chunk) {
+        work(chunk, 0);
+        onReady(chunk + 1);
+      }
+      return;
+    }
+    std::atomic<int> next{0};
+    std::mutex lock;
+    std::condition_variable finished;
+    std::vector<char> done(static_cast<std::size_t>(chunks), 0);
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(workers));
+    for (int worker = 0; worker < workers; ++worker) {
+      pool.emplace_back([&, worker] {
+        for (int chunk = next++; chunk < chunks; chunk = next++) {
+          work(chunk, worker);
+          const std::lock_guard<std::mutex> hold(lock);
+          done[static_cast<std::size_t>(chunk)] = 1;
+          finished.notify_one();
+        }
+      });
+    }
+    int prefix = 0;
+    while (prefix < chunks) {
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        finished.wait(hold, [&] { return done[static_cast<std::size_t>(prefix)] != 0; });
+        while (prefix < chunks && done[static_cast<std::size_t>(prefix)] != 0) ++prefix;
+      }
+      onReady(prefix);
+    }
+    for (std::thread& thread : pool) thread.join();
+  }
+};
