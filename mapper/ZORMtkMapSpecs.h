@@ -20,6 +20,12 @@ enum Map_Tag : int {
 // transfers then write zeros.
 enum MapMethod_Tag : int { MethodShapeInterpolation = 0, MethodNearestNode = 1 };
 
+// Which element takes a point when several accept it in one search pass.
+enum ElementChoice_Tag : int {
+  ChoiceFirstAccepted = 0,  // the first candidate that accepts it (the default)
+  ChoiceContaining = 1,     // the first whose reference shape holds it, else the least outside
+};
+
 // Whether a transfer conserves the sum of the field.
 enum Conserve_Tag : int { ConserveNone = 0, ConserveNodal = 1, ConserveIntPt = 2 };
 

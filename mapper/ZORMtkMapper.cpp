@@ -130,6 +130,10 @@ void ZORMtkMapper::SetProgressCallback(ZORMtkProgressCallback callback, void* co
   context_->options.progress = ZORSearchProgress{callback, context};
 }
 
+void ZORMtkMapper::SetElementChoice(ElementChoice_Tag choice) {
+  context_->options.containing = choice == ChoiceContaining;
+}
+
 void ZORMtkMapper::SetThreadCount(int threads) { context_->options.threads = threads; }
 
 void ZORMtkMapper::SetUnplacedFill(double value) { context_->options.unplacedFill = value; }

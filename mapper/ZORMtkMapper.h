@@ -89,6 +89,11 @@ class ZORMTK_EXPORT ZORMtkMapper {
   // value (off unless set). They are reported in the diagnostics all the same.
   void SetNearestFallback(bool enabled);
 
+  // Which element takes a point that several accept (ChoiceFirstAccepted unless set). With
+  // ChoiceContaining a point near a slanted face goes to the tetrahedron or prism whose reference
+  // shape holds it rather than to a neighbour that would extrapolate. Weights are cached per
+  // choice.
+  void SetElementChoice(ElementChoice_Tag choice);
   // Threads for the searches and transfers: 0 (the default) takes ZORMTK_THREADS when it is set
   // to a positive number, else every hardware thread. Results are the same at any count.
   void SetThreadCount(int threads);

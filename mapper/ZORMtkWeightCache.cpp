@@ -39,11 +39,12 @@ Grid* FormGrid(ZORMtkMappingContext& context, ZORMtkOwnedTable<Grid>& cache,
 }
 
 bool SameKey(const ZORMtkNodalWeights& weights, int mapMethod, const ZORSimDynamicID& source,
-             const ZORSimDynamicID& target, bool reverse, bool noFallback, bool fallback) {
+             const ZORSimDynamicID& target, bool reverse, bool noFallback, bool fallback,
+             bool containing) {
   return weights.sourceMesh == source && weights.targetMesh == target &&
          weights.reversed == reverse && weights.noFallback == noFallback &&
          weights.nearestNode == (mapMethod == MethodNearestNode) &&
-         weights.nearestFallback == (fallback && !reverse);
+         weights.nearestFallback == (fallback && !reverse) && weights.containing == containing;
 }
 
 // Shape interpolation with the elements of hostMesh as hosts and the nodes of pointMesh as keys;
@@ -120,6 +121,7 @@ std::unique_ptr<ZORMtkNodalWeights> ComputeNodalWeights(ZORMtkMappingContext& co
   weights->targetMesh = target;
   weights->sourceMesh = source;
   weights->nearestFallback = nearestFallback;
+  weights->containing = context.options.containing;
   return weights;
 }
 
@@ -150,7 +152,7 @@ const ZORMtkNodalWeights* ZORMtkWeightCache::NodalWeights(ZORMtkMappingContext& 
                                                           bool reverse, bool noFallback) {
   for (int slot = 0; slot < nodalWeights_.Count(); ++slot) {
     if (SameKey(*nodalWeights_.At(slot), mapMethod, source, target, reverse, noFallback,
-                context.options.nearestFallback))
+                context.options.nearestFallback, context.options.containing))
       return nodalWeights_.At(slot);
   }
   if (nodalWeights_.IsFull())
@@ -166,7 +168,8 @@ const ZORMtkElementWeights* ZORMtkWeightCache::ElementWeights(ZORMtkMappingConte
                                                               const ZORSimDynamicID& target) {
   for (int slot = 0; slot < elementWeights_.Count(); ++slot) {
     const ZORMtkElementWeights& weights = *elementWeights_.At(slot);
-    if (weights.sourceMesh == source && weights.targetMesh == target)
+    if (weights.sourceMesh == source && weights.targetMesh == target &&
+        weights.containing == context.options.containing)
       return elementWeights_.At(slot);
   }
   ZORMtkMeshElemB* grid = ElementGrid(context, source);
@@ -178,6 +181,7 @@ const ZORMtkElementWeights* ZORMtkWeightCache::ElementWeights(ZORMtkMappingConte
   auto weights = std::make_unique<ZORMtkElementWeights>();
   weights->targetMesh = target;
   weights->sourceMesh = source;
+  weights->containing = context.options.containing;
   ZORSearchMisses misses;
   ZORMtkIntPtSearch::SearchPointsInElements(*weights, *grid, *context.FindReader(source),
                                             *targetReader, context.SearchOptions(), misses);

@@ -5,6 +5,7 @@
 
 #include "element/impl/ZORShapeKernels.h"
 #include "search/impl/ZORGeomMath.h"
+#include "search/impl/ZORSolidInversion.h"
 
 using zor_geom::AgreeRelative;
 using zor_geom::Cross3;
@@ -66,22 +67,6 @@ bool Newton2D(int shape, int nNodes, const double* coords, const double* p, bool
     }
   }
   return false;
-}
-
-// Natural-coordinate range of a solid, with the tolerance as a strict margin.
-bool InsideSolid(int nNodes, double r, double s, double t, double tol) {
-  const auto inUnit = [tol](double x) { return x > -tol && x < 1.0 + tol; };
-  const auto inSymmetric = [tol](double x) { return std::fabs(x) < 1.0 + tol; };
-  switch (nNodes) {
-    case 4:
-    case 10:
-      return inUnit(r) && inUnit(s) && inUnit(t);
-    case 6:
-    case 15:
-      return inUnit(r) && inUnit(s) && inSymmetric(t);
-    default:
-      return inSymmetric(r) && inSymmetric(s) && inSymmetric(t);
-  }
 }
 
 // Facets whose corners are collinear have no plane. The two in-plane vectors are compared by the
@@ -364,10 +349,17 @@ void ZORMtkGeom::InterpolateInQuad(double* weights, int nNodes, double* coords, 
   inside = std::fabs(r) < 1.0 + tol && std::fabs(s) < 1.0 + tol;
 }
 
-// Newton on x(r, s, t) = point: J d = x(r, s, t) - point with J = dx/d(r, s, t), solved by
-// Cramer's rule, then (r, s, t) -= d, from the element's centre.
 bool ZORMtkGeom::IncludedInSolid(double* weights, double* point, double* coords, int nNodes,
                                  int /*dimension*/, double* tol, bool /*secondPass*/) {
+  double rst[3];
+  return zor_solid::Invert(weights, point, coords, nNodes, rst) &&
+         zor_solid::WithinRanges(nNodes, rst, *tol);
+}
+
+// Newton on x(r, s, t) = point: J d = x(r, s, t) - point with J = dx/d(r, s, t), solved by
+// Cramer's rule, then (r, s, t) -= d, from the element's centre.
+bool zor_solid::Invert(double* weights, const double* point, const double* coords, int nNodes,
+                       double* rst) {
   double r = 0.0, s = 0.0, t = 0.0, reference = 0.0;
   const double* N = weights;
   for (int step = 0; step < kMaxNewtonSteps; ++step) {
@@ -394,10 +386,40 @@ bool ZORMtkGeom::IncludedInSolid(double* weights, double* point, double* coords,
     const double dT = zor_geom::Det3(J[0], J[1], e) / det;
     r -= dR, s -= dS, t -= dT;
     if (std::sqrt(dR * dR + dS * dS + dT * dT) < kNewtonConverged) {
-      return InsideSolid(nNodes, r, s, t, *tol);
+      rst[0] = r, rst[1] = s, rst[2] = t;
+      return true;
     }
   }
   return false;
+}
+
+bool zor_solid::WithinRanges(int nNodes, const double* rst, double tol) {
+  const auto inUnit = [tol](double x) { return x > -tol && x < 1.0 + tol; };
+  const auto inSymmetric = [tol](double x) { return std::fabs(x) < 1.0 + tol; };
+  switch (nNodes) {
+    case 4:
+    case 10:
+      return inUnit(rst[0]) && inUnit(rst[1]) && inUnit(rst[2]);
+    case 6:
+    case 15:
+      return inUnit(rst[0]) && inUnit(rst[1]) && inSymmetric(rst[2]);
+    default:
+      return inSymmetric(rst[0]) && inSymmetric(rst[1]) && inSymmetric(rst[2]);
+  }
+}
+
+double zor_solid::Excess(int nNodes, const double* rst) {
+  const double r = rst[0], s = rst[1], t = rst[2];
+  switch (nNodes) {
+    case 4:
+    case 10:
+      return std::max({0.0, -r, -s, -t, r + s + t - 1.0});
+    case 6:
+    case 15:
+      return std::max({0.0, -r, -s, r + s - 1.0, std::fabs(t) - 1.0});
+    default:
+      return std::max({0.0, std::fabs(r) - 1.0, std::fabs(s) - 1.0, std::fabs(t) - 1.0});
+  }
 }
 
 // Projects the facet and the point into the facet's best-fit plane, pre-tests the point against

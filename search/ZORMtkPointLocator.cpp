@@ -6,6 +6,7 @@
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORMtkSearchTrace.h"
+#include "search/impl/ZORSolidInversion.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr double kFarAway = 1000.0;
 // Added to the natural-coordinate tolerance of the hexahedron shortcut: a thousand times the
 // change at which Newton stops, so the converged coordinates are surely covered.
 constexpr double kNewtonSlack = 1e-3;
+// Larger than any excess a converged solid can have.
+constexpr double kNoExcess = 1e300;
 
 // How far beyond its node box, as a fraction of the box extent, an 8-node hexahedron can accept a
 // point with natural-coordinate tolerance t (see CannotHoldHex8).
@@ -37,12 +40,14 @@ ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
-                                       const ZORSearchTolerances& tolerances, bool nodal)
+                                       const ZORSearchTolerances& tolerances, bool nodal,
+                                       bool containing)
     : mesh_(mesh),
       grid_(grid),
       boundary_(tolerances.boundary),
       normal_(tolerances.normal),
       nodal_(nodal),
+      containing_(containing),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
       hulls_(mesh.AllHex8() ? std::make_unique<ZORMtkHullIndex>(
@@ -60,7 +65,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   match.element = -1;
   match.exactNode = -1;
   match.nodeCount = 0;
-  State state{kFarAway * mesh_.MeanLength(), false, false, false};
+  State state{kFarAway * mesh_.MeanLength(), false, false, false, {kNoExcess, -1, 0, {}}};
   for (int pass = 0; pass < 2 && !state.found; ++pass) {
     const PassTolerances tolerances =
         pass == 0
@@ -82,6 +87,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
       }
       if (TestCandidate(c, element, tolerances, p, scratch, state, match, trace)) break;
     }
+    if (!state.found) TakeApproximate(state, match);
   }
   if (!state.found && trace) trace->NotFound();
   return state.found;
@@ -131,6 +137,7 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
     if (node >= 0) {
       if (trace) trace->ExactMatch();
       match.exactNode = mesh_.NodePositions(element)[node];
+      match.element = element;
       state.found = true;
       return true;
     }
@@ -149,8 +156,10 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
       break;
     case ZORElementKind::Solid:
       if (pass.pass == 0 && nodeCount == 8 && CannotHoldHex8(element, point, pass.boundary)) break;
-      accepted = ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
-                                             dimension, &tolerance, pass.pass == 1);
+      accepted = containing_
+                     ? TestSolid(element, nodeCount, pass, point, scratch, state)
+                     : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
+                                                   dimension, &tolerance, pass.pass == 1);
       break;
     case ZORElementKind::Plane:
       accepted = TestPlane(nodeCount, pass, point, scratch);
@@ -197,6 +206,37 @@ void ZORMtkPointLocator::TestFacet(int candidate, int element, const PassToleran
     return;
   }
   if (trace) trace->Excluded(inside, within);
+}
+
+// The containing choice: a solid whose coordinates are in range but whose reference shape does
+// not hold the point is remembered when it is the least outside so far, and the scan goes on.
+bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassTolerances& pass,
+                                   double* point, Scratch& scratch, State& state) const {
+  double rst[3];
+  if (!zor_solid::Invert(scratch.buffer, point, scratch.coords, nodeCount, rst) ||
+      !zor_solid::WithinRanges(nodeCount, rst, pass.boundary)) {
+    return false;
+  }
+  const double excess = zor_solid::Excess(nodeCount, rst);
+  if (excess <= pass.boundary) return true;
+  Approximate& held = state.approximate;
+  if (excess < held.excess) {
+    held.excess = excess;
+    held.element = element;
+    held.nodeCount = nodeCount;
+    std::copy_n(scratch.buffer, nodeCount, held.weights);
+  }
+  return false;
+}
+
+// Ends a pass that found no containing element with the least-outside solid, if one accepted.
+void ZORMtkPointLocator::TakeApproximate(State& state, ZORPointMatch& match) {
+  const Approximate& held = state.approximate;
+  if (held.element < 0) return;
+  state.found = true;
+  match.element = held.element;
+  match.nodeCount = held.nodeCount;
+  std::copy_n(held.weights, held.nodeCount, match.weights);
 }
 
 // Two-dimensional continuum elements are tested in x-y with the in-plane solvers of facets.

@@ -25,6 +25,7 @@ struct ZORMtkMapOptions {
   double unplacedFill = 0.0;
   bool nearestFallback = false;
   int threads = 0;  // 0: ZORMTK_THREADS, else every hardware thread
+  bool containing = false;
 };
 
 // Everything a request runs against, owned by one mapper: the host's readers and writers (not
@@ -40,6 +41,7 @@ class ZORMtkMappingContext {
   ZORSearchOptions SearchOptions() const {
     ZORSearchOptions search{tolerances, options.progress};
     search.threads = options.threads;
+    search.containing = options.containing;
     return search;
   }
 

@@ -54,6 +54,8 @@ class ZORMtkElementWeights {
 
   ZORSimDynamicID targetMesh;
   ZORSimDynamicID sourceMesh;
+  // Found with the containing element choice.
+  bool containing = false;
 
  private:
   struct Element {

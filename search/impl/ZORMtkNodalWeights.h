@@ -58,6 +58,8 @@ class ZORMtkNodalWeights {
 
   ZORSimDynamicID targetMesh;
   ZORSimDynamicID sourceMesh;
+  // Found with the containing element choice.
+  bool containing = false;
   bool reversed = false;
   bool noFallback = false;
   bool nearestNode = false;

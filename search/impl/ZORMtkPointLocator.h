@@ -47,11 +47,16 @@ class ZORMtkPointLocator {
     int members[ZORMtkSourceElements::kMaxNodes];
   };
 
-  // nodal selects the nodal search's exact-match test and box margin.
+  // nodal selects the nodal search's exact-match test and box margin; containing selects the
+  // element choice that prefers a solid whose reference shape holds the point (see Locate).
   ZORMtkPointLocator(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
-                     const ZORSearchTolerances& tolerances, bool nodal);
+                     const ZORSearchTolerances& tolerances, bool nodal, bool containing = false);
 
   // Places point (x, y, z; z = 0 in two dimensions); trace is null unless the search is traced.
+  // With the containing choice, a solid that accepts the point but whose natural coordinates
+  // leave its reference shape (r + s + t > 1 + tol in a tetrahedron, r + s > 1 + tol in a
+  // prism) does not end the scan: the first candidate whose coordinates lie in the reference
+  // shape wins, and if none does, the accepted solid with the least excess.
   bool Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
               const ZORMtkSearchTrace* trace) const;
 
@@ -61,12 +66,21 @@ class ZORMtkPointLocator {
     double boundary;
     double normal;
   };
+  // A solid that accepted the point outside its reference shape, held while the scan looks for
+  // one that contains it (containing choice only).
+  struct Approximate {
+    double excess;  // how far outside; above every real excess while none is held
+    int element;
+    int nodeCount;
+    double weights[ZORMtkSourceElements::kMaxNodes];
+  };
   // What the scan of one point has found so far.
   struct State {
     double best;   // least |projection| of an accepted facet
     bool found;    // some element accepted the point
     bool closest;  // the accepted element is a facet, so later facets may replace it
     bool tight;    // a facet of the first-pass list was accepted in pass 1
+    Approximate approximate;
   };
   // Returns true when the scan of the candidates must stop.
   // Pass 0 over the elements whose hull may hold the point, in bucket order; for meshes of 8-node
@@ -80,6 +94,9 @@ class ZORMtkPointLocator {
                  Scratch& scratch, State& state, ZORPointMatch& match,
                  const ZORMtkSearchTrace* trace) const;
   bool TestPlane(int nodeCount, const PassTolerances& pass, double* point, Scratch& scratch) const;
+  bool TestSolid(int element, int nodeCount, const PassTolerances& pass, double* point,
+                 Scratch& scratch, State& state) const;
+  static void TakeApproximate(State& state, ZORPointMatch& match);
   bool InBox(int element, const double* point) const;
   bool CannotHoldHex8(int element, const double* point, double tolerance) const;
   void Gather(int element, Scratch& scratch) const;
@@ -90,6 +107,7 @@ class ZORMtkPointLocator {
   double boundary_;
   double normal_;
   bool nodal_;
+  bool containing_;
   bool threeDimensional_;
   bool hasShells_;
   // Null unless the mesh is made of 8-node hexahedra alone.

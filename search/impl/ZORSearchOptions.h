@@ -27,6 +27,8 @@ struct ZORSearchOptions {
   // The node grid of the source mesh when nodes the shape search cannot place are to take their
   // nearest source node instead; null leaves them without links.
   const ZORMtkMeshNodeB* nearestFallback = nullptr;
+  // Prefer the element whose reference shape holds the point over the first that accepts it.
+  bool containing = false;
   // Threads to search with; 0 takes ZORMTK_THREADS, else every hardware thread.
   int threads = 0;
 };

@@ -201,6 +201,51 @@ TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedTet10AreLinkedWhereTheMembe
   RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
 }
 
+// Random interior points of perturbed tetrahedra and prisms: with the containing choice every
+// point goes to the element it was generated in, with that element's shape values there; the
+// default, which takes the first element that accepts, gives some of them to a neighbour.
+TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsThem) {
+  const TestMesh meshes[] = {zor_search_test::Tet10Mesh(3, 0.05, 13),
+                             zor_search_test::Prism15Mesh(3, 0.05, 14)};
+  for (const TestMesh& m : meshes) {
+    SCOPED_TRACE(m.type);
+    Stored mesh, cloud;
+    zor_search_test::StoreElements(db, m, mesh);
+    const std::vector<PlacedPoint> points = RandomPoints(m, 300, 107);
+    std::vector<Point> coords;
+    for (const PlacedPoint& pp : points) coords.push_back(pp.p);
+    zor_search_test::StorePoints(db, coords, cloud, m.dimension);
+    ZORMtkMeshElemB elements;
+    double margin = std::max(kBoundary, kNormal);
+    elements.FormBuckets(&mesh.reader, margin);
+    for (const bool containing : {false, true}) {
+      ZORMtkNodalWeights found;
+      ZORSearchMisses missed;
+      ZORSearchOptions options{{kBoundary, kNormal}, {}};
+      options.containing = containing;
+      ZORMtkNodalSearch::SearchNodesInElements(found, elements, mesh.reader, cloud.reader, options,
+                                               missed);
+      ASSERT_EQ(found.KeyCount(), static_cast<int>(points.size()));
+      int elsewhere = 0;
+      std::vector<double> N;
+      for (int t = 0; t < found.KeyCount(); ++t) {
+        const PlacedPoint& pp = points[static_cast<std::size_t>(t)];
+        if (found.SourceElement(t) != pp.element) {
+          ++elsewhere;
+          continue;
+        }
+        m.Map(pp.element, pp.natural, N);
+        for (int k = 0; k < m.nodesPerElement; ++k)
+          EXPECT_NEAR(found.Weights(t)[k], N[static_cast<std::size_t>(k)], 1e-5) << t;
+      }
+      if (containing)
+        EXPECT_EQ(elsewhere, 0);
+      else
+        EXPECT_GT(elsewhere, 0);
+    }
+  }
+}
+
 TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPlaneQuad8AreLinkedToTheirElement) {
   RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
 }
@@ -400,7 +445,8 @@ class ZORMtkNearestNodeTest : public ZORMtkNodalSearchTest {
   void SearchNearest() {
     double margin = 0.0;
     nodeGrid.FormBuckets(&source.reader, margin);
-    ZORMtkNodalSearch::FindNearestNodes(weights, nodeGrid, source.reader, target.reader, {}, misses);
+    ZORMtkNodalSearch::FindNearestNodes(weights, nodeGrid, source.reader, target.reader, {},
+                                        misses);
   }
 };
 
