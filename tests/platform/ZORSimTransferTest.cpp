@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "platform/ZORSimAPI.h"
 #include "platform/ZORSimSchemaKeys.h"
 #include "tests/platform/PlatformTestDatabase.h"
@@ -21,14 +24,38 @@ class ZORSimTransferTest : public ::testing::Test {
   ZORSimCollection nodes_{ZORSimContext(), ZORSimCollectionID()};
 };
 
-TEST_F(ZORSimTransferTest, OrderedSubsetWritesRowsInTheCallersOrder) {
-  WriteValues(root_, drawer_, Nodes({5, 2, 4}), {50, 51, 52, 20, 21, 22, 40, 41, 42});
-  const std::vector<double> all = ReadValues(root_, drawer_, nodes_.BiggestCSetID());
-  const std::vector<double> expected = {0, 0, 0, 0,  0,  0,  20, 21, 22,
-                                        0, 0, 0, 40, 41, 42, 50, 51, 52};
-  EXPECT_EQ(all, expected);
-  EXPECT_EQ(ReadValues(root_, drawer_, Nodes({4, 5})),
-            (std::vector<double>{40, 41, 42, 50, 51, 52}));
+// Writes through random strided ranges and shuffled member lists land where a plain array that
+// takes the same writes has them, and read back through the same view.
+TEST_F(ZORSimTransferTest, RandomStridedAndShuffledViewsMatchAPlainArray) {
+  nodes_.ExtendSpace(6);
+  std::vector<double> reference(18, 0.0);
+  std::mt19937 random(8);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<int> members;
+    if (trial % 2 == 0) {
+      const int stride = 1 + static_cast<int>(random() % 3);
+      const int start = static_cast<int>(random() % 6);
+      for (int m = start; m < 6 && random() % 4 != 0; m += stride) members.push_back(m);
+    } else {
+      members = {0, 1, 2, 3, 4, 5};
+      std::shuffle(members.begin(), members.end(), random);
+      members.resize(1 + random() % 6);
+    }
+    if (members.empty()) continue;
+    const bool strided = trial % 2 == 0;
+    const int stride = members.size() > 1 ? members[1] - members[0] : 1;
+    const ZORSimCSetID set = strided ? nodes_.CreateTempCSetStrided(
+                                           members[0], static_cast<int>(members.size()), stride, 1)
+                                     : Nodes(members);
+    std::vector<double> values(members.size() * 3);
+    for (double& v : values) v = static_cast<double>(random() % 1000);
+    WriteValues(root_, drawer_, set, values);
+    for (std::size_t i = 0; i < members.size(); ++i)
+      for (std::size_t c = 0; c < 3; ++c)
+        reference[static_cast<std::size_t>(members[i]) * 3 + c] = values[i * 3 + c];
+    ASSERT_EQ(ReadValues(root_, drawer_, nodes_.BiggestCSetID()), reference) << "trial " << trial;
+    ASSERT_EQ(ReadValues(root_, drawer_, set), values) << "trial " << trial;
+  }
 }
 
 TEST_F(ZORSimTransferTest, ComponentSubsetInReverseOrderPicksTheRightColumns) {
