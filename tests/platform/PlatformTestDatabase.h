@@ -203,3 +203,53 @@ inline void Mutate(const ZORSrvPosition& root, std::mt19937& random) {
     }
   }
 }
+
+// A file whose one nodal drawer holds `generation` at every node, with one history record per
+// saved generation, so a state read back is wholly one generation or a detectable mix.
+struct GenerationFile {
+  static constexpr int kNodes = 400'000;
+  std::string file;
+  NodalDrawer shape;
+
+  explicit GenerationFile(const std::string& name) : file(ScratchFile(name)) {
+    RemoveDatabaseFile(file);
+    const ZORSrvPosition root = CreateDatabase(file);
+    shape = MakeNodalDrawer(root, kNodes, 1);
+    root.Context().Save();
+  }
+  ~GenerationFile() { RemoveDatabaseFile(file); }
+  NodalDrawer In(const ZORSrvPosition& root) const {
+    return NodalDrawer{
+        ZORSimCollectionID(SameObjectIn(root, shape.nodes.id)),
+        ZORSimDistributionID(SameObjectIn(root, shape.distribution.id)),
+        ZORSimDrawerID(SameObjectIn(root, shape.drawer.id)),
+        ZORSimCollection(root.Context(), ComponentCollection(root)).CreateCSetStrided(0, 1, 1, 1)};
+  }
+  ZORSimCSetID AllNodes(const ZORSrvPosition& root) const {
+    return ZORSimCollection(root.Context(), In(root).nodes).BiggestCSetID();
+  }
+  // The generation read back, -1 for a mix; `markers` receives the history record count.
+  int Read(int* markers = nullptr) const {
+    const ZORSrvPosition root = ZORSrvSimAccess().Open(file);
+    const std::vector<double> values = ReadValues(root, In(root), AllNodes(root));
+    if (markers) *markers = root.FollowList(ZORSimKeys::kHistory, 1).Size();
+    for (double v : values)
+      if (v != values.front()) return -1;
+    return static_cast<int>(values.front());
+  }
+  double ValueAt(const ZORSrvPosition& root, int node) const {
+    const int member[] = {node};
+    return ReadValues(
+        root, In(root),
+        ZORSimCollection(root.Context(), In(root).nodes).CreateTempOrderedCSet(member, 1))[0];
+  }
+  void Save(int generation) const {
+    const ZORSrvPosition root = ZORSrvSimAccess().Open(file);
+    ZORSimTransaction transaction(root.Context());
+    WriteValues(root, In(root), AllNodes(root),
+                std::vector<double>(kNodes, static_cast<double>(generation)));
+    root.Associate(ZORSimKeys::kHistory, 1, root.CreateDataRecord(ZORSimKeys::kHistoryRecord));
+    transaction.Commit();
+    root.Context().Save();
+  }
+};

@@ -16,55 +16,10 @@
 
 namespace {
 
-constexpr int kNodes = 400'000;
-
 bool Exists(const std::string& file) { return ::access(file.c_str(), F_OK) == 0; }
 
-// A file whose one nodal drawer holds `generation` at every node, with one history record per
-// saved generation, so a state read back is wholly one generation or a detectable mix.
-struct Generations {
-  std::string file;
-  NodalDrawer shape;
-
-  explicit Generations(const std::string& name) : file(ScratchFile(name)) {
-    RemoveDatabaseFile(file);
-    const ZORSrvPosition root = CreateDatabase(file);
-    shape = MakeNodalDrawer(root, kNodes, 1);
-    root.Context().Save();
-  }
-  ~Generations() { RemoveDatabaseFile(file); }
-  NodalDrawer In(const ZORSrvPosition& root) const {
-    return NodalDrawer{
-        ZORSimCollectionID(SameObjectIn(root, shape.nodes.id)),
-        ZORSimDistributionID(SameObjectIn(root, shape.distribution.id)),
-        ZORSimDrawerID(SameObjectIn(root, shape.drawer.id)),
-        ZORSimCollection(root.Context(), ComponentCollection(root)).CreateCSetStrided(0, 1, 1, 1)};
-  }
-  ZORSimCSetID AllNodes(const ZORSrvPosition& root) const {
-    return ZORSimCollection(root.Context(), In(root).nodes).BiggestCSetID();
-  }
-  // The generation read back, -1 for a mix; `markers` receives the history record count.
-  int Read(int* markers = nullptr) const {
-    const ZORSrvPosition root = ZORSrvSimAccess().Open(file);
-    const std::vector<double> values = ReadValues(root, In(root), AllNodes(root));
-    if (markers) *markers = root.FollowList(ZORSimKeys::kHistory, 1).Size();
-    for (double v : values)
-      if (v != values.front()) return -1;
-    return static_cast<int>(values.front());
-  }
-  void Save(int generation) const {
-    const ZORSrvPosition root = ZORSrvSimAccess().Open(file);
-    ZORSimTransaction transaction(root.Context());
-    WriteValues(root, In(root), AllNodes(root),
-                std::vector<double>(kNodes, static_cast<double>(generation)));
-    root.Associate(ZORSimKeys::kHistory, 1, root.CreateDataRecord(ZORSimKeys::kHistoryRecord));
-    transaction.Commit();
-    root.Context().Save();
-  }
-};
-
 TEST(ZORSimFile, KilledSaveLeavesTheOldOrTheNewState) {
-  const Generations file("crash.db");
+  const GenerationFile file("crash.db");
   std::mt19937 random(2026);
   int lastMarkers = 0;
   int last = file.Read(&lastMarkers);
@@ -94,19 +49,19 @@ TEST(ZORSimFile, KilledSaveLeavesTheOldOrTheNewState) {
 // The program, not the library, ignores SIGXFSZ; with it ignored, reaching the file-size limit
 // is a failed write that the save reports, on the first save as on later ones.
 TEST(ZORSimFile, SaveBeyondTheFileSizeLimitReportsDiskFullAndKeepsTheOldFile) {
-  const Generations file("diskfull.db");
+  const GenerationFile file("diskfull.db");
   file.Save(1);
   const auto previous = signal(SIGXFSZ, SIG_IGN);
   rlimit limit{};
   getrlimit(RLIMIT_FSIZE, &limit);
   const rlimit small{1 << 16, limit.rlim_max};
-  const std::vector<std::function<void()>> saves = {[&] { file.Save(2); },
-                                                    [&] {
-                                                      const ZORSrvPosition fresh =
-                                                          CreateDatabase(file.file);
-                                                      MakeNodalDrawer(fresh, kNodes, 1);
-                                                      fresh.Context().Save();
-                                                    }};
+  const std::vector<std::function<void()>> saves = {
+      [&] { file.Save(2); },
+      [&] {
+        const ZORSrvPosition fresh = CreateDatabase(file.file);
+        MakeNodalDrawer(fresh, GenerationFile::kNodes, 1);
+        fresh.Context().Save();
+      }};
   for (const auto& save : saves) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     try {

@@ -205,137 +205,41 @@ TEST(ZORSimStorage, DamagedFilesAreRefusedOrReadIntact) {
   RemoveDatabaseFile(file);
 }
 
-// A saved database holding one nodal drawer of 200,000 nodes x 3 components whose values are
-// node * 3 + component.
-class ZORSimStorageTest : public ::testing::Test {
- protected:
-  static constexpr int kNodes = 200'000;
-  void SetUp() override {
-    file_ = ScratchFile("storage.db");
-    RemoveDatabaseFile(file_);
-    root_ = CreateDatabase(file_);
-    drawer_ = MakeNodalDrawer(root_, kNodes, 3);
-    std::vector<double> values(kNodes * 3);
-    for (int i = 0; i < kNodes * 3; ++i) values[i] = i;
-    WriteValues(root_, drawer_, ZORSimCollection(root_.Context(), drawer_.nodes).BiggestCSetID(),
-                values);
-    root_.Context().Save();
-  }
-  void TearDown() override { RemoveDatabaseFile(file_); }
-
-  NodalDrawer Reopened(const ZORSrvPosition& root) const {
-    NodalDrawer d = drawer_;
-    d.nodes = ZORSimCollectionID(SameObjectIn(root, drawer_.nodes.id));
-    d.distribution = ZORSimDistributionID(SameObjectIn(root, drawer_.distribution.id));
-    d.drawer = ZORSimDrawerID(SameObjectIn(root, drawer_.drawer.id));
-    d.componentSet =
-        ZORSimCollection(root.Context(), ComponentCollection(root)).CreateCSetStrided(0, 3, 1, 1);
-    return d;
-  }
-  double ValueAt(const ZORSrvPosition& root, int node, int component) const {
-    const NodalDrawer d = Reopened(root);
-    const int member[] = {node};
-    return ReadValues(root, d,
-                      ZORSimCollection(root.Context(), d.nodes)
-                          .CreateTempOrderedCSet(member, 1))[static_cast<std::size_t>(component)];
-  }
-
-  std::string file_;
-  ZORSrvPosition root_;
-  NodalDrawer drawer_;
-};
-
-TEST_F(ZORSimStorageTest, ReopenedDatabaseHoldsWhatWasSaved) {
-  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file_);
-  EXPECT_EQ(ZORSimCollection(reopened.Context(), ComponentCollection(reopened)).Space(), 38);
-  EXPECT_EQ(ValueAt(reopened, 0, 0), 0.0);
-  EXPECT_EQ(ValueAt(reopened, 123'456, 2), 123'456 * 3 + 2);
-  EXPECT_EQ(ValueAt(reopened, kNodes - 1, 1), (kNodes - 1) * 3 + 1);
-  const ZORSimCollectionID fieldTypes =
-      ZORSrvPosition(reopened, reopened.Follow(ZORSimKeys::kFieldTypeCollection, 0))
-          .GetCollection();
-  EXPECT_EQ(ZORSrvPosition(reopened,
-                           ZORSimSymbols(reopened.Context())
-                               .Get(ZORSimTypeID(ZORSimKeys::kFieldTypeSymbol), 621, fieldTypes))
-                .GetSymbolName(),
-            "U_D");
+TEST(ZORSimStorage, OpenLoadsValuesOnUseAndKeepsItsStateWhileAnotherSaves) {
+  const GenerationFile file("snapshot.db");
+  file.Save(1);
+  const ZORSrvPosition reader = ZORSrvSimAccess().Open(file.file);
+  EXPECT_EQ(reader.Context().Database().LoadedBlockCount(), 0);
+  EXPECT_EQ(file.ValueAt(reader, 5), 1.0);
+  EXPECT_EQ(reader.Context().Database().LoadedBlockCount(), 1);
+  file.Save(2);
+  EXPECT_EQ(file.ValueAt(reader, 300'000), 1.0);
+  EXPECT_EQ(file.Read(), 2);
 }
 
-TEST_F(ZORSimStorageTest, OpenReadsValuesOnlyWhenTheyAreUsed) {
-  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file_);
-  EXPECT_EQ(reopened.Context().Database().LoadedBlockCount(), 0);
-  ValueAt(reopened, 5, 0);
-  EXPECT_EQ(reopened.Context().Database().LoadedBlockCount(), 1);
-}
-
-TEST_F(ZORSimStorageTest, SecondSaveWritesOnlyWhatChanged) {
-  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file_);
-  NodalDrawer d = Reopened(reopened);
+TEST(ZORSimStorage, SaveWritesOnlyWhatChangedAndNothingBeforeIt) {
+  const GenerationFile file("changes.db");
+  file.Save(1);
+  const ZORSrvPosition root = ZORSrvSimAccess().Open(file.file);
   const int member[] = {7};
-  WriteValues(reopened, d,
-              ZORSimCollection(reopened.Context(), d.nodes).CreateTempOrderedCSet(member, 1),
-              {-1, -2, -3});
-  reopened.Context().Save();
-  const std::int64_t written = reopened.Context().Database().LastSaveBytes();
-  EXPECT_GT(written, 0);
-  EXPECT_LE(written, 2 * (1 << 20));  // one value block and a little metadata, not 4.8 MB
-  const ZORSrvPosition third = ZORSrvSimAccess().Open(file_);
-  EXPECT_EQ(ValueAt(third, 7, 1), -2.0);
-  EXPECT_EQ(ValueAt(third, 8, 1), 25.0);
-}
-
-TEST_F(ZORSimStorageTest, CreateOverAnExistingFileKeepsItUntilTheFirstSave) {
-  const std::string before = ReadFile(file_);
-  const ZORSrvPosition replacement = CreateDatabase(file_);
-  replacement.CreateDataRecord(ZORSimKeys::kHistoryRecord);
-  EXPECT_EQ(ReadFile(file_), before);
-  EXPECT_EQ(ValueAt(ZORSrvSimAccess().Open(file_), 10, 0), 30.0);
-  replacement.Context().Save();
-  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file_);
-  EXPECT_LT(reopened.Context().Database().ObjectCount(), root_.Context().Database().ObjectCount());
-}
-
-TEST_F(ZORSimStorageTest, OpenReaderKeepsItsStateWhileAnotherSaves) {
-  const ZORSrvPosition reader = ZORSrvSimAccess().Open(file_);
-  const ZORSrvPosition writer = ZORSrvSimAccess().Open(file_);
-  NodalDrawer d = Reopened(writer);
-  std::vector<double> values(kNodes * 3, -5.0);
-  WriteValues(writer, d, ZORSimCollection(writer.Context(), d.nodes).BiggestCSetID(), values);
-  writer.Context().Save();
-  EXPECT_EQ(ValueAt(reader, 150'000, 0), 450'000.0);
-  EXPECT_EQ(ValueAt(ZORSrvSimAccess().Open(file_), 150'000, 0), -5.0);
-}
-
-TEST_F(ZORSimStorageTest, UnsavedChangesAreNotInTheFile) {
-  const int member[] = {3};
-  WriteValues(root_, drawer_,
-              ZORSimCollection(root_.Context(), drawer_.nodes).CreateTempOrderedCSet(member, 1),
-              {1, 1, 1});
-  EXPECT_EQ(ValueAt(ZORSrvSimAccess().Open(file_), 3, 0), 9.0);
-}
-
-TEST(ZORSimStorage, RemovedAndNewAssociationsSurviveRepeatedSaves) {
-  const std::string file = ScratchFile("associations.db");
-  RemoveDatabaseFile(file);
-  const ZORSrvPosition root = CreateDatabase(file);
-  const ZORSimDynamicID first = root.CreateDataRecord(ZORSimKeys::kHistoryRecord);
-  root.Associate(ZORSimKeys::kHistory, 1, first);
+  WriteValues(
+      root, file.In(root),
+      ZORSimCollection(root.Context(), file.In(root).nodes).CreateTempOrderedCSet(member, 1), {-1});
+  EXPECT_EQ(file.Read(), 1);
   root.Context().Save();
-  for (int round = 0; round < 3; ++round) {
-    const ZORSrvPosition opened = ZORSrvSimAccess().Open(file);
-    const ZORSimDynamicID old = opened.Follow(ZORSimKeys::kHistory, 1);
-    ASSERT_FALSE(old.IsEmpty()) << "round " << round;
-    opened.Remove(ZORSimKeys::kHistory, 1, old);
-    opened.Associate(ZORSimKeys::kHistory, 1, opened.CreateDataRecord(ZORSimKeys::kHistoryRecord));
-    opened.Context().Save();
-    opened.Remove(ZORSimKeys::kHistory, 1, opened.Follow(ZORSimKeys::kHistory, 1));
-    opened.Associate(ZORSimKeys::kHistory, 1, old);
-    opened.Context().Save();
-    const ZORSrvPosition check = ZORSrvSimAccess().Open(file);
-    ASSERT_EQ(check.FollowList(ZORSimKeys::kHistory, 1).Size(), 1) << "round " << round;
-    EXPECT_EQ(check.Follow(ZORSimKeys::kHistory, 1).object, old.object) << "round " << round;
-  }
-  RemoveDatabaseFile(file);
+  EXPECT_LE(root.Context().Database().LastSaveBytes(), 2 << 20);  // one block, not 3.2 MB
+  EXPECT_EQ(file.ValueAt(ZORSrvSimAccess().Open(file.file), 7), -1.0);
+}
+
+TEST(ZORSimStorage, CreateOverAnExistingFileKeepsItUntilTheFirstSave) {
+  const GenerationFile file("replaced.db");
+  file.Save(1);
+  const std::string before = ReadFile(file.file);
+  const ZORSrvPosition replacement = CreateDatabase(file.file);
+  replacement.CreateDataRecord(ZORSimKeys::kHistoryRecord);
+  EXPECT_EQ(ReadFile(file.file), before);
+  replacement.Context().Save();
+  EXPECT_EQ(ZORSrvSimAccess().Open(file.file).FollowList(ZORSimKeys::kHistory, 1).Size(), 0);
 }
 
 TEST(ZORSimStorage, RowIdsOfAssociationsNeverSizeMemory) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "platform/ZORSimAPI.h"
@@ -80,43 +81,44 @@ TEST_F(ZORSimTransferTest, AutoExtendAppendsNewMembersAlongTheFirstDimension) {
             (std::vector<double>{60, 61, 62, 80, 81, 82, 0, 0, 0}));
 }
 
-TEST_F(ZORSimTransferTest, MembersOutsideTheDrawerAreRefusedWithoutAutoExtend) {
+// Each of these is refused before any value moves.
+TEST_F(ZORSimTransferTest, ViewsThatDoNotFitTheDrawerOrTheBufferAreRefused) {
   nodes_.ExtendSpace(9);
-  EXPECT_THROW(WriteValues(root_, drawer_, Nodes({7}), {1, 2, 3}), ZORSimError);
-  EXPECT_THROW(ReadValues(root_, drawer_, Nodes({7})), ZORSimError);
-}
-
-TEST_F(ZORSimTransferTest, BufferOfTheWrongLengthIsRefused) {
-  std::vector<double> shortBuffer(5);
-  ZORSimTransfer write(root_.Context(), drawer_.distribution);
-  write.SetWrite();
-  write.SetBufferType(2);
-  write.SetDrawer(drawer_.drawer);
-  write.SetDim(0, Nodes({0, 1}));
-  write.SetDim(1, drawer_.componentSet);
-  write.SetBuffer(0, shortBuffer.data(),
-                  static_cast<std::int64_t>(shortBuffer.size() * sizeof(double)));
-  EXPECT_THROW(write.ExecWrite(), ZORSimError);
-  write.SetBufferType(1);  // ints into a double drawer
-  write.SetBuffer(0, shortBuffer.data(), 6 * 4);
-  EXPECT_THROW(write.ExecWrite(), ZORSimError);
-}
-
-TEST_F(ZORSimTransferTest, SetOfAnotherCollectionIsRefused) {
   const ZORSimCollection components(root_.Context(), ComponentCollection(root_));
-  ZORSimTransfer write(root_.Context(), drawer_.distribution);
-  write.SetDim(0, components.CreateCSetStrided(0, 2, 1, 1));
-  write.SetDim(1, drawer_.componentSet);
-  EXPECT_THROW(write.CheckView(), ZORSimError);
-  ZORSimTransfer missing(root_.Context(), drawer_.distribution);
-  missing.SetDim(0, Nodes({0}));
-  EXPECT_THROW(missing.CheckView(), ZORSimError);
-}
-
-TEST_F(ZORSimTransferTest, SetMembersBeyondTheCollectionSpaceAreRefused) {
-  const int beyond[] = {6};
-  EXPECT_THROW(nodes_.CreateTempOrderedCSet(beyond, 1), ZORSimError);
-  EXPECT_THROW(nodes_.CreateCSetStrided(4, 3, 1, 1), ZORSimError);
+  std::vector<double> buffer(6);
+  const auto transfer = [&](const ZORSimCSetID& first, int bufferType, std::int64_t bytes) {
+    ZORSimTransfer write(root_.Context(), drawer_.distribution);
+    write.SetWrite();
+    write.SetBufferType(bufferType);
+    write.SetDrawer(drawer_.drawer);
+    write.SetDim(0, first);
+    write.SetDim(1, drawer_.componentSet);
+    write.SetBuffer(0, buffer.data(), bytes);
+    write.ExecWrite();
+  };
+  const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+      {"member outside the drawer",
+       [&] {
+         WriteValues(root_, drawer_, Nodes({7}), {1, 2, 3});
+       }},
+      {"read outside the drawer", [&] { ReadValues(root_, drawer_, Nodes({7})); }},
+      {"buffer too short",
+       [&] {
+         transfer(Nodes({0, 1}), 2, 5 * 8);
+       }},
+      {"ints into doubles",
+       [&] {
+         transfer(Nodes({0, 1}), 1, 6 * 4);
+       }},
+      {"set of another collection",
+       [&] { transfer(components.CreateCSetStrided(0, 2, 1, 1), 2, 48); }},
+      {"member beyond the space", [&] { nodes_.CreateCSetStrided(8, 3, 1, 1); }},
+      {"dimension missing", [&] {
+         ZORSimTransfer missing(root_.Context(), drawer_.distribution);
+         missing.SetDim(0, Nodes({0}));
+         missing.CheckView();
+       }}};
+  for (const auto& [what, refused] : cases) EXPECT_THROW(refused(), ZORSimError) << what;
 }
 
 TEST_F(ZORSimTransferTest, RelationalValuesMustLieInTheirTargetCollection) {
