@@ -182,11 +182,14 @@ std::int64_t ZORSimStorage::WriteObjects(ZORSimDatabase& database) {
   for (std::size_t i = 1; i < all.size(); ++i) {
     const auto id = static_cast<std::int64_t>(i);
     ZORSimValues* values = all[i].values.get();
-    const std::int64_t storedBefore = values ? values->storedCount : 0;
-    if (values) values->storedCount = StoredAfterSave(*values, fresh);
-    if (fresh || dirty[i] || (values && values->storedCount != storedBefore)) {
+    const std::int64_t storedNow = values ? values->storedCount : 0;
+    const std::int64_t storedAfter = values ? StoredAfterSave(*values, fresh) : 0;
+    if (fresh || dirty[i] || storedAfter != storedNow) {
+      // The row records the count this save leaves; the model takes it once the batch commits.
+      if (values) values->storedCount = storedAfter;
       ZORSimByteWriter writer;
       writer.Object(all[i]);
+      if (values) values->storedCount = storedNow;
       written += PutBytes(*store_, ZORSimTable::kObjects, id, 0, writer.Bytes().data(),
                           writer.Bytes().size());
     }
@@ -251,10 +254,12 @@ std::int64_t ZORSimStorage::Save(ZORSimDatabase& database) {
     store_->Abort();
     throw;
   }
-  for (auto& object : database.MutableObjects())
-    if (object.values)
-      for (std::size_t b = 0; b < object.values->blocks.size(); ++b)
-        if (Writes(*object.values, b, !saved_)) object.values->stored[b] = 1;
+  for (auto& object : database.MutableObjects()) {
+    if (!object.values) continue;
+    object.values->storedCount = StoredAfterSave(*object.values, !saved_);
+    for (std::size_t b = 0; b < object.values->blocks.size(); ++b)
+      if (Writes(*object.values, b, !saved_)) object.values->stored[b] = 1;
+  }
   database.AssociationFileIds() = std::move(fileIds);
   database.NextAssociationFileId() = nextFileId;
   saved_ = true;
