@@ -147,60 +147,69 @@ inline std::string DumpOf(std::unique_ptr<ZORSimStore> store) {
   return Dump(*ZORSimStorage::Open(std::move(store)));
 }
 
-// Random changes of the kinds a writer makes: drawers over new node collections (some of
-// several value blocks), values written through strided ranges or shuffled member lists, and
-// history records associated plainly, by int key and by string key, or removed again.
-inline void Mutate(const ZORSrvPosition& root, std::mt19937& random) {
+// One random change of the kinds a writer makes: a drawer over a new node collection (some of
+// several value blocks), values written through a strided range or a shuffled member list, or a
+// history record associated plainly, by int key or by string key, or removed again.
+inline void MutateOnce(const ZORSrvPosition& root, std::mt19937& random, int action) {
   ZORSimDatabase& db = root.Context().Database();
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-  for (int step = 0; step < 8; ++step) {
-    std::vector<std::int64_t> drawers;
-    for (std::int64_t n = 1; n < db.ObjectCount(); ++n)
-      if (db.Object(n).kind == ZORSimObjectKind::kDrawer) drawers.push_back(n);
-    const int action = pick(4);
-    if (action == 0 || drawers.empty()) {
-      MakeNodalDrawer(root, pick(3) == 0 ? 140'000 + pick(200'000) : 1 + pick(40), 1 + pick(3));
-    } else if (action == 1) {
-      const std::int64_t number =
-          drawers[static_cast<std::size_t>(pick(static_cast<int>(drawers.size())))];
-      const ZORSimObject& drawer = db.Object(number);
-      const int count = drawer.dims[0].members->Size();
-      ZORSimCollection nodes(root.Context(),
-                             ZORSimCollectionID(db.Handle(drawer.dims[0].collection)));
-      ZORSimCSetID members;
-      if (pick(2) == 0) {
-        const int stride = 1 + pick(3);
-        const int start = pick(count);
-        members = nodes.CreateTempCSetStrided(
-            start, 1 + pick(std::max(1, (count - start - 1) / stride + 1)), stride, 1);
-      } else {
-        std::vector<int> list(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i) list[static_cast<std::size_t>(i)] = i;
-        std::shuffle(list.begin(), list.end(), random);
-        list.resize(static_cast<std::size_t>(1 + pick(count)));
-        members = nodes.CreateTempOrderedCSet(list.data(), static_cast<int>(list.size()));
-      }
-      const NodalDrawer view{nodes.ID(), ZORSimDistributionID(db.Handle(drawer.distribution)),
-                             ZORSimDrawerID(db.Handle(number)),
-                             ZORSimCSetID{ComponentCollection(root), drawer.dims[1].members}};
-      std::vector<double> values(
-          static_cast<std::size_t>(members.Size() * view.componentSet.Size()));
-      for (double& v : values) v = static_cast<double>(random()) / 7.0;
-      WriteValues(root, view, members, values);
-    } else if (action == 2) {
-      const ZORSimDynamicID record = root.CreateDataRecord(ZORSimKeys::kHistoryRecord);
-      if (pick(3) == 0)
-        root.Associate(ZORSimKeys::kHistory, 1, record, pick(100));
-      else if (pick(2) == 0)
-        root.Associate(ZORSimKeys::kHistory, 1, record, "step " + std::to_string(pick(100)));
-      else
-        root.Associate(ZORSimKeys::kHistory, 1, record);
+  std::vector<std::int64_t> drawers;
+  for (std::int64_t n = 1; n < db.ObjectCount(); ++n)
+    if (db.Object(n).kind == ZORSimObjectKind::kDrawer) drawers.push_back(n);
+  if (action == 0 || drawers.empty()) {
+    MakeNodalDrawer(root, pick(3) == 0 ? 140'000 + pick(200'000) : 1 + pick(40), 1 + pick(3));
+  } else if (action == 1) {
+    const std::int64_t number =
+        drawers[static_cast<std::size_t>(pick(static_cast<int>(drawers.size())))];
+    const ZORSimObject& drawer = db.Object(number);
+    const int count = drawer.dims[0].members->Size();
+    ZORSimCollection nodes(root.Context(),
+                           ZORSimCollectionID(db.Handle(drawer.dims[0].collection)));
+    ZORSimCSetID members;
+    if (pick(2) == 0) {
+      const int stride = 1 + pick(3);
+      const int start = pick(count);
+      members = nodes.CreateTempCSetStrided(
+          start, 1 + pick(std::max(1, (count - start - 1) / stride + 1)), stride, 1);
     } else {
-      const auto history = root.FollowList(ZORSimKeys::kHistory, 1).Items();
-      if (!history.empty())
-        root.Remove(ZORSimKeys::kHistory, 1,
-                    history[static_cast<std::size_t>(pick(static_cast<int>(history.size())))]);
+      std::vector<int> list(static_cast<std::size_t>(count));
+      for (int i = 0; i < count; ++i) list[static_cast<std::size_t>(i)] = i;
+      std::shuffle(list.begin(), list.end(), random);
+      list.resize(static_cast<std::size_t>(1 + pick(count)));
+      members = nodes.CreateTempOrderedCSet(list.data(), static_cast<int>(list.size()));
     }
+    const NodalDrawer view{nodes.ID(), ZORSimDistributionID(db.Handle(drawer.distribution)),
+                           ZORSimDrawerID(db.Handle(number)),
+                           ZORSimCSetID{ComponentCollection(root), drawer.dims[1].members}};
+    std::vector<double> values(static_cast<std::size_t>(members.Size() * view.componentSet.Size()));
+    for (double& v : values) v = static_cast<double>(random()) / 7.0;
+    WriteValues(root, view, members, values);
+  } else if (action == 2) {
+    const ZORSimDynamicID record = root.CreateDataRecord(ZORSimKeys::kHistoryRecord);
+    if (pick(3) == 0)
+      root.Associate(ZORSimKeys::kHistory, 1, record, pick(100));
+    else if (pick(2) == 0)
+      root.Associate(ZORSimKeys::kHistory, 1, record, "step " + std::to_string(pick(100)));
+    else
+      root.Associate(ZORSimKeys::kHistory, 1, record);
+  } else {
+    const auto history = root.FollowList(ZORSimKeys::kHistory, 1).Items();
+    if (!history.empty())
+      root.Remove(ZORSimKeys::kHistory, 1,
+                  history[static_cast<std::size_t>(pick(static_cast<int>(history.size())))]);
+  }
+}
+
+// Random changes, some of them made inside a transaction that is dropped and so must leave no
+// trace in the model or in later saves.
+inline void Mutate(const ZORSrvPosition& root, std::mt19937& random) {
+  for (int step = 0; step < 8; ++step) {
+    if (random() % 5 != 0) {
+      MutateOnce(root, random, static_cast<int>(random() % 4));
+      continue;
+    }
+    ZORSimTransaction dropped(root.Context());
+    for (int i = 0; i < 3; ++i) MutateOnce(root, random, static_cast<int>(random() % 4));
   }
 }
 

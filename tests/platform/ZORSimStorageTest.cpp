@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <numeric>
 #include <random>
 
 #include "platform/impl/ZORSimFaultStore.h"
@@ -36,14 +37,18 @@ std::string DumpOfFile(const std::string& file) {
   return DumpOf(ZORSimSqliteStore::OpenFile(file));
 }
 
-// A saved file of random content: drawers of one and of several value blocks, history records.
+// A saved file of random content: drawers of one and of several value blocks (one of them
+// always written), history records.
 std::string SavedRandomFile(const std::string& name, unsigned seed) {
   const std::string file = ScratchFile(name);
   RemoveDatabaseFile(file);
   std::mt19937 random(seed);
   const ZORSrvPosition root = CreateDatabase(file);
-  MakeNodalDrawer(root, 300'000, 1);
+  const NodalDrawer drawer = MakeNodalDrawer(root, 300'000, 1);
   Mutate(root, random);
+  std::vector<double> values(300'000);
+  std::iota(values.begin(), values.end(), 1.0);
+  WriteValues(root, drawer, ZORSimCollection(root.Context(), drawer.nodes).BiggestCSetID(), values);
   root.Context().Save();
   return file;
 }
