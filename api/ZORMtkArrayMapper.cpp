@@ -123,7 +123,7 @@ ZORMtkArrayStatus ZORMtkArrayMapper::SetSource(const ZORMtkMeshArrays& mesh) {
 }
 
 ZORMtkArrayStatus ZORMtkArrayMapper::SetTarget(const ZORMtkMeshArrays& mesh) {
-  return impl_->SetMesh(mesh, "target", impl_->target);
+  return impl_->SetMesh(mesh, "target points", impl_->target);
 }
 
 ZORMtkArrayStatus ZORMtkArrayMapper::SetOptions(const ZORMtkArrayOptions& options) {

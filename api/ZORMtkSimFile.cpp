@@ -190,11 +190,12 @@ ZORMtkArrayStatus ZORMtkSimFile::WriteNodeField(int mesh, const std::string& nam
   if (ZORFieldTypeCodes::Find(name) < 0)
     return ZORMtkArrayStatus::Invalid("'" + name +
                                       "' is not a field type (for example U_D, NT, PRESS, TEMP)");
-  if (rows != reader->numNodes || components < 1 || values == nullptr)
-    return ZORMtkArrayStatus::Invalid(
-        "the field has " + std::to_string(rows) + " rows of " + std::to_string(components) +
-        " components; mesh " + std::to_string(mesh) + " has " + std::to_string(reader->numNodes) +
-        " nodes and a field at least one component");
+  if (rows != reader->numNodes)
+    return ZORMtkArrayStatus::Invalid("the field has " + std::to_string(rows) + " rows; mesh " +
+                                      std::to_string(mesh) + " has " +
+                                      std::to_string(reader->numNodes) + " nodes");
+  if (components < 1 || values == nullptr)
+    return ZORMtkArrayStatus::Invalid("the field needs values of at least one component");
   ZORSimDynamicID existing;
   int existingComponents = 0;
   if (impl_->FindField(*reader, mesh, name, 1, 1, existing, existingComponents))

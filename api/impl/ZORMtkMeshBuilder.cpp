@@ -120,14 +120,14 @@ ZORMtkArrayStatus ZORMtkMeshBuilder::CheckBlocks() {
   return ZORMtkArrayStatus::Ok();
 }
 
-// Plane when no cell is a solid and every node has the z of the first.
+// Plane when no cell is a solid and every node lies in z = 0. A flat mesh elsewhere keeps its z
+// and is taken as shells, so that its points are searched where they are.
 bool ZORMtkMeshBuilder::ChoosePlane() const {
   if (mesh_.dimension == 2) return true;
   for (int c = 0; c < mesh_.cellCount; ++c)
     if (ZORMtkVtkCells::Find(mesh_.types[c])->dimension == 3) return false;
-  const double z = mesh_.coordinates[2];
-  for (int i = 1; i < mesh_.nodeCount; ++i)
-    if (mesh_.coordinates[3 * static_cast<std::size_t>(i) + 2] != z) return false;
+  for (int i = 0; i < mesh_.nodeCount; ++i)
+    if (mesh_.coordinates[3 * static_cast<std::size_t>(i) + 2] != 0.0) return false;
   return true;
 }
 

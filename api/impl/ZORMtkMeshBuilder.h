@@ -11,8 +11,8 @@ class ZORMtkSimWriter;
 
 // Puts a host's mesh arrays into a simulation database as a new mesh. Check looks at every array
 // before anything is written and names the first entry that breaks a rule; it also chooses the
-// element types (plane elements with two coordinates when no cell is a solid and every z is
-// equal, as meshes are imported) and groups VTK cells into one block per element type, in the
+// element types (plane elements with two coordinates when no cell is a solid and every node
+// lies in z = 0) and groups VTK cells into one block per element type, in the
 // order the types first appear. Write then adds nodes, blocks and element types through a
 // writer. Owns the grouped blocks and the host cell of every element; reads the host's arrays
 // only during Check and Write. One thread at a time.
