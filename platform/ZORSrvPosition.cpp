@@ -46,6 +46,18 @@ ZORSimDynamicID ZORSrvPosition::FollowStringKey(int type, int side, const std::s
   return {};
 }
 
+std::string ZORSrvPosition::StringKeyTo(int type, int side, ZORSimDynamicID target) const {
+  if (!context_.Shared() || id_.IsEmpty() || target.IsEmpty() || (side != 0 && side != 1))
+    return {};
+  ZORSimDatabase& db = context_.Database();
+  const std::int64_t other = db.ResolveAny(target, "StringKeyTo target");
+  for (std::int64_t index : db.AssociationsAt(db.ResolveAny(id_, "StringKeyTo"), type, 1 - side)) {
+    const auto& a = db.Association(index);
+    if (a.end[side] == other && a.hasStringKey) return a.stringKey;
+  }
+  return {};
+}
+
 ZORSrvIterator ZORSrvPosition::FollowList(int type, int side) const {
   return ZORSrvIterator(FollowAll(*this, type, side));
 }

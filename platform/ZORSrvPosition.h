@@ -28,6 +28,9 @@ class ZORMTK_EXPORT ZORSrvPosition {
   ZORSimDynamicID Follow(int type, int side) const;
   ZORSimDynamicID FollowIntKey(int type, int side, int key) const;
   ZORSimDynamicID FollowStringKey(int type, int side, const std::string& key) const;
+  // The string key of the association of `type` that puts target at end `side` and this
+  // position at the other (as Associate made it); empty when there is none or it has no key.
+  std::string StringKeyTo(int type, int side, ZORSimDynamicID target) const;
   ZORSrvIterator FollowList(int type, int side) const;
 
   // What the object at this position is, as the matching handle (empty when it is not one).
