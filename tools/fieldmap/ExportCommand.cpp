@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <system_error>
 
 #include "AtomicOutputFile.h"
@@ -49,35 +50,52 @@ Settings ReadSettings(const CommandLine& line) {
   return settings;
 }
 
-bool Wanted(const Settings& settings, const DatabaseCatalog::Field& field) {
-  if (settings.fields.empty()) return true;
-  for (const std::string& name : settings.fields)
-    if (name == field.name) return true;
-  return false;
+// The fields of a step with values on the mesh in that increment that the user asked for (every
+// one when none was named), and the placement marks; names that matched go into found.
+std::vector<ExportField> FieldsOf(const Settings& settings, const DatabaseCatalog& catalog,
+                                  const DatabaseCatalog::Step& step, int increment,
+                                  const ZORMtkSimReader& reader, std::set<std::string>& found) {
+  std::vector<ExportField> fields;
+  for (const DatabaseCatalog::Field& field : step.fields) {
+    if (reader.GetSimpleFieldSize(field.record, step.number, increment) <= 0) continue;
+    const std::string arrayName = catalog.ArrayName(field);
+    const bool marks = !field.integrationPoints && field.name == PlacementMarks::kFieldType &&
+                       arrayName == PlacementMarks::kName;
+    bool wanted = settings.fields.empty() || marks;
+    for (const std::string& name : settings.fields) {
+      if (!catalog.IsCalled(field, name)) continue;
+      found.insert(name);
+      wanted = true;
+    }
+    if (wanted)
+      fields.push_back(ExportField{field.record, arrayName, field.integrationPoints, marks});
+  }
+  return fields;
 }
 
 // The steps and increments to write and the fields with values on the mesh in each.
 std::vector<Selection> Select(const Settings& settings, const DatabaseCatalog& catalog,
                               const ZORMtkSimReader& reader) {
   std::vector<Selection> selections;
+  std::set<std::string> found;
   bool stepFound = settings.step == 0;
   for (const DatabaseCatalog::Step& step : catalog.Steps()) {
     if (settings.step != 0 && step.number != settings.step) continue;
     stepFound = true;
-    for (const int increment : step.increments) {
-      if (settings.increment != 0 && increment != settings.increment) continue;
-      Selection selection{step.number, increment, {}};
-      for (const DatabaseCatalog::Field& field : step.fields)
-        if (Wanted(settings, field) &&
-            reader.GetSimpleFieldSize(field.record, step.number, increment) > 0)
-          selection.fields.push_back(
-              ExportField{field.record, field.name, field.integrationPoints, false});
-      selections.push_back(std::move(selection));
-    }
+    for (const int increment : step.increments)
+      if (settings.increment == 0 || increment == settings.increment)
+        selections.push_back(Selection{
+            step.number, increment, FieldsOf(settings, catalog, step, increment, reader, found)});
   }
   if (!stepFound)
     throw FieldmapError::Input(settings.database, "",
                                "has no step " + std::to_string(settings.step));
+  for (const std::string& name : settings.fields)
+    if (found.count(name) == 0)
+      throw FieldmapError::Input(settings.database, "",
+                                 "has no field '" + name + "' with values on mesh " +
+                                     std::to_string(settings.mesh) +
+                                     " (fieldmap info lists the fields)");
   // A database holding only meshes has no increment yet: its mesh is written alone.
   if (selections.empty() && settings.increment == 0)
     selections.push_back(Selection{settings.step == 0 ? 1 : settings.step, 1, {}});
@@ -103,19 +121,6 @@ std::vector<Selection> WithValues(std::vector<Selection> selections, const MeshV
   }
   if (kept.empty()) kept.push_back(std::move(selections.front()));
   return kept;
-}
-
-void CheckFieldsFound(const Settings& settings, const std::vector<Selection>& selections) {
-  for (const std::string& name : settings.fields) {
-    bool found = false;
-    for (const Selection& selection : selections)
-      for (const ExportField& field : selection.fields) found = found || field.arrayName == name;
-    if (!found)
-      throw FieldmapError::Input(settings.database, "",
-                                 "has no field '" + name + "' with values on mesh " +
-                                     std::to_string(settings.mesh) +
-                                     " (fieldmap info lists the fields)");
-  }
 }
 
 std::string FileName(const Settings& settings, const Selection& selection, bool several) {
@@ -207,7 +212,6 @@ int ExportCommand::Run(const std::vector<std::string>& arguments, std::ostream& 
   const MeshVtuExport mesh(database.Root(), catalog.MeshNumbered(settings.database, settings.mesh));
   const std::vector<Selection> selections =
       WithValues(Select(settings, catalog, mesh.Reader()), mesh);
-  CheckFieldsFound(settings, selections);
   progress.End();
 
   const std::vector<std::unique_ptr<AtomicOutputFile>> files =

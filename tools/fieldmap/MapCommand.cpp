@@ -7,9 +7,11 @@
 #include "AtomicOutputFile.h"
 #include "CommandLine.h"
 #include "DatabaseCatalog.h"
+#include "FieldArrayNames.h"
 #include "FieldTypeCatalog.h"
 #include "FieldmapError.h"
 #include "MappingSession.h"
+#include "MeshDatabaseWriter.h"
 #include "MeshVtuExport.h"
 #include "OpenedDatabase.h"
 #include "ProgressReporter.h"
@@ -33,8 +35,6 @@ struct Settings {
   int threads = 0;
   MappingSession::Settings mapper;
 };
-
-constexpr const char* kPlacedArray = "placed";
 
 void ReadMapperSettings(const CommandLine& line, Settings& settings) {
   MappingSession::Settings& mapper = settings.mapper;
@@ -95,7 +95,7 @@ std::pair<DatabaseCatalog::Field, int> FindSourceField(const Settings& settings,
                                                        const DatabaseCatalog& catalog,
                                                        const ZORMtkSimReader& reader,
                                                        const std::string& name) {
-  for (const DatabaseCatalog::Field& field : catalog.FieldsNamed(settings.step, name)) {
+  for (const DatabaseCatalog::Field& field : catalog.FieldsCalled(settings.step, name)) {
     const int size = reader.GetSimpleFieldSize(field.record, settings.step, settings.increment);
     if (size > 0) return {field, size};
   }
@@ -113,6 +113,7 @@ std::pair<DatabaseCatalog::Field, int> FindSourceField(const Settings& settings,
 struct Outcome {
   int flags = 0;
   std::vector<MappingSession::Diagnostic> diagnostics;
+  std::vector<std::string> notes;
 };
 
 constexpr int kUnplacedNodes = 2;
@@ -148,6 +149,7 @@ bool PrintDiagnostics(std::ostream& out, const Outcome& outcome, bool fallback) 
     }
     problems = problems || (listProblems && heading);
   }
+  for (const std::string& note : outcome.notes) out << "note: " << note << "\n";
   return problems;
 }
 
@@ -164,18 +166,25 @@ struct MapProgress {
   }
 };
 
-// Defines the target fields and runs one request per field, in the order given. Returns the
-// target fields as the .vtu names them.
+// Defines the target fields, each under the type and name of its source field, and runs one
+// request per field, in the order given. Returns the target fields as the .vtu names them.
 std::vector<ExportField> MapEach(const Settings& settings, const DatabaseCatalog& sourceCatalog,
                                  const TargetDatabase& target, MappingSession& session,
                                  ProgressReporter& progress, Outcome& outcome) {
   std::vector<ExportField> mapped;
+  std::vector<ZORSimDynamicID> sources;
   for (const std::string& name : settings.fields) {
     const auto [field, components] =
         FindSourceField(settings, sourceCatalog, session.SourceReader(), name);
-    target.CheckFree(settings.target, name, session.TargetReader());
-    const ZORSimDynamicID record = session.Add(name, field, components, name, settings.options);
-    mapped.push_back(ExportField{record, name, session.MapsToPoints(field), false});
+    if (std::find(sources.begin(), sources.end(), field.record) != sources.end())
+      throw FieldmapError::Usage("--field " + name + " names a field given before");
+    sources.push_back(field.record);
+    target.CheckFree(settings.target, field.name, session.TargetReader());
+    const ZORSimDynamicID record =
+        session.Add(name, field, components, field.name, settings.options);
+    const std::string arrayName = sourceCatalog.ArrayName(field);
+    if (arrayName != field.name) FieldArrayNames::Set(target.Root(), record, arrayName);
+    mapped.push_back(ExportField{record, arrayName, session.MapsToPoints(field), false});
   }
   progress.Begin("map");
   MapProgress at{&progress, 0, settings.fields.size()};
@@ -190,21 +199,35 @@ std::vector<ExportField> MapEach(const Settings& settings, const DatabaseCatalog
   return mapped;
 }
 
-// The target with its mapped fields, and where any field went to the nodes, the placement of
-// every node: 1 placed by the search, 2 filled from the nearest source node, 0 not placed.
-void WriteTargetVtu(const Settings& settings, const TargetDatabase& target,
-                    const MappingSession& session, const std::vector<ExportField>& mapped,
-                    const AtomicOutputFile& vtu, ProgressReporter& progress) {
-  const MeshVtuExport mesh(target.Root(), target.Mesh());
-  VtuPiece piece = mesh.Piece(mapped, 1, 1);
-  if (std::any_of(mapped.begin(), mapped.end(),
-                  [](const ExportField& field) { return !field.integrationPoints; })) {
-    std::vector<std::uint8_t> placed(static_cast<std::size_t>(piece.pointCount), 1);
-    for (const int node : session.FailedTargetNodes())
-      if (node >= 0 && node < piece.pointCount)
-        placed[static_cast<std::size_t>(node)] = settings.mapper.nearestFallback ? 2 : 0;
-    piece.pointData.emplace_back(kPlacedArray, 1, std::move(placed));
+// Where any field went to the nodes, keeps the placement of every target node in the target
+// database: 1 placed by the search, 2 filled from the nearest source node, 0 not placed.
+void KeepPlacement(const Settings& settings, TargetDatabase& target, const MappingSession& session,
+                   std::vector<ExportField>& mapped, Outcome& outcome) {
+  if (std::all_of(mapped.begin(), mapped.end(),
+                  [](const ExportField& field) { return field.integrationPoints; }))
+    return;
+  const std::string type = PlacementMarks::kFieldType;
+  if (target.Holds(type, session.TargetReader()) ||
+      std::find(settings.fields.begin(), settings.fields.end(), type) != settings.fields.end()) {
+    outcome.notes.push_back("the target already holds a field " + type +
+                            ", so the placement of the nodes is not kept");
+    return;
   }
+  std::vector<double> marks(static_cast<std::size_t>(session.TargetReader().numNodes), 1.0);
+  for (const int node : session.FailedTargetNodes())
+    if (node >= 0 && static_cast<std::size_t>(node) < marks.size())
+      marks[static_cast<std::size_t>(node)] = settings.mapper.nearestFallback ? 2.0 : 0.0;
+  const ZORSimDynamicID record =
+      MeshDatabaseWriter(target.Writer())
+          .WriteNodeField(target.Mesh(), type, 1, marks, PlacementMarks::kName);
+  mapped.push_back(ExportField{record, PlacementMarks::kName, false, true});
+}
+
+// The target with its mapped fields and the placement marks, as export writes them.
+void WriteTargetVtu(const Settings& settings, const TargetDatabase& target,
+                    const std::vector<ExportField>& mapped, const AtomicOutputFile& vtu,
+                    ProgressReporter& progress) {
+  const VtuPiece piece = MeshVtuExport(target.Root(), target.Mesh()).Piece(mapped, 1, 1);
   try {
     VtuWriter(settings.threads).Write(vtu.TemporaryPath(), piece, [&progress](double done) {
       progress.Update(done);
@@ -229,8 +252,9 @@ Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
   MappingSession session(source.Root(), sourceMesh, target.Writer(), target.Mesh());
   session.Configure(settings.mapper);
   Outcome outcome;
-  const std::vector<ExportField> mapped =
+  std::vector<ExportField> mapped =
       MapEach(settings, sourceCatalog, target, session, progress, outcome);
+  KeepPlacement(settings, target, session, mapped, outcome);
   progress.RunPhase("save " + settings.out, [&target, &output] {
     try {
       target.Writer().SaveContext();
@@ -240,7 +264,7 @@ Outcome MapInto(const Settings& settings, const AtomicOutputFile& output,
   });
   if (vtu) {
     progress.Begin("write " + vtu->FinalPath());
-    WriteTargetVtu(settings, target, session, mapped, *vtu, progress);
+    WriteTargetVtu(settings, target, mapped, *vtu, progress);
     progress.End();
   }
   return outcome;

@@ -4,6 +4,8 @@
 #include <numeric>
 #include <vector>
 
+#include "FieldArrayNames.h"
+
 namespace {
 
 // The writer hands one call's bytes to the database as a 32-bit count, so large meshes go in
@@ -43,7 +45,8 @@ ZORSimDynamicID MeshDatabaseWriter::WriteMesh(const AssembledMesh& mesh) {
 
 ZORSimDynamicID MeshDatabaseWriter::WriteNodeField(const ZORSimDynamicID& mesh,
                                                    const std::string& fieldType, int components,
-                                                   const std::vector<double>& values) {
+                                                   const std::vector<double>& values,
+                                                   const std::string& arrayName) {
   const ZORSimDynamicID field = writer_.AddSimpleNodeField(mesh, fieldType, components);
   const int nodeCount = static_cast<int>(values.size() / static_cast<std::size_t>(components));
   std::vector<int> members(static_cast<std::size_t>(nodeCount));
@@ -51,5 +54,6 @@ ZORSimDynamicID MeshDatabaseWriter::WriteNodeField(const ZORSimDynamicID& mesh,
   cow_List<int> points(std::move(members));
   std::vector<double> copy(values);
   writer_.WriteSimpleNodeField(field, mesh, 1, 1, components, points, copy.data());
+  if (arrayName != fieldType) FieldArrayNames::Set(writer_.GetRootPosition(), field, arrayName);
   return field;
 }

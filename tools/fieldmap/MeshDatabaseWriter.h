@@ -13,9 +13,11 @@ class MeshDatabaseWriter {
   explicit MeshDatabaseWriter(ZORMtkSimWriter& writer);
 
   ZORSimDynamicID WriteMesh(const AssembledMesh& mesh);
-  // values: components per node, in node order, for every node of the mesh.
+  // values: components per node, in node order, for every node of the mesh. arrayName, when
+  // given, is kept as the name the user knows the field by.
   ZORSimDynamicID WriteNodeField(const ZORSimDynamicID& mesh, const std::string& fieldType,
-                                 int components, const std::vector<double>& values);
+                                 int components, const std::vector<double>& values,
+                                 const std::string& arrayName = "");
 
  private:
   ZORMtkSimWriter& writer_;

@@ -82,7 +82,7 @@ ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
       throw FieldmapError::Usage("two point arrays would become the field type " + type +
                                  "; map only one of them with --field");
     if (!allowNonFinite_) RefuseNonFinite(meshFile_, array);
-    database.WriteNodeField(id, type, array.components, array.values);
+    database.WriteNodeField(id, type, array.components, array.values, array.name);
     report_.fields.push_back(ImportedField{array.name, type, array.components});
     progress.Update(static_cast<double>(a + 1) / static_cast<double>(mesh.pointArrays.size()));
   }

@@ -8,6 +8,14 @@
 #include "VtuWriter.h"
 #include "ZORGfmApi.h"
 
+// Where a mapping placed each target node (1 by the search, 2 from the nearest source node, 0
+// not at all): kept in the mapped database as a nodal field of this type and name, and written
+// to .vtu files as a UInt8 point array of the name.
+struct PlacementMarks {
+  static constexpr const char* kFieldType = "STATUS";
+  static constexpr const char* kName = "placed";
+};
+
 // One field of a database to write: its record, the name of its array and its kind. A nodal
 // field named as the placement marks is written as those marks (UInt8), not as values.
 struct ExportField {

@@ -34,13 +34,19 @@ void TargetDatabase::CopyDatabase(const std::string& target, int mesh, const std
   mesh_ = DatabaseCatalog(opened_->Root()).MeshNumbered(target, mesh);
 }
 
-void TargetDatabase::CheckFree(const std::string& file, const std::string& name,
+bool TargetDatabase::Holds(const std::string& fieldType, const ZORMtkSimReader& target) const {
+  if (!opened_) return false;
+  for (const DatabaseCatalog::Field& field :
+       DatabaseCatalog(opened_->Root()).FieldsNamed(1, fieldType))
+    if (field.name == fieldType && target.GetSimpleFieldSize(field.record, 1, 1) > 0) return true;
+  return false;
+}
+
+void TargetDatabase::CheckFree(const std::string& file, const std::string& fieldType,
                                const ZORMtkSimReader& target) const {
-  if (!opened_) return;
-  for (const DatabaseCatalog::Field& field : DatabaseCatalog(opened_->Root()).FieldsNamed(1, name))
-    if (target.GetSimpleFieldSize(field.record, 1, 1) > 0)
-      throw FieldmapError::Input(file, "",
-                                 "already holds a field " + name +
-                                     " on the target mesh; map into a database "
-                                     "without it or into the mesh file");
+  if (Holds(fieldType, target))
+    throw FieldmapError::Input(file, "",
+                               "already holds a field " + fieldType +
+                                   " on the target mesh; map into a database "
+                                   "without it or into the mesh file");
 }

@@ -22,9 +22,11 @@ class TargetDatabase {
   ZORMtkSimWriter& Writer() { return writer_; }
   const ZORSimDynamicID& Mesh() const { return mesh_; }
   ZORSrvPosition Root() const { return writer_.GetRootPosition(); }
-  // A field of that name already on the target mesh would be read back instead of the mapped
+  // True when the target database already holds values of that field type on the target mesh.
+  bool Holds(const std::string& fieldType, const ZORMtkSimReader& target) const;
+  // A field of that type already on the target mesh would be read back instead of the mapped
   // one, so it is an input error naming the target file.
-  void CheckFree(const std::string& file, const std::string& name,
+  void CheckFree(const std::string& file, const std::string& fieldType,
                  const ZORMtkSimReader& target) const;
 
  private:
