@@ -5,6 +5,7 @@
 
 #include "DemoCommand.h"
 #include "ExportCommand.h"
+#include "FieldTypesCommand.h"
 #include "FieldmapError.h"
 #include "ImportCommand.h"
 #include "InfoCommand.h"
@@ -14,17 +15,19 @@
 
 const char* FieldmapProgram::Usage() {
   return "usage: fieldmap COMMAND [ARGUMENTS]\n"
+         "       fieldmap --version\n"
          "\n"
          "Commands:\n"
-         "  demo     build source and target databases, map every field, report errors\n"
-         "  import   read a .vtu, .pvtu, .vtk or .msh mesh with its point data into a new "
-         "database\n"
-         "  map      map fields of a source database onto a target database or mesh\n"
-         "  info     list the meshes, steps and fields of a database\n"
-         "  export   write a mesh of a database with its fields as .vtu\n"
+         "  demo         build source and target databases, map every field, report errors\n"
+         "  import       read a .vtu, .pvtu, .vtk or .msh mesh with its point data into a new\n"
+         "               database\n"
+         "  map          map fields of a source database onto a target database or mesh\n"
+         "  info         list the meshes, steps and fields of a database\n"
+         "  export       write a mesh of a database with its fields as .vtu\n"
+         "  field-types  list the field types a database can hold, with their components\n"
          "\n"
          "'fieldmap COMMAND --help' describes a command. Exit status: 0 success, 1 usage error,\n"
-         "2 bad input, 3 the mapping ran but reported search or conservation problems.\n";
+         "2 bad input, 3 the mapping left points unplaced or sums not conserved.\n";
 }
 
 int FieldmapProgram::Dispatch(const std::vector<std::string>& arguments, std::ostream& out,
@@ -36,11 +39,16 @@ int FieldmapProgram::Dispatch(const std::vector<std::string>& arguments, std::os
     out << Usage();
     return static_cast<int>(ExitStatus::kSuccess);
   }
+  if (command == "--version") {
+    out << "fieldmap " << FIELDMAP_VERSION << "\n";
+    return static_cast<int>(ExitStatus::kSuccess);
+  }
   if (command == "demo") return DemoCommand::Run(rest, out, err);
   if (command == "import") return ImportCommand::Run(rest, out, err);
   if (command == "map") return MapCommand::Run(rest, out, err);
   if (command == "info") return InfoCommand::Run(rest, out, err);
   if (command == "export") return ExportCommand::Run(rest, out, err);
+  if (command == "field-types") return FieldTypesCommand::Run(rest, out, err);
   throw FieldmapError::Usage("unknown command '" + command + "'");
 }
 
