@@ -2,15 +2,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
-#include "AtomicOutputFile.h"
 #include "CommandLine.h"
 #include "FieldmapError.h"
 #include "ProgressReporter.h"
-#include "TempDirectory.h"
 
 namespace {
 
@@ -23,47 +20,34 @@ ExitStatus StatusOf(const std::function<void()>& action) {
   return ExitStatus::kSuccess;
 }
 
-TEST(CommandLineParsing, TakesValuesInBothFormsRepeatsAndPositionals) {
-  CommandLine line({{"out", true, false}, {"field", true, true}, {"conserve", false, false}}, 1);
-  line.Parse({"mesh.vtu", "--out=a.zdb", "--field", "T=NT", "--field=V=U_D", "--conserve"});
+TEST(CommandLineParsing, TakesBothFormsRepeatsAndPositionalsAndRefusesMistakes) {
+  const std::vector<OptionSpec> options = {{"out", true, false},
+                                           {"field", true, true},
+                                           {"fill", true, false},
+                                           {"conserve", false, false}};
+  CommandLine line(options, 1);
+  line.Parse({"mesh.vtu", "--out=-7", "--field", "T=NT", "--field=V=U_D", "--fill", "-2.5", "-h"});
   EXPECT_EQ(line.Positionals(), std::vector<std::string>{"mesh.vtu"});
-  EXPECT_EQ(line.Value("out"), "a.zdb");
+  EXPECT_EQ(line.IntValue("out", 1), -7);
+  EXPECT_EQ(line.DoubleValue("fill", 0.0), -2.5);
   EXPECT_EQ(line.Values("field"), (std::vector<std::string>{"T=NT", "V=U_D"}));
-  EXPECT_TRUE(line.Has("conserve"));
-  EXPECT_FALSE(line.HelpRequested());
-  EXPECT_EQ(line.Value("missing", "fallback"), "fallback");
-}
-
-TEST(CommandLineParsing, MistakesAreUsageErrors) {
+  EXPECT_TRUE(line.HelpRequested() && !line.Has("conserve"));
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--bogus"},
                                                     {"--out"},
                                                     {"--out", "a", "--out", "b"},
                                                     {"a.vtu", "b.vtu"},
                                                     {"--conserve=yes"},
-                                                    {"--size", "12x"}}) {
-    CommandLine line({{"out", true, false}, {"conserve", false, false}, {"size", true, false}}, 1);
+                                                    {"--out", "12x"},
+                                                    {"--fill", "nan"}}) {
+    CommandLine wrong(options, 1);
     EXPECT_EQ(StatusOf([&] {
-                line.Parse(arguments);
-                line.IntValue("size", 1);
+                wrong.Parse(arguments);
+                wrong.IntValue("out", 1);
+                wrong.DoubleValue("fill", 0.0);
               }),
               ExitStatus::kUsage)
         << arguments[0];
   }
-  CommandLine good({{"size", true, false}}, 0);
-  good.Parse({"--size=-7", "-h"});
-  EXPECT_EQ(good.IntValue("size", 1), -7);
-  EXPECT_TRUE(good.HelpRequested());
-}
-
-TEST(ProgressOutput, PlainLinesWhenNotATerminal) {
-  std::ostringstream out;
-  double now = 0.0;
-  ProgressReporter progress(out, false, [&now] { return now; });
-  progress.Begin("read mesh.vtu");
-  now = 5.0;
-  progress.Update(0.5);
-  EXPECT_DOUBLE_EQ(progress.End(), 5.0);
-  EXPECT_EQ(out.str(), "read mesh.vtu ...\nread mesh.vtu done in 5.00 s\n");
 }
 
 TEST(ProgressOutput, BarOnATerminalOnlyAfterASecondAndClearedAtTheEnd) {
@@ -105,28 +89,6 @@ TEST(ProgressOutput, WorkWithoutProgressShowsThatItGoesOn) {
   EXPECT_NE(out.str().find("\r\033[Ksave done in"), std::string::npos) << out.str();
   EXPECT_THROW(progress.RunPhase("fail", [] { throw std::runtime_error("disk"); }),
                std::runtime_error);
-}
-
-TEST(AtomicOutput, NothingAppearsUnlessCommitted) {
-  TempDirectory directory;
-  const std::string target = directory.Path("out.zdb");
-  {
-    AtomicOutputFile output(target);
-    EXPECT_EQ(output.TemporaryPath().substr(output.TemporaryPath().size() - 4), ".zdb");
-    std::ofstream(output.TemporaryPath()) << "half";
-  }
-  EXPECT_TRUE(std::filesystem::is_empty(directory.Root()));
-  {
-    AtomicOutputFile output(target);
-    std::ofstream(output.TemporaryPath()) << "whole";
-    output.Commit();
-  }
-  std::ifstream in(target);
-  std::string text;
-  in >> text;
-  EXPECT_EQ(text, "whole");
-  EXPECT_EQ(StatusOf([&] { AtomicOutputFile(directory.Path("no/such/dir/out.zdb")); }),
-            ExitStatus::kBadInput);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "FieldmapProgram.h"
+#include "MeshFileReader.h"
 
 namespace {
 
@@ -38,4 +39,10 @@ ProgramRun ProgramRun::Binary(const std::string& arguments) {
   std::filesystem::remove(base + ".out");
   std::filesystem::remove(base + ".err");
   return run;
+}
+
+RawMesh ProgramRun::Exported(const std::string& database) {
+  const ProgramRun run = InProcess({"export", database, "--vtu", database + "-exported"});
+  if (run.status != 0) throw std::runtime_error("export failed: " + run.err);
+  return MeshFileReader::Read(database + "-exported.vtu");
 }
