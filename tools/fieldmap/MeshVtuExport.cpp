@@ -52,7 +52,7 @@ void MeshVtuExport::ReadGeometry() {
   std::vector<int> members;
   for (const cow_String& name : names) {
     const int count = reader_.GetElementClassCount(name);
-    const VtuCellTypes::CellType* cell = VtuCellTypes::ForClass(name.Str());
+    const std::optional<VtuCellTypes::CellType> cell = VtuCellTypes::ForClass(name.Str());
     if (!cell) {
       notes_.push_back(std::to_string(count) + " elements of class " + name.Str() +
                        " left out: VTK has no cell for them");
