@@ -6,7 +6,9 @@
 #include "api/impl/ZORMtkMeshBuilder.h"
 #include "mapper/ZORMtkMapper.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 #include "writer/ZORMtkSimWriter.h"
 
 namespace {
@@ -20,7 +22,8 @@ const char* const kDatabaseName = "array-mapping (in memory)";
 bool SameOptions(const ZORMtkArrayOptions& a, const ZORMtkArrayOptions& b) {
   return a.method == b.method && a.boundaryTolerance == b.boundaryTolerance &&
          a.normalTolerance == b.normalTolerance && a.nearestFallback == b.nearestFallback &&
-         a.conservative == b.conservative &&
+         a.conservative == b.conservative && a.elementChoice == b.elementChoice &&
+         a.threads == b.threads &&
          (a.unplacedFill == b.unplacedFill ||
           (std::isnan(a.unplacedFill) && std::isnan(b.unplacedFill)));
 }
@@ -30,6 +33,8 @@ struct PlacedMesh {
   ZORSimDynamicID id;
   int nodes = 0;
   int elements = 0;
+  // The host's cell of each element, in the database's element order.
+  std::vector<int> cellOfElement;
   std::unique_ptr<ZORMtkSimReader> reader;
 };
 
@@ -47,6 +52,7 @@ class ZORMtkArrayMapper::Impl {
     mesh.id = builder.Write(writer);
     mesh.nodes = arrays.nodeCount;
     mesh.elements = builder.ElementCount();
+    mesh.cellOfElement = builder.CellOfElement();
     mesh.reader = std::make_unique<ZORMtkSimReader>();
     mesh.reader->SetScope(writer.GetRootPosition(), ScopeElementRegion, mesh.id, cow_List<int>());
     return status;
@@ -90,6 +96,8 @@ void ZORMtkArrayMapper::Impl::StartMapper() {
   mapper->DefineSearchTolerance(options.boundaryTolerance, options.normalTolerance);
   mapper->SetUnplacedFill(options.unplacedFill);
   mapper->SetNearestFallback(options.nearestFallback);
+  mapper->SetElementChoice(options.elementChoice);
+  mapper->SetThreadCount(options.threads);
   mapper->AddMapSpec(kRequest, MapNodeToNode, options.method,
                      options.conservative ? ConserveNodal : ConserveNone, source.id, target.id,
                      ZORSimDynamicID(), ZORSimDynamicID(), false, false);
@@ -131,6 +139,14 @@ ZORMtkArrayStatus ZORMtkArrayMapper::SetOptions(const ZORMtkArrayOptions& option
     return ZORMtkArrayStatus::Invalid(
         "the method is shape interpolation (0) or nearest node (1), not " +
         std::to_string(static_cast<int>(options.method)));
+  if (options.elementChoice != ChoiceFirstAccepted && options.elementChoice != ChoiceContaining)
+    return ZORMtkArrayStatus::Invalid(
+        "the element choice is first accepted (0) or containing (1), not " +
+        std::to_string(static_cast<int>(options.elementChoice)));
+  if (options.threads < 0)
+    return ZORMtkArrayStatus::Invalid(
+        "the thread count is 0 (every hardware thread) or more, not " +
+        std::to_string(options.threads));
   if (!(options.boundaryTolerance >= 0.0) || !(options.normalTolerance >= 0.0) ||
       !std::isfinite(options.boundaryTolerance) || !std::isfinite(options.normalTolerance))
     return ZORMtkArrayStatus::Invalid(
@@ -175,6 +191,23 @@ int ZORMtkArrayMapper::SourceNodeCount() const { return impl_->source.nodes; }
 int ZORMtkArrayMapper::TargetPointCount() const { return impl_->target.nodes; }
 
 const std::vector<unsigned char>& ZORMtkArrayMapper::Placed() const { return impl_->placed; }
+
+std::vector<int> ZORMtkArrayMapper::SourceElements() const {
+  std::vector<int> cells;
+  if (!impl_->mapper) return cells;
+  cells.assign(static_cast<std::size_t>(impl_->target.nodes), -1);
+  if (impl_->options.conservative) return cells;
+  const ZORMtkNodalWeights* weights =
+      ZORMtkWeightLinks::NodalWeights(impl_->mapper->Context(), impl_->mapper->Request(0), false);
+  // Target nodes are members 0 .. n - 1 of a mesh this object wrote, so keys are rows.
+  for (int index = 0; weights != nullptr && index < weights->KeyCount(); ++index) {
+    const int element = weights->SourceElement(index);
+    if (element >= 0)
+      cells[static_cast<std::size_t>(weights->Key(index))] =
+          impl_->source.cellOfElement[static_cast<std::size_t>(element)];
+  }
+  return cells;
+}
 
 ZORMtkSparseWeights ZORMtkArrayMapper::Weights() const {
   ZORMtkSparseWeights matrix;

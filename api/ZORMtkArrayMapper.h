@@ -26,6 +26,12 @@ struct ZORMtkArrayOptions {
   // Distribute each source value over the target nodes so that every component keeps its sum
   // (the target must be a mesh with elements); a sum that is not kept is reported.
   bool conservative = false;
+  // Which element takes a point that several accept: the first (the library's default), or one
+  // whose reference shape holds it (no extrapolation from a neighbour).
+  ElementChoice_Tag elementChoice = ChoiceFirstAccepted;
+  // Threads for the searches and transfers; 0 takes ZORMTK_THREADS, else every hardware thread.
+  // The results are the same at any count.
+  int threads = 0;
 };
 
 // Maps fields given as arrays from a source mesh to target points or a target mesh, with the
@@ -68,6 +74,11 @@ class ZORMTK_EXPORT ZORMtkArrayMapper {
   // value or, with the fallback, their nearest source node's value. A conservative mapping marks
   // the target points that received a share of some source value.
   const std::vector<unsigned char>& Placed() const;
+  // After ComputeWeights: the host's cell (the cell index of VTK cells, or the element counted
+  // through the blocks in order) whose shape functions give each target point its value; -1
+  // where none does (unplaced points, the nearest-node method and fallback, conservative
+  // mappings).
+  std::vector<int> SourceElements() const;
   // After ComputeWeights: the weights that Map applies, target points by source nodes. Unplaced
   // points without a fallback have empty rows (Map gives them the fill value).
   ZORMtkSparseWeights Weights() const;

@@ -19,9 +19,16 @@ class PyArrayMapper {
   }
 
   void SetOptions(int method, double boundary, double normal, double fill, bool fallback,
-                  bool conservative) {
-    const ZORMtkArrayOptions options{
-        static_cast<MapMethod_Tag>(method), boundary, normal, fill, fallback, conservative};
+                  bool conservative, int elementChoice, int threads) {
+    ZORMtkArrayOptions options;
+    options.method = static_cast<MapMethod_Tag>(method);
+    options.boundaryTolerance = boundary;
+    options.normalTolerance = normal;
+    options.unplacedFill = fill;
+    options.nearestFallback = fallback;
+    options.conservative = conservative;
+    options.elementChoice = static_cast<ElementChoice_Tag>(elementChoice);
+    options.threads = threads;
     zorpy::Raise(Locked([&] { return mapper_.SetOptions(options); }));
   }
 
@@ -53,6 +60,13 @@ class PyArrayMapper {
     py::array_t<bool> mask(static_cast<py::ssize_t>(placed.size()));
     std::copy(placed.begin(), placed.end(), mask.mutable_data());
     return mask;
+  }
+
+  py::array_t<int> SourceElements() {
+    const std::vector<int> cells = Locked([&] { return mapper_.SourceElements(); });
+    py::array_t<int> array(static_cast<py::ssize_t>(cells.size()));
+    std::copy(cells.begin(), cells.end(), array.mutable_data());
+    return array;
   }
 
   // (indptr, indices, data, (rows, columns)); the arrays own the library's vectors.
@@ -140,6 +154,7 @@ PYBIND11_MODULE(_core, module) {
       .def("map", &PyArrayMapper::Map)
       .def("placed", &PyArrayMapper::Placed)
       .def("weights", &PyArrayMapper::Weights)
+      .def("source_elements", &PyArrayMapper::SourceElements)
       .def("flags", &PyArrayMapper::Flags)
       .def("diagnostics", &PyArrayMapper::Diagnostics)
       .def("source_node_count", &PyArrayMapper::SourceNodeCount)

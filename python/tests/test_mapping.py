@@ -6,7 +6,7 @@ import pytest
 import scipy.sparse
 
 import velzorgfm
-from conftest import family_mesh, grid, inside
+from conftest import _TETS, family_mesh, grid, inside
 
 # A linear field of three components, and how closely each family gives it back: affine
 # tetrahedra exactly, the others to the accuracy of the search's Newton iterations, which stop
@@ -102,3 +102,45 @@ def test_weights_are_reused_and_a_second_field_maps_alike(hex_case):
     second = mapper.map(np.c_[points[:, 0], points[:, 0]])
     np.testing.assert_array_equal(second[:, 0], first)
     np.testing.assert_array_equal(second[:, 1], first)
+
+
+def mixed_vtk_mesh():
+    """Tetrahedra and hexahedra of one grid as interleaved VTK cells, the tetrahedra's cell
+    indices, and the cells' node lists."""
+    points, hexes = grid(3)
+    cells = []
+    for index, hexahedron in enumerate(hexes):
+        if index % 2:
+            cells.append((12, hexahedron))
+        else:
+            cells.extend((10, hexahedron[list(t)]) for t in _TETS)
+    types = np.array([t for t, _ in cells])
+    nodes = [n for _, n in cells]
+    offsets = np.concatenate(([0], np.cumsum([len(n) for n in nodes])))
+    return points, (np.concatenate(nodes), offsets, types), np.flatnonzero(types == 10), nodes
+
+
+@pytest.mark.parametrize("threads", [1, 2])
+def test_source_element_is_the_host_cell_that_holds_the_point(threads):
+    points, cells, tetrahedra, nodes = mixed_vtk_mesh()
+    rng = np.random.default_rng(8)
+    chosen = rng.choice(tetrahedra, 200)
+    corners = points[np.array([nodes[c] for c in chosen])]
+    targets = np.einsum("pk,pkd->pd", rng.dirichlet(np.ones(4), 200), corners)
+    mapper = velzorgfm.Mapper(points, cells, targets, element_choice="containing",
+                              threads=threads)
+    np.testing.assert_array_equal(mapper.source_element, chosen)
+    weights = mapper.weights()
+    for row, cell in enumerate(mapper.source_element):
+        assert set(weights[row].indices) <= set(nodes[cell])
+
+
+def test_results_are_the_same_at_any_thread_count():
+    points, cells, _, _ = mixed_vtk_mesh()
+    targets = np.random.default_rng(9).uniform(-0.1, 1.1, (500, 3))
+    values = np.random.default_rng(10).normal(size=(len(points), 2))
+    runs = [velzorgfm.Mapper(points, cells, targets, threads=t, fallback=True) for t in (1, 2, 3)]
+    for run in runs[1:]:
+        np.testing.assert_array_equal(run.map(values), runs[0].map(values))
+        np.testing.assert_array_equal(run.source_element, runs[0].source_element)
+    assert (runs[0].source_element[~runs[0].placed] == -1).all()

@@ -19,6 +19,7 @@ from ._core import DatabaseError
 __all__ = ["Mapper", "Database", "DatabaseError", "from_meshio", "to_meshio"]
 
 _METHODS = {"shape": 0, "nearest": 1}
+_ELEMENT_CHOICES = {"first": 0, "containing": 1}
 _INT32_MAX = np.iinfo(np.int32).max
 
 
@@ -94,20 +95,26 @@ class Mapper:
     nearest source node's value). boundary_tolerance, normal_tolerance: the search tolerances (0
     keeps the library's 0.3 and 0.5). fill: the value of points no element holds. fallback: such
     points take their nearest source node's value instead. conservative: distribute source
-    values so that each component keeps its sum.
+    values so that each component keeps its sum. element_choice: which element takes a point
+    that several accept, "first" (the library's default) or "containing" (one whose reference
+    shape holds it, so no neighbour extrapolates). threads: threads of the search and transfer
+    (0: ZORMTK_THREADS, else every hardware thread); the results are the same at any count.
 
     Raises ValueError naming what is wrong with an argument.
     """
 
     def __init__(self, source_points, source_cells, target_points, target_cells=None, *,
                  method="shape", boundary_tolerance=0.0, normal_tolerance=0.0, fill=0.0,
-                 fallback=False, conservative=False):
+                 fallback=False, conservative=False, element_choice="first", threads=0):
         if method not in _METHODS:
             raise ValueError(f"method: 'shape' or 'nearest', not {method!r}")
+        if element_choice not in _ELEMENT_CHOICES:
+            raise ValueError(f"element_choice: 'first' or 'containing', not {element_choice!r}")
         self._mapper = _core.ArrayMapper()
         self._mapper.set_options(_METHODS[method], float(boundary_tolerance),
                                  float(normal_tolerance), float(fill), bool(fallback),
-                                 bool(conservative))
+                                 bool(conservative), _ELEMENT_CHOICES[element_choice],
+                                 int(threads))
         self._mapper.set_source(_points(source_points, "source points"),
                                 _cells(source_cells, "source cells"))
         self._mapper.set_target(_points(target_points, "target points"),
@@ -136,6 +143,13 @@ class Mapper:
         """Boolean mask of the target points the search placed (the others hold the fill value,
         or their nearest source node's value with the fallback)."""
         return self._mapper.placed()
+
+    @property
+    def source_element(self):
+        """For each target point the source cell whose shape functions give its value (the
+        index among the VTK cells, or counted through the blocks in order), -1 where none does
+        (unplaced points, nearest node and its fallback, conservative mappings)."""
+        return self._mapper.source_elements()
 
     def weights(self):
         """The interpolation weights, target points by source nodes: a scipy.sparse.csr_matrix

@@ -104,6 +104,8 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
       {"shape, fill", {MethodShapeInterpolation, 0, 0, -7.0, false, false}},
       {"nearest", {MethodNearestNode, 0, 0, 0.0, false, false}},
       {"conservative", {MethodShapeInterpolation, 0, 0, 0.0, false, true}},
+      {"containing, two threads",
+       {MethodShapeInterpolation, 0, 0, 0.0, false, false, ChoiceContaining, 2}},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
@@ -126,6 +128,8 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     mapper.DefineSearchTolerance(test.options.boundaryTolerance, test.options.normalTolerance);
     mapper.SetUnplacedFill(test.options.unplacedFill);
     mapper.SetNearestFallback(test.options.nearestFallback);
+    mapper.SetElementChoice(test.options.elementChoice);
+    mapper.SetThreadCount(test.options.threads);
     mapper.AddMapSpec("U", MapNodeToNode, test.options.method,
                       test.options.conservative ? ConserveNodal : ConserveNone, sourceMesh,
                       targetMesh, sourceField, targetField, false, false);
