@@ -47,8 +47,9 @@ def files(tmp_path_factory):
 def test_the_module_and_fieldmap_map_alike(files, options, arguments):
     folder, source, target = files
     out = folder / f"mapped{len(os.listdir(folder))}.db"
+    # The module keeps the library's element choice, which fieldmap takes with --first-accepted.
     fieldmap("map", "--source", folder / "source.db", "--target", folder / "target.vtu",
-             "--field", "NT", "--field", "U_D", "--out", out, *arguments)
+             "--field", "NT", "--field", "U_D", "--out", out, "--first-accepted", *arguments)
     mapper = velzorgfm.Mapper.from_meshio(meshio.read(folder / "source.vtu"),
                                           meshio.read(folder / "target.vtu"), **options)
     with velzorgfm.Database(out) as database:

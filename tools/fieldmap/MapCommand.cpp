@@ -51,6 +51,9 @@ void ReadMapperSettings(const CommandLine& line, Settings& settings) {
     throw FieldmapError::Usage("--boundary-tolerance and --normal-tolerance are above 0");
   settings.threads = line.IntValue("threads", 0);
   if (settings.threads < 0) throw FieldmapError::Usage("--threads counts from 1 (0: all)");
+  mapper.threads = settings.threads;
+  // fieldmap prefers the element that holds a point; the library's default takes the first.
+  mapper.choice = line.Has("first-accepted") ? ChoiceFirstAccepted : ChoiceContaining;
 }
 
 Settings ReadSettings(const CommandLine& line) {
@@ -276,8 +279,8 @@ const char* MapCommand::Usage() {
   return "usage: fieldmap map --source DB --target DB|MESH --field FIELDTYPE [--field ...]\n"
          "                    --out DB [--vtu BASE] [--method shape|nearest] [--conserve]\n"
          "                    [--fill VALUE] [--fallback nearest] [--boundary-tolerance X]\n"
-         "                    [--normal-tolerance X] [--threads N] [--step S] [--increment I]\n"
-         "                    [--source-mesh N] [--target-mesh N]\n"
+         "                    [--normal-tolerance X] [--first-accepted] [--threads N]\n"
+         "                    [--step S] [--increment I] [--source-mesh N] [--target-mesh N]\n"
          "\n"
          "Maps each field of the source mesh onto the target mesh and writes the target with\n"
          "the mapped fields as a new database. Nodal fields go to the target nodes;\n"
@@ -302,7 +305,12 @@ const char* MapCommand::Usage() {
          "                     placed in it, in the element's natural coordinates (default 0.3)\n"
          "  --normal-tolerance X  how far from a shell facet a point may lie and still be\n"
          "                     placed on it, in average element lengths (default 0.5)\n"
-         "  --threads N        threads writing the .vtu (default every hardware thread)\n"
+         "  --first-accepted   a point that several elements accept goes to the first of them\n"
+         "                     (the library's default); without it, to the one whose\n"
+         "                     reference shape holds it, so weights do not extrapolate\n"
+         "  --threads N        threads for the search, the transfers and the .vtu (default\n"
+         "                     ZORMTK_THREADS, else every hardware thread); the results are\n"
+         "                     the same at any count\n"
          "  --step, --increment  the source step and increment (default 1 and 1)\n"
          "  --source-mesh, --target-mesh  which mesh of a database (default 1)\n"
          "Environment: ZORMTK_BOUNDARY_TOLERANCE and ZORMTK_NORMAL_TOLERANCE set the tolerances\n"
@@ -331,7 +339,8 @@ int MapCommand::Run(const std::vector<std::string>& arguments, std::ostream& out
                     {"fallback", true, false},
                     {"boundary-tolerance", true, false},
                     {"normal-tolerance", true, false},
-                    {"threads", true, false}},
+                    {"threads", true, false},
+                    {"first-accepted", false, false}},
                    0);
   line.Parse(arguments);
   if (line.HelpRequested()) {

@@ -14,6 +14,8 @@ void MappingSession::Configure(const Settings& settings) {
   mapper_.SetUnplacedFill(settings.fill);
   mapper_.SetNearestFallback(settings.nearestFallback);
   mapper_.DefineSearchTolerance(settings.boundaryTolerance, settings.normalTolerance);
+  mapper_.SetElementChoice(settings.choice);
+  mapper_.SetThreadCount(settings.threads);
 }
 
 void MappingSession::FollowProgress(ZORMtkProgressCallback callback, void* context) {

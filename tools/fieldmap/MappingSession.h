@@ -18,13 +18,16 @@ class MappingSession {
     MapMethod_Tag method = MethodShapeInterpolation;
     bool conserve = false;
   };
-  // What the mapper does with points it cannot place, and its search tolerances (0 keeps the
-  // mapper's own, which the environment may have set).
+  // What the mapper does with points it cannot place, its search tolerances (0 keeps the
+  // mapper's own, which the environment may have set), which of several accepting elements
+  // takes a point, and its threads.
   struct Settings {
     double fill = 0.0;
     bool nearestFallback = false;
     double boundaryTolerance = 0.0;
     double normalTolerance = 0.0;
+    ElementChoice_Tag choice = ChoiceFirstAccepted;
+    int threads = 0;  // 0: ZORMTK_THREADS when positive, else every hardware thread
   };
   struct Diagnostic {
     int code;

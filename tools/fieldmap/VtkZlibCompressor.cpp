@@ -63,8 +63,8 @@ std::vector<std::uint8_t> Assemble(std::size_t size,
 VtkZlibCompressor::VtkZlibCompressor(int threads) : threads_(threads) {
   if (threads_ > 0) return;
   const char* text = std::getenv("ZORMTK_THREADS");
-  threads_ = text ? std::atoi(text) : static_cast<int>(std::thread::hardware_concurrency());
-  threads_ = std::max(1, threads_);
+  threads_ = text ? std::atoi(text) : 0;
+  if (threads_ <= 0) threads_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 std::vector<std::vector<std::uint8_t>> VtkZlibCompressor::Compress(

@@ -18,7 +18,7 @@ class VtkZlibCompressor {
     std::size_t size;
   };
 
-  // threads 0: ZORMTK_THREADS when set, else every hardware thread.
+  // threads 0: ZORMTK_THREADS when it is a positive number, else every hardware thread.
   explicit VtkZlibCompressor(int threads);
 
   // One encoded array (header and blocks) per input span, in the same order. progress, when

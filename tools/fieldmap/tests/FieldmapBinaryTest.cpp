@@ -52,9 +52,7 @@ TEST(FieldmapExitStatus, BadInputExitsWithTwoNamingTheFileAndLeavesNoOutput) {
     EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
   }
   // Only the inputs remain: no output and no temporary file.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.Root()),
-                          std::filesystem::directory_iterator()),
-            3);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.Root()), {}), 3);
 }
 
 TEST(FieldmapProgress, PlainLinesWithoutCarriageReturnsWhenStandardErrorIsAFile) {
