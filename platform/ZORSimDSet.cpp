@@ -14,6 +14,7 @@ ZORSimDSet::ZORSimDSet(ZORSimContext context, ZORSimDSetID id)
   for (std::int64_t c : object.grid) grid_.emplace_back(db.Handle(c));
   for (const auto& compartment : object.compartments) {
     std::vector<ZORSimCSetID> sets;
+    sets.reserve(compartment.size());
     for (const auto& s : compartment) sets.push_back(FromStored(db, s));
     compartments_.push_back(std::move(sets));
   }

@@ -137,6 +137,7 @@ ZORSimDSetID ZORSrvPosition::CreateTypedDSet(
   object.type = type;
   for (const auto& compartment : compartments) {
     std::vector<ZORSimStoredSet> stored;
+    stored.reserve(compartment.size());
     for (const auto& set : compartment) stored.push_back(ToStored(db, set, "CreateTypedDSet"));
     if (object.grid.empty())
       for (const auto& s : stored) object.grid.push_back(s.collection);

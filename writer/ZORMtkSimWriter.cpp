@@ -30,7 +30,7 @@ void ZORMtkSimWriter::CreateSim(cow_String fileName) {
   access_.SetSchema(eds_SSDLallSource_Get());
   const std::string focus = "anchor:focus";
   const std::string role = "Input";
-  const std::string file = fileName.Str();
+  const std::string& file = fileName.Str();
   root_ = access_.Create(file, role, ZORDataDictionaryText(), focus);
 
   const ZORSimContext context = root_.Context();
@@ -169,7 +169,7 @@ ZORSimCSetID ZORMtkSimWriter::AddMeshElements(ZORSimDynamicID mesh, int numberOf
                                                   ZORSimKeys::kConnectivityDistributionType,
                                                   ZORSimRangeType(5, nodes));
 
-  const ZORSimCSetID block = AppendMembers(elements, numberOfElements);
+  ZORSimCSetID block = AppendMembers(elements, numberOfElements);
 
   ZORSimTransfer make(context, distribution);
   make.SetMakeNewDrawerChunked({numberOfElements, nodesPerElement});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ class ZORSimSchemaTable {
     std::string kind;
     std::string name;
     int parent = 0;
-    std::string endAttribute[2];
+    std::array<std::string, 2> endAttribute;
   };
 
   static ZORSimSchemaTable Parse(const std::string& source);

@@ -98,8 +98,12 @@ void RemoveStaleSideFiles(const std::string& file) {
     if (pid <= 0 || end == name.c_str() + prefix.size() ||
         (!rest.empty() && rest != "-wal" && rest != "-shm" && rest != "-journal"))
       continue;
-    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-      std::remove((directory + (directory == "." ? "/" : "") + name).c_str());
+    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      std::string path = directory;
+      if (directory == ".") path += '/';
+      path += name;
+      std::remove(path.c_str());
+    }
   }
   ::closedir(dir);
 }
