@@ -83,7 +83,7 @@ ZORMtkArrayStatus ZORMtkMeshBuilder::CheckVtkCells() {
                                         std::to_string(type->vtkType) + " needs " +
                                         std::to_string(type->nodes));
     for (std::int64_t k = first; k < first + nodes; ++k) {
-      const ZORMtkArrayStatus status = CheckNodeIndex(mesh_.connectivity[k], k, cell);
+      ZORMtkArrayStatus status = CheckNodeIndex(mesh_.connectivity[k], k, cell);
       if (!status) return status;
     }
   }
@@ -109,7 +109,7 @@ ZORMtkArrayStatus ZORMtkMeshBuilder::CheckBlocks() {
       return ZORMtkArrayStatus::Invalid(role_ + ": " + where + " has no connectivity");
     const long long entries = static_cast<long long>(block.elementCount) * nodes;
     for (long long k = 0; k < entries; ++k) {
-      const ZORMtkArrayStatus status =
+      ZORMtkArrayStatus status =
           CheckNodeIndex(block.connectivity[k], k, where + " element " + std::to_string(k / nodes));
       if (!status) return status;
     }
