@@ -1,6 +1,7 @@
 #include "api/ZORMtkSimFile.h"
 
 #include "api/impl/ZORMtkMeshBuilder.h"
+#include "element/ZORMtkElementData.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
 #include "platform/ZORSimAPI.h"
 #include "reader/ZORMtkSimReader.h"
@@ -44,8 +45,8 @@ class ZORMtkSimFile::Impl {
   ZORMtkArrayStatus CheckStep(int step, int increment) const;
   // The record of the named field with values on the reader's mesh, with its component count.
   ZORMtkArrayStatus FindField(const ZORMtkSimReader& reader, int mesh, const std::string& name,
-                              int step, int increment, ZORSimDynamicID& record,
-                              int& components) const;
+                              int step, int increment, bool integrationPoints,
+                              ZORSimDynamicID& record, int& components) const;
 
   std::string path;
   bool opened = false;
@@ -68,7 +69,8 @@ ZORMtkArrayStatus ZORMtkSimFile::Impl::CheckStep(int step, int increment) const 
 
 ZORMtkArrayStatus ZORMtkSimFile::Impl::FindField(const ZORMtkSimReader& reader, int mesh,
                                                  const std::string& name, int step, int increment,
-                                                 ZORSimDynamicID& record, int& components) const {
+                                                 bool integrationPoints, ZORSimDynamicID& record,
+                                                 int& components) const {
   ZORMtkArrayStatus status = CheckStep(step, increment);
   if (!status) return status;
   std::vector<std::string> known;
@@ -77,7 +79,7 @@ ZORMtkArrayStatus ZORMtkSimFile::Impl::FindField(const ZORMtkSimReader& reader, 
     for (const ZORMtkSimCatalog::Field& field : listed.fields) {
       const int size = reader.GetSimpleFieldSize(field.record, step, increment);
       if (size <= 0) continue;
-      if (field.name == name && !field.integrationPoints) {
+      if (field.name == name && field.integrationPoints == integrationPoints) {
         record = field.record;
         components = size;
         return status;
@@ -85,9 +87,10 @@ ZORMtkArrayStatus ZORMtkSimFile::Impl::FindField(const ZORMtkSimReader& reader, 
       known.push_back(field.name + (field.integrationPoints ? " (integration points)" : ""));
     }
   }
-  return ZORMtkArrayStatus::Invalid(path + ": no nodal field '" + name + "' on mesh " +
-                                    std::to_string(mesh) + " in step " + std::to_string(step) +
-                                    " (fields there: " + Join(known) + ")");
+  return ZORMtkArrayStatus::Invalid(
+      path + ": no " + (integrationPoints ? "integration-point" : "nodal") + " field '" + name +
+      "' on mesh " + std::to_string(mesh) + " in step " + std::to_string(step) +
+      " (fields there: " + Join(known) + ")");
 }
 
 ZORMtkSimFile::ZORMtkSimFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -164,12 +167,39 @@ ZORMtkArrayStatus ZORMtkSimFile::ReadNodeField(int mesh, const std::string& name
   const std::unique_ptr<ZORMtkSimReader> reader = impl_->Reader(mesh, status);
   if (!reader) return status;
   ZORSimDynamicID record;
-  status = impl_->FindField(*reader, mesh, name, step, increment, record, components);
+  status = impl_->FindField(*reader, mesh, name, step, increment, false, record, components);
   if (!status) return status;
   values.assign(static_cast<std::size_t>(reader->numNodes) * static_cast<std::size_t>(components),
                 0.0);
   reader->GetSimpleNodeField(record, step, increment, static_cast<int>(values.size()),
                              values.data());
+  return status;
+}
+
+ZORMtkArrayStatus ZORMtkSimFile::ReadPointField(int mesh, const std::string& name, int step,
+                                                int increment, std::vector<ClassValues>& classes,
+                                                int& components) const {
+  ZORMtkArrayStatus status = ZORMtkArrayStatus::Ok();
+  const std::unique_ptr<ZORMtkSimReader> reader = impl_->Reader(mesh, status);
+  if (!reader) return status;
+  ZORSimDynamicID record;
+  status = impl_->FindField(*reader, mesh, name, step, increment, true, record, components);
+  if (!status) return status;
+  classes.clear();
+  cow_List<cow_String> names;
+  reader->GetElementClassNames(names);
+  for (const cow_String& className : names) {
+    const int points = ZORMtkElementData::GetNumIntPt(className);
+    if (points <= 0) continue;
+    const std::vector<int> elements = ZORMtkTransferFrame::ClassMembers(*reader, className);
+    const int count = static_cast<int>(elements.size());
+    std::vector<double> values(
+        elements.size() * static_cast<std::size_t>(points) * static_cast<std::size_t>(components),
+        0.0);
+    reader->GetSimpleElementClassField(record, step, increment, elements.data(), count, points,
+                                       static_cast<int>(values.size()), values.data());
+    classes.push_back(ClassValues{className.Str(), points, std::move(values)});
+  }
   return status;
 }
 
@@ -198,7 +228,7 @@ ZORMtkArrayStatus ZORMtkSimFile::WriteNodeField(int mesh, const std::string& nam
     return ZORMtkArrayStatus::Invalid("the field needs values of at least one component");
   ZORSimDynamicID existing;
   int existingComponents = 0;
-  if (impl_->FindField(*reader, mesh, name, 1, 1, existing, existingComponents))
+  if (impl_->FindField(*reader, mesh, name, 1, 1, false, existing, existingComponents))
     return ZORMtkArrayStatus::Invalid(impl_->path + " already holds a field " + name + " on mesh " +
                                       std::to_string(mesh) + " in step 1");
   const ZORSimDynamicID field = impl_->writer->AddSimpleNodeField(reader->meshID, name, components);

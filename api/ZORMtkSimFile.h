@@ -41,6 +41,17 @@ class ZORMTK_EXPORT ZORMtkSimFile {
   ZORMtkArrayStatus ReadNodeField(int mesh, const std::string& name, int step, int increment,
                                   std::vector<double>& values, int& components) const;
 
+  // An integration-point field on a mesh, per element class that has integration points:
+  // values holds elements x points x components doubles, element by element in the order of
+  // the class's elements (as ReadMesh gives its block).
+  struct ClassValues {
+    std::string elementType;
+    int points = 0;
+    std::vector<double> values;
+  };
+  ZORMtkArrayStatus ReadPointField(int mesh, const std::string& name, int step, int increment,
+                                   std::vector<ClassValues>& classes, int& components) const;
+
   // Adds a mesh and returns its number.
   ZORMtkArrayStatus AddMesh(const ZORMtkMeshArrays& mesh, int& number);
   // Defines a nodal field named by a field-type symbol ("U_D", "NT", "TEMP", ...) on a mesh and

@@ -73,6 +73,23 @@ class PyDatabase {
     return array;
   }
 
+  // [(element type, (elements, points, components) array)] per class with integration points.
+  py::list ReadPointField(const std::string& name, int mesh, int step, int increment) const {
+    std::vector<ZORMtkSimFile::ClassValues> classes;
+    int components = 0;
+    zorpy::Raise(File().ReadPointField(mesh, name, step, increment, classes, components));
+    py::list result;
+    for (const ZORMtkSimFile::ClassValues& values : classes) {
+      const py::ssize_t perElement = static_cast<py::ssize_t>(values.points) * components;
+      py::array_t<double> array({static_cast<py::ssize_t>(values.values.size()) / perElement,
+                                 static_cast<py::ssize_t>(values.points),
+                                 static_cast<py::ssize_t>(components)});
+      std::copy(values.values.begin(), values.values.end(), array.mutable_data());
+      result.append(py::make_tuple(values.elementType, array));
+    }
+    return result;
+  }
+
   int AddMesh(const ZORPyDoubles& points, const py::object& cells) {
     zorpy::CheckPoints(points, "points");
     ZORMtkMeshArrays mesh = zorpy::MeshView(points);
@@ -140,6 +157,7 @@ void ZORPyAddDatabase(py::module_& module) {
       .def("steps", &PyDatabase::Steps)
       .def("read_mesh", &PyDatabase::ReadMesh)
       .def("read_field", &PyDatabase::ReadField)
+      .def("read_point_field", &PyDatabase::ReadPointField)
       .def("add_mesh", &PyDatabase::AddMesh)
       .def("write_field", &PyDatabase::WriteField)
       .def("save", &PyDatabase::Save)

@@ -1,6 +1,9 @@
 """Databases as arrays: what is written comes back, what is missing is named, and meshes go to
 and from meshio."""
 
+import os
+import subprocess
+
 import numpy as np
 import pytest
 
@@ -72,3 +75,22 @@ def test_meshes_go_to_meshio_and_back(saved):
     direct = velzorgfm.Mapper(points, cells, points[::3]).map(values)
     via_meshio = velzorgfm.Mapper(back_points, back_cells, points[::3]).map(values)
     np.testing.assert_array_equal(direct, via_meshio)
+
+
+@pytest.mark.skipif(not os.environ.get("VELZORGFM_FIELDMAP"), reason="fieldmap was not built")
+def test_integration_point_values_come_per_element_in_block_order(tmp_path):
+    # The demo's plate carries a strain that is linear in x and y at its 2 x 2 integration
+    # points, whose mean in a bilinear quadrilateral is the mean of its nodes: so the element
+    # means fit one linear function only if values and elements are in the same order.
+    subprocess.run([os.environ["VELZORGFM_FIELDMAP"], "demo", "--size", "2", "--out", tmp_path],
+                   check=True, capture_output=True)
+    with velzorgfm.Database(tmp_path / "demo-source.zdb") as database:
+        points, [(element_type, quads)] = database.read_mesh(2)
+        [(point_type, strain)] = database.read_point_field("LE", mesh=2)
+        with pytest.raises(ValueError, match="no integration-point field 'U_D' on mesh 1"):
+            database.read_point_field("U_D", mesh=1)
+    assert point_type == element_type and strain.shape == (len(quads), 4, 3)
+    centres = np.c_[points[quads].mean(axis=1)[:, :2], np.ones(len(quads))]
+    means = strain.mean(axis=1)
+    fit, *_ = np.linalg.lstsq(centres, means, rcond=None)
+    np.testing.assert_allclose(centres @ fit, means, atol=1e-9 * np.abs(means).max())

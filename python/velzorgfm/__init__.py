@@ -218,6 +218,11 @@ class Database:
         """A nodal field as an (nodes, components) array."""
         return self._db.read_field(name, mesh, step, increment)
 
+    def read_point_field(self, name, mesh=1, step=1, increment=1):
+        """An integration-point field: [(element type, (elements, points, components) array)]
+        per element class, elements in the order of read_mesh's blocks."""
+        return self._db.read_point_field(name, mesh, step, increment)
+
     def add_mesh(self, points, cells):
         """Adds a mesh (cells as for Mapper) and returns its number."""
         return self._db.add_mesh(_points(points, "points"), _cells(cells, "cells"))
