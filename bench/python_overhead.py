@@ -5,8 +5,10 @@ and, in the same run, through the C++ benchmark, alternating so both see the sam
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_overhead.py build/bench/ArrayMapperBench
 
-Sizes: --cells n (default 40), --targets m (default 1,000,000), --repeats r (default 3); the
-figures are the medians of the wall-clock seconds.
+Sizes: --cells n (default 40), --targets m (default 1,000,000), --repeats r (default 3). The
+figures are medians of wall-clock and of processor seconds (every thread of the process; the
+steadier figure when the machine is busy); for C++ of the benchmark's own three repetitions
+per run.
 """
 
 import argparse
@@ -43,25 +45,27 @@ def problem(n, m):
 
 
 def python_times(arrays):
+    """Wall-clock and processor seconds (all threads) of the first and of the next field."""
     points, hexes, targets, values = arrays
-    begin = time.perf_counter()
+    clocks = [(time.perf_counter(), time.process_time())]
     mapper = velzorgfm.Mapper(points, {"C3D8": hexes}, targets)
     first = mapper.map(values)
-    middle = time.perf_counter()
+    clocks.append((time.perf_counter(), time.process_time()))
     second = mapper.map(values)
-    end = time.perf_counter()
+    clocks.append((time.perf_counter(), time.process_time()))
     assert mapper.placed.all() and np.array_equal(first, second)
-    return middle - begin, end - middle
+    return [tuple(b[k] - a[k] for k in (0, 1)) for a, b in zip(clocks, clocks[1:])]
 
 
 def cpp_times(bench, n, m):
+    """The same figures from ArrayMapperBench, medians of its repetitions."""
     environment = dict(os.environ, ZORMTK_ARRAY_BENCH_CELLS=str(n), ZORMTK_ARRAY_BENCH_TARGETS=str(m))
-    run = subprocess.run([bench, "--benchmark_format=json", "--benchmark_repetitions=1"],
-                         env=environment, capture_output=True, text=True, check=True)
+    run = subprocess.run([bench, "--benchmark_format=json"], env=environment, capture_output=True,
+                         text=True, check=True)
     rows = [row for row in json.loads(run.stdout)["benchmarks"] if row["run_type"] == "iteration"]
-    first = [row["real_time"] for row in rows if row["name"].startswith("BM_ArrayMapFirstField")]
-    second = [row["real_time"] for row in rows if row["name"].startswith("BM_ArrayMapNextField")]
-    return first[0], second[0]
+    return [tuple(statistics.median(row[key] for row in rows if row["name"].startswith(name))
+                  for key in ("real_time", "cpu_time"))
+            for name in ("BM_ArrayMapFirstField", "BM_ArrayMapNextField")]
 
 
 def main():
@@ -77,13 +81,13 @@ def main():
         cpp.append(cpp_times(options.bench, options.cells, options.targets))
         python.append(python_times(arrays))
     print(f"hex8 source of {options.cells ** 3} cells, {options.targets} target points, "
-          f"3 components; medians of {options.repeats} runs, wall-clock seconds")
-    print(f"{'call':<38}{'C++':>10}{'Python':>10}{'Python/C++':>12}")
+          f"3 components; medians of {options.repeats} runs, seconds")
+    print(f"{'call':<36}{'clock':>7}{'C++':>9}{'Python':>9}{'Python/C++':>12}")
     for index, name in enumerate(["meshes in, search, first field out", "next field (weights kept)"]):
-        c = statistics.median(run[index] for run in cpp)
-        p = statistics.median(run[index] for run in python)
-        print(f"{name:<38}{c:>10.3f}{p:>10.3f}{p / c:>12.3f}")
-
+        for clock, label in enumerate(["wall", "cpu"]):
+            c = statistics.median(run[index][clock] for run in cpp)
+            p = statistics.median(run[index][clock] for run in python)
+            print(f"{name if clock == 0 else '':<36}{label:>7}{c:>9.3f}{p:>9.3f}{p / c:>12.3f}")
 
 if __name__ == "__main__":
     main()
