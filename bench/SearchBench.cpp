@@ -200,7 +200,7 @@ void ReportParts(benchmark::State& state, ZORMtkSimReader& source, ZORMtkSimRead
   const double read = Seconds(start);
   const ZORSearchTolerances tolerances{0.3, 0.5};
   start = CpuNow();
-  const ZORMtkPointLocator locator(mesh, *grid, tolerances, true);
+  const ZORMtkPointLocator locator(mesh, *grid, tolerances, {true});
   const double index = Seconds(start);
   ZORMtkPointLocator::Scratch scratch(*grid);
   ZORPointMatch match;

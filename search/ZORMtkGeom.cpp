@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "element/impl/ZORShapeKernels.h"
+#include "search/impl/ZORFacetFrame.h"
 #include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORSolidInversion.h"
 
@@ -81,15 +82,26 @@ bool IsDegenerateFacet(const double* coords, int nNodes) {
 }
 
 // In-plane coordinates ((foot - centroid).t1, (foot - centroid).t2, 0) of a point's projection;
-// returns the signed distance of the point from the plane.
-double ToPlane(double* normal, double* tangents, double* centroid, double* point, double* out) {
-  double foot[3], coeffs[2], distance = 0.0, offset[3];
-  ZORMtkGeom::FindMinDistToPlane(normal, tangents, centroid, point, foot, coeffs, distance);
+// returns the signed distance of the point from the plane (as FindMinDistToPlane gives it).
+double ToPlane(const double* normal, const double* tangents, const double* centroid,
+               const double* point, double* out) {
+  const double* t1 = tangents;
+  const double* t2 = tangents + 3;
+  double d[3], gap[3], foot[3], offset[3];
+  Sub3(point, centroid, d);
+  const double a11 = Dot3(t1, t1), a22 = Dot3(t2, t2), a12 = Dot3(t1, t2);
+  const double b1 = Dot3(d, t1), b2 = Dot3(d, t2);
+  const double det = a11 * a22 - a12 * a12;
+  const double c1 = (b1 * a22 - b2 * a12) / det;
+  const double c2 = (b2 * a11 - b1 * a12) / det;
+  for (int k = 0; k < 3; ++k) foot[k] = centroid[k] + c1 * t1[k] + c2 * t2[k];
+  Sub3(foot, point, gap);
+  const double length = zor_geom::Norm3(gap);
   Sub3(foot, centroid, offset);
   out[0] = Dot3(offset, tangents);
   out[1] = Dot3(offset, tangents + 3);
   out[2] = 0.0;
-  return distance;
+  return Dot3(gap, normal) > 0.0 ? length : -length;
 }
 
 // Copies a curve's nodes and the point, dropping z when the curve is planar.
@@ -426,29 +438,19 @@ double zor_solid::Excess(int nNodes, const double* rst) {
 // the projected outline, then solves for the in-plane natural coordinates.
 bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords, int nNodes,
                                  int dimension, double* projection, double* tol, bool always) {
-  if (nNodes != 3 && nNodes != 4 && nNodes != 6 && nNodes != 8) return false;
-  double work[3 * 8], perimeter[3 * 8], planar[3 * 8], planarElement[3 * 8];
-  for (int n = 0; n < nNodes; ++n) {
-    for (int k = 0; k < 3; ++k) work[3 * n + k] = k < dimension ? coords[3 * n + k] : 0.0;
-  }
-  if (IsDegenerateFacet(work, nNodes)) return false;
-  const bool curved = nNodes > 4;
-  if (curved) ReorderPerimeter(nNodes, work, perimeter, true);
-  double* outline = curved ? perimeter : work;
-  double normal[3], centroid[3], tangents[6], target[3];
-  PlaneEquation(outline, nNodes, normal, centroid, tangents);
-  anorm(normal, 3);
-  for (int n = 0; n < nNodes; ++n)
-    ToPlane(normal, tangents, centroid, outline + 3 * n, planar + 3 * n);
-  const double distance = ToPlane(normal, tangents, centroid, point, target);
+  ZORFacetFrame frame;
+  if (!zor_facet::Build(coords, nNodes, dimension, frame)) return false;
+  double target[3];
+  const double distance = zor_facet::Project(frame, point, target);
   if (nNodes != 3) {
-    const bool included = nNodes == 4 ? IncludedInQuad(planar, target, *tol)
-                                      : IncludedInPolygon(nNodes, planar, target, *tol);
+    const bool included = nNodes == 4 ? IncludedInQuad(frame.planar, target, *tol)
+                                      : IncludedInPolygon(nNodes, frame.planar, target, *tol);
     if (!included && !always) return false;
   }
-  double* inPlane = planar;
-  if (curved) {
-    ReorderPerimeter(nNodes, planarElement, planar, false);
+  double planarElement[3 * 8];
+  double* inPlane = frame.planar;
+  if (frame.curved) {
+    ReorderPerimeter(nNodes, planarElement, frame.planar, false);
     inPlane = planarElement;
   }
   *projection = distance;
@@ -462,6 +464,29 @@ bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords,
     InterpolateInQuad(weights, nNodes, inPlane, target, inside, *tol);
   }
   return inside;
+}
+
+// Projects the facet into its best-fit plane; curved facets are taken in perimeter order, so
+// that the outline is a simple polygon.
+bool zor_facet::Build(const double* coords, int nNodes, int dimension, ZORFacetFrame& frame) {
+  if (nNodes != 3 && nNodes != 4 && nNodes != 6 && nNodes != 8) return false;
+  double work[3 * 8], perimeter[3 * 8];
+  for (int n = 0; n < nNodes; ++n) {
+    for (int k = 0; k < 3; ++k) work[3 * n + k] = k < dimension ? coords[3 * n + k] : 0.0;
+  }
+  if (IsDegenerateFacet(work, nNodes)) return false;
+  frame.curved = nNodes > 4;
+  if (frame.curved) ZORMtkGeom::ReorderPerimeter(nNodes, work, perimeter, true);
+  double* outline = frame.curved ? perimeter : work;
+  ZORMtkGeom::PlaneEquation(outline, nNodes, frame.normal, frame.centroid, frame.tangents);
+  ZORMtkGeom::anorm(frame.normal, 3);
+  for (int n = 0; n < nNodes; ++n)
+    ToPlane(frame.normal, frame.tangents, frame.centroid, outline + 3 * n, frame.planar + 3 * n);
+  return true;
+}
+
+double zor_facet::Project(const ZORFacetFrame& frame, const double* point, double* target) {
+  return ToPlane(frame.normal, frame.tangents, frame.centroid, point, target);
 }
 
 bool ZORMtkGeom::IncludedInLine(double* weights, double* point, double* coords, int nNodes,

@@ -166,7 +166,7 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(false) : nullptr;
   const ZORMtkSourceElements mesh(sourceReader, grid);
-  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, false, options.containing);
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, {false, options.containing});
   const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader);
   cow_List<cow_String> names;
   targetReader.GetElementClassNames(names);

@@ -149,7 +149,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(
   const ZORMtkSourceElements mesh(elementReader, grid);
   if (trace) trace->SourceLength(mesh.MeanLength());
   const ZORReaderPoints points = ZORReaderPoints::Read(pointReader);
-  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, true, options.containing);
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, {true, options.containing});
   const int count = points.Count();
   const ChunkPlan plan(count, options.threads, trace != nullptr);
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads),

@@ -5,6 +5,7 @@
 
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
+#include "search/impl/ZORFacetHull.h"
 #include "search/impl/ZORMtkSearchTrace.h"
 #include "search/impl/ZORSolidInversion.h"
 
@@ -40,19 +41,30 @@ ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
-                                       const ZORSearchTolerances& tolerances, bool nodal,
-                                       bool containing)
+                                       const ZORSearchTolerances& tolerances,
+                                       const Settings& settings)
     : mesh_(mesh),
       grid_(grid),
       boundary_(tolerances.boundary),
       normal_(tolerances.normal),
-      nodal_(nodal),
-      containing_(containing),
+      nodal_(settings.nodal),
+      containing_(settings.containing),
+      prefilters_(settings.prefilters),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
-      hulls_(mesh.AllHex8() ? std::make_unique<ZORMtkHullIndex>(
-                                  mesh, HullReach(tolerances.boundary / kStrictBoundaryDivisor))
-                            : nullptr) {}
+      hulls_(settings.prefilters && mesh.AllHex8()
+                 ? std::make_unique<ZORMtkHullIndex>(
+                       mesh, HullReach(tolerances.boundary / kStrictBoundaryDivisor))
+                 : nullptr),
+      facetHulls_(settings.prefilters && ZORFacetHull::Covers(mesh)
+                      ? std::make_unique<ZORMtkHullIndex>(
+                            mesh.ElementCount(),
+                            [&mesh, &tolerances](int element, double* hull) {
+                              ZORFacetHull::Compute(mesh, element, tolerances.boundary,
+                                                    tolerances.normal * mesh.MeanLength(), hull);
+                              return true;
+                            })
+                      : nullptr) {}
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
                                 const ZORMtkSearchTrace* trace) const {
@@ -76,9 +88,13 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
       StrictPassByHull(candidates, count, p, scratch, state, match);
       continue;
     }
+    if (trace == nullptr && facetHulls_) {
+      FacetPassByHull(candidates, count, tolerances, p, scratch, state, match);
+      continue;
+    }
     // Most candidates of pass 0 fail the box test; untraced, they are dropped here without the
     // per-candidate call, and the kind is not even looked at when the mesh has no shells.
-    const bool screen = pass == 0 && trace == nullptr;
+    const bool screen = pass == 0 && trace == nullptr && prefilters_;
     for (int c = 0; c < count; ++c) {
       const int element = candidates[c];
       if (screen && (!hasShells_ || mesh_.Kind(element) != ZORElementKind::Shell) &&
@@ -109,6 +125,27 @@ void ZORMtkPointLocator::StrictPassByHull(const int* candidates, int count, doub
     const int* at = std::lower_bound(candidates, candidates + count, element);
     if (at == candidates + count || *at != element) continue;
     if (TestCandidate(static_cast<int>(at - candidates), element, strict, point, scratch, state,
+                      match, nullptr)) {
+      return;
+    }
+  }
+}
+
+// A facet outside whose hull the point lies is rejected by the facet test in both passes, and
+// marking it in the first-pass list could change only its own second-pass test; so testing
+// the facets of the hull cell that are bucket candidates, in bucket order, leaves every answer
+// as the scan of the whole bucket gives it.
+void ZORMtkPointLocator::FacetPassByHull(const int* candidates, int count,
+                                         const PassTolerances& pass, double* point,
+                                         Scratch& scratch, State& state,
+                                         ZORPointMatch& match) const {
+  int size = 0;
+  const int* cell = facetHulls_->Cell(point, size);
+  for (int i = 0; i < size; ++i) {
+    const int element = cell[i];
+    const int* at = std::lower_bound(candidates, candidates + count, element);
+    if (at == candidates + count || *at != element) continue;
+    if (TestCandidate(static_cast<int>(at - candidates), element, pass, point, scratch, state,
                       match, nullptr)) {
       return;
     }
@@ -155,7 +192,9 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
           ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount, dimension);
       break;
     case ZORElementKind::Solid:
-      if (pass.pass == 0 && nodeCount == 8 && CannotHoldHex8(element, point, pass.boundary)) break;
+      if (prefilters_ && pass.pass == 0 && nodeCount == 8 &&
+          CannotHoldHex8(element, point, pass.boundary))
+        break;
       accepted = containing_
                      ? TestSolid(element, nodeCount, pass, point, scratch, state)
                      : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,

@@ -1,19 +1,27 @@
 #pragma once
 
+#include <functional>
+
 #include "search/ZORMtkBucketFrame.h"
 
 class ZORMtkSourceElements;
 
-// A fine grid over the hulls of 8-node hexahedra, for the strict pass of a nodal or
-// integration-point search. A trilinear hexahedron can accept a point in that pass only within its
-// node box widened by a thousandth or so of its extent (see ZORMtkPointLocator), while the box
-// test lets some ten elements and the bucket some three hundred through. The index lists, per
-// cell of about one element size, the ascending positions of the elements whose widened node box
-// touches the cell, so the pass tests a handful of elements instead of scanning the bucket. Owns
-// its cell lists; built only for meshes made of 8-node hexahedra alone.
+// A fine grid over the hulls of elements: for each element a box outside which it can surely
+// not accept a point. A trilinear hexahedron can accept a point in the strict pass only within
+// its node box widened by a thousandth or so of its extent, and a shell facet only near its own
+// plane (see ZORMtkPointLocator), while the bucket of the search grid lists some hundreds of
+// elements. The index lists, per cell of about one hull size, the ascending positions of the
+// elements whose hull touches the cell, so a pass tests a handful of elements instead of
+// scanning the bucket. Owns its cell lists; read-only once built, so any number of threads may
+// query it.
 class ZORMtkHullIndex {
  public:
-  // reach: the widening as a fraction of each box extent.
+  // The hull of element (lower x, y, z, upper x, y, z); false for an element that accepts no
+  // point at all and is left out.
+  using HullOf = std::function<bool(int element, double* hull)>;
+
+  ZORMtkHullIndex(int elementCount, const HullOf& hullOf);
+  // 8-node hexahedra: each node box widened by reach times its extent (see Widen).
   ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach);
 
   // The positions of the elements whose widened box may hold point, ascending; none for a point

@@ -47,10 +47,16 @@ class ZORMtkPointLocator {
     int members[ZORMtkSourceElements::kMaxNodes];
   };
 
-  // nodal selects the nodal search's exact-match test and box margin; containing selects the
-  // element choice that prefers a solid whose reference shape holds the point (see Locate).
+  struct Settings {
+    bool nodal;               // the nodal search's exact-match test and box margin
+    bool containing = false;  // prefer a solid whose reference shape holds the point
+    // Skip candidates that provably cannot accept the point (box screens, hull indexes). Off
+    // only to check that they change no answer.
+    bool prefilters = true;
+  };
+
   ZORMtkPointLocator(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
-                     const ZORSearchTolerances& tolerances, bool nodal, bool containing = false);
+                     const ZORSearchTolerances& tolerances, const Settings& settings);
 
   // Places point (x, y, z; z = 0 in two dimensions); trace is null unless the search is traced.
   // With the containing choice, a solid that accepts the point but whose natural coordinates
@@ -87,6 +93,10 @@ class ZORMtkPointLocator {
   // hexahedra, where only those can accept it.
   void StrictPassByHull(const int* candidates, int count, double* point, Scratch& scratch,
                         State& state, ZORPointMatch& match) const;
+  // A pass over the facets whose hull holds the point, in bucket order; for meshes of 3- and
+  // 4-node facets, where no other candidate can accept it.
+  void FacetPassByHull(const int* candidates, int count, const PassTolerances& pass, double* point,
+                       Scratch& scratch, State& state, ZORPointMatch& match) const;
   bool TestCandidate(int candidate, int element, const PassTolerances& pass, double* point,
                      Scratch& scratch, State& state, ZORPointMatch& match,
                      const ZORMtkSearchTrace* trace) const;
@@ -108,8 +118,11 @@ class ZORMtkPointLocator {
   double normal_;
   bool nodal_;
   bool containing_;
+  bool prefilters_;
   bool threeDimensional_;
   bool hasShells_;
   // Null unless the mesh is made of 8-node hexahedra alone.
   std::unique_ptr<ZORMtkHullIndex> hulls_;
+  // Null unless the mesh is made of 3- and 4-node facets alone.
+  std::unique_ptr<ZORMtkHullIndex> facetHulls_;
 };

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/ZORMtkMeshElemB.h"
+#include "search/ZORSearchTestMeshes.h"
+#include "search/impl/ZORMtkPointLocator.h"
+#include "search/impl/ZORMtkSourceElements.h"
+
+// The locator skips candidates that provably cannot accept a point: box screens, the hull index
+// of 8-node hexahedra, the hull index of shell facets. Whatever they skip, every point must end
+// in the same element with bit-identical weights as when every bucket candidate is tested. The
+// points sit where the skipping is most delicate: on shared faces, edges and corners, just
+// outside elements and beyond the mesh, and off shells by up to and beyond the normal reach.
+namespace {
+
+using zor_search_test::Point;
+using zor_search_test::Stored;
+using zor_search_test::TestMesh;
+
+constexpr double kBoundary = 0.3;
+constexpr double kNormal = 0.5;
+
+// A natural point of an element of `nodes` nodes in `dimension`: inside, on a face, an edge or a
+// corner, or just or well beyond one, chosen by `kind`.
+Point NaturalPoint(int nodes, int dimension, int kind, std::mt19937& rng) {
+  Point xi = zor_search_test::RandomNatural(nodes, dimension, rng);
+  const bool simplex = nodes == 3 || nodes == 4 || nodes == 6 || nodes == 10 || nodes == 15;
+  const bool symmetricT = nodes == 6 || nodes == 15;  // prisms: r, s simplex, t in [-1, 1]
+  const double beyond[] = {0.0, 0.0, 1e-9, 1e-4, 0.05, 0.31, 0.6};
+  const double out = beyond[kind % 7];
+  const int pinned = 1 + kind % 3;  // 1 face, 2 edge, 3 corner
+  for (int a = 0; a < pinned && a < dimension; ++a) {
+    const bool unit = simplex && !(symmetricT && a == 2) && dimension == 3;
+    const bool lowSide = (kind / 3) % 2 == 0;
+    xi[static_cast<std::size_t>(a)] =
+        unit ? (lowSide ? -out : 1.0 + out) : (lowSide ? -1.0 - out : 1.0 + out);
+  }
+  return xi;
+}
+
+struct Family {
+  const char* name;
+  TestMesh mesh;
+};
+
+// A plane mesh of facets wrapped onto a cylinder of radius 3 (x, y of the plane become the arc
+// and the axis), as shells of the given type.
+TestMesh Cylinder(const TestMesh& plane, const std::string& type) {
+  TestMesh shell = plane;
+  shell.type = type;
+  shell.dimension = 3;
+  shell.coords.clear();
+  for (std::size_t n = 0; n < plane.coords.size() / 2; ++n) {
+    const double arc = plane.coords[2 * n], axis = plane.coords[2 * n + 1];
+    shell.coords.insert(shell.coords.end(),
+                        {3.0 * std::cos(arc / 3.0), 3.0 * std::sin(arc / 3.0), axis});
+  }
+  return shell;
+}
+
+// Two triangles per quadrilateral of a 4-node plane mesh.
+TestMesh Triangles(const TestMesh& quads) {
+  TestMesh triangles = quads;
+  triangles.nodesPerElement = 3;
+  triangles.connectivity.clear();
+  for (int e = 0; e < quads.ElementCount(); ++e) {
+    const int* q = quads.Nodes(e);
+    triangles.connectivity.insert(triangles.connectivity.end(),
+                                  {q[0], q[1], q[2], q[0], q[2], q[3]});
+  }
+  return triangles;
+}
+
+// The points of a family: for solids and plane elements the element's own map of the natural
+// point; for shells the plane map wrapped onto the cylinder and moved along its normal.
+std::vector<Point> Points(const Family& family, const TestMesh& plane, int count, unsigned seed) {
+  std::mt19937 rng(seed);
+  const TestMesh& m = family.mesh;
+  std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1);
+  std::uniform_real_distribution<double> lift(-1.0, 1.0);
+  const bool shell = m.type[0] == 'S';
+  std::vector<Point> points;
+  std::vector<double> N;
+  for (int i = 0; i < count; ++i) {
+    const int e = pick(rng);
+    const int dimension = shell ? 2 : m.dimension;
+    Point xi = NaturalPoint(m.nodesPerElement, dimension, i, rng);
+    if (!shell) {
+      points.push_back(m.Map(e, xi, N));
+      continue;
+    }
+    const Point flat = plane.Map(e, xi, N);
+    // Up to 1 off the surface: the normal reach is half the mean facet diagonal, about 0.72.
+    const double radius = 3.0 + lift(rng);
+    points.push_back({radius * std::cos(flat[0] / 3.0), radius * std::sin(flat[0] / 3.0), flat[1]});
+  }
+  return points;
+}
+
+struct Answer {
+  bool found;
+  ZORPointMatch match;
+};
+
+std::vector<Answer> Locate(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
+                           const ZORMtkPointLocator::Settings& settings,
+                           const std::vector<Point>& points) {
+  const ZORMtkPointLocator locator(mesh, grid, {kBoundary, kNormal}, settings);
+  ZORMtkPointLocator::Scratch scratch(grid);
+  std::vector<Answer> answers(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i)
+    answers[i].found = locator.Locate(points[i].data(), scratch, answers[i].match, nullptr);
+  return answers;
+}
+
+TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
+  const TestMesh quads = zor_search_test::QuadMesh(6, 4, 0.1, 21, "CPE4");
+  const Family families[] = {
+      {"hex8", zor_search_test::HexMesh(4, 8, 0.1, 22)},
+      {"hex20", zor_search_test::HexMesh(3, 20, 0.08, 23)},
+      {"tet10", zor_search_test::Tet10Mesh(3, 0.05, 24)},
+      {"prism15", zor_search_test::Prism15Mesh(3, 0.05, 25)},
+      {"quad8", zor_search_test::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
+      {"shell quad4", Cylinder(quads, "S4")},
+      {"shell tri3", Cylinder(Triangles(quads), "S3")},
+  };
+  for (const Family& family : families) {
+    SCOPED_TRACE(family.name);
+    ZORTestSourceDatabase db;
+    Stored source;
+    zor_search_test::StoreElements(db, family.mesh, source);
+    ZORMtkMeshElemB grid;
+    double margin = std::max(kBoundary, kNormal);
+    grid.FormBuckets(&source.reader, margin);
+    const ZORMtkSourceElements mesh(source.reader, grid);
+    const TestMesh& plane = family.mesh.nodesPerElement == 3 ? Triangles(quads) : quads;
+    const std::vector<Point> points = Points(family, plane, 600, 27);
+    int placed = 0;
+    for (const bool nodal : {true, false}) {
+      for (const bool containing : {false, true}) {
+        const std::vector<Answer> all = Locate(mesh, grid, {nodal, containing, false}, points);
+        const std::vector<Answer> filtered = Locate(mesh, grid, {nodal, containing, true}, points);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+          const Answer& a = all[i];
+          const Answer& b = filtered[i];
+          SCOPED_TRACE("point " + std::to_string(i) + " nodal " + std::to_string(nodal) +
+                       " containing " + std::to_string(containing));
+          ASSERT_EQ(a.found, b.found);
+          if (!a.found) continue;
+          ++placed;
+          ASSERT_EQ(a.match.element, b.match.element);
+          ASSERT_EQ(a.match.exactNode, b.match.exactNode);
+          ASSERT_EQ(a.match.nodeCount, b.match.nodeCount);
+          for (int k = 0; k < a.match.nodeCount; ++k)
+            ASSERT_EQ(a.match.weights[k], b.match.weights[k]) << "weight " << k;
+        }
+      }
+    }
+    // The points must exercise both outcomes, or the comparison proves little.
+    EXPECT_GT(placed, 400);
+    EXPECT_LT(placed, 4 * 600);
+  }
+}
+
+}  // namespace
