@@ -441,7 +441,7 @@ bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords,
   ZORFacetFrame frame;
   if (!zor_facet::Build(coords, nNodes, dimension, frame)) return false;
   double target[3];
-  const double distance = zor_facet::Project(frame, point, target);
+  const double distance = zor_facet::Project(frame.plane, point, target);
   if (nNodes != 3) {
     const bool included = nNodes == 4 ? IncludedInQuad(frame.planar, target, *tol)
                                       : IncludedInPolygon(nNodes, frame.planar, target, *tol);
@@ -478,15 +478,16 @@ bool zor_facet::Build(const double* coords, int nNodes, int dimension, ZORFacetF
   frame.curved = nNodes > 4;
   if (frame.curved) ZORMtkGeom::ReorderPerimeter(nNodes, work, perimeter, true);
   double* outline = frame.curved ? perimeter : work;
-  ZORMtkGeom::PlaneEquation(outline, nNodes, frame.normal, frame.centroid, frame.tangents);
-  ZORMtkGeom::anorm(frame.normal, 3);
+  ZORFacetPlane& plane = frame.plane;
+  ZORMtkGeom::PlaneEquation(outline, nNodes, plane.normal, plane.centroid, plane.tangents);
+  ZORMtkGeom::anorm(plane.normal, 3);
   for (int n = 0; n < nNodes; ++n)
-    ToPlane(frame.normal, frame.tangents, frame.centroid, outline + 3 * n, frame.planar + 3 * n);
+    ToPlane(plane.normal, plane.tangents, plane.centroid, outline + 3 * n, frame.planar + 3 * n);
   return true;
 }
 
-double zor_facet::Project(const ZORFacetFrame& frame, const double* point, double* target) {
-  return ToPlane(frame.normal, frame.tangents, frame.centroid, point, target);
+double zor_facet::Project(const ZORFacetPlane& plane, const double* point, double* target) {
+  return ToPlane(plane.normal, plane.tangents, plane.centroid, point, target);
 }
 
 bool ZORMtkGeom::IncludedInLine(double* weights, double* point, double* coords, int nNodes,

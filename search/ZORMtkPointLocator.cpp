@@ -5,7 +5,7 @@
 
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/impl/ZORFacetHull.h"
+#include "search/impl/ZORFacetFrames.h"
 #include "search/impl/ZORMtkSearchTrace.h"
 #include "search/impl/ZORSolidInversion.h"
 
@@ -26,6 +26,9 @@ constexpr double kFarAway = 1000.0;
 constexpr double kNewtonSlack = 1e-3;
 // Larger than any excess a converged solid can have.
 constexpr double kNoExcess = 1e300;
+// A node coincides with the point within this fraction of the element length per axis, as
+// ZORMtkGeom::FindCoincidentNode decides.
+constexpr double kCoincidence = 1e-10;
 
 // How far beyond its node box, as a fraction of the box extent, an 8-node hexahedron can accept a
 // point with natural-coordinate tolerance t (see CannotHoldHex8).
@@ -37,7 +40,7 @@ double HullReach(double tolerance) {
 }  // namespace
 
 ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
-    : firstPass(static_cast<std::size_t>(grid.LargestBucket()), 0), coords(), buffer(), members() {}
+    : firstPass(static_cast<std::size_t>(grid.LargestBucket()), 0), coords(), buffer() {}
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
@@ -56,14 +59,17 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                  ? std::make_unique<ZORMtkHullIndex>(
                        mesh, HullReach(tolerances.boundary / kStrictBoundaryDivisor))
                  : nullptr),
-      facetHulls_(settings.prefilters && ZORFacetHull::Covers(mesh)
-                      ? std::make_unique<ZORMtkHullIndex>(
-                            mesh.ElementCount(),
-                            [&mesh, &tolerances](int element, double* hull) {
-                              ZORFacetHull::Compute(mesh, element, tolerances.boundary,
-                                                    tolerances.normal * mesh.MeanLength(), hull);
-                              return true;
-                            })
+      facets_(settings.prefilters && hasShells_
+                  ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
+                                                     tolerances.boundary / kStrictBoundaryDivisor,
+                                                     tolerances.normal)
+                  : nullptr),
+      facetHulls_(facets_ && ZORFacetFrames::Covers(mesh)
+                      ? std::make_unique<ZORMtkHullIndex>(mesh.ElementCount(),
+                                                          [this](int element, double* hull) {
+                                                            facets_->Hull(element, hull);
+                                                            return true;
+                                                          })
                       : nullptr) {}
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
@@ -161,57 +167,89 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
     if (trace) trace->OutsideBox();
     return false;
   }
-  const int nodeCount = mesh_.NodeCountOf(element);
-  const int dimension = mesh_.Dimension();
+  // A facet that cannot take the point has no node at it either: in pass 0 its nodes project
+  // inside the box the point's projection missed, and in pass 1 a coincident node would have
+  // ended pass 0.
+  if (trace == nullptr && kind == ZORElementKind::Shell && facets_ &&
+      !facets_->MayTake(element, point, pass.pass)) {
+    return false;
+  }
+  if (nodal_ && CoincidentNode(element, point, match, trace)) {
+    state.found = true;
+    return true;
+  }
   Gather(element, scratch);
-  if (trace) {
-    trace->ElementNodes(mesh_.Length(element), nodeCount, scratch.members, scratch.coords);
-  }
-  if (nodal_) {
-    int node = -1;
-    ZORMtkGeom::FindCoincidentNode(point, scratch.coords, dimension, nodeCount, node,
-                                   mesh_.Length(element));
-    if (node >= 0) {
-      if (trace) trace->ExactMatch();
-      match.exactNode = mesh_.NodePositions(element)[node];
-      match.element = element;
-      state.found = true;
-      return true;
-    }
-  }
-  // The buffer is not cleared first: every test writes each weight it hands back, and a rejected
-  // candidate's weights are never read.
-  bool accepted = false;
-  double tolerance = pass.boundary;
-  switch (kind) {
-    case ZORElementKind::Shell:
-      TestFacet(candidate, element, pass, point, scratch, state, match, trace);
-      break;
-    case ZORElementKind::Line:
-      accepted =
-          ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount, dimension);
-      break;
-    case ZORElementKind::Solid:
-      if (prefilters_ && pass.pass == 0 && nodeCount == 8 &&
-          CannotHoldHex8(element, point, pass.boundary))
-        break;
-      accepted = containing_
-                     ? TestSolid(element, nodeCount, pass, point, scratch, state)
-                     : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
-                                                   dimension, &tolerance, pass.pass == 1);
-      break;
-    case ZORElementKind::Plane:
-      accepted = TestPlane(nodeCount, pass, point, scratch);
-      break;
-    case ZORElementKind::None:
-      break;
-  }
+  const bool accepted =
+      TestShape(candidate, element, kind, pass, point, scratch, state, match, trace);
   if (accepted) {
     state.found = true;
     Keep(element, scratch, match);
   }
   if (trace) trace->EndCandidate();
   return state.found && !state.closest;
+}
+
+// The coincident-node test reads the node coordinates in place, before any are gathered; traced,
+// the element's nodes are listed first, as the trace has always shown them.
+bool ZORMtkPointLocator::CoincidentNode(int element, const double* point, ZORPointMatch& match,
+                                        const ZORMtkSearchTrace* trace) const {
+  const int nodeCount = mesh_.NodeCountOf(element);
+  const int* nodes = mesh_.NodePositions(element);
+  if (trace) {
+    int members[ZORMtkSourceElements::kMaxNodes];
+    double coords[3 * ZORMtkSourceElements::kMaxNodes];
+    for (int k = 0; k < nodeCount; ++k) {
+      std::copy_n(mesh_.NodeCoords(nodes[k]), 3, coords + 3 * k);
+      members[k] = mesh_.NodeMember(nodes[k]);
+    }
+    trace->ElementNodes(mesh_.Length(element), nodeCount, members, coords);
+  }
+  const double reach = kCoincidence * mesh_.Length(element);
+  const int axes = mesh_.Dimension() == 2 ? 2 : 3;
+  for (int n = 0; n < nodeCount; ++n) {
+    const double* x = mesh_.NodeCoords(nodes[n]);
+    bool close = true;
+    for (int k = 0; k < axes && close; ++k) close = std::fabs(x[k] - point[k]) <= reach;
+    if (!close) continue;
+    if (trace) trace->ExactMatch();
+    match.exactNode = nodes[n];
+    match.element = element;
+    return true;
+  }
+  return false;
+}
+
+// The element test of the candidate's kind on the gathered nodes. The buffer is not cleared
+// first: every test writes each weight it hands back, and a rejected candidate's weights are
+// never read.
+bool ZORMtkPointLocator::TestShape(int candidate, int element, ZORElementKind kind,
+                                   const PassTolerances& pass, double* point, Scratch& scratch,
+                                   State& state, ZORPointMatch& match,
+                                   const ZORMtkSearchTrace* trace) const {
+  const int nodeCount = mesh_.NodeCountOf(element);
+  const int dimension = mesh_.Dimension();
+  double tolerance = pass.boundary;
+  switch (kind) {
+    case ZORElementKind::Shell:
+      TestFacet(candidate, element, pass, point, scratch, state, match, trace);
+      return false;
+    case ZORElementKind::Line:
+      return ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount,
+                                        dimension);
+    case ZORElementKind::Solid:
+      if (prefilters_ && pass.pass == 0 && nodeCount == 8 &&
+          CannotHoldHex8(element, point, pass.boundary))
+        return false;
+      return containing_
+                 ? TestSolid(element, nodeCount, pass, point, scratch, state)
+                 : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
+                                               dimension, &tolerance, pass.pass == 1);
+    case ZORElementKind::Plane:
+      return TestPlane(nodeCount, pass, point, scratch);
+    case ZORElementKind::None:
+      return false;
+  }
+  return false;
 }
 
 // A facet competes on its distance from the point. In pass 1, once a facet that was inside in
@@ -333,10 +371,8 @@ bool ZORMtkPointLocator::CannotHoldHex8(int element, const double* point, double
 
 void ZORMtkPointLocator::Gather(int element, Scratch& scratch) const {
   const int* nodes = mesh_.NodePositions(element);
-  for (int k = 0; k < mesh_.NodeCountOf(element); ++k) {
+  for (int k = 0; k < mesh_.NodeCountOf(element); ++k)
     std::copy_n(mesh_.NodeCoords(nodes[k]), 3, scratch.coords + 3 * k);
-    scratch.members[k] = mesh_.NodeMember(nodes[k]);
-  }
 }
 
 void ZORMtkPointLocator::Keep(int element, const Scratch& scratch, ZORPointMatch& match) const {

@@ -4,10 +4,14 @@
 // centroid, two orthonormal tangents) and its nodes' in-plane coordinates. ZORMtkGeom's facet
 // test and the locator's facet filter build it with the same arithmetic, so a filter that skips
 // a facet by the frame's distance decides exactly as the test would. Defined in ZORMtkGeom.cpp.
-struct ZORFacetFrame {
+struct ZORFacetPlane {
   double normal[3];
   double centroid[3];
   double tangents[6];
+};
+
+struct ZORFacetFrame {
+  ZORFacetPlane plane;
   double planar[3 * 8];  // node (u, v, 0) in perimeter order for curved facets
   bool curved;
 };
@@ -20,6 +24,6 @@ bool Build(const double* coords, int nNodes, int dimension, ZORFacetFrame& frame
 
 // The point's in-plane coordinates (u, v, 0) in target; returns its signed distance from the
 // plane.
-double Project(const ZORFacetFrame& frame, const double* point, double* target);
+double Project(const ZORFacetPlane& plane, const double* point, double* target);
 
 }  // namespace zor_facet

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "search/impl/ZORFacetFrames.h"
 #include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkSourceElements.h"
 #include "search/impl/ZORSearchOptions.h"
@@ -44,7 +45,6 @@ class ZORMtkPointLocator {
     std::vector<unsigned char> firstPass;  // per candidate: accepted as inside in pass 0
     double coords[3 * ZORMtkSourceElements::kMaxNodes];
     double buffer[4 * ZORMtkSourceElements::kMaxNodes];
-    int members[ZORMtkSourceElements::kMaxNodes];
   };
 
   struct Settings {
@@ -100,6 +100,11 @@ class ZORMtkPointLocator {
   bool TestCandidate(int candidate, int element, const PassTolerances& pass, double* point,
                      Scratch& scratch, State& state, ZORPointMatch& match,
                      const ZORMtkSearchTrace* trace) const;
+  bool CoincidentNode(int element, const double* point, ZORPointMatch& match,
+                      const ZORMtkSearchTrace* trace) const;
+  bool TestShape(int candidate, int element, ZORElementKind kind, const PassTolerances& pass,
+                 double* point, Scratch& scratch, State& state, ZORPointMatch& match,
+                 const ZORMtkSearchTrace* trace) const;
   void TestFacet(int candidate, int element, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state, ZORPointMatch& match,
                  const ZORMtkSearchTrace* trace) const;
@@ -123,6 +128,8 @@ class ZORMtkPointLocator {
   bool hasShells_;
   // Null unless the mesh is made of 8-node hexahedra alone.
   std::unique_ptr<ZORMtkHullIndex> hulls_;
+  // The planes of the shell facets; null without shells.
+  std::unique_ptr<ZORFacetFrames> facets_;
   // Null unless the mesh is made of 3- and 4-node facets alone.
   std::unique_ptr<ZORMtkHullIndex> facetHulls_;
 };

@@ -1,0 +1,121 @@
+#include "search/impl/ZORFacetFrames.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "search/impl/ZORMtkSourceElements.h"
+
+namespace {
+
+// Added to the natural-coordinate tolerance: far above the change at which Newton stops.
+constexpr double kNewtonSlack = 1e-3;
+// Relative widening that keeps rounding in the bounds on the safe side.
+constexpr double kRounding = 1e-9;
+
+// How far beyond the box of its in-plane nodes a facet reaches at tolerance t, per in-plane
+// axis of extent `extent`. Quadrilaterals: each 1-D factor (1 +- xi)/2 lies in [-t/2, 1 + t/2],
+// so sum |N_i| <= (1 + t)^2 while sum N_i = 1, the negative weights add up to at most
+// ((1 + t)^2 - 1)/2 and the point lies that fraction of the extent beyond the node box.
+// Triangles: each area coordinate lies in [-t, 1 + t], so the negative ones add up to at most 2t;
+// a point within distance t of the triangle is also taken (the test's clamped fallback).
+double InPlaneReach(int nodeCount, double t, double extent) {
+  if (nodeCount == 4) return ((1.0 + t) * (1.0 + t) - 1.0) / 2.0 * extent;
+  return 2.0 * t * extent + t;
+}
+
+// The in-plane node box (u0, v0, u1, v1) grown by the reach at tolerance t.
+void InPlaneBox(const ZORFacetFrame& frame, int nodeCount, double t, double rounding, double* box) {
+  for (int axis = 0; axis < 2; ++axis) {
+    double lo = frame.planar[axis], hi = lo;
+    for (int k = 1; k < nodeCount; ++k) {
+      lo = std::min(lo, frame.planar[3 * k + axis]);
+      hi = std::max(hi, frame.planar[3 * k + axis]);
+    }
+    const double grow = InPlaneReach(nodeCount, t + kNewtonSlack, hi - lo) + rounding;
+    box[axis] = lo - grow;
+    box[2 + axis] = hi + grow;
+  }
+}
+
+}  // namespace
+
+ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary,
+                               double strictBoundary, double normal)
+    : mesh_(mesh),
+      reach_(normal * mesh.MeanLength() * (1.0 + kRounding)),
+      slots_(static_cast<std::size_t>(mesh.ElementCount()), -1) {
+  for (int e = 0; e < mesh.ElementCount(); ++e) {
+    const int nodeCount = mesh.NodeCountOf(e);
+    if (mesh.Kind(e) != ZORElementKind::Shell || (nodeCount != 3 && nodeCount != 4)) continue;
+    double coords[3 * 4];
+    for (int k = 0; k < nodeCount; ++k)
+      std::copy_n(mesh.NodeCoords(mesh.NodePositions(e)[k]), 3, coords + 3 * k);
+    ZORFacetFrame frame;
+    Facet facet{};
+    if (zor_facet::Build(coords, nodeCount, mesh.Dimension(), frame)) {
+      const double rounding = kRounding * mesh.Length(e);
+      facet.plane = frame.plane;
+      InPlaneBox(frame, nodeCount, strictBoundary, rounding, facet.strict);
+      InPlaneBox(frame, nodeCount, boundary, rounding, facet.relaxed);
+    } else {
+      // Collinear corners: the test accepts nothing; empty boxes say so.
+      std::fill_n(facet.strict, 4, 0.0);
+      std::fill_n(facet.relaxed, 4, 0.0);
+      facet.strict[0] = facet.relaxed[0] = 1.0;
+    }
+    slots_[static_cast<std::size_t>(e)] = static_cast<int>(facets_.size());
+    facets_.push_back(facet);
+  }
+}
+
+bool ZORFacetFrames::Covers(const ZORMtkSourceElements& mesh) {
+  for (int e = 0; e < mesh.ElementCount(); ++e) {
+    const int nodes = mesh.NodeCountOf(e);
+    if (mesh.Kind(e) != ZORElementKind::Shell || (nodes != 3 && nodes != 4)) return false;
+  }
+  return mesh.ElementCount() > 0;
+}
+
+// The point is measured in the facet's frame by plain projections rather than by the test's
+// foot-of-perpendicular arithmetic; the two agree to rounding, which the boxes' and the reach's
+// widening covers.
+bool ZORFacetFrames::MayTake(int element, const double* point, int pass) const {
+  const int slot = slots_[static_cast<std::size_t>(element)];
+  if (slot < 0) return true;
+  const Facet& facet = facets_[static_cast<std::size_t>(slot)];
+  const ZORFacetPlane& plane = facet.plane;
+  const double d[3] = {point[0] - plane.centroid[0], point[1] - plane.centroid[1],
+                       point[2] - plane.centroid[2]};
+  const auto along = [&d](const double* axis) {
+    return d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2];
+  };
+  if (pass != 0 && std::fabs(along(plane.normal)) > reach_) return false;
+  const double target[2] = {along(plane.tangents), along(plane.tangents + 3)};
+  return InBox(pass == 0 ? facet.strict : facet.relaxed, target);
+}
+
+// The box of the slab {c + u t1 + v t2 + d n : (u, v) in the relaxed in-plane box, |d| <= reach},
+// joined with the node box that the coincident-node test looks at.
+void ZORFacetFrames::Hull(int element, double* hull) const {
+  const double* box = mesh_.Box(element);
+  const double slack = kRounding * box[6];
+  for (int a = 0; a < 3; ++a) {
+    hull[a] = box[a] - slack;
+    hull[3 + a] = box[3 + a] + slack;
+  }
+  const int slot = slots_[static_cast<std::size_t>(element)];
+  const Facet& facet = facets_[static_cast<std::size_t>(slot)];
+  const double* in = facet.relaxed;
+  if (in[0] > in[2]) return;
+  const ZORFacetPlane& plane = facet.plane;
+  for (int a = 0; a < 3; ++a) {
+    const double t1 = plane.tangents[a], t2 = plane.tangents[3 + a];
+    const double depth = reach_ * std::fabs(plane.normal[a]) + slack;
+    const double lower = plane.centroid[a] + std::min(in[0] * t1, in[2] * t1) +
+                         std::min(in[1] * t2, in[3] * t2) - depth;
+    const double upper = plane.centroid[a] + std::max(in[0] * t1, in[2] * t1) +
+                         std::max(in[1] * t2, in[3] * t2) + depth;
+    hull[a] = std::min(hull[a], lower);
+    hull[3 + a] = std::max(hull[3 + a], upper);
+  }
+}

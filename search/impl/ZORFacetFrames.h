@@ -1,0 +1,44 @@
+#pragma once
+
+#include <vector>
+
+#include "search/impl/ZORFacetFrame.h"
+
+class ZORMtkSourceElements;
+
+// The planes of a mesh's shell facets, built once per search so that a facet the test would
+// reject for a point is passed over without building its plane again. A facet accepts a point
+// only within the normal reach of its plane, and is in its test's "first pass" list only when
+// the point's projection lies in the region its natural coordinates cover; both bounds are
+// checked in the test's own plane, widened beyond rounding, so skipping changes no answer. Owns the
+// frames; read-only after construction, so any number of threads may query it.
+class ZORFacetFrames {
+ public:
+  // boundary and normal: the relaxed tolerances; strictBoundary: the first pass's.
+  ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary, double strictBoundary,
+                 double normal);
+
+  // Whether the facet at element position can be in the first-pass list (pass 0) or accepted
+  // (pass 1) for point; always true for shapes the bounds are not known for.
+  bool MayTake(int element, const double* point, int pass) const;
+  // The box (lower x, y, z, upper x, y, z) outside which the facet accepts nothing in either pass
+  // and its nodes cannot coincide with the point; for the hull index of meshes that Covers.
+  void Hull(int element, double* hull) const;
+  // Whether every element is a 3- or 4-node facet, the shapes whose bounds are known.
+  static bool Covers(const ZORMtkSourceElements& mesh);
+
+ private:
+  struct Facet {
+    ZORFacetPlane plane;
+    double strict[4];   // in-plane box (u0, v0, u1, v1) of the first pass
+    double relaxed[4];  // in-plane box of the second pass
+  };
+  static bool InBox(const double* box, const double* target) {
+    return target[0] >= box[0] && target[1] >= box[1] && target[0] <= box[2] && target[1] <= box[3];
+  }
+
+  const ZORMtkSourceElements& mesh_;
+  double reach_;            // relaxed normal reach, slightly widened against rounding
+  std::vector<int> slots_;  // per element position, its facet, or -1 when its bounds are unknown
+  std::vector<Facet> facets_;
+};
