@@ -202,7 +202,7 @@ void ReportParts(benchmark::State& state, ZORMtkSimReader& source, ZORMtkSimRead
   start = CpuNow();
   const ZORMtkPointLocator locator(mesh, *grid, tolerances, {true});
   const double index = Seconds(start);
-  ZORMtkPointLocator::Scratch scratch(*grid);
+  ZORMtkPointLocator::Scratch scratch;
   ZORPointMatch match;
   int placed = 0;
   start = CpuNow();

@@ -140,8 +140,7 @@ void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
   const int chunks = (count + size - 1) / size;
   const auto begin = [&](int chunk) { return static_cast<std::size_t>(chunk) * size; };
   const auto end = [&](int chunk) { return std::min(block.members.size(), begin(chunk + 1)); };
-  std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(threads),
-                                                   ZORMtkPointLocator::Scratch(grid));
+  std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(threads));
   std::vector<PointChunk> found(static_cast<std::size_t>(chunks));
   const auto search = [&](int chunk, int worker) {
     SearchElements(block, nodes, grid, locator, trace, begin(chunk), end(chunk),

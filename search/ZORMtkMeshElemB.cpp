@@ -57,7 +57,8 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
   boxMin_ = std::move(boxMin);
   boxMax_ = std::move(boxMax);
   Size(averageSize, overallMin, overallMax);
-  EnterElements(margin, averageSize, overallMax);
+  RangeElements(margin, averageSize, overallMax);
+  listed_.store(false, std::memory_order_release);
 }
 
 int ZORMtkMeshElemB::PositionOf(int member) const {
@@ -95,23 +96,33 @@ void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const d
 
 // Each element goes into every bucket its widened box touches, and one more bucket upwards per
 // axis, so that a box ending exactly on a bucket boundary is also found from the bucket above.
-void ZORMtkMeshElemB::EnterElements(double margin, double averageSize, const double* overallMax) {
+void ZORMtkMeshElemB::RangeElements(double margin, double averageSize, const double* overallMax) {
   const int axes = frame_.Axes();
   const double delta = margin * averageSize;
   const double h = frame_.h;
-  frame_.Fill(ElementCount(), [&](int position, const auto& enter) {
-    int first[3] = {1, 1, 1};
-    int last[3] = {1, 1, 1};
+  ranges_.assign(6 * static_cast<std::size_t>(ElementCount()), 1);
+  for (int position = 0; position < ElementCount(); ++position) {
+    int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
     const double* lower = BoxMin(position);
     const double* higher = BoxMax(position);
     for (int a = 0; a < axes; ++a) {
       const double lo = std::max(lower[a] - delta, frame_.origin[a]);
       const double hi = std::min(higher[a] + delta, overallMax[a]);
       const int n = frame_.counts[a];
-      first[a] =
+      range[a] =
           std::min(std::max(static_cast<int>(std::floor((lo - frame_.origin[a]) / h)) + 1, 1), n);
-      last[a] = std::min(static_cast<int>(std::floor((hi - frame_.origin[a]) / h)) + 2, n);
+      range[3 + a] = std::min(static_cast<int>(std::floor((hi - frame_.origin[a]) / h)) + 2, n);
     }
-    frame_.EnterRange(first, last, enter);
+  }
+}
+
+void ZORMtkMeshElemB::ListElements() const {
+  if (listed_.load(std::memory_order_acquire)) return;
+  const std::lock_guard<std::mutex> hold(listing_);
+  if (listed_.load(std::memory_order_relaxed)) return;
+  frame_.Fill(ElementCount(), [this](int position, const auto& enter) {
+    const int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
+    frame_.EnterRange(range, range + 3, enter);
   });
+  listed_.store(true, std::memory_order_release);
 }

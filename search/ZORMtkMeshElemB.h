@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 #include "platform/ZORContainers.h"
@@ -12,7 +14,9 @@ class ZORMtkSimReader;
 // A uniform grid of buckets over the elements of a source region, so that a point search tests
 // only the elements whose padded boxes touch the point's bucket. It owns a copy of the source
 // mesh's identity (the key under which the mapper caches it), the element members of the region
-// in position order, every element's bounding box and the bucket lists of element positions.
+// in position order, every element's bounding box, the bucket ranges of every element and the
+// bucket lists of element positions, which are built when first asked for. Once formed it may be
+// read by several threads at once.
 class ZORMTK_EXPORT ZORMtkMeshElemB {
  public:
   ZORMtkMeshElemB();
@@ -31,13 +35,32 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
                      std::vector<double> boxMin, std::vector<double> boxMax, double averageSize,
                      const double* overallMin, const double* overallMax, double margin);
 
-  // The bucket of point read in place: its positions are begin[0 .. count - 1], ascending.
+  // The bucket of point read in place: its positions are begin[0 .. count - 1], ascending. The
+  // lists are built on the first call (by one thread, while others wait).
   const int* Bucket(const double* point, int& count) const {
+    ListElements();
     const int bucket = frame_.BucketOf(point);
     count = frame_.Size(bucket);
     return frame_.Begin(bucket);
   }
-  int LargestBucket() const { return frame_.LargestBucket(); }
+  int LargestBucket() const {
+    ListElements();
+    return frame_.LargestBucket();
+  }
+  // One-based bucket indices (i, j, k; k = 1 in two dimensions) of the bucket that holds point.
+  void BucketIndex(const double* point, int* index) const {
+    index[0] = frame_.AxisIndex(point[0], 0);
+    index[1] = frame_.AxisIndex(point[1], 1);
+    index[2] = frame_.dimension == 2 ? 1 : frame_.AxisIndex(point[2], 2);
+  }
+  // Whether the bucket of one-based indices `index` lists element position `element`, answered
+  // from the element's bucket ranges without the lists, so a search that finds its candidates
+  // another way need never build them.
+  bool Holds(int element, const int* index) const {
+    const int* range = ranges_.data() + 6 * static_cast<std::size_t>(element);
+    return index[0] >= range[0] && index[0] <= range[3] && index[1] >= range[1] &&
+           index[1] <= range[4] && index[2] >= range[2] && index[2] <= range[5];
+  }
 
   const ZORSimDynamicID& SourceID() const { return sourceID_; }
   int Dimension() const { return frame_.dimension; }
@@ -46,7 +69,10 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   int Count(int axis) const { return frame_.counts[axis]; }
   const double* Origin() const { return frame_.origin; }
   const double* Upper() const { return frame_.upper; }
-  long long EntryCount() const { return static_cast<long long>(frame_.entries.size()); }
+  long long EntryCount() const {
+    ListElements();
+    return static_cast<long long>(frame_.entries.size());
+  }
 
   int ElementCount() const { return static_cast<int>(members_.size()); }
   int ElementMember(int position) const { return members_[static_cast<std::size_t>(position)]; }
@@ -57,10 +83,17 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
 
  private:
   void Size(double averageSize, const double* overallMin, const double* overallMax);
-  void EnterElements(double margin, double averageSize, const double* overallMax);
+  void RangeElements(double margin, double averageSize, const double* overallMax);
+  void ListElements() const;
 
   ZORSimDynamicID sourceID_;
-  ZORMtkBucketFrame frame_;
+  // The placement, and the bucket lists once ListElements has run.
+  mutable ZORMtkBucketFrame frame_;
+  mutable std::mutex listing_;
+  mutable std::atomic<bool> listed_{false};
+  // Per element position the one-based bucket ranges it is entered in: first i, j, k, last i, j,
+  // k (k = 1 in two dimensions).
+  std::vector<int> ranges_;
   bool threeDimensional_;
   std::vector<int> members_;
   std::vector<double> boxMin_;

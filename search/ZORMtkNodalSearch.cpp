@@ -152,8 +152,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances, {true, options.containing});
   const int count = points.Count();
   const ChunkPlan plan(count, options.threads, trace != nullptr);
-  std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads),
-                                                   ZORMtkPointLocator::Scratch(grid));
+  std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads));
   std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {
     ZORLinkChunk& links = chunks[static_cast<std::size_t>(chunk)];

@@ -26,6 +26,8 @@ constexpr double kFarAway = 1000.0;
 constexpr double kNewtonSlack = 1e-3;
 // Larger than any excess a converged solid can have.
 constexpr double kNoExcess = 1e300;
+// Room for the facets one point may find inside in pass 0, reserved once per Scratch.
+constexpr std::size_t kListedFacets = 64;
 // A node coincides with the point within this fraction of the element length per axis, as
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
@@ -39,8 +41,7 @@ double HullReach(double tolerance) {
 
 }  // namespace
 
-ZORMtkPointLocator::Scratch::Scratch(const ZORMtkMeshElemB& grid)
-    : firstPass(static_cast<std::size_t>(grid.LargestBucket()), 0), coords(), buffer() {}
+ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() { listed.reserve(kListedFacets); }
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
@@ -59,6 +60,8 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                  ? std::make_unique<ZORMtkHullIndex>(
                        mesh, HullReach(tolerances.boundary / kStrictBoundaryDivisor))
                  : nullptr),
+      relaxedHulls_(hulls_ ? std::make_unique<ZORMtkHullIndex>(mesh, HullReach(tolerances.boundary))
+                           : nullptr),
       facets_(settings.prefilters && hasShells_
                   ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
                                                      tolerances.boundary / kStrictBoundaryDivisor,
@@ -75,39 +78,34 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
                                 const ZORMtkSearchTrace* trace) const {
   double p[3] = {point[0], point[1], point[2]};
-  int count = 0;
-  const int* candidates = grid_.Bucket(p, count);
-  if (trace) trace->Bucket(p, count);
-  // Only facets enter the first-pass list.
-  if (hasShells_) std::fill_n(scratch.firstPass.begin(), count, 0);
   match.element = -1;
   match.exactNode = -1;
   match.nodeCount = 0;
+  scratch.listed.clear();
   State state{kFarAway * mesh_.MeanLength(), false, false, false, {kNoExcess, -1, 0, {}}};
+  const bool indexed = trace == nullptr && (hulls_ || facetHulls_);
+  int bucket[3] = {1, 1, 1};
+  int count = 0;
+  const int* candidates = nullptr;
+  if (indexed) {
+    grid_.BucketIndex(p, bucket);
+  } else {
+    candidates = grid_.Bucket(p, count);
+    if (trace) trace->Bucket(p, count);
+  }
   for (int pass = 0; pass < 2 && !state.found; ++pass) {
     const PassTolerances tolerances =
         pass == 0
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
             : PassTolerances{1, boundary_, normal_};
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
-    if (pass == 0 && trace == nullptr && hulls_) {
-      StrictPassByHull(candidates, count, p, scratch, state, match);
-      continue;
-    }
-    if (trace == nullptr && facetHulls_) {
-      FacetPassByHull(candidates, count, tolerances, p, scratch, state, match);
-      continue;
-    }
-    // Most candidates of pass 0 fail the box test; untraced, they are dropped here without the
-    // per-candidate call, and the kind is not even looked at when the mesh has no shells.
-    const bool screen = pass == 0 && trace == nullptr && prefilters_;
-    for (int c = 0; c < count; ++c) {
-      const int element = candidates[c];
-      if (screen && (!hasShells_ || mesh_.Kind(element) != ZORElementKind::Shell) &&
-          !InBox(element, p)) {
-        continue;
-      }
-      if (TestCandidate(c, element, tolerances, p, scratch, state, match, trace)) break;
+    if (indexed) {
+      const ZORMtkHullIndex& hulls = facetHulls_ ? *facetHulls_
+                                     : pass == 0 ? *hulls_
+                                                 : *relaxedHulls_;
+      PassByHull(hulls, bucket, tolerances, p, scratch, state, match);
+    } else {
+      ScanBucket(candidates, count, tolerances, p, scratch, state, match, trace);
     }
     if (!state.found) TakeApproximate(state, match);
   }
@@ -115,52 +113,41 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   return state.found;
 }
 
-// The hull cell lists every hexahedron that could accept the point in pass 0, ascending, so
-// testing those that are also bucket candidates, in that order, finds the same element as the
-// scan of the whole bucket (a coincident node lies in the hull too).
-void ZORMtkPointLocator::StrictPassByHull(const int* candidates, int count, double* point,
-                                          Scratch& scratch, State& state,
-                                          ZORPointMatch& match) const {
-  const PassTolerances strict{0, boundary_ / kStrictBoundaryDivisor,
-                              normal_ / kStrictNormalDivisor};
-  int size = 0;
-  const int* cell = hulls_->Cell(point, size);
-  for (int i = 0; i < size; ++i) {
-    const int element = cell[i];
-    if (CannotHoldHex8(element, point, strict.boundary) || !InBox(element, point)) continue;
-    const int* at = std::lower_bound(candidates, candidates + count, element);
-    if (at == candidates + count || *at != element) continue;
-    if (TestCandidate(static_cast<int>(at - candidates), element, strict, point, scratch, state,
-                      match, nullptr)) {
-      return;
+// Most candidates of pass 0 fail the box test; untraced, they are dropped here without the
+// per-candidate call, and the kind is not even looked at when the mesh has no shells.
+void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const PassTolerances& pass,
+                                    double* point, Scratch& scratch, State& state,
+                                    ZORPointMatch& match, const ZORMtkSearchTrace* trace) const {
+  const bool screen = pass.pass == 0 && trace == nullptr && prefilters_;
+  for (int c = 0; c < count; ++c) {
+    const int element = candidates[c];
+    if (screen && (!hasShells_ || mesh_.Kind(element) != ZORElementKind::Shell) &&
+        !InBox(element, point)) {
+      continue;
     }
+    if (TestCandidate(element, pass, point, scratch, state, match, trace)) return;
   }
 }
 
-// A facet outside whose hull the point lies is rejected by the facet test in both passes, and
-// marking it in the first-pass list could change only its own second-pass test; so testing
-// the facets of the hull cell that are bucket candidates, in bucket order, leaves every answer
-// as the scan of the whole bucket gives it.
-void ZORMtkPointLocator::FacetPassByHull(const int* candidates, int count,
-                                         const PassTolerances& pass, double* point,
-                                         Scratch& scratch, State& state,
-                                         ZORPointMatch& match) const {
+// The hull cell lists, ascending, every element that could accept the point in this pass (and
+// every element with a node at it), so testing those the point's bucket also lists, in that
+// order, finds what the scan of the whole bucket finds. A facet left out in pass 0 cannot be on
+// the first-pass list either, which only its own pass-1 test would read.
+void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* bucket,
+                                    const PassTolerances& pass, double* point, Scratch& scratch,
+                                    State& state, ZORPointMatch& match) const {
   int size = 0;
-  const int* cell = facetHulls_->Cell(point, size);
+  const int* cell = hulls.Cell(point, size);
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
-    const int* at = std::lower_bound(candidates, candidates + count, element);
-    if (at == candidates + count || *at != element) continue;
-    if (TestCandidate(static_cast<int>(at - candidates), element, pass, point, scratch, state,
-                      match, nullptr)) {
-      return;
-    }
+    if (!grid_.Holds(element, bucket)) continue;
+    if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
 }
 
-bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTolerances& pass,
-                                       double* point, Scratch& scratch, State& state,
-                                       ZORPointMatch& match, const ZORMtkSearchTrace* trace) const {
+bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, double* point,
+                                       Scratch& scratch, State& state, ZORPointMatch& match,
+                                       const ZORMtkSearchTrace* trace) const {
   const ZORElementKind kind = mesh_.Kind(element);
   if (trace) trace->Candidate(grid_.ElementMember(element));
   if (pass.pass == 0 && kind != ZORElementKind::Shell && !InBox(element, point)) {
@@ -179,8 +166,7 @@ bool ZORMtkPointLocator::TestCandidate(int candidate, int element, const PassTol
     return true;
   }
   Gather(element, scratch);
-  const bool accepted =
-      TestShape(candidate, element, kind, pass, point, scratch, state, match, trace);
+  const bool accepted = TestShape(element, kind, pass, point, scratch, state, match, trace);
   if (accepted) {
     state.found = true;
     Keep(element, scratch, match);
@@ -222,16 +208,15 @@ bool ZORMtkPointLocator::CoincidentNode(int element, const double* point, ZORPoi
 // The element test of the candidate's kind on the gathered nodes. The buffer is not cleared
 // first: every test writes each weight it hands back, and a rejected candidate's weights are
 // never read.
-bool ZORMtkPointLocator::TestShape(int candidate, int element, ZORElementKind kind,
-                                   const PassTolerances& pass, double* point, Scratch& scratch,
-                                   State& state, ZORPointMatch& match,
-                                   const ZORMtkSearchTrace* trace) const {
+bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassTolerances& pass,
+                                   double* point, Scratch& scratch, State& state,
+                                   ZORPointMatch& match, const ZORMtkSearchTrace* trace) const {
   const int nodeCount = mesh_.NodeCountOf(element);
   const int dimension = mesh_.Dimension();
   double tolerance = pass.boundary;
   switch (kind) {
     case ZORElementKind::Shell:
-      TestFacet(candidate, element, pass, point, scratch, state, match, trace);
+      TestFacet(element, pass, point, scratch, state, match, trace);
       return false;
     case ZORElementKind::Line:
       return ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount,
@@ -254,10 +239,11 @@ bool ZORMtkPointLocator::TestShape(int candidate, int element, ZORElementKind ki
 
 // A facet competes on its distance from the point. In pass 1, once a facet that was inside in
 // pass 0 has been accepted, only such facets are considered, and only when they are nearer.
-void ZORMtkPointLocator::TestFacet(int candidate, int element, const PassTolerances& pass,
-                                   double* point, Scratch& scratch, State& state,
-                                   ZORPointMatch& match, const ZORMtkSearchTrace* trace) const {
-  const bool listed = scratch.firstPass[static_cast<std::size_t>(candidate)] != 0;
+void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, double* point,
+                                   Scratch& scratch, State& state, ZORPointMatch& match,
+                                   const ZORMtkSearchTrace* trace) const {
+  const bool listed =
+      std::find(scratch.listed.begin(), scratch.listed.end(), element) != scratch.listed.end();
   if (pass.pass == 1 && !listed && state.tight) return;
   double tolerance = pass.boundary;
   double projection = 0.0;
@@ -266,7 +252,7 @@ void ZORMtkPointLocator::TestFacet(int candidate, int element, const PassToleran
                                   mesh_.Dimension(), &projection, &tolerance, pass.pass == 1);
   const double reach = pass.normal * mesh_.MeanLength();
   if (trace) trace->Facet(projection, reach, inside);
-  if (pass.pass == 0 && inside) scratch.firstPass[static_cast<std::size_t>(candidate)] = 1;
+  if (pass.pass == 0 && inside) scratch.listed.push_back(element);
   const double distance = std::fabs(projection);
   const bool within = distance <= reach;
   const bool tightListed = listed && state.tight;

@@ -38,11 +38,11 @@ class ZORMtkPointLocator {
   // Per-caller working memory, sized once so that Locate never allocates.
   class Scratch {
    public:
-    explicit Scratch(const ZORMtkMeshElemB& grid);
+    Scratch();
 
    private:
     friend class ZORMtkPointLocator;
-    std::vector<unsigned char> firstPass;  // per candidate: accepted as inside in pass 0
+    std::vector<int> listed;  // facets found inside in pass 0 (the first-pass list)
     double coords[3 * ZORMtkSourceElements::kMaxNodes];
     double buffer[4 * ZORMtkSourceElements::kMaxNodes];
   };
@@ -88,26 +88,24 @@ class ZORMtkPointLocator {
     bool tight;    // a facet of the first-pass list was accepted in pass 1
     Approximate approximate;
   };
-  // Returns true when the scan of the candidates must stop.
-  // Pass 0 over the elements whose hull may hold the point, in bucket order; for meshes of 8-node
-  // hexahedra, where only those can accept it.
-  void StrictPassByHull(const int* candidates, int count, double* point, Scratch& scratch,
-                        State& state, ZORPointMatch& match) const;
-  // A pass over the facets whose hull holds the point, in bucket order; for meshes of 3- and
-  // 4-node facets, where no other candidate can accept it.
-  void FacetPassByHull(const int* candidates, int count, const PassTolerances& pass, double* point,
-                       Scratch& scratch, State& state, ZORPointMatch& match) const;
-  bool TestCandidate(int candidate, int element, const PassTolerances& pass, double* point,
-                     Scratch& scratch, State& state, ZORPointMatch& match,
-                     const ZORMtkSearchTrace* trace) const;
+  // Pass over the bucket of the point, or over the hull cell of the point restricted to the
+  // elements its bucket lists; for meshes of 8-node hexahedra or of 3- and 4-node facets alone,
+  // where only those can accept it.
+  void ScanBucket(const int* candidates, int count, const PassTolerances& pass, double* point,
+                  Scratch& scratch, State& state, ZORPointMatch& match,
+                  const ZORMtkSearchTrace* trace) const;
+  void PassByHull(const ZORMtkHullIndex& hulls, const int* bucket, const PassTolerances& pass,
+                  double* point, Scratch& scratch, State& state, ZORPointMatch& match) const;
+  // Each returns true when the scan of the candidates must stop.
+  bool TestCandidate(int element, const PassTolerances& pass, double* point, Scratch& scratch,
+                     State& state, ZORPointMatch& match, const ZORMtkSearchTrace* trace) const;
   bool CoincidentNode(int element, const double* point, ZORPointMatch& match,
                       const ZORMtkSearchTrace* trace) const;
-  bool TestShape(int candidate, int element, ZORElementKind kind, const PassTolerances& pass,
-                 double* point, Scratch& scratch, State& state, ZORPointMatch& match,
-                 const ZORMtkSearchTrace* trace) const;
-  void TestFacet(int candidate, int element, const PassTolerances& pass, double* point,
+  bool TestShape(int element, ZORElementKind kind, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state, ZORPointMatch& match,
                  const ZORMtkSearchTrace* trace) const;
+  void TestFacet(int element, const PassTolerances& pass, double* point, Scratch& scratch,
+                 State& state, ZORPointMatch& match, const ZORMtkSearchTrace* trace) const;
   bool TestPlane(int nodeCount, const PassTolerances& pass, double* point, Scratch& scratch) const;
   bool TestSolid(int element, int nodeCount, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state) const;
@@ -126,8 +124,10 @@ class ZORMtkPointLocator {
   bool prefilters_;
   bool threeDimensional_;
   bool hasShells_;
-  // Null unless the mesh is made of 8-node hexahedra alone.
+  // Null unless the mesh is made of 8-node hexahedra alone: hulls at the strict and at the
+  // relaxed tolerance.
   std::unique_ptr<ZORMtkHullIndex> hulls_;
+  std::unique_ptr<ZORMtkHullIndex> relaxedHulls_;
   // The planes of the shell facets; null without shells.
   std::unique_ptr<ZORFacetFrames> facets_;
   // Null unless the mesh is made of 3- and 4-node facets alone.

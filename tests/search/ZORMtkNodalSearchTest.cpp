@@ -11,10 +11,10 @@
 #include "platform/ZORStream.h"
 #include "search/ZORMtkGeom.h"
 #include "search/ZORMtkMeshElemB.h"
+#include "search/ZORSearchTestMeshes.h"
 #include "search/impl/ZORMtkMeshNodeB.h"
 #include "search/impl/ZORMtkNodalSearch.h"
 #include "search/impl/ZORMtkNodalWeights.h"
-#include "search/ZORSearchTestMeshes.h"
 
 // Shape interpolation and nearest node, through the reader of a test database: the searches must
 // place every point where a scan of all elements in member order would, record node members, and

@@ -30,8 +30,8 @@ Point NaturalPoint(int nodes, int dimension, int kind, std::mt19937& rng) {
   Point xi = zor_search_test::RandomNatural(nodes, dimension, rng);
   const bool simplex = nodes == 3 || nodes == 4 || nodes == 6 || nodes == 10 || nodes == 15;
   const bool symmetricT = nodes == 6 || nodes == 15;  // prisms: r, s simplex, t in [-1, 1]
-  const double beyond[] = {0.0, 0.0, 1e-9, 1e-4, 0.05, 0.31, 0.6};
-  const double out = beyond[kind % 7];
+  const double beyond[] = {0.0, 0.0, 1e-9, 1e-4, 0.05, 0.2, 0.29, 0.31, 0.6};
+  const double out = beyond[kind % 9];
   const int pinned = 1 + kind % 3;  // 1 face, 2 edge, 3 corner
   for (int a = 0; a < pinned && a < dimension; ++a) {
     const bool unit = simplex && !(symmetricT && a == 2) && dimension == 3;
@@ -110,7 +110,7 @@ std::vector<Answer> Locate(const ZORMtkSourceElements& mesh, const ZORMtkMeshEle
                            const ZORMtkPointLocator::Settings& settings,
                            const std::vector<Point>& points) {
   const ZORMtkPointLocator locator(mesh, grid, {kBoundary, kNormal}, settings);
-  ZORMtkPointLocator::Scratch scratch(grid);
+  ZORMtkPointLocator::Scratch scratch;
   std::vector<Answer> answers(points.size());
   for (std::size_t i = 0; i < points.size(); ++i)
     answers[i].found = locator.Locate(points[i].data(), scratch, answers[i].match, nullptr);
