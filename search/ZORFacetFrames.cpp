@@ -52,9 +52,14 @@ ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary
       std::copy_n(mesh.NodeCoords(mesh.NodePositions(e)[k]), 3, coords + 3 * k);
     ZORFacetFrame frame;
     Facet facet{};
-    if (zor_facet::Build(coords, nodeCount, mesh.Dimension(), frame)) {
+    facet.planar = zor_facet::Build(coords, nodeCount, mesh.Dimension(), frame);
+    if (facet.planar) {
       const double rounding = kRounding * mesh.Length(e);
       facet.plane = frame.plane;
+      for (int k = 0; k < nodeCount; ++k) {
+        facet.nodes[2 * k] = frame.planar[3 * k];
+        facet.nodes[2 * k + 1] = frame.planar[3 * k + 1];
+      }
       InPlaneBox(frame, nodeCount, strictBoundary, rounding, facet.strict);
       InPlaneBox(frame, nodeCount, boundary, rounding, facet.relaxed);
     } else {
@@ -118,4 +123,20 @@ void ZORFacetFrames::Hull(int element, double* hull) const {
     hull[a] = std::min(hull[a], lower);
     hull[3 + a] = std::max(hull[3 + a], upper);
   }
+}
+
+bool ZORFacetFrames::Test(int element, const double* point, double* weights, double* projection,
+                          double tol, bool always) const {
+  const Facet& facet = facets_[static_cast<std::size_t>(slots_[static_cast<std::size_t>(element)])];
+  if (!facet.planar) return false;
+  const int nodeCount = mesh_.NodeCountOf(element);
+  ZORFacetFrame frame;
+  frame.plane = facet.plane;
+  frame.curved = false;
+  for (int k = 0; k < nodeCount; ++k) {
+    frame.planar[3 * k] = facet.nodes[2 * k];
+    frame.planar[3 * k + 1] = facet.nodes[2 * k + 1];
+    frame.planar[3 * k + 2] = 0.0;
+  }
+  return zor_facet::Test(frame, nodeCount, point, weights, projection, tol, always);
 }

@@ -440,28 +440,35 @@ bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords,
                                  int dimension, double* projection, double* tol, bool always) {
   ZORFacetFrame frame;
   if (!zor_facet::Build(coords, nNodes, dimension, frame)) return false;
+  return zor_facet::Test(frame, nNodes, point, weights, projection, *tol, always);
+}
+
+bool zor_facet::Test(const ZORFacetFrame& frame, int nNodes, const double* point, double* weights,
+                     double* projection, double tol, bool always) {
   double target[3];
+  double planar[3 * 8];
+  std::copy_n(frame.planar, 3 * nNodes, planar);
   const double distance = zor_facet::Project(frame.plane, point, target);
   if (nNodes != 3) {
-    const bool included = nNodes == 4 ? IncludedInQuad(frame.planar, target, *tol)
-                                      : IncludedInPolygon(nNodes, frame.planar, target, *tol);
+    const bool included = nNodes == 4 ? ZORMtkGeom::IncludedInQuad(planar, target, tol)
+                                      : ZORMtkGeom::IncludedInPolygon(nNodes, planar, target, tol);
     if (!included && !always) return false;
   }
   double planarElement[3 * 8];
-  double* inPlane = frame.planar;
+  double* inPlane = planar;
   if (frame.curved) {
-    ReorderPerimeter(nNodes, planarElement, frame.planar, false);
+    ZORMtkGeom::ReorderPerimeter(nNodes, planarElement, planar, false);
     inPlane = planarElement;
   }
   *projection = distance;
   bool inside = false;
   double unusedDistance = 0.0;
   if (nNodes == 3) {
-    InterpolateInTriangle(weights, inPlane, target, unusedDistance, inside, *tol);
+    ZORMtkGeom::InterpolateInTriangle(weights, inPlane, target, unusedDistance, inside, tol);
   } else if (nNodes == 6) {
-    InterpolateInQTriangle(weights, inPlane, target, unusedDistance, inside, *tol);
+    ZORMtkGeom::InterpolateInQTriangle(weights, inPlane, target, unusedDistance, inside, tol);
   } else {
-    InterpolateInQuad(weights, nNodes, inPlane, target, inside, *tol);
+    ZORMtkGeom::InterpolateInQuad(weights, nNodes, inPlane, target, inside, tol);
   }
   return inside;
 }

@@ -165,7 +165,9 @@ bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, 
     state.found = true;
     return true;
   }
-  Gather(element, scratch);
+  // A facet whose frame is kept is tested on it, without its nodes.
+  if (kind != ZORElementKind::Shell || !facets_ || !facets_->Keeps(element))
+    Gather(element, scratch);
   const bool accepted = TestShape(element, kind, pass, point, scratch, state, match, trace);
   if (accepted) {
     state.found = true;
@@ -247,9 +249,12 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
   if (pass.pass == 1 && !listed && state.tight) return;
   double tolerance = pass.boundary;
   double projection = 0.0;
+  const bool kept = facets_ && facets_->Keeps(element);
   const bool inside =
-      ZORMtkGeom::IncludedInFacet(scratch.buffer, point, scratch.coords, mesh_.NodeCountOf(element),
-                                  mesh_.Dimension(), &projection, &tolerance, pass.pass == 1);
+      kept ? facets_->Test(element, point, scratch.buffer, &projection, tolerance, pass.pass == 1)
+           : ZORMtkGeom::IncludedInFacet(scratch.buffer, point, scratch.coords,
+                                         mesh_.NodeCountOf(element), mesh_.Dimension(), &projection,
+                                         &tolerance, pass.pass == 1);
   const double reach = pass.normal * mesh_.MeanLength();
   if (trace) trace->Facet(projection, reach, inside);
   if (pass.pass == 0 && inside) scratch.listed.push_back(element);

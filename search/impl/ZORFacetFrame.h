@@ -26,4 +26,9 @@ bool Build(const double* coords, int nNodes, int dimension, ZORFacetFrame& frame
 // plane.
 double Project(const ZORFacetPlane& plane, const double* point, double* target);
 
+// The facet test on a built frame (see ZORMtkGeom::IncludedInFacet): weights, the signed
+// distance in projection, and whether the point lies inside at tolerance tol.
+bool Test(const ZORFacetFrame& frame, int nNodes, const double* point, double* weights,
+          double* projection, double tol, bool always);
+
 }  // namespace zor_facet

@@ -26,12 +26,19 @@ class ZORFacetFrames {
   void Hull(int element, double* hull) const;
   // Whether every element is a 3- or 4-node facet, the shapes whose bounds are known.
   static bool Covers(const ZORMtkSourceElements& mesh);
+  // Whether the facet at element position has its frame kept (a 3- or 4-node facet).
+  bool Keeps(int element) const { return slots_[static_cast<std::size_t>(element)] >= 0; }
+  // ZORMtkGeom::IncludedInFacet on the kept frame, with the same results to the bit.
+  bool Test(int element, const double* point, double* weights, double* projection, double tol,
+            bool always) const;
 
  private:
   struct Facet {
     ZORFacetPlane plane;
-    double strict[4];   // in-plane box (u0, v0, u1, v1) of the first pass
-    double relaxed[4];  // in-plane box of the second pass
+    double nodes[2 * 4];  // in-plane (u, v) of each node
+    double strict[4];     // in-plane box (u0, v0, u1, v1) of the first pass
+    double relaxed[4];    // in-plane box of the second pass
+    bool planar;          // false for collinear corners: the test accepts nothing
   };
   static bool InBox(const double* box, const double* target) {
     return target[0] >= box[0] && target[1] >= box[1] && target[0] <= box[2] && target[1] <= box[3];
