@@ -10,6 +10,17 @@ namespace {
 
 constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 
+// Where each cell's nodes end in the connectivity, in the narrowest type that holds them all
+// (smaller files, less to compress).
+template <typename End, typename Classes, typename Types>
+VtuArray RunningEnds(const Classes& classes, const Types& types) {
+  std::vector<End> ends;
+  End end = 0;
+  for (std::size_t c = 0; c < classes.size(); ++c)
+    for (int e = 0; e < classes[c].count; ++e) ends.push_back(end += types[c].second.nodes);
+  return VtuArray("offsets", 1, std::move(ends));
+}
+
 }  // namespace
 
 MeshVtuExport::MeshVtuExport(const ZORSrvPosition& root, const ZORSimDynamicID& mesh)
@@ -18,7 +29,8 @@ MeshVtuExport::MeshVtuExport(const ZORSrvPosition& root, const ZORSimDynamicID& 
       offsets_("offsets", 1, std::vector<std::int64_t>()),
       types_("types", 1, std::vector<std::uint8_t>()) {
   reader_.SetScope(root, ScopeElementRegion, mesh, cow_List<int>());
-  ReadGeometry();
+  ReadPoints();
+  ReadCells();
 }
 
 // Position of every node member in the reader's node list; the list of a whole mesh holds the
@@ -33,23 +45,24 @@ std::vector<int> MeshVtuExport::NodePositions() const {
   return positions;
 }
 
-void MeshVtuExport::ReadGeometry() {
-  const int nodes = reader_.numNodes, axes = reader_.numCoordComponents;
-  std::vector<double> stored(static_cast<std::size_t>(nodes) * static_cast<std::size_t>(axes));
-  reader_.FillCoordinates(static_cast<int>(stored.size()), stored.data());
-  std::vector<double> xyz(3 * static_cast<std::size_t>(nodes), 0.0);
-  for (std::size_t n = 0; n < static_cast<std::size_t>(nodes); ++n)
-    for (std::size_t a = 0; a < static_cast<std::size_t>(axes); ++a)
-      xyz[3 * n + a] = stored[n * static_cast<std::size_t>(axes) + a];
+void MeshVtuExport::ReadPoints() {
+  const std::size_t nodes = static_cast<std::size_t>(reader_.numNodes);
+  const std::size_t axes = static_cast<std::size_t>(reader_.numCoordComponents);
+  std::vector<double> xyz(3 * nodes);
+  reader_.FillCoordinates(static_cast<int>(nodes * axes), xyz.data());
+  // A plane mesh fills the front two thirds; spread it out from the back, adding z = 0.
+  for (std::size_t n = nodes; axes < 3 && n-- > 0;) {
+    xyz[3 * n + 2] = 0.0;
+    for (std::size_t a = axes; a-- > 0;) xyz[3 * n + a] = xyz[n * axes + a];
+  }
   points_ = VtuArray("Points", 3, std::move(xyz));
+}
 
-  const std::vector<int> positions = NodePositions();
-  std::vector<std::int32_t> connectivity;
-  std::vector<std::int64_t> offsets;
-  std::vector<std::uint8_t> types;
+void MeshVtuExport::ReadCells() {
   cow_List<cow_String> names;
   reader_.GetElementClassNames(names);
-  std::vector<int> members;
+  std::vector<std::pair<cow_String, VtuCellTypes::CellType>> written;
+  std::size_t entries = 0;
   for (const cow_String& name : names) {
     const int count = reader_.GetElementClassCount(name);
     const std::optional<VtuCellTypes::CellType> cell = VtuCellTypes::ForClass(name.Str());
@@ -58,20 +71,39 @@ void MeshVtuExport::ReadGeometry() {
                        " left out: VTK has no cell for them");
       continue;
     }
-    members.assign(static_cast<std::size_t>(count) * static_cast<std::size_t>(cell->nodes), 0);
-    reader_.GetElementClassConnectivity(name, static_cast<int>(members.size()), members.data());
+    written.emplace_back(name, *cell);
     classes_.push_back(ClassCells{name.Str(), cellCount_, count});
-    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e) {
-      const int* element = members.data() + e * static_cast<std::size_t>(cell->nodes);
-      for (int k = 0; k < cell->nodes; ++k)
-        connectivity.push_back(positions[static_cast<std::size_t>(element[cell->order[k]])]);
-      offsets.push_back(static_cast<std::int64_t>(connectivity.size()));
-      types.push_back(cell->vtkType);
-    }
     cellCount_ += count;
+    entries += static_cast<std::size_t>(count) * static_cast<std::size_t>(cell->nodes);
+  }
+  // Each class is read straight into its place; only a class whose nodes VTK orders otherwise,
+  // or a region whose node positions are not the members, is rewritten there.
+  const std::vector<int> positions = NodePositions();
+  bool membersArePositions = true;
+  for (std::size_t p = 0; p < positions.size() && membersArePositions; ++p)
+    membersArePositions = positions[p] == static_cast<int>(p);
+  std::vector<std::int32_t> connectivity(entries);
+  std::vector<std::uint8_t> types(static_cast<std::size_t>(cellCount_));
+  std::size_t entry = 0;
+  for (std::size_t c = 0; c < written.size(); ++c) {
+    const VtuCellTypes::CellType& type = written[c].second;
+    const std::size_t size = static_cast<std::size_t>(classes_[c].count * type.nodes);
+    std::int32_t* first = connectivity.data() + entry;
+    reader_.GetElementClassConnectivity(written[c].first, static_cast<int>(size), first);
+    const bool reordered = !std::is_sorted(type.order, type.order + type.nodes);
+    for (std::size_t e = 0; e < size && (reordered || !membersArePositions); e += type.nodes) {
+      int element[VtuCellTypes::kMaxNodes];
+      std::copy_n(first + e, type.nodes, element);
+      for (int k = 0; k < type.nodes; ++k)
+        first[e + k] = positions[static_cast<std::size_t>(element[type.order[k]])];
+    }
+    std::fill_n(types.begin() + classes_[c].firstCell, classes_[c].count, type.vtkType);
+    entry += size;
   }
   connectivity_ = VtuArray("connectivity", 1, std::move(connectivity));
-  offsets_ = VtuArray("offsets", 1, std::move(offsets));
+  offsets_ = entries <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
+                 ? RunningEnds<std::int32_t>(classes_, written)
+                 : RunningEnds<std::int64_t>(classes_, written);
   types_ = VtuArray("types", 1, std::move(types));
 }
 

@@ -54,7 +54,8 @@ class MeshVtuExport {
     int count = 0;
   };
 
-  void ReadGeometry();
+  void ReadPoints();
+  void ReadCells();
   std::vector<int> NodePositions() const;
   VtuArray NodalArray(const ExportField& field, int step, int increment) const;
   VtuArray CellArray(const ExportField& field, int step, int increment) const;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
@@ -30,32 +29,24 @@ void PutWord(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value
     out[at + static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(value >> (8 * byte));
 }
 
-std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size) {
-  uLongf produced = compressBound(static_cast<uLong>(size));
-  std::vector<std::uint8_t> out(produced);
-  if (compress2(out.data(), &produced, data, static_cast<uLong>(size), kLevel) != Z_OK)
+// Compresses into the worker's scratch buffer, sized once for any block, and keeps only the
+// bytes produced, so no block buffer is cleared or copied twice.
+std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size,
+                                  std::vector<std::uint8_t>& scratch) {
+  uLongf produced = static_cast<uLongf>(scratch.size());
+  if (compress2(scratch.data(), &produced, data, static_cast<uLong>(size), kLevel) != Z_OK)
     throw std::runtime_error("zlib could not compress a block");
-  out.resize(produced);
-  return out;
+  return std::vector<std::uint8_t>(scratch.begin(), scratch.begin() + static_cast<long>(produced));
 }
 
-std::vector<std::uint8_t> Assemble(std::size_t size,
-                                   std::vector<std::vector<std::uint8_t>>& blocks) {
-  const std::size_t header = 8 * (3 + blocks.size());
-  std::size_t total = header;
-  for (const auto& block : blocks) total += block.size();
-  std::vector<std::uint8_t> out(total);
-  PutWord(out, 0, blocks.size());
-  PutWord(out, 8, kBlockBytes);
-  PutWord(out, 16, size % kBlockBytes);
-  std::size_t at = header;
-  for (std::size_t b = 0; b < blocks.size(); ++b) {
-    PutWord(out, 8 * (3 + b), blocks[b].size());
-    if (!blocks[b].empty()) std::memcpy(out.data() + at, blocks[b].data(), blocks[b].size());
-    at += blocks[b].size();
-    std::vector<std::uint8_t>().swap(blocks[b]);
-  }
-  return out;
+std::vector<std::uint8_t> Header(std::size_t size,
+                                 const std::vector<std::vector<std::uint8_t>>& blocks) {
+  std::vector<std::uint8_t> header(8 * (3 + blocks.size()));
+  PutWord(header, 0, blocks.size());
+  PutWord(header, 8, kBlockBytes);
+  PutWord(header, 16, size % kBlockBytes);
+  for (std::size_t b = 0; b < blocks.size(); ++b) PutWord(header, 8 * (3 + b), blocks[b].size());
+  return header;
 }
 
 }  // namespace
@@ -67,13 +58,19 @@ VtkZlibCompressor::VtkZlibCompressor(int threads) : threads_(threads) {
   if (threads_ <= 0) threads_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-std::vector<std::vector<std::uint8_t>> VtkZlibCompressor::Compress(
+std::size_t VtkZlibCompressor::Encoded::Size() const {
+  std::size_t size = header.size();
+  for (const auto& block : blocks) size += block.size();
+  return size;
+}
+
+std::vector<VtkZlibCompressor::Encoded> VtkZlibCompressor::Compress(
     const std::vector<Span>& arrays, const std::function<void(double)>& progress) const {
   std::vector<Job> jobs;
-  std::vector<std::vector<std::vector<std::uint8_t>>> blocks(arrays.size());
+  std::vector<Encoded> encoded(arrays.size());
   for (std::size_t a = 0; a < arrays.size(); ++a) {
     const std::size_t count = (arrays[a].size + kBlockBytes - 1) / kBlockBytes;
-    blocks[a].resize(count);
+    encoded[a].blocks.resize(count);
     for (std::size_t b = 0; b < count; ++b) jobs.push_back({a, b});
   }
   // Jobs are taken in turn from a shared counter; a failure stops every thread at its next job
@@ -82,12 +79,14 @@ std::vector<std::vector<std::uint8_t>> VtkZlibCompressor::Compress(
   std::exception_ptr failure;
   std::mutex failureLock;
   const auto work = [&](bool reports) {
+    std::vector<std::uint8_t> scratch;
     for (std::size_t j = next++; j < jobs.size(); j = next++) {
       try {
+        if (scratch.empty()) scratch.resize(compressBound(static_cast<uLong>(kBlockBytes)));
         const Span& span = arrays[jobs[j].array];
         const std::size_t first = jobs[j].block * kBlockBytes;
-        blocks[jobs[j].array][jobs[j].block] =
-            Deflate(span.data + first, std::min(kBlockBytes, span.size - first));
+        encoded[jobs[j].array].blocks[jobs[j].block] =
+            Deflate(span.data + first, std::min(kBlockBytes, span.size - first), scratch);
       } catch (...) {
         const std::lock_guard<std::mutex> hold(failureLock);
         if (!failure) failure = std::current_exception();
@@ -104,8 +103,7 @@ std::vector<std::vector<std::uint8_t>> VtkZlibCompressor::Compress(
   work(true);
   for (std::thread& thread : pool) thread.join();
   if (failure) std::rethrow_exception(failure);
-  std::vector<std::vector<std::uint8_t>> encoded;
   for (std::size_t a = 0; a < arrays.size(); ++a)
-    encoded.push_back(Assemble(arrays[a].size, blocks[a]));
+    encoded[a].header = Header(arrays[a].size, encoded[a].blocks);
   return encoded;
 }

@@ -17,14 +17,21 @@ class VtkZlibCompressor {
     const std::uint8_t* data;
     std::size_t size;
   };
+  // One compressed array: the header, then the blocks, to be written in this order.
+  struct Encoded {
+    std::vector<std::uint8_t> header;
+    std::vector<std::vector<std::uint8_t>> blocks;
+
+    std::size_t Size() const;
+  };
 
   // threads 0: ZORMTK_THREADS when it is a positive number, else every hardware thread.
   explicit VtkZlibCompressor(int threads);
 
-  // One encoded array (header and blocks) per input span, in the same order. progress, when
-  // given, hears the fraction of blocks done, on the caller's thread.
-  std::vector<std::vector<std::uint8_t>> Compress(
-      const std::vector<Span>& arrays, const std::function<void(double)>& progress = {}) const;
+  // One encoded array per input span, in the same order. progress, when given, hears the
+  // fraction of blocks done, on the caller's thread.
+  std::vector<Encoded> Compress(const std::vector<Span>& arrays,
+                                const std::function<void(double)>& progress = {}) const;
 
   int Threads() const { return threads_; }
 

@@ -80,12 +80,17 @@ std::system_error CannotWrite(const std::string& path, int error) {
 }
 
 void WriteAll(const std::string& path, const std::string& head,
-              const std::vector<std::vector<std::uint8_t>>& blobs, const std::string& tail) {
+              const std::vector<VtkZlibCompressor::Encoded>& arrays, const std::string& tail) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw CannotWrite(path, errno);
+  const auto put = [file](const std::vector<std::uint8_t>& bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  };
   bool written = std::fwrite(head.data(), 1, head.size(), file) == head.size();
-  for (const auto& blob : blobs)
-    written = written && std::fwrite(blob.data(), 1, blob.size(), file) == blob.size();
+  for (const VtkZlibCompressor::Encoded& array : arrays) {
+    written = written && put(array.header);
+    for (const auto& block : array.blocks) written = written && put(block);
+  }
   written = written && std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
   const int writeError = written ? 0 : errno;
   if (std::fclose(file) != 0 && written) throw CannotWrite(path, errno);
@@ -98,15 +103,14 @@ void VtuWriter::Write(const std::string& path, const VtuPiece& piece,
                       const std::function<void(double)>& progress) const {
   std::vector<VtkZlibCompressor::Span> spans;
   for (const VtuArray* array : InFileOrder(piece)) spans.push_back(array->Bytes());
-  const std::vector<std::vector<std::uint8_t>> blobs = compressor_.Compress(spans, progress);
+  const std::vector<VtkZlibCompressor::Encoded> arrays = compressor_.Compress(spans, progress);
   std::vector<std::uint64_t> offsets;
   std::uint64_t offset = 0;
-  for (const auto& blob : blobs) {
+  for (const VtkZlibCompressor::Encoded& array : arrays) {
     offsets.push_back(offset);
-    offset += blob.size();
+    offset += array.Size();
   }
-  const std::string header = Header(piece, offsets);
-  WriteAll(path, header, blobs, "\n  </AppendedData>\n</VTKFile>\n");
+  WriteAll(path, Header(piece, offsets), arrays, "\n  </AppendedData>\n</VTKFile>\n");
 }
 
 void VtuWriter::WriteCollection(const std::string& path,
