@@ -81,6 +81,9 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   match.element = -1;
   match.exactNode = -1;
   match.nodeCount = 0;
+  match.pass = -1;
+  match.approximate = false;
+  match.excess = 0.0;
   scratch.listed.clear();
   State state{kFarAway * mesh_.MeanLength(), false, false, false, {kNoExcess, -1, 0, {}}};
   const bool indexed = trace == nullptr && (hulls_ || facetHulls_);
@@ -93,7 +96,8 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
     candidates = grid_.Bucket(p, count);
     if (trace) trace->Bucket(p, count);
   }
-  for (int pass = 0; pass < 2 && !state.found; ++pass) {
+  int pass = 0;
+  for (; pass < 2 && !state.found; ++pass) {
     const PassTolerances tolerances =
         pass == 0
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
@@ -109,6 +113,8 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
     }
     if (!state.found) TakeApproximate(state, match);
   }
+  // The loop has stepped past the pass that placed the point.
+  if (state.found) match.pass = pass - 1;
   if (!state.found && trace) trace->NotFound();
   return state.found;
 }
@@ -302,6 +308,8 @@ void ZORMtkPointLocator::TakeApproximate(State& state, ZORPointMatch& match) {
   const Approximate& held = state.approximate;
   if (held.element < 0) return;
   state.found = true;
+  match.approximate = true;
+  match.excess = held.excess;
   match.element = held.element;
   match.nodeCount = held.nodeCount;
   std::copy_n(held.weights, held.nodeCount, match.weights);

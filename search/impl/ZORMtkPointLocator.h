@@ -17,6 +17,12 @@ struct ZORPointMatch {
   int element = -1;    // grid position of the chosen element; -1 when the point was not placed
   int exactNode = -1;  // node position of a coincident node (nodal search only), else -1
   int nodeCount = 0;   // nodes (and weights) of the chosen element
+  // The pass that placed the point (0 strict, 1 relaxed), and whether the containing choice took
+  // a solid whose reference shape does not hold it, with how far outside. A search split over
+  // several parts of a mesh compares these to pick the element one search over all would take.
+  int pass = -1;
+  bool approximate = false;
+  double excess = 0.0;
   double weights[ZORMtkSourceElements::kMaxNodes];
 };
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <mpi.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/ZORMtkArrayMapper.h"
+#include "api/ZORMtkArrayStatus.h"
+#include "api/ZORMtkMeshArrays.h"
+#include "platform/ZORExport.h"
+
+// Maps fields from a source mesh spread over the ranks of an MPI communicator to target points
+// spread over the same ranks, with results identical to one ZORMtkArrayMapper holding the whole
+// source and all targets: the same values bit for bit, the same placed points and source cells,
+// the same diagnostics texts.
+//
+// The whole source is the ranks' parts of VTK cells joined in rank order (rank 0's cells first);
+// each part brings the nodes its cells use, so nodes on the seams between parts appear in
+// several parts. The targets are the ranks' points joined in rank order; target point i of the
+// whole is what the diagnostics name. Each rank searches the targets that may lie in its part
+// with the library's own point search, on a bucket grid placed as one process would place the
+// grid of the whole source; the owner of a point takes the answer one process would have taken
+// (the earlier pass, then the containing element, then the lower element number), and the rank
+// that placed a point computes its values from its own nodes.
+//
+// Supported: shape interpolation of nodal fields onto target points, with either element choice
+// and a fill value for unplaced points. Sources of solid, plane and line cells; not shells,
+// not the nearest-node method, the nearest-node fallback or conservative mapping (they give a
+// status saying so). Every call but the accessors is collective: all ranks call it, in the same
+// order, with the same options. Bad input on any rank gives every rank the same failed status.
+// One thread per object; the search itself runs on options.threads threads per rank.
+class ZORMTK_EXPORT ZORMtkDistributedMapper {
+ public:
+  explicit ZORMtkDistributedMapper(MPI_Comm comm);
+  ~ZORMtkDistributedMapper();
+  ZORMtkDistributedMapper(const ZORMtkDistributedMapper&) = delete;
+  ZORMtkDistributedMapper& operator=(const ZORMtkDistributedMapper&) = delete;
+
+  // This rank's part of the source: VTK cells (possibly none) and the nodes they use.
+  ZORMtkArrayStatus SetSource(const ZORMtkMeshArrays& part);
+  // This rank's target points (coordinates only; cells are not looked at).
+  ZORMtkArrayStatus SetTarget(const ZORMtkMeshArrays& points);
+  ZORMtkArrayStatus SetOptions(const ZORMtkArrayOptions& options);
+
+  // Searches the targets (the first call after a change; later calls return at once).
+  ZORMtkArrayStatus ComputeWeights();
+  // Maps one field: sourceValues has one row of `components` values per node of this rank's
+  // source part, targetValues receives one row per target point of this rank.
+  ZORMtkArrayStatus Map(const double* sourceValues, int sourceRows, int components,
+                        double* targetValues);
+
+  // After ComputeWeights, for this rank's targets: 1 where placed, else 0; the global index of
+  // the host cell that gives each point its value, -1 where none.
+  const std::vector<unsigned char>& Placed() const;
+  std::vector<std::int64_t> SourceCells() const;
+  // The diagnostics of the whole mapping, the same on every rank.
+  int Flags() const;
+  std::vector<std::string> DiagnosticTexts() const;
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "api/ZORMtkArrayStatus.h"
+
+// The few collective patterns the distributed mapper is built from, over one communicator: an
+// all-to-all of variable-length runs of plain values, a status every rank agrees on, and a sum
+// taken in rank order so that it rounds exactly as one process adding the same terms would.
+// Holds the communicator (not owned) with its size and this rank. Every call is collective.
+class ZORMpiExchange {
+ public:
+  explicit ZORMpiExchange(MPI_Comm comm);
+
+  int Rank() const { return rank_; }
+  int Size() const { return size_; }
+  MPI_Comm Comm() const { return comm_; }
+
+  // Sends items[offsets[r] .. offsets[r + 1] - 1] to rank r; returns what every rank sent here,
+  // rank after rank, with receivedOffsets (size + 1 entries) marking each rank's run. T is a
+  // plain value type sent as bytes.
+  template <typename T>
+  std::vector<T> AllToAll(const std::vector<T>& items, const std::vector<std::int64_t>& offsets,
+                          std::vector<std::int64_t>& receivedOffsets) const {
+    std::vector<char> bytes =
+        Bytes(reinterpret_cast<const char*>(items.data()), sizeof(T), offsets, receivedOffsets);
+    std::vector<T> received(bytes.size() / sizeof(T));
+    if (!bytes.empty())
+      std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(received.data()));
+    return received;
+  }
+
+  // Ok on every rank only when it is ok on every rank; otherwise every rank gets the message of
+  // the lowest rank that failed, prefixed with that rank when there are several.
+  ZORMtkArrayStatus Agree(const ZORMtkArrayStatus& local) const;
+
+  // The sum of every rank's terms, taken term by term in rank order and within a rank in the
+  // given order: rank r adds its terms to what ranks 0 .. r - 1 passed on. Every rank gets it.
+  double OrderedSum(const std::vector<double>& terms) const;
+
+  // Each rank's count, and the sum of the counts of the ranks before this one.
+  std::int64_t ExclusivePrefix(std::int64_t count) const;
+  std::int64_t Total(std::int64_t count) const;
+
+ private:
+  std::vector<char> Bytes(const char* data, std::size_t itemSize,
+                          const std::vector<std::int64_t>& offsets,
+                          std::vector<std::int64_t>& receivedOffsets) const;
+
+  MPI_Comm comm_;
+  int rank_ = 0;
+  int size_ = 1;
+};
