@@ -7,6 +7,7 @@
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORFacetFrames.h"
 #include "search/impl/ZORMtkSearchTrace.h"
+#include "search/impl/ZORSolidBounds.h"
 #include "search/impl/ZORSolidInversion.h"
 
 namespace {
@@ -21,9 +22,6 @@ constexpr double kStrictNormalDivisor = 10.0;
 constexpr double kCloserFactor = 0.9999999;
 // The best facet distance starts far beyond any normal tolerance.
 constexpr double kFarAway = 1000.0;
-// Added to the natural-coordinate tolerance of the hexahedron shortcut: a thousand times the
-// change at which Newton stops, so the converged coordinates are surely covered.
-constexpr double kNewtonSlack = 1e-3;
 // Larger than any excess a converged solid can have.
 constexpr double kNoExcess = 1e300;
 // Room for the facets one point may find inside in pass 0, reserved once per Scratch.
@@ -31,13 +29,6 @@ constexpr std::size_t kListedFacets = 64;
 // A node coincides with the point within this fraction of the element length per axis, as
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
-
-// How far beyond its node box, as a fraction of the box extent, an 8-node hexahedron can accept a
-// point with natural-coordinate tolerance t (see CannotHoldHex8).
-double HullReach(double tolerance) {
-  const double t = tolerance + kNewtonSlack;
-  return ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
-}
 
 }  // namespace
 
@@ -56,12 +47,11 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       prefilters_(settings.prefilters),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
-      hulls_(settings.prefilters && mesh.AllHex8()
-                 ? std::make_unique<ZORMtkHullIndex>(
-                       mesh, HullReach(tolerances.boundary / kStrictBoundaryDivisor))
-                 : nullptr),
-      relaxedHulls_(hulls_ ? std::make_unique<ZORMtkHullIndex>(mesh, HullReach(tolerances.boundary))
-                           : nullptr),
+      solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
+                  ? std::make_unique<ZORSolidBounds>(
+                        mesh, tolerances.boundary / kStrictBoundaryDivisor, tolerances.boundary,
+                        settings.nodal ? tolerances.boundary : 0.0)
+                  : nullptr),
       facets_(settings.prefilters && hasShells_
                   ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
                                                      tolerances.boundary / kStrictBoundaryDivisor,
@@ -73,7 +63,21 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                                             facets_->Hull(element, hull);
                                                             return true;
                                                           })
-                      : nullptr) {}
+                      : nullptr) {
+  if (!solids_ || !ZORSolidBounds::Covers(mesh)) return;
+  strictHulls_ =
+      std::make_unique<ZORMtkHullIndex>(mesh.ElementCount(), [this](int element, double* hull) {
+        solids_->StrictHull(element, hull);
+        return true;
+      });
+  bool relaxed = true;
+  double hull[6];
+  for (int e = 0; e < mesh.ElementCount() && relaxed; ++e) relaxed = solids_->RelaxedHull(e, hull);
+  if (!relaxed) return;
+  relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
+      mesh.ElementCount(),
+      [this](int element, double* box) { return solids_->RelaxedHull(element, box); });
+}
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
                                 const ZORMtkSearchTrace* trace) const {
@@ -86,7 +90,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   match.excess = 0.0;
   scratch.listed.clear();
   State state{kFarAway * mesh_.MeanLength(), false, false, false, {kNoExcess, -1, 0, {}}};
-  const bool indexed = trace == nullptr && (hulls_ || facetHulls_);
+  const bool indexed = trace == nullptr && (strictHulls_ || facetHulls_);
   int bucket[3] = {1, 1, 1};
   int count = 0;
   const int* candidates = nullptr;
@@ -103,12 +107,15 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
             : PassTolerances{1, boundary_, normal_};
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
-    if (indexed) {
-      const ZORMtkHullIndex& hulls = facetHulls_ ? *facetHulls_
-                                     : pass == 0 ? *hulls_
-                                                 : *relaxedHulls_;
-      PassByHull(hulls, bucket, tolerances, p, scratch, state, match);
+    const ZORMtkHullIndex* hulls = !indexed      ? nullptr
+                                   : facetHulls_ ? facetHulls_.get()
+                                   : pass == 0   ? strictHulls_.get()
+                                                 : relaxedHulls_.get();
+    if (hulls) {
+      PassByHull(*hulls, bucket, tolerances, p, scratch, state, match);
     } else {
+      // The relaxed pass of solids without known hulls scans the bucket, listed on first need.
+      if (candidates == nullptr) candidates = grid_.Bucket(p, count);
       ScanBucket(candidates, count, tolerances, p, scratch, state, match, trace);
     }
     if (!state.found) TakeApproximate(state, match);
@@ -230,9 +237,7 @@ bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassT
       return ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount,
                                         dimension);
     case ZORElementKind::Solid:
-      if (prefilters_ && pass.pass == 0 && nodeCount == 8 &&
-          CannotHoldHex8(element, point, pass.boundary))
-        return false;
+      if (solids_ && !solids_->MayAccept(element, point, pass.boundary)) return false;
       return containing_
                  ? TestSolid(element, nodeCount, pass, point, scratch, state)
                  : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
@@ -350,22 +355,6 @@ bool ZORMtkPointLocator::InBox(int element, const double* point) const {
                 (point[1] >= box[1] - margin) & (point[1] <= box[4] + margin);
   if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
   return inside;
-}
-
-// A shortcut that never changes an answer: the 8-node hexahedron accepts a point in pass 0 only
-// when its natural coordinates have |xi| < 1 + t. There each 1-D factor (1 +- xi)/2 lies in
-// [-t/2, 1 + t/2] and sums with its partner to 1 in absolute value at most 1 + t, so
-// sum |N_i| <= (1 + t)^3 while sum N_i = 1; the negative weights then add up to at most
-// ((1 + t)^3 - 1)/2 = c, and x = sum N_i x_i lies within c times the box extent of the node box.
-// With t raised well above the Newton tolerance, a point beyond that cannot be accepted and the
-// iteration is skipped.
-bool ZORMtkPointLocator::CannotHoldHex8(int element, const double* point, double tolerance) const {
-  double hull[6];
-  ZORMtkHullIndex::Widen(mesh_.Box(element), HullReach(tolerance), hull);
-  for (int a = 0; a < 3; ++a) {
-    if (point[a] < hull[a] || point[a] > hull[3 + a]) return true;
-  }
-  return false;
 }
 
 void ZORMtkPointLocator::Gather(int element, Scratch& scratch) const {

@@ -7,6 +7,7 @@
 #include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkSourceElements.h"
 #include "search/impl/ZORSearchOptions.h"
+#include "search/impl/ZORSolidBounds.h"
 
 class ZORMtkMeshElemB;
 class ZORMtkSearchTrace;
@@ -95,8 +96,8 @@ class ZORMtkPointLocator {
     Approximate approximate;
   };
   // Pass over the bucket of the point, or over the hull cell of the point restricted to the
-  // elements its bucket lists; for meshes of 8-node hexahedra or of 3- and 4-node facets alone,
-  // where only those can accept it.
+  // elements its bucket lists; for meshes of solids or of 3- and 4-node facets alone, where
+  // only those can accept it.
   void ScanBucket(const int* candidates, int count, const PassTolerances& pass, double* point,
                   Scratch& scratch, State& state, ZORPointMatch& match,
                   const ZORMtkSearchTrace* trace) const;
@@ -117,7 +118,6 @@ class ZORMtkPointLocator {
                  Scratch& scratch, State& state) const;
   static void TakeApproximate(State& state, ZORPointMatch& match);
   bool InBox(int element, const double* point) const;
-  bool CannotHoldHex8(int element, const double* point, double tolerance) const;
   void Gather(int element, Scratch& scratch) const;
   void Keep(int element, const Scratch& scratch, ZORPointMatch& match) const;
 
@@ -130,9 +130,11 @@ class ZORMtkPointLocator {
   bool prefilters_;
   bool threeDimensional_;
   bool hasShells_;
-  // Null unless the mesh is made of 8-node hexahedra alone: hulls at the strict and at the
-  // relaxed tolerance.
-  std::unique_ptr<ZORMtkHullIndex> hulls_;
+  // Where the solids can accept a point; null without solids.
+  std::unique_ptr<ZORSolidBounds> solids_;
+  // For meshes of solids alone: their hulls in the strict pass, and in the relaxed pass when
+  // every solid's is known (8-node hexahedra, straight tetrahedra); null otherwise.
+  std::unique_ptr<ZORMtkHullIndex> strictHulls_;
   std::unique_ptr<ZORMtkHullIndex> relaxedHulls_;
   // The planes of the shell facets; null without shells.
   std::unique_ptr<ZORFacetFrames> facets_;

@@ -75,6 +75,32 @@ TestMesh Triangles(const TestMesh& quads) {
   return triangles;
 }
 
+// The corner tetrahedra of a 10-node mesh, and the same with mid-side nodes moved to the middles
+// of their (straight) edges, which the search treats as affine.
+TestMesh Corners(const TestMesh& tet10) {
+  TestMesh tet4 = tet10;
+  tet4.type = "C3D4";
+  tet4.nodesPerElement = 4;
+  tet4.connectivity.clear();
+  for (int e = 0; e < tet10.ElementCount(); ++e)
+    tet4.connectivity.insert(tet4.connectivity.end(), tet10.Nodes(e), tet10.Nodes(e) + 4);
+  return tet4;
+}
+
+TestMesh Straightened(const TestMesh& tet10) {
+  TestMesh straight = tet10;
+  const int edges[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
+  for (int e = 0; e < tet10.ElementCount(); ++e)
+    for (int k = 0; k < 6; ++k) {
+      const Point a = tet10.NodeAt(tet10.Nodes(e)[edges[k][0]]);
+      const Point b = tet10.NodeAt(tet10.Nodes(e)[edges[k][1]]);
+      straight.connectivity[static_cast<std::size_t>(e * 10 + 4 + k)] =
+          static_cast<int>(straight.coords.size() / 3);
+      for (int c = 0; c < 3; ++c) straight.coords.push_back(0.5 * (a[c] + b[c]));
+    }
+  return straight;
+}
+
 // The points of a family: for solids and plane elements the element's own map of the natural
 // point; for shells the plane map wrapped onto the cylinder and moved along its normal.
 std::vector<Point> Points(const Family& family, const TestMesh& plane, int count, unsigned seed) {
@@ -122,6 +148,9 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
   const Family families[] = {
       {"hex8", zor_search_test::HexMesh(4, 8, 0.1, 22)},
       {"hex20", zor_search_test::HexMesh(3, 20, 0.08, 23)},
+      {"hex8 rectilinear", zor_search_test::HexMesh(4, 8, 0.0, 28)},
+      {"tet4", Corners(zor_search_test::Tet10Mesh(3, 0.1, 29))},
+      {"tet10 straight", Straightened(zor_search_test::Tet10Mesh(3, 0.1, 30))},
       {"tet10", zor_search_test::Tet10Mesh(3, 0.05, 24)},
       {"prism15", zor_search_test::Prism15Mesh(3, 0.05, 25)},
       {"quad8", zor_search_test::QuadMesh(5, 8, 0.08, 26, "CPE8R")},

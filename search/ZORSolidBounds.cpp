@@ -1,0 +1,156 @@
+#include "search/impl/ZORSolidBounds.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "search/impl/ZORGeomMath.h"
+#include "search/impl/ZORMtkHullIndex.h"
+#include "search/impl/ZORMtkSourceElements.h"
+
+namespace {
+
+// Added to natural-coordinate tolerances: far above the change at which Newton stops, which for
+// an affine map is rounding alone.
+constexpr double kNewtonSlack = 1e-3;
+// A mid-side node counts as the middle of its edge within this fraction of the element length.
+constexpr double kStraight = 1e-12;
+// The determinant below which the element test calls an element flat (ZORMtkGeom).
+constexpr double kMinDeterminant = 1e-12;
+constexpr int kTetEdge[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
+
+// How far beyond its node box, as a fraction of the box extent, an 8-node hexahedron can accept a
+// point with natural-coordinate tolerance t: each 1-D factor (1 +- xi)/2 lies in [-t/2, 1 + t/2],
+// so sum |N_i| <= (1 + t)^3 while sum N_i = 1, and the negative weights add up to at most
+// ((1 + t)^3 - 1)/2.
+double HexReach(double tolerance) {
+  const double t = tolerance + kNewtonSlack;
+  return ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
+}
+
+bool IsHex8(const ZORMtkSourceElements& mesh, int element) {
+  return mesh.NodeCountOf(element) == 8;
+}
+
+bool Straight(const ZORMtkSourceElements& mesh, int element) {
+  const int nodes = mesh.NodeCountOf(element);
+  if (nodes == 4) return true;
+  if (nodes != 10) return false;
+  const int* positions = mesh.NodePositions(element);
+  const double reach = kStraight * mesh.Length(element);
+  for (int e = 0; e < 6; ++e) {
+    const double* a = mesh.NodeCoords(positions[kTetEdge[e][0]]);
+    const double* b = mesh.NodeCoords(positions[kTetEdge[e][1]]);
+    const double* m = mesh.NodeCoords(positions[4 + e]);
+    for (int k = 0; k < 3; ++k)
+      if (std::fabs(m[k] - 0.5 * (a[k] + b[k])) > reach) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed,
+                               double boxMargin)
+    : mesh_(mesh),
+      strict_(strict),
+      relaxed_(relaxed),
+      boxMargin_(boxMargin),
+      affine_(static_cast<std::size_t>(mesh.ElementCount()), 0) {
+  for (int e = 0; e < mesh.ElementCount(); ++e)
+    affine_[static_cast<std::size_t>(e)] = Straight(mesh, e) ? 1 : 0;
+}
+
+bool ZORSolidBounds::Covers(const ZORMtkSourceElements& mesh) {
+  for (int e = 0; e < mesh.ElementCount(); ++e)
+    if (mesh.Kind(e) != ZORElementKind::Solid) return false;
+  return mesh.ElementCount() > 0 && mesh.Dimension() == 3;
+}
+
+// The box screen's box, as ZORMtkPointLocator::InBox tests it.
+void ZORSolidBounds::BoxHull(int element, double* hull) const {
+  const double* box = mesh_.Box(element);
+  const double margin = boxMargin_ * box[6] + kStraight * box[6];
+  for (int a = 0; a < 3; ++a) {
+    hull[a] = box[a] - margin;
+    hull[3 + a] = box[3 + a] + margin;
+  }
+}
+
+void ZORSolidBounds::StrictHull(int element, double* hull) const {
+  BoxHull(element, hull);
+  double tight[6];
+  if (IsHex8(mesh_, element)) {
+    ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(strict_), tight);
+  } else if (affine_[static_cast<std::size_t>(element)] != 0) {
+    Parallelepiped(element, strict_, tight);
+  } else {
+    return;
+  }
+  for (int a = 0; a < 3; ++a) {
+    hull[a] = std::max(hull[a], tight[a]);
+    hull[3 + a] = std::min(hull[3 + a], tight[3 + a]);
+  }
+}
+
+bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
+  if (IsHex8(mesh_, element)) {
+    ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(relaxed_), hull);
+    return true;
+  }
+  if (affine_[static_cast<std::size_t>(element)] == 0) return false;
+  Parallelepiped(element, relaxed_, hull);
+  return true;
+}
+
+// The box of {x0 + r e1 + s e2 + t e3 : r, s, t in [-tol, 1 + tol]}, e_i = x_i - x0, widened by
+// rounding in element lengths.
+void ZORSolidBounds::Parallelepiped(int element, double tol, double* hull) const {
+  const int* positions = mesh_.NodePositions(element);
+  const double* x0 = mesh_.NodeCoords(positions[0]);
+  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
+  const double slack = kStraight * mesh_.Length(element);
+  for (int a = 0; a < 3; ++a) {
+    double low = x0[a], high = x0[a];
+    for (int k = 1; k <= 3; ++k) {
+      const double edge = mesh_.NodeCoords(positions[k])[a] - x0[a];
+      low += std::min(lo * edge, hi * edge);
+      high += std::max(lo * edge, hi * edge);
+    }
+    hull[a] = low - slack;
+    hull[3 + a] = high + slack;
+  }
+}
+
+// Cramer's rule on [e1 e2 e3] (r, s, t) = point - x0, as the element test's first Newton step
+// solves it; its determinant test decides flatness the same way.
+bool ZORSolidBounds::Natural(int element, const double* point, double* rst) const {
+  const int* positions = mesh_.NodePositions(element);
+  const double* x0 = mesh_.NodeCoords(positions[0]);
+  double e[3][3], d[3];
+  for (int k = 0; k < 3; ++k) {
+    const double* x = mesh_.NodeCoords(positions[k + 1]);
+    for (int a = 0; a < 3; ++a) e[k][a] = x[a] - x0[a];
+    d[k] = point[k] - x0[k];
+  }
+  const double det = zor_geom::Det3(e[0], e[1], e[2]);
+  if (det < kMinDeterminant) return false;
+  rst[0] = zor_geom::Det3(d, e[1], e[2]) / det;
+  rst[1] = zor_geom::Det3(e[0], d, e[2]) / det;
+  rst[2] = zor_geom::Det3(e[0], e[1], d) / det;
+  return true;
+}
+
+bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
+  if (IsHex8(mesh_, element)) {
+    double hull[6];
+    ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(tol), hull);
+    for (int a = 0; a < 3; ++a)
+      if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
+    return true;
+  }
+  if (affine_[static_cast<std::size_t>(element)] == 0) return true;
+  double rst[3];
+  if (!Natural(element, point, rst)) return true;
+  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
+  return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
+}
