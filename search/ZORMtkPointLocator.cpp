@@ -151,8 +151,11 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
                                     State& state, ZORPointMatch& match) const {
   int size = 0;
   const int* cell = hulls.Cell(point, size);
+  // The box screen of pass 0 runs here first, in line: most cell candidates fail it.
+  const bool screen = pass.pass == 0 && !facetHulls_;
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
+    if (screen && !InBox(element, point)) continue;
     if (!grid_.Holds(element, bucket)) continue;
     if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
@@ -167,13 +170,9 @@ bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, 
     if (trace) trace->OutsideBox();
     return false;
   }
-  // A facet that cannot take the point has no node at it either: in pass 0 its nodes project
-  // inside the box the point's projection missed, and in pass 1 a coincident node would have
-  // ended pass 0.
-  if (trace == nullptr && kind == ZORElementKind::Shell && facets_ &&
-      !facets_->MayTake(element, point, pass.pass)) {
-    return false;
-  }
+  // An element that cannot take the point has no node at it either: its nodes lie inside the
+  // bounds the point missed, and in pass 1 a coincident node would have ended pass 0.
+  if (trace == nullptr && CannotTake(element, kind, pass, point)) return false;
   if (nodal_ && CoincidentNode(element, point, match, trace)) {
     state.found = true;
     return true;
@@ -188,6 +187,14 @@ bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, 
   }
   if (trace) trace->EndCandidate();
   return state.found && !state.closest;
+}
+
+bool ZORMtkPointLocator::CannotTake(int element, ZORElementKind kind, const PassTolerances& pass,
+                                    const double* point) const {
+  if (kind == ZORElementKind::Shell) return facets_ && !facets_->MayTake(element, point, pass.pass);
+  if (kind == ZORElementKind::Solid)
+    return solids_ && !solids_->MayAccept(element, point, pass.boundary);
+  return false;
 }
 
 // The coincident-node test reads the node coordinates in place, before any are gathered; traced,
@@ -237,7 +244,9 @@ bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassT
       return ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount,
                                         dimension);
     case ZORElementKind::Solid:
-      if (solids_ && !solids_->MayAccept(element, point, pass.boundary)) return false;
+      if (trace && solids_ && pass.pass == 0 && nodeCount == 8 &&
+          !solids_->MayAccept(element, point, pass.boundary))
+        return false;
       return containing_
                  ? TestSolid(element, nodeCount, pass, point, scratch, state)
                  : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
@@ -342,18 +351,6 @@ bool ZORMtkPointLocator::TestPlane(int nodeCount, const PassTolerances& pass, do
     default:
       break;
   }
-  return inside;
-}
-
-// The nodal search pads each box by the boundary tolerance times the element's length, so that
-// points on or just beyond a face still reach the Newton test in pass 0.
-bool ZORMtkPointLocator::InBox(int element, const double* point) const {
-  const double* box = mesh_.Box(element);
-  const double margin = nodal_ ? boundary_ * box[6] : 0.0;
-  // All comparisons are made before one branch: which axis rejects a candidate is unpredictable.
-  bool inside = (point[0] >= box[0] - margin) & (point[0] <= box[3] + margin) &
-                (point[1] >= box[1] - margin) & (point[1] <= box[4] + margin);
-  if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
   return inside;
 }
 

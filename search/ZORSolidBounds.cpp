@@ -55,9 +55,38 @@ ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, 
       strict_(strict),
       relaxed_(relaxed),
       boxMargin_(boxMargin),
-      affine_(static_cast<std::size_t>(mesh.ElementCount()), 0) {
-  for (int e = 0; e < mesh.ElementCount(); ++e)
-    affine_[static_cast<std::size_t>(e)] = Straight(mesh, e) ? 1 : 0;
+      affine_(static_cast<std::size_t>(mesh.ElementCount()), -1) {
+  for (int e = 0; e < mesh.ElementCount(); ++e) {
+    if (mesh.Kind(e) != ZORElementKind::Solid || !Straight(mesh, e)) continue;
+    Inverse inverse;
+    if (!Invert(e, inverse)) continue;
+    affine_[static_cast<std::size_t>(e)] = static_cast<int>(inverses_.size());
+    inverses_.push_back(inverse);
+  }
+}
+
+// The inverse of [e1 e2 e3], e_i = x_i - x0, by cofactors; false for a tetrahedron the element
+// test calls flat (its first Newton step has this determinant), which is left to that test.
+bool ZORSolidBounds::Invert(int element, Inverse& inverse) const {
+  const int* positions = mesh_.NodePositions(element);
+  const double* x0 = mesh_.NodeCoords(positions[0]);
+  double e[3][3];
+  for (int k = 0; k < 3; ++k) {
+    const double* x = mesh_.NodeCoords(positions[k + 1]);
+    for (int a = 0; a < 3; ++a) e[k][a] = x[a] - x0[a];
+  }
+  const double det = zor_geom::Det3(e[0], e[1], e[2]);
+  if (!(det >= kMinDeterminant)) return false;
+  // Row k of the inverse is (e_{k+1} x e_{k+2}) / det.
+  for (int k = 0; k < 3; ++k) {
+    const double* a = e[(k + 1) % 3];
+    const double* b = e[(k + 2) % 3];
+    inverse.rows[3 * k] = (a[1] * b[2] - a[2] * b[1]) / det;
+    inverse.rows[3 * k + 1] = (a[2] * b[0] - a[0] * b[2]) / det;
+    inverse.rows[3 * k + 2] = (a[0] * b[1] - a[1] * b[0]) / det;
+  }
+  std::copy_n(x0, 3, inverse.origin);
+  return true;
 }
 
 bool ZORSolidBounds::Covers(const ZORMtkSourceElements& mesh) {
@@ -81,7 +110,7 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   double tight[6];
   if (IsHex8(mesh_, element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(strict_), tight);
-  } else if (affine_[static_cast<std::size_t>(element)] != 0) {
+  } else if (affine_[static_cast<std::size_t>(element)] >= 0) {
     Parallelepiped(element, strict_, tight);
   } else {
     return;
@@ -97,7 +126,7 @@ bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(relaxed_), hull);
     return true;
   }
-  if (affine_[static_cast<std::size_t>(element)] == 0) return false;
+  if (affine_[static_cast<std::size_t>(element)] < 0) return false;
   Parallelepiped(element, relaxed_, hull);
   return true;
 }
@@ -121,25 +150,6 @@ void ZORSolidBounds::Parallelepiped(int element, double tol, double* hull) const
   }
 }
 
-// Cramer's rule on [e1 e2 e3] (r, s, t) = point - x0, as the element test's first Newton step
-// solves it; its determinant test decides flatness the same way.
-bool ZORSolidBounds::Natural(int element, const double* point, double* rst) const {
-  const int* positions = mesh_.NodePositions(element);
-  const double* x0 = mesh_.NodeCoords(positions[0]);
-  double e[3][3], d[3];
-  for (int k = 0; k < 3; ++k) {
-    const double* x = mesh_.NodeCoords(positions[k + 1]);
-    for (int a = 0; a < 3; ++a) e[k][a] = x[a] - x0[a];
-    d[k] = point[k] - x0[k];
-  }
-  const double det = zor_geom::Det3(e[0], e[1], e[2]);
-  if (det < kMinDeterminant) return false;
-  rst[0] = zor_geom::Det3(d, e[1], e[2]) / det;
-  rst[1] = zor_geom::Det3(e[0], d, e[2]) / det;
-  rst[2] = zor_geom::Det3(e[0], e[1], d) / det;
-  return true;
-}
-
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
   if (IsHex8(mesh_, element)) {
     double hull[6];
@@ -148,9 +158,15 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;
   }
-  if (affine_[static_cast<std::size_t>(element)] == 0) return true;
+  const int slot = affine_[static_cast<std::size_t>(element)];
+  if (slot < 0) return true;
+  const Inverse& inverse = inverses_[static_cast<std::size_t>(slot)];
+  const double d[3] = {point[0] - inverse.origin[0], point[1] - inverse.origin[1],
+                       point[2] - inverse.origin[2]};
   double rst[3];
-  if (!Natural(element, point, rst)) return true;
+  for (int k = 0; k < 3; ++k)
+    rst[k] = inverse.rows[3 * k] * d[0] + inverse.rows[3 * k + 1] * d[1] +
+             inverse.rows[3 * k + 2] * d[2];
   const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
   return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
 }

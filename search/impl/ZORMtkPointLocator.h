@@ -106,6 +106,10 @@ class ZORMtkPointLocator {
   // Each returns true when the scan of the candidates must stop.
   bool TestCandidate(int element, const PassTolerances& pass, double* point, Scratch& scratch,
                      State& state, ZORPointMatch& match, const ZORMtkSearchTrace* trace) const;
+  // Whether the element's bounds rule the point out (untraced searches only, so a trace still
+  // shows every candidate it tested).
+  bool CannotTake(int element, ZORElementKind kind, const PassTolerances& pass,
+                  const double* point) const;
   bool CoincidentNode(int element, const double* point, ZORPointMatch& match,
                       const ZORMtkSearchTrace* trace) const;
   bool TestShape(int element, ZORElementKind kind, const PassTolerances& pass, double* point,
@@ -117,7 +121,17 @@ class ZORMtkPointLocator {
   bool TestSolid(int element, int nodeCount, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state) const;
   static void TakeApproximate(State& state, ZORPointMatch& match);
-  bool InBox(int element, const double* point) const;
+  // The nodal search pads each box by the boundary tolerance times the element's length, so that
+  // points on or just beyond a face still reach the Newton test in pass 0. All comparisons are
+  // made before one branch: which axis rejects a candidate is unpredictable.
+  bool InBox(int element, const double* point) const {
+    const double* box = mesh_.Box(element);
+    const double margin = nodal_ ? boundary_ * box[6] : 0.0;
+    bool inside = (point[0] >= box[0] - margin) & (point[0] <= box[3] + margin) &
+                  (point[1] >= box[1] - margin) & (point[1] <= box[4] + margin);
+    if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
+    return inside;
+  }
   void Gather(int element, Scratch& scratch) const;
   void Keep(int element, const Scratch& scratch, ZORPointMatch& match) const;
 

@@ -30,9 +30,12 @@ class ZORSolidBounds {
   static bool Covers(const ZORMtkSourceElements& mesh);
 
  private:
-  // The affine map's natural coordinates of point; false for a flat tetrahedron, which the
-  // element test rejects too.
-  bool Natural(int element, const double* point, double* rst) const;
+  // (r, s, t) = rows (x - origin) for a straight tetrahedron.
+  struct Inverse {
+    double origin[3];
+    double rows[9];
+  };
+  bool Invert(int element, Inverse& inverse) const;
   void Parallelepiped(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
 
@@ -40,5 +43,7 @@ class ZORSolidBounds {
   double strict_;
   double relaxed_;
   double boxMargin_;
-  std::vector<char> affine_;  // per element: a tetrahedron with straight edges
+  // Per element the slot of its inverse (a straight tetrahedron that is not flat), else -1.
+  std::vector<int> affine_;
+  std::vector<Inverse> inverses_;
 };
