@@ -32,7 +32,7 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf) {
     extent += largest;
     ++hulls;
   }
-  double h = hulls > 0 ? extent / hulls : 1.0;
+  double h = hulls > 0 ? 0.6 * extent / hulls : 1.0;
   if (!(h > 0.0)) h = 1.0;
   // Meshes of very uneven element sizes would get more cells than elements to fill them; the
   // cells are then enlarged to about eight per element.

@@ -300,6 +300,11 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
 // not hold the point is remembered when it is the least outside so far, and the scan goes on.
 bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassTolerances& pass,
                                    double* point, Scratch& scratch, State& state) const {
+  // A tetrahedron that can neither take the point nor come closer than the one held is passed
+  // over without Newton; few are, as the closest so far only shrinks.
+  if (solids_ &&
+      solids_->ExceedsBy(element, point, std::max(pass.boundary, state.approximate.excess)))
+    return false;
   double rst[3];
   if (!zor_solid::Invert(scratch.buffer, point, scratch.coords, nodeCount, rst) ||
       !zor_solid::WithinRanges(nodeCount, rst, pass.boundary)) {

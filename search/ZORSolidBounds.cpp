@@ -158,15 +158,27 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;
   }
+  double rst[3];
+  if (!AffineCoordinates(element, point, rst)) return true;
+  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
+  return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
+}
+
+bool ZORSolidBounds::ExceedsBy(int element, const double* point, double excess) const {
+  double rst[3];
+  if (!AffineCoordinates(element, point, rst)) return false;
+  const double r = rst[0], s = rst[1], t = rst[2];
+  return std::max({-r, -s, -t, r + s + t - 1.0}) > excess + kNewtonSlack;
+}
+
+bool ZORSolidBounds::AffineCoordinates(int element, const double* point, double* rst) const {
   const int slot = affine_[static_cast<std::size_t>(element)];
-  if (slot < 0) return true;
+  if (slot < 0) return false;
   const Inverse& inverse = inverses_[static_cast<std::size_t>(slot)];
   const double d[3] = {point[0] - inverse.origin[0], point[1] - inverse.origin[1],
                        point[2] - inverse.origin[2]};
-  double rst[3];
   for (int k = 0; k < 3; ++k)
     rst[k] = inverse.rows[3 * k] * d[0] + inverse.rows[3 * k + 1] * d[1] +
              inverse.rows[3 * k + 2] * d[2];
-  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
-  return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
+  return true;
 }

@@ -26,6 +26,9 @@ class ZORSolidBounds {
   // beyond its reach, or an affine tetrahedron whose natural coordinates for the point lie
   // outside (-tol, 1 + tol) beyond rounding.
   bool MayAccept(int element, const double* point, double tol) const;
+  // True when the element is an affine tetrahedron whose natural coordinates for the point lie
+  // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too.
+  bool ExceedsBy(int element, const double* point, double excess) const;
   // Whether every element is a solid (the shapes the hulls are known for).
   static bool Covers(const ZORMtkSourceElements& mesh);
 
@@ -36,6 +39,7 @@ class ZORSolidBounds {
     double rows[9];
   };
   bool Invert(int element, Inverse& inverse) const;
+  bool AffineCoordinates(int element, const double* point, double* rst) const;
   void Parallelepiped(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
 
