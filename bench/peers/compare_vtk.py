@@ -1,269 +1,242 @@
 #!/usr/bin/python3
-"""Side-by-side run of fieldmap and VTK's probe filter on the same meshes.
+"""Side-by-side run of fieldmap and VTK's probe filter on the same binary .vtu files.
 
-For each case (a perturbed hexahedral, tetrahedral or quadratic tetrahedral unit box of about
-1e4, 1e5 or 1e6 cells carrying the point field sin(3x) cos(2y) + z^2, and a regular tetrahedral
-target box on another grid) the script writes both meshes as .vtu with VTK, then
+The whole comparison, as recorded in bench/peers/vtk_comparison.md and the README (from the
+repository's top, with fieldmap built in build/; about an hour on two cores):
 
-  * fieldmap: `fieldmap import` of the source and `fieldmap map` onto the target .vtu;
-  * VTK: vtkProbeFilter with a vtkStaticCellLocator, source and target read from the same files;
+    /usr/bin/python3 bench/peers/compare_vtk.py
 
-and prints the seconds of both, their ratio, and the largest difference between the two results
-at the target points both placed. "search + interpolation" is fieldmap's map phase (as the
-program reports it on standard error) against the probe filter's Update (locator build and
-probe); "total" is every process and step from the .vtu files to the mapped values. fieldmap's
-values are read from the .vtu it writes, which carries six significant digits.
+A quick look at about 1e5 source cells (a few minutes):
 
-usage: /usr/bin/python3 compare_vtk.py [--fieldmap PATH] [--sizes 1e4,1e5,1e6] [--work DIR]
-                                       [--png PATH] [--markdown PATH]
+    /usr/bin/python3 bench/peers/compare_vtk.py --sizes 1e5 --repeat 1
+
+Cases (--cases, comma-separated; every one by default): hex8 (perturbed), hex8-rectilinear,
+tet4, hex20, tet10 and wedge6 sources filling the unit box onto the nodes of a tetrahedral box
+(97,336 nodes at 1e5 source cells, 941,192 at 1e6); quad4-shell, a cylinder of quadrilaterals
+onto the nodes of a finer patch of the same surface (136,900 and 868,624 nodes); and end-to-end,
+the hex8 source of the largest size onto the tetrahedral box of that size as whole runs. Sizes
+(--sizes): about 1e5 and 1e6 source cells. See peer_meshes.py for the meshes.
+
+For each case and size the script writes source and target with VTK, then measures
+
+  * fieldmap: `fieldmap import` of the source, then `fieldmap map` onto the target .vtu at one
+    and two threads, with fieldmap's default element choice and with --first-accepted when the
+    program has it; the time is the map phase fieldmap prints (search and interpolation);
+  * VTK: vtkProbeFilter with a vtkStaticCellLocator on one thread, its Update timed (locator
+    build and probe), source and target read from the same files;
+
+and prints the seconds, the ratios, the points each side placed, whether the values are the same
+bit for bit at one and two threads, and the largest difference between the two sides at the
+points both placed, relative to the range of the source field. Each time is the fastest of
+--repeat runs. The end-to-end case times fieldmap's import and map processes (the mapped result
+saved as a database) against VTK's read of both files, locator, probe and binary write of the
+result. The script writes a markdown record and a plot of the ratios.
+
+usage: /usr/bin/python3 compare_vtk.py [--fieldmap PATH] [--cases LIST] [--sizes LIST]
+                                       [--repeat R] [--work DIR] [--markdown PATH] [--png PATH]
 """
 import argparse
+import datetime
 import os
-import re
 import subprocess
 import sys
 import tempfile
-import time
+import zlib
 
 import numpy as np
-import vtk
-from vtk.util import numpy_support
 
-KINDS = ("hex8", "tet4", "tet10")
-# Six tetrahedra around the diagonal 0-6 of a hexahedron in VTK corner order.
-KUHN = np.array([[0, 1, 2, 6], [0, 2, 3, 6], [0, 3, 7, 6], [0, 7, 4, 6], [0, 4, 5, 6],
-                 [0, 5, 1, 6]])
-TET_EDGES = np.array([[0, 1], [1, 2], [2, 0], [0, 3], [1, 3], [2, 3]])
+import peer_meshes
+import peer_report
+import peer_runs
 
-
-def field(points):
-    x, y, z = points[:, 0], points[:, 1], points[:, 2]
-    return np.sin(3.0 * x) * np.cos(2.0 * y) + z * z
+END_TO_END = "end-to-end"
+THREADS = (1, 2)
 
 
-def box_points(n, jitter, rng, low=0.0, high=1.0):
-    axis = np.linspace(low, high, n + 1)
-    z, y, x = np.meshgrid(axis, axis, axis, indexing="ij")
-    points = np.column_stack([x.ravel(), y.ravel(), z.ravel()])
-    if jitter > 0:
-        inside = np.all((points > low + 1e-12) & (points < high - 1e-12), axis=1)
-        h = (high - low) / n
-        points[inside] += rng.uniform(-jitter * h, jitter * h, (inside.sum(), 3))
-    return points
+def generator(name, size):
+    """The same random numbers for a case and size whatever else runs."""
+    return np.random.default_rng([zlib.crc32(name.encode()), size])
 
 
-def hexahedra(n):
-    i, j, k = np.meshgrid(np.arange(n), np.arange(n), np.arange(n), indexing="ij")
-    i, j, k = i.ravel(), j.ravel(), k.ravel()
-
-    def at(a, b, c):
-        return (c * (n + 1) + b) * (n + 1) + a
-
-    return np.column_stack([at(i, j, k), at(i + 1, j, k), at(i + 1, j + 1, k), at(i, j + 1, k),
-                            at(i, j, k + 1), at(i + 1, j, k + 1), at(i + 1, j + 1, k + 1),
-                            at(i, j + 1, k + 1)])
+def choices(features):
+    """(label, --first-accepted given) of each element choice to measure."""
+    if features["first_accepted"]:
+        return [("containing (default)", False), ("first accepted", True)]
+    return [("first accepted (default)", False)]
 
 
-def tetrahedra(n):
-    return hexahedra(n)[:, KUHN].reshape(-1, 4)
+def measure_choice(arguments, database, target, out_base, first_accepted, theirs, field_range):
+    runs = {threads: peer_runs.best_map(arguments.fieldmap, database, target, out_base, threads,
+                                        first_accepted, arguments.repeat) for threads in THREADS}
+    one, two = runs[1], runs[2]
+    values, valid = theirs
+    both = one["placed"] & valid
+    difference = np.max(np.abs(one["values"][both] - values[both])) if both.any() else np.nan
+    return {"seconds": {threads: runs[threads]["map"] for threads in THREADS},
+            "placed": int(one["placed"].sum()), "difference": float(difference) / field_range,
+            "identical": bool(np.array_equal(one["values"], two["values"]) and
+                              np.array_equal(one["placed"], two["placed"]) and
+                              one["same_each_run"] and two["same_each_run"])}
 
 
-def quadratic(points, tets):
-    edges = np.sort(tets[:, TET_EDGES].reshape(-1, 2), axis=1)
-    unique, inverse = np.unique(edges, axis=0, return_inverse=True)
-    middles = 0.5 * (points[unique[:, 0]] + points[unique[:, 1]])
-    mid_ids = len(points) + inverse.reshape(-1, 6)
-    return np.vstack([points, middles]), np.hstack([tets, mid_ids])
-
-
-def make_grid(points, cells, cell_type, values=None):
-    grid = vtk.vtkUnstructuredGrid()
-    vtk_points = vtk.vtkPoints()
-    vtk_points.SetData(numpy_support.numpy_to_vtk(np.ascontiguousarray(points), deep=True))
-    grid.SetPoints(vtk_points)
-    per_cell = cells.shape[1]
-    offsets = np.arange(0, (len(cells) + 1) * per_cell, per_cell, dtype=np.int64)
-    cell_array = vtk.vtkCellArray()
-    cell_array.SetData(numpy_support.numpy_to_vtkIdTypeArray(offsets, deep=True),
-                       numpy_support.numpy_to_vtkIdTypeArray(
-                           np.ascontiguousarray(cells.ravel(), dtype=np.int64), deep=True))
-    grid.SetCells(cell_type, cell_array)
-    if values is not None:
-        array = numpy_support.numpy_to_vtk(values, deep=True)
-        array.SetName("temperature")
-        grid.GetPointData().AddArray(array)
-    return grid
-
-
-def write_vtu(grid, path):
-    writer = vtk.vtkXMLUnstructuredGridWriter()
-    writer.SetFileName(path)
-    writer.SetInputData(grid)
-    writer.SetDataModeToAppended()
-    writer.SetEncodeAppendedData(False)
-    writer.SetCompressorTypeToNone()
-    if not writer.Write():
-        raise SystemExit("VTK could not write " + path)
-
-
-def read_vtu(path):
-    reader = vtk.vtkXMLUnstructuredGridReader()
-    reader.SetFileName(path)
-    reader.Update()
-    return reader.GetOutput()
-
-
-def source_case(kind, cells, rng):
-    if kind == "hex8":
-        n = max(2, round(cells ** (1.0 / 3.0)))
-        points = box_points(n, 0.2, rng)
-        return points, hexahedra(n), vtk.VTK_HEXAHEDRON
-    n = max(2, round((cells / 6.0) ** (1.0 / 3.0)))
-    points = box_points(n, 0.1, rng)
-    tets = tetrahedra(n)
-    if kind == "tet4":
-        return points, tets, vtk.VTK_TETRA
-    points, tets = quadratic(points, tets)
-    return points, tets, vtk.VTK_QUADRATIC_TETRA
-
-
-def target_case(cells):
-    # Roughly as many target points as source cells, on a grid that matches none of them,
-    # slightly inside the box so that no point lies on the source boundary.
-    m = max(2, round(0.9 * cells ** (1.0 / 3.0)))
-    return box_points(m, 0.0, None, 0.0005, 0.9995), tetrahedra(m)
-
-
-def run(command):
-    start = time.perf_counter()
-    done = subprocess.run(command, capture_output=True, text=True)
-    seconds = time.perf_counter() - start
-    if done.returncode not in (0, 3):
-        sys.stderr.write(done.stdout + done.stderr)
-        raise SystemExit("failed: " + " ".join(command))
-    return seconds, done
-
-
-def phase_seconds(stderr, phase):
-    found = re.findall(r"^" + re.escape(phase) + r" done in ([0-9.]+) s$", stderr, re.M)
-    return float(found[-1]) if found else float("nan")
-
-
-def fieldmap_values(path, count):
-    with open(path) as text:
-        content = text.read()
-    match = re.search(r'Name="NT" NumberOfComponents="1" format="ascii">(.*?)</DataArray>',
-                      content, re.S)
-    values = np.array(match.group(1).split(), dtype=float)
-    if len(values) != count:
-        raise SystemExit(path + ": expected %d values, found %d" % (count, len(values)))
-    return values
-
-
-def compare(fieldmap, kind, cells, work, rng):
-    points, connectivity, cell_type = source_case(kind, cells, rng)
-    source_path = os.path.join(work, "%s-%d-source.vtu" % (kind, cells))
-    target_path = os.path.join(work, "%s-%d-target.vtu" % (kind, cells))
-    write_vtu(make_grid(points, connectivity, cell_type, field(points)), source_path)
-    target_points, target_tets = target_case(cells)
-    write_vtu(make_grid(target_points, target_tets, vtk.VTK_TETRA), target_path)
-
+def compare(arguments, features, case, size, target, work):
+    source_path = os.path.join(work, "%s-%d.vtu" % (case, size))
+    cells, _, field_range = peer_meshes.write_source(case, size, source_path,
+                                                     generator(case, size))
+    target_path, target_nodes = target
+    source, target_grid = peer_meshes.read_vtu(source_path), peer_meshes.read_vtu(target_path)
+    vtk_seconds, values, valid = peer_runs.best_probe(source, target_grid, arguments.repeat)
+    del source, target_grid
     database = source_path[:-4] + ".zdb"
-    mapped = source_path[:-4] + "-mapped"
-    import_seconds, _ = run([fieldmap, "import", source_path, "--out", database,
-                             "--field", "temperature=NT"])
-    map_seconds, done = run([fieldmap, "map", "--source", database, "--target", target_path,
-                             "--field", "NT", "--out", mapped + ".zdb", "--vtu", mapped])
-    fieldmap_core = phase_seconds(done.stderr, "map")
-    ours = fieldmap_values(mapped + ".vtu", len(target_points))
+    peer_runs.fieldmap_import(arguments.fieldmap, source_path, database)
+    row = {"case": case, "size": size, "cells": cells, "targets": target_nodes,
+           "vtk": vtk_seconds, "vtk_placed": int(valid.sum()), "choices": []}
+    for label, first_accepted in choices(features):
+        measured = measure_choice(arguments, database, target_path, source_path[:-4] + "-out",
+                                  first_accepted, (values, valid), field_range)
+        row["choices"].append(dict(measured, label=label))
+    peer_runs.remove(source_path, database)
+    return row
 
-    start = time.perf_counter()
-    source = read_vtu(source_path)
-    target = read_vtu(target_path)
-    read_seconds = time.perf_counter() - start
-    probe = vtk.vtkProbeFilter()
-    probe.SetInputData(target)
-    probe.SetSourceData(source)
-    probe.SetCellLocatorPrototype(vtk.vtkStaticCellLocator())
-    start = time.perf_counter()
-    probe.Update()
-    vtk_core = time.perf_counter() - start
-    output = probe.GetOutput().GetPointData()
-    theirs = numpy_support.vtk_to_numpy(output.GetArray("temperature"))
-    valid = numpy_support.vtk_to_numpy(output.GetArray("vtkValidPointMask")).astype(bool)
-    difference = float(np.max(np.abs(ours[valid] - theirs[valid]))) if valid.any() else float("nan")
+
+def end_to_end(arguments, features, size, target, work):
+    source_path = os.path.join(work, "end-to-end-source.vtu")
+    cells, _, _ = peer_meshes.write_source("hex8", size, source_path, generator("hex8", size))
+    target_path, target_nodes, target_cells = target
+    out = os.path.join(work, "end-to-end-vtk.vtu")
+    theirs = min((peer_runs.vtk_end_to_end(source_path, target_path, out)
+                  for _ in range(arguments.repeat)), key=lambda run: run["wall"])
+    ours = {threads: min((peer_runs.fieldmap_end_to_end(arguments.fieldmap, source_path,
+                                                        target_path, work, threads, False)
+                          for _ in range(arguments.repeat)), key=lambda run: run["wall"])
+            for threads in THREADS}
+    peer_runs.remove(source_path)
+    title = ("a perturbed hex8 source of %d cells onto a tetrahedral box of %d tetrahedra and %d "
+             "nodes, one field, %s element choice" % (cells, target_cells, target_nodes,
+                                                      choices(features)[0][0]))
+    return {"title": title, "fieldmap": ours, "vtk": theirs}
+
+
+def write_targets(size, work, shell):
+    path = os.path.join(work, "target-%s-%d.vtu" % ("shell" if shell else "solid", size))
+    cells, nodes = peer_meshes.write_target(shell, size, path, generator("target", size))
+    return path, nodes, cells
+
+
+def git(fieldmap, *arguments):
+    folder = os.path.dirname(os.path.realpath(fieldmap))
+    done = subprocess.run(["git", "-C", folder] + list(arguments), capture_output=True,
+                          text=True)
+    return done.stdout.strip()
+
+
+def context(arguments, features, load_before, vtk_threads):
+    short = git(arguments.fieldmap, "log", "-1", "--format=%h") or "unknown"
+    commit = git(arguments.fieldmap, "log", "-1", "--format=%h (%s)")
+    top = git(arguments.fieldmap, "rev-parse", "--show-toplevel")
+    if top and git(arguments.fieldmap, "status", "--porcelain", "--untracked-files=no", "--",
+                   top, ":(exclude)" + os.path.join(top, "bench", "peers")):
+        commit += " with uncommitted changes"
+        short += " with uncommitted changes"
+    with open("/proc/cpuinfo") as cpu:
+        model = next((line.split(":", 1)[1].strip() for line in cpu
+                      if line.startswith("model name")), "unknown processor")
+    with open("/proc/meminfo") as memory:
+        total = int(memory.readline().split()[1]) / 1024 / 1024
+    load_after = os.getloadavg()[0]
+    import vtk
     return {
-        "case": kind, "cells": len(connectivity), "targets": len(target_points),
-        "fieldmap": fieldmap_core, "vtk": vtk_core,
-        "fieldmap_total": import_seconds + map_seconds, "vtk_total": read_seconds + vtk_core,
-        "unplaced_vtk": int((~valid).sum()), "mapping_status": done.returncode,
-        "difference": difference,
+        "commit": commit or "unknown",
+        "short": short,
+        "date": datetime.date.today().isoformat(),
+        "machine": "%d cores (%s), %.0f GB, shared with other work: load average (1 min) %.1f "
+                   "at the start, %.1f at the end" % (os.cpu_count(), model, total, load_before,
+                                                      load_after),
+        "command": "/usr/bin/python3 bench/peers/compare_vtk.py " + " ".join(sys.argv[1:]),
+        "definitions": (
+            "fieldmap's times are the map phase `fieldmap map` prints (search and interpolation, "
+            "to 0.01 s), the thread count given as ZORMTK_THREADS and --threads; VTK's are "
+            "vtkProbeFilter.Update() with a vtkStaticCellLocator (locator build and probe) in "
+            "VTK %s on one thread (%s). Each is the fastest of %d run%s. Placed: target nodes "
+            "fieldmap's 'placed' array marks 1 / VTK's vtkValidPointMask. The difference is "
+            "the largest over the nodes both placed, divided by the range of the source field. "
+            "'Same values' compares fieldmap's output at 1 and 2 threads (and every repeat) "
+            "bit for bit." % (vtk.vtkVersion.GetVTKVersion(), vtk_threads, arguments.repeat,
+                              "" if arguments.repeat == 1 else "s")) + (
+            "" if features["first_accepted"] else
+            " This fieldmap has no --first-accepted: its one element choice, the first "
+            "candidate that accepts the point, is measured."),
     }
 
 
-def table(rows):
-    lines = ["| case | source cells | target points | fieldmap search + interpolation (s) "
-             "| VTK locator + probe (s) | ratio fieldmap/VTK | fieldmap total (s) "
-             "| VTK total (s) | placed by fieldmap / VTK | largest difference |",
-             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
-    for r in rows:
-        # fieldmap exits with 0 only when it placed every point, 3 when it reported some.
-        placed = "all" if r["mapping_status"] == 0 else "not all"
-        lines.append("| %s | %d | %d | %.3f | %.3f | %.2f | %.2f | %.2f | %s / %d | %.1e |" % (
-            r["case"], r["cells"], r["targets"], r["fieldmap"], r["vtk"],
-            r["fieldmap"] / r["vtk"], r["fieldmap_total"], r["vtk_total"], placed,
-            r["targets"] - r["unplaced_vtk"], r["difference"]))
-    return "\n".join(lines)
-
-
-def plot(rows, path):
-    import matplotlib
-    matplotlib.use("Agg")
-    import matplotlib.pyplot as plt
-    labels = ["%s\n%.0e" % (r["case"], r["cells"]) for r in rows]
-    x = np.arange(len(rows))
-    figure, axes = plt.subplots(figsize=(max(6, 1.1 * len(rows)), 4.2))
-    axes.bar(x - 0.2, [r["fieldmap"] for r in rows], 0.4, label="fieldmap (search + interpolation)")
-    axes.bar(x + 0.2, [r["vtk"] for r in rows], 0.4, label="VTK vtkProbeFilter + vtkStaticCellLocator")
-    for i, r in enumerate(rows):
-        axes.annotate("%.2fx" % (r["fieldmap"] / r["vtk"]), (x[i], max(r["fieldmap"], r["vtk"])),
-                      ha="center", va="bottom", fontsize=8)
-    axes.set_yscale("log")
-    axes.set_ylabel("seconds")
-    axes.set_xticks(x)
-    axes.set_xticklabels(labels, fontsize=8)
-    axes.set_title("Mapping a point field onto a non-matching tetrahedral box")
-    axes.legend(fontsize=8)
-    figure.tight_layout()
-    figure.savefig(path, dpi=120)
-
-
-def main():
+def parse(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--fieldmap", default=os.path.join(here, "..", "..", "build", "tools",
                                                            "fieldmap", "fieldmap"))
-    parser.add_argument("--sizes", default="1e4,1e5,1e6")
-    parser.add_argument("--kinds", default=",".join(KINDS))
-    parser.add_argument("--work", default=None)
-    parser.add_argument("--png", default=os.path.join(here, "vtk_comparison.png"))
+    parser.add_argument("--cases", default=",".join(peer_meshes.CASES + (END_TO_END,)))
+    parser.add_argument("--sizes", default="1e5,1e6")
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--work", default=None, help="folder for the meshes (default: temp)")
     parser.add_argument("--markdown", default=os.path.join(here, "vtk_comparison.md"))
-    arguments = parser.parse_args()
-    rng = np.random.default_rng(20261205)
-    rows = []
+    parser.add_argument("--png", default=os.path.join(here, "vtk_comparison.png"))
+    arguments = parser.parse_args(argv)
+    arguments.cases = arguments.cases.split(",")
+    unknown = set(arguments.cases) - set(peer_meshes.CASES + (END_TO_END,))
+    if unknown or arguments.repeat < 1:
+        parser.error("unknown cases: " + ", ".join(sorted(unknown)) if unknown
+                     else "--repeat counts from 1")
+    arguments.sizes = sorted(int(float(size)) for size in arguments.sizes.split(","))
+    return arguments
+
+
+def run_size(arguments, features, size, work, rows):
+    """Every case of one size; returns the end-to-end record when it ran at this size."""
+    solid = [case for case in arguments.cases if case in peer_meshes.SOLID_CASES]
+    shell = [case for case in arguments.cases if case in peer_meshes.SHELL_CASES]
+    largest = size == arguments.sizes[-1] and END_TO_END in arguments.cases
+    targets = {}
+    if solid or largest:
+        targets[False] = write_targets(size, work, False)
+    if shell:
+        targets[True] = write_targets(size, work, True)
+    for case in solid + shell:
+        rows.append(compare(arguments, features, case, size,
+                            targets[case in peer_meshes.SHELL_CASES][:2], work))
+        row, default = rows[-1], rows[-1]["choices"][0]
+        print("%-17s %8d cells -> %7d nodes: fieldmap %s / %s s (1 / 2 threads), VTK %s s, "
+              "ratio %.2f, difference %.1e" % (
+                  row["case"], row["cells"], row["targets"],
+                  peer_report.seconds(default["seconds"][1]),
+                  peer_report.seconds(default["seconds"][2]), peer_report.seconds(row["vtk"]),
+                  default["seconds"][1] / row["vtk"], default["difference"]), flush=True)
+    record = end_to_end(arguments, features, size, targets[False], work) if largest else None
+    for path, _, _ in targets.values():
+        peer_runs.remove(path)
+    return record
+
+
+def main(argv):
+    arguments = parse(argv)
+    if not os.access(arguments.fieldmap, os.X_OK):
+        raise SystemExit("no fieldmap at %s (build it, or give --fieldmap)" % arguments.fieldmap)
+    load_before = os.getloadavg()[0]
+    vtk_threads = peer_runs.single_threaded_vtk()
+    features = peer_runs.fieldmap_features(arguments.fieldmap)
+    rows, record = [], None
     with tempfile.TemporaryDirectory(dir=arguments.work) as work:
-        for size in [int(float(s)) for s in arguments.sizes.split(",")]:
-            for kind in arguments.kinds.split(","):
-                rows.append(compare(arguments.fieldmap, kind, size, work, rng))
-                print("%-6s %8d cells: fieldmap %.3f s, VTK %.3f s" % (
-                    kind, rows[-1]["cells"], rows[-1]["fieldmap"], rows[-1]["vtk"]), flush=True)
-    text = table(rows)
+        for size in arguments.sizes:
+            record = run_size(arguments, features, size, work, rows) or record
+    facts = context(arguments, features, load_before, vtk_threads)
+    text = peer_report.markdown(rows, record, facts)
     print(text)
     with open(arguments.markdown, "w") as out:
-        out.write(text + "\n")
-    plot(rows, arguments.png)
-    print("wrote " + arguments.markdown + " and " + arguments.png)
+        out.write(text)
+    if rows:
+        peer_report.plot(rows, arguments.png, "Commit %s, %s." % (
+            facts["short"], facts["date"]))
+    print("wrote " + arguments.markdown + (" and " + arguments.png if rows else ""))
 
 
 if __name__ == "__main__":
-    main()
+    main(sys.argv[1:])
