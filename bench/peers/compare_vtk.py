@@ -131,11 +131,13 @@ def git(fieldmap, *arguments):
 
 
 def context(arguments, features, load_before, vtk_threads):
-    short = git(arguments.fieldmap, "log", "-1", "--format=%h") or "unknown"
-    commit = git(arguments.fieldmap, "log", "-1", "--format=%h (%s)")
+    # The last commit of the code itself: this script's own commits and records do not count.
     top = git(arguments.fieldmap, "rev-parse", "--show-toplevel")
-    if top and git(arguments.fieldmap, "status", "--porcelain", "--untracked-files=no", "--",
-                   top, ":(exclude)" + os.path.join(top, "bench", "peers")):
+    code = ["--", top, ":(exclude)" + os.path.join(top, "bench", "peers"),
+            ":(exclude)" + os.path.join(top, "README.md")] if top else []
+    short = git(arguments.fieldmap, "log", "-1", "--format=%h", *code) or "unknown"
+    commit = git(arguments.fieldmap, "log", "-1", "--format=%h (%s)", *code)
+    if top and git(arguments.fieldmap, "status", "--porcelain", "--untracked-files=no", *code):
         commit += " with uncommitted changes"
         short += " with uncommitted changes"
     with open("/proc/cpuinfo") as cpu:
@@ -152,7 +154,7 @@ def context(arguments, features, load_before, vtk_threads):
         "machine": "%d cores (%s), %.0f GB, shared with other work: load average (1 min) %.1f "
                    "at the start, %.1f at the end" % (os.cpu_count(), model, total, load_before,
                                                       load_after),
-        "command": "/usr/bin/python3 bench/peers/compare_vtk.py " + " ".join(sys.argv[1:]),
+        "command": " ".join(["/usr/bin/python3 bench/peers/compare_vtk.py"] + sys.argv[1:]),
         "definitions": (
             "fieldmap's times are the map phase `fieldmap map` prints (search and interpolation, "
             "to 0.01 s), the thread count given as ZORMTK_THREADS and --threads; VTK's are "
