@@ -98,7 +98,10 @@ def fieldmap_map(fieldmap, database, target, out_base, threads, first_accepted, 
     result["map"] = result["phases"].get("map", float("nan"))
     if vtu:
         data = peer_meshes.read_vtu(out_base + ".vtu").GetPointData()
-        result["values"] = numpy_support.vtk_to_numpy(data.GetArray(FIELD_TYPE)).copy()
+        # fieldmap names the array after the field's imported name, or its type before it kept
+        # that name.
+        array = data.GetArray(peer_meshes.FIELD_NAME) or data.GetArray(FIELD_TYPE)
+        result["values"] = numpy_support.vtk_to_numpy(array).copy()
         result["placed"] = numpy_support.vtk_to_numpy(data.GetArray(PLACED_ARRAY)) == 1
     remove(out_base + ".zdb", out_base + ".vtu")
     return result
