@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TransferTestDatabases.h"
+#include "TransferTestMeshes.h"
+#include "mapper/ZORMtkMapper.h"
+
+// The searches and transfers split the targets into chunks that threads take in any order; the
+// joins must still give the bytes one thread gives: every stored value, the flags and every
+// diagnostics text with its lists of points and coordinates in target order. Each problem has
+// targets beyond the source, so the lists are long and cross many chunk boundaries.
+namespace {
+
+using transfertest::HexBox;
+using transfertest::QuadGrid;
+using transfertest::ReopenedDatabase;
+using transfertest::SourceDatabase;
+using transfertest::TargetDatabase;
+using transfertest::TestMesh;
+using transfertest::TetBox;
+
+struct Outcome {
+  int flags = 0;
+  std::vector<double> values;
+  std::vector<std::string> texts;
+};
+
+// A smooth field that no element reproduces exactly, so the weights of a different element or
+// a different summation order would show in the last bits.
+std::vector<double> Wavy(const TestMesh& mesh, int components) {
+  std::vector<double> values;
+  for (int i = 0; i < mesh.NodeCount(); ++i)
+    for (int c = 0; c < components; ++c)
+      values.push_back(std::sin(3.1 * mesh.At(i, 0) + c) * std::cos(2.3 * mesh.At(i, 1)) +
+                       std::exp(0.7 * mesh.At(i, 2)));
+  return values;
+}
+
+std::vector<std::string> Texts(const ZORMtkMapper& mapper) {
+  std::vector<std::string> texts;
+  cow_List<int> codes;
+  mapper.ListErrors(codes);
+  for (const int code : codes) {
+    cow_String message;
+    cow_List<int> ints;
+    cow_List<double> doubles;
+    mapper.ProcessError(code, message, ints, doubles);
+    cow_String text = message;
+    mapper.ProcessErrorMessage(text, ints, doubles);
+    std::string entry = text.Str();
+    for (const int member : ints) entry += " " + std::to_string(member);
+    char number[32];
+    for (const double value : doubles) {
+      std::snprintf(number, sizeof number, " %.17g", value);
+      entry += number;
+    }
+    texts.push_back(entry);
+  }
+  return texts;
+}
+
+struct Problem {
+  const char* name;
+  const char* field;
+  TestMesh source;
+  TestMesh target;
+  Map_Tag tag;
+  MapMethod_Tag method;
+  int components;
+  int points;  // integration points per element of a point field, 0 for a nodal one
+};
+
+Outcome MapAt(const Problem& problem, ReopenedDatabase& source, int threads) {
+  TargetDatabase target(std::string(problem.name) + std::to_string(threads), problem.target);
+  const ZORSimDynamicID field = problem.points > 0
+                                    ? target.AddPointField(problem.field, problem.components)
+                                    : target.AddNodeField(problem.field, problem.components);
+  ZORMtkMapper mapper;
+  mapper.SetThreadCount(threads);
+  mapper.SetReader(&source.Reader());
+  mapper.SetReader(&target.Reader());
+  mapper.SetWriter(&target.Writer());
+  mapper.AddMapSpec("map", problem.tag, problem.method, ConserveNone, source.Mesh(), target.Mesh(),
+                    source.Field(problem.field), field, false, false);
+  Outcome outcome;
+  outcome.flags = mapper.MapField("map", 1, 1, 1, 1);
+  outcome.texts = Texts(mapper);
+  const int elements = problem.target.blocks.front().ElementCount();
+  std::vector<int> members(static_cast<std::size_t>(elements));
+  for (int e = 0; e < elements; ++e) members[static_cast<std::size_t>(e)] = e;
+  outcome.values = problem.points > 0
+                       ? target.ReadBack().PointValues(problem.field, members, problem.points,
+                                                       problem.components)
+                       : target.ReadBack().NodeValues(problem.field, problem.components);
+  return outcome;
+}
+
+bool SameBytes(const std::vector<double>& a, const std::vector<double>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+TEST(ThreadDeterminismTest, EveryValueAndDiagnosticsTextIsTheSameAtOneTwoAndSevenThreads) {
+  const std::vector<Problem> problems = {
+      {"solids", "U_D", HexBox(7, 0.0, 1.0, 0.2), TetBox(10, -0.04, 1.06), MapNodeToNode,
+       MethodShapeInterpolation, 3, 0},
+      {"shells", "A_D", QuadGrid(9, 9, 0.0, 1.0, 0.0, 1.0, "S4R", 3, 0.0),
+       QuadGrid(13, 11, -0.05, 1.05, 0.02, 1.04, "S4R", 3, 0.01), MapNodeToNode,
+       MethodShapeInterpolation, 2, 0},
+      {"points", "PRESS", QuadGrid(9, 9, 0.0, 1.0, 0.0, 1.0, "CPS4"),
+       QuadGrid(12, 10, -0.05, 1.05, 0.01, 1.03, "CPE4"), MapNodeToIntPt, MethodShapeInterpolation,
+       2, 4},
+      {"nearest", "NT", HexBox(6, 0.0, 1.0, 0.2), TetBox(9, -0.1, 1.1), MapNodeToNode,
+       MethodNearestNode, 1, 0},
+  };
+  for (const Problem& problem : problems) {
+    SCOPED_TRACE(problem.name);
+    SourceDatabase source(std::string("determinism_") + problem.name, problem.source);
+    source.WriteNodeField(problem.field, problem.components,
+                          Wavy(problem.source, problem.components));
+    ReopenedDatabase& reopened = source.Reopen();
+    const Outcome one = MapAt(problem, reopened, 1);
+    // Targets beyond the source are reported; a problem without them would not test the lists.
+    ASSERT_FALSE(one.texts.empty());
+    for (const int threads : {2, 7}) {
+      const Outcome many = MapAt(problem, reopened, threads);
+      EXPECT_EQ(many.flags, one.flags) << threads;
+      EXPECT_TRUE(SameBytes(many.values, one.values)) << threads << " threads";
+      EXPECT_EQ(many.texts, one.texts) << threads;
+    }
+  }
+}
+
+}  // namespace
