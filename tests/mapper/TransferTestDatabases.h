@@ -13,44 +13,18 @@
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"
 
-// Databases of the end-to-end transfer tests. A source is written with the writer, saved and
-// opened again, as a host finds it; a target is created with the writer and mapped into, then
-// saved and read back the same way.
+// Databases of the end-to-end transfer tests, written with the writer, saved and opened again as
+// a host finds them. A source is written and reopened; a target is mapped into through its writer
+// and read back the same way.
 namespace transfertest {
 
-// The process id keeps test runs that share the temporary folder (a CI job beside a developer's
-// build) off each other's files.
-inline std::string ScratchPath(const std::string& name) {
-  return ::testing::TempDir() + "zor_transfer_" + std::to_string(::getpid()) + "_" + name + ".zsd";
-}
-
-inline void RemoveDatabase(const std::string& file) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
-}
-
-inline ZORSimDynamicID WriteMesh(ZORMtkSimWriter& writer, const TestMesh& mesh) {
-  const ZORSimDynamicID id = writer.AddMesh();
-  std::vector<double> coordinates = mesh.coordinates;
-  writer.AddMeshNodes(id, mesh.NodeCount(), mesh.dimension, coordinates.data());
-  ZORSimArray<ZORSimCSetID> blocks;
-  cow_List<cow_String> types;
-  for (const TestBlock& block : mesh.blocks) {
-    std::vector<int> connectivity = block.connectivity;
-    blocks.Append(writer.AddMeshElements(id, block.ElementCount(), block.type,
-                                         block.nodesPerElement, connectivity.data()));
-    types.Append(block.type);
-  }
-  writer.ConnectMeshEltypes(id, blocks, types);
-  return id;
-}
-
-inline cow_List<int> Range(int first, int count) {
+inline cow_List<int> Range(int count) {
   cow_List<int> members;
-  for (int i = 0; i < count; ++i) members.Append(first + i);
+  for (int i = 0; i < count; ++i) members.Append(i);
   return members;
 }
 
-// A written database reopened from its file, with a reader over the whole of its one mesh.
+// A saved database opened again, with a reader over the whole of its one mesh.
 class ReopenedDatabase {
  public:
   ReopenedDatabase(const std::string& file, const ZORSimDynamicID& writtenMesh)
@@ -72,11 +46,12 @@ class ReopenedDatabase {
     reader_.GetSimpleNodeField(Field(name), 1, 1, static_cast<int>(values.size()), values.data());
     return values;
   }
-  std::vector<double> PointValues(const char* name, const std::vector<int>& elements, int points,
+  // Values of the first `elements` elements, [element][point][component].
+  std::vector<double> PointValues(const char* name, int elements, int points,
                                   int components) const {
-    const int count = static_cast<int>(elements.size());
-    std::vector<double> values(static_cast<std::size_t>(count * points * components), 0.0);
-    reader_.GetSimpleElementClassField(Field(name), 1, 1, elements.data(), count, points,
+    const std::vector<int> members = Range(elements).Items();
+    std::vector<double> values(static_cast<std::size_t>(elements * points * components), 0.0);
+    reader_.GetSimpleElementClassField(Field(name), 1, 1, members.data(), elements, points,
                                        static_cast<int>(values.size()), values.data());
     return values;
   }
@@ -88,34 +63,58 @@ class ReopenedDatabase {
   ZORMtkSimReader reader_;
 };
 
-// A source mesh with one field written into a new database; Reopen saves it and opens the file.
-class SourceDatabase {
+// One mesh in a new scratch database, with fields added (and written when given values) at step
+// 1, increment 1. Reader() is scoped on the open database so that a mapper finds the mesh there.
+class ScratchDatabase {
  public:
-  SourceDatabase(const std::string& name, const TestMesh& mesh)
-      : file_(ScratchPath(name + "_source")), mesh_(mesh) {
-    RemoveDatabase(file_);
+  ScratchDatabase(const std::string& name, const TestMesh& mesh)
+      // The process id keeps concurrent test runs on one machine off each other's files.
+      : file_(::testing::TempDir() + "zor_transfer_" + std::to_string(::getpid()) + "_" + name +
+              ".zsd"),
+        mesh_(mesh) {
+    Remove();
     writer_.CreateSim(file_);
-    id_ = WriteMesh(writer_, mesh_);
+    id_ = writer_.AddMesh();
+    std::vector<double> coordinates = mesh_.coordinates;
+    writer_.AddMeshNodes(id_, mesh_.NodeCount(), mesh_.dimension, coordinates.data());
+    ZORSimArray<ZORSimCSetID> blocks;
+    cow_List<cow_String> types;
+    for (const TestBlock& block : mesh_.blocks) {
+      std::vector<int> connectivity = block.connectivity;
+      blocks.Append(writer_.AddMeshElements(id_, block.ElementCount(), block.type,
+                                            block.nodesPerElement, connectivity.data()));
+      types.Append(block.type);
+    }
+    writer_.ConnectMeshEltypes(id_, blocks, types);
   }
-  ~SourceDatabase() {
+  ~ScratchDatabase() {
     reopened_.reset();
-    RemoveDatabase(file_);
+    Remove();
   }
+  ScratchDatabase(const ScratchDatabase&) = delete;
+  ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 
   // values: `components` per node, in node order.
-  void WriteNodeField(const char* fieldName, int components, std::vector<double> values) {
-    const ZORSimDynamicID field = writer_.AddSimpleNodeField(id_, fieldName, components);
-    cow_List<int> nodes = Range(0, mesh_.NodeCount());
-    writer_.WriteSimpleNodeField(field, id_, 1, 1, components, nodes, values.data());
+  ZORSimDynamicID NodeField(const char* name, int components, std::vector<double> values = {}) {
+    const ZORSimDynamicID field = writer_.AddSimpleNodeField(id_, name, components);
+    cow_List<int> nodes = Range(mesh_.NodeCount());
+    if (!values.empty())
+      writer_.WriteSimpleNodeField(field, id_, 1, 1, components, nodes, values.data());
+    return Scoped(field);
   }
-  // values per block: [element][point][component], elements numbered through the blocks.
-  void WritePointField(const char* fieldName, int components, int points,
-                       std::vector<double> values) {
-    const ZORSimDynamicID field = writer_.AddSimpleElementField(id_, fieldName, components);
-    cow_List<int> elements = Range(0, mesh_.blocks.front().ElementCount());
-    writer_.WriteSimpleElementClassField(field, id_, 1, 1, points, components, elements,
-                                         values.data());
+  // values: [element][point][component] over the first block.
+  ZORSimDynamicID PointField(const char* name, int components, int points,
+                             std::vector<double> values = {}) {
+    const ZORSimDynamicID field = writer_.AddSimpleElementField(id_, name, components);
+    cow_List<int> elements = Range(mesh_.blocks.front().ElementCount());
+    if (!values.empty())
+      writer_.WriteSimpleElementClassField(field, id_, 1, 1, points, components, elements,
+                                           values.data());
+    return Scoped(field);
   }
+  ZORMtkSimWriter& Writer() { return writer_; }
+  ZORMtkSimReader& Reader() { return reader_; }
+  const ZORSimDynamicID& Mesh() const { return id_; }
   ReopenedDatabase& Reopen() {
     writer_.SaveContext();
     reopened_ = std::make_unique<ReopenedDatabase>(file_, id_);
@@ -123,55 +122,13 @@ class SourceDatabase {
   }
 
  private:
-  std::string file_;
-  TestMesh mesh_;
-  ZORMtkSimWriter writer_;
-  ZORSimDynamicID id_;
-  std::unique_ptr<ReopenedDatabase> reopened_;
-};
-
-// A target mesh with an empty field in a new database, scoped by a reader on the open database
-// so that the mapper can find it; ReadBack saves and opens the file.
-class TargetDatabase {
- public:
-  TargetDatabase(const std::string& name, const TestMesh& mesh)
-      : file_(ScratchPath(name + "_target")), mesh_(mesh) {
-    RemoveDatabase(file_);
-    writer_.CreateSim(file_);
-    id_ = WriteMesh(writer_, mesh_);
-  }
-  ~TargetDatabase() {
-    reopened_.reset();
-    RemoveDatabase(file_);
-  }
-
-  ZORSimDynamicID AddNodeField(const char* fieldName, int components) {
-    return ScopeAfter(writer_.AddSimpleNodeField(id_, fieldName, components));
-  }
-  // A field holding `values` (`components` per node, in node order) before any mapping.
-  ZORSimDynamicID AddWrittenNodeField(const char* fieldName, int components,
-                                      std::vector<double> values) {
-    const ZORSimDynamicID field = AddNodeField(fieldName, components);
-    cow_List<int> nodes = Range(0, mesh_.NodeCount());
-    writer_.WriteSimpleNodeField(field, id_, 1, 1, components, nodes, values.data());
-    return field;
-  }
-  ZORSimDynamicID AddPointField(const char* fieldName, int components) {
-    return ScopeAfter(writer_.AddSimpleElementField(id_, fieldName, components));
-  }
-  ZORMtkSimWriter& Writer() { return writer_; }
-  ZORMtkSimReader& Reader() { return reader_; }
-  const ZORSimDynamicID& Mesh() const { return id_; }
-  ReopenedDatabase& ReadBack() {
-    writer_.SaveContext();
-    reopened_ = std::make_unique<ReopenedDatabase>(file_, id_);
-    return *reopened_;
-  }
-
- private:
-  ZORSimDynamicID ScopeAfter(const ZORSimDynamicID& field) {
+  ZORSimDynamicID Scoped(const ZORSimDynamicID& field) {
     reader_.SetElsetRegion(writer_.GetRootPosition(), id_, {});
     return field;
+  }
+  void Remove() const {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+      std::remove((file_ + suffix).c_str());
   }
 
   std::string file_;

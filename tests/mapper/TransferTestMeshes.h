@@ -83,46 +83,24 @@ inline TestMesh HexBox(int n, double lo, double hi, double perturbation = 0.0) {
   return Compact(points, std::move(block));
 }
 
-// Quadratic hexahedra (20 nodes) on a grid of half the cell size, corners then mid-edges.
-inline TestMesh Hex20Box(int n, double lo, double hi) {
-  const int f = 2 * n;
-  const std::vector<double> points = GridPoints(f, lo, hi);
-  // Corner offsets of the element in fine-grid steps, then the mid-edge offsets.
-  const int offsets[20][3] = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {0, 0, 2},
-                              {2, 0, 2}, {2, 2, 2}, {0, 2, 2}, {1, 0, 0}, {2, 1, 0},
-                              {1, 2, 0}, {0, 1, 0}, {1, 0, 2}, {2, 1, 2}, {1, 2, 2},
-                              {0, 1, 2}, {0, 0, 1}, {2, 0, 1}, {2, 2, 1}, {0, 2, 1}};
-  TestBlock block{"C3D20", 20, {}};
-  for (int k = 0; k < n; ++k)
-    for (int j = 0; j < n; ++j)
-      for (int i = 0; i < n; ++i)
-        for (const auto& o : offsets)
-          block.connectivity.push_back(GridIndex(f, 2 * i + o[0], 2 * j + o[1], 2 * k + o[2]));
-  return Compact(points, std::move(block));
-}
-
 // Each cell split into six tetrahedra along its main diagonal, every one positively oriented.
-// With `quadratic` the tetrahedra get their six mid-edge nodes from a grid of half the spacing.
-inline TestMesh TetBox(int n, double lo, double hi, bool quadratic = false) {
-  const int f = quadratic ? 2 * n : n;
-  const int step = quadratic ? 2 : 1;
-  const std::vector<double> points = GridPoints(f, lo, hi);
+inline TestMesh TetBox(int n, double lo, double hi) {
+  const std::vector<double> points = GridPoints(n, lo, hi);
   const int axes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
-  const int edges[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
-  TestBlock block{quadratic ? "C3D10" : "C3D4", quadratic ? 10 : 4, {}};
+  TestBlock block{"C3D4", 4, {}};
   for (int k = 0; k < n; ++k)
     for (int j = 0; j < n; ++j)
       for (int i = 0; i < n; ++i)
         for (const auto& order : axes) {
           std::array<std::array<int, 3>, 4> corner{};
-          corner[0] = {i * step, j * step, k * step};
-          for (int v = 1; v < 4; ++v) {
+          corner[0] = {i, j, k};
+          for (int v = 1; v < 3; ++v) {
             corner[v] = corner[v - 1];
-            if (v < 3) corner[v][order[v - 1]] += step;
+            corner[v][order[v - 1]] += 1;
           }
-          corner[3] = {(i + 1) * step, (j + 1) * step, (k + 1) * step};
+          corner[3] = {i + 1, j + 1, k + 1};
           auto at = [&](const std::array<int, 3>& g, int axis) {
-            return points[static_cast<std::size_t>(3 * GridIndex(f, g[0], g[1], g[2]) + axis)];
+            return points[static_cast<std::size_t>(3 * GridIndex(n, g[0], g[1], g[2]) + axis)];
           };
           double e[3][3];
           for (int v = 0; v < 3; ++v)
@@ -131,14 +109,7 @@ inline TestMesh TetBox(int n, double lo, double hi, bool quadratic = false) {
                                 e[0][1] * (e[1][0] * e[2][2] - e[1][2] * e[2][0]) +
                                 e[0][2] * (e[1][0] * e[2][1] - e[1][1] * e[2][0]);
           if (volume < 0) std::swap(corner[1], corner[2]);
-          for (const auto& c : corner) block.connectivity.push_back(GridIndex(f, c[0], c[1], c[2]));
-          if (!quadratic) continue;
-          for (const auto& edge : edges) {
-            const auto& a = corner[static_cast<std::size_t>(edge[0])];
-            const auto& b = corner[static_cast<std::size_t>(edge[1])];
-            block.connectivity.push_back(
-                GridIndex(f, (a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2));
-          }
+          for (const auto& c : corner) block.connectivity.push_back(GridIndex(n, c[0], c[1], c[2]));
         }
   return Compact(points, std::move(block));
 }

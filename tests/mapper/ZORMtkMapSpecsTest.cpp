@@ -20,33 +20,21 @@ TEST(ZORMtkMapSpecs, FieldConstructorTakesConservationBeforeMethod) {
   ASSERT_EQ(request.sourceFieldIDs.Size(), 1);
   EXPECT_EQ(request.sourceFieldIDs[0], Id(1, 10));
   EXPECT_EQ(request.sourceMeshIDs.Size(), 0);
-  EXPECT_TRUE(request.targetMeshID.IsEmpty());
-  EXPECT_EQ(request.mapTag, MapIntPtToNode);
   EXPECT_EQ(request.conserve, ConserveIntPt);
   EXPECT_EQ(request.mapMethod, MethodNearestNode);
-  EXPECT_TRUE(request.recordedFlag);
-  EXPECT_FALSE(request.noFallback);
+  EXPECT_TRUE(request.recordedFlag && !request.noFallback);
 }
 
-TEST(ZORMtkMapSpecs, AddSourceIDBeyondTheEndPadsWithEmptyIDs) {
+// Beyond the end the list is padded with empty IDs; inside it an entry is overwritten; negative
+// positions are ignored.
+TEST(ZORMtkMapSpecs, AddSourceIDPadsOverwritesAndIgnoresNegatives) {
   ZORMtkMapSpecs request;
   request.AddSourceID(2, Id(1, 7));
-  ASSERT_EQ(request.sourceFieldIDs.Size(), 3);
-  EXPECT_TRUE(request.sourceFieldIDs[0].IsEmpty());
-  EXPECT_TRUE(request.sourceFieldIDs[1].IsEmpty());
-  EXPECT_EQ(request.sourceFieldIDs[2], Id(1, 7));
-  EXPECT_EQ(request.sourceMeshIDs.Size(), 0);
-}
-
-TEST(ZORMtkMapSpecs, AddSourceIDOverwritesInsideAppendsAtTheEndIgnoresNegatives) {
-  ZORMtkMapSpecs request;
-  request.AddSourceID(0, Id(1, 1));
-  request.AddSourceID(1, Id(1, 2));
   request.AddSourceID(0, Id(1, 3));
-  request.AddSourceID(2, Id(1, 4));
+  request.AddSourceID(4, Id(1, 4));
   request.AddSourceID(-1, Id(1, 5));
-  ASSERT_EQ(request.sourceFieldIDs.Size(), 3);
-  EXPECT_EQ(request.sourceFieldIDs[0], Id(1, 3));
-  EXPECT_EQ(request.sourceFieldIDs[1], Id(1, 2));
-  EXPECT_EQ(request.sourceFieldIDs[2], Id(1, 4));
+  ASSERT_EQ(request.sourceFieldIDs.Size(), 5);
+  const ZORSimDynamicID expected[5] = {Id(1, 3), {}, Id(1, 7), {}, Id(1, 4)};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(request.sourceFieldIDs[i], expected[i]) << i;
+  EXPECT_EQ(request.sourceMeshIDs.Size(), 0);
 }

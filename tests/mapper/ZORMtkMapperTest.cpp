@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "MapperTestHelpers.h"
 #include "reader/ZORMtkSimReader.h"
@@ -18,6 +20,9 @@ ZORSimDynamicID Id(int leading, std::int64_t object) {
   id.object = object;
   return id;
 }
+
+using IdList = std::vector<ZORSimDynamicID>;
+IdList Ids(const ZORSimArray<ZORSimDynamicID>& ids) { return IdList(ids.begin(), ids.end()); }
 
 const ZORSimDynamicID kSourceMesh = Id(1, 11);
 const ZORSimDynamicID kTargetMesh = Id(2, 22);
@@ -38,66 +43,44 @@ class ZORMtkMapperTest : public ::testing::Test {
 
 }  // namespace
 
-// Tolerances and their notes.
-
-TEST(ZORMtkMapperTolerance, DefaultsWithoutEnvironmentAndNoNote) {
-  CapturedStream errors(aio_cerr);
-  const ZORMtkMapper mapper;
-  EXPECT_EQ(mapper.BoundaryTolerance(), 0.3);
-  EXPECT_EQ(mapper.NormalTolerance(), 0.5);
-  EXPECT_EQ(errors.Text(), "");
-}
-
-TEST(ZORMtkMapperTolerance, ConstructorWithoutArgumentsNotesBoundaryValue) {
-  ScopedEnvironmentVariable boundary("ZORMTK_BOUNDARY_TOLERANCE", "0.1");
-  CapturedStream errors(aio_cerr);
-  const ZORMtkMapper mapper;
-  EXPECT_EQ(mapper.BoundaryTolerance(), 0.1);
-  EXPECT_EQ(mapper.NormalTolerance(), 0.5);
-  EXPECT_EQ(errors.Text(),
-            " Note: Co-Simulation Engine boundary search tolerance changed to nondefault value of "
-            "0.1\n");
-}
-
-TEST(ZORMtkMapperTolerance, BothNotesInBoundaryNormalOrder) {
-  ScopedEnvironmentVariable normal("ZORMTK_NORMAL_TOLERANCE", "0.25");
-  ScopedEnvironmentVariable boundary("ZORMTK_BOUNDARY_TOLERANCE", "1e-3");
-  CapturedStream errors(aio_cerr);
-  const ZORMtkMapper mapper;
-  EXPECT_EQ(mapper.BoundaryTolerance(), 1e-3);
-  EXPECT_EQ(mapper.NormalTolerance(), 0.25);
-  EXPECT_EQ(errors.Text(),
-            " Note: Co-Simulation Engine boundary search tolerance changed to nondefault value of "
-            "0.001\n"
-            " Note: Co-Simulation Engine normal search tolerance changed to nondefault value of "
-            "0.25\n");
-}
-
-TEST(ZORMtkMapperTolerance, PositionalConstructorReadsEnvironmentSilently) {
-  ScopedEnvironmentVariable boundary("ZORMTK_BOUNDARY_TOLERANCE", "0.1");
-  ScopedEnvironmentVariable normal("ZORMTK_NORMAL_TOLERANCE", "0.7");
-  CapturedStream errors(aio_cerr);
-  const ZORMtkMapper mapper{ZORSrvPosition()};
-  EXPECT_EQ(mapper.BoundaryTolerance(), 0.1);
-  EXPECT_EQ(mapper.NormalTolerance(), 0.7);
-  EXPECT_EQ(errors.Text(), "");
-}
-
-TEST(ZORMtkMapperTolerance, TextThatIsNoNumberGivesZero) {
-  ScopedEnvironmentVariable normal("ZORMTK_NORMAL_TOLERANCE", "tight");
-  CapturedStream errors(aio_cerr);
-  const ZORMtkMapper mapper;
-  EXPECT_EQ(mapper.NormalTolerance(), 0.0);
-  EXPECT_EQ(errors.Text(),
-            " Note: Co-Simulation Engine normal search tolerance changed to nondefault value of "
-            "0\n");
+// The environment overrides the default tolerances (text that is no number reads as zero); only
+// the constructor without arguments notes a changed value, boundary before normal.
+TEST(ZORMtkMapperTolerance, EnvironmentOverridesDefaultsAndTheDefaultConstructorNotesIt) {
+  const std::string note = " Note: Co-Simulation Engine ";
+  const std::string changed = " search tolerance changed to nondefault value of ";
+  struct Case {
+    const char* boundary;
+    const char* normal;
+    bool positional;
+    double expectedBoundary, expectedNormal;
+    std::string text;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, false, 0.3, 0.5, ""},
+      {"0.1", nullptr, false, 0.1, 0.5, note + "boundary" + changed + "0.1\n"},
+      {"1e-3", "0.25", false, 1e-3, 0.25,
+       note + "boundary" + changed + "0.001\n" + note + "normal" + changed + "0.25\n"},
+      {nullptr, "tight", false, 0.3, 0.0, note + "normal" + changed + "0\n"},
+      {"0.1", "0.7", true, 0.1, 0.7, ""},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<ScopedEnvironmentVariable> boundary, normal;
+    if (c.boundary)
+      boundary =
+          std::make_unique<ScopedEnvironmentVariable>("ZORMTK_BOUNDARY_TOLERANCE", c.boundary);
+    if (c.normal)
+      normal = std::make_unique<ScopedEnvironmentVariable>("ZORMTK_NORMAL_TOLERANCE", c.normal);
+    CapturedStream errors(aio_cerr);
+    const auto mapper = c.positional ? std::make_unique<ZORMtkMapper>(ZORSrvPosition())
+                                     : std::make_unique<ZORMtkMapper>();
+    EXPECT_EQ(mapper->BoundaryTolerance(), c.expectedBoundary) << c.text;
+    EXPECT_EQ(mapper->NormalTolerance(), c.expectedNormal) << c.text;
+    EXPECT_EQ(errors.Text(), c.text);
+  }
 }
 
 TEST_F(ZORMtkMapperTest, DefineSearchToleranceKeepsAToleranceGivenAsZero) {
   mapper.DefineSearchTolerance(0.0, 0.2);
-  EXPECT_EQ(mapper.BoundaryTolerance(), 0.3);
-  EXPECT_EQ(mapper.NormalTolerance(), 0.2);
-  mapper.DefineSearchTolerance(0.0, 0.0);
   EXPECT_EQ(mapper.BoundaryTolerance(), 0.3);
   EXPECT_EQ(mapper.NormalTolerance(), 0.2);
   mapper.DefineSearchTolerance(-0.4, 0.0);
@@ -105,104 +88,50 @@ TEST_F(ZORMtkMapperTest, DefineSearchToleranceKeepsAToleranceGivenAsZero) {
   EXPECT_EQ(mapper.NormalTolerance(), 0.2);
 }
 
-// Requests.
-
-TEST_F(ZORMtkMapperTest, SixArgumentRequestStoresMeshesAndTagsButNoFields) {
-  mapper.AddMapSpec("mesh only", MapIntPtToNode, MethodNearestNode, ConserveIntPt, kSourceMesh,
+// Each AddMapSpec form stores what it is given in its place: meshes only; one field per side;
+// fields paired with meshes by position, a short field list leaving later meshes without one.
+TEST_F(ZORMtkMapperTest, RequestsStoreEveryIDAndFlagInItsPlace) {
+  mapper.AddMapSpec("meshes", MapIntPtToNode, MethodNearestNode, ConserveIntPt, kSourceMesh,
                     kTargetMesh);
-  const ZORMtkMapSpecs& request = mapper.Request(0);
-  EXPECT_EQ(request.mapTag, MapIntPtToNode);
-  EXPECT_EQ(request.mapMethod, MethodNearestNode);
-  EXPECT_EQ(request.conserve, ConserveIntPt);
-  ASSERT_EQ(request.sourceMeshIDs.Size(), 1);
-  EXPECT_EQ(request.sourceMeshIDs[0], kSourceMesh);
-  EXPECT_EQ(request.targetMeshID, kTargetMesh);
-  EXPECT_EQ(request.sourceFieldIDs.Size(), 0);
-  EXPECT_TRUE(request.targetFieldID.IsEmpty());
-  EXPECT_FALSE(request.recordedFlag);
-  EXPECT_FALSE(request.noFallback);
-}
-
-TEST_F(ZORMtkMapperTest, TenArgumentRequestStoresEveryIDAndFlagInItsPlace) {
-  mapper.AddMapSpec("fields", MapNodeToIntPt, MethodNearestNode, ConserveNodal, kSourceMesh,
+  mapper.AddMapSpec("fields", MapNodeToIntPt, MethodShapeInterpolation, ConserveNodal, kSourceMesh,
                     kTargetMesh, kSourceField, kTargetField, false, true);
-  const ZORMtkMapSpecs& request = mapper.Request(0);
-  EXPECT_EQ(request.mapTag, MapNodeToIntPt);
-  EXPECT_EQ(request.mapMethod, MethodNearestNode);
-  EXPECT_EQ(request.conserve, ConserveNodal);
-  ASSERT_EQ(request.sourceFieldIDs.Size(), 1);
-  EXPECT_EQ(request.sourceFieldIDs[0], kSourceField);
-  EXPECT_EQ(request.targetFieldID, kTargetField);
-  ASSERT_EQ(request.sourceMeshIDs.Size(), 1);
-  EXPECT_EQ(request.sourceMeshIDs[0], kSourceMesh);
-  EXPECT_EQ(request.targetMeshID, kTargetMesh);
-  EXPECT_FALSE(request.recordedFlag);
-  EXPECT_TRUE(request.noFallback);
-}
-
-TEST_F(ZORMtkMapperTest, ArrayRequestPairsFieldsWithMeshesByPosition) {
   const ZORSimArray<ZORSimDynamicID> meshes{Id(1, 1), Id(1, 2), Id(1, 3)};
-  const ZORSimArray<ZORSimDynamicID> fields{Id(1, 4), Id(1, 5), Id(1, 6)};
   mapper.AddMapSpec("ratio", MapNodalRatio, MethodShapeInterpolation, ConserveNone, meshes,
-                    kTargetMesh, fields, kTargetField, true, false);
-  const ZORMtkMapSpecs& request = mapper.Request(0);
-  ASSERT_EQ(request.sourceMeshIDs.Size(), 3);
-  ASSERT_EQ(request.sourceFieldIDs.Size(), 3);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(request.sourceMeshIDs[i], meshes[i]) << i;
-    EXPECT_EQ(request.sourceFieldIDs[i], fields[i]) << i;
-  }
-  EXPECT_EQ(request.targetMeshID, kTargetMesh);
-  EXPECT_EQ(request.targetFieldID, kTargetField);
-  EXPECT_TRUE(request.recordedFlag);
-  EXPECT_FALSE(request.noFallback);
+                    kTargetMesh, ZORSimArray<ZORSimDynamicID>{Id(1, 4), Id(1, 5)}, kTargetField,
+                    true, false);
+  const ZORMtkMapSpecs& meshOnly = mapper.Request(0);
+  EXPECT_EQ(meshOnly.mapTag, MapIntPtToNode);
+  EXPECT_EQ(meshOnly.mapMethod, MethodNearestNode);
+  EXPECT_EQ(meshOnly.conserve, ConserveIntPt);
+  EXPECT_EQ(Ids(meshOnly.sourceMeshIDs), IdList{kSourceMesh});
+  EXPECT_EQ(meshOnly.targetMeshID, kTargetMesh);
+  EXPECT_EQ(meshOnly.sourceFieldIDs.Size(), 0);
+  EXPECT_TRUE(meshOnly.targetFieldID.IsEmpty());
+  EXPECT_FALSE(meshOnly.recordedFlag || meshOnly.noFallback);
+  const ZORMtkMapSpecs& fields = mapper.Request(1);
+  EXPECT_EQ(fields.conserve, ConserveNodal);
+  EXPECT_EQ(Ids(fields.sourceFieldIDs), IdList{kSourceField});
+  EXPECT_EQ(Ids(fields.sourceMeshIDs), IdList{kSourceMesh});
+  EXPECT_EQ(fields.targetFieldID, kTargetField);
+  EXPECT_EQ(fields.targetMeshID, kTargetMesh);
+  EXPECT_TRUE(!fields.recordedFlag && fields.noFallback);
+  const ZORMtkMapSpecs& ratio = mapper.Request(2);
+  EXPECT_EQ(Ids(ratio.sourceMeshIDs), Ids(meshes));
+  EXPECT_EQ(Ids(ratio.sourceFieldIDs), (IdList{Id(1, 4), Id(1, 5)}));
+  EXPECT_EQ(ratio.targetFieldID, kTargetField);
+  EXPECT_TRUE(ratio.recordedFlag && !ratio.noFallback);
 }
 
-TEST_F(ZORMtkMapperTest, ArrayRequestWithFewerFieldsThanMeshesStoresEveryMesh) {
-  mapper.AddMapSpec("short", MapNodeToNode, MethodShapeInterpolation, ConserveNone,
-                    ZORSimArray<ZORSimDynamicID>{Id(1, 1), Id(1, 2)}, kTargetMesh,
-                    ZORSimArray<ZORSimDynamicID>{Id(1, 4)}, kTargetField, false, false);
-  const ZORMtkMapSpecs& request = mapper.Request(0);
-  EXPECT_EQ(request.sourceMeshIDs.Size(), 2);
-  ASSERT_EQ(request.sourceFieldIDs.Size(), 1);
-  EXPECT_EQ(request.sourceFieldIDs[0], Id(1, 4));
-}
-
-TEST_F(ZORMtkMapperTest, NameAddedTwiceFindsTheNewerRequest) {
-  AddRequest("pressure", 0, 0);
-  AddRequest("pressure", 3, 0);
-  ASSERT_EQ(mapper.RequestCount(), 2);
-  EXPECT_EQ(mapper.FindRequest("pressure")->index, 1);
-  EXPECT_EQ(mapper.FindRequest("pressure")->mapTag, MapIntPtToIntPt);
-  EXPECT_EQ(mapper.Request(0).mapTag, MapNodeToNode);
-}
-
-TEST_F(ZORMtkMapperTest, RequestTableGrowsPastItsCapacity) {
+TEST_F(ZORMtkMapperTest, RequestTableGrowsPastItsCapacityAndANameAddedTwiceFindsTheNewer) {
   for (int i = 0; i < 130; ++i) AddRequest(("request " + std::to_string(i)).c_str(), 0, 0);
-  EXPECT_EQ(mapper.RequestCount(), 130);
+  AddRequest("request 7", 3, 0);
+  EXPECT_EQ(mapper.RequestCount(), 131);
   EXPECT_EQ(mapper.RequestCapacity(), 100);
-  EXPECT_EQ(mapper.FindRequest("request 0")->index, 0);
   EXPECT_EQ(mapper.FindRequest("request 129")->index, 129);
+  EXPECT_EQ(mapper.FindRequest("request 7")->index, 130);
+  EXPECT_EQ(mapper.FindRequest("request 7")->mapTag, MapIntPtToIntPt);
+  EXPECT_EQ(mapper.Request(7).mapTag, MapNodeToNode);
 }
-
-// Host buffers.
-
-TEST_F(ZORMtkMapperTest, HostBuffersAreSetAndClearedTogether) {
-  EXPECT_EQ(mapper.Context().buffers.input, nullptr);
-  EXPECT_EQ(mapper.Context().buffers.output, nullptr);
-  const double input[6] = {};
-  double output[6] = {};
-  mapper.SetHostBuffers(input, 3, output);
-  EXPECT_EQ(mapper.Context().buffers.input, input);
-  EXPECT_EQ(mapper.Context().buffers.inputComponents, 3);
-  EXPECT_EQ(mapper.Context().buffers.output, output);
-  mapper.SetHostBuffers(nullptr, 0, nullptr);
-  EXPECT_EQ(mapper.Context().buffers.input, nullptr);
-  EXPECT_EQ(mapper.Context().buffers.inputComponents, 0);
-  EXPECT_EQ(mapper.Context().buffers.output, nullptr);
-}
-
-// MapField and MapFieldMatrix.
 
 TEST_F(ZORMtkMapperTest, UnsupportedMapTagsSetCodeOne) {
   for (const int tag : {4, 6, 7, 8, 10, -1}) {
@@ -223,25 +152,19 @@ TEST_F(ZORMtkMapperTest, MapFieldReturnsFlagsAccumulatedSoFar) {
   EXPECT_EQ(mapper.MapField("no such conservation", 1, 1, 1, 1), 2);
   AddRequest("unsupported", 4, 0);
   EXPECT_EQ(mapper.MapField("unsupported", 1, 1, 1, 1), 3);
-  EXPECT_EQ(mapper.MapField("no such conservation", 1, 1, 1, 1), 3);
   mapper.Context().diagnostics.ClearErrors();
   EXPECT_EQ(mapper.MapField("no such conservation", 1, 1, 1, 1), 0);
 }
 
-TEST_F(ZORMtkMapperTest, MapFieldWithUnknownNameSetsCodeOneAndNamesTheRequest) {
-  CapturedStream errors(aio_cerr);
-  EXPECT_EQ(mapper.MapField("temperature", 1, 1, 1, 1), 1);
-  EXPECT_EQ(errors.Text(), " ZORMtkMapper: no mapping request named \"temperature\"\n");
-}
-
-TEST_F(ZORMtkMapperTest, MapFieldMatrixWithUnknownNameReturnsZeroAndSetsNothing) {
+// MapField sets code 1 for a name it does not know; MapFieldMatrix returns 0 and sets nothing.
+TEST_F(ZORMtkMapperTest, UnknownRequestNameIsNamedOnTheErrorStream) {
   CapturedStream errors(aio_cerr);
   EXPECT_EQ(mapper.MapFieldMatrix("temperature", 1, 1, 1, 1), 0);
-  EXPECT_EQ(errors.Text(), " ZORMtkMapper: no mapping request named \"temperature\"\n");
   EXPECT_EQ(mapper.Diagnostics().ErrorFlags(), 0);
+  EXPECT_EQ(mapper.MapField("temperature", 1, 1, 1, 1), 1);
+  const std::string line = " ZORMtkMapper: no mapping request named \"temperature\"\n";
+  EXPECT_EQ(errors.Text(), line + line);
 }
-
-// Diagnostics through the mapper.
 
 TEST_F(ZORMtkMapperTest, ErrorReportsComeFromTheEmbeddedStore) {
   mapper.Context().diagnostics.SetError(2);
@@ -253,60 +176,39 @@ TEST_F(ZORMtkMapperTest, ErrorReportsComeFromTheEmbeddedStore) {
   cow_List<int> ints;
   cow_List<double> doubles;
   mapper.ProcessError(codes[0], message, ints, doubles);
-  EXPECT_EQ(message.Str(), "search failed for the following target points: ");
   EXPECT_EQ(ints, (cow_List<int>{5, 9}));
-  EXPECT_TRUE(doubles.IsEmpty());
   cow_String text = message.Str() + "%LI";
   mapper.ProcessErrorMessage(text, ints, doubles);
   EXPECT_EQ(text.Str(), "search failed for the following target points: 5, 9");
 }
 
-// Writers.
-
 TEST_F(ZORMtkMapperTest, TransfersWriteThroughTheFirstWriter) {
   EXPECT_EQ(mapper.Context().Writer(), nullptr);
-  ZORMtkSimWriter first;
-  ZORMtkSimWriter second;
+  ZORMtkSimWriter first, second;
   mapper.SetWriter(&first);
   mapper.SetWriter(&second);
   EXPECT_EQ(mapper.WriterCount(), 2);
   EXPECT_EQ(mapper.Context().Writer(), &first);
 }
 
-// Readers, chosen by the mesh they were scoped to.
-
-TEST_F(ZORMtkMapperTest, FindsReadersByMeshAcrossSourceAndTargetDatabases) {
-  ZORTestSourceDatabase sourceDatabase;
-  ZORTestSourceDatabase targetDatabase;
+// Readers are found by the mesh they were scoped to, across databases whose meshes share an
+// object number; the first reader of a mesh wins.
+TEST_F(ZORMtkMapperTest, FindsReadersByMeshAcrossDatabasesAndTheFirstReaderWins) {
+  ZORTestSourceDatabase sourceDatabase, targetDatabase;
   const ZORSimDynamicID sourceMesh = sourceDatabase.AddHexBox(2, 1, 1, 1.0);
   const ZORSimDynamicID otherSourceMesh = sourceDatabase.AddHexBox(1, 1, 1, 1.0);
   const ZORSimDynamicID targetMesh = targetDatabase.AddHexBox(1, 1, 1, 1.0);
-  // Both databases number their first mesh alike; only the database part of the ID differs.
   ASSERT_EQ(sourceMesh.object, targetMesh.object);
-  ZORMtkSimReader sourceReader;
-  ZORMtkSimReader targetReader;
+  ZORMtkSimReader sourceReader, partReader, targetReader;
   sourceReader.SetScope(sourceDatabase.Root(), ScopeElementRegion, sourceMesh, {});
+  partReader.SetScope(sourceDatabase.Root(), ScopeElementRegion, sourceMesh, {1});
   targetReader.SetScope(targetDatabase.Root(), ScopeElementRegion, targetMesh, {});
-  mapper.SetReader(&targetReader);
-  mapper.SetReader(&sourceReader);
-  EXPECT_EQ(mapper.ReaderCount(), 2);
-  ASSERT_EQ(mapper.Context().FindReader(sourceMesh), &sourceReader);
-  ASSERT_EQ(mapper.Context().FindReader(targetMesh), &targetReader);
-  EXPECT_EQ(mapper.Context().FindReader(sourceMesh)->numNodes, 12);
-  EXPECT_EQ(mapper.Context().FindReader(targetMesh)->numNodes, 8);
+  for (ZORMtkSimReader* reader :
+       {static_cast<ZORMtkSimReader*>(nullptr), &targetReader, &sourceReader, &partReader})
+    mapper.SetReader(reader);
+  EXPECT_EQ(mapper.ReaderCount(), 4);
+  EXPECT_EQ(mapper.Context().FindReader(sourceMesh), &sourceReader);
+  EXPECT_EQ(mapper.Context().FindReader(targetMesh), &targetReader);
   EXPECT_EQ(mapper.Context().FindReader(otherSourceMesh), nullptr);
   EXPECT_EQ(mapper.Context().FindReader(ZORSimDynamicID()), nullptr);
-}
-
-TEST_F(ZORMtkMapperTest, FirstReaderOfAMeshWins) {
-  ZORTestSourceDatabase database;
-  const ZORSimDynamicID mesh = database.AddHexBox(2, 1, 1, 1.0);
-  ZORMtkSimReader whole;
-  ZORMtkSimReader part;
-  whole.SetScope(database.Root(), ScopeElementRegion, mesh, {});
-  part.SetScope(database.Root(), ScopeElementRegion, mesh, {1});
-  mapper.SetReader(nullptr);
-  mapper.SetReader(&whole);
-  mapper.SetReader(&part);
-  EXPECT_EQ(mapper.Context().FindReader(mesh), &whole);
 }

@@ -20,29 +20,24 @@ class Tracked {
 
 }  // namespace
 
-TEST(ZORMtkOwnedTable, GrowsPastItsCapacityKeepingSlotOrder) {
-  int destroyed = 0;
-  ZORMtkOwnedTable<Tracked> table(2);
-  table.Append(std::make_unique<Tracked>(10, destroyed));
-  EXPECT_FALSE(table.IsFull());
-  table.Append(std::make_unique<Tracked>(11, destroyed));
-  EXPECT_TRUE(table.IsFull());
-  for (int i = 2; i < 5; ++i) table.Append(std::make_unique<Tracked>(10 + i, destroyed));
-  EXPECT_EQ(table.Count(), 5);
-  EXPECT_EQ(table.Capacity(), 2);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(table.At(i)->Value(), 10 + i);
-  EXPECT_EQ(destroyed, 0);
-}
-
-TEST(ZORMtkOwnedTable, DestroysEveryObjectOnceOnClearAndOnDestruction) {
+// The table is full at its capacity yet grows past it keeping slot order; Clear and destruction
+// destroy every object once.
+TEST(ZORMtkOwnedTable, GrowsPastItsCapacityAndDestroysEveryObjectOnce) {
   int destroyed = 0;
   {
-    ZORMtkOwnedTable<Tracked> table(50);
-    for (int i = 0; i < 3; ++i) table.Append(std::make_unique<Tracked>(i, destroyed));
+    ZORMtkOwnedTable<Tracked> table(2);
+    table.Append(std::make_unique<Tracked>(10, destroyed));
+    EXPECT_FALSE(table.IsFull());
+    for (int i = 1; i < 5; ++i) table.Append(std::make_unique<Tracked>(10 + i, destroyed));
+    EXPECT_TRUE(table.IsFull());
+    EXPECT_EQ(table.Count(), 5);
+    EXPECT_EQ(table.Capacity(), 2);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(table.At(i)->Value(), 10 + i);
+    EXPECT_EQ(destroyed, 0);
     table.Clear();
-    EXPECT_EQ(destroyed, 3);
+    EXPECT_EQ(destroyed, 5);
     EXPECT_EQ(table.Count(), 0);
     table.Append(std::make_unique<Tracked>(9, destroyed));
   }
-  EXPECT_EQ(destroyed, 4);
+  EXPECT_EQ(destroyed, 6);
 }

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "element/ZORMtkElementData.h"
-
 namespace {
 
 constexpr double kGarbage = -777.0;
@@ -23,15 +21,6 @@ TEST(ZORMtkPointKernels, ExtrapolationMultipliesNodeRowsByPointValuesPerComponen
   EXPECT_EQ(nodal[1], 10.0);
   EXPECT_EQ(nodal[2], 0.5 + 0.5 + 1.0);
   EXPECT_EQ(nodal[3], 5.0 + 5.0 + 10.0);
-}
-
-TEST(ZORMtkPointKernels, ExtrapolatingAConstantOverAQuadReturnsItAtEveryNode) {
-  double extrapolation[4 * 4];
-  ZORMtkElementData::GetIntPtExtrapolation("CPE4", extrapolation);
-  const double points[4] = {3.5, 3.5, 3.5, 3.5};
-  double nodal[4];
-  ZORMtkPointKernels::ExtrapolateToNodes(extrapolation, 4, 4, points, 1, nodal);
-  for (double value : nodal) EXPECT_NEAR(value, 3.5, 1e-12);
 }
 
 TEST(ZORMtkPointKernels, PointsTakeValuesOnlyFromTheElementThatHoldsThem) {

@@ -42,40 +42,39 @@ class ZORMtkWeightCacheTest : public ::testing::Test {
   }
 };
 
-TEST_F(ZORMtkWeightCacheTest, SameRequestReturnsTheSameObjectAndSearchesOnce) {
+// The same request returns the same object without searching again (its flags are not raised
+// again); method, direction and meshes each make a key of their own.
+TEST_F(ZORMtkWeightCacheTest, EachKeySearchesOnceAndKeysSeparateMethodsDirectionsAndMeshes) {
   Stored outside;
   zor_search_test::StorePoints(db, {{1, 1, 1}, {9, 9, 9}}, outside);
   context.readers.push_back(&outside.reader);
   const ZORMtkNodalWeights* first =
       context.cache.NodalWeights(context, 0, coarse.mesh, outside.mesh, false, false);
   ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->targetMesh, outside.mesh);
   EXPECT_EQ(context.diagnostics.ErrorFlags(), 2 | 4);
   context.diagnostics.ClearErrors();
   EXPECT_EQ(context.cache.NodalWeights(context, 0, coarse.mesh, outside.mesh, false, false), first);
   EXPECT_EQ(context.diagnostics.ErrorFlags(), 0);
-  EXPECT_EQ(context.cache.NodalWeightCount(), 1);
-  EXPECT_EQ(first->sourceMesh, coarse.mesh);
-  EXPECT_EQ(first->targetMesh, outside.mesh);
-}
 
-TEST_F(ZORMtkWeightCacheTest, KeysSeparateMethodsDirectionsAndMeshes) {
   const ZORMtkNodalWeights* shape = Nodal(0);
+  EXPECT_EQ(shape->sourceMesh, coarse.mesh);
   EXPECT_EQ(Nodal(2), shape);  // neither is nearest node
   const ZORMtkNodalWeights* nearest = Nodal(1);
-  EXPECT_NE(nearest, shape);
   EXPECT_TRUE(nearest->nearestNode);
   const ZORMtkNodalWeights* reversed = Nodal(0, true, true);
-  EXPECT_NE(reversed, shape);
-  EXPECT_TRUE(reversed->reversed);
   const ZORMtkNodalWeights* swapped =
       context.cache.NodalWeights(context, 0, fine.mesh, coarse.mesh, false, false);
-  EXPECT_NE(swapped, shape);
-  EXPECT_EQ(context.cache.NodalWeightCount(), 4);
+  for (const ZORMtkNodalWeights* other : {nearest, reversed, swapped, first})
+    EXPECT_NE(other, shape);
+  EXPECT_EQ(context.cache.NodalWeightCount(), 5);
   EXPECT_EQ(Nodal(1), nearest);
   EXPECT_EQ(Nodal(0, true, true), reversed);
 }
 
-TEST_F(ZORMtkWeightCacheTest, GridsAreFormedOncePerSourceMesh) {
+// Grids are formed once per source mesh; element weights are cached by both meshes; a mesh no
+// reader covers gives nothing and caches nothing.
+TEST_F(ZORMtkWeightCacheTest, GridsAndElementWeightsAreFormedOncePerKey) {
   ZORMtkMeshElemB* grid = context.cache.ElementGrid(context, coarse.mesh);
   ASSERT_NE(grid, nullptr);
   EXPECT_EQ(grid->SourceID(), coarse.mesh);
@@ -83,30 +82,24 @@ TEST_F(ZORMtkWeightCacheTest, GridsAreFormedOncePerSourceMesh) {
   EXPECT_NE(context.cache.ElementGrid(context, fine.mesh), grid);
   ZORMtkMeshNodeB* nodes = context.cache.NodeGrid(context, fine.mesh);
   EXPECT_EQ(context.cache.NodeGrid(context, fine.mesh), nodes);
-  EXPECT_EQ(context.cache.ElementGridCount(), 2);
-  EXPECT_EQ(context.cache.NodeGridCount(), 1);
-  Nodal(0);
-  EXPECT_EQ(context.cache.ElementGridCount(), 2);
-}
-
-TEST_F(ZORMtkWeightCacheTest, ElementWeightsAreCachedByBothMeshes) {
   const ZORMtkElementWeights* weights =
       context.cache.ElementWeights(context, coarse.mesh, fine.mesh);
   ASSERT_NE(weights, nullptr);
+  EXPECT_EQ(weights->sourceMesh, coarse.mesh);
   EXPECT_EQ(context.cache.ElementWeights(context, coarse.mesh, fine.mesh), weights);
   EXPECT_NE(context.cache.ElementWeights(context, fine.mesh, coarse.mesh), weights);
+  Nodal(0);
+  EXPECT_EQ(context.cache.ElementGridCount(), 2);
+  EXPECT_EQ(context.cache.NodeGridCount(), 1);
   EXPECT_EQ(context.cache.ElementWeightCount(), 2);
-  EXPECT_EQ(weights->sourceMesh, coarse.mesh);
-}
 
-TEST_F(ZORMtkWeightCacheTest, MissingReaderGivesNothingAndCachesNothing) {
   Stored unknown;
   zor_search_test::StorePoints(db, {{0, 0, 0}}, unknown);
   EXPECT_EQ(context.cache.NodalWeights(context, 0, coarse.mesh, unknown.mesh, false, false),
             nullptr);
   EXPECT_EQ(context.cache.ElementWeights(context, unknown.mesh, coarse.mesh), nullptr);
-  EXPECT_EQ(context.cache.NodalWeightCount(), 0);
-  EXPECT_EQ(context.cache.ElementWeightCount(), 0);
+  EXPECT_EQ(context.cache.NodalWeightCount(), 1);
+  EXPECT_EQ(context.cache.ElementWeightCount(), 2);
 }
 
 // Reverse: the coarse mesh's 8 nodes are placed in the fine elements, which reaches only 8 of the

@@ -52,31 +52,36 @@ TEST_F(ZORMtkWeightLinksTest, PartnersOutsideThePartnerRegionAreDropped) {
   EXPECT_EQ(links.weights, (std::vector<double>{0.5, 0.3}));
 }
 
+// Slots follow the target class's element order; the links list each source element once,
+// ascending whatever the order points were added in, with its points by slot and their own weights.
 TEST_F(ZORMtkWeightLinksTest, PointSlotsFollowTheClassOrderAndSkipUnplacedPoints) {
   ZORMtkElementWeights weights;
-  const double inSeven[4] = {0.1, 0.2, 0.3, 0.4};
+  const double inSeven[3] = {0.1, 0.2, 0.7};
   const double inEight[4] = {0.4, 0.3, 0.2, 0.1};
   weights.BeginElement(12);
-  weights.AddPoint(7, inSeven, 4);
+  weights.AddPoint(8, inEight, 4);
   weights.AddUnplacedPoint();
   weights.BeginElement(3);
-  weights.AddPoint(8, inEight, 4);
-  weights.AddPoint(7, inEight, 4);
+  weights.AddPoint(7, inSeven, 3);
+  weights.AddPoint(8, inSeven, 3);
   weights.Finish();
 
   // The class lists element 12 before element 3, two points each.
   const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(&weights, {12, 3}, 2);
 
   EXPECT_EQ(links.SourceElements(), (std::vector<int>{7, 8}));
-  ASSERT_EQ(links.PointsEnd(7) - links.PointsBegin(7), 2);
-  const ZORMtkPointLinks::Entry& first = links.PointsBegin(7)[0];
-  const ZORMtkPointLinks::Entry& second = links.PointsBegin(7)[1];
+  EXPECT_EQ(links.PointsEnd(5) - links.PointsBegin(5), 0);
+  ASSERT_EQ(links.PointsEnd(7) - links.PointsBegin(7), 1);
+  EXPECT_EQ(links.PointsBegin(7)->slot, 2);
+  ASSERT_EQ(links.PointsEnd(8) - links.PointsBegin(8), 2);
+  const ZORMtkPointLinks::Entry& first = links.PointsBegin(8)[0];
+  const ZORMtkPointLinks::Entry& second = links.PointsBegin(8)[1];
   EXPECT_EQ(first.slot, 0);
-  EXPECT_EQ(links.Weights(first)[3], 0.4);
+  EXPECT_EQ(first.weightCount, 4);
+  EXPECT_EQ(links.Weights(first)[3], 0.1);
   EXPECT_EQ(second.slot, 3);
-  EXPECT_EQ(links.Weights(second)[0], 0.4);
-  ASSERT_EQ(links.PointsEnd(8) - links.PointsBegin(8), 1);
-  EXPECT_EQ(links.PointsBegin(8)->slot, 2);
+  EXPECT_EQ(second.weightCount, 3);
+  EXPECT_EQ(links.Weights(second)[2], 0.7);
 }
 
 TEST_F(ZORMtkWeightLinksTest, PointsBeyondTheClassCountAndElementsWithoutWeightsAreIgnored) {
