@@ -1,10 +1,12 @@
 #include "MeshImporter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <set>
 
 #include "FieldTypeCatalog.h"
+#include "FieldTypeTable.h"
 #include "FieldmapError.h"
 #include "MeshAssembler.h"
 #include "MeshDatabaseWriter.h"
@@ -39,6 +41,26 @@ void RefuseNonFinite(const std::string& file, const PointArray& array) {
                                  std::to_string(at / components) + ", component " +
                                  std::to_string(at % components) + ") is " + std::to_string(*bad) +
                                  "; --allow-nan stores it as it is");
+}
+
+// A field type fixes its component count; a plane mesh takes the type's plane counts and also
+// the three-dimensional one, which VTK files carry for vectors of plane meshes as well. An array
+// of another count would be stored under a type it does not fit and misread by every consumer.
+void RefuseComponentCount(const std::string& file, const PointArray& array, const std::string& type,
+                          int coordinateComponents) {
+  const FieldTypeTable::Entry* entry = FieldTypeTable::Find(type);
+  if (entry == nullptr || entry->components == 0) return;
+  std::set<int> counts{entry->components};
+  if (coordinateComponents == 2)
+    for (const char* c = entry->planeComponents; *c != '\0'; ++c)
+      if (std::isdigit(static_cast<unsigned char>(*c))) counts.insert(*c - '0');
+  if (counts.count(array.components) > 0) return;
+  std::string allowed;
+  for (const int count : counts) allowed += (allowed.empty() ? "" : " or ") + std::to_string(count);
+  throw FieldmapError::Input(file, "point array '" + array.name + "'",
+                             "has " + std::to_string(array.components) +
+                                 (array.components == 1 ? " component" : " components") +
+                                 ", but the field type " + type + " takes " + allowed);
 }
 
 }  // namespace
@@ -81,6 +103,7 @@ ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
     if (!written.insert(type).second)
       throw FieldmapError::Usage("two point arrays would become the field type " + type +
                                  "; map only one of them with --field");
+    RefuseComponentCount(meshFile_, array, type, mesh.coordinateComponents);
     if (!allowNonFinite_) RefuseNonFinite(meshFile_, array);
     database.WriteNodeField(id, type, array.components, array.values, array.name);
     report_.fields.push_back(ImportedField{array.name, type, array.components});

@@ -47,6 +47,8 @@ def known_defects(cases, work):
                                            r"\1nan ", ascii_vtu, 1)}, [], 2, "coordinate 0 is nan"),
         ("inf field value", {"m.vtu": edited(ascii_vtu, ">\n          0 1 2 3 4 4", ">\n          inf 1 2 3 4 4")},
          ["--field", "temperature=NT"], 2, "value 0 (point 0, component 0) is inf"),
+        ("component count", {"m.vtu": ascii_vtu}, ["--field", "temperature=U_D"], 2,
+         "has 1 component, but the field type U_D takes 3"),
         ("float connectivity", {"m.vtu": edited(binary_vtu, 'type="Int64" Name="connectivity"',
                                                'type="Float64" Name="connectivity"')}, [], 2,
          "must be an integer type"),
