@@ -111,7 +111,9 @@ struct Mapping {
                 sourcePoints == 0 ? "NT" : "PRESS", field);
     ReopenedDatabase& back = to.Reopen();
     if (targetPoints == 0) return back.NodeValues(name, components);
-    return back.PointValues(name, back.Reader().numElements, targetPoints, components);
+    std::vector<int> elements(static_cast<std::size_t>(back.Reader().numElements));
+    for (std::size_t e = 0; e < elements.size(); ++e) elements[e] = static_cast<int>(e);
+    return back.PointValues(name, elements, targetPoints, components);
   }
 };
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TransferTestMeshes.h"
@@ -46,12 +47,12 @@ class ReopenedDatabase {
     reader_.GetSimpleNodeField(Field(name), 1, 1, static_cast<int>(values.size()), values.data());
     return values;
   }
-  // Values of the first `elements` elements, [element][point][component].
-  std::vector<double> PointValues(const char* name, int elements, int points,
+  // Values of the given elements, [element][point][component].
+  std::vector<double> PointValues(const char* name, const std::vector<int>& elements, int points,
                                   int components) const {
-    const std::vector<int> members = Range(elements).Items();
-    std::vector<double> values(static_cast<std::size_t>(elements * points * components), 0.0);
-    reader_.GetSimpleElementClassField(Field(name), 1, 1, members.data(), elements, points,
+    const int count = static_cast<int>(elements.size());
+    std::vector<double> values(static_cast<std::size_t>(count * points * components), 0.0);
+    reader_.GetSimpleElementClassField(Field(name), 1, 1, elements.data(), count, points,
                                        static_cast<int>(values.size()), values.data());
     return values;
   }
@@ -137,6 +138,29 @@ class ScratchDatabase {
   ZORSimDynamicID id_;
   ZORMtkSimReader reader_;
   std::unique_ptr<ReopenedDatabase> reopened_;
+};
+
+// The two sides under the names the thread-determinism test uses.
+class SourceDatabase : public ScratchDatabase {
+ public:
+  SourceDatabase(const std::string& name, const TestMesh& mesh)
+      : ScratchDatabase(name + "_source", mesh) {}
+  void WriteNodeField(const char* name, int components, std::vector<double> values) {
+    NodeField(name, components, std::move(values));
+  }
+};
+
+class TargetDatabase : public ScratchDatabase {
+ public:
+  TargetDatabase(const std::string& name, const TestMesh& mesh)
+      : ScratchDatabase(name + "_target", mesh) {}
+  ZORSimDynamicID AddNodeField(const char* name, int components) {
+    return NodeField(name, components);
+  }
+  ZORSimDynamicID AddPointField(const char* name, int components) {
+    return PointField(name, components, 0);
+  }
+  ReopenedDatabase& ReadBack() { return Reopen(); }
 };
 
 }  // namespace transfertest
