@@ -20,8 +20,7 @@ namespace {
 using transfertest::HexBox;
 using transfertest::QuadGrid;
 using transfertest::ReopenedDatabase;
-using transfertest::SourceDatabase;
-using transfertest::TargetDatabase;
+using transfertest::ScratchDatabase;
 using transfertest::TestMesh;
 using transfertest::TetBox;
 
@@ -77,10 +76,10 @@ struct Problem {
 };
 
 Outcome MapAt(const Problem& problem, ReopenedDatabase& source, int threads) {
-  TargetDatabase target(std::string(problem.name) + std::to_string(threads), problem.target);
-  const ZORSimDynamicID field = problem.points > 0
-                                    ? target.AddPointField(problem.field, problem.components)
-                                    : target.AddNodeField(problem.field, problem.components);
+  ScratchDatabase target(std::string(problem.name) + std::to_string(threads), problem.target);
+  const ZORSimDynamicID field =
+      problem.points > 0 ? target.PointField(problem.field, problem.components, problem.points)
+                         : target.NodeField(problem.field, problem.components);
   ZORMtkMapper mapper;
   mapper.SetThreadCount(threads);
   mapper.SetReader(&source.Reader());
@@ -92,12 +91,10 @@ Outcome MapAt(const Problem& problem, ReopenedDatabase& source, int threads) {
   outcome.flags = mapper.MapField("map", 1, 1, 1, 1);
   outcome.texts = Texts(mapper);
   const int elements = problem.target.blocks.front().ElementCount();
-  std::vector<int> members(static_cast<std::size_t>(elements));
-  for (int e = 0; e < elements; ++e) members[static_cast<std::size_t>(e)] = e;
-  outcome.values = problem.points > 0
-                       ? target.ReadBack().PointValues(problem.field, members, problem.points,
-                                                       problem.components)
-                       : target.ReadBack().NodeValues(problem.field, problem.components);
+  outcome.values =
+      problem.points > 0
+          ? target.Reopen().PointValues(problem.field, elements, problem.points, problem.components)
+          : target.Reopen().NodeValues(problem.field, problem.components);
   return outcome;
 }
 
@@ -120,9 +117,8 @@ TEST(ThreadDeterminismTest, EveryValueAndDiagnosticsTextIsTheSameAtOneTwoAndSeve
   };
   for (const Problem& problem : problems) {
     SCOPED_TRACE(problem.name);
-    SourceDatabase source(std::string("determinism_") + problem.name, problem.source);
-    source.WriteNodeField(problem.field, problem.components,
-                          Wavy(problem.source, problem.components));
+    ScratchDatabase source(std::string("determinism_") + problem.name, problem.source);
+    source.NodeField(problem.field, problem.components, Wavy(problem.source, problem.components));
     ReopenedDatabase& reopened = source.Reopen();
     const Outcome one = MapAt(problem, reopened, 1);
     // Targets beyond the source are reported; a problem without them would not test the lists.
