@@ -140,27 +140,4 @@ class ScratchDatabase {
   std::unique_ptr<ReopenedDatabase> reopened_;
 };
 
-// The two sides under the names the thread-determinism test uses.
-class SourceDatabase : public ScratchDatabase {
- public:
-  SourceDatabase(const std::string& name, const TestMesh& mesh)
-      : ScratchDatabase(name + "_source", mesh) {}
-  void WriteNodeField(const char* name, int components, std::vector<double> values) {
-    NodeField(name, components, std::move(values));
-  }
-};
-
-class TargetDatabase : public ScratchDatabase {
- public:
-  TargetDatabase(const std::string& name, const TestMesh& mesh)
-      : ScratchDatabase(name + "_target", mesh) {}
-  ZORSimDynamicID AddNodeField(const char* name, int components) {
-    return NodeField(name, components);
-  }
-  ZORSimDynamicID AddPointField(const char* name, int components) {
-    return PointField(name, components, 0);
-  }
-  ReopenedDatabase& ReadBack() { return Reopen(); }
-};
-
 }  // namespace transfertest

@@ -93,7 +93,8 @@ Outcome MapAt(const Problem& problem, ReopenedDatabase& source, int threads) {
   const int elements = problem.target.blocks.front().ElementCount();
   outcome.values =
       problem.points > 0
-          ? target.Reopen().PointValues(problem.field, elements, problem.points, problem.components)
+          ? target.Reopen().PointValues(problem.field, transfertest::Range(elements).Items(),
+                                        problem.points, problem.components)
           : target.Reopen().NodeValues(problem.field, problem.components);
   return outcome;
 }
