@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,7 +16,8 @@
 #include "writer/ZORMtkSimWriter.h"
 
 // Helpers of the writer tests: scratch files, navigation by schema key, the objects behind
-// handles, drawer reads, and a capture of the platform's error stream.
+// handles, drawer reads, a capture of the platform's error stream, and a writer on a new
+// database with a plane mesh of 10 x 10 nodes, 10 "CPE4" and 5 "S3R" elements.
 namespace writertest {
 
 inline std::string ScratchFile(const std::string& name) {
@@ -27,11 +27,6 @@ inline std::string ScratchFile(const std::string& name) {
 
 inline void RemoveDatabaseFile(const std::string& file) {
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
-}
-
-inline bool FileExists(const std::string& file) {
-  struct stat info;
-  return ::stat(file.c_str(), &info) == 0;
 }
 
 inline ZORSrvPosition At(const ZORSrvPosition& root, ZORSimDynamicID id) {
@@ -44,20 +39,15 @@ inline const ZORSimObject& Object(const ZORSrvPosition& root, ZORSimDynamicID id
   return db.Object(db.ResolveAny(id, "test"));
 }
 
-inline ZORSimCollectionID FollowCollection(const ZORSrvPosition& from, int fragment, int index,
-                                           int side) {
-  return ZORSrvPosition(from, from.Follow(ZORSimKeys::Key(fragment, index), side)).GetCollection();
-}
-
-inline ZORSimDynamicID History(const ZORSrvPosition& root) {
-  return root.Follow(ZORSimKeys::kHistory, 1);
+inline ZORSimCollectionID Collection(const ZORSrvPosition& from, int key, int side) {
+  return ZORSrvPosition(from, from.Follow(key, side)).GetCollection();
 }
 
 inline ZORSimDynamicID Step(const ZORSrvPosition& root, int key) {
-  return At(root, History(root)).FollowIntKey(ZORSimKeys::kHistorySteps, 1, key);
+  return At(root, root.Follow(ZORSimKeys::kHistory, 1))
+      .FollowIntKey(ZORSimKeys::kHistorySteps, 1, key);
 }
 
-// The step increment set of a step, and the collection that holds it.
 inline ZORSimCSetID StepIncrementSet(const ZORSrvPosition& root, ZORSimDynamicID step) {
   return At(root, At(root, step).Follow(ZORSimKeys::kStepIncrements, 1)).GetCSet();
 }
@@ -74,70 +64,46 @@ inline std::vector<int> Range(int first, int count) {
   return members;
 }
 
-// Every object of one kind and type, in creation order.
-inline std::vector<ZORSimDynamicID> ObjectsOf(const ZORSrvPosition& root, ZORSimObjectKind kind,
-                                              int type) {
-  ZORSimDatabase& db = root.Context().Database();
-  std::vector<ZORSimDynamicID> found;
-  for (std::int64_t i = 1; i < db.ObjectCount(); ++i)
-    if (db.Object(i).kind == kind && db.Object(i).type == type) found.push_back(db.Handle(i));
-  return found;
-}
-
 // The field drawers of a field record: (11,63), then (11,70), then the first (11,61).
 inline std::vector<ZORSimDrawerID> FieldDrawers(const ZORSrvPosition& root, ZORSimDynamicID field) {
   std::vector<ZORSimDrawerID> drawers;
-  const std::vector<ZORSimDynamicID> outputs =
-      At(root, field).FollowList(ZORSimKeys::kFieldOutputs, 1).Items();
-  for (const ZORSimDynamicID& output : outputs) {
-    const std::vector<ZORSimDynamicID> values =
-        At(root, output).FollowList(ZORSimKeys::kOutputValues, 0).Items();
-    for (const ZORSimDynamicID& record : values)
+  for (const ZORSimDynamicID& output :
+       At(root, field).FollowList(ZORSimKeys::kFieldOutputs, 1).Items())
+    for (const ZORSimDynamicID& record :
+         At(root, output).FollowList(ZORSimKeys::kOutputValues, 0).Items())
       drawers.emplace_back(At(root, record).Follow(ZORSimKeys::kValuesDrawer, 0));
-  }
   return drawers;
-}
-
-inline ZORSimDistributionID DistributionOf(const ZORSrvPosition& root, ZORSimDrawerID drawer) {
-  return At(root, drawer.id).GetDistribution();
 }
 
 inline std::vector<ZORSimCSetID> DrawerDims(const ZORSrvPosition& root, ZORSimDrawerID drawer) {
   for (const ZORSimDrawerDescriptor& d :
-       ZORSimDistribution(root.Context(), DistributionOf(root, drawer)).QueryDrawers())
+       ZORSimDistribution(root.Context(), At(root, drawer.id).GetDistribution()).QueryDrawers())
     if (d.id == drawer) return d.dimensions;
   ADD_FAILURE() << "drawer not listed by its distribution";
   return {};
 }
 
-// Values of a drawer over the given dimension sets (doubles, or ints for connectivity).
-template <typename T>
-std::vector<T> ReadDrawer(const ZORSrvPosition& root, ZORSimDrawerID drawer,
-                          const std::vector<ZORSimCSetID>& dims) {
+// The values of a drawer over the given sets (doubles, or ints for connectivity); by default
+// over its own sets, and with increment >= 0 only that member of its first dimension.
+template <typename T = double>
+std::vector<T> ReadDrawer(const ZORSrvPosition& root, ZORSimDrawerID drawer, int increment = -1,
+                          std::vector<ZORSimCSetID> dims = {}) {
+  if (dims.empty()) dims = DrawerDims(root, drawer);
+  if (increment >= 0)
+    dims[0] = ZORSimCollection(root.Context(), dims[0].collection)
+                  .CreateTempCSetStrided(increment, 1, 1, 1);
   std::int64_t count = 1;
   for (const ZORSimCSetID& set : dims) count *= set.Size();
   std::vector<T> values(static_cast<std::size_t>(count));
-  ZORSimTransfer read(root.Context(), DistributionOf(root, drawer));
+  ZORSimTransfer read(root.Context(), At(root, drawer.id).GetDistribution());
   read.SetRead();
-  read.SetBufferPadding(false);
   if (sizeof(T) == 8) read.SetBufferType(2);
   read.SetDrawer(drawer);
   read.SetDims(dims);
-  read.CheckView();
   read.SetBuffer(0, static_cast<void*>(values.data()),
                  static_cast<std::int64_t>(values.size() * sizeof(T)));
   read.ExecRead();
-  read.RelinquishBuffers();
   return values;
-}
-
-// The drawer's values of one increment, over the drawer's own sets of the other dimensions.
-inline std::vector<double> ReadIncrement(const ZORSrvPosition& root, ZORSimDrawerID drawer,
-                                         int increment) {
-  std::vector<ZORSimCSetID> dims = DrawerDims(root, drawer);
-  dims[0] = ZORSimCollection(root.Context(), dims[0].collection)
-                .CreateTempCSetStrided(increment, 1, 1, 1);
-  return ReadDrawer<double>(root, drawer, dims);
 }
 
 // Sends aio_cerr to a string while it lives.
@@ -165,21 +131,23 @@ class WriterTest : public ::testing::Test {
   }
   void TearDown() override { RemoveDatabaseFile(file_); }
 
-  ZORSrvPosition Open() const {
-    ZORSrvSimAccess access;
-    return access.Open(file_);
-  }
+  ZORSrvPosition Open() const { return ZORSrvSimAccess().Open(file_); }
+  ZORSimDatabase& Database() const { return root_.Context().Database(); }
 
-  // A grid of nx x ny nodes in the plane z = 0 (3 components), numbered row by row.
-  std::vector<double> PlaneNodes(int nx, int ny) const {
+  ZORSimDynamicID PlaneMesh() {
+    const ZORSimDynamicID mesh = writer_.AddMesh();
     std::vector<double> xyz;
-    for (int j = 0; j < ny; ++j)
-      for (int i = 0; i < nx; ++i) {
-        xyz.push_back(i);
-        xyz.push_back(j);
-        xyz.push_back(0.0);
-      }
-    return xyz;
+    for (int n = 0; n < 100; ++n) xyz.insert(xyz.end(), {n % 10 * 1.0, n / 10 * 1.0, 0.0});
+    writer_.AddMeshNodes(mesh, 100, 3, xyz.data());
+    std::vector<int> quads, triangles;
+    for (int e = 0; e < 10; ++e) quads.insert(quads.end(), {e, e + 1, e + 11, e + 10});
+    for (int e = 0; e < 5; ++e) triangles.insert(triangles.end(), {e + 50, e + 51, e + 61});
+    ZORSimArray<ZORSimCSetID> blocks;
+    blocks.Append(writer_.AddMeshElements(mesh, 10, "CPE4", 4, quads.data()));
+    blocks.Append(writer_.AddMeshElements(mesh, 5, "S3R", 3, triangles.data()));
+    cow_List<cow_String> names = {"CPE4", "S3R"};
+    writer_.ConnectMeshEltypes(mesh, blocks, names);
+    return mesh;
   }
 
   std::string file_;

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/ZORStream.h"
+#include "reader/ZORMtkSimReader.h"
+#include "reader/ZORReaderTestMeshes.h"
+
+// Field lookup and reads on databases the writer never makes: static steps, several
+// increments, auxiliary dimensions, drawers that overlap or cover part of the region, records
+// that are not fields. Step 1 is static, step 2 bears increments 1, 2 and 4.
+
+namespace {
+
+constexpr double kUntouched = -777.0;
+
+std::vector<double> Ramp(int count, double start = 0.5) {
+  std::vector<double> values;
+  for (int i = 0; i < count; ++i) values.push_back(start + i);
+  return values;
+}
+
+class ZORMtkSimReaderFieldTest : public ::testing::Test {
+ protected:
+  ZORTestSourceDatabase db;
+  ZORMixedMesh mixed = ZORMixedMesh::Build(db);
+  ZORSimDynamicID staticStep = db.AddStaticStep();
+  ZORSimDynamicID incrementStep = db.AddIncrementStep({1, 2, 4});
+  ZORMtkSimReader reader;
+  std::vector<double> values = std::vector<double>(48, kUntouched);
+
+  void SetUp() override { reader.SetElsetRegion(db.Root(), mixed.mesh, {}); }
+  ZORSimCSetID Nodes(const std::vector<int>& nodes) {
+    return db.Set(db.NodeCollection(mixed.mesh), nodes);
+  }
+  ZORSimCSetID Elements(const std::vector<int>& elements) {
+    return db.Set(db.ElementCollection(mixed.mesh), elements);
+  }
+  ZORSimCSetID Points(int count) { return db.Range(db.PointCollection(), 0, count); }
+  ZORSimCSetID Components(int count) { return db.Range(db.ComponentCollection(), 0, count); }
+  ZORSimDynamicID PointField(const ZORSimDynamicID& step, const char* name) {
+    return db.AddField(step, name, ZORTestSourceDatabase::kPointFieldRecord);
+  }
+  bool ReadElements(const ZORSimDynamicID& field, int step, int increment,
+                    std::vector<int> elements) {
+    return reader.GetSimpleElementClassField(field, step, increment, elements.data(),
+                                             static_cast<int>(elements.size()), 8, 48,
+                                             values.data());
+  }
+  std::vector<double> Head(int n) const { return {values.begin(), values.begin() + n}; }
+};
+
+TEST_F(ZORMtkSimReaderFieldTest, LookupFindsTheFirstRecordOfANameInItsStepOnly) {
+  const ZORSimDynamicID u = db.AddField(staticStep, "U_D");
+  db.AddNodalDrawer(u, mixed.mesh, {0, 1, 2}, 3, Ramp(9));
+  db.AddField(staticStep, "U_D");
+  const ZORSimDynamicID notAField = db.AddField(staticStep, "CF_D", ZORSimKeys::kFieldOutputRecord);
+  const ZORSimDynamicID v = db.AddField(incrementStep, "V_D");
+  db.AddNodalDrawer(v, mixed.mesh, {4}, 2, {1, 2});
+  EXPECT_EQ(reader.GetFieldID("U_D", 1), u);
+  EXPECT_EQ(reader.GetFieldID("CF_D", 1), notAField);
+  EXPECT_EQ(reader.GetFieldID("V_D", 2), v);
+  for (const auto& [name, step] :
+       {std::pair("u_d", 1), {"U_R", 1}, {"U_D", 2}, {"U_D", 3}, {"U_D", 0}, {"U_D", -4}})
+    EXPECT_TRUE(reader.GetFieldID(name, step).IsEmpty()) << name << " in step " << step;
+  // Sizes: the last step is valid, the next is not; a static step has only increment 1, an
+  // increment-bearing step only its own; a record that is not a field has none.
+  EXPECT_EQ(reader.GetSimpleFieldSize(u, 1, 1), 3);
+  for (int increment : {0, 2}) EXPECT_EQ(reader.GetSimpleFieldSize(u, 1, increment), 0);
+  EXPECT_EQ(reader.GetSimpleFieldSize(u, 2, 1), 0);
+  EXPECT_EQ(reader.GetSimpleFieldSize(notAField, 1, 1), 0);
+  for (int increment : {1, 2, 4}) EXPECT_EQ(reader.GetSimpleFieldSize(v, 2, increment), 2);
+  for (int increment : {0, 3}) EXPECT_EQ(reader.GetSimpleFieldSize(v, 2, increment), 0);
+  EXPECT_EQ(reader.GetSimpleFieldSize(v, 3, 1), 0);
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, SizesComeFromTheFirstDrawerOverTheMeshWithComponents) {
+  const ZORSimDynamicID pressure = PointField(staticStep, "PRESS");
+  db.AddDrawer(pressure, {mixed.hexes, Points(8), Components(6)}, Ramp(2 * 8 * 6));
+  const ZORSimDynamicID empty = db.AddField(staticStep, "RF_D");
+  db.AddDrawer(empty, {Components(5)}, Ramp(5));
+  db.AddDrawer(empty, {Nodes({0})}, Ramp(1));
+  const ZORSimDynamicID second = db.AddField(staticStep, "RF_D");
+  db.AddNodalDrawer(second, mixed.mesh, {3}, 2, Ramp(2));
+  db.AddNodalDrawer(second, mixed.mesh, {1}, 4, Ramp(4));
+  EXPECT_EQ(reader.GetSimpleFieldSize(pressure, 1, 1), 6);
+  EXPECT_EQ(reader.GetSimpleFieldSize(empty, 1, 1), 0);
+  EXPECT_EQ(reader.GetSimpleFieldSize(second, 1, 1), 2);
+  int size = -1;
+  ASSERT_TRUE(reader.GetSimpleNodeFieldSize("PRESS", 1, 1, size));
+  EXPECT_EQ(size, 6);
+  ASSERT_TRUE(reader.GetSimpleNodeFieldSize("RF_D", 1, 1, size));  // on to the next record
+  EXPECT_EQ(size, 2);
+  size = -1;
+  EXPECT_FALSE(reader.GetSimpleNodeFieldSize("RF_R", 1, 1, size));
+  EXPECT_FALSE(reader.GetSimpleNodeFieldSize("RF_D", 9, 1, size));
+  EXPECT_FALSE(reader.GetSimpleNodeFieldSize("RF_D", 1, 2, size));
+  EXPECT_EQ(size, -1);
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, NodalDrawersWriteTheirNodesAndTheLaterOneWins) {
+  const ZORSimDynamicID field = db.AddField(staticStep, "NT");
+  db.AddNodalDrawer(field, mixed.mesh, {12, 2, 0}, 1, {12.0, 2.0, 1.0});
+  db.AddNodalDrawer(field, mixed.mesh, {13, 0}, 1, {13.0, 10.0});
+  const ZORSimDynamicID twin = db.AddField(staticStep, "NT");
+  db.AddNodalDrawer(twin, mixed.mesh, {2}, 1, {20.0});
+  reader.SetElsetRegion(db.Root(), mixed.mesh, {3, 4});  // nodes 0 3 5 8 9 11 12
+  ASSERT_TRUE(reader.GetSimpleNodeField(field, 1, 1, 7, values.data()));
+  EXPECT_EQ(Head(8), (std::vector<double>{10.0, -777, -777, -777, -777, -777, 12.0, -777}));
+  reader.SetElsetRegion(db.Root(), mixed.mesh, {});
+  ASSERT_TRUE(reader.GetSimpleNodeField("NT", 1, 1, 14, values.data()));  // every record, in order
+  EXPECT_EQ(values[2], 20.0);
+  EXPECT_EQ(values[13], 13.0);
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, NothingToReadStillGivesTrueAndLeavesTheValues) {
+  const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
+  db.AddNodalDrawer(field, mixed.mesh, {13}, 3, Ramp(3));
+  const ZORSimDynamicID notAField = db.AddField(staticStep, "NT", ZORSimKeys::kFieldOutputRecord);
+  db.AddNodalDrawer(notAField, mixed.mesh, {0}, 1, {9.0});
+  const ZORSimDynamicID late = db.AddField(incrementStep, "U_D");
+  db.AddDrawer(late, {db.Increments({1}), Nodes({0}), Components(1)}, {3.0});
+  reader.SetElsetRegion(db.Root(), mixed.mesh, {4});
+  EXPECT_TRUE(reader.GetSimpleNodeField(field, 1, 1, 9, values.data()));  // outside the region
+  EXPECT_TRUE(reader.GetSimpleNodeField("V_D", 1, 1, 9, values.data()));
+  EXPECT_TRUE(reader.GetSimpleNodeField(notAField, 1, 1, 9, values.data()));
+  EXPECT_TRUE(reader.GetSimpleNodeField("NT", 1, 1, 9, values.data()));
+  EXPECT_TRUE(reader.GetSimpleNodeField(field, 2, 1, 9, values.data()));  // a field of step 1
+  EXPECT_TRUE(reader.GetSimpleNodeField(late, 2, 2, 9, values.data()));   // no increment 2
+  for (double v : values) EXPECT_EQ(v, kUntouched);
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, StepProblemsArePrintedByNameAndSilentByRecord) {
+  const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
+  std::ostringstream errors;
+  aio_cerr.SetTarget(&errors);
+  for (const auto& [step, increment] : {std::pair(3, 1), {0, 1}, {1, 2}, {2, 3}}) {
+    EXPECT_FALSE(reader.GetSimpleNodeField("U_D", step, increment, 42, values.data()));
+    EXPECT_FALSE(reader.GetSimpleNodeField(field, step, increment, 42, values.data()));
+  }
+  aio_cerr.SetTarget(nullptr);
+  EXPECT_EQ(errors.str(),
+            " ZORMtkSimReader::GetSimpleNodeField: stepNo > numTasks \n"
+            " ZORMtkSimReader::GetSimpleNodeField: stepNo > numTasks \n"
+            " ZORMtkSimReader::GetSimpleNodeField: static task record problem \n"
+            " ZORMtkSimReader::GetSimpleNodeField: incrementNo not found \n");
+}
+
+// A drawer over (increment, a, b, node, d, component): the value kept is the one with the
+// highest auxiliary indices, for the requested increment.
+TEST_F(ZORMtkSimReaderFieldTest, NodalReadsTakeTheIncrementAndTheHighestAuxiliaryIndices) {
+  const int nA = 2, nB = 3, nD = 2, nComp = 2;
+  const std::vector<int> nodes = {7, 3, 11};
+  const auto stored = [&](int increment, int a, int b, int node, int d, int c) {
+    return 100000.0 * increment + 10000.0 * a + 1000.0 * b + 10.0 * node + d + 0.1 * c;
+  };
+  std::vector<double> drawer;
+  for (int increment : {2, 4})
+    for (int a = 0; a < nA; ++a)
+      for (int b = 0; b < nB; ++b)
+        for (int node : nodes)
+          for (int d = 0; d < nD; ++d)
+            for (int c = 0; c < nComp; ++c) drawer.push_back(stored(increment, a, b, node, d, c));
+  const ZORSimDynamicID field = db.AddField(incrementStep, "U_D");
+  db.AddDrawer(field,
+               {db.Increments({2, 4}), db.Range(db.FirstAuxiliary(incrementStep, nA), 0, nA),
+                db.Range(db.SecondAuxiliary(nB), 0, nB), Nodes(nodes),
+                db.Range(db.ThirdAuxiliary(nD), 0, nD), Components(nComp)},
+               drawer);
+  for (int increment : {4, 2}) {
+    ASSERT_TRUE(reader.GetSimpleNodeField(field, 2, increment, 28, values.data()));
+    for (int node : nodes)
+      for (int c = 0; c < nComp; ++c)
+        EXPECT_EQ(values[node * nComp + c], stored(increment, 1, 2, node, 1, c)) << node;
+    EXPECT_EQ(values[0], kUntouched);
+  }
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, InterpolationInTimeAndSumsOverTheRegion) {
+  const ZORSimDynamicID field = db.AddField(incrementStep, "NT");
+  db.AddDrawer(field, {db.Increments({1, 2}), Nodes({0, 1}), Components(1)},
+               {1.0, 10.0, 3.0, 30.0});
+  const auto at = [&](double time1, double time2, double time) {
+    std::vector<double> out(14, kUntouched);
+    EXPECT_TRUE(
+        reader.GetInterpolatedSimpleNodeField(field, 2, 1, time1, 2, time2, time, 14, out.data()));
+    return std::vector<double>{out[0], out[1], out[2]};
+  };
+  EXPECT_EQ(at(0.5, 1.5, 0.5), (std::vector<double>{1.0, 10.0, 0.0}));
+  EXPECT_EQ(at(0.5, 1.5, 2.5), (std::vector<double>{5.0, 50.0, 0.0}));
+  EXPECT_EQ(at(1.0, 1.0, 0.2), (std::vector<double>{3.0, 30.0, 0.0}));  // no span: the second
+  EXPECT_EQ(at(2.0, 1.0, 7.0), (std::vector<double>{3.0, 30.0, 0.0}));
+  double sums[2] = {kUntouched, kUntouched};
+  reader.SumSimpleNodeField(field, 2, 2, sums, 1);
+  EXPECT_EQ(sums[0], 33.0);
+  const ZORSimDynamicID pair = db.AddField(staticStep, "U_D");
+  db.AddNodalDrawer(pair, mixed.mesh, {1, 12, 13}, 2, {1.0, 2.0, 10.0, 20.0, 100.0, 200.0});
+  reader.SetElsetRegion(db.Root(), mixed.mesh, {3, 1});  // node 13 outside, 12 inside
+  reader.SumSimpleNodeField(pair, 1, 1, sums, 2);
+  EXPECT_EQ(sums[0], 11.0);
+  EXPECT_EQ(sums[1], 22.0);
+  reader.SumSimpleNodeField(pair, 5, 1, sums, 2);
+  EXPECT_EQ(sums[0], 0.0);
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, ElementReadsNeedOneDrawerHoldingEveryRequestedElement) {
+  const ZORSimDynamicID stress = PointField(staticStep, "PRESS");
+  db.AddDrawer(stress, {mixed.hexes, Points(2), Components(2)}, Ramp(8, 100.0));
+  db.AddDrawer(stress, {mixed.tets, Points(1), Components(2)}, Ramp(4, 200.0));
+  const ZORSimDynamicID energy = PointField(staticStep, "EPOT");
+  db.AddDrawer(energy, {mixed.hexes, Components(3)}, Ramp(6));
+  ASSERT_TRUE(ReadElements(stress, 1, 1, {3}));  // a subset of a drawer
+  EXPECT_EQ(Head(3), (std::vector<double>{202.0, 203.0, kUntouched}));
+  ASSERT_TRUE(ReadElements(energy, 1, 1, {1, 0}));  // without points: one per element
+  EXPECT_EQ(Head(7), (std::vector<double>{3.5, 4.5, 5.5, 0.5, 1.5, 2.5, kUntouched}));
+  values.assign(48, kUntouched);
+  for (const std::vector<int>& list : {std::vector<int>{0, 2}, {0, 0}, {4}})
+    EXPECT_TRUE(ReadElements(stress, 1, 1, list));
+  const ZORSimDynamicID notAField = db.AddField(staticStep, "CFF", ZORSimKeys::kFieldOutputRecord);
+  db.AddDrawer(notAField, {mixed.hexes, Components(1)}, {1.0, 2.0});
+  EXPECT_TRUE(ReadElements(notAField, 1, 1, {0}));
+  EXPECT_FALSE(ReadElements(stress, 3, 1, {0}));
+  EXPECT_FALSE(ReadElements(stress, 1, 2, {0}));
+  EXPECT_FALSE(ReadElements(stress, 2, 1, {0}));  // the field belongs to step 1
+  for (double v : values) EXPECT_EQ(v, kUntouched);
+}
+
+TEST_F(ZORMtkSimReaderFieldTest, ElementReadsTakeTheHighestAuxiliaryIndicesAndInterpolate) {
+  const int nA = 2, nD = 3, nPts = 2;
+  std::vector<double> stored;
+  for (int increment : {1, 2})
+    for (int a = 0; a < nA; ++a)
+      for (int e : {2, 3})
+        for (int d = 0; d < nD; ++d)
+          for (int p = 0; p < nPts; ++p)
+            stored.push_back(10000.0 * increment + 1000.0 * a + 100.0 * e + 10.0 * d + p);
+  const ZORSimDynamicID field = PointField(incrementStep, "PRESS");
+  db.AddDrawer(field,
+               {db.Increments({1, 2}), db.Range(db.FirstAuxiliary(incrementStep, nA), 0, nA),
+                mixed.tets, db.Range(db.ThirdAuxiliary(nD), 0, nD), Points(nPts), Components(1)},
+               stored);
+  ASSERT_TRUE(ReadElements(field, 2, 2, {3, 2}));
+  EXPECT_EQ(Head(5), (std::vector<double>{21320.0, 21321.0, 21220.0, 21221.0, kUntouched}));
+  std::vector<int> elements = {3, 2};
+  ASSERT_TRUE(reader.GetInterpolatedSimpleElementClassField(
+      field, 2, 1, 0.0, 2, 2.0, 0.5, elements.data(), 2, 2, 4, values.data()));
+  EXPECT_EQ(Head(5), (std::vector<double>{13820.0, 13821.0, 13720.0, 13721.0, kUntouched}));
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/writer/WriterTestSupport.h"
+#include "writer/ZORMtkSimWriter.h"
+#include "writer/impl/ZORFieldTypeCodes.h"
+
+// What meshes and field definitions leave in the database beyond what a reader sees (the random
+// round trips through the reader check the values): records, types, chunks and the drawers
+// made; and that a refused mesh operation commits nothing.
+
+namespace {
+
+using namespace writertest;
+using namespace ZORSimKeys;
+
+class WriterLayoutTest : public WriterTest {
+ protected:
+  std::string SymbolOf(ZORSimDynamicID field) const {
+    return At(root_, At(root_, field).Follow(kFieldFieldType, 1)).GetSymbolName();
+  }
+  std::vector<int> Chunk(ZORSimDrawerID drawer) const { return Object(root_, drawer.id).chunk; }
+};
+
+TEST_F(WriterLayoutTest, AMeshHasItsRecordCollectionsCoordinateDrawerAndConnectivityDrawers) {
+  const ZORSimDynamicID mesh = PlaneMesh();
+  const ZORSrvPosition meshAt = At(root_, mesh);
+  EXPECT_EQ(Object(root_, mesh).type, kMeshRecord);
+  EXPECT_EQ(At(root_, root_.Follow(kModel, 0)).Follow(kModelMesh, 1), mesh);
+  const ZORSimCollectionID nodes = Collection(meshAt, kMeshNodes, 1);
+  const ZORSimCollectionID elements = Collection(meshAt, kMeshElements, 0);
+  EXPECT_EQ(Object(root_, nodes.id).type, kNodeCollectionType);
+  EXPECT_EQ(Object(root_, elements.id).type, kElementCollectionType);
+  const ZORSimDistributionID coordinates =
+      At(root_, meshAt.Follow(kMeshCoordinates, 0)).GetDistribution();
+  EXPECT_EQ(Object(root_, coordinates.id).type, kCoordinateDistributionType);
+  const auto coordinateDrawers = ZORSimDistribution(root_.Context(), coordinates).QueryDrawers();
+  ASSERT_EQ(coordinateDrawers.size(), 1u);
+  EXPECT_EQ(Chunk(coordinateDrawers[0].id), (std::vector<int>{100, 3}));
+  const ZORSimDSetID connectivity = At(root_, meshAt.Follow(kMeshConnectivity, 0)).GetDSet();
+  EXPECT_EQ(Object(root_, connectivity.id).type, kConnectivitySetType);
+  const ZORSimDistributionID relational =
+      ZORSimDSet(root_.Context(), connectivity).GetRelationalDistributionID();
+  EXPECT_EQ(Object(root_, relational.id).type, kConnectivityDistributionType);
+  EXPECT_EQ(Object(root_, relational.id).valueType, 5);
+  EXPECT_EQ(Database().Handle(Object(root_, relational.id).target), nodes.id);
+  const auto drawers = ZORSimDistribution(root_.Context(), relational).QueryDrawers();
+  ASSERT_EQ(drawers.size(), 2u);
+  EXPECT_EQ(Chunk(drawers[0].id), (std::vector<int>{10, 4}));
+  EXPECT_EQ(Chunk(drawers[1].id), (std::vector<int>{5, 3}));
+  EXPECT_EQ(Members(drawers[1].dimensions[0]), Range(10, 5));
+  EXPECT_EQ(ReadDrawer<int>(root_, drawers[1].id),
+            (std::vector<int>{50, 51, 61, 51, 52, 62, 52, 53, 63, 53, 54, 64, 54, 55, 65}));
+}
+
+TEST_F(WriterLayoutTest, ElementTypesAreStoredByTheirShapeTableElementName) {
+  const ZORSimDynamicID mesh = writer_.AddMesh();
+  std::vector<double> xyz(30, 0.0);
+  writer_.AddMeshNodes(mesh, 10, 3, xyz.data());
+  const std::vector<std::string> given = {"S4R", "CPS4", "C3D10M", "UNKNOWN", "ZORMPF_V3D_HEX20"};
+  const std::vector<std::string> stored = {"S4R", "CPE4", "C3D10", "AC1D2", "C3D20"};
+  ZORSimArray<ZORSimCSetID> blocks;
+  cow_List<cow_String> names;
+  std::vector<int> connectivity = Range(0, 8);
+  for (const std::string& name : given) {
+    blocks.Append(writer_.AddMeshElements(mesh, 2, name, 4, connectivity.data()));
+    names.Append(name);
+  }
+  writer_.ConnectMeshEltypes(mesh, blocks, names);
+  const ZORSimObject& typeSet = Object(root_, At(root_, mesh).Follow(kMeshElementTypes, 0));
+  EXPECT_EQ(typeSet.type, kElementTypeSetType);
+  ASSERT_EQ(typeSet.compartments.size(), given.size());
+  const ZORSimCollectionID types = Collection(root_, kElementTypeCollection, 0);
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    const auto& compartment = typeSet.compartments[i];
+    EXPECT_TRUE(compartment[0].members->SameMembersInOrder(*blocks[static_cast<int>(i)].members));
+    const int number = compartment[1].members->At(0);
+    EXPECT_EQ(At(root_, root_.Context().GetRecord(types, number)).GetSymbolName(), stored[i]);
+  }
+  EXPECT_EQ(typeSet.compartments[3][1].members->At(0), 0);  // no symbol: type number 0
+}
+
+// Nothing half-made stays behind: the object count and the collections are as before.
+TEST_F(WriterLayoutTest, RefusedMeshOperationsCommitNothing) {
+  const ZORSimDynamicID mesh = writer_.AddMesh();
+  std::vector<int> quads = {0, 1, 4, 3, 4, 5, 8, 9};
+  EXPECT_THROW(writer_.AddMeshElements(mesh, 1, "CPE4", 4, quads.data()), ZORSimError);
+  std::vector<double> xyz(27, 0.0);
+  writer_.AddMeshNodes(mesh, 9, 3, xyz.data());
+  const std::int64_t objects = Database().ObjectCount();
+  EXPECT_THROW(writer_.AddMeshElements(mesh, 2, "CPE4", 4, quads.data()), ZORSimError);  // node 9
+  ZORSimArray<ZORSimCSetID> blocks;
+  cow_List<cow_String> names = {"CPE4"};
+  writer_.ConnectMeshEltypes(mesh, blocks, names);  // no blocks: nothing to do
+  EXPECT_EQ(Database().ObjectCount(), objects);
+  quads[7] = 7;
+  blocks.Append(writer_.AddMeshElements(mesh, 1, "CPE4", 4, quads.data()));
+  EXPECT_EQ(Members(blocks[0]), Range(0, 1));
+  blocks.Append(writer_.AddMeshElements(mesh, 1, "CPE4", 4, quads.data() + 4));
+  const std::int64_t withBlocks = Database().ObjectCount();
+  EXPECT_THROW(writer_.ConnectMeshEltypes(mesh, blocks, names), std::out_of_range);
+  EXPECT_EQ(Database().ObjectCount(), withBlocks);
+  EXPECT_TRUE(At(root_, mesh).Follow(kMeshElementTypes, 0).IsEmpty());
+  EXPECT_FALSE(Database().InTransaction());
+}
+
+TEST_F(WriterLayoutTest, ANodalFieldHasItsRecordsAndOneEmptyDrawerOverAllNodes) {
+  const ZORSimDynamicID mesh = PlaneMesh();
+  const ZORSimCollection components(root_.Context(), Collection(root_, kComponentCollection, 0));
+  const ZORSimDynamicID field = writer_.AddSimpleNodeField(mesh, "U_D", 3);
+  const ZORSimDynamicID wide = writer_.AddSimpleNodeField(mesh, "SDEG", 50);
+  const ZORSimSchema schema(root_.Context());
+  EXPECT_EQ(Object(root_, field).type, kNodalFieldType);
+  EXPECT_TRUE(schema.IsA(field, schema.TypeID(kFieldRecord)));
+  EXPECT_EQ(SymbolOf(field), "U_D");
+  EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(kStepFields, 0).Items(),
+            (std::vector<ZORSimDynamicID>{field, wide}));
+  const ZORSimDynamicID output = At(root_, field).Follow(kFieldOutputs, 1);
+  EXPECT_EQ(Object(root_, output).type, kFieldOutputRecord);
+  EXPECT_EQ(Object(root_, At(root_, output).Follow(kOutputValues, 0)).type, kFieldValuesRecord);
+  const auto drawers = FieldDrawers(root_, field);
+  ASSERT_EQ(drawers.size(), 1u);
+  EXPECT_EQ(Chunk(drawers[0]), (std::vector<int>{10, 100, 3}));
+  EXPECT_EQ(Object(root_, drawers[0].id).extendableDim, 0);
+  EXPECT_EQ(Object(root_, drawers[0].id).values->valueCount, 0);
+  const auto dims = DrawerDims(root_, drawers[0]);
+  ASSERT_EQ(dims.size(), 3u);
+  EXPECT_EQ(dims[0].collection, StepIncrementSet(root_, Step(root_, 0)).collection);
+  EXPECT_EQ(dims[0].Size(), 0);
+  EXPECT_EQ(Members(dims[1]), Range(0, 100));
+  EXPECT_EQ(dims[2].collection, components.ID());
+  // 50 components extend the component collection (38 members) first.
+  EXPECT_EQ(components.Space(), 50);
+  EXPECT_EQ(Chunk(FieldDrawers(root_, wide)[0]), (std::vector<int>{10, 100, 50}));
+}
+
+TEST_F(WriterLayoutTest, AnIntegrationPointFieldHasOneDrawerPerClassWithPointsInNameOrder) {
+  const ZORSimDynamicID mesh = writer_.AddMesh();
+  std::vector<double> xyz(3 * 8, 0.0);
+  writer_.AddMeshNodes(mesh, 8, 3, xyz.data());
+  std::vector<int> nodes = Range(0, 8);
+  ZORSimArray<ZORSimCSetID> blocks;
+  blocks.Append(writer_.AddMeshElements(mesh, 1, "C3D8", 8, nodes.data()));
+  blocks.Append(writer_.AddMeshElements(mesh, 1, "S4R", 4, nodes.data()));
+  cow_List<cow_String> names = {"C3D8", "S4R"};
+  writer_.ConnectMeshEltypes(mesh, blocks, names);
+  const auto shellOnly = FieldDrawers(root_, writer_.AddSimpleElementField(mesh, "S0", 6));
+  ASSERT_EQ(shellOnly.size(), 1u);  // the solid has no integration-point data
+  EXPECT_EQ(Chunk(shellOnly[0]), (std::vector<int>{10, 1, 1, 6}));
+  EXPECT_EQ(Members(DrawerDims(root_, shellOnly[0])[1]), std::vector<int>{1});
+  const ZORSimDynamicID plane = PlaneMesh();
+  const ZORSimDynamicID field = writer_.AddSimpleElementField(plane, "S0", 2);
+  EXPECT_EQ(Object(root_, field).type, kIntPtFieldType);
+  const auto drawers = FieldDrawers(root_, field);
+  ASSERT_EQ(drawers.size(), 2u);
+  EXPECT_EQ(At(root_, drawers[0].id).GetDistribution(), At(root_, drawers[1].id).GetDistribution());
+  // "CPE4" < "S3R": 10 elements with 4 points, then 5 with 1 point.
+  EXPECT_EQ(Chunk(drawers[0]), (std::vector<int>{10, 10, 4, 2}));
+  EXPECT_EQ(Chunk(drawers[1]), (std::vector<int>{10, 5, 1, 2}));
+  const auto second = DrawerDims(root_, drawers[1]);
+  EXPECT_EQ(second[1].collection, Collection(At(root_, plane), kMeshElements, 0));
+  EXPECT_EQ(Members(second[1]), Range(10, 5));
+  EXPECT_EQ(second[2].collection, Collection(root_, kIntegrationPoints, 1));
+  EXPECT_EQ(Members(second[2]), Range(0, 1));
+  EXPECT_EQ(Members(DrawerDims(root_, drawers[0])[2]), Range(0, 4));
+}
+
+// A field-type code is the symbol's position among the byte-sorted field-type symbols, the
+// number the database gives it; any other name is defined as "UNDEFINED" with one note.
+TEST_F(WriterLayoutTest, FieldTypesAreNumberedAsTheDatabaseNumbersTheirSymbols) {
+  const std::pair<const char*, int> table[] = {
+      {"U_D", 621},  {"U_R", 622},       {"V_D", 645}, {"A_D", 29},   {"PRESS", 417}, {"NT", 373},
+      {"RF_D", 459}, {"UNDEFINED", 620}, {"CFF", 101}, {"EPOT", 244}, {"ACTEMP", 0},  {"XT", 653}};
+  for (const auto& [name, code] : table) EXPECT_EQ(ZORFieldTypeCodes::Find(name), code) << name;
+  for (const char* name : {"u_d", "U_D ", "U_", ""}) EXPECT_EQ(ZORFieldTypeCodes::Find(name), -1);
+  EXPECT_EQ(ZORFieldTypeCodes::Find(std::string("U_D\0X", 5)), -1);
+  EXPECT_EQ(ZORFieldTypeCodes::Symbol(-1), nullptr);
+  EXPECT_EQ(ZORFieldTypeCodes::Symbol(ZORFieldTypeCodes::kCount), nullptr);
+  const ZORSimSchema schema(root_.Context());
+  const ZORSimTypeID type = schema.TypeID(kFieldTypeSymbol);
+  const ZORSimSymbols symbols(root_.Context());
+  const ZORSimCollectionID fieldTypes = Collection(root_, kFieldTypeCollection, 0);
+  for (int code = 0; code < ZORFieldTypeCodes::kCount; ++code) {
+    const std::string symbol = ZORFieldTypeCodes::Symbol(code);
+    ASSERT_EQ(schema.SymbolName(type, code), symbol) << code;
+    EXPECT_EQ(ZORFieldTypeCodes::Find(symbol), code);
+    EXPECT_EQ(At(root_, symbols.Get(type, code, fieldTypes)).GetSymbolName(), symbol);
+  }
+  const ZORSimDynamicID mesh = PlaneMesh();
+  CaptureCerr cerr;
+  EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, "u_d", 3)), "UNDEFINED");
+  EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, "XT", 3)), "XT");
+  EXPECT_EQ(cerr.Text(),
+            "ZORMtkSimWriter: \"u_d\" is no field-type symbol of the data dictionary; the field is "
+            "defined as UNDEFINED\n");
+}
+
+}  // namespace
