@@ -9,6 +9,7 @@
 
 #include "element/ZORMtkShp.h"
 #include "search/ZORMtkGeom.h"
+#include "search/ZORSearchTestMeshes.h"
 
 namespace {
 
@@ -27,55 +28,25 @@ std::string Text(const Point& p) {
 
 struct SolidCase {
   const char* label;
-  std::vector<Point> natural;
-  int Count() const { return static_cast<int>(natural.size()); }
+  std::vector<double> flat;  // natural coordinates, three per node
+  int Count() const { return static_cast<int>(flat.size()) / 3; }
+  Point Natural(int n) const { return {flat[3 * n], flat[3 * n + 1], flat[3 * n + 2]}; }
 };
 
 std::vector<SolidCase> Solids() {
   const double h = 0.5;
   return {
-      {"tet4", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+      {"tet4", {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}},
       {"tet10",
-       {{0, 0, 0},
-        {1, 0, 0},
-        {0, 1, 0},
-        {0, 0, 1},
-        {h, 0, 0},
-        {h, h, 0},
-        {0, h, 0},
-        {0, 0, h},
-        {h, 0, h},
-        {0, h, h}}},
-      {"prism6", {{0, 0, -1}, {1, 0, -1}, {0, 1, -1}, {0, 0, 1}, {1, 0, 1}, {0, 1, 1}}},
-      {"prism15",
-       {{0, 0, -1},
-        {1, 0, -1},
-        {0, 1, -1},
-        {0, 0, 1},
-        {1, 0, 1},
-        {0, 1, 1},
-        {h, 0, -1},
-        {h, h, -1},
-        {0, h, -1},
-        {h, 0, 1},
-        {h, h, 1},
-        {0, h, 1},
-        {0, 0, 0},
-        {1, 0, 0},
-        {0, 1, 0}}},
+       {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, h, 0, 0, h, h, 0, 0, h, 0, 0, 0, h, h, 0, h, 0, h, h}},
+      {"prism6", {0, 0, -1, 1, 0, -1, 0, 1, -1, 0, 0, 1, 1, 0, 1, 0, 1, 1}},
+      {"prism15", {0,  0, -1, 1,  0, -1, 0, 1, -1, 0, 0, 1, 1, 0, 1, 0, 1, 1, h, 0, -1, h, h,
+                   -1, 0, h,  -1, h, 0,  1, h, h,  1, 0, h, 1, 0, 0, 0, 1, 0, 0, 0, 1,  0}},
       {"hex8",
-       {{-1, -1, -1},
-        {1, -1, -1},
-        {1, 1, -1},
-        {-1, 1, -1},
-        {-1, -1, 1},
-        {1, -1, 1},
-        {1, 1, 1},
-        {-1, 1, 1}}},
-      {"hex20",
-       {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1},  {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1},
-        {-1, 1, 1},   {0, -1, -1}, {1, 0, -1},  {0, 1, -1},  {-1, 0, -1}, {0, -1, 1}, {1, 0, 1},
-        {0, 1, 1},    {-1, 0, 1},  {-1, -1, 0}, {1, -1, 0},  {1, 1, 0},   {-1, 1, 0}}},
+       {-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1, -1, -1, 1, 1, -1, 1, 1, 1, 1, -1, 1, 1}},
+      {"hex20", {-1, -1, -1, 1, -1, -1, 1,  1, -1, -1, 1, -1, -1, -1, 1, 1,  -1, 1,  1, 1,
+                 1,  -1, 1,  1, 0,  -1, -1, 1, 0,  -1, 0, 1,  -1, -1, 0, -1, 0,  -1, 1, 1,
+                 0,  1,  0,  1, 1,  -1, 0,  1, -1, -1, 0, 1,  -1, 0,  1, 1,  0,  -1, 1, 0}},
   };
 }
 
@@ -89,8 +60,8 @@ Point Distort(const Point& x) {
 
 Coords DistortedNodes(const SolidCase& solid) {
   Coords coords;
-  for (const Point& x : solid.natural) {
-    const Point d = Distort(x);
+  for (int n = 0; n < solid.Count(); ++n) {
+    const Point d = Distort(solid.Natural(n));
     coords.insert(coords.end(), d.begin(), d.end());
   }
   return coords;
@@ -105,17 +76,6 @@ Point MapSolid(const Coords& coords, int nodes, const Point& xi, std::vector<dou
     for (int k = 0; k < 3; ++k) x[k] += N[n] * coords[3 * n + k];
   }
   return x;
-}
-
-// A random natural point well inside the element: triangles and tetrahedra by sorted uniforms.
-Point RandomInside(int nodes, std::mt19937& rng) {
-  std::uniform_real_distribution<double> unit(0.02, 0.98), symmetric(-0.95, 0.95);
-  if (nodes == 8 || nodes == 20) return {symmetric(rng), symmetric(rng), symmetric(rng)};
-  double cuts[3] = {unit(rng), unit(rng), unit(rng)};
-  const bool tet = nodes == 4 || nodes == 10;
-  std::sort(cuts, cuts + (tet ? 3 : 2));
-  if (tet) return {cuts[0], cuts[1] - cuts[0], cuts[2] - cuts[1]};
-  return {cuts[0], cuts[1] - cuts[0], symmetric(rng)};
 }
 
 // Natural points 0.2 beyond one face of the element (not the slanted face of a tetrahedron or
@@ -142,39 +102,24 @@ Point InPlane(double a, double b, double lift) {
 struct FacetCase {
   const char* label;
   int nodes;
-  std::vector<std::array<double, 2>> natural;
-  std::vector<std::array<double, 2>> plane;  // position of each node in the plane
+  std::vector<double> plane;  // position (a, b) of each node in the plane
 };
 
 std::vector<FacetCase> Facets() {
   return {
-      {"tri3", 3, {{0, 0}, {1, 0}, {0, 1}}, {{0, 0}, {1.1, 0.1}, {0.2, 0.9}}},
-      {"tri6",
-       6,
-       {{0, 0}, {1, 0}, {0, 1}, {0.5, 0}, {0.5, 0.5}, {0, 0.5}},
-       {{0, 0}, {1.1, 0.1}, {0.2, 0.9}, {0.55, -0.05}, {0.72, 0.6}, {0.05, 0.45}}},
-      {"quad4",
-       4,
-       {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}},
-       {{0, 0}, {1.2, 0.1}, {1.0, 1.1}, {-0.1, 0.8}}},
+      {"tri3", 3, {0, 0, 1.1, 0.1, 0.2, 0.9}},
+      {"tri6", 6, {0, 0, 1.1, 0.1, 0.2, 0.9, 0.55, -0.05, 0.72, 0.6, 0.05, 0.45}},
+      {"quad4", 4, {0, 0, 1.2, 0.1, 1.0, 1.1, -0.1, 0.8}},
       {"quad8",
        8,
-       {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1}, {1, 0}, {0, 1}, {-1, 0}},
-       {{0, 0},
-        {1.2, 0.1},
-        {1.0, 1.1},
-        {-0.1, 0.8},
-        {0.6, -0.05},
-        {1.15, 0.6},
-        {0.45, 1.0},
-        {-0.02, 0.4}}},
+       {0, 0, 1.2, 0.1, 1.0, 1.1, -0.1, 0.8, 0.6, -0.05, 1.15, 0.6, 0.45, 1.0, -0.02, 0.4}},
   };
 }
 
 Coords FacetNodes(const FacetCase& facet, double warp) {
   Coords coords;
   for (int n = 0; n < facet.nodes; ++n) {
-    const Point x = InPlane(facet.plane[n][0], facet.plane[n][1], n % 2 == 0 ? warp : -warp);
+    const Point x = InPlane(facet.plane[2 * n], facet.plane[2 * n + 1], n % 2 == 0 ? warp : -warp);
     coords.insert(coords.end(), x.begin(), x.end());
   }
   return coords;
@@ -373,6 +318,13 @@ TEST(ZORMtkGeomInPlane, TriangleWeightsAreAreaCoordinatesClampedOutside) {
   EXPECT_NEAR(weights[0], 5.0 / 12, 1e-15);
   EXPECT_NEAR(weights[1], 1.0 / 3, 1e-15);
   EXPECT_NEAR(weights[2], 0.25, 1e-15);
+  // The quadratic triangle with straight edges: inside, at distance 0, corner weight L(2L - 1).
+  double tri6[18] = {1, 1, 0, 4, 1, 0, 1, 3, 0, 2.5, 1, 0, 2.5, 2, 0, 1, 2, 0}, quadratic[18];
+  distance = -1.0;
+  ZORMtkGeom::InterpolateInQTriangle(quadratic, tri6, p, distance, inside, 1e-6);
+  EXPECT_TRUE(inside);
+  EXPECT_EQ(distance, 0.0);
+  EXPECT_NEAR(quadratic[0], 5.0 / 12 * (2 * 5.0 / 12 - 1), kNewtonWeights);
   // Beyond the edge V2-V3 at l = (-0.5, 1, 0.5): l0 is shared out to the other two.
   double out[3] = {4, 2, 0};
   ZORMtkGeom::InterpolateInTriangle(weights, tri, out, distance, inside, 1e-6);
@@ -393,36 +345,6 @@ TEST(ZORMtkGeomInPlane, TriangleWeightsAreAreaCoordinatesClampedOutside) {
   EXPECT_TRUE(inside);
 }
 
-TEST(ZORMtkGeomInPlane, CurvedTriangleAndQuadsRecoverTheirNaturalCoordinates) {
-  std::mt19937 rng(5);
-  for (const FacetCase& facet : Facets()) {
-    if (facet.nodes == 3) continue;
-    Coords flat;
-    for (const auto& xy : facet.plane) flat.insert(flat.end(), {xy[0], xy[1], 0.0});
-    for (int trial = 0; trial < 30; ++trial) {
-      const std::array<double, 2> rs = RandomFacetPoint(facet.nodes, rng);
-      std::vector<double> N(3 * facet.nodes);
-      ZORMtkShp::Shp2D(facet.nodes, rs[0], rs[1], N.data(), false);
-      double p[3] = {0, 0, 0};
-      for (int n = 0; n < facet.nodes; ++n)
-        p[0] += N[n] * flat[3 * n], p[1] += N[n] * flat[3 * n + 1];
-      std::vector<double> weights(3 * facet.nodes);
-      double distance = -1.0;
-      bool inside = false;
-      if (facet.nodes == 6) {
-        ZORMtkGeom::InterpolateInQTriangle(weights.data(), flat.data(), p, distance, inside, 1e-6);
-        EXPECT_EQ(distance, 0.0);
-      } else {
-        ZORMtkGeom::InterpolateInQuad(weights.data(), facet.nodes, flat.data(), p, inside, 1e-6);
-      }
-      EXPECT_TRUE(inside) << facet.label << " at (" << rs[0] << ", " << rs[1] << ")";
-      for (int n = 0; n < facet.nodes; ++n) {
-        EXPECT_NEAR(weights[n], N[n], kNewtonWeights) << facet.label << " node " << n + 1;
-      }
-    }
-  }
-}
-
 // --- Solid test ---
 
 TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsWithReproducingWeights) {
@@ -432,7 +354,7 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsWithReproducingWeights) 
     const int nodes = solid.Count();
     Coords coords = DistortedNodes(solid);
     for (int trial = 0; trial < 40; ++trial) {
-      const Point xi = RandomInside(nodes, rng);
+      const Point xi = zor_search_test::RandomNatural(nodes, 3, rng);
       std::vector<double> N;
       Point x = MapSolid(coords, nodes, xi, N);
       std::vector<double> weights(4 * nodes, -9.0);
@@ -485,8 +407,9 @@ TEST(ZORMtkGeomSolid, SlantedFaceOfTetrahedraAndPrismsIsNotChecked) {
 TEST(ZORMtkGeomSolid, CornerIsInsideOnlyWithAPositiveToleranceAndInvertedElementsFail) {
   SolidCase hex = Solids()[4];
   Coords cube;
-  for (const Point& xi : hex.natural)
-    cube.insert(cube.end(), {(1 + xi[0]) / 2, (1 + xi[1]) / 2, (1 + xi[2]) / 2});
+  for (int n = 0; n < 8; ++n)
+    cube.insert(cube.end(), {(1 + hex.flat[3 * n]) / 2, (1 + hex.flat[3 * n + 1]) / 2,
+                             (1 + hex.flat[3 * n + 2]) / 2});
   double corner[3] = {1, 1, 1}, weights[32];
   double tol = 1e-9, none = 0.0;
   EXPECT_TRUE(ZORMtkGeom::IncludedInSolid(weights, corner, cube.data(), 8, 3, &tol, false));
@@ -501,6 +424,8 @@ TEST(ZORMtkGeomSolid, CornerIsInsideOnlyWithAPositiveToleranceAndInvertedElement
 
 // --- Facet test ---
 
+// Through the facet test the in-plane solvers of every facet shape recover the natural
+// coordinates of random points.
 TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsAndReportsTheirLift) {
   std::mt19937 rng(3);
   double tol = 1e-3;

@@ -97,6 +97,17 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
                                              ZORSearchOptions{{kBoundary, kNormal}, {}}, misses);
   }
 
+  // Search with the trace on at level 6; returns what it wrote.
+  std::string TracedSearch() {
+    setenv("ODB_MAP_DEBUG", "6", 1);
+    std::ostringstream trace;
+    aio_cout.SetTarget(&trace);
+    Search();
+    aio_cout.SetTarget(nullptr);
+    unsetenv("ODB_MAP_DEBUG");
+    return trace.str();
+  }
+
   // Random points generated in random elements of m through their own isoparametric maps.
   static std::vector<PlacedPoint> RandomPoints(const TestMesh& m, int count, unsigned seed) {
     std::mt19937 rng(seed);
@@ -153,6 +164,8 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
   }
 
   void RunRandomCase(const TestMesh& m, bool ownElement, unsigned seed) {
+    SCOPED_TRACE(m.type);
+    weights = ZORMtkNodalWeights();
     const std::vector<int> region = RegionWithoutSecond(m);
     zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
     const std::vector<PlacedPoint> points = RandomPoints(m, 300, seed);
@@ -164,8 +177,13 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
   }
 };
 
-TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedHex8AreLinkedToTheirElement) {
+// Random points of perturbed hexahedra, tetrahedra and plane quadrilaterals go where the member
+// scan puts them. The solid test bounds r, s and t of tetrahedra one by one but not their sum, so
+// there a neighbour earlier in member order may take a point of the element beside it.
+TEST_F(ZORMtkNodalSearchTest, RandomPointsAreLinkedWhereTheMemberScanPutsThem) {
   RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 11), true, 101);
+  RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
+  RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
 }
 
 // Points on and just around the faces of perturbed hexahedra, where the strict tolerance, the
@@ -192,13 +210,6 @@ TEST_F(ZORMtkNodalSearchTest, PointsAtHex8FacesAreLinkedWhereTheMemberScanPutsTh
   zor_search_test::StorePoints(db, coords, target);
   Search();
   CheckAgainstScan(m, region, points, false);
-}
-
-// The solid test bounds r, s and t of tetrahedra and prisms one by one but not their sum, so a
-// neighbour earlier in member order may take a point of the element beside it (and interpolate
-// from there); the search must still agree with the member scan and reproduce the point.
-TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedTet10AreLinkedWhereTheMemberScanPutsThem) {
-  RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
 }
 
 // Random interior points of perturbed tetrahedra and prisms: with the containing choice every
@@ -246,10 +257,6 @@ TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsTh
   }
 }
 
-TEST_F(ZORMtkNodalSearchTest, RandomPointsInPerturbedPlaneQuad8AreLinkedToTheirElement) {
-  RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
-}
-
 // Plane triangles are tested in x-y: two "CPS3" triangles halving the unit square, and the same
 // halves as 6-node "CPE6" triangles with their mid-side nodes.
 TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithAreaWeights) {
@@ -287,36 +294,15 @@ TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithAreaWeights) {
   EXPECT_NEAR(y, 0.7, 1e-6);
 }
 
-TEST_F(ZORMtkNodalSearchTest, IdenticalMeshLinksEveryNodeToItselfAlone) {
-  source.mesh = db.AddHexBox(3, 2, 4, 0.7);
-  source.reader.SetElsetRegion(db.Root(), source.mesh, {});
-  target.mesh = db.AddHexBox(3, 2, 4, 0.7);
-  target.reader.SetElsetRegion(db.Root(), target.mesh, {});
-  Search();
-  EXPECT_TRUE(misses.misses.empty());
-  ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
-  for (int k = 0; k < weights.KeyCount(); ++k) {
-    ASSERT_EQ(weights.PartnerCount(k), 1) << "key " << weights.Key(k);
-    EXPECT_EQ(weights.Partners(k)[0], weights.Key(k));
-    EXPECT_EQ(weights.Weights(k)[0], 1.0);
-  }
-}
-
 // One unit hexahedron: a point 1% of the edge beyond a face is outside for the strict tolerance
 // but inside for the relaxed one, and then extrapolates; half an edge beyond is outside both.
 TEST_F(ZORMtkNodalSearchTest, PointJustOutsideIsPlacedOnlyInTheSecondPass) {
   const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StorePoints(db, {{1.01, 0.5, 0.5}, {1.5, 0.5, 0.5}}, target);
-  setenv("ODB_MAP_DEBUG", "6", 1);
-  std::ostringstream trace;
-  aio_cout.SetTarget(&trace);
-  Search();
-  aio_cout.SetTarget(nullptr);
-  unsetenv("ODB_MAP_DEBUG");
+  const std::string text = TracedSearch();
   ASSERT_EQ(weights.KeyCount(), 1);
   EXPECT_EQ(weights.Key(0), 0);
-  const std::string text = trace.str();
   const std::string first = text.substr(0, text.find("Target node 1"));
   EXPECT_NE(first.find(" SECOND TRY "), std::string::npos) << first;
   double sum = 0.0, x = 0.0;
@@ -405,12 +391,7 @@ TEST_F(ZORMtkNodalSearchTest, TraceWritesEveryStepOfASmallSearch) {
   const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StorePoints(db, {{0.25, 0.5, 0.5}, {1, 1, 1}}, target);
-  setenv("ODB_MAP_DEBUG", "6", 1);
-  std::ostringstream trace;
-  aio_cout.SetTarget(&trace);
-  Search();
-  aio_cout.SetTarget(nullptr);
-  unsetenv("ODB_MAP_DEBUG");
+  const std::string trace = TracedSearch();
   const std::string nodes =
       " source element characteristic length 1.73205\n"
       " source element nodes 0 (0 0 0 ) 2 (1 0 0 ) 8 (1 1 0 ) 6 (0 1 0 ) 18 (0 0 1 ) "
@@ -434,7 +415,7 @@ TEST_F(ZORMtkNodalSearchTest, TraceWritesEveryStepOfASmallSearch) {
       " normalTolerance = 0.05\n"
       "   ... candidate source element 0 " +
       nodes + "Exact match \n";
-  EXPECT_EQ(trace.str(), expected);
+  EXPECT_EQ(trace, expected);
 }
 
 // ---- Nearest node.
@@ -450,18 +431,23 @@ class ZORMtkNearestNodeTest : public ZORMtkNodalSearchTest {
   }
 };
 
+// Shape interpolation and nearest node link every node of an identical mesh to itself alone.
 TEST_F(ZORMtkNearestNodeTest, IdenticalMeshesLinkEveryNodeToItselfAndReportNothing) {
-  const TestMesh m = zor_search_test::HexMesh(3, 8, 0.1, 31);
-  zor_search_test::StoreElements(db, m, source);
-  zor_search_test::StoreElements(db, m, target);
-  SearchNearest();
-  EXPECT_TRUE(misses.misses.empty());
-  EXPECT_TRUE(weights.nearestNode);
-  ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
-  for (int k = 0; k < weights.KeyCount(); ++k) {
-    ASSERT_EQ(weights.PartnerCount(k), 1);
-    EXPECT_EQ(weights.Partners(k)[0], weights.Key(k));
-    EXPECT_EQ(weights.Weights(k)[0], 1.0);
+  for (Stored* mesh : {&source, &target}) {
+    mesh->mesh = db.AddHexBox(3, 2, 4, 0.7);
+    mesh->reader.SetElsetRegion(db.Root(), mesh->mesh, {});
+  }
+  for (const bool nearest : {false, true}) {
+    weights = ZORMtkNodalWeights();
+    nearest ? SearchNearest() : Search();
+    EXPECT_TRUE(misses.misses.empty());
+    EXPECT_EQ(weights.nearestNode, nearest);
+    ASSERT_EQ(weights.KeyCount(), target.reader.numNodes);
+    for (int k = 0; k < weights.KeyCount(); ++k) {
+      ASSERT_EQ(weights.PartnerCount(k), 1) << "key " << weights.Key(k);
+      EXPECT_EQ(weights.Partners(k)[0], weights.Key(k));
+      EXPECT_EQ(weights.Weights(k)[0], 1.0);
+    }
   }
 }
 
