@@ -23,10 +23,10 @@ CASES = SOLID_CASES + SHELL_CASES
 # Six tetrahedra around the diagonal 0-6 of a hexahedron in VTK corner order.
 KUHN = np.array([[0, 1, 2, 6], [0, 2, 3, 6], [0, 3, 7, 6], [0, 7, 4, 6], [0, 4, 5, 6],
                  [0, 5, 1, 6]])
-# Two wedges per hexahedron, split along the diagonal 0-2 of its bottom face. VTK's wedge turns
-# its first triangle so that its normal points away from the second (vtkCellValidator calls the
-# other turn inverted, with faces oriented incorrectly and a negative volume).
-WEDGES = np.array([[0, 2, 1, 4, 6, 5], [0, 3, 2, 4, 7, 6]])
+# Two wedges per hexahedron, split along the diagonal 0-2 of its bottom face, each first triangle
+# turned towards the second as VTK's own wedge (vtkWedge's parametric coordinates), Gmsh, meshio
+# and fieldmap number it.
+WEDGES = np.array([[0, 1, 2, 4, 5, 6], [0, 2, 3, 4, 6, 7]])
 TET_EDGES = np.array([[0, 1], [1, 2], [2, 0], [0, 3], [1, 3], [2, 3]])
 HEX_EDGES = np.array([[0, 1], [1, 2], [2, 3], [3, 0], [4, 5], [5, 6], [6, 7], [7, 4], [0, 4],
                       [1, 5], [2, 6], [3, 7]])

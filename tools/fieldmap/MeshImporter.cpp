@@ -67,6 +67,27 @@ void RefuseComponentCount(const std::string& file, const PointArray& array, cons
 
 MeshImporter::MeshImporter(std::string meshFile) : meshFile_(std::move(meshFile)) {}
 
+// The field type of each point array ("" for one left out), after every check: the mistakes of
+// the options first, then the arrays' own defects, so that a run reports the one it can fix.
+std::vector<std::string> MeshImporter::CheckedFieldTypes(const AssembledMesh& mesh,
+                                                         const FieldTypeCatalog& fieldTypes) const {
+  CheckRenamedArraysExist(meshFile_, mesh, fieldTypes);
+  std::vector<std::string> types;
+  std::set<std::string> taken;
+  for (const PointArray& array : mesh.pointArrays) {
+    types.push_back(fieldTypes.FieldTypeFor(array.name));
+    if (!types.back().empty() && !taken.insert(types.back()).second)
+      throw FieldmapError::Usage("two point arrays would become the field type " + types.back() +
+                                 "; map only one of them with --field");
+  }
+  for (std::size_t a = 0; a < types.size(); ++a) {
+    if (types[a].empty()) continue;
+    RefuseComponentCount(meshFile_, mesh.pointArrays[a], types[a], mesh.coordinateComponents);
+    if (!allowNonFinite_) RefuseNonFinite(meshFile_, mesh.pointArrays[a]);
+  }
+  return types;
+}
+
 ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
                                          const FieldTypeCatalog& fieldTypes, bool withFields,
                                          ProgressReporter& progress) {
@@ -87,27 +108,21 @@ ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
   report_.zeroVolumeElements = mesh.zeroVolumeElements;
   report_.invertedElements = mesh.invertedElements;
   report_.notes = mesh.notes;
-  if (withFields) CheckRenamedArraysExist(meshFile_, mesh, fieldTypes);
+  const std::vector<std::string> types =
+      withFields ? CheckedFieldTypes(mesh, fieldTypes) : std::vector<std::string>{};
 
   progress.Begin("write mesh");
   MeshDatabaseWriter database(writer);
   const ZORSimDynamicID id = database.WriteMesh(mesh);
-  std::set<std::string> written;
-  for (std::size_t a = 0; withFields && a < mesh.pointArrays.size(); ++a) {
+  for (std::size_t a = 0; a < types.size(); ++a) {
     const PointArray& array = mesh.pointArrays[a];
-    const std::string type = fieldTypes.FieldTypeFor(array.name);
-    if (type.empty()) {
+    if (types[a].empty()) {
       report_.skippedArrays.push_back(array.name);
       continue;
     }
-    if (!written.insert(type).second)
-      throw FieldmapError::Usage("two point arrays would become the field type " + type +
-                                 "; map only one of them with --field");
-    RefuseComponentCount(meshFile_, array, type, mesh.coordinateComponents);
-    if (!allowNonFinite_) RefuseNonFinite(meshFile_, array);
-    database.WriteNodeField(id, type, array.components, array.values, array.name);
-    report_.fields.push_back(ImportedField{array.name, type, array.components});
-    progress.Update(static_cast<double>(a + 1) / static_cast<double>(mesh.pointArrays.size()));
+    database.WriteNodeField(id, types[a], array.components, array.values, array.name);
+    report_.fields.push_back(ImportedField{array.name, types[a], array.components});
+    progress.Update(static_cast<double>(a + 1) / static_cast<double>(types.size()));
   }
   progress.End();
   return id;

@@ -7,6 +7,7 @@
 
 #include "ZORGfmApi.h"
 
+struct AssembledMesh;
 class FieldTypeCatalog;
 class ProgressReporter;
 
@@ -45,6 +46,8 @@ class MeshImporter {
   void PrintReport(std::ostream& out, std::ostream& warnings) const;
 
  private:
+  std::vector<std::string> CheckedFieldTypes(const AssembledMesh& mesh,
+                                             const FieldTypeCatalog& fieldTypes) const;
   std::string meshFile_;
   bool allowNonFinite_ = false;
   Report report_;
