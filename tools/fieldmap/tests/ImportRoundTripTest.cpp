@@ -46,8 +46,8 @@ TEST_F(ImportRoundTrip, FieldOptionMistakesAreReportedBeforeAnythingIsWritten) {
            {"temperature=HEAT", 1, "'HEAT' is not a field type"},
            {"pressure=PRESS", 2, "has no point array 'pressure'"},
            {"velocity=U_D", 1, "two point arrays would become the field type U_D"},
-           {"temperature=U_D", 2,
-            "'temperature': has 1 component, but the field type U_D takes 3"}}) {
+           {"temperature=A_D", 2,
+            "'temperature': has 1 component, but the field type A_D takes 3"}}) {
     const ProgramRun run =
         Fieldmap({"import", file, "--out", directory_.Path("mesh.zdb"), "--field", rename});
     EXPECT_EQ(run.status, status);
