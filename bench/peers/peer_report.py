@@ -3,10 +3,11 @@ import numpy as np
 
 MAP_HEADER = (
     "| case | source cells | target nodes | element choice | fieldmap map, 1 thread (s) "
-    "| fieldmap map, 2 threads (s) | speed-up 2/1 threads | VTK locator + probe, 1 thread (s) "
+    "| fieldmap map, 2 threads (s) | speed-up 2/1 threads | fieldmap µs per target, 1 / 2 threads "
+    "| VTK locator + probe, 1 thread (s) | VTK µs per target "
     "| fieldmap/VTK, 1 thread | fieldmap/VTK, 2 threads | placed fieldmap / VTK "
     "| largest difference / field range | same values at 1 and 2 threads |\n"
-    "|---|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+    "|---|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
 END_TO_END_HEADER = (
     "| side | threads | seconds in all | parts (s) | placed |\n"
     "|---|---:|---:|---|---:|")
@@ -25,10 +26,12 @@ def map_rows(rows):
     for row in rows:
         for choice in row["choices"]:
             one, two = choice["seconds"][1], choice["seconds"][2]
-            lines.append("| %s | %d | %d | %s | %s | %s | %.2f | %s | %.2f | %.2f | %d / %d "
-                         "| %.1e | %s |" % (
+            per_target = 1e6 / row["targets"]
+            lines.append("| %s | %d | %d | %s | %s | %s | %.2f | %.2f / %.2f | %s | %.2f | %.2f "
+                         "| %.2f | %d / %d | %.1e | %s |" % (
                              row["case"], row["cells"], row["targets"], choice["label"],
-                             seconds(one), seconds(two), ratio(one, two), seconds(row["vtk"]),
+                             seconds(one), seconds(two), ratio(one, two), one * per_target,
+                             two * per_target, seconds(row["vtk"]), row["vtk"] * per_target,
                              ratio(one, row["vtk"]), ratio(two, row["vtk"]), choice["placed"],
                              row["vtk_placed"], choice["difference"],
                              "yes" if choice["identical"] else "**no**"))
