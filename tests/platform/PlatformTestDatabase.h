@@ -1,10 +1,15 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,7 +22,9 @@
 #include "platform/impl/ZORSimStorage.h"
 #include "writer/impl/ZORDataDictionary.h"
 
-// A database made from the data dictionary in a scratch folder, with shortcuts to the global
+// Databases made from the data dictionary in a scratch folder or in memory, a nodal drawer to
+// move values through, a byte dump that tells two databases' contents apart, random changes of
+// the kinds a writer makes, and a file whose saves can be told apart when read back.
 inline std::string ScratchFile(const std::string& name) {
   const char* dir = std::getenv("TMPDIR");
   return std::string(dir ? dir : "/tmp") + "/zorsim-" + std::to_string(::getpid()) + "-" + name;
@@ -25,6 +32,23 @@ inline std::string ScratchFile(const std::string& name) {
 
 inline void RemoveDatabaseFile(const std::string& file) {
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
+}
+
+inline std::string ReadFile(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::string& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Edits a saved file behind the library's back.
+inline void RunSql(const std::string& file, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+  sqlite3_close(db);
 }
 
 inline ZORSrvPosition CreateDatabase(const std::string& file) {
@@ -37,8 +61,8 @@ inline ZORSimCollectionID ComponentCollection(const ZORSrvPosition& root) {
   return ZORSrvPosition(root, root.Follow(ZORSimKeys::kComponentCollection, 0)).GetCollection();
 }
 
-// A node collection of nodeCount members and a distribution [nodes, components] with one
-// drawer over all nodes and `components` components.
+// A node collection and a distribution [nodes, components] with one drawer over every node and
+// the first `components` components.
 struct NodalDrawer {
   ZORSimCollectionID nodes;
   ZORSimDistributionID distribution;
@@ -59,41 +83,36 @@ inline NodalDrawer MakeNodalDrawer(const ZORSrvPosition& root, int nodeCount, in
   ZORSimTransfer make(root.Context(), made.distribution);
   make.SetMakeNewDrawerChunked({nodeCount, components});
   make.SetExtendableDim(0);
-  make.SetDim(0, nodes.BiggestCSetID());
-  make.SetDim(1, made.componentSet);
-  make.CheckView();
+  make.SetDims({nodes.BiggestCSetID(), made.componentSet});
   make.ExecMake();
   made.drawer = make.DrawerID();
   return made;
 }
 
+// Moves the doubles of `values` to or from the members `nodes` of the drawer; the library
+// checks that the buffer's length fits the view.
+inline void Move(const ZORSrvPosition& root, const NodalDrawer& d, const ZORSimCSetID& nodes,
+                 std::vector<double>& values, bool write, bool autoExtend = false) {
+  ZORSimTransfer transfer(root.Context(), d.distribution);
+  write ? transfer.SetWrite() : transfer.SetRead();
+  transfer.SetBufferType(2);
+  transfer.SetAutoExtend(autoExtend);
+  transfer.SetDrawer(d.drawer);
+  transfer.SetDims({nodes, d.componentSet});
+  transfer.CheckView();
+  transfer.SetBuffer(0, values.data(), static_cast<std::int64_t>(values.size() * sizeof(double)));
+  write ? transfer.ExecWrite() : transfer.ExecRead();
+}
+
 inline void WriteValues(const ZORSrvPosition& root, const NodalDrawer& d, const ZORSimCSetID& nodes,
-                        const std::vector<double>& values, bool autoExtend = false) {
-  ZORSimTransfer write(root.Context(), d.distribution);
-  write.SetWrite();
-  write.SetBufferType(2);
-  write.SetAutoExtend(autoExtend);
-  write.SetDrawer(d.drawer);
-  write.SetDim(0, nodes);
-  write.SetDim(1, d.componentSet);
-  write.CheckView();
-  write.SetBuffer(0, values.data(), static_cast<std::int64_t>(values.size() * sizeof(double)));
-  write.ExecWrite();
-  write.RelinquishBuffers();
+                        std::vector<double> values, bool autoExtend = false) {
+  Move(root, d, nodes, values, true, autoExtend);
 }
 
 inline std::vector<double> ReadValues(const ZORSrvPosition& root, const NodalDrawer& d,
                                       const ZORSimCSetID& nodes) {
   std::vector<double> values(static_cast<std::size_t>(nodes.Size() * d.componentSet.Size()));
-  ZORSimTransfer read(root.Context(), d.distribution);
-  read.SetRead();
-  read.SetBufferType(2);
-  read.SetDrawer(d.drawer);
-  read.SetDim(0, nodes);
-  read.SetDim(1, d.componentSet);
-  read.CheckView();
-  read.SetBuffer(0, values.data(), static_cast<std::int64_t>(values.size() * sizeof(double)));
-  read.ExecRead();
+  Move(root, d, nodes, values, false);
   return values;
 }
 
@@ -159,24 +178,19 @@ inline void MutateOnce(const ZORSrvPosition& root, std::mt19937& random, int act
   if (action == 0 || drawers.empty()) {
     MakeNodalDrawer(root, pick(3) == 0 ? 140'000 + pick(200'000) : 1 + pick(40), 1 + pick(3));
   } else if (action == 1) {
-    const std::int64_t number =
-        drawers[static_cast<std::size_t>(pick(static_cast<int>(drawers.size())))];
+    const std::int64_t number = drawers[random() % drawers.size()];
     const ZORSimObject& drawer = db.Object(number);
     const int count = drawer.dims[0].members->Size();
     ZORSimCollection nodes(root.Context(),
                            ZORSimCollectionID(db.Handle(drawer.dims[0].collection)));
-    ZORSimCSetID members;
+    const int stride = 1 + pick(3), start = pick(count);
+    ZORSimCSetID members =
+        nodes.CreateTempCSetStrided(start, 1 + pick((count - start - 1) / stride + 1), stride, 1);
     if (pick(2) == 0) {
-      const int stride = 1 + pick(3);
-      const int start = pick(count);
-      members = nodes.CreateTempCSetStrided(
-          start, 1 + pick(std::max(1, (count - start - 1) / stride + 1)), stride, 1);
-    } else {
       std::vector<int> list(static_cast<std::size_t>(count));
-      for (int i = 0; i < count; ++i) list[static_cast<std::size_t>(i)] = i;
+      std::iota(list.begin(), list.end(), 0);
       std::shuffle(list.begin(), list.end(), random);
-      list.resize(static_cast<std::size_t>(1 + pick(count)));
-      members = nodes.CreateTempOrderedCSet(list.data(), static_cast<int>(list.size()));
+      members = nodes.CreateTempOrderedCSet(list.data(), 1 + pick(count));
     }
     const NodalDrawer view{nodes.ID(), ZORSimDistributionID(db.Handle(drawer.distribution)),
                            ZORSimDrawerID(db.Handle(number)),

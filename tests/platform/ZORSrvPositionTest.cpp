@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace ZORSimKeys;
+
 class ZORSrvPositionTest : public ::testing::Test {
  protected:
   void SetUp() override { root_ = CreateDatabase(ScratchFile("position.db")); }
@@ -13,160 +15,118 @@ class ZORSrvPositionTest : public ::testing::Test {
   ZORSimDynamicID NewRecord(int fragment, int index) const {
     return root_.CreateDataRecord(ZORSimKeys::Key(fragment, index));
   }
+  ZORSimCollectionID CollectionAt(int key, int side) const {
+    return At(root_.Follow(key, side)).GetCollection();
+  }
   ZORSrvPosition root_;
 };
 
-TEST_F(ZORSrvPositionTest, AssociatePutsTargetAtTheGivenSide) {
-  const ZORSimDynamicID field = NewRecord(11, 62);
-  const ZORSimDynamicID output = NewRecord(11, 68);
-  At(field).Associate(ZORSimKeys::kFieldOutputs, 1, output);
-  // Following the writer's side from the field reaches the output record...
-  EXPECT_EQ(At(field).Follow(ZORSimKeys::kFieldOutputs, 1), output);
-  // ...and the other side from the output reaches the field.
-  EXPECT_EQ(At(output).Follow(ZORSimKeys::kFieldOutputs, 0), field);
-  // Nothing stands at end 0 of an association whose end 1 is the field.
-  EXPECT_TRUE(At(field).Follow(ZORSimKeys::kFieldOutputs, 0).IsEmpty());
-}
-
-TEST_F(ZORSrvPositionTest, SelectionSetYieldsTheOtherEndsOfAssociationsWithIdAtSide) {
-  // The writer links field -> output with side 1 and output -> values with side 0; a reader
-  // selecting with side 0 from the field and side 1 from the output reaches the same records.
-  const ZORSimDynamicID field = NewRecord(11, 62);
-  const ZORSimDynamicID output = NewRecord(11, 68);
+// The writer links field -> output at side 1 and output -> values at side 0; a reader follows
+// and selects from either end, by int key, by string key or in insertion order.
+TEST_F(ZORSrvPositionTest, AssociationsAreFoundFromEitherEndByKeyAndInInsertionOrder) {
+  const ZORSimDynamicID field = NewRecord(11, 62), output = NewRecord(11, 68);
   const ZORSimDynamicID values = NewRecord(11, 60);
-  At(field).Associate(ZORSimKeys::kFieldOutputs, 1, output);
-  At(output).Associate(ZORSimKeys::kOutputValues, 0, values);
-  const ZORSimSelectionSet outputs(ZORSimAssociation(root_.Context(), ZORSimKeys::kFieldOutputs), 0,
-                                   field);
-  ASSERT_EQ(outputs.Size(), 1);
+  At(field).Associate(kFieldOutputs, 1, output);
+  At(output).Associate(kOutputValues, 0, values);
+  EXPECT_EQ(At(field).Follow(kFieldOutputs, 1), output);
+  EXPECT_EQ(At(output).Follow(kFieldOutputs, 0), field);
+  EXPECT_TRUE(At(field).Follow(kFieldOutputs, 0).IsEmpty());
+  const ZORSimSelectionSet outputs(ZORSimAssociation(root_.Context(), kFieldOutputs), 0, field);
+  const ZORSimSelectionSet valueRecords(ZORSimAssociation(root_.Context(), kOutputValues), 1,
+                                        output);
+  EXPECT_EQ(outputs.Size(), 1);
   EXPECT_EQ(outputs.Get(0), output);
-  const ZORSimSelectionSet valueRecords(
-      ZORSimAssociation(root_.Context(), ZORSimKeys::kOutputValues), 1, output);
-  ASSERT_EQ(valueRecords.Size(), 1);
   EXPECT_EQ(valueRecords.Get(0), values);
   EXPECT_TRUE(valueRecords.Get(1).IsEmpty());
-}
 
-TEST_F(ZORSrvPositionTest, StepsAreFoundByIntKeyByStringKeyAndListedInInsertionOrder) {
-  const ZORSimDynamicID history = NewRecord(22, 17);
-  const ZORSimDynamicID first = NewRecord(6, 30);
+  const ZORSimDynamicID history = NewRecord(22, 17), first = NewRecord(6, 30);
   const ZORSimDynamicID second = NewRecord(6, 30);
-  At(history).Associate(ZORSimKeys::kHistorySteps, 1, first, 0);
-  At(history).Associate(ZORSimKeys::kHistorySteps, 1, second, 1);
-  At(history).Associate(ZORSimKeys::kHistoryStepNames, 1, second, std::string("Loading"));
-  EXPECT_EQ(At(history).FollowIntKey(ZORSimKeys::kHistorySteps, 1, 1), second);
-  EXPECT_EQ(At(history).FollowIntKey(ZORSimKeys::kHistorySteps, 1, 0), first);
-  EXPECT_TRUE(At(history).FollowIntKey(ZORSimKeys::kHistorySteps, 1, -1).IsEmpty());
-  EXPECT_EQ(At(history).FollowStringKey(ZORSimKeys::kHistoryStepNames, 1, "Loading"), second);
-  EXPECT_TRUE(At(history).FollowStringKey(ZORSimKeys::kHistoryStepNames, 1, "loading").IsEmpty());
-  ZORSrvIterator steps = At(history).FollowList(ZORSimKeys::kHistorySteps, 1);
-  ASSERT_EQ(steps.Size(), 2);
-  steps.First();
-  EXPECT_EQ(steps.CurrentValueID(), first);
-  steps.Next();
-  EXPECT_EQ(steps.CurrentValueID(), second);
-  steps.Next();
-  EXPECT_TRUE(steps.IsDone());
+  At(history).Associate(kHistorySteps, 1, first, 0);
+  At(history).Associate(kHistorySteps, 1, second, 1);
+  At(history).Associate(kHistoryStepNames, 1, second, std::string("Loading"));
+  EXPECT_EQ(At(history).FollowIntKey(kHistorySteps, 1, 1), second);
+  EXPECT_EQ(At(history).FollowIntKey(kHistorySteps, 1, 0), first);
+  EXPECT_TRUE(At(history).FollowIntKey(kHistorySteps, 1, -1).IsEmpty());
+  EXPECT_EQ(At(history).FollowStringKey(kHistoryStepNames, 1, "Loading"), second);
+  EXPECT_TRUE(At(history).FollowStringKey(kHistoryStepNames, 1, "loading").IsEmpty());
+  EXPECT_EQ(At(history).FollowList(kHistorySteps, 1).Items(),
+            (std::vector<ZORSimDynamicID>{first, second}));
 }
 
 TEST_F(ZORSrvPositionTest, RemoveDropsOnlyTheNamedSet) {
   const ZORSimDynamicID step = NewRecord(6, 30);
-  const ZORSimCollectionID increments =
-      root_.CreateTypedCollection(0, ZORSimKeys::kIncrementCollectionType);
+  const ZORSimCollectionID increments = root_.CreateTypedCollection(0, kIncrementCollectionType);
   ZORSimCollection collection(root_.Context(), increments);
-  At(step).Associate(ZORSimKeys::kStepIncrements, 1, collection.EmptyCSetID());
+  At(step).Associate(kStepIncrements, 1, collection.EmptyCSetID());
   collection.ExtendSpace(2);
-  At(step).Remove(ZORSimKeys::kStepIncrements, 1, collection.EmptyCSetID());
-  At(step).Associate(ZORSimKeys::kStepIncrements, 1, collection.BiggestCSetID());
-  const ZORSimCSetID set = At(At(step).Follow(ZORSimKeys::kStepIncrements, 1)).GetCSet();
-  EXPECT_EQ(set.Size(), 2);
-  EXPECT_EQ(At(step).FollowList(ZORSimKeys::kStepIncrements, 1).Size(), 1);
-  EXPECT_EQ(At(At(step).Follow(ZORSimKeys::kStepIncrements, 1)).GetCollection(), increments);
+  At(step).Remove(kStepIncrements, 1, collection.EmptyCSetID());
+  At(step).Associate(kStepIncrements, 1, collection.BiggestCSetID());
+  EXPECT_EQ(At(step).FollowList(kStepIncrements, 1).Size(), 1);
+  EXPECT_EQ(At(At(step).Follow(kStepIncrements, 1)).GetCSet().Size(), 2);
+  EXPECT_EQ(At(At(step).Follow(kStepIncrements, 1)).GetCollection(), increments);
 }
 
-TEST_F(ZORSrvPositionTest, DataDictionaryCollectionsAreReachableFromTheFocus) {
-  EXPECT_EQ(ZORSimCollection(root_.Context(), ComponentCollection(root_)).Space(), 38);
-  const ZORSimCollectionID fieldTypes =
-      At(root_.Follow(ZORSimKeys::kFieldTypeCollection, 0)).GetCollection();
-  EXPECT_EQ(ZORSimCollection(root_.Context(), fieldTypes).Space(), 654);
-  const ZORSimCollectionID elementTypes =
-      At(root_.Follow(ZORSimKeys::kElementTypeCollection, 0)).GetCollection();
-  ASSERT_EQ(ZORSimCollection(root_.Context(), elementTypes).Space(), 669);
-  EXPECT_EQ(At(root_.Context().GetRecord(elementTypes, 0)).GetSymbolName(), "AC1D2");
-  EXPECT_EQ(At(root_.Context().GetRecord(elementTypes, 668)).GetSymbolName(),
-            "RIGID_PARABOLIC_SEGMENT");
-  EXPECT_TRUE(root_.Context().GetRecord(elementTypes, 669).IsEmpty());
-  EXPECT_EQ(ZORSimCollection(root_.Context(),
-                             At(root_.Follow(ZORSimKeys::kPointCollection, 1)).GetCollection())
-                .Space(),
-            40);
-  EXPECT_FALSE(root_.Follow(ZORSimKeys::kModel, 0).IsEmpty());
-  EXPECT_FALSE(root_.Follow(ZORSimKeys::kIntegrationPoints, 1).IsEmpty());
-  EXPECT_FALSE(root_.Follow(ZORSimKeys::kSecondAuxiliary, 1).IsEmpty());
-  EXPECT_FALSE(root_.Follow(ZORSimKeys::kThirdAuxiliary, 0).IsEmpty());
-}
-
-TEST_F(ZORSrvPositionTest, FieldTypeSymbolsAreNumberedByByteSortedPosition) {
-  const ZORSimCollectionID fieldTypes =
-      At(root_.Follow(ZORSimKeys::kFieldTypeCollection, 0)).GetCollection();
+// The dictionary's collections, their first and last records, and the field types numbered by
+// the byte order of their symbols.
+TEST_F(ZORSrvPositionTest, DataDictionaryCollectionsAndSymbolsAreNumberedAsLoaded) {
+  struct Case {
+    int key, side, space;
+    const char *first, *last;
+  };
+  for (const Case& c : {Case{kComponentCollection, 0, 38, nullptr, nullptr},
+                        Case{kPointCollection, 1, 40, nullptr, nullptr},
+                        Case{kFieldTypeCollection, 0, 654, "ACTEMP", nullptr},
+                        Case{kElementTypeCollection, 0, 669, "AC1D2", "RIGID_PARABOLIC_SEGMENT"}}) {
+    const ZORSimCollectionID collection = CollectionAt(c.key, c.side);
+    ASSERT_EQ(ZORSimCollection(root_.Context(), collection).Space(), c.space);
+    if (!c.first) continue;
+    EXPECT_EQ(At(root_.Context().GetRecord(collection, 0)).GetSymbolName(), c.first);
+    EXPECT_TRUE(root_.Context().GetRecord(collection, c.space).IsEmpty());
+    if (c.last) {
+      EXPECT_EQ(At(root_.Context().GetRecord(collection, c.space - 1)).GetSymbolName(), c.last);
+    }
+  }
+  for (const int key : {kModel, kThirdAuxiliary}) EXPECT_FALSE(root_.Follow(key, 0).IsEmpty());
+  for (const int key : {kIntegrationPoints, kSecondAuxiliary})
+    EXPECT_FALSE(root_.Follow(key, 1).IsEmpty());
   const ZORSimSymbols symbols(root_.Context());
-  const ZORSimTypeID symbolType(ZORSimKeys::kFieldTypeSymbol);
-  const ZORSimDynamicID uD = symbols.Get(symbolType, 621, fieldTypes);
+  const ZORSimTypeID symbolType(kFieldTypeSymbol);
+  const ZORSimDynamicID uD = symbols.Get(symbolType, 621, CollectionAt(kFieldTypeCollection, 0));
   EXPECT_EQ(At(uD).GetSymbolName(), "U_D");
   EXPECT_EQ(symbols.Get(uD), 621);
-  EXPECT_EQ(ZORSimSchema(root_.Context()).SymbolName(symbolType, 620), "UNDEFINED");
-  EXPECT_EQ(ZORSimSchema(root_.Context()).SymbolName(symbolType, 645), "V_D");
-  EXPECT_EQ(ZORSimSchema(root_.Context()).SymbolName(symbolType, 0), "ACTEMP");
-  EXPECT_TRUE(symbols.Get(symbolType, 654, fieldTypes).IsEmpty());
+  EXPECT_TRUE(symbols.Get(symbolType, 654, CollectionAt(kFieldTypeCollection, 0)).IsEmpty());
+  const ZORSimSchema schema(root_.Context());
+  EXPECT_EQ(schema.SymbolName(symbolType, 620), "UNDEFINED");
+  EXPECT_EQ(schema.SymbolName(symbolType, 645), "V_D");
 }
 
 TEST_F(ZORSrvPositionTest, SubtypesAnswerIsA) {
   const ZORSimSchema schema(root_.Context());
   const ZORSimDynamicID step = NewRecord(6, 30);
-  EXPECT_TRUE(schema.IsA(step, ZORSimTypeID(ZORSimKeys::kIncrementBearingStep)));
-  EXPECT_FALSE(schema.IsA(step, ZORSimTypeID(ZORSimKeys::kStaticStep)));
-  const ZORSimDynamicID field = NewRecord(11, 62);
-  ZORSimDataRecord(At(field)).SetTypeID(0, ZORSimTypeID(ZORSimKeys::kNodalFieldType));
-  EXPECT_TRUE(ZORSimDataRecord(At(field)).IsA(ZORSimTypeID(ZORSimKeys::kFieldRecord)));
-  EXPECT_TRUE(ZORSimDataRecord(At(field)).IsA(ZORSimTypeID(ZORSimKeys::kNodalFieldType)));
-  EXPECT_FALSE(ZORSimDataRecord(At(field)).IsA(ZORSimTypeID(ZORSimKeys::kIntPtFieldType)));
+  EXPECT_TRUE(schema.IsA(step, ZORSimTypeID(kIncrementBearingStep)));
+  EXPECT_FALSE(schema.IsA(step, ZORSimTypeID(kStaticStep)));
+  const ZORSimDataRecord field(At(NewRecord(11, 62)));
+  field.SetTypeID(0, ZORSimTypeID(kNodalFieldType));
+  EXPECT_TRUE(field.IsA(ZORSimTypeID(kFieldRecord)));
+  EXPECT_TRUE(field.IsA(ZORSimTypeID(kNodalFieldType)));
+  EXPECT_FALSE(field.IsA(ZORSimTypeID(kIntPtFieldType)));
 }
 
-TEST_F(ZORSrvPositionTest, HandlesOfAnotherDatabaseAreRefused) {
+// Handles of another or of a closed database are refused; an empty position leads nowhere.
+TEST_F(ZORSrvPositionTest, ForeignAndClosedHandlesAreRefusedAndEmptyOnesFollowToNothing) {
+  const ZORSrvPosition empty(root_, ZORSimDynamicID{});
+  EXPECT_TRUE(empty.Follow(kMeshNodes, 1).IsEmpty());
+  EXPECT_EQ(empty.FollowList(kStepFields, 0).Size(), 0);
+  EXPECT_EQ(ZORSimCollection(root_.Context(), empty.GetCollection()).Space(), 0);
   const ZORSrvPosition other = CreateDatabase(ScratchFile("other.db"));
   EXPECT_NE(other.ID().leading, root_.ID().leading);
-  EXPECT_NE(other.ID(), root_.ID());
-  const ZORSimDynamicID foreign = other.CreateDataRecord(ZORSimKeys::kFieldRecord);
-  EXPECT_THROW(root_.Associate(ZORSimKeys::kFieldOutputs, 1, foreign), ZORSimError);
-  EXPECT_THROW(At(foreign).Follow(ZORSimKeys::kFieldOutputs, 1), ZORSimError);
-}
-
-TEST_F(ZORSrvPositionTest, EmptyPositionsFollowToNothing) {
-  const ZORSrvPosition empty(root_, ZORSimDynamicID{});
-  EXPECT_TRUE(empty.Follow(ZORSimKeys::kMeshNodes, 1).IsEmpty());
-  EXPECT_EQ(empty.FollowList(ZORSimKeys::kStepFields, 0).Size(), 0);
-  EXPECT_TRUE(empty.GetCollection().IsEmpty());
-  EXPECT_EQ(ZORSimCollection(root_.Context(), empty.GetCollection()).Space(), 0);
-}
-
-TEST_F(ZORSrvPositionTest, ClosedDatabaseRefusesItsHandles) {
+  const ZORSimDynamicID foreign = other.CreateDataRecord(kFieldRecord);
+  EXPECT_THROW(root_.Associate(kFieldOutputs, 1, foreign), ZORSimError);
+  EXPECT_THROW(At(foreign).Follow(kFieldOutputs, 1), ZORSimError);
   const ZORSimDynamicID record = NewRecord(11, 62);
   ZORSrvSimAccess().Close(root_);
-  EXPECT_THROW(At(record).Follow(ZORSimKeys::kFieldOutputs, 1), ZORSimError);
-  EXPECT_THROW(root_.CreateDataRecord(ZORSimKeys::kFieldRecord), ZORSimError);
-}
-
-TEST_F(ZORSrvPositionTest, NamedElementSetsAreFoundByName) {
-  const ZORSimCollectionID elements =
-      root_.CreateTypedCollection(0, ZORSimKeys::kElementCollectionType);
-  ZORSimCollection collection(root_.Context(), elements);
-  collection.ExtendSpace(10);
-  const int members[] = {8, 2, 5};
-  ZORSrvAddElementSet(root_, "PART-1_TOP", collection.CreateCSet(members, 3, false));
-  const ZORSimCSetID found = ZORSrvGetElementSetIDFromScopedName(root_, "PART-1_TOP", "_");
-  ASSERT_EQ(found.Size(), 3);
-  EXPECT_EQ(ZORSimCSet(ZORSimCSet(found).AscendingID())[0], 2);
-  EXPECT_TRUE(ZORSrvGetElementSetIDFromScopedName(root_, "BOTTOM", "_").IsEmpty());
+  EXPECT_THROW(At(record).Follow(kFieldOutputs, 1), ZORSimError);
+  EXPECT_THROW(root_.CreateDataRecord(kFieldRecord), ZORSimError);
 }
 
 }  // namespace
