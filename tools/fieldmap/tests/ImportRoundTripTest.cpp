@@ -57,14 +57,18 @@ TEST_F(ImportRoundTrip, FieldOptionMistakesAreReportedBeforeAnythingIsWritten) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory_.Root()), {}), 1);
 }
 
-TEST_F(ImportRoundTrip, InvertedElementsAreReportedAsWarnings) {
-  RawMesh mesh = TestMeshes::CellsOfTypes({10, 10});
+// Inverted and flat cells are imported all the same, with a warning for each kind.
+TEST_F(ImportRoundTrip, InvertedAndFlatElementsAreKeptWithWarnings) {
+  RawMesh mesh = TestMeshes::CellsOfTypes({10, 10, 12});
   std::swap(mesh.connectivity[1], mesh.connectivity[2]);
-  const std::string file = directory_.Path("inverted.vtu");
+  for (std::size_t p = 8; p < 16; ++p) mesh.points[3 * p + 2] = 0.0;
+  const std::string file = directory_.Path("inverted.vtu"), db = directory_.Path("inverted.zdb");
   VtuTestWriter::Write(file, mesh, {});
-  const ProgramRun run = Fieldmap({"import", file, "--out", directory_.Path("inverted.zdb")});
+  const ProgramRun run = Fieldmap({"import", file, "--out", db});
   EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.err.find("1 elements are inverted"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(": 1 elements are inverted"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(": 1 elements have zero volume"), std::string::npos) << run.err;
+  EXPECT_EQ(ProgramRun::Exported(db).cellTypes, (std::vector<int>{10, 10, 12}));
 }
 
 }  // namespace

@@ -18,23 +18,17 @@ std::vector<std::string> BlockTypes(const AssembledMesh& mesh) {
   return types;
 }
 
-TEST(ElementShapeCheckVerdicts, EveryReferenceCellInVtkOrderIsGoodForTheLibrarysShapes) {
-  for (int type : TestMeshes::SupportedVtkTypes()) {
-    const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(type);
-    EXPECT_EQ(ElementShapeCheck(cell.nodes, cell.dimension, true)
-                  .Check(TestMeshes::ReferenceCell(type).data()),
-              ElementShapeCheck::Verdict::kGood)
-        << "VTK cell type " << type;
-  }
-}
-
-// The library's shape function of node j is 1 at node k exactly when j == k, so evaluating them
-// at the positions VTK documents for its nodes proves the two node orders are one.
+// Every supported reference cell in VTK order is a good element, and the library's shape
+// function of node j is 1 at node k exactly when j == k at the positions VTK documents for its
+// nodes, which proves the two node orders are one.
 TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
   for (int type : TestMeshes::SupportedVtkTypes()) {
     const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(type);
-    if (cell.dimension == 1) continue;  // lines have no shape functions of their own here
     const std::vector<double> xyz = TestMeshes::ReferenceCell(type);
+    EXPECT_EQ(ElementShapeCheck(cell.nodes, cell.dimension, true).Check(xyz.data()),
+              ElementShapeCheck::Verdict::kGood)
+        << "VTK cell type " << type;
+    if (cell.dimension == 1) continue;  // lines have no shape functions of their own here
     const bool hexahedral = type == 12 || type == 25, quadrilateral = type == 9 || type == 23;
     const bool prism = type == 13 || type == 26;
     std::vector<double> shape(static_cast<std::size_t>(4 * cell.nodes));
@@ -55,24 +49,30 @@ TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
   }
 }
 
+// Swapped nodes invert a solid and a plane triangle (a shell has no such orientation); collapsed
+// nodes flatten a hexahedron and a line.
 TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
-  std::vector<double> tet = TestMeshes::ReferenceCell(10);
-  std::swap_ranges(tet.begin() + 3, tet.begin() + 6, tet.begin() + 6);
-  EXPECT_EQ(ElementShapeCheck(4, 3, false).Check(tet.data()),
-            ElementShapeCheck::Verdict::kInverted);
+  using Verdict = ElementShapeCheck::Verdict;
+  const auto swapped = [](int type) {
+    std::vector<double> xyz = TestMeshes::ReferenceCell(type);
+    std::swap_ranges(xyz.begin() + 3, xyz.begin() + 6, xyz.begin() + 6);
+    return xyz;
+  };
   std::vector<double> flat = TestMeshes::ReferenceCell(12);
   for (std::size_t z = 2; z < flat.size(); z += 3) flat[z] = 0.0;
-  EXPECT_EQ(ElementShapeCheck(8, 3, false).Check(flat.data()),
-            ElementShapeCheck::Verdict::kZeroVolume);
-  // A clockwise triangle is inverted in a plane mesh, but a shell has no such orientation.
-  std::vector<double> triangle = TestMeshes::ReferenceCell(5);
-  std::swap_ranges(triangle.begin() + 3, triangle.begin() + 6, triangle.begin() + 6);
-  EXPECT_EQ(ElementShapeCheck(3, 2, true).Check(triangle.data()),
-            ElementShapeCheck::Verdict::kInverted);
-  EXPECT_EQ(ElementShapeCheck(3, 2, false).Check(triangle.data()),
-            ElementShapeCheck::Verdict::kGood);
-  const double point[6] = {1, 1, 1, 1, 1, 1};
-  EXPECT_EQ(ElementShapeCheck(2, 1, false).Check(point), ElementShapeCheck::Verdict::kZeroVolume);
+  struct Case {
+    std::vector<double> xyz;
+    int nodes, dimension;
+    bool plane;
+    Verdict verdict;
+  };
+  for (const Case& c : {Case{swapped(10), 4, 3, false, Verdict::kInverted},
+                        Case{flat, 8, 3, false, Verdict::kZeroVolume},
+                        Case{swapped(5), 3, 2, true, Verdict::kInverted},
+                        Case{swapped(5), 3, 2, false, Verdict::kGood},
+                        Case{{1, 1, 1, 1, 1, 1}, 2, 1, false, Verdict::kZeroVolume}})
+    EXPECT_EQ(ElementShapeCheck(c.nodes, c.dimension, c.plane).Check(c.xyz.data()), c.verdict)
+        << c.nodes << " nodes, plane " << c.plane;
 }
 
 TEST(MeshAssemblerTypes, SolidMeshesGetShellsAndThreeDimensionalBeamsInFirstAppearanceOrder) {
@@ -98,16 +98,6 @@ TEST(MeshAssemblerTypes, FlatSurfaceMeshesBecomePlaneElementsWithTwoCoordinates)
   tilted.points[5] = 0.1;
   EXPECT_EQ(BlockTypes(MeshAssembler("f.vtu").Assemble(tilted)),
             (std::vector<std::string>{"S3", "S4"}));
-}
-
-TEST(MeshAssemblerTypes, InvertedAndDegenerateCellsAreCountedButKept) {
-  RawMesh mesh = TestMeshes::CellsOfTypes({10, 10, 12});
-  std::swap(mesh.connectivity[1], mesh.connectivity[2]);
-  for (std::size_t p = 8; p < 16; ++p) mesh.points[3 * p + 2] = 0.0;
-  const AssembledMesh assembled = MeshAssembler("f.vtu").Assemble(mesh);
-  EXPECT_EQ(assembled.invertedElements, 1);
-  EXPECT_EQ(assembled.zeroVolumeElements, 1);
-  EXPECT_EQ(assembled.blocks[0].ElementCount(), 2);
 }
 
 // Voxels and pixels number their corners as a grid does; after assembly their nodes must sit
@@ -136,36 +126,24 @@ TEST(MeshAssemblerTypes, VoxelsAndPixelsBecomeHexahedraAndQuadrilateralsInTheLib
   }
 }
 
+// An unknown cell type, a cell with too few points, an empty mesh, and a NaN in the last
+// point's last coordinate (where a scan that stops one short misses it).
 TEST(MeshAssemblerErrors, UnknownCellTypesWrongPointCountsAndEmptyMeshesNameTheCell) {
-  RawMesh unknown = TestMeshes::CellsOfTypes({10, 12});
+  RawMesh unknown = TestMeshes::CellsOfTypes({10, 12}), shortCell = unknown, notANumber = unknown;
   unknown.cellTypes[1] = 42;
-  try {
-    MeshAssembler("m.vtu").Assemble(unknown);
-    FAIL();
-  } catch (const FieldmapError& error) {
-    EXPECT_NE(std::string(error.what()).find("m.vtu: cell 1: VTK cell type 42 is not supported"),
-              std::string::npos);
-  }
-  RawMesh short_ = TestMeshes::CellsOfTypes({10, 12});
-  short_.cellTypes[0] = 12;
-  try {
-    MeshAssembler("m.vtu").Assemble(short_);
-    FAIL();
-  } catch (const FieldmapError& error) {
-    EXPECT_NE(std::string(error.what()).find("cell 0: has 4 points; VTK cell type 12 needs 8"),
-              std::string::npos);
-  }
-  EXPECT_THROW(MeshAssembler("m.vtu").Assemble(RawMesh{}), FieldmapError);
-  // A NaN in the last point's last coordinate, where a scan that stops one short misses it.
-  RawMesh notANumber = TestMeshes::CellsOfTypes({10, 12});
+  shortCell.cellTypes[0] = 12;
   notANumber.points.back() = std::numeric_limits<double>::quiet_NaN();
-  try {
-    MeshAssembler("m.vtu").Assemble(notANumber);
-    FAIL();
-  } catch (const FieldmapError& error) {
-    EXPECT_NE(std::string(error.what()).find("m.vtu: point 11: coordinate 2 is nan (value 35"),
-              std::string::npos)
-        << error.what();
+  for (const auto& [mesh, expected] :
+       {std::pair{unknown, "m.vtu: cell 1: VTK cell type 42 is not supported"},
+        std::pair{shortCell, "m.vtu: cell 0: has 4 points; VTK cell type 12 needs 8"},
+        std::pair{RawMesh{}, "m.vtu: the mesh has no cells"},
+        std::pair{notANumber, "m.vtu: point 11: coordinate 2 is nan (value 35"}}) {
+    try {
+      MeshAssembler("m.vtu").Assemble(mesh);
+      ADD_FAILURE() << expected << ": assembled";
+    } catch (const FieldmapError& error) {
+      EXPECT_NE(std::string(error.what()).find(expected), std::string::npos) << error.what();
+    }
   }
 }
 

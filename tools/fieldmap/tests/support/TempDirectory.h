@@ -1,13 +1,21 @@
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 // A fresh directory for one test's files, removed with everything in it afterwards.
 class TempDirectory {
  public:
-  TempDirectory();
-  ~TempDirectory();
+  TempDirectory() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "fieldmap-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
   TempDirectory(const TempDirectory&) = delete;
   TempDirectory& operator=(const TempDirectory&) = delete;
 

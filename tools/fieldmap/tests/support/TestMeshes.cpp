@@ -1,5 +1,7 @@
 #include "TestMeshes.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <sstream>
 
@@ -132,4 +134,17 @@ std::string TestMeshes::GmshText(const std::vector<int>& vtkTypes) {
     out << 101 + p << " " << mesh.pointArrays[0].values[static_cast<std::size_t>(p)] << "\n";
   out << "$EndNodeData\n";
   return out.str();
+}
+
+void TestMeshes::ExpectSame(const RawMesh& expected, const RawMesh& read) {
+  EXPECT_EQ(read.points, expected.points);
+  EXPECT_EQ(read.cellTypes, expected.cellTypes);
+  EXPECT_EQ(read.offsets, expected.offsets);
+  EXPECT_EQ(read.connectivity, expected.connectivity);
+  ASSERT_EQ(read.pointArrays.size(), expected.pointArrays.size());
+  for (std::size_t a = 0; a < read.pointArrays.size(); ++a) {
+    EXPECT_EQ(read.pointArrays[a].name, expected.pointArrays[a].name);
+    EXPECT_EQ(read.pointArrays[a].components, expected.pointArrays[a].components);
+    EXPECT_EQ(read.pointArrays[a].values, expected.pointArrays[a].values);
+  }
 }

@@ -23,4 +23,6 @@ class TestMeshes {
   // A Gmsh 4.1 ASCII text holding the same cells as CellsOfTypes(vtkTypes), with Gmsh's node
   // numbering (tags from 101, element tags from 1) and node data "temperature".
   static std::string GmshText(const std::vector<int>& vtkTypes);
+  // Fails the running test unless the two meshes hold the same points, cells and arrays.
+  static void ExpectSame(const RawMesh& expected, const RawMesh& read);
 };
