@@ -70,13 +70,20 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
         solids_->StrictHull(element, hull);
         return true;
       });
-  bool relaxed = true;
-  double hull[6];
-  for (int e = 0; e < mesh.ElementCount() && relaxed; ++e) relaxed = solids_->RelaxedHull(e, hull);
-  if (!relaxed) return;
-  relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
-      mesh.ElementCount(),
-      [this](int element, double* box) { return solids_->RelaxedHull(element, box); });
+}
+
+// Pass 1 runs only for points pass 0 left, often none: its index is built on first need, once,
+// whichever thread needs it first.
+const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
+  std::call_once(relaxedOnce_, [this] {
+    double hull[6];
+    for (int e = 0; e < mesh_.ElementCount(); ++e)
+      if (!solids_->RelaxedHull(e, hull)) return;
+    relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
+        mesh_.ElementCount(),
+        [this](int element, double* box) { return solids_->RelaxedHull(element, box); });
+  });
+  return relaxedHulls_.get();
 }
 
 bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
@@ -110,7 +117,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
     const ZORMtkHullIndex* hulls = !indexed      ? nullptr
                                    : facetHulls_ ? facetHulls_.get()
                                    : pass == 0   ? strictHulls_.get()
-                                                 : relaxedHulls_.get();
+                                                 : RelaxedHulls();
     if (hulls) {
       PassByHull(*hulls, bucket, tolerances, p, scratch, state, match);
     } else {

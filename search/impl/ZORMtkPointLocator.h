@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "search/impl/ZORFacetFrames.h"
@@ -132,6 +133,7 @@ class ZORMtkPointLocator {
     if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
     return inside;
   }
+  const ZORMtkHullIndex* RelaxedHulls() const;
   void Gather(int element, Scratch& scratch) const;
   void Keep(int element, const Scratch& scratch, ZORPointMatch& match) const;
 
@@ -149,7 +151,9 @@ class ZORMtkPointLocator {
   // For meshes of solids alone: their hulls in the strict pass, and in the relaxed pass when
   // every solid's is known (8-node hexahedra, straight tetrahedra); null otherwise.
   std::unique_ptr<ZORMtkHullIndex> strictHulls_;
-  std::unique_ptr<ZORMtkHullIndex> relaxedHulls_;
+  // Built by RelaxedHulls on first need; null when some solid has no relaxed hull.
+  mutable std::once_flag relaxedOnce_;
+  mutable std::unique_ptr<ZORMtkHullIndex> relaxedHulls_;
   // The planes of the shell facets; null without shells.
   std::unique_ptr<ZORFacetFrames> facets_;
   // Null unless the mesh is made of 3- and 4-node facets alone.
