@@ -88,10 +88,11 @@ TEST_F(ZORMtkWeightCacheTest, GridsAndElementWeightsAreFormedOncePerKey) {
   EXPECT_EQ(weights->sourceMesh, coarse.mesh);
   EXPECT_EQ(context.cache.ElementWeights(context, coarse.mesh, fine.mesh), weights);
   EXPECT_NE(context.cache.ElementWeights(context, fine.mesh, coarse.mesh), weights);
+  EXPECT_NE(context.cache.ElementWeights(context, coarse.mesh, coarse.mesh), weights);
   Nodal(0);
   EXPECT_EQ(context.cache.ElementGridCount(), 2);
   EXPECT_EQ(context.cache.NodeGridCount(), 1);
-  EXPECT_EQ(context.cache.ElementWeightCount(), 2);
+  EXPECT_EQ(context.cache.ElementWeightCount(), 3);
 
   Stored unknown;
   zor_search_test::StorePoints(db, {{0, 0, 0}}, unknown);
@@ -99,7 +100,7 @@ TEST_F(ZORMtkWeightCacheTest, GridsAndElementWeightsAreFormedOncePerKey) {
             nullptr);
   EXPECT_EQ(context.cache.ElementWeights(context, unknown.mesh, coarse.mesh), nullptr);
   EXPECT_EQ(context.cache.NodalWeightCount(), 1);
-  EXPECT_EQ(context.cache.ElementWeightCount(), 2);
+  EXPECT_EQ(context.cache.ElementWeightCount(), 3);
 }
 
 // Reverse: the coarse mesh's 8 nodes are placed in the fine elements, which reaches only 8 of the
