@@ -34,7 +34,8 @@ ZORSimCSetID ZORSimDSet::Collect(ZORSimCollectionID collection) const {
         const std::vector<int> some = set.members->Ordered();
         members.insert(members.end(), some.begin(), some.end());
       }
-  std::sort(members.begin(), members.end());
+  // One ascending set, the common case, needs no sort.
+  if (!std::is_sorted(members.begin(), members.end())) std::sort(members.begin(), members.end());
   members.erase(std::unique(members.begin(), members.end()), members.end());
   return ZORSimCSetID{collection, ZORSimMemberSet::Explicit(std::move(members))};
 }

@@ -102,6 +102,20 @@ std::shared_ptr<const ZORSimMemberSet> ZORSimMemberSet::IntersectWith(
   }
   std::vector<int> kept;
   kept.reserve(static_cast<std::size_t>(std::min(count_, other.count_)));
+  // Against a dense list (a mesh's element or node list, as a rule) a mark per member of its span
+  // answers each membership at once, where a search would cost a logarithm per member.
+  const std::int64_t span = std::int64_t{other.maxMember_} - other.minMember_ + 1;
+  if (!other.isRange_ && other.count_ > 0 && span <= 4 * std::int64_t{other.count_} + 64) {
+    std::vector<char> marked(static_cast<std::size_t>(span), 0);
+    for (const int m : other.members_) marked[static_cast<std::size_t>(m - other.minMember_)] = 1;
+    for (int i = 0; i < count_; ++i) {
+      const int m = At(i);
+      if (m >= other.minMember_ && m <= other.maxMember_ &&
+          marked[static_cast<std::size_t>(m - other.minMember_)] != 0)
+        kept.push_back(m);
+    }
+    return Explicit(std::move(kept));
+  }
   for (int i = 0; i < count_; ++i) {
     const int m = At(i);
     if (other.Contains(m)) kept.push_back(m);

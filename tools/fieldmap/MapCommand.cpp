@@ -314,7 +314,7 @@ const char* MapCommand::Usage() {
          "  --step, --increment  the source step and increment (default 1 and 1)\n"
          "  --source-mesh, --target-mesh  which mesh of a database (default 1)\n"
          "Environment: ZORMTK_BOUNDARY_TOLERANCE and ZORMTK_NORMAL_TOLERANCE set the tolerances\n"
-         "(the options win), ZORMTK_THREADS the thread count, ODB_MAP_DEBUG=1 traces the search\n"
+         "(the options win), ZORMTK_THREADS the thread count, ODB_MAP_DEBUG=6 traces the search\n"
          "on standard output.\n"
          "Exit status 3 when points were left unplaced (without --fallback nearest, or\n"
          "integration points) or sums could not be conserved; the output is written all the\n"
