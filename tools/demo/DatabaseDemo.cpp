@@ -52,10 +52,8 @@ struct Built {
 
 // ---- writing
 
-Built WriteTarget(const std::string& file) {
-  Built built;
-  ZORMtkSimWriter writer;
-  writer.CreateSim(file);
+// A block of hexahedra with a roof of S4 and S3R shells.
+ZORSimDynamicID WriteMesh(ZORMtkSimWriter& writer, Built& built) {
   const ZORSimDynamicID mesh = writer.AddMesh();
 
   std::vector<double> xyz;
@@ -93,6 +91,14 @@ Built WriteTarget(const std::string& file) {
   writer.ConnectMeshEltypes(mesh, blocks, types);
   for (int m = 0; m < blocks[1].Size(); ++m) built.s4.push_back(ZORSimCSet(blocks[1])[m]);
   for (int m = 0; m < blocks[2].Size(); ++m) built.s3r.push_back(ZORSimCSet(blocks[2])[m]);
+  return mesh;
+}
+
+Built WriteTarget(const std::string& file) {
+  Built built;
+  ZORMtkSimWriter writer;
+  writer.CreateSim(file);
+  const ZORSimDynamicID mesh = WriteMesh(writer, built);
 
   const ZORSimDynamicID displacement = writer.AddSimpleNodeField(mesh, "U_D", 3);
   const ZORSimDynamicID forces = writer.AddSimpleElementField(mesh, "SHELL_SECTION_FORCES", 3);
@@ -168,50 +174,108 @@ std::vector<double> ReadDrawer(const ZORSrvPosition& root, ZORSimDistributionID 
   return values;
 }
 
-void Report(const std::string& file) {
-  ZORSrvSimAccess access;
-  const ZORSrvPosition root = access.Open(file);
-  const ZORSimContext context = root.Context();
-  const ZORSimSchema schema(context);
-  const ZORSimCollectionID components = CollectionAt(root, 11, 43, 0);
-  const ZORSimCollectionID intPoints = CollectionAt(root, 21, 27, 1);
+// What the demo wrote into one database, read back through the platform's own calls.
+struct ReportContext {
+  ZORSrvPosition root;
+  ZORSimContext context;
+  ZORSimCollectionID components;
+  ZORSimCollectionID intPoints;
+  double largestDifference = 0.0;
+};
 
-  std::cout << "Opened " << file << " (" << std::filesystem::file_size(file) << " bytes)\n";
+void ReportMesh(const ReportContext& at, const ZORSrvPosition& mesh, std::size_t number) {
+  const ZORSrvPosition& root = at.root;
+  const int numNodes = ZORSimCollection(at.context, CollectionAt(mesh, 19, 43, 1)).Space();
+  const int numElements = ZORSimCollection(at.context, CollectionAt(mesh, 19, 38, 0)).Space();
+  int coordComponents = 0;
+  const auto coordinateDrawers =
+      ZORSimDistribution(
+          at.context,
+          ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshCoordinates, 0)).GetDistribution())
+          .QueryDrawers();
+  if (!coordinateDrawers.empty()) coordComponents = coordinateDrawers[0].dimensions[1].Size();
+  const ZORSimDistributionID connectivity =
+      ZORSimDSet(at.context,
+                 ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshConnectivity, 0)).GetDSet())
+          .GetRelationalDistributionID();
+  const auto blocks = ZORSimDistribution(at.context, connectivity).QueryDrawers();
+  std::cout << "  Mesh " << number << ": " << numNodes << " nodes (" << coordComponents
+            << " coordinate components), " << numElements << " elements in " << blocks.size()
+            << " blocks\n";
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    const ZORSimCSetID& elements = blocks[b].dimensions[0];
+    std::cout << "    Block " << b + 1 << ": elements " << MemberText(elements) << ", "
+              << elements.Size() << " x " << ElementTypeOf(root, mesh, ZORSimCSet(elements)[0])
+              << " (" << blocks[b].dimensions[1].Size() << " nodes per element)\n";
+  }
+}
 
-  const ZORSrvPosition model(root, root.Follow(ZORSimKeys::kModel, 0));
-  const std::vector<ZORSimDynamicID> meshes = model.FollowList(ZORSimKeys::kModelMesh, 1).Items();
-  std::cout << "Meshes: " << meshes.size() << "\n";
-  for (std::size_t m = 0; m < meshes.size(); ++m) {
-    const ZORSrvPosition mesh(root, meshes[m]);
-    const int numNodes = ZORSimCollection(context, CollectionAt(mesh, 19, 43, 1)).Space();
-    const int numElements = ZORSimCollection(context, CollectionAt(mesh, 19, 38, 0)).Space();
-    int coordComponents = 0;
-    const auto coordinateDrawers =
-        ZORSimDistribution(
-            context,
-            ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshCoordinates, 0)).GetDistribution())
-            .QueryDrawers();
-    if (!coordinateDrawers.empty()) coordComponents = coordinateDrawers[0].dimensions[1].Size();
-    const ZORSimDistributionID connectivity =
-        ZORSimDSet(context,
-                   ZORSrvPosition(root, mesh.Follow(ZORSimKeys::kMeshConnectivity, 0)).GetDSet())
-            .GetRelationalDistributionID();
-    const auto blocks = ZORSimDistribution(context, connectivity).QueryDrawers();
-    std::cout << "  Mesh " << m + 1 << ": " << numNodes << " nodes (" << coordComponents
-              << " coordinate components), " << numElements << " elements in " << blocks.size()
-              << " blocks\n";
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-      const ZORSimCSetID& elements = blocks[b].dimensions[0];
-      std::cout << "    Block " << b + 1 << ": elements " << MemberText(elements) << ", "
-                << elements.Size() << " x " << ElementTypeOf(root, mesh, ZORSimCSet(elements)[0])
-                << " (" << blocks[b].dimensions[1].Size() << " nodes per element)\n";
+// One drawer of a field: its shape in words, and the largest difference of its increment-1
+// values from what the demo wrote.
+std::string ReportDrawer(ReportContext& at, const ZORSrvPosition& mesh,
+                         const ZORSimDistributionID& distribution,
+                         const ZORSimDrawerDescriptor& drawer, bool nodal, int& fieldComponents) {
+  const auto& dims = drawer.dimensions;
+  int pointsPerElement = 1;
+  for (const ZORSimCSetID& set : dims) {
+    if (set.collection == at.components) fieldComponents = set.Size();
+    if (set.collection == at.intPoints) pointsPerElement = set.Size();
+  }
+  std::ostringstream part;
+  if (nodal)
+    part << dims[1].Size() << " nodes";
+  else
+    part << ElementTypeOf(at.root, mesh, ZORSimCSet(dims[1])[0]) << " (" << dims[1].Size()
+         << " elements x " << pointsPerElement << (pointsPerElement == 1 ? " point)" : " points)");
+  part << ", increments written " << MemberText(dims[0]);
+  if (!ZORSimCSet(dims[0]).IsMember(1)) return part.str();
+  std::vector<ZORSimCSetID> view = dims;
+  view[0] = ZORSimCollection(at.context, dims[0].collection).CreateTempCSetStrided(1, 1, 1, 1);
+  const std::vector<double> values = ReadDrawer(at.root, distribution, drawer, view);
+  const ZORSimCSet points(dims[1]);
+  std::size_t v = 0;
+  for (int i = 0; i < points.Size(); ++i)
+    for (int p = 0; p < (nodal ? 1 : pointsPerElement); ++p)
+      for (int c = 0; c < fieldComponents; ++c, ++v) {
+        const double expected = nodal ? Displacement(points[i], c) : ShellForce(points[i], p, c);
+        at.largestDifference = std::fmax(at.largestDifference, std::fabs(values[v] - expected));
+      }
+  return part.str();
+}
+
+void ReportField(ReportContext& at, const ZORSimDynamicID& field, const ZORSrvPosition& mesh) {
+  const ZORSrvPosition& root = at.root;
+  const ZORSrvPosition fieldAt(root, field);
+  const std::string name =
+      ZORSrvPosition(root, fieldAt.Follow(ZORSimKeys::kFieldFieldType, 1)).GetSymbolName();
+  const ZORSimSchema schema(at.context);
+  const bool nodal = schema.IsA(field, schema.TypeID(ZORSimKeys::kNodalFieldType));
+  std::vector<std::string> parts;
+  int fieldComponents = 0;
+  for (const ZORSimDynamicID& output : fieldAt.FollowList(ZORSimKeys::kFieldOutputs, 1).Items()) {
+    const std::vector<ZORSimDynamicID> valueRecords =
+        ZORSrvPosition(root, output).FollowList(ZORSimKeys::kOutputValues, 0).Items();
+    for (const ZORSimDynamicID& valuesRecord : valueRecords) {
+      const ZORSimDynamicID drawerID =
+          ZORSrvPosition(root, valuesRecord).Follow(ZORSimKeys::kValuesDrawer, 0);
+      const ZORSimDistributionID distribution = ZORSrvPosition(root, drawerID).GetDistribution();
+      for (const ZORSimDrawerDescriptor& drawer :
+           ZORSimDistribution(at.context, distribution).QueryDrawers())
+        if (drawer.id.id == drawerID)
+          parts.push_back(ReportDrawer(at, mesh, distribution, drawer, nodal, fieldComponents));
     }
   }
+  std::cout << "    " << name << ": " << (nodal ? "nodal" : "integration-point") << " field, "
+            << fieldComponents << " components";
+  for (const std::string& part : parts) std::cout << "; " << part;
+  std::cout << "\n";
+}
 
+void ReportSteps(ReportContext& at, const ZORSrvPosition& mesh) {
+  const ZORSrvPosition& root = at.root;
   const ZORSrvPosition history(root, root.Follow(ZORSimKeys::kHistory, 1));
   const int numSteps = history.FollowList(ZORSimKeys::kHistorySteps, 1).Size();
   std::cout << "Steps: " << numSteps << "\n";
-  double largestDifference = 0.0;
   for (int s = 0; s < numSteps; ++s) {
     const ZORSrvPosition step(root, history.FollowIntKey(ZORSimKeys::kHistorySteps, 1, s));
     const ZORSimCSetID increments =
@@ -224,69 +288,24 @@ void Report(const std::string& file) {
                       : "")
               << ": increment set " << MemberText(increments) << ", " << fields.size()
               << " fields\n";
-    for (const ZORSimDynamicID& field : fields) {
-      const ZORSrvPosition fieldAt(root, field);
-      const std::string name =
-          ZORSrvPosition(root, fieldAt.Follow(ZORSimKeys::kFieldFieldType, 1)).GetSymbolName();
-      const bool nodal = schema.IsA(field, schema.TypeID(ZORSimKeys::kNodalFieldType));
-      const ZORSrvPosition mesh(root, meshes.empty() ? ZORSimDynamicID() : meshes[0]);
-      std::vector<std::string> parts;
-      int fieldComponents = 0;
-      const std::vector<ZORSimDynamicID> outputs =
-          fieldAt.FollowList(ZORSimKeys::kFieldOutputs, 1).Items();
-      for (const ZORSimDynamicID& output : outputs) {
-        const std::vector<ZORSimDynamicID> valueRecords =
-            ZORSrvPosition(root, output).FollowList(ZORSimKeys::kOutputValues, 0).Items();
-        for (const ZORSimDynamicID& valuesRecord : valueRecords) {
-          const ZORSimDynamicID drawerID =
-              ZORSrvPosition(root, valuesRecord).Follow(ZORSimKeys::kValuesDrawer, 0);
-          const ZORSimDistributionID distribution =
-              ZORSrvPosition(root, drawerID).GetDistribution();
-          const std::vector<ZORSimDrawerDescriptor> drawers =
-              ZORSimDistribution(context, distribution).QueryDrawers();
-          for (const ZORSimDrawerDescriptor& drawer : drawers) {
-            if (drawer.id.id != drawerID) continue;
-            const auto& dims = drawer.dimensions;
-            int pointsPerElement = 1;
-            for (const ZORSimCSetID& set : dims) {
-              if (set.collection == components) fieldComponents = set.Size();
-              if (set.collection == intPoints) pointsPerElement = set.Size();
-            }
-            std::ostringstream part;
-            if (nodal)
-              part << dims[1].Size() << " nodes";
-            else
-              part << ElementTypeOf(root, mesh, ZORSimCSet(dims[1])[0]) << " (" << dims[1].Size()
-                   << " elements x " << pointsPerElement
-                   << (pointsPerElement == 1 ? " point)" : " points)");
-            part << ", increments written " << MemberText(dims[0]);
-            parts.push_back(part.str());
-
-            // Compare the saved values of increment 1 with what the demo wrote.
-            std::vector<ZORSimCSetID> view = dims;
-            view[0] =
-                ZORSimCollection(context, dims[0].collection).CreateTempCSetStrided(1, 1, 1, 1);
-            if (!ZORSimCSet(dims[0]).IsMember(1)) continue;
-            const std::vector<double> values = ReadDrawer(root, distribution, drawer, view);
-            const ZORSimCSet points(dims[1]);
-            std::size_t v = 0;
-            for (int i = 0; i < points.Size(); ++i)
-              for (int p = 0; p < (nodal ? 1 : pointsPerElement); ++p)
-                for (int c = 0; c < fieldComponents; ++c, ++v) {
-                  const double expected =
-                      nodal ? Displacement(points[i], c) : ShellForce(points[i], p, c);
-                  largestDifference = std::fmax(largestDifference, std::fabs(values[v] - expected));
-                }
-          }
-        }
-      }
-      std::cout << "    " << name << ": " << (nodal ? "nodal" : "integration-point") << " field, "
-                << fieldComponents << " components";
-      for (const std::string& part : parts) std::cout << "; " << part;
-      std::cout << "\n";
-    }
+    for (const ZORSimDynamicID& field : fields) ReportField(at, field, mesh);
   }
-  std::cout << "Largest difference between written and saved values: " << largestDifference << "\n";
+}
+
+void Report(const std::string& file) {
+  ZORSrvSimAccess access;
+  const ZORSrvPosition root = access.Open(file);
+  ReportContext at{root, root.Context(), CollectionAt(root, 11, 43, 0),
+                   CollectionAt(root, 21, 27, 1)};
+  std::cout << "Opened " << file << " (" << std::filesystem::file_size(file) << " bytes)\n";
+  const ZORSrvPosition model(root, root.Follow(ZORSimKeys::kModel, 0));
+  const std::vector<ZORSimDynamicID> meshes = model.FollowList(ZORSimKeys::kModelMesh, 1).Items();
+  std::cout << "Meshes: " << meshes.size() << "\n";
+  for (std::size_t m = 0; m < meshes.size(); ++m)
+    ReportMesh(at, ZORSrvPosition(root, meshes[m]), m + 1);
+  ReportSteps(at, ZORSrvPosition(root, meshes.empty() ? ZORSimDynamicID() : meshes[0]));
+  std::cout << "Largest difference between written and saved values: " << at.largestDifference
+            << "\n";
   access.Close(root);
 }
 
