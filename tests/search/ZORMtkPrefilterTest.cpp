@@ -77,14 +77,16 @@ TestMesh Triangles(const TestMesh& quads) {
 
 // The corner tetrahedra of a 10-node mesh, and the same with mid-side nodes moved to the middles
 // of their (straight) edges, which the search treats as affine.
-TestMesh Corners(const TestMesh& tet10) {
-  TestMesh tet4 = tet10;
-  tet4.type = "C3D4";
-  tet4.nodesPerElement = 4;
-  tet4.connectivity.clear();
-  for (int e = 0; e < tet10.ElementCount(); ++e)
-    tet4.connectivity.insert(tet4.connectivity.end(), tet10.Nodes(e), tet10.Nodes(e) + 4);
-  return tet4;
+// The linear elements on the corner nodes of quadratic ones.
+TestMesh Corners(const TestMesh& quadratic, const char* type, int corners) {
+  TestMesh linear = quadratic;
+  linear.type = type;
+  linear.nodesPerElement = corners;
+  linear.connectivity.clear();
+  for (int e = 0; e < quadratic.ElementCount(); ++e)
+    linear.connectivity.insert(linear.connectivity.end(), quadratic.Nodes(e),
+                               quadratic.Nodes(e) + corners);
+  return linear;
 }
 
 TestMesh Straightened(const TestMesh& tet10) {
@@ -149,10 +151,11 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
       {"hex8", zor_search_test::HexMesh(4, 8, 0.1, 22)},
       {"hex20", zor_search_test::HexMesh(3, 20, 0.08, 23)},
       {"hex8 rectilinear", zor_search_test::HexMesh(4, 8, 0.0, 28)},
-      {"tet4", Corners(zor_search_test::Tet10Mesh(3, 0.1, 29))},
+      {"tet4", Corners(zor_search_test::Tet10Mesh(3, 0.1, 29), "C3D4", 4)},
       {"tet10 straight", Straightened(zor_search_test::Tet10Mesh(3, 0.1, 30))},
       {"tet10", zor_search_test::Tet10Mesh(3, 0.05, 24)},
       {"prism15", zor_search_test::Prism15Mesh(3, 0.05, 25)},
+      {"prism6", Corners(zor_search_test::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
       {"quad8", zor_search_test::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
       {"shell quad4", Cylinder(quads, "S4")},
       {"shell tri3", Cylinder(Triangles(quads), "S3")},
