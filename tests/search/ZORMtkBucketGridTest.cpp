@@ -26,12 +26,11 @@ struct BoxSet {
   void Add(const std::vector<double>& low, const std::vector<double>& high) {
     double extent = 0.0;
     for (int a = 0; a < dimension; ++a) {
-      lo.push_back(low[static_cast<std::size_t>(a)]);
-      hi.push_back(high[static_cast<std::size_t>(a)]);
-      overallMin[a] = std::min(overallMin[a], low[static_cast<std::size_t>(a)]);
-      overallMax[a] = std::max(overallMax[a], high[static_cast<std::size_t>(a)]);
-      extent =
-          std::max(extent, high[static_cast<std::size_t>(a)] - low[static_cast<std::size_t>(a)]);
+      lo.push_back(low[a]);
+      hi.push_back(high[a]);
+      overallMin[a] = std::min(overallMin[a], low[a]);
+      overallMax[a] = std::max(overallMax[a], high[a]);
+      extent = std::max(extent, high[a] - low[a]);
     }
     average += extent;
   }
@@ -57,72 +56,75 @@ void ExpectLargestRoot(double target, double S2, double P, double h) {
   EXPECT_GT(3.0 * (target - 1.0) * h * h - S2, 0.0);
 }
 
-TEST(ZORMtkMeshElemB, OneFlatElementIsResizedToTheCubicRootForEightBuckets) {
-  BoxSet boxes;
-  boxes.Add({0, 0, 0}, {2, 1, 0.5});
-  ZORMtkMeshElemB grid;
-  boxes.Form(grid, 0.5);
-  // h = s = 2 gives 2 x 1 x 1 buckets, fewer than 8.
-  const double h = grid.BucketSize();
-  ExpectLargestRoot(8.0, 2 * 1 + 1 * 0.5 + 0.5 * 2, 2 * 1 * 0.5, h);
-  EXPECT_EQ(grid.Count(0), static_cast<int>(std::floor(2 / h)) + 1);
-  EXPECT_EQ(grid.Count(1), static_cast<int>(std::floor(1 / h)) + 1);
-  EXPECT_EQ(grid.Count(2), static_cast<int>(std::floor(0.5 / h)) + 1);
-  EXPECT_DOUBLE_EQ(grid.Upper()[0], grid.Count(0) * h);
-}
-
-TEST(ZORMtkMeshElemB, HugeCountsAreCappedNearOneHundredThousandBuckets) {
-  struct Case {
-    std::string label;
+// The bucket edge h is the largest root of (T - 1) h^3 - S2 h - P for a target count T, the sums
+// S2 and product P of the extents: eight buckets for one flat element, whose own size gives
+// fewer; near one hundred thousand for huge counts. The block takes the cubic's one real root,
+// the nearly flat sheet the trigonometric form, the plane the two-dimensional product.
+TEST(ZORMtkMeshElemB, BucketEdgeIsTheLargestRootOfTheCountCubic) {
+  const struct {
+    const char* label;
     int dimension;
-    double L[3];
-  };
-  // The first case takes the cubic's one real root, the nearly flat one the trigonometric form,
-  // the plane one the two-dimensional product.
-  for (const Case& c : {Case{"block", 3, {100, 50, 10}}, Case{"sheet", 3, {100, 100, 0.02}},
-                        Case{"plane", 2, {300, 70, 0}}}) {
+    std::vector<double> L;
+    double target, margin;
+  } cases[] = {{"flat element", 3, {2, 1, 0.5}, 8.0, 0.5},
+               {"block", 3, {100, 50, 10}, 1e5, 0.0},
+               {"sheet", 3, {100, 100, 0.02}, 1e5, 0.0},
+               {"plane", 2, {300, 70, 0}, 1e5, 0.0}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     BoxSet boxes;
     boxes.dimension = c.dimension;
-    const double s = 0.01;
-    boxes.Add({0, 0, 0}, {s, s, s});
-    boxes.Add({c.L[0] - s, c.L[1] - s, c.L[2] - s}, {c.L[0], c.L[1], c.L[2]});
+    if (c.target < 10) {
+      boxes.Add({0, 0, 0}, c.L);
+    } else {
+      const double s = 0.01;
+      boxes.Add({0, 0, 0}, {s, s, s});
+      boxes.Add({c.L[0] - s, c.L[1] - s, c.L[2] - s}, c.L);
+    }
     ZORMtkMeshElemB grid;
-    boxes.Form(grid, 0.0);
+    boxes.Form(grid, c.margin);
     const double h = grid.BucketSize();
     const double S2 = c.L[0] * c.L[1] + c.L[1] * c.L[2] + c.L[2] * c.L[0];
     const double P = c.dimension == 3 ? c.L[0] * c.L[1] * c.L[2] : c.L[0] * c.L[1];
-    ExpectLargestRoot(100000.0, S2, P, h);
+    ExpectLargestRoot(c.target, S2, P, h);
     long long buckets = 1;
-    for (int a = 0; a < c.dimension; ++a) {
-      EXPECT_EQ(grid.Count(a), static_cast<int>(std::floor(c.L[a] / h)) + 1) << "axis " << a;
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_EQ(grid.Count(a), a < c.dimension ? static_cast<int>(std::floor(c.L[a] / h)) + 1 : 1)
+          << "axis " << a;
       buckets *= grid.Count(a);
     }
-    EXPECT_EQ(grid.Count(2), c.dimension == 2 ? 1 : grid.Count(2));
+    EXPECT_DOUBLE_EQ(grid.Upper()[0], grid.Count(0) * h);
+    if (c.target < 10) continue;
     // In two dimensions the cubic mixes an area into a volume equation and lands lower.
     EXPECT_GT(buckets, c.dimension == 3 ? 50000 : 20000);
     EXPECT_LT(buckets, 150000);
   }
 }
 
-TEST(ZORMtkMeshElemB, FlatRegionFromTheReaderGetsOneLayerOfBuckets) {
+// A flat shell region at z = 2 gets one layer of buckets just below it and keeps the members of
+// its region; a region without elements gets one empty bucket.
+TEST(ZORMtkMeshElemB, RegionsFromTheReaderKeepTheirMembersAndFlatOnesGetOneLayer) {
   ZORTestSourceDatabase db;
-  const ZORSimDynamicID mesh = db.AddMesh();
+  const ZORSimDynamicID mesh = db.AddMesh(), empty = db.AddMesh();
   std::vector<double> coords;
-  for (int j = 0; j <= 3; ++j)
-    for (int i = 0; i <= 3; ++i) coords.insert(coords.end(), {1.0 * i, 1.0 * j, 2.0});
-  db.AddNodes(mesh, 3, coords);
   std::vector<int> connectivity;
-  for (int j = 0; j < 3; ++j)
-    for (int i = 0; i < 3; ++i)
-      connectivity.insert(connectivity.end(),
-                          {i + 4 * j, i + 1 + 4 * j, i + 1 + 4 * (j + 1), i + 4 * (j + 1)});
+  for (int j = 0; j <= 3; ++j)
+    for (int i = 0; i <= 3; ++i) {
+      coords.insert(coords.end(), {1.0 * i, 1.0 * j, 2.0});
+      if (i < 3 && j < 3)
+        connectivity.insert(connectivity.end(),
+                            {i + 4 * j, i + 1 + 4 * j, i + 5 + 4 * j, i + 4 + 4 * j});
+    }
+  db.AddNodes(mesh, 3, coords);
   db.AddElements(mesh, "S4", 4, connectivity);
-  ZORMtkSimReader reader;
+  db.AddNodes(empty, 3, {0, 0, 0, 1, 1, 1});
+  ZORMtkSimReader reader, nodesOnly;
   reader.SetElsetRegion(db.Root(), mesh, {7, 2, 4});
-  ZORMtkMeshElemB grid;
+  nodesOnly.SetNodesetRegion(db.Root(), empty, {});
+  ZORMtkMeshElemB grid, none;
   double margin = 0.5;
   grid.FormBuckets(&reader, margin);
+  none.FormBuckets(&nodesOnly, margin);
   EXPECT_EQ(grid.SourceID(), mesh);
   EXPECT_TRUE(grid.IsThreeDimensional());
   ASSERT_EQ(grid.ElementCount(), 3);
@@ -131,6 +133,9 @@ TEST(ZORMtkMeshElemB, FlatRegionFromTheReaderGetsOneLayerOfBuckets) {
   EXPECT_EQ(grid.PositionOf(3), -1);
   EXPECT_EQ(grid.Count(2), 1);
   EXPECT_NEAR(grid.Origin()[2], 2.0 - 0.01, 1e-12);
+  double p[3] = {0.5, 0.5, 0.5};
+  EXPECT_TRUE(none.GetBucketElements(p).IsEmpty());
+  EXPECT_EQ(none.Count(0) * none.Count(1) * none.Count(2), 1);
 }
 
 TEST(ZORMtkMeshElemB, PointsOutsideTheGridGetTheNearestBoundaryBucket) {
@@ -205,27 +210,15 @@ TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
   }
 }
 
-TEST(ZORMtkMeshElemB, RegionWithoutElementsHasOneEmptyBucket) {
-  ZORTestSourceDatabase db;
-  const ZORSimDynamicID mesh = db.AddMesh();
-  db.AddNodes(mesh, 3, {0, 0, 0, 1, 1, 1});
-  ZORMtkSimReader reader;
-  reader.SetNodesetRegion(db.Root(), mesh, {});
-  ZORMtkMeshElemB grid;
-  double margin = 0.5;
-  grid.FormBuckets(&reader, margin);
-  double p[3] = {0.5, 0.5, 0.5};
-  EXPECT_TRUE(grid.GetBucketElements(p).IsEmpty());
-  EXPECT_EQ(grid.Count(0) * grid.Count(1) * grid.Count(2), 1);
-}
-
 // ---- Node grid.
 
+// 3375 and 27000 are cubes whose floating-point cube root falls just below the integer.
 TEST(ZORMtkMeshNodeB, CubeRootOfTheNodeCountIsRoundedDownExactly) {
-  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(1000000), 100);
-  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(999999), 99);
-  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(7), 1);
-  EXPECT_EQ(ZORMtkBucketFrame::IntegerCubeRoot(8), 2);
+  for (const long long n : {1LL, 7LL, 8LL, 26LL, 3375LL, 27000LL, 999999LL, 1000000LL}) {
+    const long long root = ZORMtkBucketFrame::IntegerCubeRoot(n);
+    EXPECT_LE(root * root * root, n) << n;
+    EXPECT_GT((root + 1) * (root + 1) * (root + 1), n) << n;
+  }
 }
 
 TEST(ZORMtkMeshNodeB, SizesBucketsFromTheLargestExtent) {

@@ -108,15 +108,24 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
     return trace.str();
   }
 
-  // Random points generated in random elements of m through their own isoparametric maps.
-  static std::vector<PlacedPoint> RandomPoints(const TestMesh& m, int count, unsigned seed) {
+  // Random points generated in random elements of m through their own isoparametric maps: well
+  // inside, or (hexahedra) on and up to 0.0006 around a face, a quarter of them exactly on it.
+  static std::vector<PlacedPoint> RandomPoints(const TestMesh& m, int count, unsigned seed,
+                                               bool onFaces) {
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1);
+    std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), axis(0, 2), side(0, 1);
+    std::uniform_real_distribution<double> inner(-1.0, 1.0), off(-0.0006, 0.0006);
     std::vector<PlacedPoint> points;
     std::vector<double> N;
     for (int i = 0; i < count; ++i) {
+      Point xi = {0, 0, 0};
+      if (onFaces) {
+        xi = {inner(rng), inner(rng), inner(rng)};
+        const int a = axis(rng);
+        xi[a] = (side(rng) == 0 ? -1.0 : 1.0) * (1.0 + (i % 4 == 0 ? 0.0 : off(rng)));
+      }
       const int e = pick(rng);
-      const Point xi = zor_search_test::RandomNatural(m.nodesPerElement, m.dimension, rng);
+      if (!onFaces) xi = zor_search_test::RandomNatural(m.nodesPerElement, m.dimension, rng);
       points.push_back({m.Map(e, xi, N), e, xi});
     }
     return points;
@@ -163,12 +172,12 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
     return region;
   }
 
-  void RunRandomCase(const TestMesh& m, bool ownElement, unsigned seed) {
+  void RunRandomCase(const TestMesh& m, bool ownElement, unsigned seed, bool onFaces = false) {
     SCOPED_TRACE(m.type);
     weights = ZORMtkNodalWeights();
     const std::vector<int> region = RegionWithoutSecond(m);
     zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
-    const std::vector<PlacedPoint> points = RandomPoints(m, 300, seed);
+    const std::vector<PlacedPoint> points = RandomPoints(m, 300, seed, onFaces);
     std::vector<Point> coords;
     for (const PlacedPoint& pp : points) coords.push_back(pp.p);
     zor_search_test::StorePoints(db, coords, target, m.dimension);
@@ -179,37 +188,14 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
 
 // Random points of perturbed hexahedra, tetrahedra and plane quadrilaterals go where the member
 // scan puts them. The solid test bounds r, s and t of tetrahedra one by one but not their sum, so
-// there a neighbour earlier in member order may take a point of the element beside it.
+// there a neighbour earlier in member order may take a point of the element beside it. On and
+// just around the faces of hexahedra, the strict tolerance, the shortcut that skips hexahedra too
+// far away and the order of shared-face candidates decide.
 TEST_F(ZORMtkNodalSearchTest, RandomPointsAreLinkedWhereTheMemberScanPutsThem) {
   RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 11), true, 101);
   RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
   RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
-}
-
-// Points on and just around the faces of perturbed hexahedra, where the strict tolerance, the
-// shortcut that skips hexahedra too far away and the order of shared-face candidates decide.
-TEST_F(ZORMtkNodalSearchTest, PointsAtHex8FacesAreLinkedWhereTheMemberScanPutsThem) {
-  const TestMesh m = zor_search_test::HexMesh(4, 8, 0.1, 16);
-  const std::vector<int> region = RegionWithoutSecond(m);
-  zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
-  std::mt19937 rng(106);
-  std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), axis(0, 2), side(0, 1);
-  std::uniform_real_distribution<double> inner(-1.0, 1.0), off(-0.0006, 0.0006);
-  std::vector<PlacedPoint> points;
-  std::vector<double> N;
-  for (int i = 0; i < 400; ++i) {
-    Point xi = {inner(rng), inner(rng), inner(rng)};
-    const int a = axis(rng);
-    xi[static_cast<std::size_t>(a)] =
-        (side(rng) == 0 ? -1.0 : 1.0) * (1.0 + (i % 4 == 0 ? 0.0 : off(rng)));
-    const int e = pick(rng);
-    points.push_back({m.Map(e, xi, N), e, xi});
-  }
-  std::vector<Point> coords;
-  for (const PlacedPoint& pp : points) coords.push_back(pp.p);
-  zor_search_test::StorePoints(db, coords, target);
-  Search();
-  CheckAgainstScan(m, region, points, false);
+  RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 16), false, 106, true);
 }
 
 // Random interior points of perturbed tetrahedra and prisms: with the containing choice every
@@ -222,7 +208,7 @@ TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsTh
     SCOPED_TRACE(m.type);
     Stored mesh, cloud;
     zor_search_test::StoreElements(db, m, mesh);
-    const std::vector<PlacedPoint> points = RandomPoints(m, 300, 107);
+    const std::vector<PlacedPoint> points = RandomPoints(m, 300, 107, false);
     std::vector<Point> coords;
     for (const PlacedPoint& pp : points) coords.push_back(pp.p);
     zor_search_test::StorePoints(db, coords, cloud, m.dimension);
@@ -258,40 +244,39 @@ TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsTh
 }
 
 // Plane triangles are tested in x-y: two "CPS3" triangles halving the unit square, and the same
-// halves as 6-node "CPE6" triangles with their mid-side nodes.
-TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithAreaWeights) {
+// halves as 6-node "CPE6" triangles with their mid-side nodes. Each point goes to its half, whose
+// weights sum to one and reproduce it.
+TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithWeightsThatReproduceThem) {
+  const std::vector<double> xy = {0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0, 1, 0.5, 0.5, 0.5, 0, 0.5, 0.5, 1};
+  const std::vector<int> linear = {0, 1, 2, 0, 2, 3},
+                         quadratic = {0, 1, 2, 4, 5, 6, 0, 2, 3, 6, 8, 7};
   source.mesh = db.AddMesh();
-  db.AddNodes(source.mesh, 2, {0, 0, 1, 0, 1, 1, 0, 1, 0.5, 0, 1, 0.5, 0.5, 0.5, 0, 0.5, 0.5, 1});
-  db.AddElements(source.mesh, "CPS3", 3, {0, 1, 2, 0, 2, 3});
-  db.AddElements(source.mesh, "CPE6", 6, {0, 1, 2, 4, 5, 6, 0, 2, 3, 6, 8, 7});
-  source.reader.SetElsetRegion(db.Root(), source.mesh, {0, 1});
-  zor_search_test::StorePoints(db, {{0.7, 0.2, 0}, {0.2, 0.7, 0}}, target, 2);
-  Search();
-  ASSERT_EQ(weights.KeyCount(), 2);
-  EXPECT_EQ(std::vector<int>(weights.Partners(0), weights.Partners(0) + 3),
-            (std::vector<int>{0, 1, 2}));
-  EXPECT_NEAR(weights.Weights(0)[0], 0.3, 1e-12);
-  EXPECT_NEAR(weights.Weights(0)[1], 0.5, 1e-12);
-  EXPECT_NEAR(weights.Weights(0)[2], 0.2, 1e-12);
-  EXPECT_EQ(weights.Partners(1)[2], 3);
-  EXPECT_NEAR(weights.Weights(1)[1], 0.2, 1e-12);
-  EXPECT_NEAR(weights.Weights(1)[2], 0.5, 1e-12);
-
-  weights = ZORMtkNodalWeights();
-  source.reader.SetElsetRegion(db.Root(), source.mesh, {2, 3});
-  Search();
-  ASSERT_EQ(weights.KeyCount(), 2);
-  ASSERT_EQ(weights.PartnerCount(1), 6);
-  EXPECT_EQ(weights.Partners(1)[1], 2);
-  double x = 0.0, y = 0.0;
-  const double coords[9][2] = {{0, 0},   {1, 0},     {1, 1},   {0, 1},  {0.5, 0},
-                               {1, 0.5}, {0.5, 0.5}, {0, 0.5}, {0.5, 1}};
-  for (int k = 0; k < 6; ++k) {
-    x += weights.Weights(1)[k] * coords[weights.Partners(1)[k]][0];
-    y += weights.Weights(1)[k] * coords[weights.Partners(1)[k]][1];
+  db.AddNodes(source.mesh, 2, xy);
+  db.AddElements(source.mesh, "CPS3", 3, linear);
+  db.AddElements(source.mesh, "CPE6", 6, quadratic);
+  const std::vector<Point> points = {{0.7, 0.2, 0}, {0.2, 0.7, 0}};
+  zor_search_test::StorePoints(db, points, target, 2);
+  for (const int first : {0, 2}) {
+    weights = ZORMtkNodalWeights();
+    source.reader.SetElsetRegion(db.Root(), source.mesh, {first, first + 1});
+    Search();
+    ASSERT_EQ(weights.KeyCount(), 2);
+    const int n = first == 0 ? 3 : 6;
+    for (int t = 0; t < 2; ++t) {
+      ASSERT_EQ(weights.PartnerCount(t), n);
+      double sum = 0.0, x = 0.0, y = 0.0;
+      for (int k = 0; k < n; ++k) {
+        const int node = weights.Partners(t)[k];
+        EXPECT_EQ(node, (n == 3 ? linear : quadratic)[t * n + k]) << t << " " << k;
+        sum += weights.Weights(t)[k];
+        x += weights.Weights(t)[k] * xy[2 * node];
+        y += weights.Weights(t)[k] * xy[2 * node + 1];
+      }
+      EXPECT_NEAR(sum, 1.0, 1e-9);
+      EXPECT_NEAR(x, points[t][0], n == 3 ? 1e-12 : 1e-6);
+      EXPECT_NEAR(y, points[t][1], n == 3 ? 1e-12 : 1e-6);
+    }
   }
-  EXPECT_NEAR(x, 0.2, 1e-6);
-  EXPECT_NEAR(y, 0.7, 1e-6);
 }
 
 // One unit hexahedron: a point 1% of the edge beyond a face is outside for the strict tolerance
