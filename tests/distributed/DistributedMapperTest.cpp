@@ -14,42 +14,59 @@ namespace {
 
 // A whole problem every rank builds alike: a perturbed box of n^3 cells (or a plane of n^2),
 // VTK cells of the kind asked for, and targets that sit on nodes (so on the faces the parts
-// share), on face middles, inside cells and well outside the mesh.
+// share), on face middles, inside cells and well outside the mesh. A rank's part is the same
+// with its cells and the nodes they use, renumbered in order, and no targets.
 enum class Cells { Hex, Tet, Mixed, Plane };
 
-struct Whole {
+struct Mesh {
   std::vector<double> coords;
   std::vector<int> connectivity;
   std::vector<std::int64_t> offsets{0};
   std::vector<std::uint8_t> types;
-  std::vector<double> targets;
   std::vector<double> field;  // two components per node
+  std::vector<double> targets;
+
+  void Add(std::uint8_t type, std::initializer_list<int> nodes) {
+    connectivity.insert(connectivity.end(), nodes);
+    offsets.push_back(static_cast<std::int64_t>(connectivity.size()));
+    types.push_back(type);
+  }
+  ZORMtkMeshArrays Arrays() const {
+    ZORMtkMeshArrays mesh;
+    mesh.coordinates = coords.data();
+    mesh.nodeCount = static_cast<int>(coords.size() / 3);
+    mesh.connectivity = connectivity.data();
+    mesh.offsets = offsets.data();
+    mesh.types = types.data();
+    mesh.cellCount = static_cast<int>(types.size());
+    return mesh;
+  }
 };
 
-void AddCell(Whole& whole, std::uint8_t type, std::initializer_list<int> nodes) {
-  whole.connectivity.insert(whole.connectivity.end(), nodes);
-  whole.offsets.push_back(static_cast<std::int64_t>(whole.connectivity.size()));
-  whole.types.push_back(type);
-}
-
-// Hexahedron c of corner nodes v[0..7] (VTK order) as one or more cells of the kind asked.
-void AddHexCell(Whole& whole, Cells kind, int c, const int* v) {
-  if (kind == Cells::Hex || (kind == Cells::Mixed && c % 3 == 2)) {
-    AddCell(whole, 12, {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]});
+// Cell c with corner nodes v[0..7] (VTK hexahedron order; a plane cell uses v[0..3]) as one or
+// more cells of the kind asked.
+void AddCell(Mesh& whole, Cells kind, int c, const int* v) {
+  if (kind == Cells::Plane && c % 4 == 0) {
+    whole.Add(5, {v[0], v[1], v[2]});
+    whole.Add(5, {v[0], v[2], v[3]});
+  } else if (kind == Cells::Plane) {
+    whole.Add(9, {v[0], v[1], v[2], v[3]});
+  } else if (kind == Cells::Hex || (kind == Cells::Mixed && c % 3 == 2)) {
+    whole.Add(12, {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]});
   } else if (kind == Cells::Mixed && c % 3 == 0) {
-    AddCell(whole, 11, {v[0], v[1], v[3], v[2], v[4], v[5], v[7], v[6]});  // the same, as a voxel
+    whole.Add(11, {v[0], v[1], v[3], v[2], v[4], v[5], v[7], v[6]});  // the same, as a voxel
   } else if (kind == Cells::Mixed) {
-    AddCell(whole, 13, {v[0], v[1], v[2], v[4], v[5], v[6]});
-    AddCell(whole, 13, {v[0], v[2], v[3], v[4], v[6], v[7]});
+    whole.Add(13, {v[0], v[1], v[2], v[4], v[5], v[6]});
+    whole.Add(13, {v[0], v[2], v[3], v[4], v[6], v[7]});
   } else {
     // Six tetrahedra around the diagonal 0-6.
     const int ring[] = {1, 2, 3, 7, 4, 5, 1};
-    for (int k = 0; k < 6; ++k) AddCell(whole, 10, {v[0], v[ring[k]], v[ring[k + 1]], v[6]});
+    for (int k = 0; k < 6; ++k) whole.Add(10, {v[0], v[ring[k]], v[ring[k + 1]], v[6]});
   }
 }
 
-Whole MakeWhole(Cells kind, int n, unsigned seed) {
-  Whole whole;
+Mesh MakeWhole(Cells kind, int n, unsigned seed) {
+  Mesh whole;
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> wobble(-0.2, 0.2);
   const int layers = kind == Cells::Plane ? 1 : n + 1;
@@ -61,33 +78,16 @@ Whole MakeWhole(Cells kind, int n, unsigned seed) {
         const double x[3] = {i + (inner ? wobble(random) : 0.0), j + (inner ? wobble(random) : 0.0),
                              k + (inner && layers > 1 ? wobble(random) : 0.0)};
         whole.coords.insert(whole.coords.end(), x, x + 3);
-        whole.field.push_back(std::sin(x[0]) + x[1] * x[2]);
-        whole.field.push_back(x[0] * x[0] - 2.0 * x[1]);
+        whole.field.insert(whole.field.end(),
+                           {std::sin(x[0]) + x[1] * x[2], x[0] * x[0] - 2.0 * x[1]});
       }
   for (int k = 0; k < std::max(1, layers - 1); ++k)
     for (int j = 0; j < n; ++j)
       for (int i = 0; i < n; ++i) {
-        const int c = (k * n + j) * n + i;
-        if (kind == Cells::Plane) {
-          const int q[] = {node(i, j, 0), node(i + 1, j, 0), node(i + 1, j + 1, 0),
-                           node(i, j + 1, 0)};
-          if (c % 4 == 0) {
-            AddCell(whole, 5, {q[0], q[1], q[2]});
-            AddCell(whole, 5, {q[0], q[2], q[3]});
-          } else {
-            AddCell(whole, 9, {q[0], q[1], q[2], q[3]});
-          }
-          continue;
-        }
-        const int v[] = {node(i, j, k),
-                         node(i + 1, j, k),
-                         node(i + 1, j + 1, k),
-                         node(i, j + 1, k),
-                         node(i, j, k + 1),
-                         node(i + 1, j, k + 1),
-                         node(i + 1, j + 1, k + 1),
-                         node(i, j + 1, k + 1)};
-        AddHexCell(whole, kind, c, v);
+        int v[8];
+        for (int m = 0; m < 8; ++m)
+          v[m] = node(i + ((m & 3) == 1 || (m & 3) == 2), j + ((m & 3) >= 2), k + (m >= 4));
+        AddCell(whole, kind, (k * n + j) * n + i, v);
       }
   // Every node, then points on a lattice that reaches half a cell and two cells beyond the box.
   whole.targets = whole.coords;
@@ -109,28 +109,8 @@ std::vector<int> RandomCuts(int count, int parts, std::mt19937& random) {
   return cuts;
 }
 
-// This rank's cells [first, last) of the whole, with the nodes they use renumbered in order.
-struct Part {
-  std::vector<double> coords;
-  std::vector<int> connectivity;
-  std::vector<std::int64_t> offsets{0};
-  std::vector<std::uint8_t> types;
-  std::vector<double> field;
-
-  ZORMtkMeshArrays Arrays() const {
-    ZORMtkMeshArrays mesh;
-    mesh.coordinates = coords.data();
-    mesh.nodeCount = static_cast<int>(coords.size() / 3);
-    mesh.connectivity = connectivity.data();
-    mesh.offsets = offsets.data();
-    mesh.types = types.data();
-    mesh.cellCount = static_cast<int>(types.size());
-    return mesh;
-  }
-};
-
-Part PartOf(const Whole& whole, int first, int last) {
-  Part part;
+Mesh PartOf(const Mesh& whole, int first, int last) {
+  Mesh part;
   std::vector<int> local(whole.coords.size() / 3, -1);
   for (int c = first; c < last; ++c) {
     for (auto k = whole.offsets[c]; k < whole.offsets[c + 1]; ++k) {
@@ -148,11 +128,18 @@ Part PartOf(const Whole& whole, int first, int last) {
   return part;
 }
 
-ZORMtkMeshArrays Points(const double* coords, int count) {
+// Maps the field of `source` to `count` targets with either mapper.
+template <class Mapper>
+bool MapWith(Mapper& mapper, const Mesh& source, const double* targets, int count,
+             const ZORMtkArrayOptions& options, std::vector<double>& values) {
   ZORMtkMeshArrays points;
-  points.coordinates = coords;
+  points.coordinates = targets;
   points.nodeCount = count;
-  return points;
+  values.assign(2 * static_cast<std::size_t>(count), 0.0);
+  return mapper.SetSource(source.Arrays()) && mapper.SetTarget(points) &&
+         mapper.SetOptions(options) &&
+         mapper.Map(source.field.data(), static_cast<int>(source.field.size() / 2), 2,
+                    values.data());
 }
 
 int Rank(int* size = nullptr) {
@@ -183,36 +170,27 @@ TEST(DistributedMapper, GivesOneProcessResultsForRandomPartitions) {
   const int rank = Rank(&size);
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    const Whole whole = MakeWhole(test.cells, test.cells == Cells::Plane ? 9 : 5, 7);
+    const Mesh whole = MakeWhole(test.cells, test.cells == Cells::Plane ? 9 : 5, 7);
     const int targetCount = static_cast<int>(whole.targets.size() / 3);
     ZORMtkArrayOptions options;
     options.elementChoice = test.choice;
     options.boundaryTolerance = test.boundaryTolerance;
     options.unplacedFill = -7.0;
     ZORMtkArrayMapper one;
-    Part all = PartOf(whole, 0, static_cast<int>(whole.types.size()));
-    ASSERT_TRUE(one.SetSource(all.Arrays()));
-    ASSERT_TRUE(one.SetTarget(Points(whole.targets.data(), targetCount)));
-    ASSERT_TRUE(one.SetOptions(options));
-    std::vector<double> expected(2 * static_cast<std::size_t>(targetCount));
-    ASSERT_TRUE(
-        one.Map(all.field.data(), static_cast<int>(all.field.size() / 2), 2, expected.data()));
+    std::vector<double> expected, values;
+    ASSERT_TRUE(MapWith(one, PartOf(whole, 0, static_cast<int>(whole.types.size())),
+                        whole.targets.data(), targetCount, options, expected));
     ASSERT_GT(std::count(one.Placed().begin(), one.Placed().end(), 0), 0);
     std::mt19937 random(11);
     for (int trial = 0; trial < 4; ++trial) {
       const std::vector<int> cellCuts =
           RandomCuts(static_cast<int>(whole.types.size()), size, random);
       const std::vector<int> targetCuts = RandomCuts(targetCount, size, random);
-      const Part part = PartOf(whole, cellCuts[rank], cellCuts[rank + 1]);
+      const Mesh part = PartOf(whole, cellCuts[rank], cellCuts[rank + 1]);
       const int first = targetCuts[rank];
       const int count = targetCuts[rank + 1] - first;
       ZORMtkDistributedMapper mapper(MPI_COMM_WORLD);
-      ASSERT_TRUE(mapper.SetSource(part.Arrays()));
-      ASSERT_TRUE(mapper.SetTarget(Points(whole.targets.data() + 3 * first, count)));
-      ASSERT_TRUE(mapper.SetOptions(options));
-      std::vector<double> values(2 * static_cast<std::size_t>(count));
-      ASSERT_TRUE(
-          mapper.Map(part.field.data(), static_cast<int>(part.field.size() / 2), 2, values.data()));
+      ASSERT_TRUE(MapWith(mapper, part, whole.targets.data() + 3 * first, count, options, values));
       // Non-fatal checks only: a rank that left the test early would leave the others waiting.
       const std::vector<int> cells = one.SourceElements();
       int differing = -1;
@@ -233,8 +211,8 @@ TEST(DistributedMapper, GivesOneProcessResultsForRandomPartitions) {
 TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   int size = 1;
   const int rank = Rank(&size);
-  const Whole whole = MakeWhole(Cells::Hex, 2, 3);
-  Part part = PartOf(whole, rank == size - 1 ? 0 : 1, 1);
+  const Mesh whole = MakeWhole(Cells::Hex, 2, 3);
+  Mesh part = PartOf(whole, rank == size - 1 ? 0 : 1, 1);
   const int badType = 42;
   if (rank == size - 1) part.types[0] = badType;
   ZORMtkDistributedMapper mapper(MPI_COMM_WORLD);
@@ -246,9 +224,9 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   options.method = MethodNearestNode;
   EXPECT_NE(mapper.SetOptions(options).Message().find("shape interpolation"), std::string::npos);
   // A shell source: quadrilaterals out of the plane z = 0.
-  Whole shell = MakeWhole(Cells::Plane, 2, 3);
+  Mesh shell = MakeWhole(Cells::Plane, 2, 3);
   for (std::size_t i = 2; i < shell.coords.size(); i += 3) shell.coords[i] = 1.0;
-  const Part shellPart = PartOf(shell, 0, rank == 0 ? 1 : 0);
+  const Mesh shellPart = PartOf(shell, 0, rank == 0 ? 1 : 0);
   EXPECT_NE(mapper.SetSource(shellPart.Arrays()).Message().find("shell"), std::string::npos);
 }
 
