@@ -11,7 +11,7 @@
 #include "mapper/ZORMtkMapper.h"
 #include "platform/ZORSimAPI.h"
 #include "reader/ZORMtkSimReader.h"
-#include "tests/mapper/TransferTestMeshes.h"
+#include "tests/support/ZORTestMeshes.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // MapField end to end (read the source field, search, combine, write the target field) from a
@@ -21,17 +21,16 @@
 
 namespace {
 
-using transfertest::TestMesh;
+using zor_test_mesh::TestMesh;
 
 ZORSimDynamicID WriteMesh(ZORMtkSimWriter& writer, const TestMesh& mesh) {
   const ZORSimDynamicID id = writer.AddMesh();
-  std::vector<double> coordinates = mesh.coordinates;
+  std::vector<double> coordinates = mesh.coords;
   writer.AddMeshNodes(id, mesh.NodeCount(), mesh.dimension, coordinates.data());
-  std::vector<int> connectivity = mesh.blocks.front().connectivity;
-  ZORSimArray<ZORSimCSetID> blocks{
-      writer.AddMeshElements(id, mesh.blocks.front().ElementCount(), mesh.blocks.front().type,
-                             mesh.blocks.front().nodesPerElement, connectivity.data())};
-  cow_List<cow_String> types{mesh.blocks.front().type};
+  std::vector<int> connectivity = mesh.connectivity;
+  ZORSimArray<ZORSimCSetID> blocks{writer.AddMeshElements(
+      id, mesh.ElementCount(), mesh.type, mesh.nodesPerElement, connectivity.data())};
+  cow_List<cow_String> types{mesh.type};
   writer.ConnectMeshEltypes(id, blocks, types);
   return id;
 }
@@ -76,7 +75,7 @@ void BM_MapFieldHex8ToTet4(benchmark::State& state) {
   const int targetNodes = static_cast<int>(state.range(1));
   const std::string file = "/tmp/zor_mapfield_bench_" + std::to_string(::getpid()) + ".zsd";
   std::remove(file.c_str());
-  const TestMesh sourceMesh = transfertest::HexBox(sourceCells, 0.0, 1.0, 0.15);
+  const TestMesh sourceMesh = zor_test_mesh::HexBox(sourceCells, 0.0, 1.0, 0.15);
   ZORSimDynamicID writtenMesh;
   {
     ZORMtkSimWriter writer;
@@ -97,7 +96,7 @@ void BM_MapFieldHex8ToTet4(benchmark::State& state) {
   ZORMtkSimWriter target;
   target.CreateSim(file + ".target");
   const ZORSimDynamicID targetMesh =
-      WriteMesh(target, transfertest::TetBox(targetNodes - 1, 0.01, 0.99));
+      WriteMesh(target, zor_test_mesh::TetBox(targetNodes - 1, 0.01, 0.99));
   const ZORSimDynamicID firstField = target.AddSimpleNodeField(targetMesh, "U_D", 3);
   const ZORSimDynamicID secondField = target.AddSimpleNodeField(targetMesh, "A_D", 3);
   ZORMtkSimReader targetReader;

@@ -10,20 +10,19 @@
 
 #include "MapperTestHelpers.h"
 #include "TransferTestDatabases.h"
-#include "TransferTestMeshes.h"
 #include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapper.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
-#include "search/ZORSearchTestMeshes.h"
+#include "support/ZORTestMeshes.h"
 
 // Whole mappings as a host runs them: a source database written, saved and opened again, a
 // target mesh that does not match it, MapField, and the target saved and read back.
 namespace {
 
-using transfertest::QuadGrid;
 using transfertest::ReopenedDatabase;
 using transfertest::ScratchDatabase;
-using transfertest::TestMesh;
+using zor_test_mesh::QuadGrid;
+using zor_test_mesh::TestMesh;
 
 using Field = std::function<std::vector<double>(double x, double y, double z)>;
 
@@ -36,25 +35,18 @@ std::vector<double> Sample(const TestMesh& mesh, const Field& f) {
   return values;
 }
 
-// A quadratic mesh of the search tests (lattice nodes no element uses included), n cells over
-// [0, n]^3.
-TestMesh Quadratic(const zor_search_test::TestMesh& mesh) {
-  return {3, mesh.coords, {{mesh.type, mesh.nodesPerElement, mesh.connectivity}}};
-}
-
 // Positions (x, y) of the integration points of a plane block, element by element.
 std::vector<double> PointPositions(const TestMesh& mesh, const std::string& type) {
   const int points = ZORMtkElementData::GetNumIntPt(type);
-  const transfertest::TestBlock& block = mesh.blocks.front();
-  const int k = block.nodesPerElement;
+  const int k = mesh.nodesPerElement;
   std::vector<double> shape(static_cast<std::size_t>(k * points));
   ZORMtkElementData::GetIntPtShapeValues(type, shape.data());
   std::vector<double> positions;
-  for (int e = 0; e < block.ElementCount(); ++e)
+  for (int e = 0; e < mesh.ElementCount(); ++e)
     for (int q = 0; q < points; ++q) {
       double x = 0.0, y = 0.0;
       for (int j = 0; j < k; ++j) {
-        const int node = block.connectivity[static_cast<std::size_t>(e * k + j)];
+        const int node = mesh.connectivity[static_cast<std::size_t>(e * k + j)];
         x += shape[static_cast<std::size_t>(j * points + q)] * mesh.At(node, 0);
         y += shape[static_cast<std::size_t>(j * points + q)] * mesh.At(node, 1);
       }
@@ -83,16 +75,23 @@ int Map(ZORMtkMapper& mapper, ReopenedDatabase& source, ScratchDatabase& target,
 }
 
 // One mapping of field "NT" (nodal) or "PRESS" (points) from a source database into a new target
-// database. A field is nodal when its points are 0, else it holds `points` values per element of
-// the first block.
+// database. A field is nodal when its points are 0, else it holds `points` values per element;
+// the tag decides which side has points.
 struct Mapping {
-  Mapping(TestMesh from, TestMesh to, std::vector<double> given)
-      : source(std::move(from)), target(std::move(to)), values(std::move(given)) {}
+  Mapping(TestMesh from, TestMesh to, std::vector<double> given, Map_Tag how = MapNodeToNode,
+          int componentCount = 1, int points = 4)
+      : source(std::move(from)),
+        target(std::move(to)),
+        values(std::move(given)),
+        components(componentCount),
+        sourcePoints(how == MapIntPtToNode || how == MapIntPtToIntPt ? points : 0),
+        targetPoints(how == MapNodeToIntPt || how == MapIntPtToIntPt ? points : 0),
+        tag(how) {}
 
   TestMesh source, target;
   std::vector<double> values;  // per node, or per element, point and component
-  int components = 1, sourcePoints = 0, targetPoints = 0;
-  Map_Tag tag = MapNodeToNode;
+  int components, sourcePoints, targetPoints;
+  Map_Tag tag;
   MapMethod_Tag method = MethodShapeInterpolation;
   Conserve_Tag conserve = ConserveNone;
   std::vector<double> before;  // the target field's values before mapping, if any
@@ -142,27 +141,27 @@ TEST(EndToEndMapping, FieldsTheSourceRepresentsAreReproducedAtEveryTargetNode) {
     double tolerance;
   };
   const Case cases[] = {
-      {"hex8_tet4", transfertest::HexBox(4, 0.0, 1.0, 0.15), transfertest::TetBox(3, 0.03, 0.96),
+      {"hex8_tet4", zor_test_mesh::HexBox(4, 0.0, 1.0, 0.15), zor_test_mesh::TetBox(3, 0.03, 0.96),
        MethodShapeInterpolation, linear, 1e-5},
-      {"tet4_hex8", transfertest::TetBox(3, 0.0, 1.0), transfertest::HexBox(4, 0.05, 0.95),
+      {"tet4_hex8", zor_test_mesh::TetBox(3, 0.0, 1.0), zor_test_mesh::HexBox(4, 0.05, 0.95),
        MethodShapeInterpolation, linear, 1e-12},
-      {"hex20_tet4", Quadratic(zor_search_test::HexMesh(2, 20, 0.0, 1)),
-       transfertest::TetBox(3, 0.1, 1.9), MethodShapeInterpolation, quadratic, 3e-5},
-      {"tet10_tet4", Quadratic(zor_search_test::Tet10Mesh(2, 0.0, 1)),
-       transfertest::TetBox(3, 0.1, 1.9), MethodShapeInterpolation, quadratic, 3e-5},
+      {"hex20_tet4", zor_test_mesh::HexMesh(2, 20, 0.0, 1), zor_test_mesh::TetBox(3, 0.1, 1.9),
+       MethodShapeInterpolation, quadratic, 3e-5},
+      {"tet10_tet4", zor_test_mesh::TetMesh(2, 10, 0.0, 1), zor_test_mesh::TetBox(3, 0.1, 1.9),
+       MethodShapeInterpolation, quadratic, 3e-5},
       {"shell_above", QuadGrid(4, 4, 0.0, 1.0, 0.0, 1.0, "S4R", 3, 0.0),
        QuadGrid(3, 3, 0.05, 0.95, 0.05, 0.95, "S4R", 3, 0.01), MethodShapeInterpolation, planar,
        1e-10},
       {"quad_tri", QuadGrid(4, 4, 0.0, 1.0, 0.0, 1.0, "CPS4"),
-       transfertest::TriangleGrid(3, 3, 0.05, 0.95, 0.05, 0.95, "CPS3"), MethodShapeInterpolation,
+       zor_test_mesh::TriangleGrid(3, 3, 0.05, 0.95, 0.05, 0.95, "CPS3"), MethodShapeInterpolation,
        linear, 1e-12},
-      {"nearest_same", transfertest::HexBox(3, 0.0, 1.0, 0.1),
-       transfertest::HexBox(3, 0.0, 1.0, 0.1), MethodNearestNode, rough, 0.0},
+      {"nearest_same", zor_test_mesh::HexBox(3, 0.0, 1.0, 0.1),
+       zor_test_mesh::HexBox(3, 0.0, 1.0, 0.1), MethodNearestNode, rough, 0.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Mapping mapping{c.source, c.target, Sample(c.source, c.field)};
-    mapping.components = static_cast<int>(c.field(0, 0, 0).size());
+    Mapping mapping{c.source, c.target, Sample(c.source, c.field), MapNodeToNode,
+                    static_cast<int>(c.field(0, 0, 0).size())};
     mapping.method = c.method;
     ZORMtkMapper mapper;
     const std::vector<double> mapped = mapping.Run(mapper);
@@ -175,7 +174,7 @@ TEST(EndToEndMapping, FieldsTheSourceRepresentsAreReproducedAtEveryTargetNode) {
 }
 
 TEST(EndToEndMapping, NearestNodeBetweenDifferentNodeCountsSetsCode16) {
-  Mapping mapping{transfertest::HexBox(3, 0.0, 1.0), transfertest::HexBox(2, 0.0, 1.0),
+  Mapping mapping{zor_test_mesh::HexBox(3, 0.0, 1.0), zor_test_mesh::HexBox(2, 0.0, 1.0),
                   std::vector<double>(64, 1.0)};
   mapping.method = MethodNearestNode;
   ZORMtkMapper mapper;
@@ -189,10 +188,11 @@ TEST(EndToEndMapping, NearestNodeBetweenDifferentNodeCountsSetsCode16) {
 TEST(EndToEndMapping, ConservativeNodalTransferKeepsTheSumOfEveryComponent) {
   const TestMesh source = QuadGrid(4, 4, 0.0, 1.0, 0.0, 1.0);
   Mapping mapping{source, QuadGrid(3, 3, 0.0, 1.0, 0.0, 1.0),
-                  Sample(source, [](double x, double y, double) {
-                    return std::vector<double>{1 + x * y, 2 - x};
-                  })};
-  mapping.components = 2;
+                  Sample(source,
+                         [](double x, double y, double) {
+                           return std::vector<double>{1 + x * y, 2 - x};
+                         }),
+                  MapNodeToNode, 2};
   mapping.conserve = ConserveNodal;
   ZORMtkMapper mapper;
   const std::vector<double> mapped = mapping.Run(mapper);
@@ -310,15 +310,12 @@ TEST(EndToEndMapping, LinearFieldsReachTheTargetIntegrationPointsExactly) {
   };
   for (const Map_Tag tag : {MapNodeToIntPt, MapIntPtToIntPt}) {
     SCOPED_TRACE(tag);
-    Mapping mapping{sourceMesh, targetMesh,
-                    tag == MapIntPtToIntPt ? AtPoints(sourceMesh)
-                                           : Sample(sourceMesh, [&](double x, double y, double) {
-                                               return linear(x, y);
-                                             })};
-    mapping.components = 2;
-    mapping.sourcePoints = tag == MapIntPtToIntPt ? 4 : 0;
-    mapping.targetPoints = 4;
-    mapping.tag = tag;
+    Mapping mapping{
+        sourceMesh, targetMesh,
+        tag == MapIntPtToIntPt
+            ? AtPoints(sourceMesh)
+            : Sample(sourceMesh, [&](double x, double y, double) { return linear(x, y); }),
+        tag, 2};
     ZORMtkMapper mapper;
     const std::vector<double> mapped = mapping.Run(mapper);
     EXPECT_EQ(mapping.flags, 0);
@@ -330,13 +327,10 @@ TEST(EndToEndMapping, LinearFieldsReachTheTargetIntegrationPointsExactly) {
 
 TEST(EndToEndMapping, AveragedPointToNodeGivesTheMeanAtSharedNodes) {
   const TestMesh mesh = QuadGrid(2, 1, 0.0, 2.0, 0.0, 1.0, "CPS4");
-  Mapping mapping{mesh, mesh, {}};
+  Mapping mapping{mesh, mesh, {}, MapIntPtToNode, 3};
   for (int e = 0; e < 2; ++e)
     for (int p = 0; p < 4; ++p)
       for (int c = 0; c < 3; ++c) mapping.values.push_back((e == 0 ? 1.0 : 10.0) * (c + 1));
-  mapping.components = 3;
-  mapping.sourcePoints = 4;
-  mapping.tag = MapIntPtToNode;
   ZORMtkMapper mapper;
   const std::vector<double> mapped = mapping.Run(mapper);
   EXPECT_EQ(mapping.flags, 0);
@@ -358,11 +352,9 @@ TEST(EndToEndMapping, ConservativePointToNodeKeepsTheIntegralAndReportsWhatItLos
       variable = std::make_unique<ScopedEnvironmentVariable>("ZORMTK_CONSERVE_GLOBAL", "");
     for (const int cells : {1, 2}) {
       const TestMesh mesh = QuadGrid(cells, cells, 0.0, 1.0, 0.0, 1.0, "CPS4");
-      Mapping mapping{mesh, mesh, {}};
+      Mapping mapping{mesh, mesh, {}, MapIntPtToNode};
       for (int p = 0; p < 4 * cells * cells; ++p)
         mapping.values.push_back(cells == 1 ? 1.0 : 1 + 0.25 * p);
-      mapping.sourcePoints = 4;
-      mapping.tag = MapIntPtToNode;
       mapping.conserve = ConserveIntPt;
       ZORMtkMapper mapper;
       const std::vector<double> mapped = mapping.Run(mapper);
@@ -372,20 +364,17 @@ TEST(EndToEndMapping, ConservativePointToNodeKeepsTheIntegralAndReportsWhatItLos
     }
     // A shell square tilted to z = x has the area sqrt(2): all three coordinates count.
     TestMesh tilted = QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0, "S4", 3, 0.0);
-    for (int n = 0; n < 4; ++n) tilted.coordinates[3 * n + 2] = tilted.coordinates[3 * n];
+    for (int n = 0; n < 4; ++n) tilted.coords[3 * n + 2] = tilted.coords[3 * n];
     const int points = ZORMtkElementData::GetNumIntPt("S4");
-    Mapping shell{tilted, tilted, std::vector<double>(points, 1.0)};
-    shell.sourcePoints = points;
-    shell.tag = MapIntPtToNode;
+    Mapping shell{tilted, tilted, std::vector<double>(points, 1.0), MapIntPtToNode, 1, points};
     shell.conserve = ConserveIntPt;
     ZORMtkMapper mapper;
     EXPECT_NEAR(Sum(shell.Run(mapper)), std::sqrt(2.0), 1e-12) << points;
   }
   const ScopedEnvironmentVariable global("ZORMTK_CONSERVE_GLOBAL", "1");
   Mapping outside{QuadGrid(2, 1, 0.0, 2.0, 0.0, 1.0, "CPS4"),
-                  QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0, "CPS4"), std::vector<double>(8, 1.0)};
-  outside.sourcePoints = 4;
-  outside.tag = MapIntPtToNode;
+                  QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0, "CPS4"), std::vector<double>(8, 1.0),
+                  MapIntPtToNode};
   outside.conserve = ConserveIntPt;
   ZORMtkMapper mapper;
   // The two source nodes at x = 2 carry a quarter each of the element beyond the target.
@@ -405,8 +394,8 @@ TEST(EndToEndMapping, UnplacedNodesTakeTheFillValueOrTheNearestSourceNode) {
   const Field linear = [](double x, double y, double z) {
     return std::vector<double>{x + 2.0 * y + 3.0 * z};
   };
-  const TestMesh sourceMesh = transfertest::HexBox(2, 0.0, 1.0);
-  const TestMesh targetMesh = transfertest::HexBox(3, 0.4, 1.6);
+  const TestMesh sourceMesh = zor_test_mesh::HexBox(2, 0.0, 1.0);
+  const TestMesh targetMesh = zor_test_mesh::HexBox(3, 0.4, 1.6);
   struct Case {
     double fill;
     bool fallback;
@@ -458,10 +447,12 @@ TEST(EndToEndMapping, UnplacedNodesTakeTheFillValueOrTheNearestSourceNode) {
 // The search names the class too; the mapper's own line comes last and once, however many
 // elements.
 TEST(EndToEndMapping, TargetClassWithoutIntegrationPointsIsSkippedWithOneLine) {
-  Mapping mapping{transfertest::HexBox(2, 0.0, 1.0), transfertest::HexBox(1, 0.2, 0.8),
-                  std::vector<double>(27, 1.0)};
-  mapping.targetPoints = 8;
-  mapping.tag = MapNodeToIntPt;
+  Mapping mapping{zor_test_mesh::HexBox(2, 0.0, 1.0),
+                  zor_test_mesh::HexBox(1, 0.2, 0.8),
+                  std::vector<double>(27, 1.0),
+                  MapNodeToIntPt,
+                  1,
+                  8};
   ZORMtkMapper mapper;
   const CapturedStream errors(aio_cerr);
   mapping.Run(mapper);
@@ -475,8 +466,7 @@ TEST(EndToEndMapping, TargetClassWithoutIntegrationPointsIsSkippedWithOneLine) {
 
 TEST(EndToEndMapping, HostBuffersReplaceTheSourceReadAndTheTargetWrite) {
   const TestMesh mesh = QuadGrid(2, 2, 0.0, 1.0, 0.0, 1.0);
-  Mapping mapping{mesh, mesh, std::vector<double>(18, 5.0)};
-  mapping.components = 2;
+  Mapping mapping{mesh, mesh, std::vector<double>(18, 5.0), MapNodeToNode, 2};
   mapping.method = MethodNearestNode;
   mapping.before = std::vector<double>(18, -1.0);
   std::vector<double> input;
@@ -493,9 +483,8 @@ TEST(EndToEndMapping, HostBuffersReplaceTheSourceReadAndTheTargetWrite) {
 TEST(EndToEndMapping, TargetClassWithNoPlacedPointIsWrittenWithTheFillValue) {
   for (const double fill : {0.0, -7.0}) {
     Mapping mapping{QuadGrid(2, 2, 0.0, 1.0, 0.0, 1.0, "CPS4"),
-                    QuadGrid(1, 1, 5.0, 6.0, 5.0, 6.0, "CPE4"), std::vector<double>(9, 3.0)};
-    mapping.targetPoints = 4;
-    mapping.tag = MapNodeToIntPt;
+                    QuadGrid(1, 1, 5.0, 6.0, 5.0, 6.0, "CPE4"), std::vector<double>(9, 3.0),
+                    MapNodeToIntPt};
     mapping.before = std::vector<double>(4, -1.0);
     ZORMtkMapper mapper;
     if (fill != 0.0) mapper.SetUnplacedFill(fill);

@@ -9,15 +9,17 @@
 #include <utility>
 #include <vector>
 
-#include "TransferTestMeshes.h"
 #include "platform/ZORSimAPI.h"
 #include "reader/ZORMtkSimReader.h"
+#include "support/ZORTestMeshes.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Databases of the end-to-end transfer tests, written with the writer, saved and opened again as
 // a host finds them. A source is written and reopened; a target is mapped into through its writer
 // and read back the same way.
 namespace transfertest {
+
+using zor_test_mesh::TestMesh;
 
 inline cow_List<int> Range(int count) {
   cow_List<int> members;
@@ -76,16 +78,12 @@ class ScratchDatabase {
     Remove();
     writer_.CreateSim(file_);
     id_ = writer_.AddMesh();
-    std::vector<double> coordinates = mesh_.coordinates;
+    std::vector<double> coordinates = mesh_.coords;
     writer_.AddMeshNodes(id_, mesh_.NodeCount(), mesh_.dimension, coordinates.data());
-    ZORSimArray<ZORSimCSetID> blocks;
-    cow_List<cow_String> types;
-    for (const TestBlock& block : mesh_.blocks) {
-      std::vector<int> connectivity = block.connectivity;
-      blocks.Append(writer_.AddMeshElements(id_, block.ElementCount(), block.type,
-                                            block.nodesPerElement, connectivity.data()));
-      types.Append(block.type);
-    }
+    std::vector<int> connectivity = mesh_.connectivity;
+    ZORSimArray<ZORSimCSetID> blocks{writer_.AddMeshElements(
+        id_, mesh_.ElementCount(), mesh_.type, mesh_.nodesPerElement, connectivity.data())};
+    cow_List<cow_String> types{mesh_.type};
     writer_.ConnectMeshEltypes(id_, blocks, types);
   }
   ~ScratchDatabase() {
@@ -103,11 +101,11 @@ class ScratchDatabase {
       writer_.WriteSimpleNodeField(field, id_, 1, 1, components, nodes, values.data());
     return Scoped(field);
   }
-  // values: [element][point][component] over the first block.
+  // values: [element][point][component].
   ZORSimDynamicID PointField(const char* name, int components, int points,
                              std::vector<double> values = {}) {
     const ZORSimDynamicID field = writer_.AddSimpleElementField(id_, name, components);
-    cow_List<int> elements = Range(mesh_.blocks.front().ElementCount());
+    cow_List<int> elements = Range(mesh_.ElementCount());
     if (!values.empty())
       writer_.WriteSimpleElementClassField(field, id_, 1, 1, points, components, elements,
                                            values.data());

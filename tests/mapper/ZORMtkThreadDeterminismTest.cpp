@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TransferTestDatabases.h"
-#include "TransferTestMeshes.h"
 #include "mapper/ZORMtkMapper.h"
+#include "support/ZORTestMeshes.h"
 
 // The searches and transfers split the targets into chunks that threads take in any order; the
 // joins must still give the bytes one thread gives: every stored value, the flags and every
@@ -17,12 +17,12 @@
 // targets beyond the source, so the lists are long and cross many chunk boundaries.
 namespace {
 
-using transfertest::HexBox;
-using transfertest::QuadGrid;
 using transfertest::ReopenedDatabase;
 using transfertest::ScratchDatabase;
-using transfertest::TestMesh;
-using transfertest::TetBox;
+using zor_test_mesh::HexBox;
+using zor_test_mesh::QuadGrid;
+using zor_test_mesh::TestMesh;
+using zor_test_mesh::TetBox;
 
 struct Outcome {
   int flags = 0;
@@ -90,7 +90,7 @@ Outcome MapAt(const Problem& problem, ReopenedDatabase& source, int threads) {
   Outcome outcome;
   outcome.flags = mapper.MapField("map", 1, 1, 1, 1);
   outcome.texts = Texts(mapper);
-  const int elements = problem.target.blocks.front().ElementCount();
+  const int elements = problem.target.ElementCount();
   outcome.values =
       problem.points > 0
           ? target.Reopen().PointValues(problem.field, transfertest::Range(elements).Items(),

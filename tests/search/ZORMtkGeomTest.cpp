@@ -10,7 +10,7 @@
 
 #include "element/ZORMtkShp.h"
 #include "search/ZORMtkGeom.h"
-#include "search/ZORSearchTestMeshes.h"
+#include "support/ZORTestMeshes.h"
 
 namespace {
 
@@ -160,7 +160,7 @@ TEST(ZORMtkGeomShapes, FunctionsInterpolateTheirNodesAndFormAPartitionOfUnity) {
       for (int k = 0; k < n; ++k) EXPECT_NEAR(N[k], k == node ? 1.0 : 0.0, 1e-14) << node << k;
     }
     for (int trial = 0; trial < 10; ++trial) {
-      const Point xi = zor_search_test::RandomNatural(n, shape.dimension, rng);
+      const Point xi = zor_test_mesh::RandomNatural(n, shape.dimension, rng);
       const Coords N = shape.Functions(xi);
       for (int block = 0; block <= shape.dimension; ++block) {
         double sum = 0.0;
@@ -297,7 +297,7 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAF
                                          false);
     };
     for (int trial = 0; trial < 40; ++trial) {
-      const Point xi = zor_search_test::RandomNatural(n, 3, rng);
+      const Point xi = zor_test_mesh::RandomNatural(n, 3, rng);
       ASSERT_TRUE(test(xi)) << xi[0] << " " << xi[1] << " " << xi[2];
       const Coords N = shape.Functions(xi);
       for (int k = 0; k < n; ++k) EXPECT_NEAR(weights[k], N[k], kNewtonWeights) << "node " << k;
@@ -342,7 +342,7 @@ TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsRejectsOutsideOnesAndReport
     Coords coords = Nodes(shape), weights(static_cast<std::size_t>(3 * n));
     const Point centre = shape.Centroid();
     for (int trial = 0; trial < 30; ++trial) {
-      Point xi = zor_search_test::RandomNatural(n, 2, rng);
+      Point xi = zor_test_mesh::RandomNatural(n, 2, rng);
       for (int a = 0; a < 2; ++a) xi[a] = centre[a] + 0.8 * (xi[a] - centre[a]);
       const double lift = 0.1 * (trial % 7) - 0.3;
       Point x = Map(shape, coords, xi, lift);

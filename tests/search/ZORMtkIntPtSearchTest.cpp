@@ -18,7 +18,7 @@
 namespace {
 
 using zor_search_test::Stored;
-using zor_search_test::TestMesh;
+using zor_test_mesh::TestMesh;
 
 class ZORMtkIntPtSearchTest : public ::testing::Test {
  protected:
@@ -56,7 +56,7 @@ class ZORMtkIntPtSearchTest : public ::testing::Test {
 // Every point of every element of a perturbed quadrilateral mesh lies in its own element and gets
 // that element's shape values at the point: the integration-point table's column.
 TEST_F(ZORMtkIntPtSearchTest, IdenticalMeshPlacesEveryPointInItsOwnElement) {
-  const TestMesh m = zor_search_test::QuadMesh(4, 4, 0.1, 41, "CPE4");
+  const TestMesh m = zor_test_mesh::QuadMesh(4, 4, 0.1, 41, "CPE4");
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StoreElements(db, m, target);
   Search();

@@ -22,9 +22,9 @@
 
 namespace {
 
-using zor_search_test::Point;
 using zor_search_test::Stored;
-using zor_search_test::TestMesh;
+using zor_test_mesh::Point;
+using zor_test_mesh::TestMesh;
 
 constexpr double kBoundary = 0.3;
 constexpr double kNormal = 0.5;
@@ -125,7 +125,7 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
         xi[a] = (side(rng) == 0 ? -1.0 : 1.0) * (1.0 + (i % 4 == 0 ? 0.0 : off(rng)));
       }
       const int e = pick(rng);
-      if (!onFaces) xi = zor_search_test::RandomNatural(m.nodesPerElement, m.dimension, rng);
+      if (!onFaces) xi = zor_test_mesh::RandomNatural(m.nodesPerElement, m.dimension, rng);
       points.push_back({m.Map(e, xi, N), e, xi});
     }
     return points;
@@ -192,18 +192,18 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
 // just around the faces of hexahedra, the strict tolerance, the shortcut that skips hexahedra too
 // far away and the order of shared-face candidates decide.
 TEST_F(ZORMtkNodalSearchTest, RandomPointsAreLinkedWhereTheMemberScanPutsThem) {
-  RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 11), true, 101);
-  RunRandomCase(zor_search_test::Tet10Mesh(3, 0.05, 13), false, 103);
-  RunRandomCase(zor_search_test::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
-  RunRandomCase(zor_search_test::HexMesh(4, 8, 0.1, 16), false, 106, true);
+  RunRandomCase(zor_test_mesh::HexMesh(4, 8, 0.1, 11), true, 101);
+  RunRandomCase(zor_test_mesh::TetMesh(3, 10, 0.05, 13), false, 103);
+  RunRandomCase(zor_test_mesh::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
+  RunRandomCase(zor_test_mesh::HexMesh(4, 8, 0.1, 16), false, 106, true);
 }
 
 // Random interior points of perturbed tetrahedra and prisms: with the containing choice every
 // point goes to the element it was generated in, with that element's shape values there; the
 // default, which takes the first element that accepts, gives some of them to a neighbour.
 TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsThem) {
-  const TestMesh meshes[] = {zor_search_test::Tet10Mesh(3, 0.05, 13),
-                             zor_search_test::Prism15Mesh(3, 0.05, 14)};
+  const TestMesh meshes[] = {zor_test_mesh::TetMesh(3, 10, 0.05, 13),
+                             zor_test_mesh::Prism15Mesh(3, 0.05, 14)};
   for (const TestMesh& m : meshes) {
     SCOPED_TRACE(m.type);
     Stored mesh, cloud;
@@ -282,7 +282,7 @@ TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithWeightsThatReprod
 // One unit hexahedron: a point 1% of the edge beyond a face is outside for the strict tolerance
 // but inside for the relaxed one, and then extrapolates; half an edge beyond is outside both.
 TEST_F(ZORMtkNodalSearchTest, PointJustOutsideIsPlacedOnlyInTheSecondPass) {
-  const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
+  const TestMesh m = zor_test_mesh::HexMesh(1, 8, 0.0, 1);
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StorePoints(db, {{1.01, 0.5, 0.5}, {1.5, 0.5, 0.5}}, target);
   const std::string text = TracedSearch();
@@ -373,7 +373,7 @@ TEST_F(ZORMtkShellSearchTest, SecondPassPrefersAFacetListedInTheFirstPass) {
 
 // A small case traced whole: one unit hexahedron, one node inside it and one on its corner.
 TEST_F(ZORMtkNodalSearchTest, TraceWritesEveryStepOfASmallSearch) {
-  const TestMesh m = zor_search_test::HexMesh(1, 8, 0.0, 1);
+  const TestMesh m = zor_test_mesh::HexMesh(1, 8, 0.0, 1);
   zor_search_test::StoreElements(db, m, source);
   zor_search_test::StorePoints(db, {{0.25, 0.5, 0.5}, {1, 1, 1}}, target);
   const std::string trace = TracedSearch();
@@ -440,7 +440,7 @@ TEST_F(ZORMtkNearestNodeTest, IdenticalMeshesLinkEveryNodeToItselfAndReportNothi
 // bucket reach: the grid's answer is the scan's nearest node (the first of equals), recorded by
 // member.
 TEST_F(ZORMtkNearestNodeTest, MatchesTheNearestNodeOfAFullScan) {
-  const TestMesh m = zor_search_test::HexMesh(4, 8, 0.15, 32);
+  const TestMesh m = zor_test_mesh::HexMesh(4, 8, 0.15, 32);
   zor_search_test::StoreElements(db, m, source);
   std::mt19937 rng(33);
   std::uniform_real_distribution<double> coordinate(-0.2, 4.2);

@@ -17,9 +17,9 @@
 // outside elements and beyond the mesh, and off shells by up to and beyond the normal reach.
 namespace {
 
-using zor_search_test::Point;
 using zor_search_test::Stored;
-using zor_search_test::TestMesh;
+using zor_test_mesh::Point;
+using zor_test_mesh::TestMesh;
 
 constexpr double kBoundary = 0.3;
 constexpr double kNormal = 0.5;
@@ -27,7 +27,7 @@ constexpr double kNormal = 0.5;
 // A natural point of an element of `nodes` nodes in `dimension`: inside, on a face, an edge or a
 // corner, or just or well beyond one, chosen by `kind`.
 Point NaturalPoint(int nodes, int dimension, int kind, std::mt19937& rng) {
-  Point xi = zor_search_test::RandomNatural(nodes, dimension, rng);
+  Point xi = zor_test_mesh::RandomNatural(nodes, dimension, rng);
   const bool simplex = nodes == 3 || nodes == 4 || nodes == 6 || nodes == 10 || nodes == 15;
   const bool symmetricT = nodes == 6 || nodes == 15;  // prisms: r, s simplex, t in [-1, 1]
   const double beyond[] = {0.0, 0.0, 1e-9, 1e-4, 0.05, 0.2, 0.29, 0.31, 0.6};
@@ -146,17 +146,17 @@ std::vector<Answer> Locate(const ZORMtkSourceElements& mesh, const ZORMtkMeshEle
 }
 
 TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
-  const TestMesh quads = zor_search_test::QuadMesh(6, 4, 0.1, 21, "CPE4");
+  const TestMesh quads = zor_test_mesh::QuadMesh(6, 4, 0.1, 21, "CPE4");
   const Family families[] = {
-      {"hex8", zor_search_test::HexMesh(4, 8, 0.1, 22)},
-      {"hex20", zor_search_test::HexMesh(3, 20, 0.08, 23)},
-      {"hex8 rectilinear", zor_search_test::HexMesh(4, 8, 0.0, 28)},
-      {"tet4", Corners(zor_search_test::Tet10Mesh(3, 0.1, 29), "C3D4", 4)},
-      {"tet10 straight", Straightened(zor_search_test::Tet10Mesh(3, 0.1, 30))},
-      {"tet10", zor_search_test::Tet10Mesh(3, 0.05, 24)},
-      {"prism15", zor_search_test::Prism15Mesh(3, 0.05, 25)},
-      {"prism6", Corners(zor_search_test::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
-      {"quad8", zor_search_test::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
+      {"hex8", zor_test_mesh::HexMesh(4, 8, 0.1, 22)},
+      {"hex20", zor_test_mesh::HexMesh(3, 20, 0.08, 23)},
+      {"hex8 rectilinear", zor_test_mesh::HexMesh(4, 8, 0.0, 28)},
+      {"tet4", Corners(zor_test_mesh::TetMesh(3, 10, 0.1, 29), "C3D4", 4)},
+      {"tet10 straight", Straightened(zor_test_mesh::TetMesh(3, 10, 0.1, 30))},
+      {"tet10", zor_test_mesh::TetMesh(3, 10, 0.05, 24)},
+      {"prism15", zor_test_mesh::Prism15Mesh(3, 0.05, 25)},
+      {"prism6", Corners(zor_test_mesh::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
+      {"quad8", zor_test_mesh::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
       {"shell quad4", Cylinder(quads, "S4")},
       {"shell tri3", Cylinder(Triangles(quads), "S3")},
   };
