@@ -210,6 +210,20 @@ TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
   }
 }
 
+// Three point-like boxes and one unit box share the last bucket, which the largest count must
+// include.
+TEST(ZORMtkMeshElemB, LargestBucketCountsTheLastBucket) {
+  BoxSet boxes;
+  boxes.Add({0, 0, 0}, {1, 1, 1});
+  boxes.Add({3, 3, 3}, {4, 4, 4});
+  for (int e = 0; e < 3; ++e) boxes.Add({4, 4, 4}, {4, 4, 4});
+  ZORMtkMeshElemB grid;
+  boxes.Form(grid, 0.0);
+  double far[3] = {1e9, 1e9, 1e9};
+  EXPECT_EQ(grid.GetBucketElements(far), (cow_List<int>{1, 2, 3, 4}));
+  EXPECT_EQ(grid.LargestBucket(), 4);
+}
+
 // ---- Node grid.
 
 // 3375 and 27000 are cubes whose floating-point cube root falls just below the integer.
