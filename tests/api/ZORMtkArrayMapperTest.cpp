@@ -34,9 +34,9 @@ struct GridMesh {
     for (int k = 0; k < n; ++k)
       for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
-          const int c[8] = {
-              at(i, j, k),     at(i + 1, j, k),     at(i + 1, j + 1, k),     at(i, j + 1, k),
-              at(i, j, k + 1), at(i + 1, j, k + 1), at(i + 1, j + 1, k + 1), at(i, j + 1, k + 1)};
+          int c[8];  // VTK hexahedron order
+          for (int m = 0; m < 8; ++m)
+            c[m] = at(i + ((m & 3) == 1 || (m & 3) == 2), j + ((m & 3) >= 2), k + (m >= 4));
           const int kind = (i + j + k) % 3;
           const std::vector<int> hex(c, c + 8);
           if (kind == 2) {
@@ -84,11 +84,6 @@ ZORSimDynamicID WriteBlocks(ZORMtkSimWriter& writer, GridMesh& mesh) {
   return id;
 }
 
-struct Case {
-  const char* name;
-  ZORMtkArrayOptions options;
-};
-
 // The target grid reaches beyond the source, so some of its nodes stay unplaced.
 TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
   GridMesh source(4, 0.0, 1.0, 7);
@@ -98,7 +93,10 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     const double* x = &source.points[3 * static_cast<std::size_t>(i)];
     field.insert(field.end(), {std::sin(3 * x[0]) + x[1] * x[2], x[0] * x[1] - x[2]});
   }
-  const Case cases[] = {
+  const struct {
+    const char* name;
+    ZORMtkArrayOptions options;
+  } cases[] = {
       {"shape", {MethodShapeInterpolation, 0, 0, 0.0, false, false}},
       {"shape, fill and fallback", {MethodShapeInterpolation, 0.2, 0.4, -7.0, true, false}},
       {"shape, fill", {MethodShapeInterpolation, 0, 0, -7.0, false, false}},
@@ -107,7 +105,7 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
       {"containing, two threads",
        {MethodShapeInterpolation, 0, 0, 0.0, false, false, ChoiceContaining, 2}},
   };
-  for (const Case& test : cases) {
+  for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
     ZORMtkSimWriter writer;
     writer.CreateSim("reference (never saved)");

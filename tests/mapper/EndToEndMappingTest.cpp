@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,9 +57,7 @@ std::vector<double> PointPositions(const TestMesh& mesh, const std::string& type
 }
 
 double Sum(const std::vector<double>& values) {
-  double sum = 0.0;
-  for (double v : values) sum += v;
-  return sum;
+  return std::accumulate(values.begin(), values.end(), 0.0);
 }
 
 // Hands the mapper the source and target readers and the target writer, adds the request "map"

@@ -404,21 +404,18 @@ TEST(ZORMtkGeomLine, StraightLinesGiveLinearWeightsAlsoBeyondTheEndsAndCurvesThe
   }
 }
 
+// In two dimensions z does not count.
 TEST(ZORMtkGeomLine, CoincidentNodeIsTheFirstWithinTheLengthScale) {
   double coords[12] = {0, 0, 0, 1, 1, 1, 1, 1, 1 + 1e-12, 1, 1, 7};
   double point[3] = {1, 1, 1 + 5e-11}, flat[3] = {1, 1, 7};
-  // In two dimensions z does not count.
-  const struct {
-    double* p;
-    int dimension;
-    double scale;
-    int node;
-  } cases[] = {{point, 3, 1.0, 1}, {point, 3, 0.1, -1}, {flat, 2, 1.0, 1}};
-  for (const auto& c : cases) {
+  const auto coincident = [&](double* p, int dimension, double scale) {
     int node = -1;
-    ZORMtkGeom::FindCoincidentNode(c.p, coords, c.dimension, 4, node, c.scale);
-    EXPECT_EQ(node, c.node) << c.dimension << " " << c.scale;
-  }
+    ZORMtkGeom::FindCoincidentNode(p, coords, dimension, 4, node, scale);
+    return node;
+  };
+  EXPECT_EQ(coincident(point, 3, 1.0), 1);
+  EXPECT_EQ(coincident(point, 3, 0.1), -1);
+  EXPECT_EQ(coincident(flat, 2, 1.0), 1);
 }
 
 TEST(ZORMtkGeomKernels, SolveCubicFindsKnownAndRandomRoots) {

@@ -90,11 +90,14 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
   ZORSearchMisses misses;
   ZORMtkNodalWeights weights;
 
-  void Search() {
+  void Search(bool containing = false) {
     double margin = std::max(kBoundary, kNormal);
     grid.FormBuckets(&source.reader, margin);
-    ZORMtkNodalSearch::SearchNodesInElements(weights, grid, source.reader, target.reader,
-                                             ZORSearchOptions{{kBoundary, kNormal}, {}}, misses);
+    ZORSearchOptions options{{kBoundary, kNormal}, {}};
+    options.containing = containing;
+    weights = ZORMtkNodalWeights();
+    ZORMtkNodalSearch::SearchNodesInElements(weights, grid, source.reader, target.reader, options,
+                                             misses);
   }
 
   // Search with the trace on at level 6; returns what it wrote.
@@ -172,15 +175,21 @@ class ZORMtkNodalSearchTest : public ::testing::Test {
     return region;
   }
 
-  void RunRandomCase(const TestMesh& m, bool ownElement, unsigned seed, bool onFaces = false) {
-    SCOPED_TRACE(m.type);
-    weights = ZORMtkNodalWeights();
-    const std::vector<int> region = RegionWithoutSecond(m);
+  // Stores the region of m as the source and 300 random points of m as the target.
+  std::vector<PlacedPoint> StoreRandom(const TestMesh& m, const std::vector<int>& region,
+                                       unsigned seed, bool onFaces) {
     zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
     const std::vector<PlacedPoint> points = RandomPoints(m, 300, seed, onFaces);
     std::vector<Point> coords;
     for (const PlacedPoint& pp : points) coords.push_back(pp.p);
     zor_search_test::StorePoints(db, coords, target, m.dimension);
+    return points;
+  }
+
+  void RunRandomCase(const TestMesh& m, bool ownElement, unsigned seed, bool onFaces = false) {
+    SCOPED_TRACE(m.type);
+    const std::vector<int> region = RegionWithoutSecond(m);
+    const std::vector<PlacedPoint> points = StoreRandom(m, region, seed, onFaces);
     Search();
     CheckAgainstScan(m, region, points, ownElement);
   }
@@ -202,43 +211,24 @@ TEST_F(ZORMtkNodalSearchTest, RandomPointsAreLinkedWhereTheMemberScanPutsThem) {
 // point goes to the element it was generated in, with that element's shape values there; the
 // default, which takes the first element that accepts, gives some of them to a neighbour.
 TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsThem) {
-  const TestMesh meshes[] = {zor_test_mesh::TetMesh(3, 10, 0.05, 13),
-                             zor_test_mesh::Prism15Mesh(3, 0.05, 14)};
-  for (const TestMesh& m : meshes) {
+  for (const TestMesh& m :
+       {zor_test_mesh::TetMesh(3, 10, 0.05, 13), zor_test_mesh::Prism15Mesh(3, 0.05, 14)}) {
     SCOPED_TRACE(m.type);
-    Stored mesh, cloud;
-    zor_search_test::StoreElements(db, m, mesh);
-    const std::vector<PlacedPoint> points = RandomPoints(m, 300, 107, false);
-    std::vector<Point> coords;
-    for (const PlacedPoint& pp : points) coords.push_back(pp.p);
-    zor_search_test::StorePoints(db, coords, cloud, m.dimension);
-    ZORMtkMeshElemB elements;
-    double margin = std::max(kBoundary, kNormal);
-    elements.FormBuckets(&mesh.reader, margin);
+    const std::vector<PlacedPoint> points = StoreRandom(m, {}, 107, false);
     for (const bool containing : {false, true}) {
-      ZORMtkNodalWeights found;
-      ZORSearchMisses missed;
-      ZORSearchOptions options{{kBoundary, kNormal}, {}};
-      options.containing = containing;
-      ZORMtkNodalSearch::SearchNodesInElements(found, elements, mesh.reader, cloud.reader, options,
-                                               missed);
-      ASSERT_EQ(found.KeyCount(), static_cast<int>(points.size()));
+      Search(containing);
+      ASSERT_EQ(weights.KeyCount(), static_cast<int>(points.size()));
       int elsewhere = 0;
       std::vector<double> N;
-      for (int t = 0; t < found.KeyCount(); ++t) {
+      for (int t = 0; t < weights.KeyCount(); ++t) {
         const PlacedPoint& pp = points[static_cast<std::size_t>(t)];
-        if (found.SourceElement(t) != pp.element) {
-          ++elsewhere;
-          continue;
-        }
+        elsewhere += weights.SourceElement(t) != pp.element;
+        if (weights.SourceElement(t) != pp.element) continue;
         m.Map(pp.element, pp.natural, N);
         for (int k = 0; k < m.nodesPerElement; ++k)
-          EXPECT_NEAR(found.Weights(t)[k], N[static_cast<std::size_t>(k)], 1e-5) << t;
+          EXPECT_NEAR(weights.Weights(t)[k], N[static_cast<std::size_t>(k)], 1e-5) << t;
       }
-      if (containing)
-        EXPECT_EQ(elsewhere, 0);
-      else
-        EXPECT_GT(elsewhere, 0);
+      EXPECT_EQ(elsewhere == 0, containing) << elsewhere;
     }
   }
 }
@@ -257,7 +247,6 @@ TEST_F(ZORMtkNodalSearchTest, PlaneTrianglesHoldTheirPointsWithWeightsThatReprod
   const std::vector<Point> points = {{0.7, 0.2, 0}, {0.2, 0.7, 0}};
   zor_search_test::StorePoints(db, points, target, 2);
   for (const int first : {0, 2}) {
-    weights = ZORMtkNodalWeights();
     source.reader.SetElsetRegion(db.Root(), source.mesh, {first, first + 1});
     Search();
     ASSERT_EQ(weights.KeyCount(), 2);
@@ -325,18 +314,15 @@ TEST_F(ZORMtkNodalSearchTest, PointBeyondTheEndOfABeamIsLinkedWithExtrapolatingW
 // reach 0.05 L, relaxed 0.5 L.
 class ZORMtkShellSearchTest : public ZORMtkNodalSearchTest {
  protected:
-  // A quadrilateral facet over [x0, x0 + 1] x [0, 1] at height z.
-  void AddFacet(std::vector<double>& coords, std::vector<int>& connectivity, double x0, double z) {
-    const int first = static_cast<int>(coords.size()) / 3;
-    for (const auto& c : {std::array<double, 2>{0, 0}, {1, 0}, {1, 1}, {0, 1}})
-      coords.insert(coords.end(), {x0 + c[0], c[1], z});
-    for (int k = 0; k < 4; ++k) connectivity.push_back(first + k);
-  }
+  // Quadrilateral facets over [x0, x0 + 1] x [0, 1] at height z, given as (x0, z).
   void StoreFacets(const std::vector<std::array<double, 2>>& facets, const Point& p) {
-    weights = ZORMtkNodalWeights();
     std::vector<double> coords;
     std::vector<int> connectivity;
-    for (const auto& f : facets) AddFacet(coords, connectivity, f[0], f[1]);
+    for (const auto& f : facets)
+      for (const auto& c : {std::array<double, 2>{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+        connectivity.push_back(static_cast<int>(coords.size()) / 3);
+        coords.insert(coords.end(), {f[0] + c[0], c[1], f[1]});
+      }
     source.mesh = db.AddMesh();
     db.AddNodes(source.mesh, 3, coords);
     db.AddElements(source.mesh, "S4", 4, connectivity);
@@ -452,18 +438,16 @@ TEST_F(ZORMtkNearestNodeTest, MatchesTheNearestNodeOfAFullScan) {
   for (int t = 0; t < static_cast<int>(points.size()); ++t) {
     int nearest = -1;
     double best = 0.0;
+    const Point& p = points[static_cast<std::size_t>(t)];
     for (const int node : sourceNodes) {
       const Point x = m.NodeAt(node);
-      double d = 0.0;
-      for (int a = 0; a < 3; ++a)
-        d += (x[a] - points[static_cast<std::size_t>(t)][a]) *
-             (x[a] - points[static_cast<std::size_t>(t)][a]);
+      const double d = (x[0] - p[0]) * (x[0] - p[0]) + (x[1] - p[1]) * (x[1] - p[1]) +
+                       (x[2] - p[2]) * (x[2] - p[2]);
       if (nearest < 0 || d < best) nearest = node, best = d;
     }
     const int key = weights.FindKey(t);
     ASSERT_GE(key, 0);
-    EXPECT_EQ(weights.Partners(key)[0], nearest)
-        << "point " << t << " " << Text(points[static_cast<std::size_t>(t)]);
+    EXPECT_EQ(weights.Partners(key)[0], nearest) << "point " << t << " " << Text(p);
   }
 }
 
