@@ -20,6 +20,7 @@
 // target mesh that does not match it, MapField, and the target saved and read back.
 namespace {
 
+using transfertest::Mapping;
 using transfertest::ReopenedDatabase;
 using transfertest::ScratchDatabase;
 using zor_test_mesh::QuadGrid;
@@ -59,61 +60,6 @@ std::vector<double> PointPositions(const TestMesh& mesh, const std::string& type
 double Sum(const std::vector<double>& values) {
   return std::accumulate(values.begin(), values.end(), 0.0);
 }
-
-// Hands the mapper the source and target readers and the target writer, adds the request "map"
-// and maps step 1, increment 1 into step 1, increment 1.
-int Map(ZORMtkMapper& mapper, ReopenedDatabase& source, ScratchDatabase& target, Map_Tag tag,
-        MapMethod_Tag method, Conserve_Tag conserve, const char* sourceField,
-        const ZORSimDynamicID& targetField) {
-  mapper.SetReader(&source.Reader());
-  mapper.SetReader(&target.Reader());
-  mapper.SetWriter(&target.Writer());
-  mapper.AddMapSpec("map", tag, method, conserve, source.Mesh(), target.Mesh(),
-                    source.Field(sourceField), targetField, false, false);
-  return mapper.MapField("map", 1, 1, 1, 1);
-}
-
-// One mapping of field "NT" (nodal) or "PRESS" (points) from a source database into a new target
-// database. A field is nodal when its points are 0, else it holds `points` values per element;
-// the tag decides which side has points.
-struct Mapping {
-  Mapping(TestMesh from, TestMesh to, std::vector<double> given, Map_Tag how = MapNodeToNode,
-          int componentCount = 1, int points = 4)
-      : source(std::move(from)),
-        target(std::move(to)),
-        values(std::move(given)),
-        components(componentCount),
-        sourcePoints(how == MapIntPtToNode || how == MapIntPtToIntPt ? points : 0),
-        targetPoints(how == MapNodeToIntPt || how == MapIntPtToIntPt ? points : 0),
-        tag(how) {}
-
-  TestMesh source, target;
-  std::vector<double> values;  // per node, or per element, point and component
-  int components, sourcePoints, targetPoints;
-  Map_Tag tag;
-  MapMethod_Tag method = MethodShapeInterpolation;
-  Conserve_Tag conserve = ConserveNone;
-  std::vector<double> before;  // the target field's values before mapping, if any
-  int flags = -1;              // what MapField returned
-
-  // Runs the mapping with `mapper` and returns the target field as read back.
-  std::vector<double> Run(ZORMtkMapper& mapper) {
-    ScratchDatabase from("source", source), to("target", target);
-    if (sourcePoints == 0) from.NodeField("NT", components, values);
-    if (sourcePoints > 0) from.PointField("PRESS", components, sourcePoints, values);
-    const char* name = targetPoints == 0 ? "NT" : "PRESS";
-    const ZORSimDynamicID field = targetPoints == 0
-                                      ? to.NodeField(name, components, before)
-                                      : to.PointField(name, components, targetPoints, before);
-    flags = Map(mapper, from.Reopen(), to, tag, method, conserve,
-                sourcePoints == 0 ? "NT" : "PRESS", field);
-    ReopenedDatabase& back = to.Reopen();
-    if (targetPoints == 0) return back.NodeValues(name, components);
-    std::vector<int> elements(static_cast<std::size_t>(back.Reader().numElements));
-    for (std::size_t e = 0; e < elements.size(); ++e) elements[e] = static_cast<int>(e);
-    return back.PointValues(name, elements, targetPoints, components);
-  }
-};
 
 }  // namespace
 

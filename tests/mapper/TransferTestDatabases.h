@@ -9,14 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "mapper/ZORMtkMapper.h"
 #include "platform/ZORSimAPI.h"
 #include "reader/ZORMtkSimReader.h"
 #include "support/ZORTestMeshes.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Databases of the end-to-end transfer tests, written with the writer, saved and opened again as
-// a host finds them. A source is written and reopened; a target is mapped into through its writer
-// and read back the same way.
+// a host finds them, and one mapping between two of them. A source is written and reopened; a
+// target is mapped into through its writer and read back the same way.
 namespace transfertest {
 
 using zor_test_mesh::TestMesh;
@@ -136,6 +137,61 @@ class ScratchDatabase {
   ZORSimDynamicID id_;
   ZORMtkSimReader reader_;
   std::unique_ptr<ReopenedDatabase> reopened_;
+};
+
+// Hands the mapper the source and target readers and the target writer, adds the request "map"
+// and maps step 1, increment 1 into step 1, increment 1.
+inline int Map(ZORMtkMapper& mapper, ReopenedDatabase& source, ScratchDatabase& target, Map_Tag tag,
+               MapMethod_Tag method, Conserve_Tag conserve, const char* sourceField,
+               const ZORSimDynamicID& targetField) {
+  mapper.SetReader(&source.Reader());
+  mapper.SetReader(&target.Reader());
+  mapper.SetWriter(&target.Writer());
+  mapper.AddMapSpec("map", tag, method, conserve, source.Mesh(), target.Mesh(),
+                    source.Field(sourceField), targetField, false, false);
+  return mapper.MapField("map", 1, 1, 1, 1);
+}
+
+// One mapping of field "NT" (nodal) or "PRESS" (points) from a source database into a new target
+// database. A field is nodal when its points are 0, else it holds `points` values per element;
+// the tag decides which side has points.
+struct Mapping {
+  Mapping(TestMesh from, TestMesh to, std::vector<double> given, Map_Tag how = MapNodeToNode,
+          int componentCount = 1, int points = 4)
+      : source(std::move(from)),
+        target(std::move(to)),
+        values(std::move(given)),
+        components(componentCount),
+        sourcePoints(how == MapIntPtToNode || how == MapIntPtToIntPt ? points : 0),
+        targetPoints(how == MapNodeToIntPt || how == MapIntPtToIntPt ? points : 0),
+        tag(how) {}
+
+  TestMesh source, target;
+  std::vector<double> values;  // per node, or per element, point and component
+  int components, sourcePoints, targetPoints;
+  Map_Tag tag;
+  MapMethod_Tag method = MethodShapeInterpolation;
+  Conserve_Tag conserve = ConserveNone;
+  std::string name;            // the field on both sides, if not "NT" or "PRESS"
+  std::vector<double> before;  // the target field's values before mapping, if any
+  int flags = -1;              // what MapField returned
+
+  // Runs the mapping with `mapper` and returns the target field as read back.
+  std::vector<double> Run(ZORMtkMapper& mapper) {
+    ScratchDatabase from("source", source), to("target", target);
+    const std::string given = !name.empty() ? name : sourcePoints == 0 ? "NT" : "PRESS";
+    const std::string wanted = !name.empty() ? name : targetPoints == 0 ? "NT" : "PRESS";
+    if (sourcePoints == 0) from.NodeField(given.c_str(), components, values);
+    if (sourcePoints > 0) from.PointField(given.c_str(), components, sourcePoints, values);
+    const ZORSimDynamicID field =
+        targetPoints == 0 ? to.NodeField(wanted.c_str(), components, before)
+                          : to.PointField(wanted.c_str(), components, targetPoints, before);
+    flags = Map(mapper, from.Reopen(), to, tag, method, conserve, given.c_str(), field);
+    ReopenedDatabase& back = to.Reopen();
+    if (targetPoints == 0) return back.NodeValues(wanted.c_str(), components);
+    return back.PointValues(wanted.c_str(), Range(back.Reader().numElements).Items(), targetPoints,
+                            components);
+  }
 };
 
 }  // namespace transfertest

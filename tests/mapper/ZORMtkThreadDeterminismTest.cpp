@@ -17,8 +17,6 @@
 // targets beyond the source, so the lists are long and cross many chunk boundaries.
 namespace {
 
-using transfertest::ReopenedDatabase;
-using transfertest::ScratchDatabase;
 using zor_test_mesh::HexBox;
 using zor_test_mesh::QuadGrid;
 using zor_test_mesh::TestMesh;
@@ -75,27 +73,18 @@ struct Problem {
   int points;  // integration points per element of a point field, 0 for a nodal one
 };
 
-Outcome MapAt(const Problem& problem, ReopenedDatabase& source, int threads) {
-  ScratchDatabase target(std::string(problem.name) + std::to_string(threads), problem.target);
-  const ZORSimDynamicID field =
-      problem.points > 0 ? target.PointField(problem.field, problem.components, problem.points)
-                         : target.NodeField(problem.field, problem.components);
+Outcome MapAt(const Problem& problem, int threads) {
+  transfertest::Mapping mapping{
+      problem.source, problem.target,     Wavy(problem.source, problem.components),
+      problem.tag,    problem.components, problem.points};
+  mapping.method = problem.method;
+  mapping.name = problem.field;
   ZORMtkMapper mapper;
   mapper.SetThreadCount(threads);
-  mapper.SetReader(&source.Reader());
-  mapper.SetReader(&target.Reader());
-  mapper.SetWriter(&target.Writer());
-  mapper.AddMapSpec("map", problem.tag, problem.method, ConserveNone, source.Mesh(), target.Mesh(),
-                    source.Field(problem.field), field, false, false);
   Outcome outcome;
-  outcome.flags = mapper.MapField("map", 1, 1, 1, 1);
+  outcome.values = mapping.Run(mapper);
+  outcome.flags = mapping.flags;
   outcome.texts = Texts(mapper);
-  const int elements = problem.target.ElementCount();
-  outcome.values =
-      problem.points > 0
-          ? target.Reopen().PointValues(problem.field, transfertest::Range(elements).Items(),
-                                        problem.points, problem.components)
-          : target.Reopen().NodeValues(problem.field, problem.components);
   return outcome;
 }
 
@@ -118,14 +107,11 @@ TEST(ThreadDeterminismTest, EveryValueAndDiagnosticsTextIsTheSameAtOneTwoAndSeve
   };
   for (const Problem& problem : problems) {
     SCOPED_TRACE(problem.name);
-    ScratchDatabase source(std::string("determinism_") + problem.name, problem.source);
-    source.NodeField(problem.field, problem.components, Wavy(problem.source, problem.components));
-    ReopenedDatabase& reopened = source.Reopen();
-    const Outcome one = MapAt(problem, reopened, 1);
+    const Outcome one = MapAt(problem, 1);
     // Targets beyond the source are reported; a problem without them would not test the lists.
     ASSERT_FALSE(one.texts.empty());
     for (const int threads : {2, 7}) {
-      const Outcome many = MapAt(problem, reopened, threads);
+      const Outcome many = MapAt(problem, threads);
       EXPECT_EQ(many.flags, one.flags) << threads;
       EXPECT_TRUE(SameBytes(many.values, one.values)) << threads << " threads";
       EXPECT_EQ(many.texts, one.texts) << threads;
