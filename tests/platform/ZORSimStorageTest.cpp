@@ -212,8 +212,9 @@ TEST(ZORSimStorage, SavesWriteOnlyChangesAndLeaveOtherOpenStatesAlone) {
   EXPECT_EQ(ZORSrvSimAccess().Open(file.file).FollowList(ZORSimKeys::kHistory, 1).Size(), 0);
 }
 
-// A row id is a number in the file, not a position: a huge one must not size memory.
-TEST(ZORSimStorage, RowIdsOfAssociationsNeverSizeMemory) {
+// A row id is a number in the file, not a position: a huge one must not size memory. An
+// association to an object the file no longer holds is refused even when the counts agree.
+TEST(ZORSimStorage, AssociationRowsNeitherSizeMemoryNorPointPastTheObjects) {
   const GenerationFile file("rowids.db");
   file.Save(1);
   RunSql(file.file,
@@ -222,6 +223,11 @@ TEST(ZORSimStorage, RowIdsOfAssociationsNeverSizeMemory) {
   int markers = 0;
   EXPECT_EQ(file.Read(&markers), 1);
   EXPECT_EQ(markers, 1);
+  // The last object is the history record of the save, which only an association names.
+  RunSql(file.file,
+         "DELETE FROM objects WHERE id = (SELECT max(id) FROM objects); "
+         "UPDATE meta SET value = value - 1 WHERE key = 'objects'");
+  EXPECT_THROW(file.Read(), ZORSimError);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) 
   const ZORSrvPosition root = CreateDatabase(ScratchFile("rollback.db"));
   const NodalDrawer drawer = MakeNodalDrawer(root, 4, 2);
   ZORSimCollection nodes(root.Context(), drawer.nodes);
+  const NodalDrawer big = MakeNodalDrawer(root, 1 << 17, 1);  // one full 1 MiB value block
+  ZORSimCollection bigNodes(root.Context(), big.nodes);
   const std::vector<double> before = {1, 2, 3, 4, 5, 6, 7, 8};
   WriteValues(root, drawer, nodes.BiggestCSetID(), before);
   const std::int64_t objects = root.Context().Database().ObjectCount();
@@ -23,7 +25,11 @@ TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) 
       nodes.ExtendSpace(6);
       const int extra[] = {5, 4};
       WriteValues(root, drawer, nodes.CreateTempOrderedCSet(extra, 2), {50, 51, 40, 41}, true);
+      bigNodes.ExtendSpace((1 << 17) + 1);  // one member more opens a second block
+      const int beyond[] = {1 << 17};
+      WriteValues(root, big, bigNodes.CreateTempOrderedCSet(beyond, 1), {7}, true);
       WriteValues(root, drawer, nodes.CreateCSetStrided(0, 1, 1, 1), {-1, -2});
+      WriteValues(root, drawer, nodes.CreateCSetStrided(0, 2, 1, 1), {-3, -4, -5, -6});  // over it
       root.Remove(ZORSimKeys::kComponentCollection, 0,
                   root.Follow(ZORSimKeys::kComponentCollection, 0));
       if (throwing) WriteValues(root, drawer, nodes.BiggestCSetID(), {1});  // wrong length
@@ -33,6 +39,7 @@ TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) 
     EXPECT_TRUE(root.Follow(ZORSimKeys::kHistory, 1).IsEmpty());
     EXPECT_EQ(root.FollowList(ZORSimKeys::kComponentCollection, 0).Size(), components);
     EXPECT_EQ(nodes.Space(), 4);
+    EXPECT_EQ(bigNodes.Space(), 1 << 17);
     const auto drawers = ZORSimDistribution(root.Context(), drawer.distribution).QueryDrawers();
     EXPECT_EQ(drawers[0].dimensions[0].Size(), 4);
     EXPECT_EQ(ReadValues(root, drawer, nodes.BiggestCSetID()), before);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <random>
 
 #include "platform/ZORSimAPI.h"
@@ -78,39 +77,34 @@ TEST_F(ZORSimTransferTest, AutoExtendedMembersAreAppendedInTheOrderWritten) {
 TEST_F(ZORSimTransferTest, ViewsThatDoNotFitTheDrawerOrTheBufferAreRefused) {
   nodes_.ExtendSpace(9);
   const ZORSimCollection components(root_.Context(), ComponentCollection(root_));
-  std::vector<double> buffer(6);
-  const auto transfer = [&](const ZORSimCSetID& first, int bufferType, std::int64_t bytes) {
-    ZORSimTransfer write(root_.Context(), drawer_.distribution);
-    write.SetWrite();
-    write.SetBufferType(bufferType);
-    write.SetDrawer(drawer_.drawer);
-    write.SetDims({first, drawer_.componentSet});
-    write.SetBuffer(0, buffer.data(), bytes);
-    write.ExecWrite();
+  std::vector<double> buffer(7);
+  struct Case {
+    const char* what;
+    ZORSimCSetID first;
+    int bufferType, bytes;
+    bool read, extend;
   };
-  const std::vector<std::pair<const char*, std::function<void()>>> cases = {
-      {"write outside the drawer",
-       [&] {
-         WriteValues(root_, drawer_, Nodes({7}), {1, 2, 3});
-       }},
-      {"read outside the drawer", [&] { ReadValues(root_, drawer_, Nodes({7})); }},
-      {"buffer too short",
-       [&] {
-         transfer(Nodes({0, 1}), 2, 5 * 8);
-       }},
-      {"ints into doubles",
-       [&] {
-         transfer(Nodes({0, 1}), 1, 6 * 4);
-       }},
-      {"set of another collection",
-       [&] { transfer(components.CreateCSetStrided(0, 2, 1, 1), 2, 48); }},
-      {"member beyond the space", [&] { nodes_.CreateCSetStrided(8, 3, 1, 1); }},
-      {"dimension missing", [&] {
-         ZORSimTransfer missing(root_.Context(), drawer_.distribution);
-         missing.SetDim(0, Nodes({0}));
-         missing.CheckView();
-       }}};
-  for (const auto& [what, refused] : cases) EXPECT_THROW(refused(), ZORSimError) << what;
+  for (const Case& c : {Case{"write outside the drawer", Nodes({7}), 2, 24, false, false},
+                        Case{"read outside the drawer", Nodes({7}), 2, 24, true, false},
+                        Case{"member appended twice", Nodes({7, 7}), 2, 48, false, true},
+                        Case{"buffer too short", Nodes({0, 1}), 2, 40, false, false},
+                        Case{"buffer too long", Nodes({0, 1}), 2, 56, false, false},
+                        Case{"ints into doubles", Nodes({0, 1}), 1, 24, false, false},
+                        Case{"set of another collection", components.CreateCSetStrided(0, 2, 1, 1),
+                             2, 48, false, false}}) {
+    ZORSimTransfer transfer(root_.Context(), drawer_.distribution);
+    c.read ? transfer.SetRead() : transfer.SetWrite();
+    transfer.SetBufferType(c.bufferType);
+    transfer.SetAutoExtend(c.extend);
+    transfer.SetDrawer(drawer_.drawer);
+    transfer.SetDims({c.first, drawer_.componentSet});
+    transfer.SetBuffer(0, buffer.data(), c.bytes);
+    EXPECT_THROW(c.read ? transfer.ExecRead() : transfer.ExecWrite(), ZORSimError) << c.what;
+  }
+  EXPECT_THROW(nodes_.CreateCSetStrided(8, 3, 1, 1), ZORSimError);  // beyond the space
+  ZORSimTransfer missing(root_.Context(), drawer_.distribution);
+  missing.SetDim(0, Nodes({0}));
+  EXPECT_THROW(missing.CheckView(), ZORSimError);
 }
 
 // Connectivity holds node numbers: a value outside its target collection is refused.

@@ -34,7 +34,7 @@ TEST(CommandLineParsing, TakesBothFormsRepeatsAndPositionalsAndRefusesMistakes) 
   EXPECT_TRUE(line.HelpRequested() && !line.Has("conserve"));
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--bogus"},
                                                     {"--out"},
-                                                    {"--out", "a", "--out", "b"},
+                                                    {"--out", "1", "--out", "2"},
                                                     {"a.vtu", "b.vtu"},
                                                     {"--conserve=yes"},
                                                     {"--out", "12x"},
