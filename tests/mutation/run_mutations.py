@@ -11,13 +11,31 @@ given with --labels), restores the file byte for byte and records the verdict:
   stale      the file or the snippet is gone: the code changed, the fault needs a new snippet
   ambiguous  the snippet occurs more than once, so the edit would not be the one meant
   no-build   the edited source does not compile; a fault must build to say anything
+  equivalent the fault carries "equivalent: <reason>": a change no test can tell, kept in the
+             list so that nobody plants it again; it is not run and not in the kill rate
 
 Survivors of a filtered run are run again against the whole suite (unless --no-confirm), so a
 fault counts as surviving only when no test at all catches it. The kill rate is
 killed / (killed + survived).
 
 The file under edit is journalled in the build directory before it changes; a run that was
-killed part-way restores it at the next start.
+killed part-way restores it at the next start. Do not edit the sources while it runs: every
+fault rebuilds the tree it is given.
+
+How to run it (from the repository root; python3, cmake and ctest as for ./run test):
+
+  ./run mutate                        every fault, in build-mutation (configured on first use)
+  ./run mutate --only mapper-fill-unlinked,search-nearest-tie
+  ./run mutate --folders platform,tools/fieldmap
+  ./run mutate --build build          reuse an existing build tree (incremental rebuilds)
+  tests/mutation/run_mutations.py --check     only report stale or ambiguous snippets
+
+Each fault costs an incremental rebuild and its tests, about half a minute to a minute on two
+cores; a survivor is then confirmed on the whole suite, about two minutes. The last lines give
+the counts and the kill rate, then each fault that was not killed with its "why". A survivor
+is either a gap in the tests (strengthen a test so that it fails) or an equivalent change that
+no test can tell (give the fault an "equivalent:" line saying why); a stale fault needs a new
+snippet. The exit status is 0 only when nothing survived and everything built.
 
   tests/mutation/run_mutations.py [--build DIR] [--only ID,...] [--folders F,...]
                                   [--labels REGEX] [--jobs N] [--no-confirm] [--check]
@@ -34,7 +52,7 @@ import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DEFAULT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "faults.txt")
-KEYS = ("fault", "file", "find", "replace", "tests", "why")
+KEYS = ("fault", "file", "find", "replace", "tests", "why", "equivalent")
 
 
 def unescape(text):
@@ -136,6 +154,8 @@ def ctest(build, jobs, regex=None, labels=None, timeout=300):
 
 
 def try_fault(fault, args, journal, regex, labels):
+    if fault.get("equivalent"):
+        return "equivalent", fault["equivalent"]
     path = os.path.join(ROOT, fault["file"])
     if not os.path.exists(path):
         return "stale", "file is gone"
@@ -232,7 +252,7 @@ def main():
     build_tree(args.build, args.jobs)
 
     counts = {v: sum(1 for _, verdict, _ in results if verdict == v)
-              for v in ("killed", "SURVIVED", "stale", "ambiguous", "no-build")}
+              for v in ("killed", "SURVIVED", "stale", "ambiguous", "no-build", "equivalent")}
     judged = counts["killed"] + counts["SURVIVED"]
     rate = 100.0 * counts["killed"] / judged if judged else 0.0
     print(f"\n{len(results)} faults in {time.time() - started:.0f} s: " +
@@ -240,7 +260,8 @@ def main():
           f"; kill rate {counts['killed']}/{judged} = {rate:.1f}%")
     for fault, verdict, _ in results:
         if verdict != "killed":
-            print(f"  {verdict:<9} {fault['fault']}: {fault.get('why', '')}")
+            reason = fault.get("equivalent") or fault.get("why", "")
+            print(f"  {verdict:<9} {fault['fault']}: {reason}")
     return 0 if counts["SURVIVED"] == 0 and counts["no-build"] == 0 else 1
 
 
