@@ -105,6 +105,9 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
       {"containing, two threads",
        {MethodShapeInterpolation, 0, 0, 0.0, false, false, ChoiceContaining, 2}},
   };
+  ZORMtkArrayMapper arrays;
+  ASSERT_TRUE(arrays.SetSource(source.Arrays()));
+  ASSERT_TRUE(arrays.SetTarget(target.Arrays()));
   for (const auto& test : cases) {
     SCOPED_TRACE(test.name);
     ZORMtkSimWriter writer;
@@ -136,9 +139,7 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     targetReader.GetSimpleNodeField(targetField, 1, 1, static_cast<int>(expected.size()),
                                     expected.data());
 
-    ZORMtkArrayMapper arrays;
-    ASSERT_TRUE(arrays.SetSource(source.Arrays()));
-    ASSERT_TRUE(arrays.SetTarget(target.Arrays()));
+    // One mapper for every case: new options must not map with the weights of the old ones.
     ASSERT_TRUE(arrays.SetOptions(test.options));
     std::vector<double> mapped(expected.size());
     const ZORMtkArrayStatus status = arrays.Map(field.data(), source.NodeCount(), 2, mapped.data());
