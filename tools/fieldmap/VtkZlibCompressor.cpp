@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -29,15 +30,46 @@ void PutWord(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value
     out[at + static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(value >> (8 * byte));
 }
 
-// Compresses into the worker's scratch buffer, sized once for any block, and keeps only the
-// bytes produced, so no block buffer is cleared or copied twice.
-std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size,
-                                  std::vector<std::uint8_t>& scratch) {
-  uLongf produced = static_cast<uLongf>(scratch.size());
-  if (compress2(scratch.data(), &produced, data, static_cast<uLong>(size), kLevel) != Z_OK)
-    throw std::runtime_error("zlib could not compress a block");
-  return std::vector<std::uint8_t>(scratch.begin(), scratch.begin() + static_cast<long>(produced));
-}
+// One worker's deflate streams, one per strategy, set up once and reset for every block (the
+// same bytes as a fresh stream), and its scratch buffer, sized once for any block on first use
+// (inside the worker's error handling, like every other allocation).
+class BlockDeflater {
+ public:
+  BlockDeflater() {
+    for (std::size_t s = 0; s < streams_.size(); ++s)
+      ready_[s] = deflateInit2(&streams_[s], kLevel, Z_DEFLATED, MAX_WBITS, kMemoryLevel,
+                               kStrategies[s]) == Z_OK;
+  }
+  ~BlockDeflater() {
+    for (std::size_t s = 0; s < streams_.size(); ++s)
+      if (ready_[s]) deflateEnd(&streams_[s]);
+  }
+  BlockDeflater(const BlockDeflater&) = delete;
+  BlockDeflater& operator=(const BlockDeflater&) = delete;
+
+  // Keeps only the bytes produced, so no block buffer is cleared or copied twice.
+  std::vector<std::uint8_t> Deflate(const std::uint8_t* data, std::size_t size, bool fieldValues) {
+    if (scratch_.empty()) scratch_.resize(compressBound(static_cast<uLong>(kBlockBytes)));
+    z_stream& stream = streams_[fieldValues ? 1 : 0];
+    if (!ready_[fieldValues ? 1 : 0] || deflateReset(&stream) != Z_OK)
+      throw std::runtime_error("zlib could not start a block");
+    stream.next_in = const_cast<Bytef*>(data);
+    stream.avail_in = static_cast<uInt>(size);
+    stream.next_out = scratch_.data();
+    stream.avail_out = static_cast<uInt>(scratch_.size());
+    if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
+      throw std::runtime_error("zlib could not compress a block");
+    return std::vector<std::uint8_t>(scratch_.data(), stream.next_out);
+  }
+
+ private:
+  static constexpr int kMemoryLevel = 8;
+  static constexpr std::array<int, 2> kStrategies{Z_DEFAULT_STRATEGY, Z_RLE};
+
+  std::array<z_stream, 2> streams_{};
+  std::array<bool, 2> ready_{};
+  std::vector<std::uint8_t> scratch_;
+};
 
 std::vector<std::uint8_t> Header(std::size_t size,
                                  const std::vector<std::vector<std::uint8_t>>& blocks) {
@@ -79,14 +111,13 @@ std::vector<VtkZlibCompressor::Encoded> VtkZlibCompressor::Compress(
   std::exception_ptr failure;
   std::mutex failureLock;
   const auto work = [&](bool reports) {
-    std::vector<std::uint8_t> scratch;
+    BlockDeflater deflater;
     for (std::size_t j = next++; j < jobs.size(); j = next++) {
       try {
-        if (scratch.empty()) scratch.resize(compressBound(static_cast<uLong>(kBlockBytes)));
         const Span& span = arrays[jobs[j].array];
         const std::size_t first = jobs[j].block * kBlockBytes;
-        encoded[jobs[j].array].blocks[jobs[j].block] =
-            Deflate(span.data + first, std::min(kBlockBytes, span.size - first), scratch);
+        encoded[jobs[j].array].blocks[jobs[j].block] = deflater.Deflate(
+            span.data + first, std::min(kBlockBytes, span.size - first), span.fieldValues);
       } catch (...) {
         const std::lock_guard<std::mutex> hold(failureLock);
         if (!failure) failure = std::current_exception();

@@ -16,6 +16,10 @@ class VtkZlibCompressor {
   struct Span {
     const std::uint8_t* data;
     std::size_t size;
+    // Mapped field values repeat only in runs of equal bytes (exponents, fill values), so they are
+    // compressed with run-length matching alone: at about the same size, deflate's search for
+    // longer repeats would cost twice the time and find almost nothing.
+    bool fieldValues = false;
   };
   // One compressed array: the header, then the blocks, to be written in this order.
   struct Encoded {

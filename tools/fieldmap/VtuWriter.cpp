@@ -103,6 +103,9 @@ void VtuWriter::Write(const std::string& path, const VtuPiece& piece,
                       const std::function<void(double)>& progress) const {
   std::vector<VtkZlibCompressor::Span> spans;
   for (const VtuArray* array : InFileOrder(piece)) spans.push_back(array->Bytes());
+  // Point and cell data come first in file order; the rest is the grid.
+  for (std::size_t a = 0; a < piece.pointData.size() + piece.cellData.size(); ++a)
+    spans[a].fieldValues = true;
   const std::vector<VtkZlibCompressor::Encoded> arrays = compressor_.Compress(spans, progress);
   std::vector<std::uint64_t> offsets;
   std::uint64_t offset = 0;
