@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,15 +29,12 @@ std::vector<GroupCase> Groups() {
   const Points quad4 = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
   const Points quad8 = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1}, {1, 0}, {0, 1}, {-1, 0}};
   const Points gauss = {{-g, -g}, {g, -g}, {-g, g}, {g, g}};
+  const Points tri6 = {{0, 0}, {1, 0}, {0, 1}, {0.5, 0}, {0.5, 0.5}, {0, 0.5}};
   const double third = 1.0 / 3, sixth = 1.0 / 6;
   return {{"CPE4", quad4, gauss, 1.0, 4.0},
           {"S4R", quad4, {{0, 0}}, 4.0, 4.0},
           {"CPS3", {{0, 0}, {1, 0}, {0, 1}}, {{third, third}}, 0.5, 0.5},
-          {"STRI65",
-           {{0, 0}, {1, 0}, {0, 1}, {0.5, 0}, {0.5, 0.5}, {0, 0.5}},
-           {{sixth, sixth}, {2 * third, sixth}, {sixth, 2 * third}},
-           sixth,
-           0.5},
+          {"STRI65", tri6, {{sixth, sixth}, {2 * third, sixth}, {sixth, 2 * third}}, sixth, 0.5},
           {"CPE8R", quad8, gauss, 1.0, 4.0}};
 }
 
@@ -50,15 +48,17 @@ std::vector<double> Element(const Points& corners, int nodes) {
   return xyz;
 }
 
-// Area of a plane polygon by the shoelace formula.
-double Area(const Points& corners) {
-  double twice = 0.0;
+// Area and first moments (integrals of x and y) of a plane polygon by the shoelace formula.
+std::vector<double> AreaAndMoments(const Points& corners) {
+  std::vector<double> sums(3, 0.0);
   for (std::size_t i = 0; i < corners.size(); ++i) {
     const auto& a = corners[i];
     const auto& b = corners[(i + 1) % corners.size()];
-    twice += a[0] * b[1] - b[0] * a[1];
+    const double cross = a[0] * b[1] - b[0] * a[1];
+    sums[0] += cross / 2, sums[1] += (a[0] + b[0]) * cross / 6,
+        sums[2] += (a[1] + b[1]) * cross / 6;
   }
-  return 0.5 * twice;
+  return sums;
 }
 
 std::vector<double> Loads(const char* name, const std::vector<double>& coords, int dimension,
@@ -69,9 +69,9 @@ std::vector<double> Loads(const char* name, const std::vector<double>& coords, i
   return out;
 }
 
-double Sum(const std::vector<double>& v, int start = 0, int stride = 1) {
+double Sum(const std::vector<double>& v) {
   double s = 0.0;
-  for (std::size_t i = start; i < v.size(); i += stride) s += v[i];
+  for (double x : v) s += x;
   return s;
 }
 
@@ -88,72 +88,52 @@ TEST(ZORMtkElementDataCounts, PointCountsFollowTheElementTypeList) {
     for (const char* name : names) EXPECT_EQ(ZORMtkElementData::GetNumIntPt(name), count) << name;
 }
 
-TEST(ZORMtkElementDataTables, WeightsAddUpToTheReferenceAreaAndPointsLieWhereTheTablesSay) {
+// The weights add up to the reference area; the shape values at each point reproduce its
+// coordinates and sum to one, its derivative output is Shp2D's, and the extrapolation carries
+// back to the nodes every field the points hold exactly (bilinear over quadrilaterals, linear
+// over triangles, the constant for one point).
+TEST(ZORMtkElementDataTables, PointTablesAgreeWithTheShapeFunctionsAndExtrapolateExactly) {
+  const std::vector<std::function<double(const std::vector<double>&)>> fields = {
+      [](const std::vector<double>&) { return 1.0; },
+      [](const std::vector<double>& x) { return x[0]; },
+      [](const std::vector<double>& x) { return x[1]; },
+      [](const std::vector<double>& x) { return x[0] * x[1]; }};
   for (const GroupCase& group : Groups()) {
     SCOPED_TRACE(group.name);
-    const int P = ZORMtkElementData::GetNumIntPt(group.name);
+    const int P = ZORMtkElementData::GetNumIntPt(group.name), N = group.Nodes();
     ASSERT_EQ(P, group.Count());
     double total = 0.0;
     for (int p = 0; p < P; ++p) total += ZORMtkElementData::GetIntPtWeight(group.name, p);
     EXPECT_NEAR(total, group.area, 1e-15);
     EXPECT_DOUBLE_EQ(ZORMtkElementData::GetIntPtWeight(group.name, 7), group.weight);
-    // The shape values at a point reproduce its coordinates and sum to one.
-    std::vector<double> values(group.Nodes() * P, -7.0);
+    std::vector<double> values(N * P, -7.0), matrix(N * P, -7.0);
     ZORMtkElementData::GetIntPtShapeValues(group.name, values.data());
+    ZORMtkElementData::GetIntPtExtrapolation(group.name, matrix.data());
     for (int p = 0; p < P; ++p) {
       double sum = 0.0, r = 0.0, s = 0.0;
-      for (int n = 0; n < group.Nodes(); ++n) {
+      for (int n = 0; n < N; ++n) {
         const double v = values[n * P + p];
         sum += v, r += v * group.nodes[n][0], s += v * group.nodes[n][1];
       }
       EXPECT_NEAR(sum, 1.0, 1e-15) << "point " << p;
       EXPECT_NEAR(r, group.points[p][0], 1e-15) << "point " << p;
       EXPECT_NEAR(s, group.points[p][1], 1e-15) << "point " << p;
-      // The derivative output is the element's full Shp2D output at that point.
-      std::vector<double> got(3 * group.Nodes(), -7.0), expected(3 * group.Nodes());
+      std::vector<double> got(3 * N, -7.0), expected(3 * N);
       ZORMtkElementData::GetIntPtShapeDerivs(group.name, p, got.data());
-      ZORMtkShp::Shp2D(group.Nodes(), group.points[p][0], group.points[p][1], expected.data(),
-                       false);
-      for (int i = 0; i < 3 * group.Nodes(); ++i) EXPECT_NEAR(got[i], expected[i], 1e-15) << i;
+      ZORMtkShp::Shp2D(N, group.points[p][0], group.points[p][1], expected.data(), false);
+      for (int i = 0; i < 3 * N; ++i) EXPECT_NEAR(got[i], expected[i], 1e-15) << i;
     }
+    const std::size_t carried = P == 1 ? 1 : N == 3 || N == 6 ? 3 : 4;
+    for (std::size_t f = 0; f < carried; ++f)
+      for (int n = 0; n < N; ++n) {
+        double extrapolated = 0.0;
+        for (int p = 0; p < P; ++p) extrapolated += matrix[n * P + p] * fields[f](group.points[p]);
+        EXPECT_NEAR(extrapolated, fields[f](group.nodes[n]), 1e-13)
+            << "field " << f << " node " << n;
+      }
   }
   for (const char* name : {"S3", "S8", "C3D8"})
     EXPECT_EQ(ZORMtkElementData::GetIntPtWeight(name, 0), 0.0) << name;
-}
-
-TEST(ZORMtkElementDataTables, ExtrapolationReproducesWhatThePointsCarryAtTheNodes) {
-  // Bilinear over quadrilaterals, linear over triangles: what the point sets carry exactly.
-  const auto field = [](const std::vector<double>& x, bool triangle) {
-    return 2.0 - 3.0 * x[0] + 0.5 * x[1] + (triangle ? 0.0 : 1.25 * x[0] * x[1]);
-  };
-  for (const GroupCase& group : Groups()) {
-    const int P = group.Count();
-    const bool triangle = group.Nodes() == 3 || group.Nodes() == 6;
-    std::vector<double> matrix(group.Nodes() * P, -7.0);
-    ZORMtkElementData::GetIntPtExtrapolation(group.name, matrix.data());
-    for (int n = 0; n < group.Nodes(); ++n) {
-      double rowSum = 0.0, extrapolated = 0.0;
-      for (int p = 0; p < P; ++p) {
-        rowSum += matrix[n * P + p];
-        extrapolated += matrix[n * P + p] * field(group.points[p], triangle);
-      }
-      EXPECT_NEAR(rowSum, 1.0, 1e-14) << group.name << " node " << n + 1;
-      if (P > 1) {
-        EXPECT_NEAR(extrapolated, field(group.nodes[n], triangle), 1e-12)
-            << group.name << " node " << n + 1;
-      }
-    }
-  }
-  // Nodal values carried to the 2 x 2 points and back come out unchanged: E S^T = I.
-  double values[16], extrapolation[16];
-  ZORMtkElementData::GetIntPtShapeValues("CPE4", values);
-  ZORMtkElementData::GetIntPtExtrapolation("CPE4", extrapolation);
-  for (int a = 0; a < 4; ++a)
-    for (int b = 0; b < 4; ++b) {
-      double product = 0.0;
-      for (int p = 0; p < 4; ++p) product += extrapolation[a * 4 + p] * values[b * 4 + p];
-      EXPECT_NEAR(product, a == b ? 1.0 : 0.0, 1e-13) << "node " << a + 1 << ", node " << b + 1;
-    }
 }
 
 TEST(ZORMtkElementDataTables, PointsOutsideTheGroupAndNamesWithoutTablesWriteNothing) {
@@ -173,61 +153,60 @@ TEST(ZORMtkElementDataTables, PointsOutsideTheGroupAndNamesWithoutTablesWriteNot
   EXPECT_EQ(out[4], -0.25);
 }
 
+// A constant field sums to the element's area: distorted plane elements, a 2 x 3 rectangle
+// tilted about the x axis and lifted as a shell (area 6 whatever the tilt) and the same read as a
+// plane element (only its projection onto x-y counts). Types without point tables give nothing.
 TEST(ZORMtkElementDataIntegration, AConstantFieldSumsToTheAreaOfDistortedElements) {
   const Points quad = {{0.1, -0.2}, {2.3, 0.1}, {1.9, 1.7}, {-0.4, 1.2}};
   const Points tri = {{0.3, 0.1}, {2.0, 0.4}, {0.7, 1.9}};
+  const double c = std::cos(0.7), s = std::sin(0.7);
+  const Points tilted = {{0, 0, 1}, {2, 0, 1}, {2, 3 * c, 1 + 3 * s}, {0, 3 * c, 1 + 3 * s}};
+  const double quadArea = AreaAndMoments(quad)[0], triArea = AreaAndMoments(tri)[0];
   const struct {
     const char* name;
     const Points& corners;
-    int nodes;
-  } cases[] = {{"CPE4", quad, 4},  {"S4", quad, 4},  {"CPE4R", quad, 4},
-               {"CPE8R", quad, 8}, {"CPE3", tri, 3}, {"CPE6", tri, 6}};
-  for (const auto& c : cases) {
-    const std::vector<double> ones(ZORMtkElementData::GetNumIntPt(c.name), 1.0);
-    EXPECT_NEAR(Sum(Loads(c.name, Element(c.corners, c.nodes), 2, c.nodes, ones)), Area(c.corners),
-                1e-13)
-        << c.name;
+    int nodes, dimension;
+    double area;
+  } cases[] = {{"CPE4", quad, 4, 2, quadArea},  {"S4", quad, 4, 2, quadArea},
+               {"CPE4R", quad, 4, 2, quadArea}, {"CPE8R", quad, 8, 2, quadArea},
+               {"CPE3", tri, 3, 2, triArea},    {"CPE6", tri, 6, 2, triArea},
+               {"S4", tilted, 4, 3, 6.0},       {"S4R", tilted, 4, 3, 6.0},
+               {"CPE4", tilted, 4, 2, 6.0 * c}, {"C3D8", tilted, 4, 3, 0.0},
+               {"S3", tilted, 4, 3, 0.0},       {"S8", tilted, 4, 3, 0.0}};
+  for (const auto& k : cases) {
+    const std::vector<double> ones(std::max(ZORMtkElementData::GetNumIntPt(k.name), 9), 1.0);
+    const std::vector<double> loads =
+        Loads(k.name, Element(k.corners, k.nodes), k.dimension, k.nodes, ones);
+    EXPECT_NEAR(Sum(loads), k.area, 1e-13) << k.name << " in " << k.dimension;
+    if (k.area == 0.0) {
+      EXPECT_EQ(loads, std::vector<double>(k.nodes, 0.0)) << k.name;
+    }
   }
-  // The unit square gives a quarter to every node.
-  const std::vector<double> square = Element({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, 4);
-  for (double v : Loads("CPS4", square, 2, 4, std::vector<double>(4, 1.0)))
-    EXPECT_NEAR(v, 0.25, 1e-15);
-  for (const char* name : {"C3D8", "S3", "S8"})
-    for (double v : Loads(name, square, 3, 4, std::vector<double>(9, 1.0))) EXPECT_EQ(v, 0.0);
 }
 
-TEST(ZORMtkElementDataIntegration, AShellInSpaceUsesTheTrueSurfaceArea) {
-  // A 2 x 3 rectangle tilted about the x axis and lifted: area 6 whatever the tilt.
-  const double c = std::cos(0.7), s = std::sin(0.7);
-  const std::vector<double> shell = {0, 0, 1, 2, 0, 1, 2, 3 * c, 1 + 3 * s, 0, 3 * c, 1 + 3 * s};
-  EXPECT_NEAR(Sum(Loads("S4", shell, 3, 4, std::vector<double>(4, 1.0))), 6.0, 1e-13);
-  EXPECT_NEAR(Sum(Loads("S4R", shell, 3, 4, {1.0})), 6.0, 1e-13);
-  // Read as a plane element only the projection onto x-y counts.
-  EXPECT_NEAR(Sum(Loads("CPE4", shell, 2, 4, std::vector<double>(4, 1.0))), 6.0 * c, 1e-13);
-}
-
+// Two components at each point of a distorted quadrilateral: the linear field f = x + 2y and the
+// constant 1. The first integrates exactly; the second, weighted by the nodal values of f, gives
+// the same integral, so it is shared out to the right nodes, and the components stay apart.
 TEST(ZORMtkElementDataIntegration, ALinearFieldIntegratesExactlyAndComponentsStaySeparate) {
   const Points corners = {{0.1, -0.2}, {2.3, 0.1}, {1.9, 1.7}, {-0.4, 1.2}};
   const std::vector<double> quad = Element(corners, 4);
   double shape[16];
   ZORMtkElementData::GetIntPtShapeValues("CPS4", shape);
-  // Two components at each point: f = x + 2y and the constant 3.
   std::vector<double> values;
   for (int p = 0; p < 4; ++p) {
     double x = 0.0, y = 0.0;
     for (int n = 0; n < 4; ++n)
       x += shape[n * 4 + p] * quad[3 * n], y += shape[n * 4 + p] * quad[3 * n + 1];
-    values.insert(values.end(), {x + 2.0 * y, 3.0});
+    values.insert(values.end(), {x + 2.0 * y, 1.0});
   }
   const std::vector<double> out = Loads("CPS4", quad, 2, 4, values, 2);
-  // The integral of x + 2y over a polygon is its area times the value at its centroid.
-  double cx = 0.0, cy = 0.0;
-  for (int i = 0; i < 4; ++i) {
-    const auto& a = corners[i];
-    const auto& b = corners[(i + 1) % 4];
-    const double cross = a[0] * b[1] - b[0] * a[1];
-    cx += (a[0] + b[0]) * cross, cy += (a[1] + b[1]) * cross;
+  const std::vector<double> exact = AreaAndMoments(corners);
+  double linear = 0.0, moment = 0.0, area = 0.0;
+  for (int n = 0; n < 4; ++n) {
+    linear += out[2 * n], area += out[2 * n + 1];
+    moment += out[2 * n + 1] * (quad[3 * n] + 2.0 * quad[3 * n + 1]);
   }
-  EXPECT_NEAR(Sum(out, 0, 2), (cx + 2.0 * cy) / 6.0, 1e-12);
-  EXPECT_NEAR(Sum(out, 1, 2), 3.0 * Area(corners), 1e-12);
+  EXPECT_NEAR(linear, exact[1] + 2.0 * exact[2], 1e-12);
+  EXPECT_NEAR(moment, exact[1] + 2.0 * exact[2], 1e-12);
+  EXPECT_NEAR(area, exact[0], 1e-12);
 }
