@@ -9,93 +9,32 @@
 #include <vector>
 
 #include "element/ZORMtkShp.h"
+#include "element/ZORReferenceShapes.h"
 #include "search/ZORMtkGeom.h"
 #include "support/ZORTestMeshes.h"
 
 namespace {
 
-using Point = std::array<double, 3>;
+using zor_reference::Point;
+using zor_reference::Shape;
 using Coords = std::vector<double>;  // x, y, z per node
-using Edges = std::vector<std::pair<int, int>>;
 // The solvers return the weights of the evaluation before their last Newton update, which moved
 // the natural coordinates by less than 1e-6.
 constexpr double kNewtonWeights = 1e-5;
 
-// A shape by its corners in natural coordinates and the corner pairs of its mid-side nodes, in
-// the order of the shape functions.
-struct Shape {
-  const char* label;
-  int dimension;
-  Coords corners;  // three per corner
-  Edges edges;
-
-  int Count() const { return static_cast<int>(corners.size() / 3 + edges.size()); }
-  Point Node(int n) const {
-    const int c = static_cast<int>(corners.size() / 3);
-    if (n < c) return {corners[3 * n], corners[3 * n + 1], corners[3 * n + 2]};
-    const Point a = Node(edges[n - c].first), b = Node(edges[n - c].second);
-    return {(a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2};
-  }
-  // Range of natural coordinate `axis` and the centroid, from the corners.
-  double Bound(int axis, bool upper) const {
-    double bound = corners[axis];
-    for (std::size_t c = axis; c < corners.size(); c += 3)
-      bound = upper ? std::max(bound, corners[c]) : std::min(bound, corners[c]);
-    return bound;
-  }
-  Point Centroid() const {
-    Point sum = {0, 0, 0};
-    for (std::size_t c = 0; c < corners.size(); ++c)
-      sum[c % 3] += 3.0 * corners[c] / corners.size();
-    return sum;
-  }
-  // Values, then one derivative block per natural coordinate.
-  Coords Functions(const Point& xi) const {
-    Coords N(static_cast<std::size_t>(4 * Count()), 0.0);
-    if (dimension == 2) ZORMtkShp::Shp2D(Count(), xi[0], xi[1], N.data(), false);
-    if (dimension == 3) ZORMtkShp::Shp3D(Count(), xi[0], xi[1], xi[2], N.data(), false);
-    return N;
-  }
-};
-
 std::vector<Shape> Shapes(int dimension) {
-  const Coords tri = {0, 0, 0, 1, 0, 0, 0, 1, 0}, quad = {-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0};
-  const Coords tet = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
-  const Coords prism = {0, 0, -1, 1, 0, -1, 0, 1, -1, 0, 0, 1, 1, 0, 1, 0, 1, 1};
-  const Coords hex = {-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1,
-                      -1, -1, 1,  1, -1, 1,  1, 1, 1,  -1, 1, 1};
-  const std::vector<Shape> all = {
-      {"tri3", 2, tri, {}},
-      {"tri6", 2, tri, {{0, 1}, {1, 2}, {2, 0}}},
-      {"quad4", 2, quad, {}},
-      {"quad8", 2, quad, {{0, 1}, {1, 2}, {2, 3}, {3, 0}}},
-      {"tet4", 3, tet, {}},
-      {"tet10", 3, tet, {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}}},
-      {"prism6", 3, prism, {}},
-      {"prism15",
-       3,
-       prism,
-       {{0, 1}, {1, 2}, {2, 0}, {3, 4}, {4, 5}, {5, 3}, {0, 3}, {1, 4}, {2, 5}}},
-      {"hex8", 3, hex, {}},
-      {"hex20",
-       3,
-       hex,
-       {{0, 1},
-        {1, 2},
-        {2, 3},
-        {3, 0},
-        {4, 5},
-        {5, 6},
-        {6, 7},
-        {7, 4},
-        {0, 4},
-        {1, 5},
-        {2, 6},
-        {3, 7}}}};
   std::vector<Shape> chosen;
-  for (const Shape& shape : all)
-    if (dimension == 0 || shape.dimension == dimension) chosen.push_back(shape);
+  for (const Shape& shape : zor_reference::AllShapes())
+    if (shape.dimension == dimension && shape.arg > 0) chosen.push_back(shape);
   return chosen;
+}
+
+// The range of natural coordinate `axis` over the element.
+double Bound(const Shape& shape, int axis, bool upper) {
+  double bound = shape.nodes[0][axis];
+  for (const Point& x : shape.nodes)
+    bound = upper ? std::max(bound, x[axis]) : std::min(bound, x[axis]);
+  return bound;
 }
 
 // A sheared, stretched and bent copy of the reference element, away from the origin. The bend
@@ -119,7 +58,7 @@ Point InPlane(const Point& x) {
 Coords Nodes(const Shape& shape) {
   Coords coords;
   for (int n = 0; n < shape.Count(); ++n) {
-    const Point x = shape.dimension == 3 ? Distort(shape.Node(n)) : InPlane(shape.Node(n));
+    const Point x = shape.dimension == 3 ? Distort(shape.nodes[n]) : InPlane(shape.nodes[n]);
     coords.insert(coords.end(), x.begin(), x.end());
   }
   return coords;
@@ -127,7 +66,7 @@ Coords Nodes(const Shape& shape) {
 
 // The element's own isoparametric map at xi, plus `lift` along the facet normal.
 Point Map(const Shape& shape, const Coords& coords, const Point& xi, double lift = 0.0) {
-  const Coords N = shape.Functions(xi);
+  const Coords N = shape.Evaluate(xi);
   Point x = {lift * kN[0], lift * kN[1], lift * kN[2]};
   for (int n = 0; n < shape.Count(); ++n)
     for (int k = 0; k < 3; ++k) x[k] += N[n] * coords[3 * n + k];
@@ -147,29 +86,6 @@ bool ReferenceInside(const Coords& polygon, double x, double y) {
 }
 
 }  // namespace
-
-// Each function is 1 at its own node and 0 at the others (which checks the node tables here), the
-// values sum to one everywhere and the derivatives to zero.
-TEST(ZORMtkGeomShapes, FunctionsInterpolateTheirNodesAndFormAPartitionOfUnity) {
-  std::mt19937 rng(5);
-  for (const Shape& shape : Shapes(0)) {
-    SCOPED_TRACE(shape.label);
-    const int n = shape.Count();
-    for (int node = 0; node < n; ++node) {
-      const Coords N = shape.Functions(shape.Node(node));
-      for (int k = 0; k < n; ++k) EXPECT_NEAR(N[k], k == node ? 1.0 : 0.0, 1e-14) << node << k;
-    }
-    for (int trial = 0; trial < 10; ++trial) {
-      const Point xi = zor_test_mesh::RandomNatural(n, shape.dimension, rng);
-      const Coords N = shape.Functions(xi);
-      for (int block = 0; block <= shape.dimension; ++block) {
-        double sum = 0.0;
-        for (int k = 0; k < n; ++k) sum += N[block * n + k];
-        EXPECT_NEAR(sum, block == 0 ? 1.0 : 0.0, 1e-13) << "block " << block;
-      }
-    }
-  }
-}
 
 // On the line, beyond the segment counts as left and behind it as right; a hair off the line is on
 // it only with a tolerance.
@@ -299,24 +215,26 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAF
     for (int trial = 0; trial < 40; ++trial) {
       const Point xi = zor_test_mesh::RandomNatural(n, 3, rng);
       ASSERT_TRUE(test(xi)) << xi[0] << " " << xi[1] << " " << xi[2];
-      const Coords N = shape.Functions(xi);
+      const Coords N = shape.Evaluate(xi);
       for (int k = 0; k < n; ++k) EXPECT_NEAR(weights[k], N[k], kNewtonWeights) << "node " << k;
       for (int axis = 0; axis < 3; ++axis)
         for (const bool upper : {false, true}) {
           Point out = xi;
-          out[axis] = shape.Bound(axis, upper) + (upper ? 0.2 : -0.2);
+          out[axis] = Bound(shape, axis, upper) + (upper ? 0.2 : -0.2);
           EXPECT_FALSE(test(out)) << "axis " << axis << (upper ? " above" : " below");
         }
     }
-    if (shape.Bound(0, false) == 0.0) {
+    if (Bound(shape, 0, false) == 0.0) {
       EXPECT_TRUE(test({0.5, 0.5, 0.2}));
     }
   }
 }
 
 TEST(ZORMtkGeomSolid, CornerIsInsideOnlyWithAPositiveToleranceAndInvertedElementsFail) {
-  Coords cube = Shapes(3).back().corners;
-  for (double& c : cube) c = (1 + c) / 2;
+  const Shape hex8 = Shapes(3)[4];
+  Coords cube;
+  for (const Point& x : hex8.nodes)
+    for (double c : x) cube.push_back((1 + c) / 2);
   double corner[3] = {1, 1, 1}, weights[32];
   double tol = 1e-9, none = 0.0;
   EXPECT_TRUE(ZORMtkGeom::IncludedInSolid(weights, corner, cube.data(), 8, 3, &tol, false));
@@ -340,7 +258,9 @@ TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsRejectsOutsideOnesAndReport
     SCOPED_TRACE(shape.label);
     const int n = shape.Count();
     Coords coords = Nodes(shape), weights(static_cast<std::size_t>(3 * n));
-    const Point centre = shape.Centroid();
+    Point centre = {0, 0, 0};
+    for (int c = 0; c < shape.corners; ++c)
+      for (int a = 0; a < 2; ++a) centre[a] += shape.nodes[c][a] / shape.corners;
     for (int trial = 0; trial < 30; ++trial) {
       Point xi = zor_test_mesh::RandomNatural(n, 2, rng);
       for (int a = 0; a < 2; ++a) xi[a] = centre[a] + 0.8 * (xi[a] - centre[a]);
@@ -352,7 +272,7 @@ TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsRejectsOutsideOnesAndReport
           << xi[0] << " " << xi[1] << " lift " << lift;
       // The distance runs from the point to its foot: negative above the facet's normal side.
       EXPECT_NEAR(projection, -lift, 1e-12);
-      const Coords N = shape.Functions(xi);
+      const Coords N = shape.Evaluate(xi);
       for (int k = 0; k < n; ++k) EXPECT_NEAR(weights[k], N[k], kNewtonWeights) << "node " << k;
     }
     const Point out = n == 3 || n == 6 ? Point{0.7, 0.5, 0} : Point{1.25, 0.2, 0};
@@ -362,7 +282,7 @@ TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsRejectsOutsideOnesAndReport
       EXPECT_FALSE(ZORMtkGeom::IncludedInFacet(weights.data(), x.data(), coords.data(), n, 3,
                                                &projection, &tol, anyway));
     EXPECT_NEAR(projection, -0.2, 1e-12);
-    const Coords N = shape.Functions(out);
+    const Coords N = shape.Evaluate(out);
     const Coords clamped = {0.0, 0.6, 0.4};
     for (int k = 0; k < n; ++k)
       EXPECT_NEAR(weights[k], n == 3 ? clamped[k] : N[k], kNewtonWeights) << "node " << k;
