@@ -105,27 +105,15 @@ TEST(ZORMtkMeshElemB, BucketEdgeIsTheLargestRootOfTheCountCubic) {
 // its region; a region without elements gets one empty bucket.
 TEST(ZORMtkMeshElemB, RegionsFromTheReaderKeepTheirMembersAndFlatOnesGetOneLayer) {
   ZORTestSourceDatabase db;
-  const ZORSimDynamicID mesh = db.AddMesh(), empty = db.AddMesh();
-  std::vector<double> coords;
-  std::vector<int> connectivity;
-  for (int j = 0; j <= 3; ++j)
-    for (int i = 0; i <= 3; ++i) {
-      coords.insert(coords.end(), {1.0 * i, 1.0 * j, 2.0});
-      if (i < 3 && j < 3)
-        connectivity.insert(connectivity.end(),
-                            {i + 4 * j, i + 1 + 4 * j, i + 5 + 4 * j, i + 4 + 4 * j});
-    }
-  db.AddNodes(mesh, 3, coords);
-  db.AddElements(mesh, "S4", 4, connectivity);
-  db.AddNodes(empty, 3, {0, 0, 0, 1, 1, 1});
-  ZORMtkSimReader reader, nodesOnly;
-  reader.SetElsetRegion(db.Root(), mesh, {7, 2, 4});
-  nodesOnly.SetNodesetRegion(db.Root(), empty, {});
+  zor_search_test::Stored shells, nodesOnly;
+  zor_search_test::StoreElements(db, zor_test_mesh::QuadGrid(3, 3, 0, 3, 0, 3, "S4", 3, 2.0),
+                                 shells, {7, 2, 4});
+  zor_search_test::StorePoints(db, {{0, 0, 0}, {1, 1, 1}}, nodesOnly);
   ZORMtkMeshElemB grid, none;
   double margin = 0.5;
-  grid.FormBuckets(&reader, margin);
-  none.FormBuckets(&nodesOnly, margin);
-  EXPECT_EQ(grid.SourceID(), mesh);
+  grid.FormBuckets(&shells.reader, margin);
+  none.FormBuckets(&nodesOnly.reader, margin);
+  EXPECT_EQ(grid.SourceID(), shells.mesh);
   EXPECT_TRUE(grid.IsThreeDimensional());
   ASSERT_EQ(grid.ElementCount(), 3);
   EXPECT_EQ(grid.ElementMember(1), 4);
@@ -136,22 +124,6 @@ TEST(ZORMtkMeshElemB, RegionsFromTheReaderKeepTheirMembersAndFlatOnesGetOneLayer
   double p[3] = {0.5, 0.5, 0.5};
   EXPECT_TRUE(none.GetBucketElements(p).IsEmpty());
   EXPECT_EQ(none.Count(0) * none.Count(1) * none.Count(2), 1);
-}
-
-TEST(ZORMtkMeshElemB, PointsOutsideTheGridGetTheNearestBoundaryBucket) {
-  BoxSet boxes;
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) boxes.Add({1.0 * i, 1.0 * j, 0}, {i + 1.0, j + 1.0, 1});
-  ZORMtkMeshElemB grid;
-  boxes.Form(grid, 0.0);
-  // h = 1 and 5 x 5 x 2 buckets: the top row along y covers [4, 5).
-  ASSERT_EQ(grid.Count(1), 5);
-  double inside[3] = {0.01, 4.5, 0.5};
-  double outside[3] = {-500.0, 1e9, 0.5};
-  EXPECT_EQ(grid.GetBucketElements(outside), grid.GetBucketElements(inside));
-  double below[3] = {-1e-9, 0.01, -3.0};
-  double corner[3] = {0.0, 0.0, 0.0};
-  EXPECT_EQ(grid.GetBucketElements(below), grid.GetBucketElements(corner));
 }
 
 // With h = 1 and no margin, a box ending at x = 1 lies in bucket 2 by its upper end and is
@@ -171,7 +143,8 @@ TEST(ZORMtkMeshElemB, BoxEndingOnABucketBoundaryIsListedOneBucketUp) {
 }
 
 // Random boxes: every element whose box, widened by the margin, contains a point is listed in
-// the point's bucket, and the list is ascending.
+// the point's bucket, and the list is ascending. A point outside the grid, also far outside, gets
+// the nearest boundary bucket: that of the boundary bucket's centre along every axis it leaves.
 TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> corner(0.0, 20.0), size(0.1, 2.5);
@@ -190,10 +163,17 @@ TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
     ZORMtkMeshElemB grid;
     boxes.Form(grid, margin);
     const double delta = margin * boxes.average / boxes.Count();
-    std::uniform_real_distribution<double> coordinate(-1.0, 23.0);
+    std::uniform_real_distribution<double> coordinate(-3.0, 25.0);
     for (int t = 0; t < 500; ++t) {
       double p[3] = {coordinate(rng), coordinate(rng), dimension == 3 ? coordinate(rng) : 0.0};
+      if (t % 50 == 0) p[t % dimension] *= -1e9;
       const cow_List<int> list = grid.GetBucketElements(p);
+      double inside[3] = {p[0], p[1], p[2]};
+      for (int a = 0; a < dimension; ++a) {
+        const double h = grid.BucketSize(), lo = grid.Origin()[a];
+        inside[a] = std::clamp(p[a], lo + h / 2, lo + (grid.Count(a) - 0.5) * h);
+      }
+      ASSERT_EQ(list, grid.GetBucketElements(inside));
       ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
       for (int e = 0; e < boxes.Count(); ++e) {
         bool holds = true;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,39 +15,25 @@
 
 namespace {
 
-using zor_search_test::Stored;
 using zor_test_mesh::TestMesh;
 
-class ZORMtkIntPtSearchTest : public ::testing::Test {
+class ZORMtkIntPtSearchTest : public zor_search_test::SearchFixture<ZORMtkElementWeights> {
  protected:
-  ZORTestSourceDatabase db;
-  Stored source;
-  Stored target;
-  ZORMtkMeshElemB grid;
-  ZORSearchMisses misses;
-  ZORMtkElementWeights weights;
-
   void Search() {
     double margin = 0.5;
     grid.FormBuckets(&source.reader, margin);
     ZORMtkIntPtSearch::SearchPointsInElements(weights, grid, source.reader, target.reader,
                                               ZORSearchOptions{{0.3, 0.5}, {}}, misses);
   }
-
-  // A 2 x 2 plane mesh of unit "CPE4" squares over [0, 2]^2, element i + 2j at cell (i, j).
-  void StoreSquareSource() {
-    source.mesh = db.AddMesh();
-    std::vector<double> coords;
-    for (int j = 0; j <= 2; ++j)
-      for (int i = 0; i <= 2; ++i) coords.insert(coords.end(), {1.0 * i, 1.0 * j});
-    db.AddNodes(source.mesh, 2, coords);
-    std::vector<int> connectivity;
-    for (int j = 0; j < 2; ++j)
-      for (int i = 0; i < 2; ++i)
-        connectivity.insert(connectivity.end(),
-                            {i + 3 * j, i + 1 + 3 * j, i + 1 + 3 * (j + 1), i + 3 * (j + 1)});
-    db.AddElements(source.mesh, "CPE4", 4, connectivity);
-    source.reader.SetElsetRegion(db.Root(), source.mesh, {});
+  // Source: a 2 x 2 plane mesh of unit "CPE4" squares over [0, 2]^2, element i + 2j at cell
+  // (i, j); target: the given elements.
+  void Store(const std::vector<TestMesh>& targets) {
+    zor_search_test::StoreElements(db, zor_test_mesh::QuadGrid(2, 2, 0, 2, 0, 2, "CPE4"), source);
+    target.mesh = db.AddMesh();
+    db.AddNodes(target.mesh, targets[0].dimension, targets[0].coords);
+    for (const TestMesh& m : targets)
+      db.AddElements(target.mesh, m.type, m.nodesPerElement, m.connectivity);
+    target.reader.SetElsetRegion(db.Root(), target.mesh, {});
   }
 };
 
@@ -83,18 +67,11 @@ TEST_F(ZORMtkIntPtSearchTest, IdenticalMeshPlacesEveryPointInItsOwnElement) {
 // A target square over [1.5, 3.5] x [0, 1] reaches beyond the source: its points at x = 3.08
 // (2 and 4 in point order) are not placed, and keep their places in the element's pairs.
 TEST_F(ZORMtkIntPtSearchTest, UnplacedPointsKeepTheirPlaceAndAreReported) {
-  StoreSquareSource();
-  target.mesh = db.AddMesh();
-  db.AddNodes(target.mesh, 2, {1.5, 0, 3.5, 0, 3.5, 1, 1.5, 1});
-  db.AddElements(target.mesh, "CPE4", 4, {0, 1, 2, 3});
-  target.reader.SetElsetRegion(db.Root(), target.mesh, {});
+  Store({zor_test_mesh::QuadGrid(1, 1, 1.5, 3.5, 0, 1, "CPE4")});
   Search();
   ASSERT_EQ(weights.ElementCount(), 1);
   ASSERT_EQ(weights.PointCount(0), 4);
-  EXPECT_EQ(weights.PointSource(0, 0), 1);
-  EXPECT_EQ(weights.PointSource(0, 1), -1);
-  EXPECT_EQ(weights.PointSource(0, 2), 1);
-  EXPECT_EQ(weights.PointSource(0, 3), -1);
+  for (int q = 0; q < 4; ++q) EXPECT_EQ(weights.PointSource(0, q), q % 2 == 0 ? 1 : -1) << q;
   EXPECT_EQ(zor_search_test::Members(misses, ZORSearchMiss::Kind::PointNotPlaced),
             (std::vector<int>{0, 0}));
   const double g = 0.57735026918963;
@@ -106,43 +83,27 @@ TEST_F(ZORMtkIntPtSearchTest, UnplacedPointsKeepTheirPlaceAndAreReported) {
   EXPECT_EQ(weights.TargetCount(0), 2);
 }
 
-TEST_F(ZORMtkIntPtSearchTest, ClassesWithoutPointTablesAreSkippedAndNamed) {
-  StoreSquareSource();
-  target.mesh = db.AddMesh();
-  db.AddNodes(target.mesh, 3, {0.2, 0.2, 0, 0.8, 0.2, 0, 0.8, 0.8, 0, 0.2, 0.8, 0});
-  db.AddElements(target.mesh, "S3", 3, {0, 1, 2});
-  db.AddElements(target.mesh, "S4R", 4, {0, 1, 2, 3});
-  target.reader.SetElsetRegion(db.Root(), target.mesh, {});
-  std::ostringstream errors;
-  aio_cerr.SetTarget(&errors);
-  Search();
-  aio_cerr.SetTarget(nullptr);
-  EXPECT_EQ(errors.str(),
+// A shell class without a point table is skipped and named; the one-point shell's point is
+// placed, and the trace names its element and point but no tolerances.
+TEST_F(ZORMtkIntPtSearchTest, ClassesWithoutPointTablesAreSkippedAndNamedAndTheRestTraced) {
+  const TestMesh square = zor_test_mesh::QuadGrid(1, 1, 0.25, 0.75, 0.25, 0.75, "S4R", 3);
+  Store({{"S3", 3, 3, square.coords, {0, 1, 2}}, square});
+  std::string trace;
+  const std::string errors = zor_search_test::Captured(aio_cerr, "9", [&] {
+    trace = zor_search_test::Captured(aio_cout, "9", [this] { Search(); });
+  });
+  EXPECT_EQ(errors,
             " Integration-point search skips element class S3: it has no integration-point "
             "table\n");
+  EXPECT_EQ(trace,
+            "Target element 1 Integration point 0\n"
+            " 0.5 0.5 0\n"
+            " FIRST TRY \n"
+            "   ... candidate source element 0 \n");
   ASSERT_EQ(weights.ElementCount(), 1);
   EXPECT_EQ(weights.ElementMember(0), 1);
   ASSERT_EQ(weights.PointCount(0), 1);
   EXPECT_EQ(weights.PointSource(0, 0), 0);
-}
-
-TEST_F(ZORMtkIntPtSearchTest, TraceNamesElementsAndPointsButNotTolerances) {
-  StoreSquareSource();
-  target.mesh = db.AddMesh();
-  db.AddNodes(target.mesh, 2, {0.25, 0.25, 0.75, 0.25, 0.75, 0.75, 0.25, 0.75});
-  db.AddElements(target.mesh, "CPE4R", 4, {0, 1, 2, 3});
-  target.reader.SetElsetRegion(db.Root(), target.mesh, {});
-  setenv("ODB_MAP_DEBUG", "9", 1);
-  std::ostringstream trace;
-  aio_cout.SetTarget(&trace);
-  Search();
-  aio_cout.SetTarget(nullptr);
-  unsetenv("ODB_MAP_DEBUG");
-  EXPECT_EQ(trace.str(),
-            "Target element 0 Integration point 0\n"
-            " 0.5 0.5 0\n"
-            " FIRST TRY \n"
-            "   ... candidate source element 0 \n");
 }
 
 }  // namespace

@@ -62,19 +62,6 @@ TestMesh Cylinder(const TestMesh& plane, const std::string& type) {
   return shell;
 }
 
-// Two triangles per quadrilateral of a 4-node plane mesh.
-TestMesh Triangles(const TestMesh& quads) {
-  TestMesh triangles = quads;
-  triangles.nodesPerElement = 3;
-  triangles.connectivity.clear();
-  for (int e = 0; e < quads.ElementCount(); ++e) {
-    const int* q = quads.Nodes(e);
-    triangles.connectivity.insert(triangles.connectivity.end(),
-                                  {q[0], q[1], q[2], q[0], q[2], q[3]});
-  }
-  return triangles;
-}
-
 // The corner tetrahedra of a 10-node mesh, and the same with mid-side nodes moved to the middles
 // of their (straight) edges, which the search treats as affine.
 // The linear elements on the corner nodes of quadratic ones.
@@ -151,14 +138,14 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
       {"hex8", zor_test_mesh::HexMesh(4, 8, 0.1, 22)},
       {"hex20", zor_test_mesh::HexMesh(3, 20, 0.08, 23)},
       {"hex8 rectilinear", zor_test_mesh::HexMesh(4, 8, 0.0, 28)},
-      {"tet4", Corners(zor_test_mesh::TetMesh(3, 10, 0.1, 29), "C3D4", 4)},
+      {"tet4", zor_test_mesh::TetMesh(3, 4, 0.1, 29)},
       {"tet10 straight", Straightened(zor_test_mesh::TetMesh(3, 10, 0.1, 30))},
       {"tet10", zor_test_mesh::TetMesh(3, 10, 0.05, 24)},
       {"prism15", zor_test_mesh::Prism15Mesh(3, 0.05, 25)},
       {"prism6", Corners(zor_test_mesh::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
       {"quad8", zor_test_mesh::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
       {"shell quad4", Cylinder(quads, "S4")},
-      {"shell tri3", Cylinder(Triangles(quads), "S3")},
+      {"shell tri3", Cylinder(zor_search_test::SplitQuads(quads, "S3"), "S3")},
   };
   for (const Family& family : families) {
     SCOPED_TRACE(family.name);
@@ -169,7 +156,8 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
     double margin = std::max(kBoundary, kNormal);
     grid.FormBuckets(&source.reader, margin);
     const ZORMtkSourceElements mesh(source.reader, grid);
-    const TestMesh& plane = family.mesh.nodesPerElement == 3 ? Triangles(quads) : quads;
+    const TestMesh& plane =
+        family.mesh.nodesPerElement == 3 ? zor_search_test::SplitQuads(quads, "S3") : quads;
     const std::vector<Point> points = Points(family, plane, 600, 27);
     int placed = 0;
     for (const bool nodal : {true, false}) {
@@ -195,6 +183,27 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
     // The points must exercise both outcomes, or the comparison proves little.
     EXPECT_GT(placed, 400);
     EXPECT_LT(placed, 4 * 600);
+  }
+}
+
+// Two copies of one tetrahedron, and a point within the coordinate ranges of both but beyond
+// their slanted face by exactly 0.125: with the containing choice neither holds it, both are
+// equally outside, and the first keeps the point, reported as approximate.
+TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
+  ZORTestSourceDatabase db;
+  Stored source;
+  zor_search_test::StoreElements(
+      db, {"C3D4", 4, 3, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 3, 0, 1, 2, 3}}, source);
+  ZORMtkMeshElemB grid;
+  double margin = std::max(kBoundary, kNormal);
+  grid.FormBuckets(&source.reader, margin);
+  const ZORMtkSourceElements mesh(source.reader, grid);
+  for (const bool prefilters : {false, true}) {
+    const Answer a = Locate(mesh, grid, {true, true, prefilters}, {{0.375, 0.375, 0.375}})[0];
+    ASSERT_TRUE(a.found);
+    EXPECT_EQ(a.match.element, 0);
+    EXPECT_TRUE(a.match.approximate);
+    EXPECT_EQ(a.match.excess, 0.125);
   }
 }
 

@@ -57,18 +57,16 @@ TEST(ZORMtkNodalWeights, TransposeListsOldKeysAscendingUnderEachPartner) {
   EXPECT_EQ(Row(weights, 9), (RowList{{6, 0.3}}));
 }
 
-TEST(ZORMtkNodalWeights, NormalizeScalesEachKeyButLeavesZeroSums) {
-  ZORMtkNodalWeights weights = Links({{0, {{1, 1.0}, {2, 3.0}}}, {1, {{1, 1e-13}, {2, -1e-13}}}});
-  weights.NormalizeWeights();
-  EXPECT_EQ(Row(weights, 0), (RowList{{1, 0.25}, {2, 0.75}}));
-  EXPECT_EQ(Row(weights, 1), (RowList{{1, 1e-13}, {2, -1e-13}}));
-}
-
-TEST(ZORMtkNodalWeights, UncoveredCountsDistinctPartnersWithNonNegligibleWeight) {
-  const ZORMtkNodalWeights weights =
-      Links({{0, {{10, 0.5}, {11, 0.5}}}, {1, {{11, 1.0}, {12, 1e-13}}}});
-  EXPECT_FALSE(weights.HasUncoveredNodes(2));  // 10 and 11; 12's weight is negligible
+// Coverage counts distinct partners of non-negligible weight (10 and 11, not 12); normalizing
+// scales each key's weights to sum to one but leaves a key whose sum is zero.
+TEST(ZORMtkNodalWeights, UncoveredCountsWeightyPartnersAndNormalizeLeavesZeroSums) {
+  ZORMtkNodalWeights weights =
+      Links({{0, {{10, 1.0}, {11, 3.0}}}, {1, {{11, 1e-13}, {12, -1e-13}}}});
+  EXPECT_FALSE(weights.HasUncoveredNodes(2));
   EXPECT_TRUE(weights.HasUncoveredNodes(3));
+  weights.NormalizeWeights();
+  EXPECT_EQ(Row(weights, 0), (RowList{{10, 0.25}, {11, 0.75}}));
+  EXPECT_EQ(Row(weights, 1), (RowList{{11, 1e-13}, {12, -1e-13}}));
 }
 
 TEST(ZORMtkNodalWeights, PrintWritesEveryKeyWithItsPartnersAndWeights) {
@@ -80,24 +78,20 @@ TEST(ZORMtkNodalWeights, PrintWritesEveryKeyWithItsPartnersAndWeights) {
   EXPECT_EQ(out.str(), "Nodal Weights \n3  7  0.5  8  0.25  \n4  1  1  \n");
 }
 
-// Elements added out of member order, with an unplaced point in the middle of one.
-class ZORMtkElementWeightsTest : public ::testing::Test {
- protected:
+// Elements added out of member order, with an unplaced point in the middle of one: the points
+// stay in order, the unplaced one marked, and every source element lists its target elements
+// once per point.
+TEST(ZORMtkElementWeights, KeepsPointsInOrderAndListsTargetElementsPerSourceElement) {
   ZORMtkElementWeights weights;
-  void SetUp() override {
-    const double a[3] = {0.2, 0.3, 0.5}, b[4] = {0.1, 0.2, 0.3, 0.4}, c[3] = {1, 0, 0};
-    weights.BeginElement(12);
-    weights.AddPoint(5, a, 3);
-    weights.AddUnplacedPoint();
-    weights.AddPoint(7, b, 4);
-    weights.BeginElement(3);
-    weights.AddPoint(7, c, 3);
-    weights.AddPoint(5, a, 3);
-    weights.Finish();
-  }
-};
-
-TEST_F(ZORMtkElementWeightsTest, KeepsPointsInOrderWithUnplacedOnesMarked) {
+  const double a[3] = {0.2, 0.3, 0.5}, b[4] = {0.1, 0.2, 0.3, 0.4}, c[3] = {1, 0, 0};
+  weights.BeginElement(12);
+  weights.AddPoint(5, a, 3);
+  weights.AddUnplacedPoint();
+  weights.AddPoint(7, b, 4);
+  weights.BeginElement(3);
+  weights.AddPoint(7, c, 3);
+  weights.AddPoint(5, a, 3);
+  weights.Finish();
   ASSERT_EQ(weights.ElementCount(), 2);
   EXPECT_EQ(weights.ElementMember(0), 3);
   const int twelve = weights.FindElement(12);
@@ -112,18 +106,14 @@ TEST_F(ZORMtkElementWeightsTest, KeepsPointsInOrderWithUnplacedOnesMarked) {
   EXPECT_EQ(weights.PointWeights(twelve, 2)[3], 0.4);
   EXPECT_EQ(weights.PointCount(0), 2);
   EXPECT_EQ(weights.PointWeights(0, 1)[2], 0.5);
-}
-
-TEST_F(ZORMtkElementWeightsTest, ListsTargetElementsPerSourceElementOncePerPoint) {
   ASSERT_EQ(weights.SourceElementCount(), 2);
   EXPECT_EQ(weights.SourceElement(0), 5);
-  const int seven = weights.FindSourceElement(7);
-  ASSERT_EQ(seven, 1);
-  EXPECT_EQ(std::vector<int>(weights.Targets(0), weights.Targets(0) + weights.TargetCount(0)),
-            (std::vector<int>{3, 12}));
-  EXPECT_EQ(std::vector<int>(weights.Targets(1), weights.Targets(1) + weights.TargetCount(1)),
-            (std::vector<int>{3, 12}));
+  ASSERT_EQ(weights.FindSourceElement(7), 1);
   EXPECT_EQ(weights.FindSourceElement(-1), -1);
+  for (int source = 0; source < 2; ++source)
+    EXPECT_EQ(std::vector<int>(weights.Targets(source),
+                               weights.Targets(source) + weights.TargetCount(source)),
+              (std::vector<int>{3, 12}));
 }
 
 }  // namespace

@@ -1,14 +1,23 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
 #include <vector>
 
+#include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
+#include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORSearchMisses.h"
 #include "search/impl/ZORSearchOptions.h"
 #include "support/ZORTestMeshes.h"
 #include "support/ZORTestSourceDatabase.h"
 
-// The meshes of the search tests stored in a test database, with a reader scoped to them.
+// The meshes of the search tests stored in a test database, with a reader scoped to them, and
+// what every search fixture holds.
 namespace zor_search_test {
 
 struct Stored {
@@ -42,6 +51,51 @@ inline std::vector<int> Members(const ZORSearchMisses& misses, ZORSearchMiss::Ki
   for (const ZORSearchMiss& miss : misses.misses)
     if (miss.kind == kind) members.push_back(miss.member);
   return members;
+}
+
+// The database, the source and target regions, the grid and the results of a search test.
+template <class Weights>
+class SearchFixture : public ::testing::Test {
+ protected:
+  ZORTestSourceDatabase db;
+  Stored source;
+  Stored target;
+  ZORMtkMeshElemB grid;
+  ZORSearchMisses misses;
+  Weights weights;
+};
+
+// What `run` writes to `stream` (aio_cout or aio_cerr), with the search trace on at `level`.
+template <class Run>
+std::string Captured(aio_Stream& stream, const char* level, Run run) {
+  setenv("ODB_MAP_DEBUG", level, 1);
+  std::ostringstream text;
+  stream.SetTarget(&text);
+  run();
+  stream.SetTarget(nullptr);
+  unsetenv("ODB_MAP_DEBUG");
+  return text.str();
+}
+
+// Two triangles per quadrilateral of a QuadMesh, split along the diagonal from corner 0 to 2;
+// 6-node triangles take the lattice point at the cell's centre as the diagonal's middle node.
+inline zor_test_mesh::TestMesh SplitQuads(const zor_test_mesh::TestMesh& quads,
+                                          const std::string& type) {
+  const int side = static_cast<int>(std::lround(std::sqrt(quads.NodeCount())));
+  zor_test_mesh::TestMesh split = quads;
+  split.type = type;
+  split.nodesPerElement = quads.nodesPerElement == 8 ? 6 : 3;
+  split.connectivity.clear();
+  for (int e = 0; e < quads.ElementCount(); ++e) {
+    const int* q = quads.Nodes(e);
+    const int centre = q[4 % quads.nodesPerElement] + side;
+    if (quads.nodesPerElement == 4)
+      split.connectivity.insert(split.connectivity.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+    else
+      split.connectivity.insert(split.connectivity.end(), {q[0], q[1], q[2], q[4], q[5], centre,
+                                                           q[0], q[2], q[3], centre, q[6], q[7]});
+  }
+  return split;
 }
 
 }  // namespace zor_search_test
