@@ -94,7 +94,7 @@ int DemoMapping::Run() {
 void DemoMapping::Save(const std::string& boxVtuBase, const std::string& plateVtuBase) {
   const double start = Now();
   writer_.SaveContext();
-  const VtuWriter vtu(0);
+  VtuWriter vtu(0);
   const MeshVtuExport box(writer_.GetRootPosition(), targets_.box);
   vtu.Write(boxVtuBase + ".vtu", box.Piece({{displacement_, "U_D", false, false},
                                             {temperature_, "NT", false, false},

@@ -142,7 +142,7 @@ std::vector<std::unique_ptr<AtomicOutputFile>> WriteFiles(const Settings& settin
     files.push_back(std::make_unique<AtomicOutputFile>(FileName(settings, selection, several)));
   if (several) files.push_back(std::make_unique<AtomicOutputFile>(settings.base + ".pvd"));
   for (const auto& file : files) file->RefuseInput(settings.database);
-  const VtuWriter writer(settings.threads);
+  VtuWriter writer(settings.threads);
   std::vector<VtuWriter::CollectionEntry> entries;
   for (std::size_t s = 0; s < selections.size(); ++s) {
     const AtomicOutputFile& file = *files[s];

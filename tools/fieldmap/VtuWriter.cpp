@@ -99,14 +99,33 @@ void WriteAll(const std::string& path, const std::string& head,
 
 }  // namespace
 
+bool VtuWriter::HoldsGridOf(const VtuPiece& piece) const {
+  const VtuArray* arrays[] = {&piece.points, &piece.connectivity, &piece.offsets, &piece.types};
+  for (std::size_t a = 0; a < grid_.size(); ++a)
+    if (grid_[a].Bytes().data != arrays[a]->Bytes().data ||
+        grid_[a].Bytes().size != arrays[a]->Bytes().size)
+      return false;
+  return !grid_.empty();
+}
+
 void VtuWriter::Write(const std::string& path, const VtuPiece& piece,
-                      const std::function<void(double)>& progress) const {
-  std::vector<VtkZlibCompressor::Span> spans;
-  for (const VtuArray* array : InFileOrder(piece)) spans.push_back(array->Bytes());
+                      const std::function<void(double)>& progress) {
+  const std::vector<const VtuArray*> inFileOrder = InFileOrder(piece);
   // Point and cell data come first in file order; the rest is the grid.
-  for (std::size_t a = 0; a < piece.pointData.size() + piece.cellData.size(); ++a)
-    spans[a].fieldValues = true;
-  const std::vector<VtkZlibCompressor::Encoded> arrays = compressor_.Compress(spans, progress);
+  const std::size_t fieldCount = piece.pointData.size() + piece.cellData.size();
+  const bool gridKnown = HoldsGridOf(piece);
+  std::vector<VtkZlibCompressor::Span> spans;
+  for (std::size_t a = 0; a < (gridKnown ? fieldCount : inFileOrder.size()); ++a) {
+    spans.push_back(inFileOrder[a]->Bytes());
+    spans.back().fieldValues = a < fieldCount;
+  }
+  std::vector<VtkZlibCompressor::Encoded> arrays = compressor_.Compress(spans, progress);
+  if (!gridKnown) {
+    grid_.assign({piece.points, piece.connectivity, piece.offsets, piece.types});
+    encodedGrid_.assign(arrays.begin() + static_cast<long>(fieldCount), arrays.end());
+    arrays.resize(fieldCount);
+  }
+  arrays.insert(arrays.end(), encodedGrid_.begin(), encodedGrid_.end());
   std::vector<std::uint64_t> offsets;
   std::uint64_t offset = 0;
   for (const VtkZlibCompressor::Encoded& array : arrays) {

@@ -24,7 +24,9 @@ struct VtuPiece {
 // Writes VTK XML unstructured grids as VTK's own writer does in its most compact form: every
 // array appended as raw binary, zlib-compressed in VTK's block layout with UInt64 headers, so
 // VTK, ParaView and meshio read them without conversion. Also writes the .pvd collection that
-// lists several such files. Holds only the compressor; files are written whole by one call.
+// lists several such files. Holds the compressor and the compressed grid of the last piece, with
+// the arrays it came from, so the files of several steps of one mesh compress their shared grid
+// once. Files are written whole by one call; one thread per object.
 class VtuWriter {
  public:
   // threads as VtkZlibCompressor takes them.
@@ -33,7 +35,7 @@ class VtuWriter {
   // Writes the piece to path (replacing it); a failed write throws std::system_error with the
   // system's reason. progress hears the fraction done.
   void Write(const std::string& path, const VtuPiece& piece,
-             const std::function<void(double)>& progress = {}) const;
+             const std::function<void(double)>& progress = {});
 
   struct CollectionEntry {
     int timestep;
@@ -43,5 +45,11 @@ class VtuWriter {
   static void WriteCollection(const std::string& path, const std::vector<CollectionEntry>& files);
 
  private:
+  bool HoldsGridOf(const VtuPiece& piece) const;
+
   VtkZlibCompressor compressor_;
+  // Points, connectivity, offsets and types of the last piece, sharing its values (which keeps
+  // them alive, so equal addresses mean the same arrays), and their compressed form.
+  std::vector<VtuArray> grid_;
+  std::vector<VtkZlibCompressor::Encoded> encodedGrid_;
 };
