@@ -60,6 +60,36 @@ ZORSimCSetID ZORTestSourceDatabase::Range(const ZORSimCollectionID& collection, 
   return ZORSimCollection(Context(), collection).CreateCSetStrided(first, count, 1, 1);
 }
 
+// A new drawer of the distribution chunked by the sizes of its dimension sets (at least 1),
+// holding `bytes` bytes of `values` (doubles for buffer type 2) when there are any.
+ZORSimDrawerID ZORTestSourceDatabase::MakeDrawer(const ZORSimDistributionID& distribution,
+                                                 const std::vector<ZORSimCSetID>& dims,
+                                                 const void* values, std::int64_t bytes,
+                                                 int bufferType) const {
+  std::vector<int> chunk;
+  for (const ZORSimCSetID& set : dims) chunk.push_back(std::max(set.Size(), 1));
+  ZORSimTransfer make(Context(), distribution);
+  make.SetMakeNewDrawerChunked(chunk);
+  make.SetDims(dims);
+  make.ExecMake();
+  if (bytes > 0) WriteDrawer(distribution, make.DrawerID(), dims, values, bytes, bufferType);
+  return make.DrawerID();
+}
+
+void ZORTestSourceDatabase::WriteDrawer(const ZORSimDistributionID& distribution,
+                                        const ZORSimDrawerID& drawer,
+                                        const std::vector<ZORSimCSetID>& dims, const void* values,
+                                        std::int64_t bytes, int bufferType) const {
+  ZORSimTransfer write(Context(), distribution);
+  write.SetWrite();
+  if (bufferType) write.SetBufferType(bufferType);
+  write.SetAutoExtend(true);
+  write.SetDrawer(drawer);
+  write.SetDims(dims);
+  write.SetBuffer(0, values, bytes);
+  write.ExecWrite();
+}
+
 ZORSimCSetID ZORTestSourceDatabase::Append(const ZORSimCollectionID& collection, int count) const {
   const ZORSimCollection members(Context(), collection);
   const int first = members.Space();
@@ -92,25 +122,12 @@ void ZORTestSourceDatabase::AddNodes(const ZORSimDynamicID& mesh, int components
   const ZORSimDistributionID distribution =
       At(At(mesh).Follow(kMeshCoordinates, 0)).GetDistribution();
   const auto drawers = ZORSimDistribution(Context(), distribution).QueryDrawers();
-  ZORSimDrawerID drawer;
-  if (drawers.empty()) {
-    ZORSimTransfer make(Context(), distribution);
-    make.SetMakeNewDrawerChunked({count, components});
-    make.SetDims({added, componentSet});
-    make.ExecMake();
-    drawer = make.DrawerID();
-  } else {
-    drawer = drawers.front().id;
-  }
-  ZORSimTransfer write(Context(), distribution);
-  write.SetWrite();
-  write.SetBufferType(2);
-  write.SetAutoExtend(true);
-  write.SetDrawer(drawer);
-  write.SetDims({added, componentSet});
-  write.SetBuffer(0, static_cast<const void*>(coords.data()),
-                  static_cast<std::int64_t>(coords.size() * sizeof(double)));
-  write.ExecWrite();
+  const std::vector<ZORSimCSetID> dims = {added, componentSet};
+  const auto bytes = static_cast<std::int64_t>(coords.size() * sizeof(double));
+  if (drawers.empty())
+    MakeDrawer(distribution, dims, coords.data(), bytes, 2);
+  else
+    WriteDrawer(distribution, drawers.front().id, dims, coords.data(), bytes, 2);
 }
 
 ZORSimCSetID ZORTestSourceDatabase::AddElements(const ZORSimDynamicID& mesh,
@@ -128,28 +145,20 @@ ZORSimCSetID ZORTestSourceDatabase::AddElements(const ZORSimDynamicID& mesh,
   }
   const ZORSimCSetID block = Append(ElementCollection(mesh), count);
   const ZORSimCSetID positions = Range(RootCollection(kPointCollection, 1), 0, nodesPerElement);
-  ZORSimTransfer make(Context(), distribution);
-  make.SetMakeNewDrawerChunked({count, nodesPerElement});
-  make.SetDims({block, positions});
-  make.ExecMake();
-  ZORSimTransfer write(Context(), distribution);
-  write.SetWrite();
-  write.SetDrawer(make.DrawerID());
-  write.SetDims({block, positions});
-  write.SetBuffer(0, static_cast<const void*>(connectivity.data()),
-                  static_cast<std::int64_t>(connectivity.size() * sizeof(int)));
-  write.ExecWrite();
-  blocks_[mesh].emplace_back(block, ElementTypeNumber(type));
+  MakeDrawer(distribution, {block, positions}, connectivity.data(),
+             static_cast<std::int64_t>(connectivity.size() * sizeof(int)), 0);
+  blocks_[mesh].emplace_back(block, SymbolMember(kElementTypeCollection, type));
   ConnectTypes(mesh);
   return block;
 }
 
-int ZORTestSourceDatabase::ElementTypeNumber(const std::string& type) const {
-  const ZORSimCollectionID types = RootCollection(kElementTypeCollection, 0);
-  const int count = ZORSimCollection(Context(), types).Space();
+// The member of the collection at the root's `key` whose record has the symbol `name`.
+int ZORTestSourceDatabase::SymbolMember(int key, const std::string& name) const {
+  const ZORSimCollectionID symbols = RootCollection(key, 0);
+  const int count = ZORSimCollection(Context(), symbols).Space();
   for (int member = 0; member < count; ++member)
-    if (At(Context().GetRecord(types, member)).GetSymbolName() == type) return member;
-  throw ZORSimError("test database: no element type " + type);
+    if (At(Context().GetRecord(symbols, member)).GetSymbolName() == name) return member;
+  throw ZORSimError("test database: no symbol " + name);
 }
 
 // The element-type set pairs every block with its type; it is made anew after each block.
@@ -232,21 +241,13 @@ ZORSimCollectionID ZORTestSourceDatabase::ThirdAuxiliary(int size) const {
   return collection;
 }
 
-ZORSimDynamicID ZORTestSourceDatabase::FieldTypeSymbol(const std::string& name) const {
-  const ZORSimCollectionID symbols = RootCollection(kFieldTypeCollection, 0);
-  const int count = ZORSimCollection(Context(), symbols).Space();
-  for (int member = 0; member < count; ++member) {
-    const ZORSimDynamicID record = Context().GetRecord(symbols, member);
-    if (At(record).GetSymbolName() == name) return record;
-  }
-  throw ZORSimError("test database: no field type " + name);
-}
-
 ZORSimDynamicID ZORTestSourceDatabase::AddField(const ZORSimDynamicID& step,
                                                 const std::string& name, int recordType) {
   const ZORSimDynamicID field = root_.CreateDataRecord(recordType);
   const ZORSrvPosition at = At(field);
-  at.Associate(kFieldFieldType, 1, FieldTypeSymbol(name));
+  at.Associate(kFieldFieldType, 1,
+               Context().GetRecord(RootCollection(kFieldTypeCollection, 0),
+                                   SymbolMember(kFieldTypeCollection, name)));
   at.Associate(kStepFields, 1, step);
   const ZORSimDynamicID output = root_.CreateDataRecord(kFieldOutputRecord);
   at.Associate(kFieldOutputs, 1, output);
@@ -258,30 +259,14 @@ ZORSimDrawerID ZORTestSourceDatabase::AddDrawer(const ZORSimDynamicID& field,
                                                 const std::vector<ZORSimCSetID>& dims,
                                                 const std::vector<double>& values) {
   std::vector<ZORSimCollectionID> grid;
-  std::vector<int> chunk;
-  for (const ZORSimCSetID& set : dims) {
-    grid.push_back(set.collection);
-    chunk.push_back(std::max(set.Size(), 1));
-  }
-  const ZORSimDistributionID distribution = Context().CreateDistribution(grid, ZORSimRangeType(2));
-  ZORSimTransfer make(Context(), distribution);
-  make.SetMakeNewDrawerChunked(chunk);
-  make.SetDims(dims);
-  make.ExecMake();
-  if (!values.empty()) {
-    ZORSimTransfer write(Context(), distribution);
-    write.SetWrite();
-    write.SetBufferType(2);
-    write.SetDrawer(make.DrawerID());
-    write.SetDims(dims);
-    write.SetBuffer(0, static_cast<const void*>(values.data()),
-                    static_cast<std::int64_t>(values.size() * sizeof(double)));
-    write.ExecWrite();
-  }
+  for (const ZORSimCSetID& set : dims) grid.push_back(set.collection);
+  const ZORSimDrawerID drawer =
+      MakeDrawer(Context().CreateDistribution(grid, ZORSimRangeType(2)), dims, values.data(),
+                 static_cast<std::int64_t>(values.size() * sizeof(double)), 2);
   const ZORSimDynamicID valuesRecord = root_.CreateDataRecord(kFieldValuesRecord);
   At(outputs_.at(field)).Associate(kOutputValues, 0, valuesRecord);
-  At(valuesRecord).Associate(kValuesDrawer, 0, make.DrawerID().id);
-  return make.DrawerID();
+  At(valuesRecord).Associate(kValuesDrawer, 0, drawer.id);
+  return drawer;
 }
 
 ZORSimDrawerID ZORTestSourceDatabase::AddNodalDrawer(const ZORSimDynamicID& field,

@@ -72,8 +72,13 @@ class ZORTestSourceDatabase {
   ZORSrvPosition At(const ZORSimDynamicID& id) const { return ZORSrvPosition(root_, id); }
   ZORSimCollectionID RootCollection(int key, int side) const;
   ZORSimCSetID Append(const ZORSimCollectionID& collection, int count) const;
-  int ElementTypeNumber(const std::string& type) const;
-  ZORSimDynamicID FieldTypeSymbol(const std::string& name) const;
+  int SymbolMember(int key, const std::string& name) const;
+  ZORSimDrawerID MakeDrawer(const ZORSimDistributionID& distribution,
+                            const std::vector<ZORSimCSetID>& dims, const void* values,
+                            std::int64_t bytes, int bufferType) const;
+  void WriteDrawer(const ZORSimDistributionID& distribution, const ZORSimDrawerID& drawer,
+                   const std::vector<ZORSimCSetID>& dims, const void* values, std::int64_t bytes,
+                   int bufferType) const;
   void ConnectTypes(const ZORSimDynamicID& mesh);
   ZORSimDynamicID AddStep(int type);
 
