@@ -72,11 +72,4 @@ TEST(ZORSimMemberSet, InvalidInputIsRefused) {
   EXPECT_THROW(ZORSimMemberSet::Explicit({1, -4}), ZORSimError);
 }
 
-TEST(ZORSimMemberSet, TenMillionMembersSeekWithoutScanning) {
-  std::vector<int> members(10'000'000);
-  for (int i = 0; i < 10'000'000; ++i) members[i] = 10'000'000 - 1 - i;  // descending
-  const auto set = ZORSimMemberSet::Explicit(std::move(members));
-  for (int m = 0; m < 10'000'000; m += 997) ASSERT_EQ(set->Seek(m), 10'000'000 - 1 - m);
-}
-
 }  // namespace

@@ -107,40 +107,6 @@ TEST_F(ZORSimTransferTest, ViewsThatDoNotFitTheDrawerOrTheBufferAreRefused) {
   EXPECT_THROW(missing.CheckView(), ZORSimError);
 }
 
-// Connectivity holds node numbers: a value outside its target collection is refused.
-TEST_F(ZORSimTransferTest, RelationalValuesMustLieInTheirTargetCollection) {
-  ZORSimCollection elements(root_.Context(),
-                            root_.CreateTypedCollection(0, ZORSimKeys::kElementCollectionType));
-  elements.ExtendSpace(2);
-  const ZORSimCollectionID points =
-      ZORSrvPosition(root_, root_.Follow(ZORSimKeys::kPointCollection, 1)).GetCollection();
-  const ZORSimDistributionID connectivity = root_.CreateTypedDistribution(
-      {elements.ID(), points}, ZORSimKeys::kConnectivityDistributionType,
-      ZORSimRangeType(5, drawer_.nodes));
-  const std::vector<ZORSimCSetID> view = {
-      elements.BiggestCSetID(),
-      ZORSimCollection(root_.Context(), points).CreateCSetStrided(0, 2, 1, 1)};
-  ZORSimTransfer make(root_.Context(), connectivity);
-  make.SetMakeNewDrawerChunked({2, 2});
-  make.SetDims(view);
-  make.ExecMake();
-  const auto move = [&](bool write, int* values) {
-    ZORSimTransfer transfer(root_.Context(), connectivity);
-    write ? transfer.SetWrite() : transfer.SetRead();
-    transfer.SetDrawer(make.DrawerID());
-    transfer.SetDims(view);
-    transfer.SetBuffer(0, values, 4 * sizeof(int));
-    write ? transfer.ExecWrite() : transfer.ExecRead();
-  };
-  int bad[] = {0, 6, 1, 2};  // node 6 does not exist
-  int good[] = {0, 5, 1, 2};
-  int read[4] = {};
-  EXPECT_THROW(move(true, bad), ZORSimError);
-  move(true, good);
-  move(false, read);
-  EXPECT_EQ(std::vector<int>(read, read + 4), std::vector<int>(good, good + 4));
-}
-
 TEST_F(ZORSimTransferTest, ValuesSpanningManyBlocksSurviveAnOrderedRoundTrip) {
   const int count = 300'000;  // 7.2 MB of doubles: several storage blocks
   NodalDrawer big = MakeNodalDrawer(root_, count, 3);
