@@ -64,39 +64,24 @@ TEST_F(ZORMtkSimReaderMeshTest, ArraysOfTheWrongSizeAreRefusedUntouched) {
   EXPECT_EQ(names, (cow_List<cow_String>{"already", "C3D4", "C3D8"}));
 }
 
-TEST_F(ZORMtkSimReaderMeshTest, BoxesIgnoreNodesThatNoElementUses) {
-  reader.SetElsetRegion(db.Root(), mixed.mesh, {});
-  const Boxes boxes(reader);
-  EXPECT_EQ(boxes.elements, (std::vector<int>{0, 1, 2, 3, 4}));
-  // Element 2, the tetrahedron (2, 12, 5, 8), reaches out to node 12 at x = 10.
-  EXPECT_EQ(std::vector<double>(boxes.high.begin() + 6, boxes.high.begin() + 9),
-            (std::vector<double>{10, 3, 5}));
-  EXPECT_DOUBLE_EQ(boxes.average, 27.0 / 5.0);  // largest extents 5, 5, 6, 6, 5
-  EXPECT_EQ(boxes.overallHigh[0], 10.0);        // node 13 at x = 20 belongs to no element
-}
-
-TEST(ZORMtkSimReaderBoxes, AFlatRegionGetsAThinSlabAcrossItsPlane) {
+// A flat region in space gets a thin slab across its plane; a plane mesh (two coordinates per
+// node) leaves the third overall coordinate alone.
+TEST(ZORMtkSimReaderBoxes, FlatRegionsGetASlabAndPlaneMeshesNoThirdCoordinate) {
   ZORTestSourceDatabase db;
-  const ZORSimDynamicID mesh = db.AddMesh();
-  db.AddNodes(mesh, 3, {0, 0, 7, 2, 0, 7, 2, 1, 7, 0, 1, 7, 4, 0, 7, 4, 1, 7});
-  db.AddElements(mesh, "CPE4", 4, {0, 1, 2, 3, 1, 4, 5, 2});
+  const ZORSimDynamicID flat = db.AddMesh(), plane = db.AddMesh();
+  db.AddNodes(flat, 3, {0, 0, 7, 2, 0, 7, 2, 1, 7, 0, 1, 7, 4, 0, 7, 4, 1, 7});
+  db.AddElements(flat, "CPE4", 4, {0, 1, 2, 3, 1, 4, 5, 2});
+  db.AddNodes(plane, 2, {0, 0, 2, 0, 2, 1, 0, 1});
+  db.AddElements(plane, "CPE4", 4, {0, 1, 2, 3});
   ZORMtkSimReader reader;
-  reader.SetElsetRegion(db.Root(), mesh, {});
-  const Boxes boxes(reader);
-  EXPECT_DOUBLE_EQ(boxes.average, 2.0);
-  EXPECT_DOUBLE_EQ(boxes.overallLow[2], 7.0 - 0.02);
-  EXPECT_DOUBLE_EQ(boxes.overallHigh[2], 7.0 + 0.02);
-  EXPECT_EQ(boxes.overallLow[0], 0.0);
-  EXPECT_EQ(boxes.overallHigh[0], 4.0);
-}
-
-TEST(ZORMtkSimReaderBoxes, PlaneMeshesLeaveTheThirdOverallCoordinateAlone) {
-  ZORTestSourceDatabase db;
-  const ZORSimDynamicID mesh = db.AddMesh();
-  db.AddNodes(mesh, 2, {0, 0, 2, 0, 2, 1, 0, 1});
-  db.AddElements(mesh, "CPE4", 4, {0, 1, 2, 3});
-  ZORMtkSimReader reader;
-  reader.SetElsetRegion(db.Root(), mesh, {});
+  reader.SetElsetRegion(db.Root(), flat, {});
+  const Boxes slab(reader);
+  EXPECT_DOUBLE_EQ(slab.average, 2.0);
+  EXPECT_EQ(std::vector<double>(slab.overallLow, slab.overallLow + 3),
+            (std::vector<double>{0.0, 0.0, 7.0 - 0.02}));
+  EXPECT_EQ(std::vector<double>(slab.overallHigh, slab.overallHigh + 3),
+            (std::vector<double>{4.0, 1.0, 7.0 + 0.02}));
+  reader.SetElsetRegion(db.Root(), plane, {});
   const Boxes boxes(reader);
   EXPECT_EQ(boxes.high, (std::vector<double>{2, 1}));
   EXPECT_EQ(boxes.overallLow[2], kUntouched);

@@ -63,15 +63,10 @@ class ZORMtkSimReaderRegionTest : public ::testing::Test {
 TEST_F(ZORMtkSimReaderRegionTest, ScopesSelectElementsNodesAndClasses) {
   const std::map<std::string, std::vector<int>> all = {
       {"C3D8", {0, 1}}, {"C3D4", {2, 3}}, {"CPE3", {4}}};
+  // Element scopes on a part of the mesh are checked against brute force by the random round
+  // trips through the writer; these are the cases they do not reach.
   const RegionCase cases[] = {
       {"empty list: the whole mesh with the unused node 13", 0, {}, Upto(5), Upto(14), all},
-      {"every element listed: unused nodes too", 0, {4, 3, 2, 1, 0}, Upto(5), Upto(14), all},
-      {"part: only used nodes, ascending",
-       0,
-       {3, 1},
-       {1, 3},
-       {1, 2, 4, 5, 7, 8, 10, 11, 12},
-       {{"C3D8", {1}}, {"C3D4", {3}}}},
       {"the alternative element scope",
        1,
        {4, 0},
