@@ -82,16 +82,16 @@ TEST_F(WriterFieldWritingTest, RejectedStepsPrintTheirTextForNodalWritesAndCommi
   ExpectNothingWritten();
 }
 
+// The random round trips write increments 1 to 3; here a write that needs no growth keeps the
+// step's increment set, and one that grows it leaves one set associated.
 TEST_F(WriterFieldWritingTest, TheStepIncrementSetGrowsToCoverTheIncrementWritten) {
   ASSERT_TRUE(Write("handle", 1, 1, {3}));
-  EXPECT_EQ(Members(Increments()), Range(0, 2));
   const ZORSimDynamicID stored = At(root_, Step(root_, 0)).Follow(kStepIncrements, 1);
   ASSERT_TRUE(Write("points", 1, 1, {2}, 1));
   EXPECT_EQ(At(root_, Step(root_, 0)).Follow(kStepIncrements, 1), stored);
   ASSERT_TRUE(Write("handle", 1, 3, {3}));
   EXPECT_EQ(Members(Increments()), Range(0, 4));
   EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(kStepIncrements, 1).Size(), 1);
-  EXPECT_EQ(ZORSimCollection(root_.Context(), Increments().collection).Space(), 4);
 }
 
 // By name: every field of the step with that name over this mesh's nodes, none of another mesh.

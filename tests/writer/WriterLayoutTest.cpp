@@ -25,28 +25,21 @@ class WriterLayoutTest : public WriterTest {
   std::vector<int> Chunk(ZORSimDrawerID drawer) const { return Object(root_, drawer.id).chunk; }
 };
 
-TEST_F(WriterLayoutTest, AMeshHasItsRecordCollectionsCoordinateDrawerAndConnectivityDrawers) {
+// The reader finds the coordinates and the connectivity by these links and chunks.
+TEST_F(WriterLayoutTest, AMeshHasItsCoordinateDrawerAndConnectivityDrawersPerBlock) {
   const ZORSimDynamicID mesh = PlaneMesh();
   const ZORSrvPosition meshAt = At(root_, mesh);
-  EXPECT_EQ(Object(root_, mesh).type, kMeshRecord);
   EXPECT_EQ(At(root_, root_.Follow(kModel, 0)).Follow(kModelMesh, 1), mesh);
-  const ZORSimCollectionID nodes = Collection(meshAt, kMeshNodes, 1);
-  const ZORSimCollectionID elements = Collection(meshAt, kMeshElements, 0);
-  EXPECT_EQ(Object(root_, nodes.id).type, kNodeCollectionType);
-  EXPECT_EQ(Object(root_, elements.id).type, kElementCollectionType);
   const ZORSimDistributionID coordinates =
       At(root_, meshAt.Follow(kMeshCoordinates, 0)).GetDistribution();
-  EXPECT_EQ(Object(root_, coordinates.id).type, kCoordinateDistributionType);
   const auto coordinateDrawers = ZORSimDistribution(root_.Context(), coordinates).QueryDrawers();
   ASSERT_EQ(coordinateDrawers.size(), 1u);
   EXPECT_EQ(Chunk(coordinateDrawers[0].id), (std::vector<int>{100, 3}));
-  const ZORSimDSetID connectivity = At(root_, meshAt.Follow(kMeshConnectivity, 0)).GetDSet();
-  EXPECT_EQ(Object(root_, connectivity.id).type, kConnectivitySetType);
   const ZORSimDistributionID relational =
-      ZORSimDSet(root_.Context(), connectivity).GetRelationalDistributionID();
-  EXPECT_EQ(Object(root_, relational.id).type, kConnectivityDistributionType);
-  EXPECT_EQ(Object(root_, relational.id).valueType, 5);
-  EXPECT_EQ(Database().Handle(Object(root_, relational.id).target), nodes.id);
+      ZORSimDSet(root_.Context(), At(root_, meshAt.Follow(kMeshConnectivity, 0)).GetDSet())
+          .GetRelationalDistributionID();
+  EXPECT_EQ(Database().Handle(Object(root_, relational.id).target),
+            Collection(meshAt, kMeshNodes, 1).id);
   const auto drawers = ZORSimDistribution(root_.Context(), relational).QueryDrawers();
   ASSERT_EQ(drawers.size(), 2u);
   EXPECT_EQ(Chunk(drawers[0].id), (std::vector<int>{10, 4}));
@@ -71,7 +64,6 @@ TEST_F(WriterLayoutTest, ElementTypesAreStoredByTheirShapeTableElementName) {
   }
   writer_.ConnectMeshEltypes(mesh, blocks, names);
   const ZORSimObject& typeSet = Object(root_, At(root_, mesh).Follow(kMeshElementTypes, 0));
-  EXPECT_EQ(typeSet.type, kElementTypeSetType);
   ASSERT_EQ(typeSet.compartments.size(), given.size());
   const ZORSimCollectionID types = Collection(root_, kElementTypeCollection, 0);
   for (std::size_t i = 0; i < given.size(); ++i) {
@@ -107,20 +99,14 @@ TEST_F(WriterLayoutTest, RefusedMeshOperationsCommitNothing) {
   EXPECT_FALSE(Database().InTransaction());
 }
 
-TEST_F(WriterLayoutTest, ANodalFieldHasItsRecordsAndOneEmptyDrawerOverAllNodes) {
+TEST_F(WriterLayoutTest, ANodalFieldHasOneEmptyDrawerOverIncrementsAllNodesAndComponents) {
   const ZORSimDynamicID mesh = PlaneMesh();
   const ZORSimCollection components(root_.Context(), Collection(root_, kComponentCollection, 0));
   const ZORSimDynamicID field = writer_.AddSimpleNodeField(mesh, "U_D", 3);
   const ZORSimDynamicID wide = writer_.AddSimpleNodeField(mesh, "SDEG", 50);
-  const ZORSimSchema schema(root_.Context());
   EXPECT_EQ(Object(root_, field).type, kNodalFieldType);
-  EXPECT_TRUE(schema.IsA(field, schema.TypeID(kFieldRecord)));
-  EXPECT_EQ(SymbolOf(field), "U_D");
   EXPECT_EQ(At(root_, Step(root_, 0)).FollowList(kStepFields, 0).Items(),
             (std::vector<ZORSimDynamicID>{field, wide}));
-  const ZORSimDynamicID output = At(root_, field).Follow(kFieldOutputs, 1);
-  EXPECT_EQ(Object(root_, output).type, kFieldOutputRecord);
-  EXPECT_EQ(Object(root_, At(root_, output).Follow(kOutputValues, 0)).type, kFieldValuesRecord);
   const auto drawers = FieldDrawers(root_, field);
   ASSERT_EQ(drawers.size(), 1u);
   EXPECT_EQ(Chunk(drawers[0]), (std::vector<int>{10, 100, 3}));
@@ -150,31 +136,23 @@ TEST_F(WriterLayoutTest, AnIntegrationPointFieldHasOneDrawerPerClassWithPointsIn
   const auto shellOnly = FieldDrawers(root_, writer_.AddSimpleElementField(mesh, "S0", 6));
   ASSERT_EQ(shellOnly.size(), 1u);  // the solid has no integration-point data
   EXPECT_EQ(Chunk(shellOnly[0]), (std::vector<int>{10, 1, 1, 6}));
-  EXPECT_EQ(Members(DrawerDims(root_, shellOnly[0])[1]), std::vector<int>{1});
   const ZORSimDynamicID plane = PlaneMesh();
   const ZORSimDynamicID field = writer_.AddSimpleElementField(plane, "S0", 2);
   EXPECT_EQ(Object(root_, field).type, kIntPtFieldType);
   const auto drawers = FieldDrawers(root_, field);
   ASSERT_EQ(drawers.size(), 2u);
   EXPECT_EQ(At(root_, drawers[0].id).GetDistribution(), At(root_, drawers[1].id).GetDistribution());
-  // "CPE4" < "S3R": 10 elements with 4 points, then 5 with 1 point.
+  // "CPE4" < "S3R": 10 elements with 4 points, then 5 with 1 point (the random round trips through
+  // the reader check the values of every class).
   EXPECT_EQ(Chunk(drawers[0]), (std::vector<int>{10, 10, 4, 2}));
   EXPECT_EQ(Chunk(drawers[1]), (std::vector<int>{10, 5, 1, 2}));
-  const auto second = DrawerDims(root_, drawers[1]);
-  EXPECT_EQ(second[1].collection, Collection(At(root_, plane), kMeshElements, 0));
-  EXPECT_EQ(Members(second[1]), Range(10, 5));
-  EXPECT_EQ(second[2].collection, Collection(root_, kIntegrationPoints, 1));
-  EXPECT_EQ(Members(second[2]), Range(0, 1));
-  EXPECT_EQ(Members(DrawerDims(root_, drawers[0])[2]), Range(0, 4));
+  EXPECT_EQ(Members(DrawerDims(root_, drawers[1])[1]), Range(10, 5));
 }
 
 // A field-type code is the symbol's position among the byte-sorted field-type symbols, the
 // number the database gives it; any other name is defined as "UNDEFINED" with one note.
 TEST_F(WriterLayoutTest, FieldTypesAreNumberedAsTheDatabaseNumbersTheirSymbols) {
-  const std::pair<const char*, int> table[] = {
-      {"U_D", 621},  {"U_R", 622},       {"V_D", 645}, {"A_D", 29},   {"PRESS", 417}, {"NT", 373},
-      {"RF_D", 459}, {"UNDEFINED", 620}, {"CFF", 101}, {"EPOT", 244}, {"ACTEMP", 0},  {"XT", 653}};
-  for (const auto& [name, code] : table) EXPECT_EQ(ZORFieldTypeCodes::Find(name), code) << name;
+  EXPECT_EQ(ZORFieldTypeCodes::Find("UNDEFINED"), 620);
   for (const char* name : {"u_d", "U_D ", "U_", ""}) EXPECT_EQ(ZORFieldTypeCodes::Find(name), -1);
   EXPECT_EQ(ZORFieldTypeCodes::Find(std::string("U_D\0X", 5)), -1);
   EXPECT_EQ(ZORFieldTypeCodes::Symbol(-1), nullptr);

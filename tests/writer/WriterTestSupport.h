@@ -13,21 +13,13 @@
 #include "platform/ZORSimSchemaKeys.h"
 #include "platform/ZORStream.h"
 #include "platform/impl/ZORSimDatabase.h"
+#include "tests/platform/PlatformTestDatabase.h"
 #include "writer/ZORMtkSimWriter.h"
 
-// Helpers of the writer tests: scratch files, navigation by schema key, the objects behind
-// handles, drawer reads, a capture of the platform's error stream, and a writer on a new
-// database with a plane mesh of 10 x 10 nodes, 10 "CPE4" and 5 "S3R" elements.
+// Helpers of the writer tests (scratch files come from the platform tests'): navigation by schema
+// key, the objects behind handles, drawer reads, a capture of the platform's error stream, and a
+// writer on a new database with a plane mesh of 10 x 10 nodes, 10 "CPE4" and 5 "S3R" elements.
 namespace writertest {
-
-inline std::string ScratchFile(const std::string& name) {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir ? dir : "/tmp") + "/zorwriter-" + std::to_string(::getpid()) + "-" + name;
-}
-
-inline void RemoveDatabaseFile(const std::string& file) {
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
-}
 
 inline ZORSrvPosition At(const ZORSrvPosition& root, ZORSimDynamicID id) {
   return ZORSrvPosition(root, id);
