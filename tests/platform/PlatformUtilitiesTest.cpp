@@ -5,16 +5,6 @@
 #include "platform/ZORBitVector.h"
 #include "platform/ZORContainers.h"
 #include "platform/ZORPlatformModules.h"
-#include "platform/impl/ZORFormat.h"
-
-TEST(ZORFormat, ExponentsHaveTwoDigits) {
-  for (const auto& [format, value, text] :
-       {std::tuple{"%4.2E", 1234.5, "1.23E+03"}, std::tuple{"%4.2E", 0.00012, "1.20E-04"},
-        std::tuple{"%14.5E", -2.5, "  -2.50000E+00"}})
-    EXPECT_EQ(ZORFormat(format, value), text);
-  EXPECT_EQ(ZORFormat("%i %s", 7, "x"), "7 x");
-  EXPECT_EQ(ZORFormat("%s", ""), "");
-}
 
 // Lists keep insertion order and copy on write; maps iterate by key and insert replaces; both
 // array kinds refuse an index one past either end.

@@ -42,19 +42,6 @@ TEST_F(ZORSrvPositionTest, AssociationsAreFoundByKeyAndInInsertionOrder) {
   EXPECT_EQ(At(first).Follow(kHistorySteps, 0), history);
 }
 
-TEST_F(ZORSrvPositionTest, RemoveDropsOnlyTheNamedSet) {
-  const ZORSimDynamicID step = NewRecord(6, 30);
-  const ZORSimCollectionID increments = root_.CreateTypedCollection(0, kIncrementCollectionType);
-  ZORSimCollection collection(root_.Context(), increments);
-  At(step).Associate(kStepIncrements, 1, collection.EmptyCSetID());
-  collection.ExtendSpace(2);
-  At(step).Remove(kStepIncrements, 1, collection.EmptyCSetID());
-  At(step).Associate(kStepIncrements, 1, collection.BiggestCSetID());
-  EXPECT_EQ(At(step).FollowList(kStepIncrements, 1).Size(), 1);
-  EXPECT_EQ(At(At(step).Follow(kStepIncrements, 1)).GetCSet().Size(), 2);
-  EXPECT_EQ(At(At(step).Follow(kStepIncrements, 1)).GetCollection(), increments);
-}
-
 // The focus links the loader keys reach the dictionary's collections, sized as loaded (the point
 // collection by its largest node set); the symbols, numbered by their byte order, map both ways.
 TEST_F(ZORSrvPositionTest, DataDictionaryCollectionsAreReachedAndSizedAsLoaded) {

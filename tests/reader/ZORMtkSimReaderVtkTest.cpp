@@ -11,6 +11,7 @@
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "reader/ZORReaderTestMeshes.h"
+#include "tests/platform/PlatformTestDatabase.h"
 
 // The .vtu text is compared byte for byte: viewers are strict about it, and the golden file
 // shows at a glance what a host gets.
@@ -26,13 +27,6 @@ std::string ThisFolder() {
 std::string TestData() {
   const char* folder = std::getenv("ZORMTK_TEST_DATA");
   return folder ? folder : ThisFolder() + "/../data";
-}
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 bool Exists(const std::string& name) { return std::ifstream(name).good(); }
