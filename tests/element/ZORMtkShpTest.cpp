@@ -31,16 +31,6 @@ TEST(ZORMtkShpTable, EveryRowIsFoundByItsElementNameAndItsShapeNameByTheFirstRow
   EXPECT_STREQ(ZORMtkShp::GetRow(ZORMtkShp::kNumRows).elementName, "UNKNOWN");
 }
 
-TEST(ZORMtkShpTable, RowsCarryDimensionFamilyAndNodeCount) {
-  const ZORMtkShpRow& shell = ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape("STRI65"));
-  const ZORMtkShpRow& plane = ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape("CPE8"));
-  EXPECT_EQ(std::vector<int>({shell.dimension, shell.family, shell.nodes, plane.dimension,
-                              plane.family, plane.nodes}),
-            std::vector<int>({1, 1, 6, 0, 2, 8}));
-  EXPECT_STREQ(shell.description, "3-D Surface Facet, Triangle, 6-node");
-  EXPECT_EQ(ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape("C3D20")).code, ZORMPF_V3D_HEX20);
-}
-
 TEST(ZORMtkShpTable, NamesResolveToTheRowOfTheirGeometryOrToUnknown) {
   // name=row; the empty name and lower case are no element-type names.
   std::istringstream cases(
@@ -99,13 +89,6 @@ TEST(ZORMtkShpFunctions, DerivativesOnlyStartsTheDerivativeBlocksAtTheFront) {
     ZORMtkShp::Shp2D(nodes, 0.2, 0.1, partial.data(), true);
     for (int i = 0; i < 3 * n; ++i)
       EXPECT_EQ(partial[i], i < 2 * n ? full[n + i] : -99.0) << nodes << " slot " << i;
-  }
-  // The flag changes nothing for solids: all four blocks are always written.
-  for (int nodes : {4, 6, 8, 10, 15, 20}) {
-    std::vector<double> with(4 * nodes, -1.0), without(4 * nodes, -2.0);
-    ZORMtkShp::Shp3D(nodes, 0.1, 0.2, 0.3, with.data(), true);
-    ZORMtkShp::Shp3D(nodes, 0.1, 0.2, 0.3, without.data(), false);
-    EXPECT_EQ(with, without) << nodes;
   }
 }
 

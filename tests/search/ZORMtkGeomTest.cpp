@@ -87,21 +87,6 @@ bool ReferenceInside(const Coords& polygon, double x, double y) {
 
 }  // namespace
 
-// On the line, beyond the segment counts as left and behind it as right; a hair off the line is on
-// it only with a tolerance.
-TEST(ZORMtkGeomOrientation, CounterClockwiseTellsLeftRightAndWhereOnTheLine) {
-  double a[3] = {1, 1, 0}, b[3] = {3, 2, 0};
-  const struct {
-    Point p;
-    double tol;
-    int side;
-  } cases[] = {{{1, 3, 0}, 1e-12, 1},       {{3, 0, 0}, 1e-12, -1},  {{5, 3, 0}, 1e-12, 1},
-               {{-1, 0, 0}, 1e-12, -1},     {{2, 1.5, 0}, 1e-12, 0}, {{2, 1.5 + 1e-9, 0}, 1e-6, 0},
-               {{2, 1.5 + 1e-9, 0}, 0.0, 1}};
-  for (auto c : cases)
-    EXPECT_EQ(ZORMtkGeom::CounterClockwise(a, b, c.p.data(), c.tol), c.side) << c.p[0];
-}
-
 // The crossing segments are covered by the polygon test; a segment that is a point is a point
 // even when a coordinate is zero.
 TEST(ZORMtkGeomOrientation, SegmentsThatArePointsMeetOnlyWhatTheyTouch) {
@@ -156,49 +141,10 @@ TEST(ZORMtkGeomPolygon, PolygonsTrianglesAndQuadsAgreeWithACrossingCount) {
   EXPECT_FALSE(ZORMtkGeom::IncludedInPolygon(8, square, farOut, 1e-10));
 }
 
-// A polygon facing along x takes the other tangent branch; both stay right-handed.
-TEST(ZORMtkGeomPlane, NewellNormalAndRightHandedTangentsFacingAlongX) {
-  double yz[12] = {0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1}, normal[3], centroid[3], tangents[6];
-  ZORMtkGeom::PlaneEquation(yz, 4, normal, centroid, tangents);
-  const double expected[12] = {1, 0, 0, 0, 0.5, 0.5, 0, 0, 1, 0, -1, 0};
-  for (int k = 0; k < 12; ++k)
-    EXPECT_NEAR(k < 3   ? normal[k]
-                : k < 6 ? centroid[k - 3]
-                        : tangents[k - 6],
-                expected[k], 1e-15)
-        << k;
-}
-
-TEST(ZORMtkGeomInPlane, TriangleWeightsAreAreaCoordinatesClampedOutside) {
-  double tri[9] = {1, 1, 0, 4, 1, 0, 1, 3, 0};
-  // Inside; beyond the edge V2-V3 at l = (-0.5, 1, 0.5), where l0 is shared out to the other
-  // two; beyond the corner V2, where everything ends on V2; within tol of an edge.
-  const struct {
-    Point p;
-    bool inside;
-    double distance;
-    Point weights;
-  } cases[] = {{{2, 1.5, 0}, true, 0.0, {5.0 / 12, 1.0 / 3, 0.25}},
-               {{4, 2, 0}, false, 0.5, {0, 0.75, 0.25}},
-               {{6, 0, 0}, false, -1, {0, 1, 0}},
-               {{2.5, 1.0 - 1e-8, 0}, true, -1, {0.5, 0.5, 0}}};
-  for (auto c : cases) {
-    double weights[3], distance = -1.0;
-    bool inside = !c.inside;
-    ZORMtkGeom::InterpolateInTriangle(weights, tri, c.p.data(), distance, inside, 1e-6);
-    EXPECT_EQ(inside, c.inside) << c.p[0];
-    if (c.distance >= 0) {
-      EXPECT_NEAR(distance, c.distance, 1e-15) << c.p[0];
-    }
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(weights[k], c.weights[k], 1e-7) << c.p[0] << " " << k;
-  }
-}
-
 // Random points of every distorted solid are found with the shape values of their natural
 // coordinates as weights, which reproduce the point; a point 0.2 beyond any face of the
 // coordinate ranges is rejected. Only each coordinate's own range is tested, not r + s + t <= 1
-// (or r + s <= 1): a point just beyond the slanted face is accepted, and the searches rely on their
-// later passes to choose.
+// (or r + s <= 1); the nodal search test shows the searches relying on that.
 TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAFace) {
   std::mt19937 rng(20261205);
   double tol = 1e-3;
@@ -223,9 +169,6 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAF
           out[axis] = Bound(shape, axis, upper) + (upper ? 0.2 : -0.2);
           EXPECT_FALSE(test(out)) << "axis " << axis << (upper ? " above" : " below");
         }
-    }
-    if (Bound(shape, 0, false) == 0.0) {
-      EXPECT_TRUE(test({0.5, 0.5, 0.2}));
     }
   }
 }
@@ -291,8 +234,7 @@ TEST(ZORMtkGeomFacet, FindsPointsOnTiltedCurvedFacetsRejectsOutsideOnesAndReport
 
 TEST(ZORMtkGeomLine, StraightLinesGiveLinearWeightsAlsoBeyondTheEndsAndCurvesTheirRoots) {
   double line[6] = {1, 2, 3, 5, 2, 6};  // length 5 along (0.8, 0, 0.6)
-  double weights[3];
-  double beside[3] = {1 + 0.8 * 1.5 - 0.6, 2.7, 3 + 0.6 * 1.5 + 0.8};
+  double weights[3], beside[3] = {1 + 0.8 * 1.5 - 0.6, 2.7, 3 + 0.6 * 1.5 + 0.8};
   double beyond[3] = {1 + 0.8 * 7.5, 2, 3 + 0.6 * 7.5};
   for (const auto& [p, w0] : {std::pair<double*, double>{beside, 0.7}, {beyond, -0.5}}) {
     EXPECT_TRUE(ZORMtkGeom::IncludedInLine(weights, p, line, 2, 3));
@@ -348,7 +290,6 @@ TEST(ZORMtkGeomKernels, SolveCubicFindsKnownAndRandomRoots) {
     return sorted;
   };
   const std::pair<std::array<double, 4>, std::vector<double>> known[] = {
-      {{-15, 27.5, -15, 2.5}, {1, 2, 3}},
       {{-2, 1, -2, 1}, {2}},      // (u - 2)(u^2 + 1)
       {{-2, -3, 0, 1}, {-1, 2}},  // (u + 1)^2 (u - 2)
       {{-1, 3, -3, 1}, {1}},      // (u - 1)^3
@@ -384,7 +325,4 @@ TEST(ZORMtkGeomKernels, PerimeterOrderAlternatesCornersAndMidSidesAndRoundTrips)
     ZORMtkGeom::ReorderPerimeter(n, back, perimeter, false);
     for (int i = 0; i < 3 * n; ++i) EXPECT_EQ(back[i], element[i]) << n << " " << i;
   }
-  double untouched[12] = {};
-  ZORMtkGeom::ReorderPerimeter(4, element, untouched, true);
-  for (double v : untouched) EXPECT_EQ(v, 0.0);
 }
