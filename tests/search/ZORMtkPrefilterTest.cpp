@@ -58,6 +58,34 @@ TestMesh Cylinder(const TestMesh& plane, const std::string& type) {
   return shell;
 }
 
+// The linear elements on the corner nodes of quadratic ones.
+TestMesh Corners(const TestMesh& quadratic, const char* type, int corners) {
+  TestMesh linear = quadratic;
+  linear.type = type;
+  linear.nodesPerElement = corners;
+  linear.connectivity.clear();
+  for (int e = 0; e < quadratic.ElementCount(); ++e)
+    linear.connectivity.insert(linear.connectivity.end(), quadratic.Nodes(e),
+                               quadratic.Nodes(e) + corners);
+  return linear;
+}
+
+// A 10-node mesh with its mid-side nodes moved to the middles of their edges: the search takes
+// such tetrahedra as affine, a path of its own.
+TestMesh Straightened(const TestMesh& tet10) {
+  TestMesh straight = tet10;
+  const int edges[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
+  for (int e = 0; e < tet10.ElementCount(); ++e)
+    for (int k = 0; k < 6; ++k) {
+      const Point a = tet10.NodeAt(tet10.Nodes(e)[edges[k][0]]);
+      const Point b = tet10.NodeAt(tet10.Nodes(e)[edges[k][1]]);
+      straight.connectivity[static_cast<std::size_t>(e * 10 + 4 + k)] =
+          static_cast<int>(straight.coords.size() / 3);
+      for (int c = 0; c < 3; ++c) straight.coords.push_back(0.5 * (a[c] + b[c]));
+    }
+  return straight;
+}
+
 // The points of a family: for solids and plane elements the element's own map of the natural
 // point; for shells the plane map wrapped onto the cylinder and moved along its normal.
 std::vector<Point> Points(const Family& family, const TestMesh& plane, int count, unsigned seed) {
@@ -106,8 +134,10 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
       {"hex20", zor_test_mesh::HexMesh(3, 20, 0.08, 23)},
       {"hex8 rectilinear", zor_test_mesh::HexMesh(4, 8, 0.0, 28)},
       {"tet4", zor_test_mesh::TetMesh(3, 4, 0.1, 29)},
+      {"tet10 straight", Straightened(zor_test_mesh::TetMesh(3, 10, 0.1, 30))},
       {"tet10", zor_test_mesh::TetMesh(3, 10, 0.05, 24)},
       {"prism15", zor_test_mesh::Prism15Mesh(3, 0.05, 25)},
+      {"prism6", Corners(zor_test_mesh::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
       {"quad8", zor_test_mesh::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
       {"shell quad4", Cylinder(quads, "S4")},
       {"shell tri3", Cylinder(zor_search_test::SplitQuads(quads, "S3"), "S3")},
