@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "MapperTestHelpers.h"
@@ -23,6 +24,24 @@ ZORSimDynamicID Id(int leading, std::int64_t object) {
 
 using IdList = std::vector<ZORSimDynamicID>;
 IdList Ids(const ZORSimArray<ZORSimDynamicID>& ids) { return IdList(ids.begin(), ids.end()); }
+
+// Everything a request holds, in one comparable value.
+struct Request {
+  Map_Tag tag;
+  MapMethod_Tag method;
+  Conserve_Tag conserve;
+  IdList sourceMeshes;
+  ZORSimDynamicID targetMesh;
+};
+auto Stored(const Request& r, const IdList& sourceFields, const ZORSimDynamicID& targetField,
+            bool recorded, bool noFallback) {
+  return std::make_tuple(r.tag, r.method, r.conserve, r.sourceMeshes, r.targetMesh, sourceFields,
+                         targetField, recorded, noFallback);
+}
+auto Stored(const ZORMtkMapSpecs& s) {
+  return Stored({s.mapTag, s.mapMethod, s.conserve, Ids(s.sourceMeshIDs), s.targetMeshID},
+                Ids(s.sourceFieldIDs), s.targetFieldID, s.recordedFlag, s.noFallback);
+}
 
 const ZORSimDynamicID kSourceMesh = Id(1, 11);
 const ZORSimDynamicID kTargetMesh = Id(2, 22);
@@ -99,27 +118,17 @@ TEST_F(ZORMtkMapperTest, RequestsStoreEveryIDAndFlagInItsPlace) {
   mapper.AddMapSpec("ratio", MapNodalRatio, MethodShapeInterpolation, ConserveNone, meshes,
                     kTargetMesh, ZORSimArray<ZORSimDynamicID>{Id(1, 4), Id(1, 5)}, kTargetField,
                     true, false);
-  const ZORMtkMapSpecs& meshOnly = mapper.Request(0);
-  EXPECT_EQ(meshOnly.mapTag, MapIntPtToNode);
-  EXPECT_EQ(meshOnly.mapMethod, MethodNearestNode);
-  EXPECT_EQ(meshOnly.conserve, ConserveIntPt);
-  EXPECT_EQ(Ids(meshOnly.sourceMeshIDs), IdList{kSourceMesh});
-  EXPECT_EQ(meshOnly.targetMeshID, kTargetMesh);
-  EXPECT_EQ(meshOnly.sourceFieldIDs.Size(), 0);
-  EXPECT_TRUE(meshOnly.targetFieldID.IsEmpty());
-  EXPECT_FALSE(meshOnly.recordedFlag || meshOnly.noFallback);
-  const ZORMtkMapSpecs& fields = mapper.Request(1);
-  EXPECT_EQ(fields.conserve, ConserveNodal);
-  EXPECT_EQ(Ids(fields.sourceFieldIDs), IdList{kSourceField});
-  EXPECT_EQ(Ids(fields.sourceMeshIDs), IdList{kSourceMesh});
-  EXPECT_EQ(fields.targetFieldID, kTargetField);
-  EXPECT_EQ(fields.targetMeshID, kTargetMesh);
-  EXPECT_TRUE(!fields.recordedFlag && fields.noFallback);
-  const ZORMtkMapSpecs& ratio = mapper.Request(2);
-  EXPECT_EQ(Ids(ratio.sourceMeshIDs), Ids(meshes));
-  EXPECT_EQ(Ids(ratio.sourceFieldIDs), (IdList{Id(1, 4), Id(1, 5)}));
-  EXPECT_EQ(ratio.targetFieldID, kTargetField);
-  EXPECT_TRUE(ratio.recordedFlag && !ratio.noFallback);
+  const ZORSimDynamicID none;
+  EXPECT_EQ(Stored(mapper.Request(0)),
+            Stored({MapIntPtToNode, MethodNearestNode, ConserveIntPt, {kSourceMesh}, kTargetMesh},
+                   {}, none, false, false));
+  EXPECT_EQ(
+      Stored(mapper.Request(1)),
+      Stored({MapNodeToIntPt, MethodShapeInterpolation, ConserveNodal, {kSourceMesh}, kTargetMesh},
+             {kSourceField}, kTargetField, false, true));
+  EXPECT_EQ(Stored(mapper.Request(2)), Stored({MapNodalRatio, MethodShapeInterpolation,
+                                               ConserveNone, Ids(meshes), kTargetMesh},
+                                              {Id(1, 4), Id(1, 5)}, kTargetField, true, false));
 }
 
 TEST_F(ZORMtkMapperTest, RequestTableGrowsPastItsCapacityAndANameAddedTwiceFindsTheNewer) {
@@ -164,22 +173,6 @@ TEST_F(ZORMtkMapperTest, UnknownRequestNameIsNamedOnTheErrorStream) {
   EXPECT_EQ(mapper.MapField("temperature", 1, 1, 1, 1), 1);
   const std::string line = " ZORMtkMapper: no mapping request named \"temperature\"\n";
   EXPECT_EQ(errors.Text(), line + line);
-}
-
-TEST_F(ZORMtkMapperTest, ErrorReportsComeFromTheEmbeddedStore) {
-  mapper.Context().diagnostics.SetError(2);
-  mapper.Context().diagnostics.AddFailedPoint(5);
-  mapper.Context().diagnostics.AddFailedPoint(9);
-  cow_List<int> codes;
-  ASSERT_EQ(mapper.ListErrors(codes), 1);
-  cow_String message;
-  cow_List<int> ints;
-  cow_List<double> doubles;
-  mapper.ProcessError(codes[0], message, ints, doubles);
-  EXPECT_EQ(ints, (cow_List<int>{5, 9}));
-  cow_String text = message.Str() + "%LI";
-  mapper.ProcessErrorMessage(text, ints, doubles);
-  EXPECT_EQ(text.Str(), "search failed for the following target points: 5, 9");
 }
 
 TEST_F(ZORMtkMapperTest, TransfersWriteThroughTheFirstWriter) {

@@ -23,13 +23,14 @@ TEST(ZORMtkPointKernels, ExtrapolationMultipliesNodeRowsByPointValuesPerComponen
   EXPECT_EQ(nodal[3], 5.0 + 5.0 + 10.0);
 }
 
-TEST(ZORMtkPointKernels, PointsTakeValuesOnlyFromTheElementThatHoldsThem) {
+TEST(ZORMtkPointKernels, PointsTakeValuesOnlyFromTheElementThatHoldsThemAndItsNodes) {
   // One target element of two points (slots 0 and 1) whose points lie in source elements 4
-  // and 6; slot 2 belongs to an element whose point was not placed.
+  // and 6; slot 2 belongs to an element whose point was not placed. Weights beyond the source
+  // element's three nodes are ignored.
   ZORMtkPointLinks links;
-  const double inFour[3] = {0.25, 0.75, 0.0};
+  const double inFour[4] = {0.25, 0.5, 0.25, 1000.0};
   const double inSix[2] = {1.0, 0.0};
-  links.AddPoint(4, 0, inFour, 3);
+  links.AddPoint(4, 0, inFour, 4);
   links.AddPoint(6, 1, inSix, 2);
   links.Finish();
   std::vector<double> values(3 * 2, 0.0);
@@ -37,18 +38,8 @@ TEST(ZORMtkPointKernels, PointsTakeValuesOnlyFromTheElementThatHoldsThem) {
 
   ZORMtkPointKernels::InterpolateAtPoints(links, 4, nodalOfFour, 3, 2, values.data());
 
-  EXPECT_EQ(values, (std::vector<double>{0.25 + 2.25, 25.0 + 225.0, 0.0, 0.0, 0.0, 0.0}));
-}
-
-TEST(ZORMtkPointKernels, WeightsBeyondTheSourceElementsNodesAreIgnored) {
-  ZORMtkPointLinks links;
-  const double weights[4] = {0.5, 0.5, 1000.0, 1000.0};
-  links.AddPoint(1, 0, weights, 4);
-  links.Finish();
-  const double nodal[2] = {2.0, 4.0};
-  double value = 0.0;
-  ZORMtkPointKernels::InterpolateAtPoints(links, 1, nodal, 2, 1, &value);
-  EXPECT_EQ(value, 3.0);
+  EXPECT_EQ(values,
+            (std::vector<double>{0.25 + 1.5 + 24.75, 25.0 + 150.0 + 24.75, 0.0, 0.0, 0.0, 0.0}));
 }
 
 TEST(ZORMtkPointKernels, SharedNodesGetTheMeanAndUnvisitedNodesStayZero) {

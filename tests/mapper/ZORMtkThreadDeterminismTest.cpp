@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "TransferTestDatabases.h"
+#include "api/ZORMtkDiagnosticTexts.h"
 #include "mapper/ZORMtkMapper.h"
 #include "support/ZORTestMeshes.h"
 
@@ -39,29 +39,6 @@ std::vector<double> Wavy(const TestMesh& mesh, int components) {
   return values;
 }
 
-std::vector<std::string> Texts(const ZORMtkMapper& mapper) {
-  std::vector<std::string> texts;
-  cow_List<int> codes;
-  mapper.ListErrors(codes);
-  for (const int code : codes) {
-    cow_String message;
-    cow_List<int> ints;
-    cow_List<double> doubles;
-    mapper.ProcessError(code, message, ints, doubles);
-    cow_String text = message;
-    mapper.ProcessErrorMessage(text, ints, doubles);
-    std::string entry = text.Str();
-    for (const int member : ints) entry += " " + std::to_string(member);
-    char number[32];
-    for (const double value : doubles) {
-      std::snprintf(number, sizeof number, " %.17g", value);
-      entry += number;
-    }
-    texts.push_back(entry);
-  }
-  return texts;
-}
-
 struct Problem {
   const char* name;
   const char* field;
@@ -84,7 +61,17 @@ Outcome MapAt(const Problem& problem, int threads) {
   Outcome outcome;
   outcome.values = mapping.Run(mapper);
   outcome.flags = mapping.flags;
-  outcome.texts = Texts(mapper);
+  // The texts a host shows, and every list behind them in full (the texts show the first few).
+  outcome.texts = ZORMtkDiagnosticTexts::Of(mapper);
+  const ZORMtkDiagnosticsData& found = mapper.Diagnostics();
+  for (const cow_List<int>* list : {&found.FailedPoints(), &found.MisalignedPoints(),
+                                    &found.FailedElements(), &found.ConservedComponents()})
+    outcome.texts.push_back(::testing::PrintToString(list->Items()));
+  for (const cow_List<double>* list :
+       {&found.FailedPointCoordinates(), &found.SourceSums(), &found.TargetSums()}) {
+    outcome.values.push_back(list->Size());
+    outcome.values.insert(outcome.values.end(), list->begin(), list->end());
+  }
   return outcome;
 }
 

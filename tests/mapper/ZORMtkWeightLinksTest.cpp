@@ -24,13 +24,14 @@ class ZORMtkWeightLinksTest : public ::testing::Test {
 
 }  // namespace
 
+// Partners outside the partner region (55) are dropped.
 TEST_F(ZORMtkWeightLinksTest, KeysFollowTheKeyRowsAndPartnersBecomeRegionRows) {
   ZORMtkNodalWeights weights;
-  const int partnersOf5[2] = {30, 10};
-  const double weightsOf5[2] = {0.25, 0.75};
+  const int partnersOf5[3] = {30, 55, 10};
+  const double weightsOf5[3] = {0.25, 0.2, 0.75};
   const int partnersOf9[1] = {40};
   const double weightsOf9[1] = {1.0};
-  weights.AddKey(5, partnersOf5, weightsOf5, 2);
+  weights.AddKey(5, partnersOf5, weightsOf5, 3);
   weights.AddKey(9, partnersOf9, weightsOf9, 1);
 
   // Key rows: 9 first, then a key without links, then 5.
@@ -42,18 +43,9 @@ TEST_F(ZORMtkWeightLinksTest, KeysFollowTheKeyRowsAndPartnersBecomeRegionRows) {
   EXPECT_EQ(links.weights, (std::vector<double>{1.0, 0.25, 0.75}));
 }
 
-TEST_F(ZORMtkWeightLinksTest, PartnersOutsideThePartnerRegionAreDropped) {
-  ZORMtkNodalWeights weights;
-  const int partners[3] = {10, 55, 40};
-  const double values[3] = {0.5, 0.2, 0.3};
-  weights.AddKey(1, partners, values, 3);
-  const ZORMtkNodeLinks links = ZORMtkWeightLinks::NodeLinks(&weights, {1}, Region({10, 40}));
-  EXPECT_EQ(links.partnerRows, (std::vector<int>{0, 1}));
-  EXPECT_EQ(links.weights, (std::vector<double>{0.5, 0.3}));
-}
-
 // Slots follow the target class's element order; the links list each source element once,
 // ascending whatever the order points were added in, with its points by slot and their own weights.
+// Points beyond the class count and elements without weights are ignored.
 TEST_F(ZORMtkWeightLinksTest, PointSlotsFollowTheClassOrderAndSkipUnplacedPoints) {
   ZORMtkElementWeights weights;
   const double inSeven[3] = {0.1, 0.2, 0.7};
@@ -64,34 +56,23 @@ TEST_F(ZORMtkWeightLinksTest, PointSlotsFollowTheClassOrderAndSkipUnplacedPoints
   weights.BeginElement(3);
   weights.AddPoint(7, inSeven, 3);
   weights.AddPoint(8, inSeven, 3);
+  weights.AddPoint(9, inSeven, 3);  // beyond the class's two points
   weights.Finish();
 
-  // The class lists element 12 before element 3, two points each.
-  const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(&weights, {12, 3}, 2);
+  // The class lists element 6, which has no weights, then 12 before 3, two points each.
+  const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(&weights, {6, 12, 3}, 2);
 
   EXPECT_EQ(links.SourceElements(), (std::vector<int>{7, 8}));
   EXPECT_EQ(links.PointsEnd(5) - links.PointsBegin(5), 0);
   ASSERT_EQ(links.PointsEnd(7) - links.PointsBegin(7), 1);
-  EXPECT_EQ(links.PointsBegin(7)->slot, 2);
+  EXPECT_EQ(links.PointsBegin(7)->slot, 4);
   ASSERT_EQ(links.PointsEnd(8) - links.PointsBegin(8), 2);
   const ZORMtkPointLinks::Entry& first = links.PointsBegin(8)[0];
   const ZORMtkPointLinks::Entry& second = links.PointsBegin(8)[1];
-  EXPECT_EQ(first.slot, 0);
+  EXPECT_EQ(first.slot, 2);
   EXPECT_EQ(first.weightCount, 4);
   EXPECT_EQ(links.Weights(first)[3], 0.1);
-  EXPECT_EQ(second.slot, 3);
+  EXPECT_EQ(second.slot, 5);
   EXPECT_EQ(second.weightCount, 3);
   EXPECT_EQ(links.Weights(second)[2], 0.7);
-}
-
-TEST_F(ZORMtkWeightLinksTest, PointsBeyondTheClassCountAndElementsWithoutWeightsAreIgnored) {
-  ZORMtkElementWeights weights;
-  const double w[2] = {0.5, 0.5};
-  weights.BeginElement(4);
-  weights.AddPoint(1, w, 2);
-  weights.AddPoint(2, w, 2);
-  weights.Finish();
-  const ZORMtkPointLinks links = ZORMtkWeightLinks::PointLinks(&weights, {6, 4}, 1);
-  EXPECT_EQ(links.SourceElements(), (std::vector<int>{1}));
-  EXPECT_EQ(links.PointsBegin(1)->slot, 1);
 }
