@@ -3,77 +3,32 @@
 
 #include <cmath>
 #include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "ZORGfmApi.h"
+#include "api/VtkCellGrid.h"
 
 namespace {
 
-// A perturbed (n+1)^3 grid on [lo, hi]^3; each cell is a hexahedron, a voxel (grid node order)
-// or two wedges, in turn, so the VTK cells mix types and one needs reordering.
-struct GridMesh {
-  std::vector<double> points;
-  std::vector<int> connectivity;
-  std::vector<std::int64_t> offsets{0};
-  std::vector<std::uint8_t> types;
-  // The same elements as the library's blocks.
-  std::vector<int> hexes, wedges;
+using vtkgrid::Cells;
+using vtkgrid::Mesh;
 
-  GridMesh(int n, double lo, double hi, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> jitter(-0.1, 0.1);
-    const double h = (hi - lo) / n;
-    auto at = [n](int i, int j, int k) { return (k * (n + 1) + j) * (n + 1) + i; };
-    for (int k = 0; k <= n; ++k)
-      for (int j = 0; j <= n; ++j)
-        for (int i = 0; i <= n; ++i)
-          for (const int axis_index : {i, j, k})
-            points.push_back(lo + h * (axis_index + (axis_index % n ? jitter(random) : 0.0)));
-    for (int k = 0; k < n; ++k)
-      for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-          int c[8];  // VTK hexahedron order
-          for (int m = 0; m < 8; ++m)
-            c[m] = at(i + ((m & 3) == 1 || (m & 3) == 2), j + ((m & 3) >= 2), k + (m >= 4));
-          const int kind = (i + j + k) % 3;
-          const std::vector<int> hex(c, c + 8);
-          if (kind == 2) {
-            Add(13, {c[0], c[1], c[2], c[4], c[5], c[6]}, wedges);
-            Add(13, {c[0], c[2], c[3], c[4], c[6], c[7]}, wedges);
-          } else if (kind == 1) {
-            Add(11, {c[0], c[1], c[3], c[2], c[4], c[5], c[7], c[6]}, hexes, hex);
-          } else {
-            Add(12, hex, hexes);
-          }
-        }
+// A mesh of hexahedra, voxels and wedges on [0, n]^3 scaled to [lo, hi]^3, with its cells also as
+// the library's blocks.
+struct GridMesh : Mesh {
+  GridMesh(int n, double lo, double hi, unsigned seed)
+      : Mesh(vtkgrid::MakeWhole(Cells::Mixed, n, seed)) {
+    for (double& x : coords) x = lo + (hi - lo) * x / n;
+    vtkgrid::LibraryBlocks(*this, hexes, wedges);
   }
-  // A voxel's cell lists its nodes in grid order; its block holds them in the library's.
-  void Add(std::uint8_t type, const std::vector<int>& nodes, std::vector<int>& block,
-           const std::vector<int>& blockNodes = {}) {
-    connectivity.insert(connectivity.end(), nodes.begin(), nodes.end());
-    const std::vector<int>& inBlock = blockNodes.empty() ? nodes : blockNodes;
-    block.insert(block.end(), inBlock.begin(), inBlock.end());
-    offsets.push_back(static_cast<std::int64_t>(connectivity.size()));
-    types.push_back(type);
-  }
-  int NodeCount() const { return static_cast<int>(points.size() / 3); }
-  ZORMtkMeshArrays Arrays() const {
-    ZORMtkMeshArrays arrays;
-    arrays.coordinates = points.data();
-    arrays.nodeCount = NodeCount();
-    arrays.connectivity = connectivity.data();
-    arrays.offsets = offsets.data();
-    arrays.types = types.data();
-    arrays.cellCount = static_cast<int>(types.size());
-    return arrays;
-  }
+  int NodeCount() const { return static_cast<int>(coords.size() / 3); }
+  std::vector<int> hexes, wedges;
 };
 
 ZORSimDynamicID WriteBlocks(ZORMtkSimWriter& writer, GridMesh& mesh) {
   const ZORSimDynamicID id = writer.AddMesh();
-  writer.AddMeshNodes(id, mesh.NodeCount(), 3, mesh.points.data());
+  writer.AddMeshNodes(id, mesh.NodeCount(), 3, mesh.coords.data());
   ZORSimArray<ZORSimCSetID> sets;
   sets.Append(writer.AddMeshElements(id, static_cast<int>(mesh.hexes.size() / 8), "C3D8", 8,
                                      mesh.hexes.data()));
@@ -84,15 +39,12 @@ ZORSimDynamicID WriteBlocks(ZORMtkSimWriter& writer, GridMesh& mesh) {
   return id;
 }
 
-// The target grid reaches beyond the source, so some of its nodes stay unplaced.
+// The target grid reaches beyond the source, so some of its nodes stay unplaced; its outer
+// layer of cells holds no source node, so a conservative mapping gives their outer nodes no share.
 TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
   GridMesh source(4, 0.0, 1.0, 7);
-  GridMesh target(6, -0.06, 1.03, 11);
-  std::vector<double> field;
-  for (int i = 0; i < source.NodeCount(); ++i) {
-    const double* x = &source.points[3 * static_cast<std::size_t>(i)];
-    field.insert(field.end(), {std::sin(3 * x[0]) + x[1] * x[2], x[0] * x[1] - x[2]});
-  }
+  GridMesh target(6, -0.5, 1.5, 11);
+  std::vector<double>& field = source.field;
   const struct {
     const char* name;
     ZORMtkArrayOptions options;
@@ -148,7 +100,9 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     EXPECT_EQ(arrays.Flags(), flags);
     int unplaced = 0;
     for (const unsigned char placed : arrays.Placed()) unplaced += placed == 0;
-    if (!test.options.conservative) {
+    if (test.options.conservative) {
+      EXPECT_GT(unplaced, 0);
+    } else {
       EXPECT_EQ(unplaced, mapper.Diagnostics().FailedPoints().Size());
     }
   }
@@ -177,7 +131,7 @@ TEST(ZORMtkSimFileTest, MeshAndNodalFieldRoundTripThroughAFile) {
   const std::unique_ptr<ZORMtkSimFile> file = ZORMtkSimFile::Open(path);
   ZORMtkMeshData data;
   ASSERT_TRUE(file->ReadMesh(1, data));
-  EXPECT_EQ(data.coordinates, mesh.points);
+  EXPECT_EQ(data.coordinates, mesh.coords);
   ASSERT_EQ(data.blocks.size(), 2u);
   // Element classes come in name order.
   EXPECT_EQ(data.blocks[0].elementType, "C3D6");
