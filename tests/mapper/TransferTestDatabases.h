@@ -139,19 +139,6 @@ class ScratchDatabase {
   std::unique_ptr<ReopenedDatabase> reopened_;
 };
 
-// Hands the mapper the source and target readers and the target writer, adds the request "map"
-// and maps step 1, increment 1 into step 1, increment 1.
-inline int Map(ZORMtkMapper& mapper, ReopenedDatabase& source, ScratchDatabase& target, Map_Tag tag,
-               MapMethod_Tag method, Conserve_Tag conserve, const char* sourceField,
-               const ZORSimDynamicID& targetField) {
-  mapper.SetReader(&source.Reader());
-  mapper.SetReader(&target.Reader());
-  mapper.SetWriter(&target.Writer());
-  mapper.AddMapSpec("map", tag, method, conserve, source.Mesh(), target.Mesh(),
-                    source.Field(sourceField), targetField, false, false);
-  return mapper.MapField("map", 1, 1, 1, 1);
-}
-
 // One mapping of field "NT" (nodal) or "PRESS" (points) from a source database into a new target
 // database. A field is nodal when its points are 0, else it holds `points` values per element;
 // the tag decides which side has points.
@@ -176,7 +163,8 @@ struct Mapping {
   std::vector<double> before;  // the target field's values before mapping, if any
   int flags = -1;              // what MapField returned
 
-  // Runs the mapping with `mapper` and returns the target field as read back.
+  // Runs the mapping with `mapper` as the request "map" from step 1, increment 1 into the same
+  // step and increment, and returns the target field as read back.
   std::vector<double> Run(ZORMtkMapper& mapper) {
     ScratchDatabase from("source", source), to("target", target);
     const std::string given = !name.empty() ? name : sourcePoints == 0 ? "NT" : "PRESS";
@@ -186,7 +174,13 @@ struct Mapping {
     const ZORSimDynamicID field =
         targetPoints == 0 ? to.NodeField(wanted.c_str(), components, before)
                           : to.PointField(wanted.c_str(), components, targetPoints, before);
-    flags = Map(mapper, from.Reopen(), to, tag, method, conserve, given.c_str(), field);
+    ReopenedDatabase& opened = from.Reopen();
+    mapper.SetReader(&opened.Reader());
+    mapper.SetReader(&to.Reader());
+    mapper.SetWriter(&to.Writer());
+    mapper.AddMapSpec("map", tag, method, conserve, opened.Mesh(), to.Mesh(),
+                      opened.Field(given.c_str()), field, false, false);
+    flags = mapper.MapField("map", 1, 1, 1, 1);
     ReopenedDatabase& back = to.Reopen();
     if (targetPoints == 0) return back.NodeValues(wanted.c_str(), components);
     return back.PointValues(wanted.c_str(), Range(back.Reader().numElements).Items(), targetPoints,

@@ -4,46 +4,23 @@
 
 #include "MapperTestHelpers.h"
 #include "mapper/impl/ZORMtkElementTransfer.h"
-#include "mapper/impl/ZORMtkIntPtToNodeTransfer.h"
-#include "mapper/impl/ZORMtkNodalTransfer.h"
 
-// The transfer and check chosen for every map tag, conservation option and global flag.
-TEST(ZORMtkTransferDispatch, EachTagAndConservationRunsItsTransfer) {
-  using Nodal = ZORMtkNodalTransfer;
-  using ToNode = ZORMtkIntPtToNodeTransfer;
+// The end-to-end tests run every transfer through its tag and conservation option; these are the
+// combinations they do not reach: conservation that has no transfer for the tag, and node to
+// point, which has no conservative form and ignores the option.
+TEST(ZORMtkTransferDispatch, CombinationsWithoutAConservativeTransferRunNothingOrIgnoreIt) {
   struct Case {
     int tag, conserve;
-    bool global, supported;
-    ZORMtkTransferRoutine transfer, check;
+    bool global;
   };
-  const Case cases[] = {
-      {0, 0, true, true, &Nodal::Interpolate, nullptr},
-      {5, 0, false, true, &Nodal::Interpolate, nullptr},
-      {0, 1, false, true, &Nodal::ConservativeTransfer, &Nodal::CheckConservation},
-      {5, 1, false, true, &Nodal::ConservativeTransfer, &Nodal::CheckConservation},
-      {0, 2, false, true, nullptr, nullptr},
-      {5, 3, false, true, nullptr, nullptr},
-      {1, 0, false, true, &ZORMtkElementTransfer::NodeToIntPt, nullptr},
-      {1, 7, false, true, &ZORMtkElementTransfer::NodeToIntPt, nullptr},
-      {2, 0, true, true, &ToNode::Averaged, nullptr},
-      {2, 2, true, true, &ToNode::GlobalConservative, nullptr},
-      {2, 2, false, true, &ToNode::LocalConservative, nullptr},
-      {2, 1, true, true, nullptr, nullptr},
-      {3, 0, true, true, &ZORMtkElementTransfer::IntPtToIntPt, nullptr},
-      {3, 1, false, true, nullptr, nullptr},
-      {3, 2, false, true, nullptr, nullptr},
-      {9, 2, false, true, &Nodal::NodalRatio, nullptr},
-      {4, 0, false, false, nullptr, nullptr},
-      {10, 0, false, false, nullptr, nullptr},
-      {-1, 0, false, false, nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "tag " << c.tag << " conserve " << c.conserve);
+  for (const Case& c : {Case{5, 3, false}, Case{2, 1, true}, Case{3, 1, false}, Case{3, 2, true},
+                        Case{0, 2, false}, Case{1, 7, false}}) {
     const ZORMtkTransferChoice choice = ZORMtkTransferDispatch::Choose(
         static_cast<Map_Tag>(c.tag), static_cast<Conserve_Tag>(c.conserve), c.global);
-    EXPECT_EQ(choice.supported, c.supported);
-    EXPECT_EQ(choice.transfer, c.transfer);
-    EXPECT_EQ(choice.check, c.check);
+    EXPECT_TRUE(choice.supported) << c.tag << " " << c.conserve;
+    EXPECT_EQ(choice.transfer, c.tag == 1 ? &ZORMtkElementTransfer::NodeToIntPt : nullptr)
+        << c.tag << " " << c.conserve;
+    EXPECT_EQ(choice.check, nullptr);
   }
 }
 
