@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "FieldmapError.h"
+#include "DamagedFiles.h"
 #include "GmshReader.h"
 #include "TempDirectory.h"
 #include "TestMeshes.h"
@@ -15,23 +15,6 @@ RawMesh ReadText(const TempDirectory& directory, const std::string& text) {
   const std::string path = directory.Path("mesh.msh");
   std::ofstream(path) << text;
   return GmshReader(path).Read();
-}
-
-std::string ReadError(const TempDirectory& directory, const std::string& text) {
-  try {
-    ReadText(directory, text);
-  } catch (const FieldmapError& error) {
-    EXPECT_EQ(error.Status(), ExitStatus::kBadInput);
-    return error.what();
-  }
-  ADD_FAILURE() << "reading did not fail";
-  return "";
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  const std::size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 TEST(GmshReaderOrdering, MeshesWrittenInGmshOrderComeBackAsWritten) {
@@ -62,7 +45,8 @@ TEST(GmshReaderOrdering, BoundaryElementsBelowTheMeshDimensionAreSkippedAndNoted
             "1 elements of dimension 1 (below the mesh's 3) skipped");
   const std::string top = Replace(TestMeshes::GmshText({5}), "2 1 2 1\n1 101 102 103",
                                   "2 1 10 1\n1 101 102 103 101 102 103 101 102 103");
-  EXPECT_NE(ReadError(directory, top).find("line 17: element type 10 is not supported"),
+  EXPECT_NE(ReadError<GmshReader>(directory, "mesh.msh", top)
+                .find("line 17: element type 10 is not supported"),
             std::string::npos);
 }
 
@@ -94,7 +78,8 @@ TEST(GmshReaderMalformed, ErrorsNameTheLineAndTheProblem) {
            {Replace(good, "$Nodes\n1 4", "$Nodes\n1 5"), "announces 5 nodes, the blocks hold 4"},
            {good.substr(0, good.find("$EndElements")), "the file ends inside a section"},
            {"hello\n", "line 1: the file does not start with $MeshFormat"}})
-    EXPECT_NE(ReadError(directory, text).find(expected), std::string::npos) << expected;
+    EXPECT_NE(ReadError<GmshReader>(directory, "mesh.msh", text).find(expected), std::string::npos)
+        << expected;
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "FieldmapError.h"
+#include "DamagedFiles.h"
 #include "TempDirectory.h"
 #include "TestMeshes.h"
 #include "VtuReader.h"
@@ -51,26 +51,6 @@ TEST(VtuReaderEncodings, ValuesAfterInformationKeysAreFoundInAsciiAndInlineArray
     std::ofstream(path, std::ios::binary) << text;
     EXPECT_EQ(VtuReader(path).Read().points, mesh.points);
   }
-}
-
-// Writes text to a file and returns the error message of reading it.
-std::string ReadError(const TempDirectory& directory, const std::string& text) {
-  const std::string path = directory.Path("bad.vtu");
-  std::ofstream(path, std::ios::binary) << text;
-  try {
-    VtuReader(path).Read();
-  } catch (const FieldmapError& error) {
-    EXPECT_EQ(error.Status(), ExitStatus::kBadInput);
-    return error.what();
-  }
-  ADD_FAILURE() << "reading did not fail";
-  return "";
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  const std::size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 // One damage to a file VtuTestWriter wrote, and what the error must say.
@@ -141,13 +121,15 @@ TEST(VtuReaderMalformed, EveryDamageIsRefusedNamingWhereAndWhat) {
        "more than one Piece"},
   };
   TempDirectory directory;
-  EXPECT_NE(ReadError(directory, "").find("not well-formed XML"), std::string::npos);
+  EXPECT_NE(ReadError<VtuReader>(directory, "bad.vtu", "").find("not well-formed XML"),
+            std::string::npos);
   for (const Damage& damage : damages) {
     VtuTestWriter::Options options;
     options.encoding = damage.encoding;
     options.compressed = damage.compressed;
-    const std::string message = ReadError(
-        directory, damage.apply(VtuTestWriter::Text(TestMeshes::CellsOfTypes({12, 10}), options)));
+    const std::string message = ReadError<VtuReader>(
+        directory, "bad.vtu",
+        damage.apply(VtuTestWriter::Text(TestMeshes::CellsOfTypes({12, 10}), options)));
     EXPECT_NE(message.find(damage.expected), std::string::npos) << damage.what << ": " << message;
   }
 }

@@ -14,6 +14,14 @@ struct Reference {
   std::vector<std::pair<int, int>> edges;  // mid-edge nodes, in VTK order
 };
 
+// Corner pairs given one after the other: a0, b0, a1, b1, ...
+std::vector<std::pair<int, int>> Edges(std::initializer_list<int> corners) {
+  std::vector<std::pair<int, int>> edges;
+  for (auto corner = corners.begin(); corner != corners.end(); corner += 2)
+    edges.emplace_back(corner[0], corner[1]);
+  return edges;
+}
+
 const std::map<int, Reference>& References() {
   static const std::map<int, Reference> references = [] {
     const std::vector<double> tri = {0, 0, 0, 1, 0, 0, 0, 1, 0};
@@ -26,26 +34,15 @@ const std::map<int, Reference>& References() {
     table[3] = {{0, 0, 0, 1, 0.5, 0}, {}};
     table[5] = {tri, {}};
     table[9] = {quad, {}};
-    table[22] = {tri, {{0, 1}, {1, 2}, {2, 0}}};
-    table[23] = {quad, {{0, 1}, {1, 2}, {2, 3}, {3, 0}}};
+    table[22] = {tri, Edges({0, 1, 1, 2, 2, 0})};
+    table[23] = {quad, Edges({0, 1, 1, 2, 2, 3, 3, 0})};
     table[10] = {tet, {}};
-    table[24] = {tet, {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}}};
+    table[24] = {tet, Edges({0, 1, 1, 2, 2, 0, 0, 3, 1, 3, 2, 3})};
     table[13] = {wedge, {}};
-    table[26] = {wedge, {{0, 1}, {1, 2}, {2, 0}, {3, 4}, {4, 5}, {5, 3}, {0, 3}, {1, 4}, {2, 5}}};
+    table[26] = {wedge, Edges({0, 1, 1, 2, 2, 0, 3, 4, 4, 5, 5, 3, 0, 3, 1, 4, 2, 5})};
     table[12] = {hex, {}};
     table[25] = {hex,
-                 {{0, 1},
-                  {1, 2},
-                  {2, 3},
-                  {3, 0},
-                  {4, 5},
-                  {5, 6},
-                  {6, 7},
-                  {7, 4},
-                  {0, 4},
-                  {1, 5},
-                  {2, 6},
-                  {3, 7}}};
+                 Edges({0, 1, 1, 2, 2, 3, 3, 0, 4, 5, 5, 6, 6, 7, 7, 4, 0, 4, 1, 5, 2, 6, 3, 7})};
     return table;
   }();
   return references;

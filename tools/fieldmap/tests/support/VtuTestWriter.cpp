@@ -69,25 +69,23 @@ class Document {
     std::ostringstream out;
     out << "<DataArray " << array.attributes;
     const auto [header, body] = Block(array.bytes, options_);
+    const std::vector<std::uint8_t> joined = Join(header, body);
+    const std::string base64 = options_.compressed
+                                   ? VtuTestWriter::Base64(header) + VtuTestWriter::Base64(body)
+                                   : VtuTestWriter::Base64(joined);
     switch (options_.encoding) {
       case VtuTestWriter::Encoding::kAscii:
         out << " format=\"ascii\">" << array.ascii;
         break;
       case VtuTestWriter::Encoding::kInlineBase64:
-        out << " format=\"binary\">"
-            << (options_.compressed ? VtuTestWriter::Base64(header) + VtuTestWriter::Base64(body)
-                                    : VtuTestWriter::Base64(Join(header, body)));
+        out << " format=\"binary\">" << base64;
         break;
       default:
         out << " format=\"appended\" offset=\"" << appended_.size() << "\">";
-        if (options_.encoding == VtuTestWriter::Encoding::kAppendedRaw) {
-          const std::vector<std::uint8_t> joined = Join(header, body);
+        if (options_.encoding == VtuTestWriter::Encoding::kAppendedRaw)
           appended_.append(joined.begin(), joined.end());
-        } else {
-          appended_ += options_.compressed
-                           ? VtuTestWriter::Base64(header) + VtuTestWriter::Base64(body)
-                           : VtuTestWriter::Base64(Join(header, body));
-        }
+        else
+          appended_ += base64;
     }
     out << "</DataArray>\n";
     return out.str();
