@@ -5,42 +5,13 @@
 #include <algorithm>
 #include <vector>
 
+// Extrapolation to nodes and interpolation at points are checked through whole mappings
+// (EndToEndMappingTest), which carry linear fields exactly; these are the edges they miss.
 namespace {
 
 constexpr double kGarbage = -777.0;
 
 }  // namespace
-
-TEST(ZORMtkPointKernels, ExtrapolationMultipliesNodeRowsByPointValuesPerComponent) {
-  // Two nodes, three points, two components.
-  const double extrapolation[2 * 3] = {1.0, 0.0, 0.0, 0.5, 0.25, 0.25};
-  const double points[3 * 2] = {1.0, 10.0, 2.0, 20.0, 4.0, 40.0};
-  double nodal[2 * 2] = {kGarbage, kGarbage, kGarbage, kGarbage};
-  ZORMtkPointKernels::ExtrapolateToNodes(extrapolation, 2, 3, points, 2, nodal);
-  EXPECT_EQ(nodal[0], 1.0);
-  EXPECT_EQ(nodal[1], 10.0);
-  EXPECT_EQ(nodal[2], 0.5 + 0.5 + 1.0);
-  EXPECT_EQ(nodal[3], 5.0 + 5.0 + 10.0);
-}
-
-TEST(ZORMtkPointKernels, PointsTakeValuesOnlyFromTheElementThatHoldsThemAndItsNodes) {
-  // One target element of two points (slots 0 and 1) whose points lie in source elements 4
-  // and 6; slot 2 belongs to an element whose point was not placed. Weights beyond the source
-  // element's three nodes are ignored.
-  ZORMtkPointLinks links;
-  const double inFour[4] = {0.25, 0.5, 0.25, 1000.0};
-  const double inSix[2] = {1.0, 0.0};
-  links.AddPoint(4, 0, inFour, 4);
-  links.AddPoint(6, 1, inSix, 2);
-  links.Finish();
-  std::vector<double> values(3 * 2, 0.0);
-  const double nodalOfFour[3 * 2] = {1.0, 100.0, 3.0, 300.0, 99.0, 99.0};
-
-  ZORMtkPointKernels::InterpolateAtPoints(links, 4, nodalOfFour, 3, 2, values.data());
-
-  EXPECT_EQ(values,
-            (std::vector<double>{0.25 + 1.5 + 24.75, 25.0 + 150.0 + 24.75, 0.0, 0.0, 0.0, 0.0}));
-}
 
 TEST(ZORMtkPointKernels, SharedNodesGetTheMeanAndUnvisitedNodesStayZero) {
   // Two line elements 0-1 and 1-2 over four node rows; row 3 belongs to no element, and a node
