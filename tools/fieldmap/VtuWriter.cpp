@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -80,16 +81,17 @@ std::system_error CannotWrite(const std::string& path, int error) {
 }
 
 void WriteAll(const std::string& path, const std::string& head,
-              const std::vector<VtkZlibCompressor::Encoded>& arrays, const std::string& tail) {
+              const std::vector<const VtkZlibCompressor::Encoded*>& arrays,
+              const std::string& tail) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw CannotWrite(path, errno);
   const auto put = [file](const std::vector<std::uint8_t>& bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   };
   bool written = std::fwrite(head.data(), 1, head.size(), file) == head.size();
-  for (const VtkZlibCompressor::Encoded& array : arrays) {
-    written = written && put(array.header);
-    for (const auto& block : array.blocks) written = written && put(block);
+  for (const VtkZlibCompressor::Encoded* array : arrays) {
+    written = written && put(array->header);
+    for (const auto& block : array->blocks) written = written && put(block);
   }
   written = written && std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
   const int writeError = written ? 0 : errno;
@@ -119,18 +121,22 @@ void VtuWriter::Write(const std::string& path, const VtuPiece& piece,
     spans.push_back(inFileOrder[a]->Bytes());
     spans.back().fieldValues = a < fieldCount;
   }
-  std::vector<VtkZlibCompressor::Encoded> arrays = compressor_.Compress(spans, progress);
+  std::vector<VtkZlibCompressor::Encoded> fields = compressor_.Compress(spans, progress);
   if (!gridKnown) {
     grid_.assign({piece.points, piece.connectivity, piece.offsets, piece.types});
-    encodedGrid_.assign(arrays.begin() + static_cast<long>(fieldCount), arrays.end());
-    arrays.resize(fieldCount);
+    encodedGrid_.assign(std::make_move_iterator(fields.begin() + static_cast<long>(fieldCount)),
+                        std::make_move_iterator(fields.end()));
+    fields.resize(fieldCount);
   }
-  arrays.insert(arrays.end(), encodedGrid_.begin(), encodedGrid_.end());
+  // The file's arrays in order, pointing into both lists rather than copying the grid's blocks.
+  std::vector<const VtkZlibCompressor::Encoded*> arrays;
+  for (const auto* list : {&fields, &encodedGrid_})
+    for (const VtkZlibCompressor::Encoded& array : *list) arrays.push_back(&array);
   std::vector<std::uint64_t> offsets;
   std::uint64_t offset = 0;
-  for (const VtkZlibCompressor::Encoded& array : arrays) {
+  for (const VtkZlibCompressor::Encoded* array : arrays) {
     offsets.push_back(offset);
-    offset += array.Size();
+    offset += array->Size();
   }
   WriteAll(path, Header(piece, offsets), arrays, "\n  </AppendedData>\n</VTKFile>\n");
 }
