@@ -7,17 +7,16 @@
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "mapper/impl/ZORMtkNodalKernels.h"
 #include "mapper/impl/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkSourceElementValues.h"
 #include "mapper/impl/ZORMtkTargetClassWalk.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
 #include "mapper/impl/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
 
-namespace {
+using ZORMtkRowMajor::Product;
 
-std::size_t Product(int a, int b) {
-  return static_cast<std::size_t>(a) * static_cast<std::size_t>(b);
-}
+namespace {
 
 // One element class of a reader with what the point-to-node transfers need of it: members,
 // connectivity and the node rows of the connectivity in the reader's node region.

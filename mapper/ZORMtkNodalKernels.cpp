@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "mapper/ZORMtkDiagnosticsData.h"
+#include "mapper/impl/ZORMtkRowMajor.h"
+
+using ZORMtkRowMajor::At;
 
 namespace {
-
-std::size_t At(int row, int columns, int column) {
-  return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
-         static_cast<std::size_t>(column);
-}
 
 // row += weight x values, over the components.
 void AddScaled(double* row, double weight, const double* values, int components) {

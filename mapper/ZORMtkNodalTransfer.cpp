@@ -8,15 +8,14 @@
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "mapper/impl/ZORMtkNodalKernels.h"
+#include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 
-namespace {
+using ZORMtkRowMajor::Product;
 
-std::size_t Product(int a, int b) {
-  return static_cast<std::size_t>(a) * static_cast<std::size_t>(b);
-}
+namespace {
 
 // The source values of a nodal transfer: the host's input buffer when it gave one, whose
 // component count then replaces `components`; else source field 0 read into `read`.

@@ -4,14 +4,9 @@
 #include <cstddef>
 #include <vector>
 
-namespace {
+#include "mapper/impl/ZORMtkRowMajor.h"
 
-std::size_t At(int row, int columns, int column) {
-  return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
-         static_cast<std::size_t>(column);
-}
-
-}  // namespace
+using ZORMtkRowMajor::At;
 
 void ZORMtkPointKernels::ExtrapolateToNodes(const double* extrapolation, int nodes, int points,
                                             const double* pointValues, int components,

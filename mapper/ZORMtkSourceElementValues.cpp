@@ -5,18 +5,17 @@
 
 #include "element/ZORMtkElementData.h"
 #include "mapper/impl/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
 #include "reader/ZORMtkSimReader.h"
+
+using ZORMtkRowMajor::Product;
 
 namespace {
 
 // The extrapolation tables of an element type can have more rows than the element has nodes
 // (a 3-node shell uses the 6-node triangle's tables); no table has more than this.
 constexpr int kMaxTableNodes = 8;
-
-std::size_t Product(int a, int b) {
-  return static_cast<std::size_t>(a) * static_cast<std::size_t>(b);
-}
 
 }  // namespace
 

@@ -5,16 +5,15 @@
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "mapper/impl/ZORMtkPointKernels.h"
+#include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkSourceElementValues.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
 #include "mapper/impl/ZORMtkWeightLinks.h"
 #include "reader/ZORMtkSimReader.h"
 
-namespace {
+using ZORMtkRowMajor::Product;
 
-std::size_t Product(int a, int b) {
-  return static_cast<std::size_t>(a) * static_cast<std::size_t>(b);
-}
+namespace {
 
 // Every source element of the reader's classes hands its nodal values to the points it holds.
 void VisitSourceElements(const ZORMtkSimReader& local, const ZORMtkPointLinks& links,

@@ -7,18 +7,13 @@
 #include "element/ZORMtkElementData.h"
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"
 
-namespace {
-
-std::size_t Product(int a, int b) {
-  return static_cast<std::size_t>(a) * static_cast<std::size_t>(b);
-}
-
-}  // namespace
+using ZORMtkRowMajor::Product;
 
 ZORMtkTransferFrame::ZORMtkTransferFrame(ZORMtkMappingContext& context,
                                          const ZORMtkMapSpecs& request, int sourceStep,

@@ -4,7 +4,16 @@
 #include <sstream>
 #include <string>
 
+#include "platform/ZORSimDynamicID.h"
 #include "platform/ZORStream.h"
+
+// A database ID from its two parts.
+inline ZORSimDynamicID Id(int leading, std::int64_t object) {
+  ZORSimDynamicID id;
+  id.leading = leading;
+  id.object = object;
+  return id;
+}
 
 // Sets an environment variable for the life of the object and unsets it afterwards, so that no
 // test leaks its configuration into the next.

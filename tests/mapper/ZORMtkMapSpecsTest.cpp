@@ -2,16 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-ZORSimDynamicID Id(int leading, std::int64_t object) {
-  ZORSimDynamicID id;
-  id.leading = leading;
-  id.object = object;
-  return id;
-}
-
-}  // namespace
+#include "MapperTestHelpers.h"
 
 TEST(ZORMtkMapSpecs, FieldConstructorTakesConservationBeforeMethod) {
   const ZORMtkMapSpecs request(Id(1, 10), Id(2, 20), MapIntPtToNode, ConserveIntPt,

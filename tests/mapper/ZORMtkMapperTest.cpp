@@ -15,13 +15,6 @@
 
 namespace {
 
-ZORSimDynamicID Id(int leading, std::int64_t object) {
-  ZORSimDynamicID id;
-  id.leading = leading;
-  id.object = object;
-  return id;
-}
-
 using IdList = std::vector<ZORSimDynamicID>;
 IdList Ids(const ZORSimArray<ZORSimDynamicID>& ids) { return IdList(ids.begin(), ids.end()); }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mapper/ZORMtkDiagnosticsData.h"
+#include "support/ZORTestSentinel.h"
 
 // Gather and scatter are checked through whole mappings (EndToEndMappingTest), which reproduce
 // fields exactly and keep sums; these are the edges no mapping reaches exactly.
@@ -24,8 +25,6 @@ ZORMtkNodeLinks MakeLinks(const std::vector<std::vector<Link>>& keys) {
   }
   return links;
 }
-
-constexpr double kGarbage = -777.0;
 
 }  // namespace
 
@@ -56,7 +55,7 @@ TEST(ZORMtkNodalKernels, RatioDividesByTheDifferenceAndGivesZeroWhenItIsNegligib
   const double numerator[4] = {6.0, 6.0, 6.0, 3.0};
   const double lower[4] = {1.0, 2.0, 1.0, 4.0};
   const double upper[4] = {4.0, 2.0, 1.0 + 1e-13, 1.0};
-  double ratio[4] = {kGarbage, kGarbage, kGarbage, kGarbage};
+  double ratio[4] = {kUnwritten, kUnwritten, kUnwritten, kUnwritten};
   ZORMtkNodalKernels::Ratio(numerator, lower, upper, 4, ratio);
   EXPECT_EQ(std::vector<double>(ratio, ratio + 4), (std::vector<double>{2.0, 0.0, 0.0, -1.0}));
 }
@@ -74,7 +73,7 @@ TEST(ZORMtkNodalKernels, MatrixProductMatchesTheTripleSum) {
       if (i != 3 && unit(random) < 0.4) keys[i].push_back({k, w[i][k] = unit(random)});
   std::vector<double> source(sourceRows);
   for (double& s : source) s = unit(random) - 0.5;
-  std::vector<double> matrix(targetRows * targetRows, kGarbage);
+  std::vector<double> matrix(targetRows * targetRows, kUnwritten);
   ZORMtkNodalKernels::MatrixProduct(MakeLinks(keys), source.data(), sourceRows, matrix.data());
   for (int i = 0; i < targetRows; ++i)
     for (int j = 0; j < targetRows; ++j) {

@@ -1,4 +1,5 @@
 #include "mapper/impl/ZORMtkPointKernels.h"
+#include "support/ZORTestSentinel.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,7 @@
 
 // Extrapolation to nodes and interpolation at points are checked through whole mappings
 // (EndToEndMappingTest), which carry linear fields exactly; these are the edges they miss.
-namespace {
-
-constexpr double kGarbage = -777.0;
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(ZORMtkPointKernels, SharedNodesGetTheMeanAndUnvisitedNodesStayZero) {
   // Two line elements 0-1 and 1-2 over four node rows; row 3 belongs to no element, and a node
@@ -34,7 +31,7 @@ TEST(ZORMtkPointKernels, GatherRowsCopiesWholeRowsAndZeroesNodesOutsideTheTable)
   const double table[3 * 3] = {0.0, 0.1, 0.2, 1.0, 1.1, 1.2, 2.0, 2.1, 2.2};
   const int rows[3] = {2, -1, 0};
   double out[3 * 3];
-  std::fill(out, out + 9, kGarbage);
+  std::fill(out, out + 9, kUnwritten);
   ZORMtkPointKernels::GatherRows(table, 3, rows, 3, out);
   EXPECT_EQ(std::vector<double>(out, out + 9),
             (std::vector<double>{2.0, 2.1, 2.2, 0.0, 0.0, 0.0, 0.0, 0.1, 0.2}));

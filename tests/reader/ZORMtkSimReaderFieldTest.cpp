@@ -7,14 +7,13 @@
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "reader/ZORReaderTestMeshes.h"
+#include "support/ZORTestSentinel.h"
 
 // Field lookup and reads on databases the writer never makes: static steps, several
 // increments, auxiliary dimensions, drawers that overlap or cover part of the region, records
 // that are not fields. Step 1 is static, step 2 bears increments 1, 2 and 4.
 
 namespace {
-
-constexpr double kUntouched = -777.0;
 
 std::vector<double> Ramp(int count, double start = 0.5) {
   std::vector<double> values;
@@ -29,7 +28,7 @@ class ZORMtkSimReaderFieldTest : public ::testing::Test {
   ZORSimDynamicID staticStep = db.AddStaticStep();
   ZORSimDynamicID incrementStep = db.AddIncrementStep({1, 2, 4});
   ZORMtkSimReader reader;
-  std::vector<double> values = std::vector<double>(48, kUntouched);
+  std::vector<double> values = std::vector<double>(48, kUnwritten);
 
   void SetUp() override { reader.SetElsetRegion(db.Root(), mixed.mesh, {}); }
   ZORSimCSetID Nodes(const std::vector<int>& nodes) {
@@ -129,7 +128,7 @@ TEST_F(ZORMtkSimReaderFieldTest, NothingToReadStillGivesTrueAndLeavesTheValues) 
   EXPECT_TRUE(reader.GetSimpleNodeField("NT", 1, 1, 9, values.data()));
   EXPECT_TRUE(reader.GetSimpleNodeField(field, 2, 1, 9, values.data()));  // a field of step 1
   EXPECT_TRUE(reader.GetSimpleNodeField(late, 2, 2, 9, values.data()));   // no increment 2
-  for (double v : values) EXPECT_EQ(v, kUntouched);
+  for (double v : values) EXPECT_EQ(v, kUnwritten);
 }
 
 TEST_F(ZORMtkSimReaderFieldTest, StepProblemsArePrintedByNameAndSilentByRecord) {
@@ -174,7 +173,7 @@ TEST_F(ZORMtkSimReaderFieldTest, NodalReadsTakeTheIncrementAndTheHighestAuxiliar
     for (int node : nodes)
       for (int c = 0; c < nComp; ++c)
         EXPECT_EQ(values[node * nComp + c], stored(increment, 1, 2, node, 1, c)) << node;
-    EXPECT_EQ(values[0], kUntouched);
+    EXPECT_EQ(values[0], kUnwritten);
   }
 }
 
@@ -185,13 +184,13 @@ TEST_F(ZORMtkSimReaderFieldTest, InterpolationWithoutASpanTakesTheSecondState) {
   db.AddDrawer(field, {db.Increments({1, 2}), Nodes({0, 1}), Components(1)},
                {1.0, 10.0, 3.0, 30.0});
   for (const auto& [time1, time2] : {std::pair(1.0, 1.0), {2.0, 1.0}}) {
-    std::vector<double> out(14, kUntouched);
+    std::vector<double> out(14, kUnwritten);
     EXPECT_TRUE(
         reader.GetInterpolatedSimpleNodeField(field, 2, 1, time1, 2, time2, 0.2, 14, out.data()));
     EXPECT_EQ(std::vector<double>(out.begin(), out.begin() + 3),
               (std::vector<double>{3.0, 30.0, 0.0}));
   }
-  double sum = kUntouched;
+  double sum = kUnwritten;
   reader.SumSimpleNodeField(field, 5, 2, &sum, 1);
   EXPECT_EQ(sum, 0.0);
 }
@@ -203,10 +202,10 @@ TEST_F(ZORMtkSimReaderFieldTest, ElementReadsNeedOneDrawerHoldingEveryRequestedE
   const ZORSimDynamicID energy = PointField(staticStep, "EPOT");
   db.AddDrawer(energy, {mixed.hexes, Components(3)}, Ramp(6));
   ASSERT_TRUE(ReadElements(stress, 1, 1, {3}));  // a subset of a drawer
-  EXPECT_EQ(Head(3), (std::vector<double>{202.0, 203.0, kUntouched}));
+  EXPECT_EQ(Head(3), (std::vector<double>{202.0, 203.0, kUnwritten}));
   ASSERT_TRUE(ReadElements(energy, 1, 1, {1, 0}));  // without points: one per element
-  EXPECT_EQ(Head(7), (std::vector<double>{3.5, 4.5, 5.5, 0.5, 1.5, 2.5, kUntouched}));
-  values.assign(48, kUntouched);
+  EXPECT_EQ(Head(7), (std::vector<double>{3.5, 4.5, 5.5, 0.5, 1.5, 2.5, kUnwritten}));
+  values.assign(48, kUnwritten);
   for (const std::vector<int>& list : {std::vector<int>{0, 2}, {0, 0}, {4}})
     EXPECT_TRUE(ReadElements(stress, 1, 1, list));
   const ZORSimDynamicID notAField = db.AddField(staticStep, "CFF", ZORSimKeys::kFieldOutputRecord);
@@ -215,7 +214,7 @@ TEST_F(ZORMtkSimReaderFieldTest, ElementReadsNeedOneDrawerHoldingEveryRequestedE
   EXPECT_FALSE(ReadElements(stress, 3, 1, {0}));
   EXPECT_FALSE(ReadElements(stress, 1, 2, {0}));
   EXPECT_FALSE(ReadElements(stress, 2, 1, {0}));  // the field belongs to step 1
-  for (double v : values) EXPECT_EQ(v, kUntouched);
+  for (double v : values) EXPECT_EQ(v, kUnwritten);
 }
 
 TEST_F(ZORMtkSimReaderFieldTest, ElementReadsTakeTheHighestAuxiliaryIndicesAndInterpolate) {
@@ -233,11 +232,11 @@ TEST_F(ZORMtkSimReaderFieldTest, ElementReadsTakeTheHighestAuxiliaryIndicesAndIn
                 mixed.tets, db.Range(db.ThirdAuxiliary(nD), 0, nD), Points(nPts), Components(1)},
                stored);
   ASSERT_TRUE(ReadElements(field, 2, 2, {3, 2}));
-  EXPECT_EQ(Head(5), (std::vector<double>{21320.0, 21321.0, 21220.0, 21221.0, kUntouched}));
+  EXPECT_EQ(Head(5), (std::vector<double>{21320.0, 21321.0, 21220.0, 21221.0, kUnwritten}));
   std::vector<int> elements = {3, 2};
   ASSERT_TRUE(reader.GetInterpolatedSimpleElementClassField(
       field, 2, 1, 0.0, 2, 2.0, 0.5, elements.data(), 2, 2, 4, values.data()));
-  EXPECT_EQ(Head(5), (std::vector<double>{13820.0, 13821.0, 13720.0, 13721.0, kUntouched}));
+  EXPECT_EQ(Head(5), (std::vector<double>{13820.0, 13821.0, 13720.0, 13721.0, kUnwritten}));
 }
 
 }  // namespace

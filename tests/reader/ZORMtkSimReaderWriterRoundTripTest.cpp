@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reader/ZORMtkSimReader.h"
+#include "support/ZORTestSentinel.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Random meshes and fields go through the writer and come back through the reader, which must
@@ -22,8 +23,6 @@ namespace {
 
 using Ints = std::vector<int>;
 using Doubles = std::vector<double>;
-constexpr double kUntouched = -777.0;
-
 // Element types as given to the writer and as stored (the shape table's name), with their
 // integration points (-1: no drawer).
 struct Kind {
@@ -176,7 +175,7 @@ class RoundTrip {
     const ZORSimDynamicID field = reader_.GetFieldID(fieldName_.c_str(), 1);
     const int size = reader_.numNodes * components_, last = nodal_.rbegin()->first;
     for (int increment = 1; increment <= 3; ++increment) {
-      Doubles values(size, kUntouched);
+      Doubles values(size, kUnwritten);
       ASSERT_EQ(reader_.GetSimpleNodeField(field, 1, increment, size, values.data()),
                 increment <= last);
       EXPECT_EQ(reader_.GetSimpleFieldSize(field, 1, increment),
@@ -185,7 +184,7 @@ class RoundTrip {
     }
     const int first = nodal_.begin()->first;
     const double time = Uniform() / 5.0;  // between the times 0 and 1 and beyond both
-    Doubles blended(size, kUntouched), sums(components_, 0.0), got(components_, kUntouched);
+    Doubles blended(size, kUnwritten), sums(components_, 0.0), got(components_, kUnwritten);
     reader_.GetInterpolatedSimpleNodeField(field, 1, first, 0.0, last, 1.0, time, size,
                                            blended.data());
     const Doubles a = Expected(first), b = Expected(last);
@@ -202,20 +201,20 @@ class RoundTrip {
     const ZORSimDynamicID field = reader_.GetFieldID("PRESS", 1);
     for (const auto& [name, members] : classes_) {
       const Ints order = Shuffled(members);
-      Doubles values(pointValues_[members[0]].size() * order.size() + 1, kUntouched), expected;
+      Doubles values(pointValues_[members[0]].size() * order.size() + 1, kUnwritten), expected;
       for (int e : order)
         expected.insert(expected.end(), pointValues_[e].begin(), pointValues_[e].end());
-      expected.push_back(kUntouched);
+      expected.push_back(kUnwritten);
       ASSERT_TRUE(reader_.GetSimpleElementClassField(
           field, 1, 1, order.data(), static_cast<int>(order.size()), 0, 0, values.data()));
       EXPECT_EQ(values, expected) << name;
     }
     for (int e = 0; e < static_cast<int>(kinds_.size()); ++e) {
-      double value = kUntouched;
+      double value = kUnwritten;
       if (kinds_[e]->points < 0) {
         EXPECT_TRUE(reader_.GetSimpleElementClassField(field, 1, 1, &e, 1, 0, 0, &value));
       }
-      EXPECT_EQ(value, kUntouched);
+      EXPECT_EQ(value, kUnwritten);
     }
   }
 
@@ -269,7 +268,7 @@ class RoundTrip {
 
   // What a read of the increment gives, node by node in nodeList order.
   Doubles Expected(int increment) const {
-    Doubles out(reader_.numNodes * components_, kUntouched);
+    Doubles out(reader_.numNodes * components_, kUnwritten);
     if (nodal_.count(increment))
       for (int i = 0; i < reader_.numNodes; ++i)
         for (int c = 0; c < components_; ++c)

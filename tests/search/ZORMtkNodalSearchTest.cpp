@@ -26,8 +26,8 @@ using zor_search_test::Stored;
 using zor_test_mesh::Point;
 using zor_test_mesh::TestMesh;
 
-constexpr double kBoundary = 0.3;
-constexpr double kNormal = 0.5;
+using zor_search_test::kBoundary;
+using zor_search_test::kNormal;
 
 // The element tests over every region element in ascending member order, as the search would run
 // them without a grid: pass 0 with padded boxes and tolerance b/1000, then pass 1 with b. For

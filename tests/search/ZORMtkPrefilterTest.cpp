@@ -22,8 +22,8 @@ using zor_search_test::Stored;
 using zor_test_mesh::Point;
 using zor_test_mesh::TestMesh;
 
-constexpr double kBoundary = 0.3;
-constexpr double kNormal = 0.5;
+using zor_search_test::kBoundary;
+using zor_search_test::kNormal;
 
 // A natural point of an element of `nodes` nodes in `dimension`: inside, on a face, an edge or a
 // corner, or just or well beyond one, chosen by `kind`.

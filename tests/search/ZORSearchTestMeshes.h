@@ -20,6 +20,10 @@
 // what every search fixture holds.
 namespace zor_search_test {
 
+// The boundary and normal tolerances the search tests give the locator.
+constexpr double kBoundary = 0.3;
+constexpr double kNormal = 0.5;
+
 struct Stored {
   ZORSimDynamicID mesh;
   ZORMtkSimReader reader;

@@ -1,6 +1,5 @@
 #include "DemoCommand.h"
 
-#include <chrono>
 #include <filesystem>
 
 #include "AtomicOutputFile.h"
@@ -12,10 +11,6 @@
 namespace {
 
 constexpr int kDefaultSize = 48;
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 }  // namespace
 
@@ -54,9 +49,9 @@ int DemoCommand::Run(const std::vector<std::string>& arguments, std::ostream& ou
   AtomicOutputFile plateVtu((directory / "demo-target-plate.vtu").string());
 
   DemoPhaseTimes times;
-  const double start = Now();
+  const double start = DemoPhaseTimes::Now();
   DemoSource::Write(sourceFile.TemporaryPath(), sizes);
-  times.build = Now() - start;
+  times.build = DemoPhaseTimes::Now() - start;
   int flags = 0;
   {
     DemoMapping mapping(sourceFile.TemporaryPath(), targetFile.TemporaryPath(), sizes, times);

@@ -10,37 +10,33 @@
 #include "MeshVtuExport.h"
 #include "VtuWriter.h"
 
-namespace {
-
-double Now() {
+double DemoPhaseTimes::Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
-
-}  // namespace
 
 DemoMapping::DemoMapping(const std::string& sourcePath, const std::string& targetPath,
                          const DemoSizes& sizes, DemoPhaseTimes& times)
     : times_(times),
       targets_(WriteTargets(writer_, targetPath, sizes, times)),
-      openStart_(Now()),
+      openStart_(DemoPhaseTimes::Now()),
       source_(sourcePath),
       catalog_(source_.Root()),
       box_(source_.Root(), catalog_.Meshes().at(0), writer_, targets_.box),
       plate_(source_.Root(), catalog_.Meshes().at(1), writer_, targets_.plate),
       nearest_(source_.Root(), catalog_.Meshes().at(0), writer_, targets_.box) {
-  times_.open = Now() - openStart_;
+  times_.open = DemoPhaseTimes::Now() - openStart_;
   AddRequests();
 }
 
 DemoMapping::Targets DemoMapping::WriteTargets(ZORMtkSimWriter& writer, const std::string& path,
                                                const DemoSizes& sizes, DemoPhaseTimes& times) {
-  const double start = Now();
+  const double start = DemoPhaseTimes::Now();
   writer.CreateSim(path);
   MeshDatabaseWriter database(writer);
   Targets targets;
   targets.box = database.WriteMesh(DemoModel::TargetBox(sizes.targetCells));
   targets.plate = database.WriteMesh(DemoModel::TargetPlate(sizes.targetPlateCells));
-  times.build += Now() - start;
+  times.build += DemoPhaseTimes::Now() - start;
   return targets;
 }
 
@@ -66,16 +62,16 @@ void DemoMapping::AddRequests() {
 }
 
 int DemoMapping::TimedMap(MappingSession& session, const std::string& request, bool firstOfKind) {
-  double start = Now();
+  double start = DemoPhaseTimes::Now();
   int flags = session.Map(request, 1, 1);
-  const double first = Now() - start;
+  const double first = DemoPhaseTimes::Now() - start;
   if (!firstOfKind) {
     times_.map += first;
     return flags;
   }
-  start = Now();
+  start = DemoPhaseTimes::Now();
   flags = session.Map(request, 1, 1);
-  const double repeat = Now() - start;
+  const double repeat = DemoPhaseTimes::Now() - start;
   times_.search += std::max(0.0, first - repeat);
   times_.map += repeat;
   return flags;
@@ -92,7 +88,7 @@ int DemoMapping::Run() {
 }
 
 void DemoMapping::Save(const std::string& boxVtuBase, const std::string& plateVtuBase) {
-  const double start = Now();
+  const double start = DemoPhaseTimes::Now();
   writer_.SaveContext();
   VtuWriter vtu(0);
   const MeshVtuExport box(writer_.GetRootPosition(), targets_.box);
@@ -102,7 +98,7 @@ void DemoMapping::Save(const std::string& boxVtuBase, const std::string& plateVt
                                            1, 1));
   const MeshVtuExport plate(writer_.GetRootPosition(), targets_.plate);
   vtu.Write(plateVtuBase + ".vtu", plate.Piece({{strain_, "LE", true, false}}, 1, 1));
-  times_.save = Now() - start;
+  times_.save = DemoPhaseTimes::Now() - start;
 }
 
 void DemoMapping::ReportSizes(std::ostream& out) const {

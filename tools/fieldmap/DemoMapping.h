@@ -13,6 +13,9 @@
 // kind runs twice, and what the second run saves is the search it finds cached.
 struct DemoPhaseTimes {
   double build = 0, open = 0, search = 0, map = 0, save = 0;
+
+  // The clock the phases are timed with, in seconds.
+  static double Now();
 };
 
 // The mapping half of the demo, as a host does it: creates the target database with its box and

@@ -10,10 +10,6 @@
 
 namespace {
 
-ProgramRun Fieldmap(const std::vector<std::string>& arguments) {
-  return ProgramRun::InProcess(arguments);
-}
-
 class ImportRoundTrip : public ::testing::Test {
  protected:
   TempDirectory directory_;
@@ -24,14 +20,17 @@ class ImportRoundTrip : public ::testing::Test {
 TEST_F(ImportRoundTrip, ArrayNamesAreKeptOrListedAsSkipped) {
   const std::string file = directory_.Path("mesh.vtu"), db = directory_.Path("mesh.zdb");
   VtuTestWriter::Write(file, TestMeshes::CellsOfTypes({12}), {});
-  const ProgramRun run = Fieldmap({"import", file, "--out", db, "--field", "temperature=NT"});
+  const ProgramRun run =
+      ProgramRun::InProcess({"import", file, "--out", db, "--field", "temperature=NT"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("point array 'velocity' skipped"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("field U_D (3 components) from 'U_D'"), std::string::npos);
-  const ProgramRun map = Fieldmap({"map", "--source", db, "--target", file, "--field",
-                                   "temperature", "--out", directory_.Path("mapped.zdb")});
+  const ProgramRun map =
+      ProgramRun::InProcess({"map", "--source", db, "--target", file, "--field", "temperature",
+                             "--out", directory_.Path("mapped.zdb")});
   ASSERT_EQ(map.status, 0) << map.err;
-  EXPECT_NE(Fieldmap({"info", directory_.Path("mapped.zdb")}).out.find("field NT 'temperature'"),
+  EXPECT_NE(ProgramRun::InProcess({"info", directory_.Path("mapped.zdb")})
+                .out.find("field NT 'temperature'"),
             std::string::npos);
   const RawMesh mapped = ProgramRun::Exported(directory_.Path("mapped.zdb"));
   ASSERT_EQ(mapped.pointArrays.size(), 2u);
@@ -48,8 +47,8 @@ TEST_F(ImportRoundTrip, FieldOptionMistakesAreReportedBeforeAnythingIsWritten) {
            {"velocity=U_D", 1, "two point arrays would become the field type U_D"},
            {"temperature=A_D", 2,
             "'temperature': has 1 component, but the field type A_D takes 3"}}) {
-    const ProgramRun run =
-        Fieldmap({"import", file, "--out", directory_.Path("mesh.zdb"), "--field", rename});
+    const ProgramRun run = ProgramRun::InProcess(
+        {"import", file, "--out", directory_.Path("mesh.zdb"), "--field", rename});
     EXPECT_EQ(run.status, status);
     EXPECT_NE(run.err.find(words), std::string::npos) << run.err;
   }
@@ -64,7 +63,7 @@ TEST_F(ImportRoundTrip, InvertedAndFlatElementsAreKeptWithWarnings) {
   for (std::size_t p = 8; p < 16; ++p) mesh.points[3 * p + 2] = 0.0;
   const std::string file = directory_.Path("inverted.vtu"), db = directory_.Path("inverted.zdb");
   VtuTestWriter::Write(file, mesh, {});
-  const ProgramRun run = Fieldmap({"import", file, "--out", db});
+  const ProgramRun run = ProgramRun::InProcess({"import", file, "--out", db});
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.err.find(": 1 elements are inverted"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find(": 1 elements have zero volume"), std::string::npos) << run.err;

@@ -13,16 +13,12 @@
 
 namespace {
 
-ProgramRun Fieldmap(const std::vector<std::string>& arguments) {
-  return ProgramRun::InProcess(arguments);
-}
-
 // One small demo run shared by the tests: its databases and .vtu files are the inputs of map.
 class MapCommandOnDemoData : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     directory_ = std::make_unique<TempDirectory>();
-    demo_ = Fieldmap({"demo", "--size", "6", "--out", directory_->Root().string()});
+    demo_ = ProgramRun::InProcess({"demo", "--size", "6", "--out", directory_->Root().string()});
   }
   static void TearDownTestSuite() { directory_.reset(); }
   static std::string Path(const std::string& name) { return directory_->Path(name); }
@@ -38,9 +34,11 @@ TEST_F(MapCommandOnDemoData, MapIntoACopyOfATargetDatabaseLeavesTheTargetItselfU
   RawMesh mesh = TestMeshes::CellsOfTypes({24});
   mesh.pointArrays.clear();
   VtuTestWriter::Write(Path("corner.vtu"), mesh, {});
-  ASSERT_EQ(Fieldmap({"import", Path("corner.vtu"), "--out", Path("corner.zdb")}).status, 0);
-  const ProgramRun run = Fieldmap({"map", "--source", Path("demo-source.zdb"), "--target",
-                                   Path("corner.zdb"), "--field", "NT", "--out", Path("c.zdb")});
+  ASSERT_EQ(
+      ProgramRun::InProcess({"import", Path("corner.vtu"), "--out", Path("corner.zdb")}).status, 0);
+  const ProgramRun run =
+      ProgramRun::InProcess({"map", "--source", Path("demo-source.zdb"), "--target",
+                             Path("corner.zdb"), "--field", "NT", "--out", Path("c.zdb")});
   ASSERT_EQ(run.status, 0) << run.err << run.out;
   EXPECT_TRUE(ProgramRun::Exported(Path("corner.zdb")).pointArrays.empty());
   const RawMesh mapped = ProgramRun::Exported(Path("c.zdb"));
@@ -56,9 +54,9 @@ TEST_F(MapCommandOnDemoData, MapIntoACopyOfATargetDatabaseLeavesTheTargetItselfU
 // Between meshes that do not match, the nearest-node notes are expected, not problems.
 TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesPrintsNotesAndExitsWithZero) {
   ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run =
-      Fieldmap({"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
-                "--field", "NT", "--method", "nearest", "--out", Path("nearest.zdb")});
+  const ProgramRun run = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "NT", "--method", "nearest", "--out", Path("nearest.zdb")});
   EXPECT_EQ(run.status, 0) << run.err;
   // The data of each note follows its text: source and target node counts here.
   EXPECT_NE(run.out.find("notes:\n"), std::string::npos) << run.out;
@@ -68,9 +66,9 @@ TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesPrintsNotes
 
 TEST_F(MapCommandOnDemoData, ConserveKeepsTheSumOfTheSourceField) {
   ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run =
-      Fieldmap({"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
-                "--field", "NT", "--conserve", "--out", Path("conserved.zdb")});
+  const ProgramRun run = ProgramRun::InProcess(
+      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+       "--field", "NT", "--conserve", "--out", Path("conserved.zdb")});
   ASSERT_EQ(run.status, 0) << run.err << run.out;
   const auto sum = [](const std::string& db) {
     for (const PointArray& array : ProgramRun::Exported(db).pointArrays)
@@ -92,7 +90,7 @@ TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
   for (const auto& [arguments, expected] : cases) {
     std::vector<std::string> line = {"map", "--source", source, "--out", Path("bad.zdb")};
     line.insert(line.end(), arguments.begin(), arguments.end());
-    const ProgramRun run = Fieldmap(line);
+    const ProgramRun run = ProgramRun::InProcess(line);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
   }
@@ -102,9 +100,10 @@ TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
 // The JSON form holds what the text form says, for scripts.
 TEST_F(MapCommandOnDemoData, InfoListsMeshesClassesStepsAndFields) {
   ASSERT_EQ(demo_.status, 0);
-  EXPECT_NE(Fieldmap({"info", Path("demo-source.zdb")}).out.find("field LE: integration points"),
+  EXPECT_NE(ProgramRun::InProcess({"info", Path("demo-source.zdb")})
+                .out.find("field LE: integration points"),
             std::string::npos);
-  const ProgramRun json = Fieldmap({"info", Path("demo-source.zdb"), "--json"});
+  const ProgramRun json = ProgramRun::InProcess({"info", Path("demo-source.zdb"), "--json"});
   EXPECT_NE(
       json.out.find(
           R"("meshes": [{"nodes": 343, "coordinates": 3, "elements": 216, "classes": [{"name": )"
