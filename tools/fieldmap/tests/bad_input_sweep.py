@@ -9,6 +9,7 @@ changed input.
 
 usage: bad_input_sweep.py FIELDMAP WRITE_MESH_CASES_SCRIPT
 """
+import concurrent.futures
 import os
 import random
 import re
@@ -155,36 +156,51 @@ def damaged(data, rng, count):
         yield bytes(flipped)
 
 
+def import_damaged(binary, work, index, extension, data):
+    """One import of damaged bytes, in files of its own so that runs can go side by side."""
+    mesh = os.path.join(work, "damaged-%d%s" % (index, extension))
+    out = os.path.join(work, "damaged-%d.zdb" % index)
+    with open(mesh, "wb") as stream:
+        stream.write(data)
+    code, err = fieldmap(binary, ["import", mesh, "--out", out])
+    intact = open(mesh, "rb").read() == data
+    if code not in (0, 1, 2, 3) or not intact:
+        outcome = "crashes", "CRASH on damaged: exit %d %s" % (code, err[-300:])
+    elif code == 0:
+        outcome = "damaged but still valid", None
+    elif "\nfieldmap: " + mesh in "\n" + err and not os.path.exists(out):
+        outcome = "refused cleanly", None
+    else:
+        outcome = "refused wrongly", "WRONG on damaged: exit %d %s" % (code, err.strip())
+    for path in (mesh, out):
+        if os.path.exists(path):
+            os.remove(path)
+    return outcome
+
+
 def run_damaged(binary, cases, work, counts):
+    """Every damaged file is imported once; the runs are independent, so they use every core (the
+    sanitized program spends most of a run starting and stopping)."""
     rng = random.Random(15)
+    runs = []
     for name in ("ascii.vtu", "appended-zlib.vtu", "legacy-binary.vtk", "legacy-ascii.vtk",
                  "gmsh41-binary.msh", "gmsh22.msh", "meshio41-binary.msh"):
         path = os.path.join(cases, name)
-        if not os.path.exists(path):
-            continue
-        mesh = os.path.join(work, "damaged" + os.path.splitext(name)[1])
-        out = os.path.join(work, "damaged.zdb")
-        for data in damaged(open(path, "rb").read(), rng, 50):
-            with open(mesh, "wb") as stream:
-                stream.write(data)
-            code, err = fieldmap(binary, ["import", mesh, "--out", out])
-            counts["tried"] += 1
-            if code not in (0, 1, 2, 3) or open(mesh, "rb").read() != data:
-                counts["crashes"] += 1
-                print("CRASH on damaged %s: exit %d %s" % (name, code, err[-300:]))
-            elif code == 0:
-                counts["damaged but still valid"] += 1
-            elif "\nfieldmap: " + mesh in "\n" + err and not os.path.exists(out):
-                counts["refused cleanly"] += 1
-            else:
-                counts["refused wrongly"] += 1
-                print("WRONG on damaged %s: exit %d %s" % (name, code, err.strip()))
-            if os.path.exists(out):
-                os.remove(out)
-        leftovers = [f for f in os.listdir(work) if ".part-" in f]
-        if leftovers:
-            counts["refused wrongly"] += 1
-            print("temporary files left: %s" % leftovers)
+        if os.path.exists(path):
+            extension = os.path.splitext(name)[1]
+            runs += [(name, extension, data) for data in damaged(open(path, "rb").read(), rng, 50)]
+    jobs = [(index, extension, data) for index, (_, extension, data) in enumerate(runs)]
+    with concurrent.futures.ThreadPoolExecutor(os.cpu_count() or 1) as pool:
+        outcomes = list(pool.map(lambda job: import_damaged(binary, work, *job), jobs))
+    for (name, _, _), (kind, message) in zip(runs, outcomes):
+        counts["tried"] += 1
+        counts[kind] += 1
+        if message:
+            print("%s (%s)" % (message, name))
+    leftovers = [f for f in os.listdir(work) if ".part-" in f]
+    if leftovers:
+        counts["refused wrongly"] += 1
+        print("temporary files left: %s" % leftovers)
 
 
 def main():
