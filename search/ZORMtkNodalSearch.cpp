@@ -66,56 +66,12 @@ double MeanSquaredSpread(const ZORReaderPoints& nodes) {
   return sum / static_cast<double>(nodes.Count());
 }
 
-double SquaredDistance(const double* a, const double* b, int axes) {
-  double sum = 0.0;
-  for (int k = 0; k < axes; ++k) sum += (a[k] - b[k]) * (a[k] - b[k]);
-  return sum;
-}
-
-// The first of the nearest candidates (strictly nearer replaces); -1 when there are none.
-// coords holds three coordinates per node position.
-int Nearest(const double* coords, const int* candidates, int count, const double* p, int axes,
-            double& best) {
-  int nearest = -1;
-  for (int c = 0; c < count; ++c) {
-    const double d = SquaredDistance(coords + 3 * static_cast<std::size_t>(candidates[c]), p, axes);
-    if (nearest < 0 || d < best) {
-      nearest = candidates[c];
-      best = d;
-    }
-  }
-  return nearest;
-}
-
-int NearestOfAll(const double* coords, int nodeCount, const double* p, int axes, double& best) {
-  int nearest = -1;
-  for (int n = 0; n < nodeCount; ++n) {
-    const double d = SquaredDistance(coords + 3 * static_cast<std::size_t>(n), p, axes);
-    if (nearest < 0 || d < best) {
-      nearest = n;
-      best = d;
-    }
-  }
-  return nearest;
-}
-
-// The nearest node by the node grid's bucket of p, or by all nodes when the bucket is empty;
-// -1 without nodes. best receives the squared distance.
-int NearestNode(const ZORMtkMeshNodeB& grid, const double* coords, int nodeCount, const double* p,
-                int axes, double& best) {
-  int count = 0;
-  const int* candidates = grid.Bucket(p, count);
-  const int nearest = Nearest(coords, candidates, count, p, axes, best);
-  return nearest >= 0 ? nearest : NearestOfAll(coords, nodeCount, p, axes, best);
-}
-
 // Links an unplaced node to its nearest source node, when the caller asked for that.
 void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& mesh, int key,
                        const double* p, ZORLinkChunk& links) {
   if (grid == nullptr) return;
   double best = 0.0;
-  const int nearest = NearestNode(*grid, mesh.NodeCoords(0), mesh.NodeCount(), p,
-                                  mesh.Dimension() == 2 ? 2 : 3, best);
+  const int nearest = grid->Nearest(p, best);
   if (nearest < 0) return;
   const int partner = mesh.NodeMember(nearest);
   const double one = 1.0;
@@ -190,7 +146,6 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   misses.sourceNodeCount = source.Count();
   misses.targetNodeCount = target.Count();
   misses.nodeCountsDiffer = source.Count() != target.Count();
-  const int axes = source.dimension == 2 ? 2 : 3;
   const bool check = source.Count() > 1;
   const double reach = check ? kAlignment * MeanSquaredSpread(source) : 0.0;
   const int count = target.Count();
@@ -202,8 +157,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
     for (int t = plan.Begin(chunk); t < plan.End(chunk, count); ++t) {
       const int node = target.members[static_cast<std::size_t>(t)];
       double best = 0.0;
-      const int nearest =
-          NearestNode(grid, source.coords.data(), source.Count(), target.At(t), axes, best);
+      const int nearest = grid.Nearest(target.At(t), best);
       if (nearest < 0 || (check && best > reach)) {
         const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
         links.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));

@@ -201,24 +201,51 @@ TEST(ZORMtkMeshNodeB, CoincidentNodesShareOneBucket) {
   EXPECT_EQ(grid.GetBucketNodes(far), (cow_List<int>{0, 1, 2}));
 }
 
-// Every node within one and a half bucket edges of a point along every axis is in its bucket.
-TEST(ZORMtkMeshNodeB, BucketListsEveryNodeWithinReach) {
+// Every node within one and a half bucket edges of a point along every axis is in its bucket, and
+// the grid's nearest node is the first nearest of that list (of all nodes when it is empty), for
+// points in and far around the nodes: scattered nodes, and lattice nodes (two or three
+// dimensions) that half-lattice points tie.
+TEST(ZORMtkMeshNodeB, BucketListsEveryNodeWithinReachAndNearestIsTheFirstNearestOfTheList) {
   std::mt19937 rng(9);
   std::uniform_real_distribution<double> coordinate(0.0, 10.0);
-  std::vector<double> coords(3 * 800);
-  for (double& c : coords) c = coordinate(rng);
-  ZORMtkMeshNodeB grid;
-  grid.FormFromCoordinates(ZORSimDynamicID{}, 3, coords);
-  const double reach = 1.5 * grid.BucketSize();
-  for (int t = 0; t < 300; ++t) {
-    double p[3] = {coordinate(rng), coordinate(rng), coordinate(rng)};
-    const cow_List<int> list = grid.GetBucketNodes(p);
-    ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
-    for (int n = 0; n < 800; ++n) {
-      bool near = true;
-      for (int a = 0; a < 3; ++a)
-        near = near && std::fabs(coords[static_cast<std::size_t>(3 * n + a)] - p[a]) <= reach;
-      EXPECT_TRUE(!near || std::find(list.begin(), list.end(), n) != list.end()) << "node " << n;
+  for (const int dimension : {3, 2}) {
+    for (const bool lattice : {false, true}) {
+      std::vector<double> coords;
+      for (int n = 0; n < 800; ++n)
+        for (int a = 0; a < dimension; ++a)
+          coords.push_back(lattice ? (n >> (3 * a)) % 8 : coordinate(rng));
+      ZORMtkMeshNodeB grid;
+      grid.FormFromCoordinates(ZORSimDynamicID{}, dimension, coords);
+      const double reach = 1.5 * grid.BucketSize();
+      for (int t = 0; t < 300; ++t) {
+        double p[3] = {0.0, 0.0, 0.0};
+        for (int a = 0; a < dimension; ++a)
+          p[a] = lattice ? 0.5 * static_cast<int>(coordinate(rng) * 2.4 - 6)
+                         : 3 * coordinate(rng) - 10;
+        const cow_List<int> list = grid.GetBucketNodes(p);
+        ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
+        int first = -1;
+        double nearest = 0.0;
+        for (int n = 0; n < 800; ++n) {
+          bool near = true;
+          double d = 0.0;
+          for (int a = 0; a < dimension; ++a) {
+            const double x = coords[static_cast<std::size_t>(dimension * n + a)];
+            near = near && std::fabs(x - p[a]) <= reach;
+            d += (x - p[a]) * (x - p[a]);
+          }
+          EXPECT_TRUE(!near || std::find(list.begin(), list.end(), n) != list.end()) << n;
+          const bool listed =
+              list.Size() == 0 || std::find(list.begin(), list.end(), n) != list.end();
+          if (listed && (first < 0 || d < nearest)) {
+            first = n;
+            nearest = d;
+          }
+        }
+        double best = -1.0;
+        ASSERT_EQ(grid.Nearest(p, best), first) << p[0] << " " << p[1] << " " << p[2];
+        EXPECT_EQ(best, nearest);
+      }
     }
   }
 }
