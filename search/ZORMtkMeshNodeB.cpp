@@ -21,7 +21,7 @@ constexpr int kFarthestRing = 3;
 // border of the bucket it was sorted into: this many edges, plus rounding at the coordinates'
 // magnitude.
 constexpr double kBorderSlack = 1e-6;
-constexpr double kRounding = 8.0 * std::numeric_limits<double>::epsilon();
+constexpr double kMagnitudeRounding = 8.0 * std::numeric_limits<double>::epsilon();
 constexpr double kNoBucket = std::numeric_limits<double>::infinity();
 
 }  // namespace
@@ -119,7 +119,7 @@ void ZORMtkMeshNodeB::VisitRing(const int* cell, int ring, const Visit& visit) c
 double ZORMtkMeshNodeB::RingGap(const double* point, const int* cell, int ring) const {
   double gap = kNoBucket;
   const auto slack = [&](double x, double border) {
-    return kBorderSlack * frame_.h + kRounding * (std::fabs(x) + std::fabs(border));
+    return kBorderSlack * frame_.h + kMagnitudeRounding * (std::fabs(x) + std::fabs(border));
   };
   for (int a = 0; a < frame_.Axes(); ++a) {
     if (cell[a] - ring >= 1) {

@@ -83,8 +83,10 @@ def fieldmap_import(fieldmap, source_vtu, database):
     return {"wall": seconds, "phases": phases(done.stderr), "stdout": done.stdout}
 
 
-def fieldmap_map(fieldmap, database, target, out_base, threads, first_accepted, vtu=True):
-    """One `fieldmap map` run; with vtu, the mapped values and the placed flags as well."""
+def fieldmap_map(fieldmap, database, target, out_base, threads, first_accepted, vtu=True,
+                 extra=()):
+    """One `fieldmap map` run, with extra arguments; with vtu, the mapped values and the placed
+    flags as well."""
     remove(out_base + ".zdb", out_base + ".vtu")
     command = [fieldmap, "map", "--source", database, "--target", target, "--field",
                FIELD_TYPE, "--out", out_base + ".zdb", "--threads", str(threads)]
@@ -92,6 +94,7 @@ def fieldmap_map(fieldmap, database, target, out_base, threads, first_accepted, 
         command += ["--vtu", out_base]
     if first_accepted:
         command.append("--first-accepted")
+    command += list(extra)
     seconds, done = run(command, threads)
     result = {"wall": seconds, "phases": phases(done.stderr), "status": done.returncode,
               "stdout": done.stdout}
