@@ -21,12 +21,14 @@ import tempfile
 SKIP = 77
 
 
-def fieldmap(binary, arguments, limit=None):
+def fieldmap(binary, arguments, limit=None, leaks=True):
     prefix = ["bash", "-c", "ulimit -f %d; exec \"$0\" \"$@\"" % limit] if limit else []
     # A sanitizer's report counts as a crash, not as a refusal.
     environment = dict(os.environ)
     for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
         environment[name] = environment.get(name, "") + ":exitcode=99:halt_on_error=1"
+    if not leaks:
+        environment["ASAN_OPTIONS"] += ":detect_leaks=0"
     done = subprocess.run(prefix + [binary] + arguments, capture_output=True, text=True,
                           errors="replace", timeout=120, env=environment)
     return done.returncode, done.stderr
@@ -162,7 +164,9 @@ def import_damaged(binary, work, index, extension, data):
     out = os.path.join(work, "damaged-%d.zdb" % index)
     with open(mesh, "wb") as stream:
         stream.write(data)
-    code, err = fieldmap(binary, ["import", mesh, "--out", out])
+    # The leak check at exit took a fifth of each of these runs; the readers' refusals of damaged
+    # files are leak-checked in process by the fieldmap tests, and the known defects here keep it.
+    code, err = fieldmap(binary, ["import", mesh, "--out", out], leaks=False)
     intact = open(mesh, "rb").read() == data
     if code not in (0, 1, 2, 3) or not intact:
         outcome = "crashes", "CRASH on damaged: exit %d %s" % (code, err[-300:])
