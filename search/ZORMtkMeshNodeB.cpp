@@ -26,11 +26,21 @@ constexpr double kNoBucket = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
+// Three-dimensional coordinates are read straight into the grid's copy.
 void ZORMtkMeshNodeB::FormBuckets(ZORMtkSimReader* reader, double& /*margin*/) {
-  std::vector<double> coords(static_cast<std::size_t>(reader->numNodes) *
-                             static_cast<std::size_t>(reader->numCoordComponents));
-  reader->FillCoordinates(static_cast<int>(coords.size()), coords.data());
-  FormFromCoordinates(reader->meshID, reader->numCoordComponents, coords);
+  const std::size_t values = static_cast<std::size_t>(std::max(reader->numNodes, 0)) *
+                             static_cast<std::size_t>(std::max(reader->numCoordComponents, 0));
+  if (reader->numCoordComponents != 3) {
+    std::vector<double> coords(values);
+    reader->FillCoordinates(static_cast<int>(values), coords.data());
+    FormFromCoordinates(reader->meshID, reader->numCoordComponents, coords);
+    return;
+  }
+  sourceID_ = reader->meshID;
+  frame_.dimension = 3;
+  coords_.resize(values);
+  reader->FillCoordinates(static_cast<int>(values), coords_.data());
+  Index();
 }
 
 // About one node per bucket: the largest extent is cut into floor(N^(1/3)) buckets and the other
@@ -46,6 +56,12 @@ void ZORMtkMeshNodeB::FormFromCoordinates(const ZORSimDynamicID& source, int dim
     for (int a = 0; a < axes; ++a)
       coords_[3 * static_cast<std::size_t>(n) + a] =
           coords[static_cast<std::size_t>(n) * dimension + a];
+  Index();
+}
+
+void ZORMtkMeshNodeB::Index() {
+  const int axes = frame_.Axes();
+  const int nodeCount = NodeCount();
   for (int a = 0; a < 3; ++a) lower_[a] = higher_[a] = 0.0;
   for (int a = 0; a < axes && nodeCount > 0; ++a) {
     lower_[a] = higher_[a] = coords_[static_cast<std::size_t>(a)];

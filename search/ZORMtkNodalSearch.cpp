@@ -54,16 +54,16 @@ void Join(ZORLinkChunk& chunk, ZORMtkNodalWeights& weights, ZORSearchMisses& mis
 
 // The mean of |x_i - c|^2 over the source nodes, c their centroid. It equals the mean of
 // |x_i - x_j|^2 / 2 over all ordered pairs, in linear instead of quadratic time.
-double MeanSquaredSpread(const ZORReaderPoints& nodes) {
+double MeanSquaredSpread(const ZORMtkMeshNodeB& nodes) {
   double centroid[3] = {0.0, 0.0, 0.0};
-  for (int n = 0; n < nodes.Count(); ++n)
-    for (int a = 0; a < 3; ++a) centroid[a] += nodes.At(n)[a];
-  for (double& c : centroid) c /= static_cast<double>(nodes.Count());
+  for (int n = 0; n < nodes.NodeCount(); ++n)
+    for (int a = 0; a < 3; ++a) centroid[a] += nodes.Node(n)[a];
+  for (double& c : centroid) c /= static_cast<double>(nodes.NodeCount());
   double sum = 0.0;
-  for (int n = 0; n < nodes.Count(); ++n)
+  for (int n = 0; n < nodes.NodeCount(); ++n)
     for (int a = 0; a < 3; ++a)
-      sum += (nodes.At(n)[a] - centroid[a]) * (nodes.At(n)[a] - centroid[a]);
-  return sum / static_cast<double>(nodes.Count());
+      sum += (nodes.Node(n)[a] - centroid[a]) * (nodes.Node(n)[a] - centroid[a]);
+  return sum / static_cast<double>(nodes.NodeCount());
 }
 
 // Links an unplaced node to its nearest source node, when the caller asked for that.
@@ -141,13 +141,15 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
                                          const ZORMtkSimReader& sourceReader,
                                          const ZORMtkSimReader& targetReader,
                                          const ZORSearchOptions& options, ZORSearchMisses& misses) {
-  const ZORReaderPoints source = ZORReaderPoints::Read(sourceReader);
+  // The source's coordinates are the grid's; its members are all that is read again.
+  std::vector<int> sourceMembers(static_cast<std::size_t>(grid.NodeCount()));
+  sourceReader.GetNodes(grid.NodeCount(), sourceMembers.data());
   const ZORReaderPoints target = ZORReaderPoints::Read(targetReader);
-  misses.sourceNodeCount = source.Count();
+  misses.sourceNodeCount = grid.NodeCount();
   misses.targetNodeCount = target.Count();
-  misses.nodeCountsDiffer = source.Count() != target.Count();
-  const bool check = source.Count() > 1;
-  const double reach = check ? kAlignment * MeanSquaredSpread(source) : 0.0;
+  misses.nodeCountsDiffer = grid.NodeCount() != target.Count();
+  const bool check = grid.NodeCount() > 1;
+  const double reach = check ? kAlignment * MeanSquaredSpread(grid) : 0.0;
   const int count = target.Count();
   const ChunkPlan plan(count, options.threads, false);
   std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
@@ -163,7 +165,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
         links.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));
       }
       if (nearest < 0) continue;
-      links.Add(node, -1, &source.members[static_cast<std::size_t>(nearest)], &one, 1);
+      links.Add(node, -1, &sourceMembers[static_cast<std::size_t>(nearest)], &one, 1);
     }
   };
   weights.Reserve(weights.KeyCount() + count, weights.LinkCount() + count);

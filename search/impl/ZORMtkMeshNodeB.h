@@ -32,6 +32,12 @@ class ZORMtkMeshNodeB {
   // distance over the grid's axes.
   int Nearest(const double* point, double& best) const;
 
+  int NodeCount() const { return static_cast<int>(coords_.size() / 3); }
+  // The three coordinates of the node at position (z = 0 in two dimensions).
+  const double* Node(int position) const {
+    return coords_.data() + 3 * static_cast<std::size_t>(position);
+  }
+
   const ZORSimDynamicID& SourceID() const { return sourceID_; }
   int Dimension() const { return frame_.dimension; }
   double BucketSize() const { return frame_.h; }
@@ -39,6 +45,8 @@ class ZORMtkMeshNodeB {
   const double* Origin() const { return frame_.origin; }
 
  private:
+  // Bounds, placement and bucket lists from the coordinates in coords_.
+  void Index();
   // One-based bucket indices of point, per axis.
   void CellOf(const double* point, int* cell) const;
   // Whether node's reach overlaps the bucket with one-based indices cell.
