@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORMtkHullIndex.h"
@@ -29,6 +30,10 @@ double HexReach(double tolerance) {
 
 bool IsHex8(const ZORMtkSourceElements& mesh, int element) {
   return mesh.NodeCountOf(element) == 8;
+}
+
+bool IsPrism6(const ZORMtkSourceElements& mesh, int element) {
+  return mesh.NodeCountOf(element) == 6;
 }
 
 bool Straight(const ZORMtkSourceElements& mesh, int element) {
@@ -110,6 +115,8 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   double tight[6];
   if (IsHex8(mesh_, element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(strict_), tight);
+  } else if (IsPrism6(mesh_, element)) {
+    PrismHull(element, strict_, tight);
   } else if (affine_[static_cast<std::size_t>(element)] >= 0) {
     Parallelepiped(element, strict_, tight);
   } else {
@@ -124,6 +131,10 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
 bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
   if (IsHex8(mesh_, element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(relaxed_), hull);
+    return true;
+  }
+  if (IsPrism6(mesh_, element)) {
+    PrismHull(element, relaxed_, hull);
     return true;
   }
   if (affine_[static_cast<std::size_t>(element)] < 0) return false;
@@ -150,10 +161,44 @@ void ZORSolidBounds::Parallelepiped(int element, double tol, double* hull) const
   }
 }
 
+// The box of x(r, s, t) over r, s in [-tol, 1 + tol] and t in [-1 - tol, 1 + tol], the ranges a
+// 6-node prism accepts (tol widened by the Newton slack), widened by rounding in element lengths.
+// With N_i = l_i(r, s) (1 +- t)/2 and l = (1 - r - s, r, s), every coordinate of x is affine in r,
+// in s and in t taken one at a time, so over a box it is largest and smallest at the corners.
+void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
+  const int* positions = mesh_.NodePositions(element);
+  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
+  for (int a = 0; a < 3; ++a) {
+    hull[a] = std::numeric_limits<double>::infinity();
+    hull[3 + a] = -std::numeric_limits<double>::infinity();
+  }
+  for (const double r : {lo, hi})
+    for (const double s : {lo, hi})
+      for (const double t : {-hi, hi}) {
+        const double l[3] = {1.0 - r - s, r, s};
+        for (int a = 0; a < 3; ++a) {
+          double x = 0.0;
+          for (int k = 0; k < 3; ++k)
+            x += l[k] * (0.5 * (1.0 - t) * mesh_.NodeCoords(positions[k])[a] +
+                         0.5 * (1.0 + t) * mesh_.NodeCoords(positions[k + 3])[a]);
+          hull[a] = std::min(hull[a], x);
+          hull[3 + a] = std::max(hull[3 + a], x);
+        }
+      }
+  const double slack = kStraight * mesh_.Length(element);
+  for (int a = 0; a < 3; ++a) {
+    hull[a] -= slack;
+    hull[3 + a] += slack;
+  }
+}
+
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
-  if (IsHex8(mesh_, element)) {
+  if (IsHex8(mesh_, element) || IsPrism6(mesh_, element)) {
     double hull[6];
-    ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(tol), hull);
+    if (IsHex8(mesh_, element))
+      ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(tol), hull);
+    else
+      PrismHull(element, tol, hull);
     for (int a = 0; a < 3; ++a)
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;

@@ -7,8 +7,9 @@ class ZORMtkSourceElements;
 // Where the solids of a mesh can accept a point, so a search can pass over the ones that surely
 // cannot without running their Newton iteration. In pass 0 a solid is tested only when the point
 // lies in its box widened by the box margin, and an 8-node hexahedron only within its node box
-// widened by the reach its natural-coordinate tolerance allows; in pass 1 an 8-node hexahedron
-// reaches that far at the relaxed tolerance. A tetrahedron whose mid-side nodes (if any) sit at
+// widened by the reach its natural-coordinate tolerance allows, a 6-node prism only within the
+// box of its image of the natural ranges it accepts; in pass 1 they reach that far at the relaxed
+// tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
 // solve: it accepts a point only when each lies in (-tol, 1 + tol), and its hull is the box of
 // the parallelepiped those bounds span. Owns per-element flags; read-only once built.
@@ -20,11 +21,12 @@ class ZORSolidBounds {
 
   // The pass-0 hull (lower x, y, z, upper x, y, z) of a solid; it holds the solid's nodes.
   void StrictHull(int element, double* hull) const;
-  // The pass-1 hull of an 8-node hexahedron or an affine tetrahedron; false for other solids.
+  // The pass-1 hull of an 8-node hexahedron, a 6-node prism or an affine tetrahedron; false for
+  // other solids.
   bool RelaxedHull(int element, double* hull) const;
   // False when the element test at tolerance tol surely rejects the point: an 8-node hexahedron
-  // beyond its reach, or an affine tetrahedron whose natural coordinates for the point lie
-  // outside (-tol, 1 + tol) beyond rounding.
+  // or a 6-node prism beyond its reach, or an affine tetrahedron whose natural coordinates for the
+  // point lie outside (-tol, 1 + tol) beyond rounding.
   bool MayAccept(int element, const double* point, double tol) const;
   // True when the element is an affine tetrahedron whose natural coordinates for the point lie
   // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too.
@@ -41,6 +43,7 @@ class ZORSolidBounds {
   bool Invert(int element, Inverse& inverse) const;
   bool AffineCoordinates(int element, const double* point, double* rst) const;
   void Parallelepiped(int element, double tol, double* hull) const;
+  void PrismHull(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
 
   const ZORMtkSourceElements& mesh_;
