@@ -44,9 +44,16 @@ ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary
     : mesh_(mesh),
       reach_(normal * mesh.MeanLength() * (1.0 + kRounding)),
       slots_(static_cast<std::size_t>(mesh.ElementCount()), -1) {
-  for (int e = 0; e < mesh.ElementCount(); ++e) {
+  const auto framed = [&mesh](int e) {
     const int nodeCount = mesh.NodeCountOf(e);
-    if (mesh.Kind(e) != ZORElementKind::Shell || (nodeCount != 3 && nodeCount != 4)) continue;
+    return mesh.Kind(e) == ZORElementKind::Shell && (nodeCount == 3 || nodeCount == 4);
+  };
+  std::size_t count = 0;
+  for (int e = 0; e < mesh.ElementCount(); ++e) count += framed(e) ? 1 : 0;
+  facets_.reserve(count);
+  for (int e = 0; e < mesh.ElementCount(); ++e) {
+    if (!framed(e)) continue;
+    const int nodeCount = mesh.NodeCountOf(e);
     double coords[3 * 4];
     for (int k = 0; k < nodeCount; ++k)
       std::copy_n(mesh.NodeCoords(mesh.NodePositions(e)[k]), 3, coords + 3 * k);
