@@ -1,9 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +9,7 @@
 #include "platform/ZORSimAPI.h"
 #include "reader/ZORMtkSimReader.h"
 #include "support/ZORTestMeshes.h"
+#include "tests/platform/PlatformTestDatabase.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Databases of the end-to-end transfer tests, written with the writer, saved and opened again as
@@ -72,11 +69,8 @@ class ReopenedDatabase {
 class ScratchDatabase {
  public:
   ScratchDatabase(const std::string& name, const TestMesh& mesh)
-      // The process id keeps concurrent test runs on one machine off each other's files.
-      : file_(::testing::TempDir() + "zor_transfer_" + std::to_string(::getpid()) + "_" + name +
-              ".zsd"),
-        mesh_(mesh) {
-    Remove();
+      : file_(ScratchFile("transfer-" + name + ".zsd")), mesh_(mesh) {
+    RemoveDatabaseFile(file_);
     writer_.CreateSim(file_);
     id_ = writer_.AddMesh();
     std::vector<double> coordinates = mesh_.coords;
@@ -89,7 +83,7 @@ class ScratchDatabase {
   }
   ~ScratchDatabase() {
     reopened_.reset();
-    Remove();
+    RemoveDatabaseFile(file_);
   }
   ScratchDatabase(const ScratchDatabase&) = delete;
   ScratchDatabase& operator=(const ScratchDatabase&) = delete;
@@ -125,10 +119,6 @@ class ScratchDatabase {
   ZORSimDynamicID Scoped(const ZORSimDynamicID& field) {
     reader_.SetElsetRegion(writer_.GetRootPosition(), id_, {});
     return field;
-  }
-  void Remove() const {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-      std::remove((file_ + suffix).c_str());
   }
 
   std::string file_;

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <vector>
 
 #include "mapper/impl/ZORMtkMappingContext.h"
@@ -13,6 +12,7 @@
 #include "search/impl/ZORMtkElementWeights.h"
 #include "search/impl/ZORMtkMeshNodeB.h"
 #include "search/impl/ZORMtkNodalWeights.h"
+#include "support/ZORTestCapture.h"
 
 // The mapper's caches as the transfers use them: one search per key, distinct keys kept apart,
 // at most 50 objects of a kind, and the reverse mode with its fallback.
@@ -140,15 +140,13 @@ TEST_F(ZORMtkWeightCacheTest, FiftyFirstObjectReplacesTheOldestAfterTheMessage) 
     zor_search_test::StorePoints(db, {{0.1 * i, 1, 1}}, *targets.back());
     context.readers.push_back(&targets.back()->reader);
   }
-  std::ostringstream out;
-  aio_cout.SetTarget(&out);
+  const CapturedStream out(aio_cout);
   for (int i = 0; i < 50; ++i)
     context.cache.NodalWeights(context, 0, coarse.mesh, targets[i]->mesh, false, false);
-  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(out.Text(), "");
   const ZORMtkNodalWeights* last =
       context.cache.NodalWeights(context, 0, coarse.mesh, targets[50]->mesh, false, false);
-  aio_cout.SetTarget(nullptr);
-  EXPECT_EQ(out.str(), " ZORMtkMapper::GetNodalWeights exceeds allocated weight objects\n");
+  EXPECT_EQ(out.Text(), " ZORMtkMapper::GetNodalWeights exceeds allocated weight objects\n");
   ASSERT_EQ(context.cache.NodalWeightCount(), 50);
   EXPECT_EQ(context.cache.NodalWeightsAt(0)->targetMesh, targets[1]->mesh);
   EXPECT_EQ(context.cache.NodalWeightsAt(49), last);

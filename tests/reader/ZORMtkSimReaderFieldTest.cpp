@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "reader/ZORReaderTestMeshes.h"
+#include "support/ZORTestCapture.h"
 #include "support/ZORTestSentinel.h"
 
 // Field lookup and reads on databases the writer never makes: static steps, several
@@ -133,14 +132,12 @@ TEST_F(ZORMtkSimReaderFieldTest, NothingToReadStillGivesTrueAndLeavesTheValues) 
 
 TEST_F(ZORMtkSimReaderFieldTest, StepProblemsArePrintedByNameAndSilentByRecord) {
   const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
-  std::ostringstream errors;
-  aio_cerr.SetTarget(&errors);
+  const CapturedStream errors(aio_cerr);
   for (const auto& [step, increment] : {std::pair(3, 1), {0, 1}, {1, 2}, {2, 3}}) {
     EXPECT_FALSE(reader.GetSimpleNodeField("U_D", step, increment, 42, values.data()));
     EXPECT_FALSE(reader.GetSimpleNodeField(field, step, increment, 42, values.data()));
   }
-  aio_cerr.SetTarget(nullptr);
-  EXPECT_EQ(errors.str(),
+  EXPECT_EQ(errors.Text(),
             " ZORMtkSimReader::GetSimpleNodeField: stepNo > numTasks \n"
             " ZORMtkSimReader::GetSimpleNodeField: stepNo > numTasks \n"
             " ZORMtkSimReader::GetSimpleNodeField: static task record problem \n"

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "platform/ZORStream.h"
 #include "reader/ZORMtkSimReader.h"
 #include "reader/ZORReaderTestMeshes.h"
+#include "support/ZORTestCapture.h"
 #include "tests/platform/PlatformTestDatabase.h"
 
 // The .vtu text is compared byte for byte: viewers are strict about it, and the golden file
@@ -97,14 +97,12 @@ TEST_F(ZORMtkSimReaderVtkMixedTest, ShortSkipListThrowsBeforeFileExists) {
 
 TEST_F(ZORMtkSimReaderVtkMixedTest, UnopenableFileWritesNothingAndNamesIt) {
   reader.SetElsetRegion(db.Root(), mixed.mesh, {});
-  std::ostringstream errors;
-  aio_cerr.SetTarget(&errors);
+  const CapturedStream errors(aio_cerr);
   const std::string missing = ::testing::TempDir() + "no_such_folder/out";
   cow_List<cow_String> names;
   cow_List<int> skip;
   reader.VtkOutput(missing.c_str(), names, skip, 1);
-  aio_cerr.SetTarget(nullptr);
-  EXPECT_EQ(errors.str(),
+  EXPECT_EQ(errors.Text(),
             "ZORMtkSimReader::VtkOutput: cannot open " + missing + ".vtu for writing\n");
 }
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORSearchMisses.h"
 #include "search/impl/ZORSearchOptions.h"
+#include "support/ZORTestCapture.h"
 #include "support/ZORTestMeshes.h"
 #include "support/ZORTestSourceDatabase.h"
 
@@ -72,13 +71,10 @@ class SearchFixture : public ::testing::Test {
 // What `run` writes to `stream` (aio_cout or aio_cerr), with the search trace on at `level`.
 template <class Run>
 std::string Captured(aio_Stream& stream, const char* level, Run run) {
-  setenv("ODB_MAP_DEBUG", level, 1);
-  std::ostringstream text;
-  stream.SetTarget(&text);
+  const ScopedEnvironmentVariable trace("ODB_MAP_DEBUG", level);
+  const CapturedStream text(stream);
   run();
-  stream.SetTarget(nullptr);
-  unsetenv("ODB_MAP_DEBUG");
-  return text.str();
+  return text.Text();
 }
 
 // Two triangles per quadrilateral of a QuadMesh, split along the diagonal from corner 0 to 2;

@@ -71,7 +71,7 @@ TEST_F(WriterFieldWritingTest, RejectedStepsPrintTheirTextForNodalWritesAndCommi
       {3, 1, beyond}, {0, 1, below}, {-3, 1, below}, {2, 2, mishandled}, {2, 0, mishandled}};
   for (const auto& c : cases) {
     for (const char* how : {"handle", "name", "points"}) {
-      CaptureCerr cerr;
+      CapturedStream cerr(aio_cerr);
       EXPECT_FALSE(Write(how, c.step, c.increment, {0, 1}, 1 + 2 * (how[0] != 'p')));
       EXPECT_EQ(cerr.Text(), how[0] == 'p' ? "" : c.text) << how << " step " << c.step;
     }

@@ -168,7 +168,7 @@ TEST_F(WriterLayoutTest, FieldTypesAreNumberedAsTheDatabaseNumbersTheirSymbols) 
     EXPECT_EQ(At(root_, symbols.Get(type, code, fieldTypes)).GetSymbolName(), symbol);
   }
   const ZORSimDynamicID mesh = PlaneMesh();
-  CaptureCerr cerr;
+  CapturedStream cerr(aio_cerr);
   EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, "u_d", 3)), "UNDEFINED");
   EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, "XT", 3)), "XT");
   EXPECT_EQ(cerr.Text(),

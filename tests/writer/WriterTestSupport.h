@@ -1,11 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,12 +9,13 @@
 #include "platform/ZORSimSchemaKeys.h"
 #include "platform/ZORStream.h"
 #include "platform/impl/ZORSimDatabase.h"
+#include "support/ZORTestCapture.h"
 #include "tests/platform/PlatformTestDatabase.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Helpers of the writer tests (scratch files come from the platform tests'): navigation by schema
-// key, the objects behind handles, drawer reads, a capture of the platform's error stream, and a
-// writer on a new database with a plane mesh of 10 x 10 nodes, 10 "CPE4" and 5 "S3R" elements.
+// key, the objects behind handles, drawer reads, and a writer on a new database with a plane mesh
+// of 10 x 10 nodes, 10 "CPE4" and 5 "S3R" elements.
 namespace writertest {
 
 inline ZORSrvPosition At(const ZORSrvPosition& root, ZORSimDynamicID id) {
@@ -97,19 +94,6 @@ std::vector<T> ReadDrawer(const ZORSrvPosition& root, ZORSimDrawerID drawer, int
   read.ExecRead();
   return values;
 }
-
-// Sends aio_cerr to a string while it lives.
-class CaptureCerr {
- public:
-  CaptureCerr() { aio_cerr.SetTarget(&text_); }
-  ~CaptureCerr() { aio_cerr.SetTarget(nullptr); }
-  CaptureCerr(const CaptureCerr&) = delete;
-  CaptureCerr& operator=(const CaptureCerr&) = delete;
-  std::string Text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-};
 
 // A writer on a new database in a scratch file, removed afterwards.
 class WriterTest : public ::testing::Test {
