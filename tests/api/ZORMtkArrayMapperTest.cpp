@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cmath>
-#include <cstdint>
 #include <string>
 #include <vector>
 

@@ -2,7 +2,6 @@
 #include <mpi.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
-#include <string>
 #include <vector>
 
 #include "element/ZORMtkElementData.h"

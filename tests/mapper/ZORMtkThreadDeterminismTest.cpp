@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "platform/ZORBitVector.h"
 #include "platform/ZORContainers.h"
 #include "platform/ZORPlatformModules.h"

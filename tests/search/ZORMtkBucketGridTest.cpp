@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "search/ZORMtkBucketFrame.h"

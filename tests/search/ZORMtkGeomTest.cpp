@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <random>
-#include <string>
 #include <utility>
 #include <vector>
 

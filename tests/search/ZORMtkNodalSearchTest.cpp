@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
-#include <string>
 
 #include "tests/writer/WriterTestSupport.h"
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "DamagedFiles.h"
