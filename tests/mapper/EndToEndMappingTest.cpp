@@ -20,11 +20,8 @@
 // target mesh that does not match it, MapField, and the target saved and read back.
 namespace {
 
-using transfertest::Mapping;
-using transfertest::ReopenedDatabase;
-using transfertest::ScratchDatabase;
+using namespace transfertest;
 using zor_test_mesh::QuadGrid;
-using zor_test_mesh::TestMesh;
 
 using Field = std::function<std::vector<double>(double x, double y, double z)>;
 

@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // The library, the six platform libraries and the four inner modules.
 constexpr int kModulesUnderTheLibrary = 1 + 6 + 4;
-
-}  // namespace
 
 // Status changes only on the first initialize and the last finalize; a finalize without an
 // initialize leaves the count at zero.

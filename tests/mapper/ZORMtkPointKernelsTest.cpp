@@ -8,7 +8,6 @@
 
 // Extrapolation to nodes and interpolation at points are checked through whole mappings
 // (EndToEndMappingTest), which carry linear fields exactly; these are the edges they miss.
-namespace {}  // namespace
 
 TEST(ZORMtkPointKernels, SharedNodesGetTheMeanAndUnvisitedNodesStayZero) {
   // Two line elements 0-1 and 1-2 over four node rows; row 3 belongs to no element, and a node

@@ -20,12 +20,7 @@
 
 namespace {
 
-using zor_search_test::Stored;
-using zor_test_mesh::Point;
-using zor_test_mesh::TestMesh;
-
-using zor_search_test::kBoundary;
-using zor_search_test::kNormal;
+using namespace zor_search_test;
 
 // The element tests over every region element in ascending member order, as the search would run
 // them without a grid: pass 0 with padded boxes and tolerance b/1000, then pass 1 with b. For
@@ -78,7 +73,7 @@ struct PlacedPoint {
   Point natural;
 };
 
-class ZORMtkNodalSearchTest : public zor_search_test::SearchFixture<ZORMtkNodalWeights> {
+class ZORMtkNodalSearchTest : public SearchFixture<ZORMtkNodalWeights> {
  protected:
   void Search(bool containing = false) {
     double margin = std::max(kBoundary, kNormal);
@@ -130,7 +125,7 @@ class ZORMtkNodalSearchTest : public zor_search_test::SearchFixture<ZORMtkNodalW
   // faces) on and up to 0.0006 around a face, a quarter of them exactly on it.
   std::vector<PlacedPoint> StoreRandom(const TestMesh& m, const std::vector<int>& region,
                                        unsigned seed, bool onFaces) {
-    zor_search_test::StoreElements(db, m, source, cow_List<int>(region));
+    StoreElements(db, m, source, cow_List<int>(region));
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), axis(0, 2), side(0, 1);
     std::uniform_real_distribution<double> inner(-1.0, 1.0), off(-0.0006, 0.0006);
@@ -149,7 +144,7 @@ class ZORMtkNodalSearchTest : public zor_search_test::SearchFixture<ZORMtkNodalW
       points.push_back({m.Map(e, xi, N), e, xi});
       coords.push_back(points.back().p);
     }
-    zor_search_test::StorePoints(db, coords, target, m.dimension);
+    StorePoints(db, coords, target, m.dimension);
     return points;
   }
 
@@ -175,10 +170,8 @@ TEST_F(ZORMtkNodalSearchTest, RandomPointsAreLinkedWhereTheMemberScanPutsThem) {
   RunRandomCase(zor_test_mesh::QuadMesh(5, 8, 0.08, 15, "CPE8R"), true, 105);
   RunRandomCase(zor_test_mesh::HexMesh(4, 8, 0.1, 16), false, 106, true);
   const TestMesh quads = zor_test_mesh::QuadMesh(4, 8, 0.08, 17, "CPE8R");
-  RunRandomCase(zor_search_test::SplitQuads(quads, "CPE6"), true, 107);
-  RunRandomCase(
-      zor_search_test::SplitQuads(zor_test_mesh::QuadMesh(5, 4, 0.08, 18, "CPE4"), "CPS3"), true,
-      108);
+  RunRandomCase(SplitQuads(quads, "CPE6"), true, 107);
+  RunRandomCase(SplitQuads(zor_test_mesh::QuadMesh(5, 4, 0.08, 18, "CPE4"), "CPS3"), true, 108);
 }
 
 // Random interior points of perturbed tetrahedra and prisms: with the containing choice every
@@ -211,8 +204,8 @@ TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsTh
 // but inside for the relaxed one, and then extrapolates; half an edge beyond is outside both.
 TEST_F(ZORMtkNodalSearchTest, PointJustOutsideIsPlacedOnlyInTheSecondPass) {
   const TestMesh m = zor_test_mesh::HexMesh(1, 8, 0.0, 1);
-  zor_search_test::StoreElements(db, m, source);
-  zor_search_test::StorePoints(db, {{1.01, 0.5, 0.5}, {1.5, 0.5, 0.5}}, target);
+  StoreElements(db, m, source);
+  StorePoints(db, {{1.01, 0.5, 0.5}, {1.5, 0.5, 0.5}}, target);
   Search();
   ASSERT_EQ(weights.KeyCount(), 1);
   EXPECT_EQ(weights.Key(0), 0);
@@ -239,8 +232,8 @@ class ZORMtkShellSearchTest : public ZORMtkNodalSearchTest {
         connectivity.push_back(static_cast<int>(coords.size()) / 3);
         coords.insert(coords.end(), {f[0] + c[0], c[1], f[1]});
       }
-    zor_search_test::StoreElements(db, {"S4", 4, 3, coords, connectivity}, source);
-    zor_search_test::StorePoints(db, {p}, target);
+    StoreElements(db, {"S4", 4, 3, coords, connectivity}, source);
+    StorePoints(db, {p}, target);
     Search();
   }
   int ChosenFacet() const {
@@ -270,9 +263,9 @@ TEST_F(ZORMtkShellSearchTest, TakesTheNearestFacetWithinTheStrictReachThenPrefer
 // A small case traced whole: one unit hexahedron and one node on its corner.
 TEST_F(ZORMtkNodalSearchTest, TraceWritesEveryStepOfASmallSearch) {
   const TestMesh m = zor_test_mesh::HexMesh(1, 8, 0.0, 1);
-  zor_search_test::StoreElements(db, m, source);
-  zor_search_test::StorePoints(db, {{1, 1, 1}}, target);
-  const std::string trace = zor_search_test::Captured(aio_cout, "6", [this] { Search(); });
+  StoreElements(db, m, source);
+  StorePoints(db, {{1, 1, 1}}, target);
+  const std::string trace = Captured(aio_cout, "6", [this] { Search(); });
   EXPECT_EQ(trace,
             "Source elment characteristic length 1.73205\n"
             "Target node 0 1 1 1\n"
@@ -312,11 +305,11 @@ TEST_F(ZORMtkNearestNodeTest, MatchesTheNearestNodeOfAFullScanAndTheFirstOfExact
   for (const bool ties : {false, true}) {
     SCOPED_TRACE(ties ? "ties" : "perturbed");
     const TestMesh m = zor_test_mesh::HexMesh(4, 8, ties ? 0.0 : 0.15, 32, ties ? 1 : 2);
-    zor_search_test::StoreElements(db, m, source);
+    StoreElements(db, m, source);
     std::vector<Point> points(200);
     for (Point& p : points)
       for (double& x : p) x = ties ? 0.5 * half(rng) : coordinate(rng);
-    zor_search_test::StorePoints(db, points, target);
+    StorePoints(db, points, target);
     SearchNearest();
     const std::vector<int> sourceNodes = source.reader.nodeList.Items();
     for (int t = 0; t < static_cast<int>(points.size()); ++t) {
@@ -339,13 +332,11 @@ TEST_F(ZORMtkNearestNodeTest, MatchesTheNearestNodeOfAFullScanAndTheFirstOfExact
 
 TEST_F(ZORMtkNearestNodeTest, DifferentCountsAndDistantNodesAreReportedAndStillLinked) {
   // Source nodes on a unit square's corners: M = 0.5, so the reach is sqrt(0.0002) ~ 0.0141.
-  zor_search_test::StoreElements(
-      db, {"S4", 4, 3, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 3}}, source);
-  zor_search_test::StorePoints(db, {{0.01, 0, 0}, {1, 1.02, 0}, {0.0, 1.0, 0.0}}, target);
+  StoreElements(db, {"S4", 4, 3, {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, {0, 1, 2, 3}}, source);
+  StorePoints(db, {{0.01, 0, 0}, {1, 1.02, 0}, {0.0, 1.0, 0.0}}, target);
   SearchNearest();
   EXPECT_TRUE(misses.nodeCountsDiffer);
-  EXPECT_EQ(zor_search_test::Members(misses, ZORSearchMiss::Kind::Misaligned),
-            (std::vector<int>{1}));
+  EXPECT_EQ(Members(misses, ZORSearchMiss::Kind::Misaligned), (std::vector<int>{1}));
   EXPECT_NEAR(misses.misses[0].distance, 0.02, 1e-12);
   EXPECT_EQ(weights.KeyCount(), 3);
 }

@@ -18,12 +18,7 @@
 // outside elements and beyond the mesh, and off shells by up to and beyond the normal reach.
 namespace {
 
-using zor_search_test::Stored;
-using zor_test_mesh::Point;
-using zor_test_mesh::TestMesh;
-
-using zor_search_test::kBoundary;
-using zor_search_test::kNormal;
+using namespace zor_search_test;
 
 // A natural point of an element of `nodes` nodes in `dimension`: inside, on a face, an edge or a
 // corner, or just or well beyond one, chosen by `kind`.
@@ -140,19 +135,18 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
       {"prism6", Corners(zor_test_mesh::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
       {"quad8", zor_test_mesh::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
       {"shell quad4", Cylinder(quads, "S4")},
-      {"shell tri3", Cylinder(zor_search_test::SplitQuads(quads, "S3"), "S3")},
+      {"shell tri3", Cylinder(SplitQuads(quads, "S3"), "S3")},
   };
   for (const Family& family : families) {
     SCOPED_TRACE(family.first);
     ZORTestSourceDatabase db;
     Stored source;
-    zor_search_test::StoreElements(db, family.second, source);
+    StoreElements(db, family.second, source);
     ZORMtkMeshElemB grid;
     double margin = std::max(kBoundary, kNormal);
     grid.FormBuckets(&source.reader, margin);
     const ZORMtkSourceElements mesh(source.reader, grid);
-    const TestMesh& plane =
-        family.second.nodesPerElement == 3 ? zor_search_test::SplitQuads(quads, "S3") : quads;
+    const TestMesh& plane = family.second.nodesPerElement == 3 ? SplitQuads(quads, "S3") : quads;
     const std::vector<Point> points = Points(family, plane, 600, 27);
     int placed = 0;
     for (const bool nodal : {true, false}) {
@@ -187,8 +181,8 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
 TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
   ZORTestSourceDatabase db;
   Stored source;
-  zor_search_test::StoreElements(
-      db, {"C3D4", 4, 3, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 3, 0, 1, 2, 3}}, source);
+  StoreElements(db, {"C3D4", 4, 3, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 3, 0, 1, 2, 3}},
+                source);
   ZORMtkMeshElemB grid;
   double margin = std::max(kBoundary, kNormal);
   grid.FormBuckets(&source.reader, margin);

@@ -19,6 +19,9 @@
 // what every search fixture holds.
 namespace zor_search_test {
 
+using zor_test_mesh::Point;
+using zor_test_mesh::TestMesh;
+
 // The boundary and normal tolerances the search tests give the locator.
 constexpr double kBoundary = 0.3;
 constexpr double kNormal = 0.5;
