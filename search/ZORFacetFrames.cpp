@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/impl/ZORHugePages.h"
 #include "search/impl/ZORMtkSourceElements.h"
 
 namespace {
@@ -50,7 +51,7 @@ ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary
   };
   std::size_t count = 0;
   for (int e = 0; e < mesh.ElementCount(); ++e) count += framed(e) ? 1 : 0;
-  facets_.reserve(count);
+  ZORHugePages::Reserve(facets_, count);
   for (int e = 0; e < mesh.ElementCount(); ++e) {
     if (!framed(e)) continue;
     const int nodeCount = mesh.NodeCountOf(e);

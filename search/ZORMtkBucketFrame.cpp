@@ -1,4 +1,5 @@
 #include "search/ZORMtkBucketFrame.h"
+#include "platform/impl/ZORHugePages.h"
 
 #include <cmath>
 
@@ -45,4 +46,14 @@ void ZORMtkBucketFrame::Place(const double* lower, double edge, const int* axisC
     counts[a] = a < Axes() ? axisCounts[a] : 1;
     upper[a] = a < Axes() ? origin[a] + counts[a] * h : 0.0;
   }
+}
+
+void ZORMtkBucketFrame::ClearOffsets(std::size_t count) {
+  ZORHugePages::Reserve(offsets, count);
+  offsets.assign(count, 0);
+}
+
+void ZORMtkBucketFrame::ClearEntries(std::size_t count) {
+  ZORHugePages::Reserve(entries, count);
+  entries.assign(count, 0);
 }

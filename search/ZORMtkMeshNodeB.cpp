@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/impl/ZORHugePages.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {
@@ -38,7 +39,7 @@ void ZORMtkMeshNodeB::FormBuckets(ZORMtkSimReader* reader, double& /*margin*/) {
   }
   sourceID_ = reader->meshID;
   frame_.dimension = 3;
-  coords_.resize(values);
+  ZORHugePages::Resize(coords_, values);
   reader->FillCoordinates(static_cast<int>(values), coords_.data());
   Index();
 }

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -14,11 +15,11 @@ constexpr double kNegligible = 1e-12;
 }  // namespace
 
 void ZORMtkNodalWeights::Reserve(int keys, int links) {
-  keys_.reserve(static_cast<std::size_t>(keys));
-  elements_.reserve(static_cast<std::size_t>(keys));
-  offsets_.reserve(static_cast<std::size_t>(keys) + 1);
-  partners_.reserve(static_cast<std::size_t>(links));
-  weights_.reserve(static_cast<std::size_t>(links));
+  ZORHugePages::Reserve(keys_, static_cast<std::size_t>(keys));
+  ZORHugePages::Reserve(elements_, static_cast<std::size_t>(keys));
+  ZORHugePages::Reserve(offsets_, static_cast<std::size_t>(keys) + 1);
+  ZORHugePages::Reserve(partners_, static_cast<std::size_t>(links));
+  ZORHugePages::Reserve(weights_, static_cast<std::size_t>(links));
 }
 
 void ZORMtkNodalWeights::Trim() {

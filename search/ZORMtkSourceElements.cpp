@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "element/ZORMtkShp.h"
+#include "platform/impl/ZORHugePages.h"
 #include "reader/ZORMtkSimReader.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORReaderPoints.h"
@@ -32,9 +33,9 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
   const int* perElement = reader.nodesPerElementByClass.Find(name);
   block.nodesPerElement = perElement ? *perElement : 0;
   const int count = reader.GetElementClassCount(name);
-  block.members.resize(static_cast<std::size_t>(count));
-  block.connectivity.resize(static_cast<std::size_t>(count) *
-                            static_cast<std::size_t>(block.nodesPerElement));
+  ZORHugePages::Resize(block.members, static_cast<std::size_t>(count));
+  ZORHugePages::Resize(block.connectivity, static_cast<std::size_t>(count) *
+                                               static_cast<std::size_t>(block.nodesPerElement));
   if (!reader.GetElementClassMembers(name, count, block.members.data())) block.members.clear();
   reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
                                      block.connectivity.data());
@@ -113,7 +114,7 @@ void ZORMtkSourceElements::LinkNodes(const std::vector<int>& counts,
     offsets_[e + 1] = offsets_[e] + counts[e];
     largestNodeCount_ = std::max(largestNodeCount_, counts[e]);
   }
-  nodes_.resize(static_cast<std::size_t>(offsets_.back()));
+  ZORHugePages::Resize(nodes_, static_cast<std::size_t>(offsets_.back()));
   for (std::size_t e = 0; e < counts.size(); ++e) {
     for (int k = 0; k < counts[e]; ++k)
       nodes_[static_cast<std::size_t>(offsets_[e] + k)] = NodePosition(members[e][k]);
@@ -122,6 +123,7 @@ void ZORMtkSourceElements::LinkNodes(const std::vector<int>& counts,
 
 void ZORMtkSourceElements::ComputeBoxes(const ZORMtkMeshElemB& grid) {
   const int axes = dimension_ == 2 ? 2 : 3;
+  ZORHugePages::Reserve(boxes_, kBoxStride * kinds_.size());
   boxes_.assign(kBoxStride * kinds_.size(), 0.0);
   double sum = 0.0;
   for (int e = 0; e < grid.ElementCount(); ++e) {

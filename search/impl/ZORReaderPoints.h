@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/impl/ZORHugePages.h"
 #include "reader/ZORMtkSimReader.h"
 
 // The nodes of a reader's region as the searches use them: members in node-list order (ascending)
@@ -27,10 +28,12 @@ struct ZORReaderPoints {
     points.dimension = reader.numCoordComponents;
     const std::size_t count = static_cast<std::size_t>(std::max(reader.numNodes, 0));
     const std::size_t components = static_cast<std::size_t>(std::max(reader.numCoordComponents, 0));
-    points.members.resize(count);
+    ZORHugePages::Resize(points.members, count);
     reader.GetNodes(static_cast<int>(count), points.members.data());
-    std::vector<double> raw(count * components);
+    std::vector<double> raw;
+    ZORHugePages::Resize(raw, count * components);
     reader.FillCoordinates(static_cast<int>(raw.size()), raw.data());
+    ZORHugePages::Reserve(points.coords, 3 * count);
     points.coords.assign(3 * count, 0.0);
     for (std::size_t n = 0; n < count; ++n) {
       for (std::size_t c = 0; c < std::min<std::size_t>(components, 3); ++c)

@@ -7,7 +7,7 @@
 
 #include "CellCatalog.h"
 #include "FieldmapError.h"
-#include "HugePages.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -193,7 +193,7 @@ void GmshReader::ReadNodes(RawMesh& mesh) {
     Fail(binary_ ? ByteWhere() : LineWhere(), "the $Nodes header announces an impossible count");
   const std::size_t total = static_cast<std::size_t>(header[1]);
   nodeTags_.reserve(total);
-  HugePages::Resize(mesh.points, 0);
+  ZORHugePages::Resize(mesh.points, 0);
   mesh.points.reserve(3 * total);
   for (std::int64_t b = 0; b < header[0]; ++b) {
     if (version_ == 22) {

@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "FieldmapError.h"
-#include "HugePages.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ std::vector<T> LegacyVtkReader::Values(std::size_t count, std::string_view typeN
     Fail("array '" + what + "' announces " + std::to_string(count) +
          " values, more than the rest of the file holds");
   std::vector<T> values;
-  HugePages::Resize(values, count);
+  ZORHugePages::Resize(values, count);
   if (binary_) {
     inBinary_ = true;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text_.data() + position_);

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "HugePages.h"
 #include "VtuCellTypes.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ VtuArray RunningEnds(const Classes& classes, const Types& types) {
   std::vector<End> ends;
   std::size_t cellCount = 0;
   for (const auto& cells : classes) cellCount += static_cast<std::size_t>(cells.count);
-  HugePages::Resize(ends, cellCount);
+  ZORHugePages::Resize(ends, cellCount);
   std::size_t cell = 0;
   End end = 0;
   for (std::size_t c = 0; c < classes.size(); ++c)
@@ -54,7 +54,7 @@ void MeshVtuExport::ReadPoints() {
   const std::size_t nodes = static_cast<std::size_t>(reader_.numNodes);
   const std::size_t axes = static_cast<std::size_t>(reader_.numCoordComponents);
   std::vector<double> xyz;
-  HugePages::Resize(xyz, 3 * nodes);
+  ZORHugePages::Resize(xyz, 3 * nodes);
   reader_.FillCoordinates(static_cast<int>(nodes * axes), xyz.data());
   // A plane mesh fills the front two thirds; spread it out from the back, adding z = 0.
   for (std::size_t n = nodes; axes < 3 && n-- > 0;) {
@@ -89,7 +89,7 @@ void MeshVtuExport::ReadCells() {
   for (std::size_t p = 0; p < positions.size() && membersArePositions; ++p)
     membersArePositions = positions[p] == static_cast<int>(p);
   std::vector<std::int32_t> connectivity;
-  HugePages::Resize(connectivity, entries);
+  ZORHugePages::Resize(connectivity, entries);
   std::vector<std::uint8_t> types(static_cast<std::size_t>(cellCount_));
   std::size_t entry = 0;
   for (std::size_t c = 0; c < written.size(); ++c) {
@@ -117,7 +117,7 @@ void MeshVtuExport::ReadCells() {
 VtuArray MeshVtuExport::NodalArray(const ExportField& field, int step, int increment) const {
   const int components = std::max(1, reader_.GetSimpleFieldSize(field.record, step, increment));
   std::vector<double> values;
-  HugePages::Resize(
+  ZORHugePages::Resize(
       values, static_cast<std::size_t>(reader_.numNodes) * static_cast<std::size_t>(components));
   std::fill(values.begin(), values.end(), kMissing);
   reader_.GetSimpleNodeField(field.record, step, increment, static_cast<int>(values.size()),

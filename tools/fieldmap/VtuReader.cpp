@@ -11,8 +11,8 @@
 
 #include "Base64.h"
 #include "FieldmapError.h"
-#include "HugePages.h"
 #include "ScalarDecoder.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -213,7 +213,7 @@ void VtuReader::ReadCells(const pugi::xml_node& piece, std::int64_t cellCount,
     Fail(LineOf(cells ? cells : piece),
          "the Cells element needs the arrays connectivity, offsets and types");
   const std::size_t count = static_cast<std::size_t>(cellCount);
-  HugePages::Resize(mesh.offsets, count + 1);
+  ZORHugePages::Resize(mesh.offsets, count + 1);
   const std::vector<std::int64_t> ends = ReadArray<std::int64_t>(offsets, count, "offsets");
   std::copy(ends.begin(), ends.end(), mesh.offsets.begin() + 1);
   for (std::size_t c = 0; c < count; ++c) {
@@ -316,7 +316,7 @@ std::vector<T> VtuReader::Decode(std::string_view block, const ScalarDecoder::Ty
                        " values, more than its " + std::to_string(block.size()) +
                        " bytes can hold");
   std::vector<T> values;
-  HugePages::Resize(values, expectedCount);
+  ZORHugePages::Resize(values, expectedCount);
   auto* target = reinterpret_cast<std::uint8_t*>(values.data());
   const bool direct = sizeof(T) == static_cast<std::size_t>(type.bytes) &&
                       std::is_floating_point_v<T> == type.isFloat &&
