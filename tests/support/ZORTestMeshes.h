@@ -228,11 +228,17 @@ inline Point RandomNatural(int nodes, int dimension, std::mt19937& rng) {
   std::uniform_real_distribution<double> unit(0.03, 0.97), symmetric(-0.95, 0.95);
   if (nodes == 8 || nodes == 20 || (dimension == 2 && nodes == 4))
     return {symmetric(rng), symmetric(rng), dimension == 2 ? 0.0 : symmetric(rng)};
-  double cuts[3] = {unit(rng), unit(rng), unit(rng)};
+  // Every area or volume coordinate is at least 0.03: a point closer to a face it shares with a
+  // neighbour lies within the search's tolerance of both, and either may rightly take it.
   const bool tet = nodes == 4 || nodes == 10;
-  std::sort(cuts, cuts + (tet ? 3 : 2));
-  if (tet) return {cuts[0], cuts[1] - cuts[0], cuts[2] - cuts[1]};
-  return {cuts[0], cuts[1] - cuts[0], symmetric(rng)};
+  for (;;) {
+    double cuts[3] = {unit(rng), unit(rng), unit(rng)};
+    std::sort(cuts, cuts + (tet ? 3 : 2));
+    const double gap = tet ? std::min(cuts[1] - cuts[0], cuts[2] - cuts[1]) : cuts[1] - cuts[0];
+    if (gap < 0.03) continue;
+    if (tet) return {cuts[0], cuts[1] - cuts[0], cuts[2] - cuts[1]};
+    return {cuts[0], cuts[1] - cuts[0], symmetric(rng)};
+  }
 }
 
 }  // namespace zor_test_mesh
