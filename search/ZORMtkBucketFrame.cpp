@@ -1,7 +1,9 @@
 #include "search/ZORMtkBucketFrame.h"
-#include "platform/impl/ZORHugePages.h"
 
 #include <cmath>
+
+#include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 
 // Cardano with p = -S2/(T - 1), q = -P/(T - 1), D = (q/2)^2 + (p/3)^3. With D < 0 there are three
 // real roots 2 sqrt(-p/3) cos(phi/3 - 2 pi k/3), phi = acos((-q/2) / sqrt(-(p/3)^3)), of which
@@ -56,4 +58,76 @@ void ZORMtkBucketFrame::ClearOffsets(std::size_t count) {
 void ZORMtkBucketFrame::ClearEntries(std::size_t count) {
   ZORHugePages::Reserve(entries, count);
   entries.assign(count, 0);
+}
+
+// Two passes over the items, as in Fill, but split by rows: the first counts each row's entries
+// per bucket and turns the counts into starts within the rows; the rows' totals then give every
+// run of rows its base in the entries, and the second pass places the entries from there.
+void ZORMtkBucketFrame::FillRanges(int itemCount, int threads, const RangeOf& rangeOf) {
+  const long long rows = RowCount();
+  ZORHugePages::Resize(offsets, static_cast<std::size_t>(BucketCount()) + 1);
+  offsets[0] = 0;
+  std::vector<int> totals(static_cast<std::size_t>(ZORParallelFor::Parts(rows, threads)), 0);
+  ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
+    totals[static_cast<std::size_t>(part)] =
+        CountRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end));
+  });
+  std::vector<int> bases(totals.size() + 1, 0);
+  for (std::size_t part = 0; part < totals.size(); ++part)
+    bases[part + 1] = bases[part] + totals[part];
+  ZORHugePages::Resize(entries, static_cast<std::size_t>(bases.back()));
+  ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
+    PlaceRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end),
+              bases[static_cast<std::size_t>(part)]);
+  });
+}
+
+// Leaves in offsets[b + 1], for each bucket b of the rows, the start of b's entries counted from
+// the rows' first entry, and returns the rows' entry count.
+int ZORMtkBucketFrame::CountRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd) {
+  const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
+  const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
+  std::fill(offsets.begin() + first + 1, offsets.begin() + last + 1, 0);
+  VisitRows(itemCount, rangeOf, rowBegin, rowEnd,
+            [this](int bucket, int /*item*/) { ++offsets[static_cast<std::size_t>(bucket) + 1]; });
+  int start = 0;
+  for (std::size_t b = first; b < last; ++b) {
+    const int count = offsets[b + 1];
+    offsets[b + 1] = start;
+    start += count;
+  }
+  return start;
+}
+
+// offsets[b + 1] serves as b's cursor: from b's start it advances past each entry placed, and
+// ends at b's end, which is the next bucket's start.
+void ZORMtkBucketFrame::PlaceRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd,
+                                  int base) {
+  const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
+  const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
+  for (std::size_t b = first; b < last; ++b) offsets[b + 1] += base;
+  VisitRows(itemCount, rangeOf, rowBegin, rowEnd, [this](int bucket, int item) {
+    entries[static_cast<std::size_t>(offsets[static_cast<std::size_t>(bucket) + 1]++)] = item;
+  });
+}
+
+template <typename Enter>
+void ZORMtkBucketFrame::VisitRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd,
+                                  const Enter& enter) const {
+  const int rowsPerLayer = counts[1];
+  const int firstLayer = rowBegin / rowsPerLayer + 1;
+  const int lastLayer = (rowEnd - 1) / rowsPerLayer + 1;
+  int first[3] = {1, 1, 1};
+  int last[3] = {1, 1, 1};
+  for (int item = 0; item < itemCount; ++item) {
+    if (!rangeOf(item, first, last)) continue;
+    const int k0 = dimension == 2 ? 1 : std::max(first[2], firstLayer);
+    const int k1 = dimension == 2 ? 1 : std::min(last[2], lastLayer);
+    for (int k = k0; k <= k1; ++k)
+      for (int j = first[1]; j <= last[1]; ++j) {
+        const int row = (k - 1) * rowsPerLayer + (j - 1);
+        if (row < rowBegin || row >= rowEnd) continue;
+        for (int i = first[0]; i <= last[0]; ++i) enter(Linear(i, j, k), item);
+      }
+  }
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "platform/ZORExport.h"
+#include "platform/ZORFreshArray.h"
 
 // The uniform grid shared by the element and the node bucket grids: its placement (origin, edge
 // length h, counts per axis) and its bucket lists, held as one flat array of entries with an
@@ -19,8 +21,9 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
   double origin[3] = {0.0, 0.0, 0.0};
   double upper[3] = {0.0, 0.0, 0.0};
   int counts[3] = {1, 1, 1};
-  std::vector<int> offsets{0, 0};  // bucket b holds entries offsets[b] .. offsets[b + 1] - 1
-  std::vector<int> entries;
+  // Bucket b holds entries offsets[b] .. offsets[b + 1] - 1.
+  ZORFreshArray<int> offsets = ZORFreshArray<int>(2, 0);
+  ZORFreshArray<int> entries;
 
   int Axes() const { return dimension == 2 ? 2 : 3; }
   long long BucketCount() const {
@@ -80,6 +83,15 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
       });
   }
 
+  // The one-based bucket box first[a] .. last[a] of an item (k = 1 in two dimensions), or false
+  // for an item in no bucket.
+  using RangeOf = std::function<bool(int item, int* first, int* last)>;
+  // The lists Fill makes, built by up to `threads` threads: each owns a run of whole bucket rows
+  // (one j and k, every i), walks all items in ascending order and enters them only in its own
+  // rows, so every list comes out ascending as Fill's, no two threads write the same count or
+  // entry, and each row's counts and entries are first touched by their owner.
+  void FillRanges(int itemCount, int threads, const RangeOf& rangeOf);
+
   // The lists' arrays, zeroed, in huge pages when large: a grid of a million elements is filled
   // once and fresh memory costs more to touch than to fill.
   void ClearOffsets(std::size_t count);
@@ -95,4 +107,14 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
       for (int j = first[1]; j <= last[1]; ++j)
         for (int i = first[0]; i <= last[0]; ++i) enter(Linear(i, j, k));
   }
+
+ private:
+  long long RowCount() const { return static_cast<long long>(counts[1]) * counts[2]; }
+  int CountRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd);
+  void PlaceRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd, int base);
+  // Calls enter(bucket, item) for every bucket of rows rowBegin .. rowEnd - 1 that holds an item,
+  // items ascending.
+  template <typename Enter>
+  void VisitRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd,
+                 const Enter& enter) const;
 };

@@ -164,8 +164,10 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
     const ZORMtkSimReader& targetReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(false) : nullptr;
-  const ZORMtkSourceElements mesh(sourceReader, grid);
-  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, {false, options.containing});
+  const int threads = ZORParallelFor::ResolveThreads(options.threads);
+  const ZORMtkSourceElements mesh(sourceReader, grid, threads);
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
+                                   {false, options.containing, true, threads});
   const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader);
   cow_List<cow_String> names;
   targetReader.GetElementClassNames(names);

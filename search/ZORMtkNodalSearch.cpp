@@ -102,12 +102,13 @@ void ZORMtkNodalSearch::SearchNodesInElements(
     const ZORMtkSimReader& pointReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(true) : nullptr;
-  const ZORMtkSourceElements mesh(elementReader, grid);
-  if (trace) trace->SourceLength(mesh.MeanLength());
   const ZORReaderPoints points = ZORReaderPoints::Read(pointReader);
-  const ZORMtkPointLocator locator(mesh, grid, options.tolerances, {true, options.containing});
   const int count = points.Count();
   const ChunkPlan plan(count, options.threads, trace != nullptr);
+  const ZORMtkSourceElements mesh(elementReader, grid, plan.threads);
+  if (trace) trace->SourceLength(mesh.MeanLength());
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
+                                   {true, options.containing, true, plan.threads});
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads));
   std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {

@@ -45,6 +45,7 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       nodal_(settings.nodal),
       containing_(settings.containing),
       prefilters_(settings.prefilters),
+      threads_(settings.threads),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
       solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
@@ -57,19 +58,22 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                                      tolerances.boundary / kStrictBoundaryDivisor,
                                                      tolerances.normal)
                   : nullptr),
-      facetHulls_(facets_ && ZORFacetFrames::Covers(mesh)
-                      ? std::make_unique<ZORMtkHullIndex>(mesh.ElementCount(),
-                                                          [this](int element, double* hull) {
-                                                            facets_->Hull(element, hull);
-                                                            return true;
-                                                          })
-                      : nullptr) {
+      facetHulls_(facets_ && ZORFacetFrames::Covers(mesh) ? std::make_unique<ZORMtkHullIndex>(
+                                                                mesh.ElementCount(),
+                                                                [this](int element, double* hull) {
+                                                                  facets_->Hull(element, hull);
+                                                                  return true;
+                                                                },
+                                                                threads_)
+                                                          : nullptr) {
   if (!solids_ || !ZORSolidBounds::Covers(mesh)) return;
-  strictHulls_ =
-      std::make_unique<ZORMtkHullIndex>(mesh.ElementCount(), [this](int element, double* hull) {
+  strictHulls_ = std::make_unique<ZORMtkHullIndex>(
+      mesh.ElementCount(),
+      [this](int element, double* hull) {
         solids_->StrictHull(element, hull);
         return true;
-      });
+      },
+      threads_);
 }
 
 // Pass 1 runs only for points pass 0 left, often none: its index is built on first need, once,
@@ -81,7 +85,7 @@ const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
       if (!solids_->RelaxedHull(e, hull)) return;
     relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
         mesh_.ElementCount(),
-        [this](int element, double* box) { return solids_->RelaxedHull(element, box); });
+        [this](int element, double* box) { return solids_->RelaxedHull(element, box); }, threads_);
   });
   return relaxedHulls_.get();
 }

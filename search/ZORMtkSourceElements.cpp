@@ -5,6 +5,7 @@
 
 #include "element/ZORMtkShp.h"
 #include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORReaderPoints.h"
@@ -24,8 +25,9 @@ ZORElementKind KindOf(const cow_String& className) {
 struct ClassBlock {
   ZORElementKind kind;
   int nodesPerElement;
-  std::vector<int> members;
-  std::vector<int> connectivity;
+  // Filled by the reader, so left unset until then.
+  ZORFreshArray<int> members;
+  ZORFreshArray<int> connectivity;
 };
 
 ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
@@ -37,57 +39,79 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
   ZORHugePages::Resize(block.connectivity, static_cast<std::size_t>(count) *
                                                static_cast<std::size_t>(block.nodesPerElement));
   if (!reader.GetElementClassMembers(name, count, block.members.data())) block.members.clear();
-  reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
-                                     block.connectivity.data());
+  // A class whose connectivity cannot be read keeps zeros, as an array made zeroed would.
+  if (!reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
+                                          block.connectivity.data()))
+    std::fill(block.connectivity.begin(), block.connectivity.end(), 0);
   return block;
 }
 
 }  // namespace
 
 ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
-                                           const ZORMtkMeshElemB& grid)
-    : dimension_(grid.Dimension()) {
+                                           const ZORMtkMeshElemB& grid, int threads)
+    : dimension_(grid.Dimension()), threads_(threads) {
   ReadNodes(reader);
   ReadClasses(reader, grid);
   ComputeBoxes(grid);
 }
 
+// Members ascend, so the last is the largest, and each range of node positions owns the members
+// from its first up to the next range's first: every slot of the member table is written once.
 void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
   ZORReaderPoints points = ZORReaderPoints::Read(reader);
   nodeMembers_ = std::move(points.members);
   coords_ = std::move(points.coords);
-  // Members ascend, so the last is the largest.
-  nodePositions_.assign(
-      nodeMembers_.empty() ? 0 : static_cast<std::size_t>(nodeMembers_.back()) + 1, -1);
-  for (std::size_t n = 0; n < nodeMembers_.size(); ++n)
-    nodePositions_[static_cast<std::size_t>(nodeMembers_[n])] = static_cast<int>(n);
+  const std::size_t nodes = nodeMembers_.size();
+  const std::size_t slots = nodes == 0 ? 0 : static_cast<std::size_t>(nodeMembers_.back()) + 1;
+  ZORHugePages::Resize(nodePositions_, slots);
+  ZORParallelFor::Ranges(static_cast<long long>(nodes), threads_,
+                         [&](int /*part*/, long long begin, long long end) {
+                           std::size_t slot = begin == 0 ? 0 : nodeMembers_[begin - 1] + 1;
+                           for (std::size_t n = begin; n < static_cast<std::size_t>(end); ++n) {
+                             const std::size_t member = nodeMembers_[n];
+                             for (; slot < member; ++slot) nodePositions_[slot] = -1;
+                             nodePositions_[slot++] = static_cast<int>(n);
+                           }
+                         });
 }
 
 // Elements are keyed by their position in the grid; an element whose class is unknown, or that
-// names a node outside the region, keeps kind None and no nodes, and is never chosen.
+// names a node outside the region, keeps kind None and no nodes, and is never chosen. Classes are
+// entered one after another, the elements of a class by ranges on all threads (a class lists
+// each element once, so the ranges write different positions).
 void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid) {
-  const std::size_t elementCount = static_cast<std::size_t>(grid.ElementCount());
-  kinds_.assign(elementCount, ZORElementKind::None);
-  std::vector<int> counts(elementCount, 0);
-  std::vector<const int*> members(elementCount, nullptr);
+  const long long elementCount = grid.ElementCount();
+  ZORHugePages::Resize(kinds_, static_cast<std::size_t>(elementCount));
+  ZORFreshArray<int> counts(static_cast<std::size_t>(elementCount));
+  ZORFreshArray<const int*> members(static_cast<std::size_t>(elementCount));
+  ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
+    std::fill(kinds_.begin() + begin, kinds_.begin() + end, ZORElementKind::None);
+    std::fill(counts.begin() + begin, counts.begin() + end, 0);
+    std::fill(members.begin() + begin, members.begin() + end, nullptr);
+  });
   cow_List<cow_String> names;
   reader.GetElementClassNames(names);
   std::vector<ClassBlock> blocks;
   blocks.reserve(static_cast<std::size_t>(names.Size()));
   for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name));
   for (const ClassBlock& block : blocks) {
-    for (std::size_t i = 0; i < block.members.size(); ++i) {
-      const int position = grid.PositionOf(block.members[i]);
-      // The element tests work in fixed buffers sized for the largest supported element.
-      if (position < 0 || block.nodesPerElement > kMaxNodes) continue;
-      const std::size_t p = static_cast<std::size_t>(position);
-      const int* nodes =
-          block.connectivity.data() + i * static_cast<std::size_t>(block.nodesPerElement);
-      if (!AllNodesInRegion(nodes, block.nodesPerElement)) continue;
-      kinds_[p] = block.kind;
-      counts[p] = block.nodesPerElement;
-      members[p] = nodes;
-    }
+    // The element tests work in fixed buffers sized for the largest supported element.
+    if (block.nodesPerElement > kMaxNodes) continue;
+    const std::size_t perElement = static_cast<std::size_t>(block.nodesPerElement);
+    ZORParallelFor::Ranges(static_cast<long long>(block.members.size()), threads_,
+                           [&](int /*part*/, long long begin, long long end) {
+                             for (std::size_t i = begin; i < static_cast<std::size_t>(end); ++i) {
+                               const int position = grid.PositionOf(block.members[i]);
+                               const int* nodes = block.connectivity.data() + i * perElement;
+                               if (position < 0 || !AllNodesInRegion(nodes, block.nodesPerElement))
+                                 continue;
+                               const std::size_t p = static_cast<std::size_t>(position);
+                               kinds_[p] = block.kind;
+                               counts[p] = block.nodesPerElement;
+                               members[p] = nodes;
+                             }
+                           });
   }
   LinkNodes(counts, members);
 }
@@ -106,37 +130,46 @@ bool ZORMtkSourceElements::AllNodesInRegion(const int* members, int count) const
   return true;
 }
 
-// Node positions of all elements in one array, element after element in position order.
-void ZORMtkSourceElements::LinkNodes(const std::vector<int>& counts,
-                                     const std::vector<const int*>& members) {
+// Node positions of all elements in one array, element after element in position order; the
+// offsets are summed in order, the positions filled by ranges of elements.
+void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
+                                     const ZORFreshArray<const int*>& members) {
   offsets_.assign(counts.size() + 1, 0);
   for (std::size_t e = 0; e < counts.size(); ++e) {
     offsets_[e + 1] = offsets_[e] + counts[e];
     largestNodeCount_ = std::max(largestNodeCount_, counts[e]);
   }
   ZORHugePages::Resize(nodes_, static_cast<std::size_t>(offsets_.back()));
-  for (std::size_t e = 0; e < counts.size(); ++e) {
-    for (int k = 0; k < counts[e]; ++k)
-      nodes_[static_cast<std::size_t>(offsets_[e] + k)] = NodePosition(members[e][k]);
-  }
+  ZORParallelFor::Ranges(static_cast<long long>(counts.size()), threads_,
+                         [&](int /*part*/, long long begin, long long end) {
+                           for (std::size_t e = begin; e < static_cast<std::size_t>(end); ++e)
+                             for (int k = 0; k < counts[e]; ++k)
+                               nodes_[static_cast<std::size_t>(offsets_[e] + k)] =
+                                   NodePosition(members[e][k]);
+                         });
 }
 
+// Boxes by ranges of elements; their lengths are summed in element order, so that the mean is
+// the same at any thread count.
 void ZORMtkSourceElements::ComputeBoxes(const ZORMtkMeshElemB& grid) {
   const int axes = dimension_ == 2 ? 2 : 3;
-  ZORHugePages::Reserve(boxes_, kBoxStride * kinds_.size());
-  boxes_.assign(kBoxStride * kinds_.size(), 0.0);
+  ZORHugePages::Resize(boxes_, kBoxStride * kinds_.size());
+  ZORParallelFor::Ranges(grid.ElementCount(), threads_,
+                         [&](int /*part*/, long long begin, long long end) {
+                           for (long long e = begin; e < end; ++e) {
+                             double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
+                             std::fill(box, box + kBoxStride, 0.0);
+                             double squared = 0.0;
+                             for (int a = 0; a < axes; ++a) {
+                               box[a] = grid.BoxMin(static_cast<int>(e))[a];
+                               box[3 + a] = grid.BoxMax(static_cast<int>(e))[a];
+                               squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
+                             }
+                             box[6] = std::sqrt(squared);
+                           }
+                         });
   double sum = 0.0;
-  for (int e = 0; e < grid.ElementCount(); ++e) {
-    double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
-    double squared = 0.0;
-    for (int a = 0; a < axes; ++a) {
-      box[a] = grid.BoxMin(e)[a];
-      box[3 + a] = grid.BoxMax(e)[a];
-      squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
-    }
-    box[6] = std::sqrt(squared);
-    sum += box[6];
-  }
+  for (int e = 0; e < grid.ElementCount(); ++e) sum += Length(e);
   meanLength_ = kinds_.empty() ? 0.0 : sum / static_cast<double>(kinds_.size());
 }
 

@@ -11,16 +11,16 @@
 class ZORHugePages {
  public:
   // Room for count values, in huge pages when the array is large enough to have any.
-  template <typename T>
-  static void Reserve(std::vector<T>& values, std::size_t count) {
+  template <typename T, typename Allocator>
+  static void Reserve(std::vector<T, Allocator>& values, std::size_t count) {
     if (count * sizeof(T) >= kHugePage && values.capacity() < count) {
       values.reserve(count);
       Advise(values.data(), count * sizeof(T));
     }
   }
 
-  template <typename T>
-  static void Resize(std::vector<T>& values, std::size_t count) {
+  template <typename T, typename Allocator>
+  static void Resize(std::vector<T, Allocator>& values, std::size_t count) {
     Reserve(values, count);
     values.resize(count);
   }

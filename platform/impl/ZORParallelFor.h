@@ -39,6 +39,27 @@ class ZORParallelFor {
     return static_cast<int>(std::max<long long>(1, std::min<long long>(preferred, fine)));
   }
 
+  // The number of ranges Ranges splits count items into for `threads` threads.
+  static int Parts(long long count, int threads) {
+    return static_cast<int>(std::max<long long>(1, std::min<long long>(threads, count)));
+  }
+
+  // Runs work(part, begin, end) on Parts(count, threads) contiguous ranges of 0 .. count - 1 at
+  // once, for set-up loops whose items write only their own slots (and each part its own slot
+  // of any per-part result): the result is then the same at any thread count, and each range's
+  // output is first touched, and so placed in memory, by the thread that fills it. With one
+  // part everything runs on the caller's thread.
+  static void Ranges(long long count, int threads,
+                     const std::function<void(int part, long long begin, long long end)>& work) {
+    const int parts = Parts(count, threads);
+    Run(
+        parts, parts,
+        [&](int part, int /*worker*/) {
+          work(part, count * part / parts, count * (part + 1) / parts);
+        },
+        [](int /*prefix*/) {});
+  }
+
   static void Run(int chunks, int threads, const std::function<void(int chunk, int worker)>& work,
                   const std::function<void(int prefix)>& onReady) {
     const int workers = std::max(1, std::min(threads, chunks));

@@ -13,16 +13,17 @@ class ZORMtkSourceElements;
 // elements. The index lists, per cell of about one hull size, the ascending positions of the
 // elements whose hull touches the cell, so a pass tests a handful of elements instead of
 // scanning the bucket. Owns its cell lists; read-only once built, so any number of threads may
-// query it.
+// query it. It is built by up to `threads` threads, with the same lists at any count; hullOf is
+// then called from all of them at once.
 class ZORMtkHullIndex {
  public:
   // The hull of element (lower x, y, z, upper x, y, z); false for an element that accepts no
   // point at all and is left out.
   using HullOf = std::function<bool(int element, double* hull)>;
 
-  ZORMtkHullIndex(int elementCount, const HullOf& hullOf);
+  ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads = 1);
   // 8-node hexahedra: each node box widened by reach times its extent (see Widen).
-  ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach);
+  ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach, int threads = 1);
 
   // The positions of the elements whose widened box may hold point, ascending; none for a point
   // outside every widened box.
@@ -40,5 +41,8 @@ class ZORMtkHullIndex {
   }
 
  private:
+  void Place(const double* lower, const double* upper, double h, int hulls);
+  void Fill(int elementCount, const HullOf& hullOf, int threads);
+
   ZORMtkBucketFrame frame_;
 };

@@ -61,6 +61,8 @@ class ZORMtkPointLocator {
     // Skip candidates that provably cannot accept the point (box screens, hull indexes). Off
     // only to check that they change no answer.
     bool prefilters = true;
+    // Threads that build the hull indexes (the answers are the same at any count).
+    int threads = 1;
   };
 
   ZORMtkPointLocator(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
@@ -144,6 +146,7 @@ class ZORMtkPointLocator {
   bool nodal_;
   bool containing_;
   bool prefilters_;
+  int threads_;
   bool threeDimensional_;
   bool hasShells_;
   // Where the solids can accept a point; null without solids.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/ZORFreshArray.h"
+
 class ZORMtkMeshElemB;
 class ZORMtkSimReader;
 
@@ -20,14 +22,15 @@ enum class ZORElementKind : std::uint8_t {
 // work only indexes arrays: node members and coordinates (three per node, z = 0 in two
 // dimensions) by node position, and per element position (the bucket grid's numbering) its test
 // kind, node positions, bounding box and characteristic length (the diagonal of the box). Owns
-// these arrays; the element members stay with the grid.
+// these arrays; the element members stay with the grid. Gathered by up to `threads` threads, each
+// filling its own range of elements or nodes, into the same arrays at any count; read-only after.
 class ZORMtkSourceElements {
  public:
   // Nodes of the largest supported element (the 20-node hexahedron).
   static constexpr int kMaxNodes = 20;
 
   // Reads the reader's region; grid is the element grid formed for the same region.
-  ZORMtkSourceElements(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
+  ZORMtkSourceElements(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid, int threads = 1);
 
   int Dimension() const { return dimension_; }
   int NodeCount() const { return static_cast<int>(nodeMembers_.size()); }
@@ -64,20 +67,21 @@ class ZORMtkSourceElements {
   void ReadNodes(const ZORMtkSimReader& reader);
   void ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
   bool AllNodesInRegion(const int* members, int count) const;
-  void LinkNodes(const std::vector<int>& counts, const std::vector<const int*>& members);
+  void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& members);
   void ComputeBoxes(const ZORMtkMeshElemB& grid);
   int NodePosition(int member) const;
 
   int dimension_;
+  int threads_;
   std::vector<int> nodeMembers_;
   std::vector<double> coords_;
-  std::vector<ZORElementKind> kinds_;
+  ZORFreshArray<ZORElementKind> kinds_;
   std::vector<int> offsets_;
-  std::vector<int> nodes_;
+  ZORFreshArray<int> nodes_;
   static constexpr std::size_t kBoxStride = 7;
-  std::vector<double> boxes_;
+  ZORFreshArray<double> boxes_;
   // Node member to position, for members up to the largest in the region.
-  std::vector<int> nodePositions_;
+  ZORFreshArray<int> nodePositions_;
   double meanLength_ = 0.0;
   int largestNodeCount_ = 0;
 };
