@@ -6,6 +6,7 @@
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/impl/ZORMtkElementWeights.h"
@@ -34,7 +35,7 @@ Grid* FormGrid(ZORMtkMappingContext& context, ZORMtkOwnedTable<Grid>& cache,
   if (reader == nullptr) return nullptr;
   auto grid = std::make_unique<Grid>();
   double margin = std::max(context.tolerances.boundary, context.tolerances.normal);
-  grid->FormBuckets(reader, margin);
+  grid->FormBuckets(reader, margin, ZORParallelFor::ResolveThreads(context.options.threads));
   return Store(cache, std::move(grid));
 }
 

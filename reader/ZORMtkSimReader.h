@@ -46,8 +46,9 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   int GetElementClassCount(cow_String name) const;
   bool GetElementClassMembers(cow_String name, int n, int* elements) const;
   bool GetElementClassConnectivity(cow_String name, int n, int* connectivity) const;
+  // Boxes are gathered by up to `threads` threads, with the same result at any count.
   bool GetElementBoxes(int* elements, double* boxMin, double* boxMax, double& averageSize,
-                       double* overallMin, double* overallMax) const;
+                       double* overallMin, double* overallMax, int threads = 1) const;
 
   // Field lookup; steps count from 1, an increment is a member of the step's increment set (a
   // static step has only 1). Failures give the empty ID, 0 or false.
@@ -111,6 +112,8 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   void ResolveCoordComponents();
   // Position of every node member in nodeList, -1 for nodes outside the region.
   std::vector<int> NodePositions() const;
+  void BoxClass(const cow_String& name, const double* coords, const std::vector<int>& positionOf,
+                double* boxMin, double* boxMax, int threads) const;
   int FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const;
   void ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field,
                      double* values) const;

@@ -1,16 +1,12 @@
 #include <algorithm>
 
+#include "platform/ZORFreshArray.h"
 #include "platform/ZORSimSchemaKeys.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "reader/impl/ZORMtkConnectivity.h"
 
 using namespace ZORSimKeys;
-
-namespace {
-
-constexpr int kElementMemberMask = 0x1FFFFFF;
-
-}  // namespace
 
 bool ZORMtkSimReader::GetNodes(int n, int* nodes) const {
   if (n < numNodes) return false;
@@ -78,37 +74,19 @@ bool ZORMtkSimReader::GetElementClassConnectivity(cow_String name, int n, int* c
 }
 
 bool ZORMtkSimReader::GetElementBoxes(int* elements, double* boxMin, double* boxMax,
-                                      double& averageSize, double* overallMin,
-                                      double* overallMax) const {
+                                      double& averageSize, double* overallMin, double* overallMax,
+                                      int threads) const {
   averageSize = 0.0;
   if (numElements == 0) return true;
   ZORSimCSet(elementRegion).Members(elements);
-  ZORSrvInverseConnectivity inverse(MeshPosition());
-  inverse.Invert(elementRegion);
   const int dims = numCoordComponents;
-  std::vector<double> coords(static_cast<std::size_t>(numNodes) * static_cast<std::size_t>(dims));
+  ZORFreshArray<double> coords(static_cast<std::size_t>(numNodes) * static_cast<std::size_t>(dims));
   FillCoordinates(static_cast<int>(coords.size()), coords.data());
-
-  const ZORSimCSet region(elementRegion);
-  std::vector<char> seen(static_cast<std::size_t>(numElements), 0);
-  const int* members = nodeList.Data();
-  for (int i = 0; i < numNodes; ++i) {
-    const double* point = coords.data() + static_cast<std::size_t>(i) * dims;
-    int count = 0;
-    const int* entries = inverse.Entries(members[i], count);
-    for (int e = 0; e < count; ++e) {
-      const int k = region.SeekMember(entries[e] & kElementMemberMask);
-      if (k < 0) continue;
-      double* low = boxMin + static_cast<std::size_t>(k) * dims;
-      double* high = boxMax + static_cast<std::size_t>(k) * dims;
-      for (int c = 0; c < dims; ++c) {
-        const bool first = !seen[static_cast<std::size_t>(k)];
-        low[c] = first ? point[c] : std::min(low[c], point[c]);
-        high[c] = first ? point[c] : std::max(high[c], point[c]);
-      }
-      seen[static_cast<std::size_t>(k)] = 1;
-    }
-  }
+  const std::vector<int> positionOf = NodePositions();
+  cow_List<cow_String> names;
+  GetElementClassNames(names);
+  for (const cow_String& name : names)
+    BoxClass(name, coords.data(), positionOf, boxMin, boxMax, threads);
 
   std::copy(boxMin, boxMin + dims, overallMin);
   std::copy(boxMax, boxMax + dims, overallMax);
@@ -134,4 +112,45 @@ bool ZORMtkSimReader::GetElementBoxes(int* elements, double* boxMin, double* box
       overallMax[c] += 0.01 * averageSize;
     }
   return true;
+}
+
+// The box of each element of a class, from its nodes in connectivity order; elements by ranges on
+// all threads, each writing only the boxes of its own elements (a class lists each element once
+// and an element is in one class), so the boxes are the same at any thread count.
+void ZORMtkSimReader::BoxClass(const cow_String& name, const double* coords,
+                               const std::vector<int>& positionOf, double* boxMin, double* boxMax,
+                               int threads) const {
+  const cow_List<int>* members = elementClasses.Find(name);
+  const int* nodesPerElement = nodesPerElementByClass.Find(name);
+  if (members == nullptr || nodesPerElement == nullptr) return;
+  const std::size_t perElement = static_cast<std::size_t>(*nodesPerElement);
+  ZORFreshArray<int> connectivity(static_cast<std::size_t>(members->Size()) * perElement);
+  if (!GetElementClassConnectivity(name, static_cast<int>(connectivity.size()),
+                                   connectivity.data()))
+    return;
+  const ZORSimCSet region(elementRegion);
+  const int dims = numCoordComponents;
+  ZORParallelFor::Ranges(
+      members->Size(), threads, [&](int /*part*/, long long begin, long long end) {
+        for (long long e = begin; e < end; ++e) {
+          const int k = region.SeekMember(members->Data()[e]);
+          if (k < 0) continue;
+          double* low = boxMin + static_cast<std::size_t>(k) * dims;
+          double* high = boxMax + static_cast<std::size_t>(k) * dims;
+          const int* nodes = connectivity.data() + static_cast<std::size_t>(e) * perElement;
+          bool first = true;
+          for (std::size_t n = 0; n < perElement; ++n) {
+            const int node = nodes[n];
+            if (node < 0 || static_cast<std::size_t>(node) >= positionOf.size()) continue;
+            const int row = positionOf[static_cast<std::size_t>(node)];
+            if (row < 0) continue;
+            const double* point = coords + static_cast<std::size_t>(row) * dims;
+            for (int c = 0; c < dims; ++c) {
+              low[c] = first ? point[c] : std::min(low[c], point[c]);
+              high[c] = first ? point[c] : std::max(high[c], point[c]);
+            }
+            first = false;
+          }
+        }
+      });
 }

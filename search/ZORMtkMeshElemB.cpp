@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 
 namespace {
@@ -20,7 +22,7 @@ ZORMtkMeshElemB::ZORMtkMeshElemB() : threeDimensional_(true) {}
 
 ZORMtkMeshElemB::~ZORMtkMeshElemB() = default;
 
-void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin) {
+void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin, int threads) {
   const int count = std::max(reader->numElements, 0);
   const int dimension = reader->numCoordComponents;
   std::vector<int> members(static_cast<std::size_t>(count));
@@ -33,10 +35,10 @@ void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin) {
   // bucket, so every search in it simply finds nothing.
   if (count > 0) {
     reader->GetElementBoxes(members.data(), boxMin.data(), boxMax.data(), averageSize, overallMin,
-                            overallMax);
+                            overallMax, threads);
   }
   FormFromBoxes(reader->meshID, dimension, std::move(members), std::move(boxMin), std::move(boxMax),
-                averageSize, overallMin, overallMax, margin);
+                averageSize, overallMin, overallMax, margin, threads);
 }
 
 cow_List<int> ZORMtkMeshElemB::GetBucketElements(double* point) const {
@@ -49,8 +51,9 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
                                     std::vector<int> members, std::vector<double> boxMin,
                                     std::vector<double> boxMax, double averageSize,
                                     const double* overallMin, const double* overallMax,
-                                    double margin) {
+                                    double margin, int threads) {
   sourceID_ = source;
+  threads_ = threads;
   frame_.dimension = dimension;
   threeDimensional_ = dimension != 2;
   members_ = std::move(members);
@@ -96,33 +99,41 @@ void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const d
 
 // Each element goes into every bucket its widened box touches, and one more bucket upwards per
 // axis, so that a box ending exactly on a bucket boundary is also found from the bucket above.
+// Elements by ranges on all threads, each writing its own elements' ranges.
 void ZORMtkMeshElemB::RangeElements(double margin, double averageSize, const double* overallMax) {
   const int axes = frame_.Axes();
   const double delta = margin * averageSize;
   const double h = frame_.h;
-  ranges_.assign(6 * static_cast<std::size_t>(ElementCount()), 1);
-  for (int position = 0; position < ElementCount(); ++position) {
-    int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
-    const double* lower = BoxMin(position);
-    const double* higher = BoxMax(position);
-    for (int a = 0; a < axes; ++a) {
-      const double lo = std::max(lower[a] - delta, frame_.origin[a]);
-      const double hi = std::min(higher[a] + delta, overallMax[a]);
-      const int n = frame_.counts[a];
-      range[a] =
-          std::min(std::max(static_cast<int>(std::floor((lo - frame_.origin[a]) / h)) + 1, 1), n);
-      range[3 + a] = std::min(static_cast<int>(std::floor((hi - frame_.origin[a]) / h)) + 2, n);
-    }
-  }
+  ZORHugePages::Resize(ranges_, 6 * static_cast<std::size_t>(ElementCount()));
+  ZORParallelFor::Ranges(
+      ElementCount(), threads_, [&](int /*part*/, long long begin, long long end) {
+        for (int position = static_cast<int>(begin); position < end; ++position) {
+          int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
+          std::fill(range, range + 6, 1);
+          const double* lower = BoxMin(position);
+          const double* higher = BoxMax(position);
+          for (int a = 0; a < axes; ++a) {
+            const double lo = std::max(lower[a] - delta, frame_.origin[a]);
+            const double hi = std::min(higher[a] + delta, overallMax[a]);
+            const int n = frame_.counts[a];
+            range[a] = std::min(
+                std::max(static_cast<int>(std::floor((lo - frame_.origin[a]) / h)) + 1, 1), n);
+            range[3 + a] =
+                std::min(static_cast<int>(std::floor((hi - frame_.origin[a]) / h)) + 2, n);
+          }
+        }
+      });
 }
 
 void ZORMtkMeshElemB::ListElements() const {
   if (listed_.load(std::memory_order_acquire)) return;
   const std::lock_guard<std::mutex> hold(listing_);
   if (listed_.load(std::memory_order_relaxed)) return;
-  frame_.Fill(ElementCount(), [this](int position, const auto& enter) {
+  frame_.FillRanges(ElementCount(), threads_, [this](int position, int* first, int* last) {
     const int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
-    frame_.EnterRange(range, range + 3, enter);
+    std::copy(range, range + 3, first);
+    std::copy(range + 3, range + 6, last);
+    return true;
   });
   listed_.store(true, std::memory_order_release);
 }

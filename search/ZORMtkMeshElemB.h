@@ -23,8 +23,10 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   ~ZORMtkMeshElemB();
 
   // Builds the grid for the reader's current region (at least one element); every element box is
-  // widened by margin times the average element size before it is entered.
-  void FormBuckets(ZORMtkSimReader* reader, double& margin);
+  // widened by margin times the average element size before it is entered. The boxes, the bucket
+  // ranges and later the bucket lists are gathered by up to `threads` threads, with the same grid
+  // at any count.
+  void FormBuckets(ZORMtkSimReader* reader, double& margin, int threads = 1);
   // A copy of the ascending element positions of the bucket that holds point (x, y, and z in three
   // dimensions); a point outside the grid gets the nearest boundary bucket.
   cow_List<int> GetBucketElements(double* point) const;
@@ -33,7 +35,8 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // element, overall box of three doubles (z unused in two dimensions).
   void FormFromBoxes(const ZORSimDynamicID& source, int dimension, std::vector<int> members,
                      std::vector<double> boxMin, std::vector<double> boxMax, double averageSize,
-                     const double* overallMin, const double* overallMax, double margin);
+                     const double* overallMin, const double* overallMax, double margin,
+                     int threads = 1);
 
   // The bucket of point read in place: its positions are begin[0 .. count - 1], ascending. The
   // lists are built on the first call (by one thread, while others wait).
@@ -93,8 +96,9 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   mutable std::atomic<bool> listed_{false};
   // Per element position the one-based bucket ranges it is entered in: first i, j, k, last i, j,
   // k (k = 1 in two dimensions).
-  std::vector<int> ranges_;
+  ZORFreshArray<int> ranges_;
   bool threeDimensional_;
+  int threads_ = 1;
   std::vector<int> members_;
   std::vector<double> boxMin_;
   std::vector<double> boxMax_;

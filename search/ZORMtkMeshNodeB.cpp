@@ -28,26 +28,26 @@ constexpr double kNoBucket = std::numeric_limits<double>::infinity();
 }  // namespace
 
 // Three-dimensional coordinates are read straight into the grid's copy.
-void ZORMtkMeshNodeB::FormBuckets(ZORMtkSimReader* reader, double& /*margin*/) {
+void ZORMtkMeshNodeB::FormBuckets(ZORMtkSimReader* reader, double& /*margin*/, int threads) {
   const std::size_t values = static_cast<std::size_t>(std::max(reader->numNodes, 0)) *
                              static_cast<std::size_t>(std::max(reader->numCoordComponents, 0));
   if (reader->numCoordComponents != 3) {
     std::vector<double> coords(values);
     reader->FillCoordinates(static_cast<int>(values), coords.data());
-    FormFromCoordinates(reader->meshID, reader->numCoordComponents, coords);
+    FormFromCoordinates(reader->meshID, reader->numCoordComponents, coords, threads);
     return;
   }
   sourceID_ = reader->meshID;
   frame_.dimension = 3;
   ZORHugePages::Resize(coords_, values);
   reader->FillCoordinates(static_cast<int>(values), coords_.data());
-  Index();
+  Index(threads);
 }
 
 // About one node per bucket: the largest extent is cut into floor(N^(1/3)) buckets and the other
 // axes get buckets of the same edge.
 void ZORMtkMeshNodeB::FormFromCoordinates(const ZORSimDynamicID& source, int dimension,
-                                          const std::vector<double>& coords) {
+                                          const std::vector<double>& coords, int threads) {
   sourceID_ = source;
   frame_.dimension = dimension;
   const int axes = std::min(frame_.Axes(), dimension);
@@ -57,10 +57,10 @@ void ZORMtkMeshNodeB::FormFromCoordinates(const ZORSimDynamicID& source, int dim
     for (int a = 0; a < axes; ++a)
       coords_[3 * static_cast<std::size_t>(n) + a] =
           coords[static_cast<std::size_t>(n) * dimension + a];
-  Index();
+  Index(threads);
 }
 
-void ZORMtkMeshNodeB::Index() {
+void ZORMtkMeshNodeB::Index(int threads) {
   const int axes = frame_.Axes();
   const int nodeCount = NodeCount();
   for (int a = 0; a < 3; ++a) lower_[a] = higher_[a] = 0.0;
@@ -87,8 +87,10 @@ void ZORMtkMeshNodeB::Index() {
     }
     frame_.Place(lower_, 2.0 * kPointPadding, counts);
   }
-  frame_.Fill(nodeCount, [this](int node, const auto& enter) {
-    enter(frame_.BucketOf(coords_.data() + 3 * static_cast<std::size_t>(node)));
+  frame_.FillRanges(nodeCount, threads, [this](int node, int* first, int* last) {
+    CellOf(coords_.data() + 3 * static_cast<std::size_t>(node), first);
+    std::copy(first, first + 3, last);
+    return true;
   });
 }
 

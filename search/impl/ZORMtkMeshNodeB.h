@@ -18,14 +18,15 @@ class ZORMtkSimReader;
 class ZORMtkMeshNodeB {
  public:
   // Builds the grid from the reader's node coordinates; margin is accepted for symmetry with the
-  // element grid and not used, since nodes have no extent to pad.
-  void FormBuckets(ZORMtkSimReader* reader, double& margin);
+  // element grid and not used, since nodes have no extent to pad. The bucket lists are filled by
+  // up to `threads` threads, the same at any count.
+  void FormBuckets(ZORMtkSimReader* reader, double& margin, int threads = 1);
   // The ascending node positions listed by the bucket that holds point.
   cow_List<int> GetBucketNodes(double* point) const;
 
   // The same grid from coordinates at hand: `dimension` doubles per node.
   void FormFromCoordinates(const ZORSimDynamicID& source, int dimension,
-                           const std::vector<double>& coords);
+                           const std::vector<double>& coords, int threads = 1);
 
   // The first (lowest position) of the nodes nearest to point among those its bucket lists, or
   // among all nodes when the bucket lists none; -1 without nodes. best receives the squared
@@ -46,7 +47,7 @@ class ZORMtkMeshNodeB {
 
  private:
   // Bounds, placement and bucket lists from the coordinates in coords_.
-  void Index();
+  void Index(int threads);
   // One-based bucket indices of point, per axis.
   void CellOf(const double* point, int* cell) const;
   // Whether node's reach overlaps the bucket with one-based indices cell.
