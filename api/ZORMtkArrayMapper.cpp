@@ -217,8 +217,8 @@ ZORMtkSparseWeights ZORMtkArrayMapper::Weights() const {
   const ZORMtkNodeLinks links = impl_->Links();
   if (!impl_->options.conservative) {
     matrix.rowOffsets.assign(links.offsets.begin(), links.offsets.end());
-    matrix.columnIndices = links.partnerRows;
-    matrix.weights = links.weights;
+    matrix.columnIndices.assign(links.partnerRows.begin(), links.partnerRows.end());
+    matrix.weights.assign(links.weights.begin(), links.weights.end());
     return matrix;
   }
   // Scattering links go from source rows to target rows: turn them round by counting sort.

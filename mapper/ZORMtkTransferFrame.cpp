@@ -10,6 +10,7 @@
 #include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -38,12 +39,14 @@ bool ZORMtkTransferFrame::HasTargetAndFields(int fieldCount) const {
 
 ZORMtkNodeLinks ZORMtkTransferFrame::GatherLinks() const {
   const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, false);
-  return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*target_), source_->nodeRegion);
+  return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*target_), source_->nodeRegion,
+                                      ZORParallelFor::ResolveThreads(context_.options.threads));
 }
 
 ZORMtkNodeLinks ZORMtkTransferFrame::ScatterLinks() const {
   const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, true);
-  return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*source_), target_->nodeRegion);
+  return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*source_), target_->nodeRegion,
+                                      ZORParallelFor::ResolveThreads(context_.options.threads));
 }
 
 int ZORMtkTransferFrame::SourceComponents() const {

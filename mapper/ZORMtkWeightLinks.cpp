@@ -4,6 +4,8 @@
 
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORMtkElementWeights.h"
 #include "search/impl/ZORMtkNodalWeights.h"
 
@@ -19,24 +21,46 @@ const ZORMtkElementWeights* ZORMtkWeightLinks::ElementWeights(ZORMtkMappingConte
   return context.cache.ElementWeights(context, request.sourceMeshIDs[0], request.targetMeshID);
 }
 
+// The keys are split into ranges over the threads. A first pass finds each key's weights and
+// counts its partners in the region; the counts, summed in key order, give each key its first
+// link; a second pass writes each key's links from there. Every key writes only its own slots.
 ZORMtkNodeLinks ZORMtkWeightLinks::NodeLinks(const ZORMtkNodalWeights* weights,
                                              const std::vector<int>& keyMembers,
-                                             const ZORSimCSetID& partnerRegion) {
+                                             const ZORSimCSetID& partnerRegion, int threads) {
   const ZORSimCSet partners(partnerRegion);
+  const long long keyCount = static_cast<long long>(keyMembers.size());
   ZORMtkNodeLinks links;
-  links.offsets.reserve(keyMembers.size() + 1);
-  const int linkCount = weights ? weights->LinkCount() : 0;
-  links.partnerRows.reserve(static_cast<std::size_t>(linkCount));
-  links.weights.reserve(static_cast<std::size_t>(linkCount));
-  for (const int member : keyMembers) {
-    const int index = weights ? weights->FindKey(member) : -1;
-    const int count = index < 0 ? 0 : weights->PartnerCount(index);
-    for (int k = 0; k < count; ++k) {
-      const int row = partners.SeekMember(weights->Partners(index)[k]);
-      if (row >= 0) links.AddLink(row, weights->Weights(index)[k]);
+  ZORHugePages::Resize(links.offsets, keyMembers.size() + 1);
+  links.offsets[0] = 0;
+  // Per key the index of its weights, -1 for a key without any.
+  ZORFreshArray<int> indices(keyMembers.size());
+  ZORParallelFor::Ranges(keyCount, threads, [&](int /*part*/, long long begin, long long end) {
+    for (std::size_t key = begin; key < static_cast<std::size_t>(end); ++key) {
+      const int index = weights ? weights->FindKey(keyMembers[key]) : -1;
+      const int count = index < 0 ? 0 : weights->PartnerCount(index);
+      int kept = 0;
+      for (int k = 0; k < count; ++k) kept += partners.SeekMember(weights->Partners(index)[k]) >= 0;
+      indices[key] = index;
+      links.offsets[key + 1] = kept;
     }
-    links.CloseKey();
-  }
+  });
+  for (std::size_t key = 0; key < keyMembers.size(); ++key)
+    links.offsets[key + 1] += links.offsets[key];
+  ZORHugePages::Resize(links.partnerRows, static_cast<std::size_t>(links.offsets.back()));
+  ZORHugePages::Resize(links.weights, static_cast<std::size_t>(links.offsets.back()));
+  ZORParallelFor::Ranges(keyCount, threads, [&](int /*part*/, long long begin, long long end) {
+    for (std::size_t key = begin; key < static_cast<std::size_t>(end); ++key) {
+      const int index = indices[key];
+      const int count = index < 0 ? 0 : weights->PartnerCount(index);
+      std::size_t link = static_cast<std::size_t>(links.offsets[key]);
+      for (int k = 0; k < count; ++k) {
+        const int row = partners.SeekMember(weights->Partners(index)[k]);
+        if (row < 0) continue;
+        links.partnerRows[link] = row;
+        links.weights[link++] = weights->Weights(index)[k];
+      }
+    }
+  });
   return links;
 }
 

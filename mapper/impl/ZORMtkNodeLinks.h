@@ -1,17 +1,18 @@
 #pragma once
 
-#include <vector>
+#include "platform/ZORFreshArray.h"
 
 // The nodal weights of one transfer as rows: for each key row its partner rows and one weight
 // per partner. The weight store speaks in node members; the transfers turn the members into rows
 // of their value arrays once, so that the arithmetic is plain array work and can be tested with
-// links made by hand. Owns its three arrays.
+// links made by hand. Owns its three arrays, which are made unset, so that the threads that fill
+// their parts are the first to touch them.
 //
 // The partners of key i are entries offsets[i] .. offsets[i + 1] - 1 of partnerRows and weights.
 struct ZORMtkNodeLinks {
-  std::vector<int> offsets{0};
-  std::vector<int> partnerRows;
-  std::vector<double> weights;
+  ZORFreshArray<int> offsets{0};
+  ZORFreshArray<int> partnerRows;
+  ZORFreshArray<double> weights;
 
   int KeyCount() const { return static_cast<int>(offsets.size()) - 1; }
   void AddLink(int partnerRow, double weight) {

@@ -28,10 +28,10 @@ class ZORMtkWeightLinks {
 
   // Key i is keyMembers[i]; its partners become positions in partnerRegion, and a partner
   // outside that region is dropped. A key without links, and every key when there are no
-  // weights, gets none.
+  // weights, gets none. Built by up to `threads` threads, into the same links at any count.
   static ZORMtkNodeLinks NodeLinks(const ZORMtkNodalWeights* weights,
                                    const std::vector<int>& keyMembers,
-                                   const ZORSimCSetID& partnerRegion);
+                                   const ZORSimCSetID& partnerRegion, int threads = 1);
   // The placed points of one target class: element i of members owns slots i x points to
   // i x points + points - 1. Unplaced points, and points beyond the class's count, get no entry;
   // without weights no point has one.

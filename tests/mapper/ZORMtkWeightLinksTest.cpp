@@ -38,9 +38,9 @@ TEST_F(ZORMtkWeightLinksTest, KeysFollowTheKeyRowsAndPartnersBecomeRegionRows) {
   const ZORMtkNodeLinks links =
       ZORMtkWeightLinks::NodeLinks(&weights, {9, 7, 5}, Region({10, 20, 30, 40}));
 
-  EXPECT_EQ(links.offsets, (std::vector<int>{0, 1, 1, 3}));
-  EXPECT_EQ(links.partnerRows, (std::vector<int>{3, 2, 0}));
-  EXPECT_EQ(links.weights, (std::vector<double>{1.0, 0.25, 0.75}));
+  EXPECT_EQ(links.offsets, (ZORFreshArray<int>{0, 1, 1, 3}));
+  EXPECT_EQ(links.partnerRows, (ZORFreshArray<int>{3, 2, 0}));
+  EXPECT_EQ(links.weights, (ZORFreshArray<double>{1.0, 0.25, 0.75}));
 }
 
 // Slots follow the target class's element order; the links list each source element once,
