@@ -40,12 +40,13 @@ int ImportCommand::Run(const std::vector<std::string>& arguments, std::ostream& 
   ProgressReporter progress = ProgressReporter::ForStandardError();
   MeshImporter importer(meshFile);
   importer.AllowNonFiniteValues(line.Has("allow-nan"));
+  importer.Read(progress);
   {
     ZORMtkSimWriter writer;
     writer.CreateSim(output.TemporaryPath());
     FieldTypeCatalog fieldTypes(writer.GetRootPosition());
     fieldTypes.AddRenames(line.Values("field"));
-    importer.ImportInto(writer, fieldTypes, true, progress);
+    importer.WriteInto(writer, fieldTypes, true, progress);
     progress.Begin("save " + output.FinalPath());
     try {
       writer.SaveContext();

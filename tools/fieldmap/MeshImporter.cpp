@@ -67,6 +67,8 @@ void RefuseComponentCount(const std::string& file, const PointArray& array, cons
 
 MeshImporter::MeshImporter(std::string meshFile) : meshFile_(std::move(meshFile)) {}
 
+MeshImporter::~MeshImporter() = default;
+
 // The field type of each point array ("" for one left out), after every check: the mistakes of
 // the options first, then the arrays' own defects, so that a run reports the one it can fix.
 std::vector<std::string> MeshImporter::CheckedFieldTypes(const AssembledMesh& mesh,
@@ -88,34 +90,36 @@ std::vector<std::string> MeshImporter::CheckedFieldTypes(const AssembledMesh& me
   return types;
 }
 
-ZORSimDynamicID MeshImporter::ImportInto(ZORMtkSimWriter& writer,
-                                         const FieldTypeCatalog& fieldTypes, bool withFields,
-                                         ProgressReporter& progress) {
+void MeshImporter::Read(ProgressReporter& progress) {
   progress.Begin("read " + meshFile_);
   RawMesh raw =
       MeshFileReader::Read(meshFile_, [&progress](double done) { progress.Update(done); });
   progress.End();
   progress.Begin("check elements");
-  AssembledMesh mesh = MeshAssembler(meshFile_, [&progress](double done) {
-                         progress.Update(done);
-                       }).Assemble(std::move(raw));
+  mesh_ = std::make_unique<AssembledMesh>(MeshAssembler(meshFile_, [&progress](double done) {
+                                            progress.Update(done);
+                                          }).Assemble(std::move(raw)));
   progress.End();
   report_ = Report{};
-  report_.nodes = mesh.NodeCount();
-  report_.coordinateComponents = mesh.coordinateComponents;
-  for (const ElementBlock& block : mesh.blocks)
+  report_.nodes = mesh_->NodeCount();
+  report_.coordinateComponents = mesh_->coordinateComponents;
+  for (const ElementBlock& block : mesh_->blocks)
     report_.blocks.emplace_back(block.elementType, block.ElementCount());
-  report_.zeroVolumeElements = mesh.zeroVolumeElements;
-  report_.invertedElements = mesh.invertedElements;
-  report_.notes = mesh.notes;
-  const std::vector<std::string> types =
-      withFields ? CheckedFieldTypes(mesh, fieldTypes) : std::vector<std::string>{};
+  report_.zeroVolumeElements = mesh_->zeroVolumeElements;
+  report_.invertedElements = mesh_->invertedElements;
+  report_.notes = mesh_->notes;
+}
 
+ZORSimDynamicID MeshImporter::WriteInto(ZORMtkSimWriter& writer, const FieldTypeCatalog& fieldTypes,
+                                        bool withFields, ProgressReporter& progress) {
+  const std::unique_ptr<AssembledMesh> mesh = std::move(mesh_);
+  const std::vector<std::string> types =
+      withFields ? CheckedFieldTypes(*mesh, fieldTypes) : std::vector<std::string>{};
   progress.Begin("write mesh");
   MeshDatabaseWriter database(writer);
-  const ZORSimDynamicID id = database.WriteMesh(mesh);
+  const ZORSimDynamicID id = database.WriteMesh(*mesh);
   for (std::size_t a = 0; a < types.size(); ++a) {
-    const PointArray& array = mesh.pointArrays[a];
+    const PointArray& array = mesh->pointArrays[a];
     if (types[a].empty()) {
       report_.skippedArrays.push_back(array.name);
       continue;

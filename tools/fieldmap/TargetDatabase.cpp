@@ -18,10 +18,11 @@ TargetDatabase::TargetDatabase(const std::string& target, int mesh, const std::s
 
 void TargetDatabase::ImportMesh(const std::string& target, const std::string& path,
                                 ProgressReporter& progress) {
+  MeshImporter importer(target);
+  importer.Read(progress);
   writer_.CreateSim(path);
   const FieldTypeCatalog noFields(writer_.GetRootPosition());
-  MeshImporter importer(target);
-  mesh_ = importer.ImportInto(writer_, noFields, false, progress);
+  mesh_ = importer.WriteInto(writer_, noFields, false, progress);
 }
 
 void TargetDatabase::CopyDatabase(const std::string& target, int mesh, const std::string& path) {
