@@ -168,7 +168,7 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
   const ZORMtkSourceElements mesh(sourceReader, grid, threads);
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
                                    {false, options.containing, true, threads});
-  const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader);
+  const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader, threads);
   cow_List<cow_String> names;
   targetReader.GetElementClassNames(names);
   const long long total = targetReader.numElements;

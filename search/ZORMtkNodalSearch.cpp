@@ -102,9 +102,9 @@ void ZORMtkNodalSearch::SearchNodesInElements(
     const ZORMtkSimReader& pointReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(true) : nullptr;
-  const ZORReaderPoints points = ZORReaderPoints::Read(pointReader);
-  const int count = points.Count();
+  const int count = std::max(pointReader.numNodes, 0);
   const ChunkPlan plan(count, options.threads, trace != nullptr);
+  const ZORReaderPoints points = ZORReaderPoints::Read(pointReader, plan.threads);
   const ZORMtkSourceElements mesh(elementReader, grid, plan.threads);
   if (trace) trace->SourceLength(mesh.MeanLength());
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
@@ -145,7 +145,8 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   // The source's coordinates are the grid's; its members are all that is read again.
   std::vector<int> sourceMembers(static_cast<std::size_t>(grid.NodeCount()));
   sourceReader.GetNodes(grid.NodeCount(), sourceMembers.data());
-  const ZORReaderPoints target = ZORReaderPoints::Read(targetReader);
+  const ZORReaderPoints target =
+      ZORReaderPoints::Read(targetReader, ZORParallelFor::ResolveThreads(options.threads));
   misses.sourceNodeCount = grid.NodeCount();
   misses.targetNodeCount = target.Count();
   misses.nodeCountsDiffer = grid.NodeCount() != target.Count();

@@ -59,7 +59,7 @@ ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
 // Members ascend, so the last is the largest, and each range of node positions owns the members
 // from its first up to the next range's first: every slot of the member table is written once.
 void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
-  ZORReaderPoints points = ZORReaderPoints::Read(reader);
+  ZORReaderPoints points = ZORReaderPoints::Read(reader, threads_);
   nodeMembers_ = std::move(points.members);
   coords_ = std::move(points.coords);
   const std::size_t nodes = nodeMembers_.size();

@@ -73,8 +73,8 @@ class ZORMtkSourceElements {
 
   int dimension_;
   int threads_;
-  std::vector<int> nodeMembers_;
-  std::vector<double> coords_;
+  ZORFreshArray<int> nodeMembers_;
+  ZORFreshArray<double> coords_;
   ZORFreshArray<ZORElementKind> kinds_;
   std::vector<int> offsets_;
   ZORFreshArray<int> nodes_;
