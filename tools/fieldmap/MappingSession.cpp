@@ -69,29 +69,18 @@ std::vector<int> MappingSession::FailedTargetNodes() const {
   return std::vector<int>(nodes.begin(), nodes.end());
 }
 
-std::vector<MappingSession::Diagnostic> MappingSession::Diagnostics() const {
-  // The mapper's texts carry no data: a host appends placeholders for the lists it wants shown.
-  // Long lists of points are cut to their first entries, with the count.
-  constexpr int kShownInts = 20;
-  constexpr int kConservationCode = 32;
-  std::vector<Diagnostic> texts;
+std::vector<MappingSession::Diagnostic> MappingSession::WithCodes(
+    int flags, const std::vector<std::string>& texts) {
+  ZORMtkDiagnosticsData recorded;
+  recorded.SetError(flags);
   cow_List<int> codes;
-  mapper_.ListErrors(codes);
-  for (const int code : codes) {
-    cow_String message;
-    cow_List<int> ints;
-    cow_List<double> doubles;
-    mapper_.ProcessError(code, message, ints, doubles);
-    std::string suffix;
-    if (code != kConservationCode) {
-      if (ints.Size() > kShownInts) {
-        suffix = " ... (" + std::to_string(ints.Size()) + " in all)";
-        ints = cow_List<int>(std::vector<int>(ints.begin(), ints.begin() + kShownInts));
-      }
-      message = message.Str() + (ints.IsEmpty() ? "" : "%LI") + (doubles.IsEmpty() ? "" : "%LC");
-    }
-    mapper_.ProcessErrorMessage(message, ints, doubles);
-    texts.push_back(Diagnostic{code, message.Str() + suffix});
-  }
-  return texts;
+  recorded.ListErrors(codes);
+  std::vector<Diagnostic> diagnostics;
+  for (std::size_t i = 0; i < texts.size() && i < static_cast<std::size_t>(codes.Size()); ++i)
+    diagnostics.push_back(Diagnostic{codes[static_cast<int>(i)], texts[i]});
+  return diagnostics;
+}
+
+std::vector<MappingSession::Diagnostic> MappingSession::Diagnostics() const {
+  return WithCodes(mapper_.Diagnostics().ErrorFlags(), ZORMtkDiagnosticTexts::Of(mapper_));
 }

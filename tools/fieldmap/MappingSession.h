@@ -54,8 +54,11 @@ class MappingSession {
   bool MapsToPoints(const DatabaseCatalog::Field& source) const;
   // Target node members the nodal search could not place.
   std::vector<int> FailedTargetNodes() const;
-  // Every recorded problem with its code, as the mapper words it.
+  // Every recorded problem with its code, as the library words it for every mapper: long
+  // lists of points and coordinates cut to their first entries, with the count.
   std::vector<Diagnostic> Diagnostics() const;
+  // A mapper's texts (one per code set in flags, in the library's report order) with their codes.
+  static std::vector<Diagnostic> WithCodes(int flags, const std::vector<std::string>& texts);
 
   const ZORMtkSimReader& SourceReader() const { return source_; }
   const ZORMtkSimReader& TargetReader() const { return target_; }
