@@ -1,0 +1,296 @@
+#include "mpi/PartsMapCommand.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "FieldArrayNames.h"
+#include "FieldmapError.h"
+#include "MapSteps.h"
+#include "OpenedDatabase.h"
+#include "ProgressReporter.h"
+#include "TargetDatabase.h"
+#include "distributed/ZORMtkDistributedMapper.h"
+#include "mpi/SourcePart.h"
+
+namespace {
+
+constexpr int kRoot = 0;
+
+// Starts MPI for the run and finalizes it when the run ends, however it ends.
+class MpiSession {
+ public:
+  MpiSession() {
+    int started = 0;
+    MPI_Initialized(&started);
+    if (started == 0) MPI_Init(nullptr, nullptr);
+    owned_ = started == 0;
+  }
+  ~MpiSession() {
+    if (owned_) MPI_Finalize();
+  }
+  MpiSession(const MpiSession&) = delete;
+  MpiSession& operator=(const MpiSession&) = delete;
+
+ private:
+  bool owned_ = false;
+};
+
+// One run of fieldmap map on one rank. Every rank reads the source and holds its part; rank 0
+// alone holds the target database and the outputs. Steps that rank 0 runs alone end with every
+// rank learning how they ended, so a failure there ends every rank with its exit status instead
+// of leaving them waiting. One thread.
+class PartsRun {
+ public:
+  PartsRun(const MapSettings& settings, MPI_Comm comm);
+  int Run(std::ostream& out);
+
+ private:
+  template <typename Work>
+  int OnRoot(const Work& work);
+  template <typename Value>
+  std::vector<Value> GatherRows(const std::vector<Value>& rows, int width, MPI_Datatype type) const;
+  void OpenSource();
+  int OpenTarget();
+  void ShareTargets(int targetNodes);
+  void Check(const ZORMtkArrayStatus& status) const;
+  void Search();
+  void MapFields();
+  int Finish(std::ostream& out);
+
+  const MapSettings& settings_;
+  MPI_Comm comm_;
+  int rank_ = 0;
+  int ranks_ = 1;
+  ProgressReporter progress_;
+  std::unique_ptr<OpenedDatabase> source_;
+  std::unique_ptr<DatabaseCatalog> catalog_;
+  std::unique_ptr<MeshVtuExport> sourceMesh_;
+  std::unique_ptr<SourcePart> part_;
+  std::vector<std::pair<DatabaseCatalog::Field, int>> fields_;
+  // Rank 0's: the outputs, the target database, its reader and the fields defined in it.
+  MapOutputs outputs_;
+  std::unique_ptr<TargetDatabase> target_;
+  std::unique_ptr<ZORMtkSimReader> targetReader_;
+  std::vector<ExportField> mapped_;
+  // Each rank's target nodes: their count per rank, and this rank's coordinates.
+  std::vector<int> shares_;
+  std::vector<double> targets_;
+  ZORMtkDistributedMapper mapper_;
+  MapOutcome outcome_;
+};
+
+PartsRun::PartsRun(const MapSettings& settings, MPI_Comm comm)
+    : settings_(settings),
+      comm_(comm),
+      progress_(ProgressReporter::ForStandardError()),
+      mapper_(comm) {
+  MPI_Comm_rank(comm_, &rank_);
+  MPI_Comm_size(comm_, &ranks_);
+}
+
+template <typename Work>
+int PartsRun::OnRoot(const Work& work) {
+  int result[2] = {0, 0};  // exit status of a failure, else what work returned
+  std::exception_ptr failure;
+  if (rank_ == kRoot) {
+    try {
+      result[1] = work();
+    } catch (const FieldmapError& error) {
+      result[0] = static_cast<int>(error.Status());
+      failure = std::current_exception();
+    } catch (...) {
+      result[0] = static_cast<int>(ExitStatus::kBadInput);
+      failure = std::current_exception();
+    }
+  }
+  MPI_Bcast(result, 2, MPI_INT, kRoot, comm_);
+  if (failure) std::rethrow_exception(failure);
+  if (result[0] != 0) throw FieldmapError(static_cast<ExitStatus>(result[0]), "rank 0 failed");
+  return result[1];
+}
+
+// Rank 0 receives every rank's rows, rank after rank: the target nodes in their order.
+template <typename Value>
+std::vector<Value> PartsRun::GatherRows(const std::vector<Value>& rows, int width,
+                                        MPI_Datatype type) const {
+  std::vector<int> counts(shares_.size());
+  std::vector<int> starts(shares_.size(), 0);
+  for (std::size_t r = 0; r < shares_.size(); ++r) {
+    counts[r] = shares_[r] * width;
+    if (r > 0) starts[r] = starts[r - 1] + counts[r - 1];
+  }
+  std::vector<Value> all(rank_ == kRoot ? static_cast<std::size_t>(starts.back() + counts.back())
+                                        : 0);
+  MPI_Gatherv(rows.data(), static_cast<int>(rows.size()), type, all.data(), counts.data(),
+              starts.data(), type, kRoot, comm_);
+  return all;
+}
+
+// Every rank reads the source alike, so its errors end every rank alike.
+void PartsRun::OpenSource() {
+  progress_.Begin("open " + settings_.source);
+  source_ = std::make_unique<OpenedDatabase>(settings_.source);
+  catalog_ = std::make_unique<DatabaseCatalog>(source_->Root());
+  MapSteps::CheckStep(settings_, *catalog_);
+  const ZORSimDynamicID mesh = catalog_->MeshNumbered(settings_.source, settings_.sourceMesh);
+  sourceMesh_ = std::make_unique<MeshVtuExport>(source_->Root(), mesh);
+  for (const std::string& name : settings_.fields) {
+    const auto found = MapSteps::FindSourceField(settings_, *catalog_, sourceMesh_->Reader(), name);
+    for (const auto& earlier : fields_)
+      if (earlier.first.record == found.first.record)
+        throw FieldmapError::Usage("--field " + name + " names a field given before");
+    if (found.first.integrationPoints)
+      throw FieldmapError::Usage("--field " + name +
+                                 " holds integration-point values; --parts maps nodal fields");
+    fields_.push_back(found);
+  }
+  part_ = std::make_unique<SourcePart>(*sourceMesh_, settings_.source, rank_, ranks_);
+  progress_.End();
+}
+
+// Rank 0 makes the target database and defines the target fields as one process does, each
+// under the type and name of its source field. Returns the target node count.
+int PartsRun::OpenTarget() {
+  outputs_ = MapOutputs::For(settings_);
+  target_ = std::make_unique<TargetDatabase>(settings_.target, settings_.targetMesh,
+                                             outputs_.database->TemporaryPath(), progress_);
+  targetReader_ = std::make_unique<ZORMtkSimReader>();
+  targetReader_->SetScope(target_->Root(), ScopeElementRegion, target_->Mesh(), cow_List<int>());
+  for (const auto& [field, components] : fields_) {
+    target_->CheckFree(settings_.target, field.name, *targetReader_);
+    const ZORSimDynamicID record =
+        target_->Writer().AddSimpleNodeField(target_->Mesh(), field.name, components);
+    const std::string arrayName = catalog_->ArrayName(field);
+    if (arrayName != field.name) FieldArrayNames::Set(target_->Root(), record, arrayName);
+    mapped_.push_back(ExportField{record, arrayName, false, false});
+  }
+  return targetReader_->numNodes;
+}
+
+// Rank 0 reads the target nodes (plane meshes get z = 0) and sends each rank its run of them.
+void PartsRun::ShareTargets(int targetNodes) {
+  shares_.resize(static_cast<std::size_t>(ranks_));
+  std::vector<int> counts(shares_.size());
+  std::vector<int> starts(shares_.size());
+  for (int r = 0; r < ranks_; ++r) {
+    const std::int64_t first = FirstOfShare(targetNodes, r, ranks_);
+    shares_[static_cast<std::size_t>(r)] =
+        static_cast<int>(FirstOfShare(targetNodes, r + 1, ranks_) - first);
+    counts[static_cast<std::size_t>(r)] = 3 * shares_[static_cast<std::size_t>(r)];
+    starts[static_cast<std::size_t>(r)] = static_cast<int>(3 * first);
+  }
+  std::vector<double> all;
+  if (rank_ == kRoot) {
+    const std::size_t axes = static_cast<std::size_t>(targetReader_->numCoordComponents);
+    all.assign(3 * static_cast<std::size_t>(targetNodes), 0.0);
+    targetReader_->FillCoordinates(static_cast<int>(targetNodes * axes), all.data());
+    for (std::size_t n = static_cast<std::size_t>(targetNodes); axes < 3 && n-- > 0;) {
+      all[3 * n + 2] = 0.0;
+      for (std::size_t a = axes; a-- > 0;) all[3 * n + a] = all[n * axes + a];
+    }
+  }
+  targets_.resize(static_cast<std::size_t>(counts[static_cast<std::size_t>(rank_)]));
+  MPI_Scatterv(all.data(), counts.data(), starts.data(), MPI_DOUBLE, targets_.data(),
+               static_cast<int>(targets_.size()), MPI_DOUBLE, kRoot, comm_);
+}
+
+// The mapper agrees its statuses over the ranks, so every rank ends alike.
+void PartsRun::Check(const ZORMtkArrayStatus& status) const {
+  if (!status) throw FieldmapError::Input(settings_.source, "", status.Message());
+}
+
+void PartsRun::Search() {
+  ZORMtkArrayOptions options;
+  options.boundaryTolerance = settings_.mapper.boundaryTolerance;
+  options.normalTolerance = settings_.mapper.normalTolerance;
+  options.unplacedFill = settings_.mapper.fill;
+  options.elementChoice = settings_.mapper.choice;
+  options.threads = settings_.threads;
+  ZORMtkMeshArrays points;
+  points.coordinates = targets_.data();
+  points.nodeCount = static_cast<int>(targets_.size() / 3);
+  Check(mapper_.SetSource(part_->Arrays()));
+  Check(mapper_.SetTarget(points));
+  Check(mapper_.SetOptions(options));
+  Check(mapper_.ComputeWeights());
+}
+
+// Each field is read whole by every rank, mapped from this rank's part to this rank's targets,
+// and written by rank 0 at every target node, as the database mapper writes it.
+void PartsRun::MapFields() {
+  const ZORMtkSimReader& reader = sourceMesh_->Reader();
+  const std::size_t targetCount = targets_.size() / 3;
+  for (std::size_t f = 0; f < fields_.size(); ++f) {
+    const auto& [field, components] = fields_[f];
+    std::vector<double> values(
+        static_cast<std::size_t>(reader.numNodes) * static_cast<std::size_t>(components), 0.0);
+    reader.GetSimpleNodeField(field.record, settings_.step, settings_.increment,
+                              static_cast<int>(values.size()), values.data());
+    const std::vector<double> rows = part_->Rows(values, components);
+    std::vector<double> mapped(targetCount * static_cast<std::size_t>(components));
+    Check(mapper_.Map(rows.data(), static_cast<int>(rows.size()) / components, components,
+                      mapped.data()));
+    std::vector<double> all = GatherRows(mapped, components, MPI_DOUBLE);
+    OnRoot([this, &all, f, components = components] {
+      cow_List<int> members(targetReader_->nodeList);
+      target_->Writer().WriteSimpleNodeField(mapped_[f].record, target_->Mesh(), 1, 1, components,
+                                             members, all.data());
+      return 0;
+    });
+    progress_.Update(static_cast<double>(f + 1) / static_cast<double>(fields_.size()));
+  }
+}
+
+// Rank 0 keeps the placement, saves and commits the outputs and prints the outcome; every
+// rank returns its exit status.
+int PartsRun::Finish(std::ostream& out) {
+  outcome_.flags = mapper_.Flags();
+  outcome_.diagnostics = MappingSession::WithCodes(mapper_.Flags(), mapper_.DiagnosticTexts());
+  const std::vector<unsigned char> placed = GatherRows(mapper_.Placed(), 1, MPI_UNSIGNED_CHAR);
+  return OnRoot([this, &placed, &out] {
+    std::vector<int> failed;
+    for (std::size_t n = 0; n < placed.size(); ++n)
+      if (placed[n] == 0) failed.push_back(targetReader_->nodeList[static_cast<int>(n)]);
+    MapSteps::KeepPlacement(settings_, *target_, *targetReader_, failed, mapped_, outcome_);
+    MapSteps::Save(settings_, *target_, mapped_, outputs_, progress_);
+    targetReader_.reset();
+    target_.reset();
+    return outputs_.Commit(settings_, outcome_, out);
+  });
+}
+
+int PartsRun::Run(std::ostream& out) {
+  if (ranks_ != settings_.parts)
+    throw FieldmapError::Usage("--parts " + std::to_string(settings_.parts) +
+                               " runs under mpirun -n " + std::to_string(settings_.parts) +
+                               "; this run has " + std::to_string(ranks_) + " rank" +
+                               (ranks_ == 1 ? "" : "s"));
+  OpenSource();
+  const int targetNodes = OnRoot([this] { return OpenTarget(); });
+  ShareTargets(targetNodes);
+  progress_.Begin("map");
+  Search();
+  MapFields();
+  progress_.End();
+  return Finish(out);
+}
+
+}  // namespace
+
+int PartsMapCommand::Run(const CommandLine& line, std::ostream& out) {
+  const MpiSession mpi;
+  int rank = 0;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  // One rank speaks for the run; the others' messages would repeat its own.
+  if (rank != kRoot) {
+    out.setstate(std::ios::badbit);
+    std::cerr.setstate(std::ios::badbit);
+  }
+  const MapSettings settings = MapSettings::Read(line);
+  PartsRun run(settings, MPI_COMM_WORLD);
+  return run.Run(out);
+}

@@ -1,0 +1,152 @@
+#include "SourcePart.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "FieldmapError.h"
+
+namespace {
+
+FieldmapError Refusal(const std::string& file, const std::string& why) {
+  return FieldmapError::Usage("--parts cannot map the source mesh of " + file + ": " + why +
+                              "; map it without --parts");
+}
+
+// Plane meshes come from export with z = 0; the array form takes a mesh without solids whose
+// every z is 0 as plane elements.
+bool IsPlane(const VtuPiece& piece) {
+  const std::uint8_t* types = piece.types.Bytes().data;
+  for (std::int64_t c = 0; c < piece.cellCount; ++c)
+    if (ZORMtkVtkCells::Find(types[c]) != nullptr && ZORMtkVtkCells::Find(types[c])->dimension == 3)
+      return false;
+  const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
+  for (std::int64_t n = 0; n < piece.pointCount; ++n)
+    if (points[3 * n + 2] != 0.0) return false;
+  return true;
+}
+
+// The element type the array form gives cells of one class; a usage error when the class has
+// no such type of the same shape, or is a shell, which the distributed search does not take.
+std::string ArrayType(const std::string& className, int vtkType, bool plane,
+                      const std::string& file) {
+  const ZORMtkVtkCell* cell = ZORMtkVtkCells::Find(vtkType);
+  if (cell == nullptr)
+    throw Refusal(file, "its elements of class " + className + " have no cell the ranks take");
+  if (!plane && cell->dimension == 2)
+    throw Refusal(file, "its elements of class " + className +
+                            " are shells; the ranks map solid, plane and line elements");
+  const std::string type = plane ? cell->planeElement : cell->solidOrShellElement;
+  if (ZORMtkShp::GetBaseShape(type) != ZORMtkShp::GetBaseShape(className))
+    throw Refusal(
+        file, "its elements of class " + className + " would become " + type + ", another shape");
+  return type;
+}
+
+}  // namespace
+
+std::int64_t FirstOfShare(std::int64_t count, int rank, int ranks) {
+  return count / ranks * rank + std::min<std::int64_t>(rank, count % ranks);
+}
+
+SourcePart::SourcePart(const MeshVtuExport& mesh, const std::string& file, int rank, int ranks) {
+  if (!mesh.Notes().empty()) throw Refusal(file, mesh.Notes().front());
+  const std::vector<int> cells = CellsInMemberOrder(mesh, file);
+  const std::int64_t count = static_cast<std::int64_t>(cells.size());
+  first_ = static_cast<int>(FirstOfShare(count, rank, ranks));
+  last_ = static_cast<int>(FirstOfShare(count, rank + 1, ranks));
+  Take(mesh, cells);
+}
+
+// The cells sorted by element member. The array form groups cells into one block per element
+// type, the types in the order they first appear, so in member order a type may not come back
+// after another one: the blocks would then number the elements otherwise.
+std::vector<int> SourcePart::CellsInMemberOrder(const MeshVtuExport& mesh,
+                                                const std::string& file) const {
+  const VtuPiece piece = mesh.Piece({}, 1, 1);
+  const bool plane = IsPlane(piece);
+  const std::uint8_t* types = piece.types.Bytes().data;
+  const ZORMtkSimReader& reader = mesh.Reader();
+  cow_List<cow_String> names;
+  reader.GetElementClassNames(names);
+  std::vector<int> members(static_cast<std::size_t>(piece.cellCount));
+  // The element type of each cell, as an index into typeNames.
+  std::vector<std::string> typeNames;
+  std::vector<std::uint8_t> typeOfCell(members.size());
+  std::size_t at = 0;
+  for (const cow_String& name : names) {
+    const int count = reader.GetElementClassCount(name);
+    reader.GetElementClassMembers(name, count, members.data() + at);
+    if (count > 0) {
+      const std::string type = ArrayType(name.Str(), types[at], plane, file);
+      const auto known = std::find(typeNames.begin(), typeNames.end(), type);
+      std::fill_n(typeOfCell.begin() + static_cast<long>(at), count,
+                  static_cast<std::uint8_t>(known - typeNames.begin()));
+      if (known == typeNames.end()) typeNames.push_back(type);
+    }
+    at += static_cast<std::size_t>(count);
+  }
+  std::vector<int> cells(members.size());
+  std::iota(cells.begin(), cells.end(), 0);
+  std::sort(cells.begin(), cells.end(), [&members](int a, int b) {
+    return members[static_cast<std::size_t>(a)] < members[static_cast<std::size_t>(b)];
+  });
+  std::vector<bool> seen(typeNames.size(), false);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const std::uint8_t type = typeOfCell[static_cast<std::size_t>(cells[i])];
+    if (i > 0 && typeOfCell[static_cast<std::size_t>(cells[i - 1])] == type) continue;
+    if (seen[type])
+      throw Refusal(file, "its " + typeNames[type] + " elements are not numbered in one run");
+    seen[type] = true;
+  }
+  return cells;
+}
+
+// Takes cells first_ to last_ of the member order with the nodes they use, numbered here in the
+// order they are first met.
+void SourcePart::Take(const MeshVtuExport& mesh, const std::vector<int>& cells) {
+  const VtuPiece piece = mesh.Piece({}, 1, 1);
+  const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
+  const std::int32_t* connectivity =
+      reinterpret_cast<const std::int32_t*>(piece.connectivity.Bytes().data);
+  const std::uint8_t* types = piece.types.Bytes().data;
+  std::vector<std::int64_t> starts(cells.size() + 1, 0);
+  for (std::size_t c = 0; c < cells.size(); ++c)
+    starts[c + 1] = starts[c] + ZORMtkVtkCells::Find(types[c])->nodes;
+  std::vector<int> local(static_cast<std::size_t>(piece.pointCount), -1);
+  offsets_.assign(1, 0);
+  for (int i = first_; i < last_; ++i) {
+    const std::size_t cell = static_cast<std::size_t>(cells[static_cast<std::size_t>(i)]);
+    for (std::int64_t entry = starts[cell]; entry < starts[cell + 1]; ++entry) {
+      const std::size_t node = static_cast<std::size_t>(connectivity[entry]);
+      if (local[node] < 0) {
+        local[node] = static_cast<int>(nodes_.size());
+        nodes_.push_back(static_cast<int>(node));
+        coordinates_.insert(coordinates_.end(), points + 3 * node, points + 3 * node + 3);
+      }
+      connectivity_.push_back(local[node]);
+    }
+    offsets_.push_back(static_cast<std::int64_t>(connectivity_.size()));
+    types_.push_back(types[cell]);
+  }
+}
+
+ZORMtkMeshArrays SourcePart::Arrays() const {
+  ZORMtkMeshArrays arrays;
+  arrays.coordinates = coordinates_.data();
+  arrays.nodeCount = static_cast<int>(nodes_.size());
+  arrays.dimension = 3;
+  arrays.connectivity = connectivity_.data();
+  arrays.offsets = offsets_.data();
+  arrays.types = types_.data();
+  arrays.cellCount = static_cast<int>(types_.size());
+  return arrays;
+}
+
+std::vector<double> SourcePart::Rows(const std::vector<double>& values, int components) const {
+  const std::size_t width = static_cast<std::size_t>(components);
+  std::vector<double> rows(nodes_.size() * width);
+  for (std::size_t n = 0; n < nodes_.size(); ++n)
+    std::copy_n(values.begin() + static_cast<long>(static_cast<std::size_t>(nodes_[n]) * width),
+                width, rows.begin() + static_cast<long>(n * width));
+  return rows;
+}
