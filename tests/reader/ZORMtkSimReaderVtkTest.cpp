@@ -43,8 +43,8 @@ class ZORMtkSimReaderVtkTest : public ::testing::Test {
   ZORTestSourceDatabase db;
   ZORSimDynamicID step = db.AddStaticStep();
   ZORMtkSimReader reader;
-  std::string base = ::testing::TempDir() + "zor_vtk_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::string base = ScratchFile(std::string("vtk_") +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
 
   void TearDown() override {
     if (!std::getenv("ZOR_KEEP_VTU")) std::remove((base + ".vtu").c_str());
