@@ -15,9 +15,6 @@ namespace {
 constexpr double kReach = 1.5;
 // Half the edge of the single bucket of a region whose nodes all coincide.
 constexpr double kPointPadding = 1e-9;
-// A reach of 1.5 edges lets a bucket list nodes up to two buckets from it; one more bucket covers
-// a node sorted across a border by rounding.
-constexpr int kFarthestRing = 3;
 // Bucket borders are recomputed from origin and edge, so a node may lie a little beyond the
 // border of the bucket it was sorted into: this many edges, plus rounding at the coordinates'
 // magnitude.
@@ -44,10 +41,27 @@ void ZORMtkMeshNodeB::FormBuckets(ZORMtkSimReader* reader, double& /*margin*/, i
   Index(threads);
 }
 
-// About one node per bucket: the largest extent is cut into floor(N^(1/3)) buckets and the other
-// axes get buckets of the same edge.
 void ZORMtkMeshNodeB::FormFromCoordinates(const ZORSimDynamicID& source, int dimension,
                                           const std::vector<double>& coords, int threads) {
+  Take(source, dimension, coords);
+  Index(threads);
+}
+
+void ZORMtkMeshNodeB::FormPart(const ZORSimDynamicID& source, int dimension,
+                               const std::vector<double>& coords, const double* lower,
+                               const double* higher, long long wholeCount, int threads) {
+  Take(source, dimension, coords);
+  for (int a = 0; a < 3; ++a) {
+    lower_[a] = a < frame_.Axes() ? lower[a] : 0.0;
+    higher_[a] = a < frame_.Axes() ? higher[a] : 0.0;
+  }
+  Place(wholeCount);
+  Window();
+  Fill(threads);
+}
+
+void ZORMtkMeshNodeB::Take(const ZORSimDynamicID& source, int dimension,
+                           const std::vector<double>& coords) {
   sourceID_ = source;
   frame_.dimension = dimension;
   const int axes = std::min(frame_.Axes(), dimension);
@@ -57,7 +71,6 @@ void ZORMtkMeshNodeB::FormFromCoordinates(const ZORSimDynamicID& source, int dim
     for (int a = 0; a < axes; ++a)
       coords_[3 * static_cast<std::size_t>(n) + a] =
           coords[static_cast<std::size_t>(n) * dimension + a];
-  Index(threads);
 }
 
 void ZORMtkMeshNodeB::Index(int threads) {
@@ -72,11 +85,24 @@ void ZORMtkMeshNodeB::Index(int threads) {
       higher_[a] = std::max(higher_[a], x);
     }
   }
+  // The nodes span the grid, so the lists cover all of it.
+  Place(nodeCount);
+  for (int a = 0; a < 3; ++a) {
+    first_[a] = 1;
+    lists_.counts[a] = frame_.counts[a];
+  }
+  Fill(threads);
+}
+
+// About one node of the whole per bucket: the largest extent is cut into floor(N^(1/3)) buckets
+// and the other axes get buckets of the same edge.
+void ZORMtkMeshNodeB::Place(long long wholeCount) {
+  const int axes = frame_.Axes();
   double extent = 0.0;
   for (int a = 0; a < axes; ++a) extent = std::max(extent, higher_[a] - lower_[a]);
   int counts[3] = {1, 1, 1};
   if (extent != 0.0) {
-    const double h = extent / static_cast<double>(ZORMtkBucketFrame::IntegerCubeRoot(nodeCount));
+    const double h = extent / static_cast<double>(ZORMtkBucketFrame::IntegerCubeRoot(wholeCount));
     for (int a = 0; a < axes; ++a)
       counts[a] = static_cast<int>(std::floor((higher_[a] - lower_[a]) / h)) + 1;
     frame_.Place(lower_, h, counts);
@@ -87,8 +113,28 @@ void ZORMtkMeshNodeB::Index(int threads) {
     }
     frame_.Place(lower_, 2.0 * kPointPadding, counts);
   }
-  frame_.FillRanges(nodeCount, threads, [this](int node, int* first, int* last) {
-    CellOf(coords_.data() + 3 * static_cast<std::size_t>(node), first);
+}
+
+// The block from the lowest to the highest bucket index of this grid's nodes along every axis.
+void ZORMtkMeshNodeB::Window() {
+  int lastCell[3] = {1, 1, 1};
+  for (int a = 0; a < 3; ++a) first_[a] = NodeCount() > 0 ? frame_.counts[a] : 1;
+  for (int n = 0; n < NodeCount(); ++n) {
+    int cell[3];
+    CellOf(Node(n), cell);
+    for (int a = 0; a < 3; ++a) {
+      first_[a] = std::min(first_[a], cell[a]);
+      lastCell[a] = std::max(lastCell[a], cell[a]);
+    }
+  }
+  for (int a = 0; a < 3; ++a) lists_.counts[a] = lastCell[a] - first_[a] + 1;
+}
+
+void ZORMtkMeshNodeB::Fill(int threads) {
+  lists_.dimension = frame_.dimension;
+  lists_.FillRanges(NodeCount(), threads, [this](int node, int* first, int* last) {
+    CellOf(Node(node), first);
+    for (int a = 0; a < 3; ++a) first[a] -= first_[a] - 1;
     std::copy(first, first + 3, last);
     return true;
   });
@@ -114,22 +160,25 @@ bool ZORMtkMeshNodeB::Lists(int node, const int* cell) const {
   return true;
 }
 
+// Only the buckets of the block are visited; the others list no node of this grid.
 template <typename Visit>
 void ZORMtkMeshNodeB::VisitRing(const int* cell, int ring, const Visit& visit) const {
   int first[3] = {1, 1, 1};
   int last[3] = {1, 1, 1};
   for (int a = 0; a < frame_.Axes(); ++a) {
-    first[a] = std::max(1, cell[a] - ring);
-    last[a] = std::min(frame_.counts[a], cell[a] + ring);
+    first[a] = std::max(first_[a], cell[a] - ring);
+    last[a] = std::min(first_[a] + lists_.counts[a] - 1, cell[a] + ring);
   }
   for (int k = first[2]; k <= last[2]; ++k)
     for (int j = first[1]; j <= last[1]; ++j) {
       if (std::abs(j - cell[1]) == ring || std::abs(k - cell[2]) == ring) {
-        for (int i = first[0]; i <= last[0]; ++i) visit(frame_.Linear(i, j, k));
+        for (int i = first[0]; i <= last[0]; ++i) visit(Listed(i, j, k));
         continue;
       }
-      if (cell[0] - ring >= 1) visit(frame_.Linear(cell[0] - ring, j, k));
-      if (cell[0] + ring <= frame_.counts[0]) visit(frame_.Linear(cell[0] + ring, j, k));
+      const int left = cell[0] - ring;
+      const int right = cell[0] + ring;
+      if (left >= first[0] && left <= last[0]) visit(Listed(left, j, k));
+      if (right >= first[0] && right <= last[0]) visit(Listed(right, j, k));
     }
 }
 
@@ -160,10 +209,15 @@ double ZORMtkMeshNodeB::SquaredDistance(int node, const double* point) const {
   return sum;
 }
 
+int ZORMtkMeshNodeB::Nearest(const double* point, double& best) const {
+  const int nearest = NearestListed(point, best);
+  return nearest >= 0 ? nearest : NearestOfAll(point, best);
+}
+
 // Buckets are visited nearest first and a ring is skipped once its gap exceeds the best distance
 // found, so a node only competes when its distance could still win; it wins if the point's bucket
 // lists it. Ties go to the lowest position, as a scan of the ascending list would give them.
-int ZORMtkMeshNodeB::Nearest(const double* point, double& best) const {
+int ZORMtkMeshNodeB::NearestListed(const double* point, double& best) const {
   if (coords_.empty()) return -1;
   int cell[3];
   CellOf(point, cell);
@@ -174,8 +228,8 @@ int ZORMtkMeshNodeB::Nearest(const double* point, double& best) const {
       if (gap == kNoBucket || (nearest >= 0 && gap > 0.0 && gap * gap > best)) break;
     }
     VisitRing(cell, ring, [&](int bucket) {
-      const int* nodes = frame_.Begin(bucket);
-      for (int k = 0; k < frame_.Size(bucket); ++k) {
+      const int* nodes = lists_.Begin(bucket);
+      for (int k = 0; k < lists_.Size(bucket); ++k) {
         const int node = nodes[k];
         const double d = SquaredDistance(node, point);
         if (nearest >= 0 && (d > best || (d == best && node > nearest))) continue;
@@ -185,7 +239,7 @@ int ZORMtkMeshNodeB::Nearest(const double* point, double& best) const {
       }
     });
   }
-  return nearest >= 0 ? nearest : NearestOfAll(point, best);
+  return nearest;
 }
 
 int ZORMtkMeshNodeB::NearestOfAll(const double* point, double& best) const {
@@ -207,8 +261,8 @@ cow_List<int> ZORMtkMeshNodeB::GetBucketNodes(double* point) const {
   std::vector<int> listed;
   for (int ring = 0; ring <= kFarthestRing; ++ring)
     VisitRing(cell, ring, [&](int bucket) {
-      const int* nodes = frame_.Begin(bucket);
-      for (int k = 0; k < frame_.Size(bucket); ++k)
+      const int* nodes = lists_.Begin(bucket);
+      for (int k = 0; k < lists_.Size(bucket); ++k)
         if (Lists(nodes[k], cell)) listed.push_back(nodes[k]);
     });
   std::sort(listed.begin(), listed.end());
