@@ -17,10 +17,6 @@
 
 namespace {
 
-// A nearest node counts as aligned within 0.0004 M, M the mean squared distance of the source
-// nodes from their centroid: a distance of 2% of the mesh's spread.
-constexpr double kAlignment = 0.0004;
-
 ZORSearchMiss Miss(ZORSearchMiss::Kind kind, int member, const double* p, double distance) {
   return ZORSearchMiss{kind, member, {p[0], p[1], p[2]}, distance};
 }
@@ -151,7 +147,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   misses.targetNodeCount = target.Count();
   misses.nodeCountsDiffer = grid.NodeCount() != target.Count();
   const bool check = grid.NodeCount() > 1;
-  const double reach = check ? kAlignment * MeanSquaredSpread(grid) : 0.0;
+  const double reach = check ? ZORMtkNodalSearch::kAlignment * MeanSquaredSpread(grid) : 0.0;
   const int count = target.Count();
   const ChunkPlan plan(count, options.threads, false);
   std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));

@@ -16,6 +16,10 @@ class ZORMtkSimReader;
 // to misses, in key order. Owns nothing; reads the readers and grids without changing them.
 class ZORMtkNodalSearch {
  public:
+  // A nearest node counts as aligned within kAlignment M, M the mean squared distance of the
+  // source nodes from their centroid: a distance of 2% of the mesh's spread.
+  static constexpr double kAlignment = 0.0004;
+
   // A node not placed after both passes gets a NodeNotPlaced miss with its member and
   // coordinates, and no links unless options name a nearest-node fallback grid (of the element
   // reader's nodes): then it is linked to its nearest source node with weight 1.
