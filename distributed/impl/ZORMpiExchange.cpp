@@ -68,12 +68,17 @@ ZORMtkArrayStatus ZORMpiExchange::Agree(const ZORMtkArrayStatus& local) const {
 // which at a thousand ranks costs milliseconds, and buys a grid placed exactly where one process
 // would place it.
 double ZORMpiExchange::OrderedSum(const std::vector<double>& terms) const {
-  double sum = 0.0;
-  if (rank_ > 0) MPI_Recv(&sum, 1, MPI_DOUBLE, rank_ - 1, 1, comm_, MPI_STATUS_IGNORE);
-  for (const double term : terms) sum += term;
-  if (rank_ + 1 < size_) MPI_Send(&sum, 1, MPI_DOUBLE, rank_ + 1, 1, comm_);
-  MPI_Bcast(&sum, 1, MPI_DOUBLE, size_ - 1, comm_);
-  return sum;
+  return OrderedSums(terms, 1)[0];
+}
+
+std::vector<double> ZORMpiExchange::OrderedSums(const std::vector<double>& terms, int width) const {
+  const std::size_t columns = static_cast<std::size_t>(width);
+  std::vector<double> sums(columns, 0.0);
+  if (rank_ > 0) MPI_Recv(sums.data(), width, MPI_DOUBLE, rank_ - 1, 1, comm_, MPI_STATUS_IGNORE);
+  for (std::size_t t = 0; t < terms.size(); ++t) sums[t % columns] += terms[t];
+  if (rank_ + 1 < size_) MPI_Send(sums.data(), width, MPI_DOUBLE, rank_ + 1, 1, comm_);
+  MPI_Bcast(sums.data(), width, MPI_DOUBLE, size_ - 1, comm_);
+  return sums;
 }
 
 std::int64_t ZORMpiExchange::ExclusivePrefix(std::int64_t count) const {

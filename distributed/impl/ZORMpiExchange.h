@@ -42,6 +42,8 @@ class ZORMpiExchange {
   // The sum of every rank's terms, taken term by term in rank order and within a rank in the
   // given order: rank r adds its terms to what ranks 0 .. r - 1 passed on. Every rank gets it.
   double OrderedSum(const std::vector<double>& terms) const;
+  // `width` such sums at once: terms are rows of width values, sum c adding column c.
+  std::vector<double> OrderedSums(const std::vector<double>& terms, int width) const;
 
   // Each rank's count, and the sum of the counts of the ranks before this one.
   std::int64_t ExclusivePrefix(std::int64_t count) const;
