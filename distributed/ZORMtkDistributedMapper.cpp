@@ -8,6 +8,7 @@
 #include "api/impl/ZORMtkMeshBuilder.h"
 #include "distributed/impl/ZORMpiExchange.h"
 #include "distributed/impl/ZORMtkGlobalCellOrder.h"
+#include "distributed/impl/ZORMtkPartNodes.h"
 #include "distributed/impl/ZORMtkPartRouting.h"
 #include "distributed/impl/ZORMtkPartSearch.h"
 #include "mapper/ZORMtkMapper.h"
@@ -15,10 +16,19 @@
 
 namespace {
 
-// A target point nobody placed, as every rank learns of it for the diagnostics.
-struct UnplacedPoint {
+// A target point the diagnostics name, as every rank learns of it.
+struct ReportedPoint {
   std::int64_t index;
   double coords[3];
+};
+
+// One exchange of queries about targets: where they went and, for the queries this rank received,
+// the links of its answers and whether each won.
+struct Round {
+  std::vector<std::int64_t> sent;      // per rank, offsets of the queries sent there
+  std::vector<std::int64_t> received;  // per rank, offsets of the queries received from it
+  ZORPartLinks links;
+  std::vector<unsigned char> won;
 };
 
 // Whether answer a beats answer b as one search over the whole source would decide: a point
@@ -62,11 +72,10 @@ ZORMtkArrayStatus CheckPartKinds(const ZORMtkMeshArrays& part, bool plane) {
 }
 
 ZORMtkArrayStatus CheckOptions(const ZORMtkArrayOptions& options) {
-  if (options.method != MethodShapeInterpolation)
-    return ZORMtkArrayStatus::Invalid("the distributed mapper maps by shape interpolation only");
-  if (options.nearestFallback || options.conservative)
-    return ZORMtkArrayStatus::Invalid(
-        "the distributed mapper has no nearest-node fallback and no conservative mapping");
+  if (options.method != MethodShapeInterpolation && options.method != MethodNearestNode)
+    return ZORMtkArrayStatus::Invalid("the method is shape interpolation (0) or nearest node (1)");
+  if (options.conservative)
+    return ZORMtkArrayStatus::Invalid("the distributed mapper has no conservative mapping");
   if (options.elementChoice != ChoiceFirstAccepted && options.elementChoice != ChoiceContaining)
     return ZORMtkArrayStatus::Invalid("the element choice is first accepted (0) or containing (1)");
   if (options.threads < 0 || !(options.boundaryTolerance >= 0.0) ||
@@ -79,9 +88,13 @@ ZORMtkArrayStatus CheckOptions(const ZORMtkArrayOptions& options) {
 
 }  // namespace
 
+// The mapper's state on this rank: its source part, its targets and, after the search, who gives
+// each target its value and the links of the points this rank gives values to. One thread.
 class ZORMtkDistributedMapper::Impl {
  public:
-  explicit Impl(MPI_Comm comm) : exchange(comm) {}
+  explicit Impl(MPI_Comm comm) : exchange(comm) {
+    for (int r = 0; r < exchange.Size(); ++r) everyRank.push_back(r);
+  }
 
   void DropWeights() {
     ready = false;
@@ -89,18 +102,23 @@ class ZORMtkDistributedMapper::Impl {
   }
   ZORMtkArrayStatus CheckReady() const;
   void Search();
-  std::vector<std::int64_t> SendQueries(const ZORMtkPartRouting& routing,
-                                        std::vector<double>& queries) const;
-  void Decide(const ZORMtkPartRouting& routing, const std::vector<std::int64_t>& offsets,
-              const std::vector<ZORPartAnswer>& answers);
-  void KeepWon(const std::vector<std::int64_t>& queryOffsets, const ZORPartLinks& links,
-               const std::vector<unsigned char>& won);
+  void SearchElements(std::vector<Round>& rounds);
+  std::vector<int> SearchNodes(const std::vector<int>& asked, bool all, std::vector<Round>& rounds);
+  template <typename RanksOf>
+  std::vector<double> Ask(const std::vector<int>& asked, const RanksOf& ranksOf,
+                          Round& round) const;
+  template <typename RanksOf>
+  void TellWinners(const std::vector<int>& asked, const RanksOf& ranksOf, int roundIndex,
+                   Round& round) const;
+  void KeepWon(const std::vector<Round>& rounds);
   void Report();
 
   ZORMpiExchange exchange;
+  std::vector<int> everyRank;
   ZORMtkArrayOptions options;
-  // The source part.
+  // The source part, for the element search and for the nearest-node search.
   std::unique_ptr<ZORMtkPartSearch> part;
+  ZORMtkPartNodes nodes;
   bool plane = false;
   int sourceNodes = 0;
   std::int64_t sourceElements = 0;
@@ -108,12 +126,17 @@ class ZORMtkDistributedMapper::Impl {
   std::vector<double> targets;
   std::int64_t firstTarget = 0;
   bool targetSet = false;
-  // The search's outcome: for each target the rank that placed it (-1: none) and its cell.
+  // The search's outcome per target: the rank that gives its value (-1: none) and the round in
+  // which that rank won it, the host cell, the placed mark, and the squared distance to the
+  // nearest node of the nearest-node method.
   bool ready = false;
-  std::vector<int> winner;
+  std::vector<int> giver;
+  std::vector<int> giverRound;
+  int roundCount = 0;
   std::vector<std::int64_t> cells;
   std::vector<unsigned char> placed;
-  // The points this rank placed for others, rank after rank, with their links.
+  std::vector<double> nearestDistance;
+  // The points this rank gives values to, rank after rank, with their links.
   std::vector<std::int64_t> wonOffsets;
   ZORPartLinks wonLinks;
   std::unique_ptr<ZORMtkMapper> diagnostics;
@@ -124,141 +147,229 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::CheckReady() const {
   if (!targetSet) return ZORMtkArrayStatus::Invalid("no target points were given");
   if (sourceElements == 0)
     return ZORMtkArrayStatus::Invalid(
-        "the source mesh has no cells on any rank; shape interpolation needs them");
+        "the source mesh has no cells on any rank; the distributed mapper needs them (its nodes "
+        "are the ones its cells use)");
   return ZORMtkArrayStatus::Ok();
 }
 
-// Each target goes to the ranks whose parts have elements in its bucket, rank after rank, each
-// rank's run in target order. Returns the run offsets.
-std::vector<std::int64_t> ZORMtkDistributedMapper::Impl::SendQueries(
-    const ZORMtkPartRouting& routing, std::vector<double>& queries) const {
+// Each asked target goes to the ranks ranksOf names, rank after rank, each rank's run in target
+// order. Returns the queries this rank received, rank after rank.
+template <typename RanksOf>
+std::vector<double> ZORMtkDistributedMapper::Impl::Ask(const std::vector<int>& asked,
+                                                       const RanksOf& ranksOf, Round& round) const {
   const std::size_t ranks = static_cast<std::size_t>(exchange.Size());
-  const std::size_t count = targets.size() / 3;
-  std::vector<std::int64_t> offsets(ranks + 1, 0);
-  for (std::size_t t = 0; t < count; ++t) {
+  round.sent.assign(ranks + 1, 0);
+  for (const int t : asked) {
     int size = 0;
-    const int* to = routing.Ranks(targets.data() + 3 * t, size);
-    for (int k = 0; k < size; ++k) ++offsets[static_cast<std::size_t>(to[k]) + 1];
+    const int* to = ranksOf(t, size);
+    for (int k = 0; k < size; ++k) ++round.sent[static_cast<std::size_t>(to[k]) + 1];
   }
-  for (std::size_t r = 0; r < ranks; ++r) offsets[r + 1] += offsets[r];
-  std::vector<std::int64_t> next(offsets.begin(), offsets.end() - 1);
-  queries.assign(3 * static_cast<std::size_t>(offsets[ranks]), 0.0);
-  for (std::size_t t = 0; t < count; ++t) {
+  for (std::size_t r = 0; r < ranks; ++r) round.sent[r + 1] += round.sent[r];
+  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<double> queries(3 * static_cast<std::size_t>(round.sent[ranks]), 0.0);
+  for (const int t : asked) {
     int size = 0;
-    const int* to = routing.Ranks(targets.data() + 3 * t, size);
+    const int* to = ranksOf(t, size);
     for (int k = 0; k < size; ++k) {
       const std::size_t at = static_cast<std::size_t>(next[static_cast<std::size_t>(to[k])]++);
-      std::copy_n(targets.data() + 3 * t, 3, queries.data() + 3 * at);
+      std::copy_n(targets.data() + 3 * static_cast<std::size_t>(t), 3, queries.data() + 3 * at);
     }
   }
-  return offsets;
+  // Offsets count points; the coordinates travel three to a point.
+  std::vector<std::int64_t> coordinateOffsets(round.sent);
+  for (std::int64_t& offset : coordinateOffsets) offset *= 3;
+  queries = exchange.AllToAll(queries, coordinateOffsets, round.received);
+  for (std::int64_t& offset : round.received) offset /= 3;
+  return queries;
 }
 
-// Takes for every target the best of the answers its ranks sent back, in the order they were
-// asked.
-void ZORMtkDistributedMapper::Impl::Decide(const ZORMtkPartRouting& routing,
-                                           const std::vector<std::int64_t>& offsets,
-                                           const std::vector<ZORPartAnswer>& answers) {
-  const std::size_t count = targets.size() / 3;
-  std::vector<std::int64_t> next(offsets.begin(), offsets.end() - 1);
-  winner.assign(count, -1);
-  cells.assign(count, -1);
-  placed.assign(count, 0);
-  for (std::size_t t = 0; t < count; ++t) {
+// Tells each rank asked which of its answers won, in the order it was asked.
+template <typename RanksOf>
+void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
+                                                const RanksOf& ranksOf, int roundIndex,
+                                                Round& round) const {
+  std::vector<unsigned char> won(static_cast<std::size_t>(round.sent.back()), 0);
+  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  for (const int t : asked) {
     int size = 0;
-    const int* from = routing.Ranks(targets.data() + 3 * t, size);
+    const int* to = ranksOf(t, size);
+    const std::size_t target = static_cast<std::size_t>(t);
+    for (int k = 0; k < size; ++k)
+      won[static_cast<std::size_t>(next[static_cast<std::size_t>(to[k])]++)] =
+          to[k] == giver[target] && giverRound[target] == roundIndex ? 1 : 0;
+  }
+  std::vector<std::int64_t> returned;
+  round.won = exchange.AllToAll(won, round.sent, returned);
+}
+
+// Every target is searched in the elements of the ranks whose parts occupy its bucket, and takes
+// the best answer in the order they were asked.
+void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
+  part->Prepare(plane, diagnostics->Context().tolerances, options.elementChoice == ChoiceContaining,
+                exchange);
+  const ZORMtkPartRouting routing(part->Grid(), exchange);
+  const auto ranksOf = [&](int t, int& size) {
+    return routing.Ranks(targets.data() + 3 * static_cast<std::size_t>(t), size);
+  };
+  std::vector<int> asked(giver.size());
+  for (std::size_t t = 0; t < asked.size(); ++t) asked[t] = static_cast<int>(t);
+  Round round;
+  const std::vector<ZORPartAnswer> answers =
+      part->Locate(Ask(asked, ranksOf, round), options.threads, round.links);
+  std::vector<std::int64_t> returned;
+  const std::vector<ZORPartAnswer> replies = exchange.AllToAll(answers, round.received, returned);
+  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  for (const int t : asked) {
+    int size = 0;
+    const int* from = ranksOf(t, size);
     ZORPartAnswer best{-1, -1, 0.0, -1, 0};
     for (int k = 0; k < size; ++k) {
       const ZORPartAnswer& answer =
-          answers[static_cast<std::size_t>(next[static_cast<std::size_t>(from[k])]++)];
+          replies[static_cast<std::size_t>(next[static_cast<std::size_t>(from[k])]++)];
       if (!Beats(answer, best)) continue;
       best = answer;
-      winner[t] = from[k];
+      giver[static_cast<std::size_t>(t)] = from[k];
+      giverRound[static_cast<std::size_t>(t)] = static_cast<int>(rounds.size());
     }
-    cells[t] = best.cell;
-    placed[t] = winner[t] >= 0 ? 1 : 0;
+    cells[static_cast<std::size_t>(t)] = best.cell;
+    placed[static_cast<std::size_t>(t)] = best.pass >= 0 ? 1 : 0;
   }
+  TellWinners(asked, ranksOf, static_cast<int>(rounds.size()), round);
+  rounds.push_back(std::move(round));
 }
 
-// Keeps the links of the points this rank won, rank after rank in the order they were asked.
-void ZORMtkDistributedMapper::Impl::KeepWon(const std::vector<std::int64_t>& queryOffsets,
-                                            const ZORPartLinks& links,
-                                            const std::vector<unsigned char>& won) {
+// Asks about each target the ranks whose nodes its bucket may list (with all, every rank, about
+// all of its nodes) and takes the nearest answer; equal distances go to the lower rank, whose
+// node one process numbers first, since ranks answer with the first of their nearest. Returns
+// the targets no rank answered.
+std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<int>& asked, bool all,
+                                                            std::vector<Round>& rounds) {
+  const auto ranksOf = [&](int t, int& size) {
+    if (!all) return nodes.Ranks(targets.data() + 3 * static_cast<std::size_t>(t), size);
+    size = exchange.Size();
+    return static_cast<const int*>(everyRank.data());
+  };
+  Round round;
+  const std::vector<ZORNodeAnswer> answers =
+      nodes.Answer(Ask(asked, ranksOf, round), all, options.threads);
+  round.links.offsets.assign(answers.size() + 1, 0);
+  for (std::size_t q = 0; q < answers.size(); ++q) {
+    if (answers[q].position >= 0) {
+      round.links.partners.push_back(nodes.Row(answers[q].position));
+      round.links.weights.push_back(1.0);
+    }
+    round.links.offsets[q + 1] = static_cast<std::int64_t>(round.links.partners.size());
+  }
+  std::vector<std::int64_t> returned;
+  const std::vector<ZORNodeAnswer> replies = exchange.AllToAll(answers, round.received, returned);
+  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<int> unanswered;
+  for (const int t : asked) {
+    int size = 0;
+    const int* from = ranksOf(t, size);
+    const std::size_t target = static_cast<std::size_t>(t);
+    for (int k = 0; k < size; ++k) {
+      const ZORNodeAnswer& answer =
+          replies[static_cast<std::size_t>(next[static_cast<std::size_t>(from[k])]++)];
+      if (answer.position < 0 || (giverRound[target] == static_cast<int>(rounds.size()) &&
+                                  answer.best >= nearestDistance[target]))
+        continue;
+      giver[target] = from[k];
+      giverRound[target] = static_cast<int>(rounds.size());
+      nearestDistance[target] = answer.best;
+    }
+    if (giverRound[target] != static_cast<int>(rounds.size())) unanswered.push_back(t);
+  }
+  TellWinners(asked, ranksOf, static_cast<int>(rounds.size()), round);
+  rounds.push_back(std::move(round));
+  return unanswered;
+}
+
+// Keeps the links of the points this rank won, rank after rank, and for each rank round after
+// round in the order it asked; Map reads the values back in that order.
+void ZORMtkDistributedMapper::Impl::KeepWon(const std::vector<Round>& rounds) {
   const std::size_t ranks = static_cast<std::size_t>(exchange.Size());
   wonOffsets.assign(ranks + 1, 0);
   wonLinks = ZORPartLinks();
   for (std::size_t r = 0; r < ranks; ++r) {
-    for (std::int64_t q = queryOffsets[r]; q < queryOffsets[r + 1]; ++q) {
-      if (won[static_cast<std::size_t>(q)] == 0) continue;
-      const auto first = links.offsets[static_cast<std::size_t>(q)];
-      const auto last = links.offsets[static_cast<std::size_t>(q) + 1];
-      wonLinks.partners.insert(wonLinks.partners.end(), links.partners.begin() + first,
-                               links.partners.begin() + last);
-      wonLinks.weights.insert(wonLinks.weights.end(), links.weights.begin() + first,
-                              links.weights.begin() + last);
-      wonLinks.offsets.push_back(static_cast<std::int64_t>(wonLinks.partners.size()));
-    }
+    for (const Round& round : rounds)
+      for (std::int64_t q = round.received[r]; q < round.received[r + 1]; ++q) {
+        if (round.won[static_cast<std::size_t>(q)] == 0) continue;
+        const auto first = round.links.offsets[static_cast<std::size_t>(q)];
+        const auto last = round.links.offsets[static_cast<std::size_t>(q) + 1];
+        wonLinks.partners.insert(wonLinks.partners.end(), round.links.partners.begin() + first,
+                                 round.links.partners.begin() + last);
+        wonLinks.weights.insert(wonLinks.weights.end(), round.links.weights.begin() + first,
+                                round.links.weights.begin() + last);
+        wonLinks.offsets.push_back(static_cast<std::int64_t>(wonLinks.partners.size()));
+      }
     wonOffsets[r + 1] = wonLinks.Count();
   }
 }
 
-// Every rank learns every unplaced point, in the order of the whole, and records them as one
-// process's search would.
+// Every rank learns every point the diagnostics name, in the order of the whole, and records
+// them as one process's search would: the unplaced points of the element search, the misaligned
+// points of the nearest-node method with the node counts it compares.
 void ZORMtkDistributedMapper::Impl::Report() {
-  std::vector<UnplacedPoint> mine;
-  for (std::size_t t = 0; t < winner.size(); ++t)
-    if (winner[t] < 0)
-      mine.push_back(UnplacedPoint{firstTarget + static_cast<std::int64_t>(t),
+  const bool nearest = options.method == MethodNearestNode;
+  const bool check = nodes.WholeCount() > 1;
+  std::vector<ReportedPoint> mine;
+  for (std::size_t t = 0; t < placed.size(); ++t)
+    if (nearest ? check && nearestDistance[t] > nodes.Reach() : placed[t] == 0)
+      mine.push_back(ReportedPoint{firstTarget + static_cast<std::int64_t>(t),
                                    {targets[3 * t], targets[3 * t + 1], targets[3 * t + 2]}});
-  const int bytes = static_cast<int>(mine.size() * sizeof(UnplacedPoint));
+  const int bytes = static_cast<int>(mine.size() * sizeof(ReportedPoint));
   std::vector<int> counts(static_cast<std::size_t>(exchange.Size()));
   MPI_Allgather(&bytes, 1, MPI_INT, counts.data(), 1, MPI_INT, exchange.Comm());
   std::vector<int> displacements(counts.size(), 0);
   for (std::size_t r = 1; r < counts.size(); ++r)
     displacements[r] = displacements[r - 1] + counts[r - 1];
-  std::vector<UnplacedPoint> all(static_cast<std::size_t>(displacements.back() + counts.back()) /
-                                 sizeof(UnplacedPoint));
+  std::vector<ReportedPoint> all(static_cast<std::size_t>(displacements.back() + counts.back()) /
+                                 sizeof(ReportedPoint));
   MPI_Allgatherv(mine.data(), bytes, MPI_BYTE, all.data(), counts.data(), displacements.data(),
                  MPI_BYTE, exchange.Comm());
   ZORSearchMisses misses;
-  for (const UnplacedPoint& point : all)
-    misses.misses.push_back(ZORSearchMiss{ZORSearchMiss::Kind::NodeNotPlaced,
+  const auto kind = nearest ? ZORSearchMiss::Kind::Misaligned : ZORSearchMiss::Kind::NodeNotPlaced;
+  for (const ReportedPoint& point : all)
+    misses.misses.push_back(ZORSearchMiss{kind,
                                           static_cast<int>(point.index),
                                           {point.coords[0], point.coords[1], point.coords[2]},
                                           0.0});
+  if (nearest) {
+    misses.sourceNodeCount = static_cast<int>(nodes.WholeCount());
+    misses.targetNodeCount = static_cast<int>(exchange.Total(static_cast<int>(placed.size())));
+    misses.nodeCountsDiffer = misses.sourceNodeCount != misses.targetNodeCount;
+  }
   diagnostics->Context().Report(misses);
 }
 
+// The element search first (unless the method is nearest node), then the nearest-node search for
+// every target (the method) or for those left unplaced (the fallback).
 void ZORMtkDistributedMapper::Impl::Search() {
   diagnostics = std::make_unique<ZORMtkMapper>(ZORSrvPosition());
   diagnostics->DefineSearchTolerance(options.boundaryTolerance, options.normalTolerance);
-  const ZORSearchTolerances tolerances = diagnostics->Context().tolerances;
-  part->Prepare(plane, tolerances, options.elementChoice == ChoiceContaining, exchange);
-  const ZORMtkPartRouting routing(part->Grid(), exchange);
-  std::vector<double> queries;
-  const std::vector<std::int64_t> sent = SendQueries(routing, queries);
-  // Offsets count points; the coordinates travel three to a point.
-  std::vector<std::int64_t> coordinateOffsets(sent);
-  for (std::int64_t& offset : coordinateOffsets) offset *= 3;
-  std::vector<std::int64_t> received;
-  queries = exchange.AllToAll(queries, coordinateOffsets, received);
-  for (std::int64_t& offset : received) offset /= 3;
-  ZORPartLinks links;
-  const std::vector<ZORPartAnswer> answers = part->Locate(queries, options.threads, links);
-  queries = std::vector<double>();
-  std::vector<std::int64_t> returned;
-  Decide(routing, sent, exchange.AllToAll(answers, received, returned));
-  // Tell each rank which of the points it answered it won, in the order they were asked.
-  std::vector<unsigned char> won(static_cast<std::size_t>(sent.back()), 0);
-  std::vector<std::int64_t> next(sent.begin(), sent.end() - 1);
-  for (std::size_t t = 0; t < winner.size(); ++t) {
-    int size = 0;
-    const int* to = routing.Ranks(targets.data() + 3 * t, size);
-    for (int k = 0; k < size; ++k)
-      won[static_cast<std::size_t>(next[static_cast<std::size_t>(to[k])]++)] =
-          to[k] == winner[t] ? 1 : 0;
+  const std::size_t count = targets.size() / 3;
+  giver.assign(count, -1);
+  giverRound.assign(count, -1);
+  cells.assign(count, -1);
+  placed.assign(count, 0);
+  nearestDistance.assign(count, 0.0);
+  const bool nearest = options.method == MethodNearestNode;
+  std::vector<Round> rounds;
+  if (!nearest) SearchElements(rounds);
+  if (nearest || options.nearestFallback) {
+    nodes.Prepare(nearest, options.threads, exchange);
+    std::vector<int> asked;
+    for (std::size_t t = 0; t < count; ++t)
+      if (giver[t] < 0) asked.push_back(static_cast<int>(t));
+    asked = SearchNodes(asked, false, rounds);
+    if (exchange.Total(static_cast<std::int64_t>(asked.size())) > 0)
+      SearchNodes(asked, true, rounds);
+    if (nearest)
+      for (std::size_t t = 0; t < count; ++t) placed[t] = giver[t] >= 0 ? 1 : 0;
   }
-  KeepWon(received, links, exchange.AllToAll(won, sent, returned));
+  KeepWon(rounds);
+  roundCount = static_cast<int>(rounds.size());
   Report();
   ready = true;
 }
@@ -289,6 +400,7 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetSource(const ZORMtkMeshArrays& par
   const ZORMtkGlobalCellOrder order = ZORMtkGlobalCellOrder::Of(part, impl.plane, impl.exchange);
   impl.part = std::make_unique<ZORMtkPartSearch>();
   impl.part->Write(part, order);
+  impl.nodes.Take(part, impl.plane);
   impl.sourceNodes = part.nodeCount;
   impl.sourceElements = impl.exchange.Total(part.cellCount);
   return status;
@@ -344,7 +456,7 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Map(const double* sourceValues, int s
   ZORMtkArrayStatus status = ComputeWeights();
   if (!status) return status;
   Impl& impl = *impl_;
-  const std::size_t count = impl.winner.size();
+  const std::size_t count = impl.giver.size();
   if (sourceRows != impl.sourceNodes)
     status = ZORMtkArrayStatus::Invalid("the field has " + std::to_string(sourceRows) +
                                         " rows; the source part has " +
@@ -366,17 +478,17 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Map(const double* sourceValues, int s
   std::vector<std::int64_t> returned;
   const std::vector<double> values = impl.exchange.AllToAll(rows, offsets, returned);
   std::vector<std::int64_t> next(returned.begin(), returned.end() - 1);
-  for (std::size_t t = 0; t < count; ++t) {
-    double* row = targetValues + t * width;
-    const int from = impl.winner[t];
-    if (from < 0) {
-      std::fill(row, row + width, impl.options.unplacedFill);
-      continue;
+  for (std::size_t t = 0; t < count; ++t)
+    if (impl.giver[t] < 0)
+      std::fill(targetValues + t * width, targetValues + (t + 1) * width,
+                impl.options.unplacedFill);
+  for (int round = 0; round < impl.roundCount; ++round)
+    for (std::size_t t = 0; t < count; ++t) {
+      if (impl.giverRound[t] != round) continue;
+      std::int64_t& at = next[static_cast<std::size_t>(impl.giver[t])];
+      std::copy_n(values.data() + at, width, targetValues + t * width);
+      at += components;
     }
-    std::int64_t& at = next[static_cast<std::size_t>(from)];
-    std::copy_n(values.data() + at, width, row);
-    at += components;
-  }
   return status;
 }
 

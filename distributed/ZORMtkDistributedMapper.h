@@ -19,19 +19,23 @@
 //
 // The whole source is the ranks' parts of VTK cells joined in rank order (rank 0's cells first);
 // each part brings the nodes its cells use, so nodes on the seams between parts appear in
-// several parts. The targets are the ranks' points joined in rank order; target point i of the
-// whole is what the diagnostics name. Each rank searches the targets that may lie in its part
-// with the library's own point search, on a bucket grid placed as one process would place the
-// grid of the whole source; the owner of a point takes the answer one process would have taken
-// (the earlier pass, then the containing element, then the lower element number), and the rank
-// that placed a point computes its values from its own nodes.
+// several parts, with the same coordinates and values. The whole's nodes are numbered in the
+// order its cells first use them; nodes at the same place in different parts are one node. The
+// targets are the ranks' points joined in rank order; target point i of the whole is what the
+// diagnostics name. Each rank searches the targets that may lie in its part with the library's
+// own point search, on a bucket grid placed as one process would place the grid of the whole
+// source; the owner of a point takes the answer one process would have taken (the earlier pass,
+// then the containing element, then the lower element number), and the rank that placed a point
+// computes its values from its own nodes. The nearest-node method and fallback work alike on a
+// node grid placed as the whole's: the nearest answer wins, and of equally near nodes the one
+// the lowest rank holds, first in that rank's order.
 //
-// Supported: shape interpolation of nodal fields onto target points, with either element choice
-// and a fill value for unplaced points. Sources of solid, plane and line cells; not shells,
-// not the nearest-node method, the nearest-node fallback or conservative mapping (they give a
-// status saying so). Every call but the accessors is collective: all ranks call it, in the same
-// order, with the same options. Bad input on any rank gives every rank the same failed status.
-// One thread per object; the search itself runs on options.threads threads per rank.
+// Supported: shape interpolation of nodal fields onto target points, with either element choice,
+// a fill value or the nearest-node fallback for unplaced points, and the nearest-node method.
+// Sources of solid, plane and line cells; not shells or conservative mapping (they give a status
+// saying so). Every call but the accessors is collective: all ranks call it, in the same order,
+// with the same options. Bad input on any rank gives every rank the same failed status. One
+// thread per object; the searches themselves run on options.threads threads per rank.
 class ZORMTK_EXPORT ZORMtkDistributedMapper {
  public:
   explicit ZORMtkDistributedMapper(MPI_Comm comm);
@@ -52,8 +56,10 @@ class ZORMTK_EXPORT ZORMtkDistributedMapper {
   ZORMtkArrayStatus Map(const double* sourceValues, int sourceRows, int components,
                         double* targetValues);
 
-  // After ComputeWeights, for this rank's targets: 1 where placed, else 0; the global index of
-  // the host cell that gives each point its value, -1 where none.
+  // After ComputeWeights, for this rank's targets: 1 where placed in an element (or, with the
+  // nearest-node method, given a nearest node), else 0; the global index of the host cell whose
+  // shape functions give each point its value, -1 where none does (unplaced points, nearest
+  // nodes).
   const std::vector<unsigned char>& Placed() const;
   std::vector<std::int64_t> SourceCells() const;
   // The diagnostics of the whole mapping, the same on every rank.

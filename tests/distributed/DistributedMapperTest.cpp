@@ -65,11 +65,23 @@ int Rank(int* size = nullptr) {
   return rank;
 }
 
+// Moves the nodes beyond x = 2.5 of a box of 5 cells 40 along x and spreads the targets 8 times
+// wider, so that some targets lie in buckets of the node grid that list no node (the cells
+// between stretch; only the nearest-node method takes this mesh).
+void OpenGap(Mesh& whole) {
+  for (std::size_t i = 0; i < whole.coords.size(); i += 3)
+    if (whole.coords[i] > 2.5) whole.coords[i] += 40.0;
+  for (std::size_t i = 0; i < whole.targets.size(); i += 3) whole.targets[i] *= 8.0;
+}
+
 struct Case {
   const char* name;
   Cells cells;
   ElementChoice_Tag choice;
   double boundaryTolerance;
+  MapMethod_Tag method = MethodShapeInterpolation;
+  bool nearestFallback = false;
+  void (*warp)(Mesh&) = nullptr;
 };
 
 // The property: for random partitions of the cells and of the targets into as many parts as
@@ -81,22 +93,34 @@ TEST(DistributedMapper, GivesOneProcessResultsForRandomPartitions) {
       {"tet4 first accepted", Cells::Tet, ChoiceFirstAccepted, 0.0},
       {"tet4 containing", Cells::Tet, ChoiceContaining, 0.0},
       {"hex, voxel and wedge, wide tolerance", Cells::Mixed, ChoiceFirstAccepted, 0.6},
-      {"plane quads and triangles", Cells::Plane, ChoiceContaining, 0.0}};
+      {"plane quads and triangles", Cells::Plane, ChoiceContaining, 0.0},
+      {"hex8 nearest node", Cells::Hex, ChoiceFirstAccepted, 0.0, MethodNearestNode},
+      {"hex8 nearest node across a gap", Cells::Hex, ChoiceFirstAccepted, 0.0, MethodNearestNode,
+       false, OpenGap},
+      {"plane nearest node", Cells::Plane, ChoiceFirstAccepted, 0.0, MethodNearestNode},
+      {"tet4 nearest-node fallback", Cells::Tet, ChoiceContaining, 0.0, MethodShapeInterpolation,
+       true},
+      {"plane nearest-node fallback", Cells::Plane, ChoiceFirstAccepted, 0.0,
+       MethodShapeInterpolation, true}};
   int size = 1;
   const int rank = Rank(&size);
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    const Mesh whole = MakeWhole(test.cells, test.cells == Cells::Plane ? 9 : 5, 7);
+    Mesh whole = MakeWhole(test.cells, test.cells == Cells::Plane ? 9 : 5, 7);
+    if (test.warp != nullptr) test.warp(whole);
     const int targetCount = static_cast<int>(whole.targets.size() / 3);
     ZORMtkArrayOptions options;
     options.elementChoice = test.choice;
     options.boundaryTolerance = test.boundaryTolerance;
     options.unplacedFill = -7.0;
+    options.method = test.method;
+    options.nearestFallback = test.nearestFallback;
     ZORMtkArrayMapper one;
     std::vector<double> expected, values;
     ASSERT_TRUE(MapWith(one, PartOf(whole, 0, static_cast<int>(whole.types.size())),
                         whole.targets.data(), targetCount, options, expected));
-    ASSERT_GT(std::count(one.Placed().begin(), one.Placed().end(), 0), 0);
+    // Unplaced or misaligned points, whose diagnostics must agree too.
+    ASSERT_NE(one.Flags(), 0);
     std::mt19937 random(11);
     for (int trial = 0; trial < 4; ++trial) {
       const std::vector<int> cellCuts =
@@ -137,8 +161,8 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   EXPECT_NE(status.Message().find("cell 0 has VTK cell type 42"), std::string::npos)
       << status.Message();
   ZORMtkArrayOptions options;
-  options.method = MethodNearestNode;
-  EXPECT_NE(mapper.SetOptions(options).Message().find("shape interpolation"), std::string::npos);
+  options.conservative = true;
+  EXPECT_NE(mapper.SetOptions(options).Message().find("conservative"), std::string::npos);
   // A shell source: quadrilaterals out of the plane z = 0.
   Mesh shell = MakeWhole(Cells::Plane, 2, 3);
   for (std::size_t i = 2; i < shell.coords.size(); i += 3) shell.coords[i] = 1.0;
