@@ -33,7 +33,8 @@ ZORMtkNodeLinks ZORMtkWeightLinks::NodeLinks(const ZORMtkNodalWeights* weights,
   ZORHugePages::Resize(links.offsets, keyMembers.size() + 1);
   links.offsets[0] = 0;
   // Per key the index of its weights, -1 for a key without any.
-  ZORFreshArray<int> indices(keyMembers.size());
+  ZORFreshArray<int> indices;
+  ZORHugePages::Resize(indices, keyMembers.size());
   ZORParallelFor::Ranges(keyCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (std::size_t key = begin; key < static_cast<std::size_t>(end); ++key) {
       const int index = weights ? weights->FindKey(keyMembers[key]) : -1;

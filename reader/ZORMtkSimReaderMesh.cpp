@@ -2,6 +2,7 @@
 
 #include "platform/ZORFreshArray.h"
 #include "platform/ZORSimSchemaKeys.h"
+#include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "reader/impl/ZORMtkConnectivity.h"
@@ -80,7 +81,8 @@ bool ZORMtkSimReader::GetElementBoxes(int* elements, double* boxMin, double* box
   if (numElements == 0) return true;
   ZORSimCSet(elementRegion).Members(elements);
   const int dims = numCoordComponents;
-  ZORFreshArray<double> coords(static_cast<std::size_t>(numNodes) * static_cast<std::size_t>(dims));
+  ZORFreshArray<double> coords;
+  ZORHugePages::Resize(coords, static_cast<std::size_t>(numNodes) * static_cast<std::size_t>(dims));
   FillCoordinates(static_cast<int>(coords.size()), coords.data());
   const std::vector<int> positionOf = NodePositions();
   cow_List<cow_String> names;
@@ -124,7 +126,8 @@ void ZORMtkSimReader::BoxClass(const cow_String& name, const double* coords,
   const int* nodesPerElement = nodesPerElementByClass.Find(name);
   if (members == nullptr || nodesPerElement == nullptr) return;
   const std::size_t perElement = static_cast<std::size_t>(*nodesPerElement);
-  ZORFreshArray<int> connectivity(static_cast<std::size_t>(members->Size()) * perElement);
+  ZORFreshArray<int> connectivity;
+  ZORHugePages::Resize(connectivity, static_cast<std::size_t>(members->Size()) * perElement);
   if (!GetElementClassConnectivity(name, static_cast<int>(connectivity.size()),
                                    connectivity.data()))
     return;

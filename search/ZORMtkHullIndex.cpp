@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
+#include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORMtkSourceElements.h"
 
@@ -52,7 +53,8 @@ ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach,
 ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads) {
   // Per element its largest hull extent, or -1 for an element without a hull; the extents are
   // summed in element order, so that the cell size is the same at any thread count.
-  ZORFreshArray<double> largest(static_cast<std::size_t>(elementCount));
+  ZORFreshArray<double> largest;
+  ZORHugePages::Resize(largest, static_cast<std::size_t>(elementCount));
   std::vector<HullUnion> unions(
       static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)));
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
@@ -96,7 +98,8 @@ void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, 
 // Each element's cell range is kept as six indices (first i, j, k, last i, j, k; first i 0 for
 // an element without a hull), which every run of rows reads instead of the hull.
 void ZORMtkHullIndex::Fill(int elementCount, const HullOf& hullOf, int threads) {
-  ZORFreshArray<int> ranges(6 * static_cast<std::size_t>(elementCount));
+  ZORFreshArray<int> ranges;
+  ZORHugePages::Resize(ranges, 6 * static_cast<std::size_t>(elementCount));
   ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     double hull[6];
     for (long long e = begin; e < end; ++e) {

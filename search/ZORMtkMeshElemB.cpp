@@ -25,9 +25,13 @@ ZORMtkMeshElemB::~ZORMtkMeshElemB() = default;
 void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin, int threads) {
   const int count = std::max(reader->numElements, 0);
   const int dimension = reader->numCoordComponents;
-  std::vector<int> members(static_cast<std::size_t>(count));
-  std::vector<double> boxMin(static_cast<std::size_t>(count * dimension));
-  std::vector<double> boxMax(boxMin.size());
+  // The grid keeps these arrays; zeroed on this thread, but in huge pages when large.
+  std::vector<int> members;
+  std::vector<double> boxMin;
+  std::vector<double> boxMax;
+  ZORHugePages::Resize(members, static_cast<std::size_t>(count));
+  ZORHugePages::Resize(boxMin, static_cast<std::size_t>(count) * std::max(dimension, 0));
+  ZORHugePages::Resize(boxMax, boxMin.size());
   double averageSize = 0.0;
   double overallMin[3] = {0.0, 0.0, 0.0};
   double overallMax[3] = {0.0, 0.0, 0.0};

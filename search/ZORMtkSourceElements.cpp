@@ -83,8 +83,10 @@ void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
 void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid) {
   const long long elementCount = grid.ElementCount();
   ZORHugePages::Resize(kinds_, static_cast<std::size_t>(elementCount));
-  ZORFreshArray<int> counts(static_cast<std::size_t>(elementCount));
-  ZORFreshArray<const int*> members(static_cast<std::size_t>(elementCount));
+  ZORFreshArray<int> counts;
+  ZORFreshArray<const int*> members;
+  ZORHugePages::Resize(counts, static_cast<std::size_t>(elementCount));
+  ZORHugePages::Resize(members, static_cast<std::size_t>(elementCount));
   ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
     std::fill(kinds_.begin() + begin, kinds_.begin() + end, ZORElementKind::None);
     std::fill(counts.begin() + begin, counts.begin() + end, 0);
