@@ -32,19 +32,15 @@ void ReadMapperSettings(const CommandLine& line, MapSettings& settings) {
   mapper.choice = line.Has("first-accepted") ? ChoiceFirstAccepted : ChoiceContaining;
 }
 
-// The ranks search by shape interpolation alone and leave unplaced points at the fill value.
+// The ranks map by shape interpolation or take the nearest node, but keep no conservation sums.
 void ReadParts(const CommandLine& line, MapSettings& settings) {
   if (!line.Has("parts")) return;
   settings.parts = line.IntValue("parts", 0);
   if (settings.parts < 1) throw FieldmapError::Usage("--parts counts from 1");
-  const char* refused = settings.options.method != MethodShapeInterpolation ? "--method nearest"
-                        : settings.options.conserve                         ? "--conserve"
-                        : settings.mapper.nearestFallback                   ? "--fallback nearest"
-                                                                            : nullptr;
-  if (refused)
-    throw FieldmapError::Usage(std::string(refused) +
-                               " cannot be combined with --parts, which maps by shape "
-                               "interpolation only");
+  if (settings.options.conserve)
+    throw FieldmapError::Usage(
+        "--conserve cannot be combined with --parts, which does not keep "
+        "the sums of the source values");
 }
 
 }  // namespace

@@ -57,7 +57,10 @@ class PartsRun {
   int OpenTarget();
   void ShareTargets(int targetNodes);
   void Check(const ZORMtkArrayStatus& status) const;
+  ZORMtkArrayOptions Options() const;
   void Search();
+  void SearchFallback();
+  void Fill(const std::vector<double>& values, int components, std::vector<double>& mapped);
   void MapFields();
   int Finish(std::ostream& out);
 
@@ -70,6 +73,8 @@ class PartsRun {
   std::unique_ptr<DatabaseCatalog> catalog_;
   std::unique_ptr<MeshVtuExport> sourceMesh_;
   std::unique_ptr<SourcePart> part_;
+  // The mesh's nodes in its order, when a nearest-node search looks at them.
+  std::unique_ptr<SourcePart> nodes_;
   std::vector<std::pair<DatabaseCatalog::Field, int>> fields_;
   // Rank 0's: the outputs, the target database, its reader and the fields defined in it.
   MapOutputs outputs_;
@@ -80,6 +85,10 @@ class PartsRun {
   std::vector<int> shares_;
   std::vector<double> targets_;
   ZORMtkDistributedMapper mapper_;
+  // With the nearest-node fallback: the nearest-node method for this rank's targets the search
+  // left unplaced (their indices here).
+  ZORMtkDistributedMapper fallback_;
+  std::vector<int> unplaced_;
   MapOutcome outcome_;
 };
 
@@ -87,7 +96,8 @@ PartsRun::PartsRun(const MapSettings& settings, MPI_Comm comm)
     : settings_(settings),
       comm_(comm),
       progress_(ProgressReporter::ForStandardError()),
-      mapper_(comm) {
+      mapper_(comm),
+      fallback_(comm) {
   MPI_Comm_rank(comm_, &rank_);
   MPI_Comm_size(comm_, &ranks_);
 }
@@ -149,6 +159,9 @@ void PartsRun::OpenSource() {
     fields_.push_back(found);
   }
   part_ = std::make_unique<SourcePart>(*sourceMesh_, settings_.source, rank_, ranks_);
+  if (settings_.options.method == MethodNearestNode || settings_.mapper.nearestFallback)
+    nodes_ = std::make_unique<SourcePart>(
+        SourcePart::NodeChain(*sourceMesh_, settings_.source, rank_, ranks_));
   progress_.End();
 }
 
@@ -203,20 +216,64 @@ void PartsRun::Check(const ZORMtkArrayStatus& status) const {
   if (!status) throw FieldmapError::Input(settings_.source, "", status.Message());
 }
 
-void PartsRun::Search() {
+ZORMtkArrayOptions PartsRun::Options() const {
   ZORMtkArrayOptions options;
+  options.method = settings_.options.method;
   options.boundaryTolerance = settings_.mapper.boundaryTolerance;
   options.normalTolerance = settings_.mapper.normalTolerance;
   options.unplacedFill = settings_.mapper.fill;
   options.elementChoice = settings_.mapper.choice;
   options.threads = settings_.threads;
+  return options;
+}
+
+// The nearest-node method searches the mesh's nodes alone; shape interpolation its elements.
+void PartsRun::Search() {
+  const bool nearest = settings_.options.method == MethodNearestNode;
   ZORMtkMeshArrays points;
   points.coordinates = targets_.data();
   points.nodeCount = static_cast<int>(targets_.size() / 3);
-  Check(mapper_.SetSource(part_->Arrays()));
+  Check(mapper_.SetSource(nearest ? nodes_->Arrays() : part_->Arrays()));
   Check(mapper_.SetTarget(points));
-  Check(mapper_.SetOptions(options));
+  Check(mapper_.SetOptions(Options()));
   Check(mapper_.ComputeWeights());
+  if (settings_.mapper.nearestFallback) SearchFallback();
+}
+
+// The fallback gives the points the element search left unplaced the value of their nearest
+// node among all the mesh's nodes in its order, as the database mapper does, which the
+// distributed mapper's own fallback, seeing only the nodes the elements use in the order they
+// use them, would not. The points stay unplaced in the report.
+void PartsRun::SearchFallback() {
+  std::vector<double> points;
+  for (std::size_t t = 0; t < mapper_.Placed().size(); ++t)
+    if (mapper_.Placed()[t] == 0) {
+      unplaced_.push_back(static_cast<int>(t));
+      points.insert(points.end(), targets_.begin() + static_cast<long>(3 * t),
+                    targets_.begin() + static_cast<long>(3 * t + 3));
+    }
+  ZORMtkMeshArrays unplaced;
+  unplaced.coordinates = points.data();
+  unplaced.nodeCount = static_cast<int>(unplaced_.size());
+  ZORMtkArrayOptions options = Options();
+  options.method = MethodNearestNode;
+  Check(fallback_.SetSource(nodes_->Arrays()));
+  Check(fallback_.SetTarget(unplaced));
+  Check(fallback_.SetOptions(options));
+  Check(fallback_.ComputeWeights());
+}
+
+// The points the search left unplaced take their nearest node's values in place of the fill.
+void PartsRun::Fill(const std::vector<double>& values, int components,
+                    std::vector<double>& mapped) {
+  const std::size_t width = static_cast<std::size_t>(components);
+  const std::vector<double> rows = nodes_->Rows(values, components);
+  std::vector<double> nearest(unplaced_.size() * width);
+  Check(fallback_.Map(rows.data(), static_cast<int>(rows.size() / width), components,
+                      nearest.data()));
+  for (std::size_t i = 0; i < unplaced_.size(); ++i)
+    std::copy_n(nearest.begin() + static_cast<long>(i * width), width,
+                mapped.begin() + static_cast<long>(static_cast<std::size_t>(unplaced_[i]) * width));
 }
 
 // Each field is read whole by every rank, mapped from this rank's part to this rank's targets,
@@ -230,10 +287,12 @@ void PartsRun::MapFields() {
         static_cast<std::size_t>(reader.numNodes) * static_cast<std::size_t>(components), 0.0);
     reader.GetSimpleNodeField(field.record, settings_.step, settings_.increment,
                               static_cast<int>(values.size()), values.data());
-    const std::vector<double> rows = part_->Rows(values, components);
+    const SourcePart& source = settings_.options.method == MethodNearestNode ? *nodes_ : *part_;
+    const std::vector<double> rows = source.Rows(values, components);
     std::vector<double> mapped(targetCount * static_cast<std::size_t>(components));
     Check(mapper_.Map(rows.data(), static_cast<int>(rows.size()) / components, components,
                       mapped.data()));
+    if (settings_.mapper.nearestFallback) Fill(values, components, mapped);
     std::vector<double> all = GatherRows(mapped, components, MPI_DOUBLE);
     OnRoot([this, &all, f, components = components] {
       cow_List<int> members(targetReader_->nodeList);

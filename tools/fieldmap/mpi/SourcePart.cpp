@@ -42,6 +42,27 @@ std::string ArrayType(const std::string& className, int vtkType, bool plane,
   return type;
 }
 
+// A usage error naming two nodes of the mesh at one place, if there are such nodes.
+void RefuseSharedPlaces(const VtuPiece& piece, const ZORMtkSimReader& reader,
+                        const std::string& file) {
+  const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
+  const auto at = [points](int node) { return points + 3 * static_cast<std::size_t>(node); };
+  std::vector<int> order(static_cast<std::size_t>(piece.pointCount));
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&at](int a, int b) {
+    return std::lexicographical_compare(at(a), at(a) + 3, at(b), at(b) + 3);
+  });
+  for (std::size_t i = 1; i < order.size(); ++i)
+    if (std::equal(at(order[i - 1]), at(order[i - 1]) + 3, at(order[i]))) {
+      const int first = std::min(order[i - 1], order[i]);
+      const int second = std::max(order[i - 1], order[i]);
+      throw Refusal(file, "its nodes " + std::to_string(reader.nodeList[first]) + " and " +
+                              std::to_string(reader.nodeList[second]) +
+                              " lie at one place, which the ranks' nearest-node search takes "
+                              "for one node");
+    }
+}
+
 }  // namespace
 
 std::int64_t FirstOfShare(std::int64_t count, int rank, int ranks) {
@@ -128,6 +149,30 @@ void SourcePart::Take(const MeshVtuExport& mesh, const std::vector<int>& cells) 
     offsets_.push_back(static_cast<std::int64_t>(connectivity_.size()));
     types_.push_back(types[cell]);
   }
+}
+
+SourcePart SourcePart::NodeChain(const MeshVtuExport& mesh, const std::string& file, int rank,
+                                 int ranks) {
+  const VtuPiece piece = mesh.Piece({}, 1, 1);
+  RefuseSharedPlaces(piece, mesh.Reader(), file);
+  constexpr std::uint8_t kVtkLine = 3;
+  const std::int64_t lines = std::max<std::int64_t>(piece.pointCount - 1, 0);
+  SourcePart part;
+  part.first_ = static_cast<int>(FirstOfShare(lines, rank, ranks));
+  part.last_ = static_cast<int>(FirstOfShare(lines, rank + 1, ranks));
+  const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
+  part.offsets_.assign(1, 0);
+  for (int node = part.first_; part.last_ > part.first_ && node <= part.last_; ++node) {
+    part.nodes_.push_back(node);
+    part.coordinates_.insert(part.coordinates_.end(), points + 3 * static_cast<std::size_t>(node),
+                             points + 3 * static_cast<std::size_t>(node) + 3);
+  }
+  for (int line = 0; line < part.last_ - part.first_; ++line) {
+    part.connectivity_.insert(part.connectivity_.end(), {line, line + 1});
+    part.offsets_.push_back(static_cast<std::int64_t>(part.connectivity_.size()));
+    part.types_.push_back(kVtkLine);
+  }
+  return part;
 }
 
 ZORMtkMeshArrays SourcePart::Arrays() const {

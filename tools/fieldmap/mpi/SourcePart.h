@@ -21,6 +21,13 @@ class SourcePart {
  public:
   // mesh is the whole source mesh as export reads it.
   SourcePart(const MeshVtuExport& mesh, const std::string& file, int rank, int ranks);
+  // The share of the mesh's nodes the nearest-node search looks at. The database mapper takes
+  // every node of the mesh, used by an element or not, and of equally near nodes the first in
+  // the mesh's node order; the ranks number nodes in the order cells first use them. So the
+  // part is a run of line cells chaining the nodes in the mesh's order (node i to i + 1). The
+  // ranks take nodes at one place for one node, so a mesh with such nodes is a usage error.
+  static SourcePart NodeChain(const MeshVtuExport& mesh, const std::string& file, int rank,
+                              int ranks);
 
   // Views of the arrays held here, valid while this object lives.
   ZORMtkMeshArrays Arrays() const;
@@ -28,6 +35,7 @@ class SourcePart {
   std::vector<double> Rows(const std::vector<double>& values, int components) const;
 
  private:
+  SourcePart() = default;
   std::vector<int> CellsInMemberOrder(const MeshVtuExport& mesh, const std::string& file) const;
   void Take(const MeshVtuExport& mesh, const std::vector<int>& cells);
 

@@ -1,12 +1,14 @@
 """fieldmap map --parts N under mpirun -n N must write what one process writes.
 
 A source of perturbed hexahedra beside wedges (written hexahedra first, so the database numbers
-its elements in another order than its classes sort) with two nonlinear fields is mapped onto a
-grid whose nodes meet the source's nodes, edges and faces, where several elements tie (both
-sheared so that the element chosen changes the rounding), and reach past it, where they stay unplaced. At 1, 2 and 3 ranks and with either element choice, the
-printed report, the exit status and the .vtu written from the output database (every stored
-value, bit for bit) must equal the serial run's; an option --parts does not take, or a rank count
-other than --parts, is a usage error.
+its elements in another order than its classes sort) and a node no element uses, with two
+nonlinear fields, is mapped onto a grid whose nodes meet the source's nodes, edges and faces,
+where several elements tie (both sheared so that the element chosen changes the rounding), lie
+as near to two source nodes, and reach past it, where they stay unplaced. At 1, 2 and 3 ranks,
+with either element choice, the nearest-node method or the nearest-node fallback, the printed
+report, the exit status and the .vtu written from the output database (every stored value, bit
+for bit) must equal the serial run's; an option --parts does not take, a rank count other than
+--parts, or a nearest-node search of a source with two nodes at one place is a usage error.
 
 usage: parts_match_serial.py FIELDMAP MPIEXEC WORKDIR
 """
@@ -67,15 +69,19 @@ def main():
     os.makedirs(work, exist_ok=True)
     path = lambda name: os.path.join(work, name)  # noqa: E731
     points, cells = box(8, 4, 4, 0.25, (0.0, 0.0, 0.0), source_cells, jitter=0.06)
-    write_vtk(path("source.vtk"), points, cells,
-              [("NT", 1, lambda p: [p[0] * p[0] + 3 * p[1] * p[2] + 0.1]),
-               ("U_D", 3, lambda p: [p[1] * p[2], p[0] - p[2] * p[2], p[0] * p[1] * p[2]])])
-    subprocess.run([fieldmap, "import", path("source.vtk"), "--out", path("source.zdb")],
-                   check=True, capture_output=True)
+    # A node no element uses, beyond the elements, is still a nearest node; a copy of a node
+    # would be one node to the ranks.
+    points.append((2.4, 0.7, 0.5))
+    arrays = [("NT", 1, lambda p: [p[0] * p[0] + 3 * p[1] * p[2] + 0.1]),
+              ("U_D", 3, lambda p: [p[1] * p[2], p[0] - p[2] * p[2], p[0] * p[1] * p[2]])]
+    for name, copies in (("source", []), ("twin", points[:1])):
+        write_vtk(path(name + ".vtk"), points + copies, cells, arrays)
+        subprocess.run([fieldmap, "import", path(name + ".vtk"), "--out", path(name + ".zdb")],
+                       check=True, capture_output=True)
     points, cells = box(20, 12, 8, 0.125, (-0.25, -0.25, 0.0), lambda i, c: [(12, c)])
     write_vtk(path("target.vtk"), points, cells, [])
     failures = 0
-    for choice in ([], ["--first-accepted"]):
+    for choice in ([], ["--first-accepted"], ["--method", "nearest"], ["--fallback", "nearest"]):
         common = ["map", "--source", path("source.zdb"), "--target", path("target.vtk"),
                   "--field", "NT", "--field", "U_D"] + choice
         serial = run([fieldmap] + common + ["--out", path("one.zdb"), "--vtu", path("one")],
@@ -89,8 +95,10 @@ def main():
             failures += not same
     # What --parts cannot do is a usage error, with the exit status of every rank, told once.
     for extra, expected in ((["--parts=3"], "runs under mpirun -n 3; this run has 2"),
-                            (["--parts=2", "--conserve"], "--conserve cannot be combined")):
-        result = subprocess.run([mpiexec, "-n", "2", fieldmap] + common + extra +
+                            (["--parts=2", "--conserve"], "--conserve cannot be combined"),
+                            (["--parts=2", "--method", "nearest"], "lie at one place")):
+        twin = [a.replace("source.zdb", "twin.zdb") for a in common]
+        result = subprocess.run([mpiexec, "-n", "2", fieldmap] + twin + extra +
                                 ["--out", path("refused.zdb")], capture_output=True, text=True)
         refused = result.returncode == 1 and result.stderr.count(expected) == 1
         print(f"{extra} on 2 ranks: " + ("refused" if refused else result.stderr))
