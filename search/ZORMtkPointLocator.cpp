@@ -17,11 +17,6 @@ namespace {
 // it clearly before the relaxed pass lets neighbours compete.
 constexpr double kStrictBoundaryDivisor = 1000.0;
 constexpr double kStrictNormalDivisor = 10.0;
-// A facet replaces the current best only when it is nearer by more than rounding noise, so that
-// of two facets at the same distance the first in candidate order keeps the point.
-constexpr double kCloserFactor = 0.9999999;
-// The best facet distance starts far beyond any normal tolerance.
-constexpr double kFarAway = 1000.0;
 // Larger than any excess a converged solid can have.
 constexpr double kNoExcess = 1e300;
 // Room for the facets one point may find inside in pass 0, reserved once per Scratch.
@@ -100,7 +95,8 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   match.approximate = false;
   match.excess = 0.0;
   scratch.listed.clear();
-  State state{kFarAway * mesh_.MeanLength(), false, false, false, {kNoExcess, -1, 0, {}}};
+  if (scratch.hits != nullptr) scratch.hits->clear();
+  State state{ZORFacetRace::Start(mesh_.MeanLength()), false, false, {kNoExcess, -1, 0, {}}};
   const bool indexed = trace == nullptr && (strictHulls_ || facetHulls_);
   int bucket[3] = {1, 1, 1};
   int count = 0;
@@ -277,7 +273,7 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
                                    const ZORMtkSearchTrace* trace) const {
   const bool listed =
       std::find(scratch.listed.begin(), scratch.listed.end(), element) != scratch.listed.end();
-  if (pass.pass == 1 && !listed && state.tight) return;
+  if (state.race.Skips(pass.pass, listed)) return;
   double tolerance = pass.boundary;
   double projection = 0.0;
   const bool kept = facets_ && facets_->Keeps(element);
@@ -291,15 +287,13 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
   if (pass.pass == 0 && inside) scratch.listed.push_back(element);
   const double distance = std::fabs(projection);
   const bool within = distance <= reach;
-  const bool tightListed = listed && state.tight;
-  if (inside && within &&
-      (distance < state.best * kCloserFactor || (pass.pass == 1 && !tightListed))) {
-    if (pass.pass == 1 && listed) {
-      state.tight = true;
-      if (trace) trace->Tight();
-    }
+  if (inside && within && scratch.hits != nullptr) {
+    scratch.hits->push_back(ZORFacetHit{element, listed, distance, {}});
+    std::copy_n(scratch.buffer, mesh_.NodeCountOf(element), scratch.hits->back().weights);
+  }
+  if (inside && within && state.race.Offer(pass.pass, listed, distance)) {
+    if (pass.pass == 1 && listed && trace) trace->Tight();
     state.found = state.closest = true;
-    state.best = distance;
     Keep(element, scratch, match);
     if (trace) trace->Closest();
     return;

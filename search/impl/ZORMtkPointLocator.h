@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "search/impl/ZORFacetFrames.h"
+#include "search/impl/ZORFacetRace.h"
 #include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkSourceElements.h"
 #include "search/impl/ZORSearchOptions.h"
@@ -28,6 +29,16 @@ struct ZORPointMatch {
   double weights[ZORMtkSourceElements::kMaxNodes];
 };
 
+// A shell facet that accepted a point (its projection inside, within the normal reach), whether or
+// not it took the point from the facet held: a search split over parts of a mesh merges these in
+// element order and plays the facets' race again to pick what one search over all would pick.
+struct ZORFacetHit {
+  int element;      // grid position
+  bool listed;      // inside in the strict pass (read in the relaxed pass only)
+  double distance;  // |projection| onto the facet's plane
+  double weights[ZORMtkSourceElements::kMaxNodes];
+};
+
 // The two-pass search of one point among the candidate elements of its bucket. Pass 0 is strict
 // (boundary tolerance b/1000, normal tolerance n/10) and, for everything but shells, first drops
 // candidates whose box misses the point; pass 1, run only when pass 0 placed nothing, relaxes the
@@ -47,10 +58,14 @@ class ZORMtkPointLocator {
   class Scratch {
    public:
     Scratch();
+    // From now on every Locate with this Scratch lists in `hits` (cleared first) the shell facets
+    // that accepted the point in the pass that placed it; null stops the listing.
+    void RecordFacets(std::vector<ZORFacetHit>* facetHits) { hits = facetHits; }
 
    private:
     friend class ZORMtkPointLocator;
     std::vector<int> listed;  // facets found inside in pass 0 (the first-pass list)
+    std::vector<ZORFacetHit>* hits = nullptr;
     double coords[3 * ZORMtkSourceElements::kMaxNodes];
     double buffer[4 * ZORMtkSourceElements::kMaxNodes];
   };
@@ -92,10 +107,9 @@ class ZORMtkPointLocator {
   };
   // What the scan of one point has found so far.
   struct State {
-    double best;   // least |projection| of an accepted facet
-    bool found;    // some element accepted the point
-    bool closest;  // the accepted element is a facet, so later facets may replace it
-    bool tight;    // a facet of the first-pass list was accepted in pass 1
+    ZORFacetRace race;  // the accepted facets' competition
+    bool found;         // some element accepted the point
+    bool closest;       // the accepted element is a facet, so later facets may replace it
     Approximate approximate;
   };
   // Pass over the bucket of the point, or over the hull cell of the point restricted to the

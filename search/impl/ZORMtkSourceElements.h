@@ -62,6 +62,10 @@ class ZORMtkSourceElements {
   }
   // Sum of the element lengths over the element count.
   double MeanLength() const { return meanLength_; }
+  // A part of a larger mesh searches with the whole's mean length, which scales the shells'
+  // normal reach, so that its facets accept what they would accept in the whole. Before any
+  // search reads the mesh.
+  void UseMeanLength(double meanLength) { meanLength_ = meanLength; }
 
  private:
   void ReadNodes(const ZORMtkSimReader& reader);
