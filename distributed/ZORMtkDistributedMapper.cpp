@@ -23,12 +23,29 @@ struct ReportedPoint {
 };
 
 // One exchange of queries about targets: where they went and, for the queries this rank received,
-// the links of its answers and whether each won.
+// the links of its answers and which of them won.
 struct Round {
   std::vector<std::int64_t> sent;      // per rank, offsets of the queries sent there
   std::vector<std::int64_t> received;  // per rank, offsets of the queries received from it
   ZORPartLinks links;
-  std::vector<unsigned char> won;
+  // Per query received, its first entry in links; empty when there is one entry per query.
+  std::vector<std::int64_t> firstLink;
+  // Per query received, which of its entries won (0 but for shells), -1 when none did.
+  std::vector<std::int32_t> won;
+};
+
+// One rank's answer about a point, with its facet records, as the point's owner reads it.
+struct Reply {
+  int rank;
+  const ZORPartAnswer* answer;
+  const ZORFacetRecord* records;
+};
+
+// A facet record in the race the owner plays again: the reply it came with and its place there.
+struct Entry {
+  const ZORFacetRecord* record;
+  int reply;
+  int index;
 };
 
 // Whether answer a beats answer b as one search over the whole source would decide: a point
@@ -44,6 +61,37 @@ bool Beats(const ZORPartAnswer& a, const ZORPartAnswer& b) {
   return a.element < b.element;
 }
 
+// Plays again the race of the facets that the replies' parts found in the pass that placed the
+// point, in element order, as one search over the whole source would: the facet whose node the
+// point coincides with ends it. Returns the winner's reply and record index in `chosen`, or
+// false when no part placed the point; entries is working memory.
+bool PickFacet(const std::vector<Reply>& replies, double meanLength, std::vector<Entry>& entries,
+               Entry& chosen) {
+  int pass = 2;
+  for (const Reply& reply : replies)
+    if (reply.answer->pass >= 0) pass = std::min(pass, reply.answer->pass);
+  if (pass == 2) return false;
+  entries.clear();
+  for (std::size_t r = 0; r < replies.size(); ++r)
+    if (replies[r].answer->pass == pass)
+      for (int i = 0; i < replies[r].answer->records; ++i)
+        entries.push_back(Entry{replies[r].records + i, static_cast<int>(r), i});
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.record->element < b.record->element; });
+  chosen.reply = -1;
+  ZORFacetRace race = ZORFacetRace::Start(meanLength);
+  for (const Entry& entry : entries) {
+    const ZORFacetRecord& record = *entry.record;
+    if (record.coincident != 0) {
+      chosen = entry;
+      break;
+    }
+    if (race.Skips(pass, record.listed != 0)) continue;
+    if (race.Offer(pass, record.listed != 0, record.distance)) chosen = entry;
+  }
+  return chosen.reply >= 0;
+}
+
 // Whether one process would take the part as plane elements: two coordinates, or no solid
 // and every z zero.
 bool LooksPlane(const ZORMtkMeshArrays& part) {
@@ -57,18 +105,24 @@ bool LooksPlane(const ZORMtkMeshArrays& part) {
   return true;
 }
 
-ZORMtkArrayStatus CheckPartKinds(const ZORMtkMeshArrays& part, bool plane) {
+// mixed: the whole source has shells and solids or lines. One process lets a solid or line that
+// accepts a point end the scan only when no facet accepted it before, which no part can know.
+ZORMtkArrayStatus CheckPartKinds(const ZORMtkMeshArrays& part, bool plane, bool mixed) {
   if (part.cellCount > 0 && LooksPlane(part) && !plane)
     return ZORMtkArrayStatus::Invalid(
-        "the source part lies in z = 0 without solids while the whole source does not; one "
-        "process would take its cells as shells, which the distributed search does not take");
-  for (int c = 0; c < part.cellCount; ++c)
-    if (!plane && ZORMtkVtkCells::Find(part.types[c])->dimension == 2)
-      return ZORMtkArrayStatus::Invalid(
-          "source cell " + std::to_string(c) +
-          " is a surface cell in three dimensions (a shell); the distributed search takes "
-          "solid, plane and line cells only");
+        "the source part lies in z = 0 without solids while the whole source does not; alone it "
+        "would be taken as plane elements, while one process takes its cells as shells");
+  if (mixed)
+    return ZORMtkArrayStatus::Invalid(
+        "the source mixes surface cells in three dimensions (shells) with solids or lines; the "
+        "distributed search takes shells only on their own");
   return ZORMtkArrayStatus::Ok();
+}
+
+// Whether the part has surface cells out of the plane (shells), and whether other cells.
+void CountKinds(const ZORMtkMeshArrays& part, bool plane, int* kinds) {
+  for (int c = 0; c < part.cellCount && !plane; ++c)
+    kinds[ZORMtkVtkCells::Find(part.types[c])->dimension == 2 ? 0 : 1] = 1;
 }
 
 ZORMtkArrayStatus CheckOptions(const ZORMtkArrayOptions& options) {
@@ -103,6 +157,10 @@ class ZORMtkDistributedMapper::Impl {
   ZORMtkArrayStatus CheckReady() const;
   void Search();
   void SearchElements(std::vector<Round>& rounds);
+  std::vector<ZORFacetRecord> SendRecords(const std::vector<ZORPartAnswer>& answers,
+                                          const std::vector<ZORFacetRecord>& records, Round& round,
+                                          std::vector<std::int64_t>& starts) const;
+  void Decide(int t, const std::vector<Reply>& replies, std::vector<Entry>& entries, int round);
   std::vector<int> SearchNodes(const std::vector<int>& asked, bool all, std::vector<Round>& rounds);
   template <typename RanksOf>
   std::vector<double> Ask(const std::vector<int>& asked, const RanksOf& ranksOf,
@@ -120,6 +178,7 @@ class ZORMtkDistributedMapper::Impl {
   std::unique_ptr<ZORMtkPartSearch> part;
   ZORMtkPartNodes nodes;
   bool plane = false;
+  bool shells = false;
   int sourceNodes = 0;
   std::int64_t sourceElements = 0;
   // This rank's targets: three coordinates each, and the index of the first in the whole.
@@ -132,6 +191,8 @@ class ZORMtkDistributedMapper::Impl {
   bool ready = false;
   std::vector<int> giver;
   std::vector<int> giverRound;
+  // Which of the giver's entries for the target won (0 but for shells).
+  std::vector<int> choice;
   int roundCount = 0;
   std::vector<std::int64_t> cells;
   std::vector<unsigned char> placed;
@@ -188,7 +249,7 @@ template <typename RanksOf>
 void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
                                                 const RanksOf& ranksOf, int roundIndex,
                                                 Round& round) const {
-  std::vector<unsigned char> won(static_cast<std::size_t>(round.sent.back()), 0);
+  std::vector<std::int32_t> won(static_cast<std::size_t>(round.sent.back()), -1);
   std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
   for (const int t : asked) {
     int size = 0;
@@ -196,17 +257,56 @@ void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
     const std::size_t target = static_cast<std::size_t>(t);
     for (int k = 0; k < size; ++k)
       won[static_cast<std::size_t>(next[static_cast<std::size_t>(to[k])]++)] =
-          to[k] == giver[target] && giverRound[target] == roundIndex ? 1 : 0;
+          to[k] == giver[target] && giverRound[target] == roundIndex ? choice[target] : -1;
   }
   std::vector<std::int64_t> returned;
   round.won = exchange.AllToAll(won, round.sent, returned);
 }
 
+// Sends each rank the facet records of the answers to its queries; returns those of the replies
+// to this rank's queries, rank after rank, with where each rank's run starts, and marks where
+// each received query's entries start.
+std::vector<ZORFacetRecord> ZORMtkDistributedMapper::Impl::SendRecords(
+    const std::vector<ZORPartAnswer>& answers, const std::vector<ZORFacetRecord>& records,
+    Round& round, std::vector<std::int64_t>& starts) const {
+  round.firstLink.assign(answers.size() + 1, 0);
+  for (std::size_t q = 0; q < answers.size(); ++q)
+    round.firstLink[q + 1] = round.firstLink[q] + answers[q].records;
+  std::vector<std::int64_t> offsets;
+  for (const std::int64_t query : round.received)
+    offsets.push_back(round.firstLink[static_cast<std::size_t>(query)]);
+  return exchange.AllToAll(records, offsets, starts);
+}
+
+// The owner's choice for target t among the replies of the ranks asked, in rank order.
+void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<Reply>& replies,
+                                           std::vector<Entry>& entries, int round) {
+  const std::size_t target = static_cast<std::size_t>(t);
+  int winner = -1;
+  int record = 0;
+  Entry chosen{nullptr, -1, 0};
+  if (shells && PickFacet(replies, part->MeanLength(), entries, chosen)) {
+    winner = chosen.reply;
+    record = chosen.index;
+  }
+  for (std::size_t r = 0; r < replies.size() && !shells; ++r)
+    if (Beats(*replies[r].answer, winner < 0 ? ZORPartAnswer{-1, -1, 0.0, -1, 0, 0}
+                                             : *replies[static_cast<std::size_t>(winner)].answer))
+      winner = static_cast<int>(r);
+  if (winner < 0) return;
+  const Reply& reply = replies[static_cast<std::size_t>(winner)];
+  giver[target] = reply.rank;
+  giverRound[target] = round;
+  choice[target] = record;
+  cells[target] = shells ? reply.records[record].cell : reply.answer->cell;
+  placed[target] = 1;
+}
+
 // Every target is searched in the elements of the ranks whose parts occupy its bucket, and takes
-// the best answer in the order they were asked.
+// the answer one process would take.
 void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
-  part->Prepare(plane, diagnostics->Context().tolerances, options.elementChoice == ChoiceContaining,
-                exchange);
+  part->Prepare(plane, shells, diagnostics->Context().tolerances,
+                options.elementChoice == ChoiceContaining, exchange);
   const ZORMtkPartRouting routing(part->Grid(), exchange);
   const auto ranksOf = [&](int t, int& size) {
     return routing.Ranks(targets.data() + 3 * static_cast<std::size_t>(t), size);
@@ -214,25 +314,28 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
   std::vector<int> asked(giver.size());
   for (std::size_t t = 0; t < asked.size(); ++t) asked[t] = static_cast<int>(t);
   Round round;
+  std::vector<ZORFacetRecord> records;
   const std::vector<ZORPartAnswer> answers =
-      part->Locate(Ask(asked, ranksOf, round), options.threads, round.links);
+      part->Locate(Ask(asked, ranksOf, round), options.threads, round.links, records);
   std::vector<std::int64_t> returned;
   const std::vector<ZORPartAnswer> replies = exchange.AllToAll(answers, round.received, returned);
+  std::vector<std::int64_t> nextRecord(round.sent.size(), 0);
+  const std::vector<ZORFacetRecord> facets =
+      shells ? SendRecords(answers, records, round, nextRecord) : std::vector<ZORFacetRecord>();
   std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<Reply> gathered;
+  std::vector<Entry> entries;
   for (const int t : asked) {
     int size = 0;
     const int* from = ranksOf(t, size);
-    ZORPartAnswer best{-1, -1, 0.0, -1, 0};
+    gathered.clear();
     for (int k = 0; k < size; ++k) {
-      const ZORPartAnswer& answer =
-          replies[static_cast<std::size_t>(next[static_cast<std::size_t>(from[k])]++)];
-      if (!Beats(answer, best)) continue;
-      best = answer;
-      giver[static_cast<std::size_t>(t)] = from[k];
-      giverRound[static_cast<std::size_t>(t)] = static_cast<int>(rounds.size());
+      const std::size_t rank = static_cast<std::size_t>(from[k]);
+      const ZORPartAnswer& answer = replies[static_cast<std::size_t>(next[rank]++)];
+      gathered.push_back(Reply{from[k], &answer, facets.data() + nextRecord[rank]});
+      nextRecord[rank] += answer.records;
     }
-    cells[static_cast<std::size_t>(t)] = best.cell;
-    placed[static_cast<std::size_t>(t)] = best.pass >= 0 ? 1 : 0;
+    Decide(t, gathered, entries, static_cast<int>(rounds.size()));
   }
   TellWinners(asked, ranksOf, static_cast<int>(rounds.size()), round);
   rounds.push_back(std::move(round));
@@ -276,6 +379,7 @@ std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<in
         continue;
       giver[target] = from[k];
       giverRound[target] = static_cast<int>(rounds.size());
+      choice[target] = 0;
       nearestDistance[target] = answer.best;
     }
     if (giverRound[target] != static_cast<int>(rounds.size())) unanswered.push_back(t);
@@ -294,9 +398,12 @@ void ZORMtkDistributedMapper::Impl::KeepWon(const std::vector<Round>& rounds) {
   for (std::size_t r = 0; r < ranks; ++r) {
     for (const Round& round : rounds)
       for (std::int64_t q = round.received[r]; q < round.received[r + 1]; ++q) {
-        if (round.won[static_cast<std::size_t>(q)] == 0) continue;
-        const auto first = round.links.offsets[static_cast<std::size_t>(q)];
-        const auto last = round.links.offsets[static_cast<std::size_t>(q) + 1];
+        const std::int32_t won = round.won[static_cast<std::size_t>(q)];
+        if (won < 0) continue;
+        const std::size_t entry = static_cast<std::size_t>(
+            round.firstLink.empty() ? q : round.firstLink[static_cast<std::size_t>(q)] + won);
+        const auto first = round.links.offsets[entry];
+        const auto last = round.links.offsets[entry + 1];
         wonLinks.partners.insert(wonLinks.partners.end(), round.links.partners.begin() + first,
                                  round.links.partners.begin() + last);
         wonLinks.weights.insert(wonLinks.weights.end(), round.links.weights.begin() + first,
@@ -351,6 +458,7 @@ void ZORMtkDistributedMapper::Impl::Search() {
   const std::size_t count = targets.size() / 3;
   giver.assign(count, -1);
   giverRound.assign(count, -1);
+  choice.assign(count, 0);
   cells.assign(count, -1);
   placed.assign(count, 0);
   nearestDistance.assign(count, 0.0);
@@ -395,7 +503,11 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetSource(const ZORMtkMeshArrays& par
   int plane = LooksPlane(part) ? 1 : 0;
   MPI_Allreduce(MPI_IN_PLACE, &plane, 1, MPI_INT, MPI_LAND, impl.exchange.Comm());
   impl.plane = plane != 0;
-  status = impl.exchange.Agree(CheckPartKinds(part, impl.plane));
+  int kinds[2] = {0, 0};
+  CountKinds(part, impl.plane, kinds);
+  MPI_Allreduce(MPI_IN_PLACE, kinds, 2, MPI_INT, MPI_LOR, impl.exchange.Comm());
+  impl.shells = kinds[0] != 0;
+  status = impl.exchange.Agree(CheckPartKinds(part, impl.plane, kinds[0] != 0 && kinds[1] != 0));
   if (!status) return status;
   const ZORMtkGlobalCellOrder order = ZORMtkGlobalCellOrder::Of(part, impl.plane, impl.exchange);
   impl.part = std::make_unique<ZORMtkPartSearch>();

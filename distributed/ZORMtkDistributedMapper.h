@@ -25,17 +25,19 @@
 // diagnostics name. Each rank searches the targets that may lie in its part with the library's
 // own point search, on a bucket grid placed as one process would place the grid of the whole
 // source; the owner of a point takes the answer one process would have taken (the earlier pass,
-// then the containing element, then the lower element number), and the rank that placed a point
-// computes its values from its own nodes. The nearest-node method and fallback work alike on a
+// then the containing element, then the lower element number; for shells, every part's accepting
+// facets raced again in element order), and the rank that placed a point computes its values
+// from its own nodes. The nearest-node method and fallback work alike on a
 // node grid placed as the whole's: the nearest answer wins, and of equally near nodes the one
 // the lowest rank holds, first in that rank's order.
 //
 // Supported: shape interpolation of nodal fields onto target points, with either element choice,
 // a fill value or the nearest-node fallback for unplaced points, and the nearest-node method.
-// Sources of solid, plane and line cells; not shells or conservative mapping (they give a status
-// saying so). Every call but the accessors is collective: all ranks call it, in the same order,
-// with the same options. Bad input on any rank gives every rank the same failed status. One
-// thread per object; the searches themselves run on options.threads threads per rank.
+// Sources of solid, plane, line or shell cells, shells not mixed with the others; not
+// conservative mapping (these give a status saying so). Every call but the accessors is collective:
+// all ranks call it, in the same order, with the same options. Bad input on any rank gives every
+// rank the same failed status. One thread per object; the searches themselves run on
+// options.threads threads per rank.
 class ZORMTK_EXPORT ZORMtkDistributedMapper {
  public:
   explicit ZORMtkDistributedMapper(MPI_Comm comm);

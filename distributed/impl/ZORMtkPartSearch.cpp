@@ -20,25 +20,36 @@ constexpr double kFlat = 1e-6;
 constexpr double kSlab = 0.01;
 constexpr int kPreferredChunk = 2048;
 
-// Appends a finished chunk's links (counts first; offsets are summed once all are in) and gives
-// its memory back.
-void Join(ZORLinkChunk& chunk, ZORPartLinks& links) {
-  std::size_t link = 0;
-  for (std::size_t k = 0; k < chunk.keys.size(); ++k) {
-    const std::size_t span = static_cast<std::size_t>(chunk.counts[k]);
-    const auto from = static_cast<std::ptrdiff_t>(link);
-    const auto to = static_cast<std::ptrdiff_t>(link + span);
-    links.partners.insert(links.partners.end(), chunk.partners.begin() + from,
-                          chunk.partners.begin() + to);
-    links.weights.insert(links.weights.end(), chunk.weights.begin() + from,
-                         chunk.weights.begin() + to);
-    links.offsets[static_cast<std::size_t>(chunk.keys[k]) + 1] = chunk.counts[k];
-    link += span;
-  }
-  chunk.Clear();
-}
-
 }  // namespace
+
+// What one chunk of points found: their links (keyed by point, or in record order for shells)
+// and facet records. Filled by one thread, joined in chunk order.
+struct ZORMtkPartSearch::Chunk {
+  ZORLinkChunk links;
+  std::vector<ZORFacetRecord> records;
+
+  // Appends the links (counts first; offsets are summed once all are in) and records, and gives
+  // the memory back. Links by record come in order; links by point go to their point's slot.
+  void JoinInto(ZORPartLinks& joined, std::vector<ZORFacetRecord>& allRecords, bool byRecord) {
+    std::size_t link = 0;
+    for (std::size_t k = 0; k < links.keys.size(); ++k) {
+      const std::size_t span = static_cast<std::size_t>(links.counts[k]);
+      const auto from = static_cast<std::ptrdiff_t>(link);
+      const auto to = static_cast<std::ptrdiff_t>(link + span);
+      joined.partners.insert(joined.partners.end(), links.partners.begin() + from,
+                             links.partners.begin() + to);
+      joined.weights.insert(joined.weights.end(), links.weights.begin() + from,
+                            links.weights.begin() + to);
+      if (byRecord)
+        joined.offsets.push_back(links.counts[k]);
+      else
+        joined.offsets[static_cast<std::size_t>(links.keys[k]) + 1] = links.counts[k];
+      link += span;
+    }
+    allRecords.insert(allRecords.end(), records.begin(), records.end());
+    *this = Chunk();
+  }
+};
 
 void ZORPartLinks::Interpolate(int point, const double* values, int components, double* row) const {
   std::fill(row, row + components, 0.0);
@@ -51,15 +62,27 @@ void ZORPartLinks::Interpolate(int point, const double* values, int components, 
   }
 }
 
-void ZORMtkPartSearch::Prepare(bool plane, const ZORSearchTolerances& tolerances, bool containing,
-                               const ZORMpiExchange& exchange) {
+void ZORMtkPartSearch::Prepare(bool plane, bool shells, const ZORSearchTolerances& tolerances,
+                               bool containing, const ZORMpiExchange& exchange) {
   locator_.reset();
   mesh_.reset();
+  shells_ = shells;
   FormGrid(plane ? 2 : 3, std::max(tolerances.boundary, tolerances.normal), exchange);
-  if (!reader_) return;
-  mesh_ = std::make_unique<ZORMtkSourceElements>(*reader_, grid_);
+  if (reader_) mesh_ = std::make_unique<ZORMtkSourceElements>(*reader_, grid_);
+  if (shells) UseWholeMeanLength(exchange);
+  if (!mesh_) return;
   locator_ = std::make_unique<ZORMtkPointLocator>(*mesh_, grid_, tolerances,
                                                   ZORMtkPointLocator::Settings{true, containing});
+}
+
+// A facet's normal reach is a fraction of the whole's mean element length: the lengths summed in
+// global element order, as one process sums them, over the whole's element count.
+void ZORMtkPartSearch::UseWholeMeanLength(const ZORMpiExchange& exchange) {
+  std::vector<double> lengths;
+  for (int e = 0; mesh_ && e < mesh_->ElementCount(); ++e) lengths.push_back(mesh_->Length(e));
+  const std::int64_t count = exchange.Total(static_cast<std::int64_t>(lengths.size()));
+  meanLength_ = exchange.OrderedSum(lengths) / static_cast<double>(count);
+  if (mesh_) mesh_->UseMeanLength(meanLength_);
 }
 
 // The part's cells go into the database sorted by their global element numbers; the builder
@@ -132,46 +155,81 @@ void ZORMtkPartSearch::FormGrid(int dimension, double margin, const ZORMpiExchan
                       mean, lower, upper, margin);
 }
 
+// The answer about one placed point, its links and, for shells, its facet records: every facet
+// that accepted it, and the facet whose node it coincides with, which ended the search.
+void ZORMtkPartSearch::Answer(int point, const ZORPointMatch& match,
+                              const std::vector<ZORFacetHit>& hits, ZORPartAnswer& answer,
+                              Chunk& chunk) const {
+  const auto element = [this](int position) {
+    return static_cast<std::size_t>(grid_.ElementMember(position));
+  };
+  const std::size_t chosen = element(match.element);
+  answer = ZORPartAnswer{elementNumbers_[chosen],
+                         hostCells_[chosen],
+                         match.excess,
+                         match.pass,
+                         match.approximate ? 1 : 0,
+                         0};
+  int partners[ZORMtkSourceElements::kMaxNodes];
+  const auto link = [&](int position, const double* weights, int count) {
+    const int* nodes = mesh_->NodePositions(position);
+    for (int k = 0; k < count; ++k) partners[k] = mesh_->NodeMember(nodes[k]);
+    chunk.links.Add(point, 0, partners, weights, count);
+  };
+  if (shells_) {
+    for (const ZORFacetHit& hit : hits) {
+      const std::size_t e = element(hit.element);
+      chunk.records.push_back(
+          ZORFacetRecord{elementNumbers_[e], hostCells_[e], hit.distance, hit.listed ? 1 : 0, 0});
+      link(hit.element, hit.weights, mesh_->NodeCountOf(hit.element));
+    }
+    answer.records = static_cast<std::int32_t>(hits.size());
+  }
+  if (match.exactNode >= 0) {
+    partners[0] = mesh_->NodeMember(match.exactNode);
+    const double one = 1.0;
+    chunk.links.Add(point, 0, partners, &one, 1);
+    if (!shells_) return;
+    chunk.records.push_back(ZORFacetRecord{elementNumbers_[chosen], hostCells_[chosen], 0.0, 0, 1});
+    ++answer.records;
+  } else if (!shells_) {
+    link(match.element, match.weights, match.nodeCount);
+  }
+}
+
 std::vector<ZORPartAnswer> ZORMtkPartSearch::Locate(const std::vector<double>& points, int threads,
-                                                    ZORPartLinks& links) const {
+                                                    ZORPartLinks& links,
+                                                    std::vector<ZORFacetRecord>& records) const {
   const int count = static_cast<int>(points.size() / 3);
   std::vector<ZORPartAnswer> answers(static_cast<std::size_t>(count),
-                                     ZORPartAnswer{-1, -1, 0.0, -1, 0});
+                                     ZORPartAnswer{-1, -1, 0.0, -1, 0, 0});
   links = ZORPartLinks();
-  links.offsets.assign(static_cast<std::size_t>(count) + 1, 0);
+  records.clear();
+  if (!shells_) links.offsets.assign(static_cast<std::size_t>(count) + 1, 0);
   if (!locator_ || count == 0) return answers;
   const int workers = ZORParallelFor::ResolveThreads(threads);
   const int size = ZORParallelFor::ChunkSize(count, workers, kPreferredChunk);
   const int chunkCount = (count + size - 1) / size;
-  std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(chunkCount));
+  std::vector<Chunk> chunks(static_cast<std::size_t>(chunkCount));
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(workers));
+  std::vector<std::vector<ZORFacetHit>> hits(static_cast<std::size_t>(workers));
+  for (std::size_t w = 0; w < scratch.size() && shells_; ++w) scratch[w].RecordFacets(&hits[w]);
   const auto search = [&](int chunk, int worker) {
     ZORPointMatch match;
-    int partners[ZORMtkSourceElements::kMaxNodes];
-    const double one = 1.0;
     for (int n = chunk * size; n < std::min(count, (chunk + 1) * size); ++n) {
       const double* point = points.data() + 3 * static_cast<std::size_t>(n);
       if (!locator_->Locate(point, scratch[static_cast<std::size_t>(worker)], match, nullptr))
         continue;
-      const std::size_t element = static_cast<std::size_t>(grid_.ElementMember(match.element));
-      answers[static_cast<std::size_t>(n)] =
-          ZORPartAnswer{elementNumbers_[element], hostCells_[element], match.excess, match.pass,
-                        match.approximate ? 1 : 0};
-      if (match.exactNode >= 0) {
-        partners[0] = mesh_->NodeMember(match.exactNode);
-        chunks[static_cast<std::size_t>(chunk)].Add(n, 0, partners, &one, 1);
-        continue;
-      }
-      const int* nodes = mesh_->NodePositions(match.element);
-      for (int k = 0; k < match.nodeCount; ++k) partners[k] = mesh_->NodeMember(nodes[k]);
-      chunks[static_cast<std::size_t>(chunk)].Add(n, 0, partners, match.weights, match.nodeCount);
+      Answer(n, match, hits[static_cast<std::size_t>(worker)], answers[static_cast<std::size_t>(n)],
+             chunks[static_cast<std::size_t>(chunk)]);
     }
   };
   int joined = 0;
   ZORParallelFor::Run(chunkCount, workers, search, [&](int prefix) {
-    for (; joined < prefix; ++joined) Join(chunks[static_cast<std::size_t>(joined)], links);
+    for (; joined < prefix; ++joined)
+      chunks[static_cast<std::size_t>(joined)].JoinInto(links, records, shells_);
   });
-  for (std::size_t n = 0; n < static_cast<std::size_t>(count); ++n)
+  for (std::size_t n = 0; n + 1 < links.offsets.size(); ++n)
     links.offsets[n + 1] += links.offsets[n];
   return answers;
 }

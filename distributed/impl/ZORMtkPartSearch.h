@@ -24,6 +24,19 @@ struct ZORPartAnswer {
   double excess;         // containing choice: how far outside its reference shape, if approximate
   std::int32_t pass;     // 0 strict, 1 relaxed, -1 not placed
   std::int32_t approximate;
+  std::int32_t records;  // shell parts: the facet records that follow for this point
+};
+
+// A shell facet of the answering part that accepted the point in the answer's pass, or the facet
+// whose node the point coincides with, which ends the search there. Shell parts send every such
+// facet, since which one wins depends on the facets of every part, taken in element order. A
+// plain value sent as bytes.
+struct ZORFacetRecord {
+  std::int64_t element;  // global element number
+  std::int64_t cell;     // global host cell
+  double distance;       // from the facet's plane
+  std::int32_t listed;   // inside in the strict pass
+  std::int32_t coincident;
 };
 
 // The links of the points a part placed: per point its partner nodes (this part's node indices)
@@ -51,19 +64,27 @@ class ZORMtkPartSearch {
   // says where they stand globally. Once per object. Not collective.
   void Write(const ZORMtkMeshArrays& part, const ZORMtkGlobalCellOrder& order);
   // Forms the grid and the locator for these tolerances; plane says whether the whole source is
-  // a plane mesh. Collective.
-  void Prepare(bool plane, const ZORSearchTolerances& tolerances, bool containing,
+  // a plane mesh, shells whether it is made of shells. Collective.
+  void Prepare(bool plane, bool shells, const ZORSearchTolerances& tolerances, bool containing,
                const ZORMpiExchange& exchange);
 
   const ZORMtkMeshElemB& Grid() const { return grid_; }
+  // The whole source's mean element length (shells only), from which facets' races start.
+  double MeanLength() const { return meanLength_; }
   int ElementCount() const { return grid_.ElementCount(); }
 
-  // Searches points (three coordinates each): one answer per point, links for the placed ones.
+  // Searches points (three coordinates each): one answer per point, links for the placed ones;
+  // for shells, the facet records of every point in point order, and links per record.
   std::vector<ZORPartAnswer> Locate(const std::vector<double>& points, int threads,
-                                    ZORPartLinks& links) const;
+                                    ZORPartLinks& links,
+                                    std::vector<ZORFacetRecord>& records) const;
 
  private:
+  struct Chunk;
   void FormGrid(int dimension, double margin, const ZORMpiExchange& exchange);
+  void UseWholeMeanLength(const ZORMpiExchange& exchange);
+  void Answer(int point, const ZORPointMatch& match, const std::vector<ZORFacetHit>& hits,
+              ZORPartAnswer& answer, Chunk& chunk) const;
 
   ZORMtkSimWriter writer_;
   ZORSimDynamicID meshID_;
@@ -74,4 +95,6 @@ class ZORMtkPartSearch {
   // Per database element: its global element number and global host cell.
   std::vector<std::int64_t> elementNumbers_;
   std::vector<std::int64_t> hostCells_;
+  bool shells_ = false;
+  double meanLength_ = 0.0;
 };

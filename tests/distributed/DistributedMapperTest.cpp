@@ -74,6 +74,25 @@ void OpenGap(Mesh& whole) {
   for (std::size_t i = 0; i < whole.targets.size(); i += 3) whole.targets[i] *= 8.0;
 }
 
+// Bends a plane mesh into a tilted, curved shell (z > 0 everywhere, so no part looks plane) and
+// moves its targets off it, in turn, by nothing, within the strict and the relaxed normal reach
+// and beyond it, to either side; targets on the middles of cell edges sit where facets of
+// different parts tie.
+void Bend(Mesh& whole) {
+  const auto lift = [](double* x, double offset) {
+    x[2] = 1.0 + 0.25 * x[0] + 0.04 * (x[1] - 4.5) * (x[1] - 4.5) + offset;
+  };
+  const double offsets[] = {0.0, 0.02, -0.05, 0.3, -0.7, 0.73, -0.77, -2.0};
+  for (std::size_t i = 0; i < whole.coords.size(); i += 3) lift(&whole.coords[i], 0.0);
+  for (std::size_t i = 0; i < whole.targets.size(); i += 3)
+    lift(&whole.targets[i], offsets[i / 3 % 8]);
+  for (std::size_t c = 0; c < whole.types.size(); ++c)
+    for (int a = 0; a < 3; ++a)
+      whole.targets.push_back((whole.coords[3 * whole.connectivity[whole.offsets[c]] + a] +
+                               whole.coords[3 * whole.connectivity[whole.offsets[c] + 1] + a]) /
+                              2.0);
+}
+
 struct Case {
   const char* name;
   Cells cells;
@@ -101,7 +120,13 @@ TEST(DistributedMapper, GivesOneProcessResultsForRandomPartitions) {
       {"tet4 nearest-node fallback", Cells::Tet, ChoiceContaining, 0.0, MethodShapeInterpolation,
        true},
       {"plane nearest-node fallback", Cells::Plane, ChoiceFirstAccepted, 0.0,
-       MethodShapeInterpolation, true}};
+       MethodShapeInterpolation, true},
+      {"shell quads and triangles", Cells::Plane, ChoiceFirstAccepted, 0.0,
+       MethodShapeInterpolation, false, Bend},
+      {"shell, wide tolerance, nearest-node fallback", Cells::Plane, ChoiceContaining, 0.6,
+       MethodShapeInterpolation, true, Bend},
+      {"shell nearest node", Cells::Plane, ChoiceFirstAccepted, 0.0, MethodNearestNode, false,
+       Bend}};
   int size = 1;
   const int rank = Rank(&size);
   for (const Case& test : cases) {
@@ -163,10 +188,11 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   ZORMtkArrayOptions options;
   options.conservative = true;
   EXPECT_NE(mapper.SetOptions(options).Message().find("conservative"), std::string::npos);
-  // A shell source: quadrilaterals out of the plane z = 0.
+  // A shell source (quadrilaterals out of the plane z = 0) with a line among them.
   Mesh shell = MakeWhole(Cells::Plane, 2, 3);
   for (std::size_t i = 2; i < shell.coords.size(); i += 3) shell.coords[i] = 1.0;
-  const Mesh shellPart = PartOf(shell, 0, rank == 0 ? 1 : 0);
+  shell.Add(3, {0, 1});
+  const Mesh shellPart = PartOf(shell, rank == 0 ? 3 : 0, rank == 0 ? 6 : 0);
   EXPECT_NE(mapper.SetSource(shellPart.Arrays()).Message().find("shell"), std::string::npos);
 }
 
