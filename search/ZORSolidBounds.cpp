@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkSourceElements.h"
@@ -55,19 +57,39 @@ bool Straight(const ZORMtkSourceElements& mesh, int element) {
 }  // namespace
 
 ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed,
-                               double boxMargin)
-    : mesh_(mesh),
-      strict_(strict),
-      relaxed_(relaxed),
-      boxMargin_(boxMargin),
-      affine_(static_cast<std::size_t>(mesh.ElementCount()), -1) {
-  for (int e = 0; e < mesh.ElementCount(); ++e) {
-    if (mesh.Kind(e) != ZORElementKind::Solid || !Straight(mesh, e)) continue;
+                               double boxMargin, int threads)
+    : mesh_(mesh), strict_(strict), relaxed_(relaxed), boxMargin_(boxMargin) {
+  FindInverses(threads);
+}
+
+// Two passes over ranges of elements: the first marks the straight solids whose inverse exists
+// and counts them per range; the counts give each range its first slot, and the second pass
+// stores the inverses from there. The slots follow element order at any thread count.
+void ZORSolidBounds::FindInverses(int threads) {
+  const int elementCount = mesh_.ElementCount();
+  ZORHugePages::Resize(affine_, static_cast<std::size_t>(elementCount));
+  std::vector<int> slots(static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)) + 1,
+                         0);
+  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
     Inverse inverse;
-    if (!Invert(e, inverse)) continue;
-    affine_[static_cast<std::size_t>(e)] = static_cast<int>(inverses_.size());
-    inverses_.push_back(inverse);
-  }
+    for (long long e = begin; e < end; ++e) {
+      const int element = static_cast<int>(e);
+      const bool affine = mesh_.Kind(element) == ZORElementKind::Solid &&
+                          Straight(mesh_, element) && Invert(element, inverse);
+      affine_[static_cast<std::size_t>(e)] = affine ? 0 : -1;
+      slots[static_cast<std::size_t>(part) + 1] += affine;
+    }
+  });
+  for (std::size_t part = 1; part < slots.size(); ++part) slots[part] += slots[part - 1];
+  ZORHugePages::Resize(inverses_, static_cast<std::size_t>(slots.back()));
+  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
+    int slot = slots[static_cast<std::size_t>(part)];
+    for (long long e = begin; e < end; ++e) {
+      if (affine_[static_cast<std::size_t>(e)] < 0) continue;
+      affine_[static_cast<std::size_t>(e)] = slot;
+      Invert(static_cast<int>(e), inverses_[static_cast<std::size_t>(slot++)]);
+    }
+  });
 }
 
 // The inverse of [e1 e2 e3], e_i = x_i - x0, by cofactors; false for a tetrahedron the element

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/ZORFreshArray.h"
+
 class ZORMtkSourceElements;
 
 // Where the solids of a mesh can accept a point, so a search can pass over the ones that surely
@@ -12,12 +14,14 @@ class ZORMtkSourceElements;
 // tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
 // solve: it accepts a point only when each lies in (-tol, 1 + tol), and its hull is the box of
-// the parallelepiped those bounds span. Owns per-element flags; read-only once built.
+// the parallelepiped those bounds span. Owns per-element flags; read-only once built, and built
+// by up to `threads` threads into the same flags at any count.
 class ZORSolidBounds {
  public:
   // strict and relaxed: the boundary tolerance of pass 0 and pass 1; boxMargin: the box
   // screen's widening in element lengths (the nodal search's boundary tolerance, else 0).
-  ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed, double boxMargin);
+  ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed, double boxMargin,
+                 int threads = 1);
 
   // The pass-0 hull (lower x, y, z, upper x, y, z) of a solid; it holds the solid's nodes.
   void StrictHull(int element, double* hull) const;
@@ -40,6 +44,7 @@ class ZORSolidBounds {
     double origin[3];
     double rows[9];
   };
+  void FindInverses(int threads);
   bool Invert(int element, Inverse& inverse) const;
   bool AffineCoordinates(int element, const double* point, double* rst) const;
   void Parallelepiped(int element, double tol, double* hull) const;
@@ -51,6 +56,6 @@ class ZORSolidBounds {
   double relaxed_;
   double boxMargin_;
   // Per element the slot of its inverse (a straight tetrahedron that is not flat), else -1.
-  std::vector<int> affine_;
-  std::vector<Inverse> inverses_;
+  ZORFreshArray<int> affine_;
+  ZORFreshArray<Inverse> inverses_;
 };

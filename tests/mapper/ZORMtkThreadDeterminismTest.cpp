@@ -82,6 +82,8 @@ TEST(ThreadDeterminismTest, EveryValueAndDiagnosticsTextIsTheSameAtOneTwoAndSeve
   const std::vector<Problem> problems = {
       {"solids", "U_D", HexBox(7, 0.0, 1.0, 0.2), TetBox(10, -0.04, 1.06), MapNodeToNode,
        MethodShapeInterpolation, 3, 0},
+      {"tetrahedra", "U_D", TetBox(6, 0.0, 1.0), HexBox(9, -0.05, 1.05, 0.0), MapNodeToNode,
+       MethodShapeInterpolation, 2, 0},
       {"shells", "A_D", QuadGrid(9, 9, 0.0, 1.0, 0.0, 1.0, "S4R", 3, 0.0),
        QuadGrid(13, 11, -0.05, 1.05, 0.02, 1.04, "S4R", 3, 0.01), MapNodeToNode,
        MethodShapeInterpolation, 2, 0},
