@@ -83,6 +83,7 @@ bool ZORMtkSimReader::GetElementBoxes(int* elements, double* boxMin, double* box
   const int dims = numCoordComponents;
   ZORFreshArray<double> coords;
   ZORHugePages::Resize(coords, static_cast<std::size_t>(numNodes) * static_cast<std::size_t>(dims));
+  ZORParallelFor::Zero(coords.data(), static_cast<long long>(coords.size()), threads);
   FillCoordinates(static_cast<int>(coords.size()), coords.data());
   const std::vector<int> positionOf = NodePositions();
   cow_List<cow_String> names;
@@ -128,6 +129,7 @@ void ZORMtkSimReader::BoxClass(const cow_String& name, const double* coords,
   const std::size_t perElement = static_cast<std::size_t>(*nodesPerElement);
   ZORFreshArray<int> connectivity;
   ZORHugePages::Resize(connectivity, static_cast<std::size_t>(members->Size()) * perElement);
+  ZORParallelFor::Zero(connectivity.data(), static_cast<long long>(connectivity.size()), threads);
   if (!GetElementClassConnectivity(name, static_cast<int>(connectivity.size()),
                                    connectivity.data()))
     return;

@@ -25,12 +25,13 @@ ZORElementKind KindOf(const cow_String& className) {
 struct ClassBlock {
   ZORElementKind kind;
   int nodesPerElement;
-  // Filled by the reader, so left unset until then.
   ZORFreshArray<int> members;
   ZORFreshArray<int> connectivity;
 };
 
-ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
+// The connectivity reads as zero where the database writes nothing, as a zeroed array would; it
+// is zeroed by ranges so that the threads first touch it.
+ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name, int threads) {
   ClassBlock block{KindOf(name), 0, {}, {}};
   const int* perElement = reader.nodesPerElementByClass.Find(name);
   block.nodesPerElement = perElement ? *perElement : 0;
@@ -38,11 +39,11 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name) {
   ZORHugePages::Resize(block.members, static_cast<std::size_t>(count));
   ZORHugePages::Resize(block.connectivity, static_cast<std::size_t>(count) *
                                                static_cast<std::size_t>(block.nodesPerElement));
+  ZORParallelFor::Zero(block.connectivity.data(), static_cast<long long>(block.connectivity.size()),
+                       threads);
   if (!reader.GetElementClassMembers(name, count, block.members.data())) block.members.clear();
-  // A class whose connectivity cannot be read keeps zeros, as an array made zeroed would.
-  if (!reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
-                                          block.connectivity.data()))
-    std::fill(block.connectivity.begin(), block.connectivity.end(), 0);
+  reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
+                                     block.connectivity.data());
   return block;
 }
 
@@ -96,7 +97,7 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
   reader.GetElementClassNames(names);
   std::vector<ClassBlock> blocks;
   blocks.reserve(static_cast<std::size_t>(names.Size()));
-  for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name));
+  for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name, threads_));
   for (const ClassBlock& block : blocks) {
     // The element tests work in fixed buffers sized for the largest supported element.
     if (block.nodesPerElement > kMaxNodes) continue;

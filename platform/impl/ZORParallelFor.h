@@ -60,6 +60,15 @@ class ZORParallelFor {
         [](int /*prefix*/) {});
   }
 
+  // Zeroes values[0 .. count - 1] by ranges: for arrays a database read fills, which must read as
+  // zero where it writes nothing, while each part is first touched by the thread that zeroes it.
+  template <typename T>
+  static void Zero(T* values, long long count, int threads) {
+    Ranges(count, threads, [values](int /*part*/, long long begin, long long end) {
+      std::fill(values + begin, values + end, T{});
+    });
+  }
+
   static void Run(int chunks, int threads, const std::function<void(int chunk, int worker)>& work,
                   const std::function<void(int prefix)>& onReady) {
     const int workers = std::max(1, std::min(threads, chunks));

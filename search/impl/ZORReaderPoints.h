@@ -25,8 +25,9 @@ struct ZORReaderPoints {
     return it != members.end() && *it == member ? static_cast<int>(it - members.begin()) : -1;
   }
 
-  // Three-dimensional coordinates are kept as the reader gives them; others are spread to three
-  // per node by ranges of nodes on up to `threads` threads, each filling its own nodes.
+  // Coordinates read as zero where the database writes none. Three-dimensional ones are kept as
+  // the reader gives them; others are spread to three per node by ranges of nodes on up to
+  // `threads` threads, each filling its own nodes.
   static ZORReaderPoints Read(const ZORMtkSimReader& reader, int threads = 1) {
     ZORReaderPoints points;
     points.dimension = reader.numCoordComponents;
@@ -36,6 +37,7 @@ struct ZORReaderPoints {
     reader.GetNodes(static_cast<int>(count), points.members.data());
     ZORFreshArray<double> raw;
     ZORHugePages::Resize(raw, count * components);
+    ZORParallelFor::Zero(raw.data(), static_cast<long long>(raw.size()), threads);
     reader.FillCoordinates(static_cast<int>(raw.size()), raw.data());
     if (components == 3) {
       points.coords = std::move(raw);
