@@ -26,20 +26,40 @@ bool IsPlane(const VtuPiece& piece) {
 }
 
 // The element type the array form gives cells of one class; a usage error when the class has
-// no such type of the same shape, or is a shell, which the distributed search does not take.
-std::string ArrayType(const std::string& className, int vtkType, bool plane,
+// no such type of the same shape.
+std::string ArrayType(const std::string& className, const ZORMtkVtkCell* cell, bool plane,
                       const std::string& file) {
-  const ZORMtkVtkCell* cell = ZORMtkVtkCells::Find(vtkType);
   if (cell == nullptr)
     throw Refusal(file, "its elements of class " + className + " have no cell the ranks take");
-  if (!plane && cell->dimension == 2)
-    throw Refusal(file, "its elements of class " + className +
-                            " are shells; the ranks map solid, plane and line elements");
   const std::string type = plane ? cell->planeElement : cell->solidOrShellElement;
   if (ZORMtkShp::GetBaseShape(type) != ZORMtkShp::GetBaseShape(className))
     throw Refusal(
         file, "its elements of class " + className + " would become " + type + ", another shape");
   return type;
+}
+
+// Where each cell's nodes start in the connectivity, by the cell's place in the mesh.
+std::vector<std::int64_t> CellStarts(const VtuPiece& piece) {
+  const std::uint8_t* types = piece.types.Bytes().data;
+  std::vector<std::int64_t> starts(static_cast<std::size_t>(piece.cellCount) + 1, 0);
+  for (std::size_t c = 0; c + 1 < starts.size(); ++c)
+    starts[c + 1] = starts[c] + ZORMtkVtkCells::Find(types[c])->nodes;
+  return starts;
+}
+
+// One process takes a mesh without solids whose every z is 0 as plane elements; the ranks take
+// the whole so only when every part with cells is so, and refuse a part so alone, which would
+// lose the shapes the whole has. flat holds per rank -1 for a part without cells, 1 for a part
+// lying wholly in z = 0 without solids, else 0. A usage error names the first part so alone.
+void RefuseLoneFlatParts(const std::vector<int>& flat, const std::string& what,
+                         const std::string& file) {
+  if (std::find(flat.begin(), flat.end(), 0) == flat.end()) return;
+  const auto lone = std::find(flat.begin(), flat.end(), 1);
+  if (lone == flat.end()) return;
+  throw Refusal(file, "the " + what + " rank " + std::to_string(lone - flat.begin()) +
+                          " takes lie wholly in z = 0 without solids, so the ranks would take "
+                          "them for plane elements while the whole mesh is not plane; map it "
+                          "at another rank count");
 }
 
 // A usage error naming two nodes of the mesh at one place, if there are such nodes.
@@ -63,6 +83,54 @@ void RefuseSharedPlaces(const VtuPiece& piece, const ZORMtkSimReader& reader,
     }
 }
 
+// Shells race by their facets, which the ranks cannot do beside solids or lines. classOfKind
+// holds the first shell class and the first other class met.
+void RefuseMixedShells(const std::string (&classOfKind)[2], const std::string& file) {
+  if (!classOfKind[0].empty() && !classOfKind[1].empty())
+    throw Refusal(file, "its elements of class " + classOfKind[0] +
+                            " are shells and those of "
+                            "class " +
+                            classOfKind[1] +
+                            " are not; the ranks map shells only in a mesh of shells alone");
+}
+
+// Per rank, how its run of cells in member order lies, as RefuseLoneFlatParts takes it.
+std::vector<int> FlatShares(const VtuPiece& piece, const std::vector<int>& cells, int ranks) {
+  const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
+  const std::int32_t* connectivity =
+      reinterpret_cast<const std::int32_t*>(piece.connectivity.Bytes().data);
+  const std::uint8_t* types = piece.types.Bytes().data;
+  const std::vector<std::int64_t> starts = CellStarts(piece);
+  const std::int64_t count = static_cast<std::int64_t>(cells.size());
+  std::vector<int> flat(static_cast<std::size_t>(ranks), -1);
+  for (int r = 0; r < ranks; ++r)
+    for (std::int64_t i = FirstOfShare(count, r, ranks); i < FirstOfShare(count, r + 1, ranks);
+         ++i) {
+      const std::size_t cell = static_cast<std::size_t>(cells[static_cast<std::size_t>(i)]);
+      bool lies = ZORMtkVtkCells::Find(types[cell])->dimension != 3;
+      for (std::int64_t entry = starts[cell]; entry < starts[cell + 1] && lies; ++entry)
+        lies = points[3 * static_cast<std::size_t>(connectivity[entry]) + 2] == 0.0;
+      int& part = flat[static_cast<std::size_t>(r)];
+      part = part != 0 && lies ? 1 : 0;
+    }
+  return flat;
+}
+
+// Per rank, how its run of the node chain lies, as RefuseLoneFlatParts takes it.
+std::vector<int> FlatChains(const VtuPiece& piece, int ranks) {
+  const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
+  const std::int64_t lines = std::max<std::int64_t>(piece.pointCount - 1, 0);
+  std::vector<int> flat(static_cast<std::size_t>(ranks), -1);
+  for (int r = 0; r < ranks; ++r) {
+    const std::int64_t first = FirstOfShare(lines, r, ranks);
+    const std::int64_t last = FirstOfShare(lines, r + 1, ranks);
+    for (std::int64_t node = first; last > first && node <= last; ++node)
+      flat[static_cast<std::size_t>(r)] =
+          flat[static_cast<std::size_t>(r)] != 0 && points[3 * node + 2] == 0.0 ? 1 : 0;
+  }
+  return flat;
+}
+
 }  // namespace
 
 std::int64_t FirstOfShare(std::int64_t count, int rank, int ranks) {
@@ -71,22 +139,24 @@ std::int64_t FirstOfShare(std::int64_t count, int rank, int ranks) {
 
 SourcePart::SourcePart(const MeshVtuExport& mesh, const std::string& file, int rank, int ranks) {
   if (!mesh.Notes().empty()) throw Refusal(file, mesh.Notes().front());
-  const std::vector<int> cells = CellsInMemberOrder(mesh, file);
+  const VtuPiece piece = mesh.Piece({}, 1, 1);
+  const std::vector<int> cells = CellsInMemberOrder(piece, mesh.Reader(), file);
+  RefuseLoneFlatParts(FlatShares(piece, cells, ranks), "elements", file);
   const std::int64_t count = static_cast<std::int64_t>(cells.size());
   first_ = static_cast<int>(FirstOfShare(count, rank, ranks));
   last_ = static_cast<int>(FirstOfShare(count, rank + 1, ranks));
-  Take(mesh, cells);
+  Take(piece, cells);
 }
 
 // The cells sorted by element member. The array form groups cells into one block per element
 // type, the types in the order they first appear, so in member order a type may not come back
 // after another one: the blocks would then number the elements otherwise.
-std::vector<int> SourcePart::CellsInMemberOrder(const MeshVtuExport& mesh,
+std::vector<int> SourcePart::CellsInMemberOrder(const VtuPiece& piece,
+                                                const ZORMtkSimReader& reader,
                                                 const std::string& file) const {
-  const VtuPiece piece = mesh.Piece({}, 1, 1);
   const bool plane = IsPlane(piece);
   const std::uint8_t* types = piece.types.Bytes().data;
-  const ZORMtkSimReader& reader = mesh.Reader();
+  std::string classOfKind[2];
   cow_List<cow_String> names;
   reader.GetElementClassNames(names);
   std::vector<int> members(static_cast<std::size_t>(piece.cellCount));
@@ -98,7 +168,10 @@ std::vector<int> SourcePart::CellsInMemberOrder(const MeshVtuExport& mesh,
     const int count = reader.GetElementClassCount(name);
     reader.GetElementClassMembers(name, count, members.data() + at);
     if (count > 0) {
-      const std::string type = ArrayType(name.Str(), types[at], plane, file);
+      const ZORMtkVtkCell* cell = ZORMtkVtkCells::Find(types[at]);
+      const std::string type = ArrayType(name.Str(), cell, plane, file);
+      std::string& kind = classOfKind[!plane && cell->dimension == 2 ? 0 : 1];
+      if (kind.empty()) kind = name.Str();
       const auto known = std::find(typeNames.begin(), typeNames.end(), type);
       std::fill_n(typeOfCell.begin() + static_cast<long>(at), count,
                   static_cast<std::uint8_t>(known - typeNames.begin()));
@@ -106,6 +179,7 @@ std::vector<int> SourcePart::CellsInMemberOrder(const MeshVtuExport& mesh,
     }
     at += static_cast<std::size_t>(count);
   }
+  RefuseMixedShells(classOfKind, file);
   std::vector<int> cells(members.size());
   std::iota(cells.begin(), cells.end(), 0);
   std::sort(cells.begin(), cells.end(), [&members](int a, int b) {
@@ -124,15 +198,12 @@ std::vector<int> SourcePart::CellsInMemberOrder(const MeshVtuExport& mesh,
 
 // Takes cells first_ to last_ of the member order with the nodes they use, numbered here in the
 // order they are first met.
-void SourcePart::Take(const MeshVtuExport& mesh, const std::vector<int>& cells) {
-  const VtuPiece piece = mesh.Piece({}, 1, 1);
+void SourcePart::Take(const VtuPiece& piece, const std::vector<int>& cells) {
   const double* points = reinterpret_cast<const double*>(piece.points.Bytes().data);
   const std::int32_t* connectivity =
       reinterpret_cast<const std::int32_t*>(piece.connectivity.Bytes().data);
   const std::uint8_t* types = piece.types.Bytes().data;
-  std::vector<std::int64_t> starts(cells.size() + 1, 0);
-  for (std::size_t c = 0; c < cells.size(); ++c)
-    starts[c + 1] = starts[c] + ZORMtkVtkCells::Find(types[c])->nodes;
+  const std::vector<std::int64_t> starts = CellStarts(piece);
   std::vector<int> local(static_cast<std::size_t>(piece.pointCount), -1);
   offsets_.assign(1, 0);
   for (int i = first_; i < last_; ++i) {
@@ -155,6 +226,7 @@ SourcePart SourcePart::NodeChain(const MeshVtuExport& mesh, const std::string& f
                                  int ranks) {
   const VtuPiece piece = mesh.Piece({}, 1, 1);
   RefuseSharedPlaces(piece, mesh.Reader(), file);
+  RefuseLoneFlatParts(FlatChains(piece, ranks), "nodes", file);
   constexpr std::uint8_t kVtkLine = 3;
   const std::int64_t lines = std::max<std::int64_t>(piece.pointCount - 1, 0);
   SourcePart part;

@@ -16,7 +16,8 @@ std::int64_t FirstOfShare(std::int64_t count, int rank, int ranks);
 // by their member in the database and breaks ties between accepting elements by that number, so
 // the cells go in member order and each rank takes a consecutive run of them; the element types
 // the cells become must keep that order and the database's shapes (else a usage error says why
-// --parts cannot map the mesh). Owns its arrays; one thread.
+// --parts cannot map the mesh), as must the kinds the mapper takes: shells only on their own, and
+// no part alone in z = 0 without solids. Owns its arrays; one thread.
 class SourcePart {
  public:
   // mesh is the whole source mesh as export reads it.
@@ -36,8 +37,9 @@ class SourcePart {
 
  private:
   SourcePart() = default;
-  std::vector<int> CellsInMemberOrder(const MeshVtuExport& mesh, const std::string& file) const;
-  void Take(const MeshVtuExport& mesh, const std::vector<int>& cells);
+  std::vector<int> CellsInMemberOrder(const VtuPiece& piece, const ZORMtkSimReader& reader,
+                                      const std::string& file) const;
+  void Take(const VtuPiece& piece, const std::vector<int>& cells);
 
   std::vector<double> coordinates_;
   std::vector<int> connectivity_;

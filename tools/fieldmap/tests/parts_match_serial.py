@@ -4,16 +4,20 @@ A source of perturbed hexahedra beside wedges (written hexahedra first, so the d
 its elements in another order than its classes sort) and a node no element uses, with two
 nonlinear fields, is mapped onto a grid whose nodes meet the source's nodes, edges and faces,
 where several elements tie (both sheared so that the element chosen changes the rounding), lie
-as near to two source nodes, and reach past it, where they stay unplaced. At 1, 2 and 3 ranks,
+as near to two source nodes, and reach past it, where they stay unplaced. A curved, tilted quad
+shell, whose facets race for the grid's nodes near its edges, places those within a normal
+tolerance between two grid layers. At 1, 2 and 3 ranks,
 with either element choice, the nearest-node method or the nearest-node fallback, the printed
 report, the exit status and the .vtu written from the output database (every stored value, bit
 for bit) must equal the serial run's; an option --parts does not take, a rank count other than
---parts, or a nearest-node search of a source with two nodes at one place is a usage error.
+--parts, a nearest-node search of a source with two nodes at one place, shells beside solids,
+or a shell part lying wholly in z = 0 is a usage error.
 
 usage: parts_match_serial.py FIELDMAP MPIEXEC WORKDIR
 """
 import filecmp
 import itertools
+import math
 import os
 import random
 import subprocess
@@ -53,6 +57,12 @@ def box(nx, ny, nz, h, origin, cell_of, jitter=0.0):
     return points, cells
 
 
+def surface(nx, ny, h, height):
+    points = [(i * h, j * h, height(i * h, j * h)) for j in range(ny + 1) for i in range(nx + 1)]
+    corners = (j * (nx + 1) + i for j in range(ny) for i in range(nx))
+    return points, [(9, [c, c + 1, c + nx + 2, c + nx + 1]) for c in corners]
+
+
 def source_cells(i, c):
     if i < 4:
         return [(12, c)]
@@ -74,15 +84,22 @@ def main():
     points.append((2.4, 0.7, 0.5))
     arrays = [("NT", 1, lambda p: [p[0] * p[0] + 3 * p[1] * p[2] + 0.1]),
               ("U_D", 3, lambda p: [p[1] * p[2], p[0] - p[2] * p[2], p[0] * p[1] * p[2]])]
-    for name, copies in (("source", []), ("twin", points[:1])):
-        write_vtk(path(name + ".vtk"), points + copies, cells, arrays)
+    meshes = [("source", points, cells), ("twin", points + points[:1], cells),
+              ("mixed", points, cells + [(9, cells[0][1][:4])]),
+              ("shell",) + surface(8, 4, 0.25, lambda x, y: 0.4 + 0.15 * math.sin(2 * x) + y / 20),
+              ("flat",) + surface(8, 4, 0.25, lambda x, y: max(0.0, y - 0.5))]
+    for name, mesh_points, mesh_cells in meshes:
+        write_vtk(path(name + ".vtk"), mesh_points, mesh_cells, arrays)
         subprocess.run([fieldmap, "import", path(name + ".vtk"), "--out", path(name + ".zdb")],
                        check=True, capture_output=True)
     points, cells = box(20, 12, 8, 0.125, (-0.25, -0.25, 0.0), lambda i, c: [(12, c)])
     write_vtk(path("target.vtk"), points, cells, [])
     failures = 0
-    for choice in ([], ["--first-accepted"], ["--method", "nearest"], ["--fallback", "nearest"]):
-        common = ["map", "--source", path("source.zdb"), "--target", path("target.vtk"),
+    shell = ["--normal-tolerance", "0.2"]
+    for source, choice in [("source", []), ("source", ["--first-accepted"]),
+                           ("source", ["--method", "nearest"]), ("source", ["--fallback", "nearest"]),
+                           ("shell", shell), ("shell", shell + ["--first-accepted"])]:
+        common = ["map", "--source", path(source + ".zdb"), "--target", path("target.vtk"),
                   "--field", "NT", "--field", "U_D"] + choice
         serial = run([fieldmap] + common + ["--out", path("one.zdb"), "--vtu", path("one")],
                      path("one"))
@@ -91,17 +108,20 @@ def main():
             parts = run([mpiexec, "-n", str(ranks), fieldmap] + common +
                         ["--parts", str(ranks), "--out", name + ".zdb", "--vtu", name], name)
             same = parts == serial and filecmp.cmp(path("one.vtu"), name + ".vtu", shallow=False)
-            print(f"{choice} {ranks} ranks: " + ("same" if same else f"{parts} != {serial}"))
+            print(f"{source} {choice} {ranks} ranks: " + ("same" if same else f"{parts} != {serial}"))
             failures += not same
     # What --parts cannot do is a usage error, with the exit status of every rank, told once.
-    for extra, expected in ((["--parts=3"], "runs under mpirun -n 3; this run has 2"),
-                            (["--parts=2", "--conserve"], "--conserve cannot be combined"),
-                            (["--parts=2", "--method", "nearest"], "lie at one place")):
-        twin = [a.replace("source.zdb", "twin.zdb") for a in common]
+    for source, extra, expected in (
+            ("twin", ["--parts=3"], "runs under mpirun -n 3; this run has 2"),
+            ("twin", ["--parts=2", "--conserve"], "--conserve cannot be combined"),
+            ("twin", ["--parts=2", "--method", "nearest"], "lie at one place"),
+            ("mixed", ["--parts=2"], "are shells and those of class"),
+            ("flat", ["--parts=2"], "the elements rank 0 takes lie wholly in z = 0")):
+        twin = [a.replace("shell.zdb", source + ".zdb") for a in common]
         result = subprocess.run([mpiexec, "-n", "2", fieldmap] + twin + extra +
                                 ["--out", path("refused.zdb")], capture_output=True, text=True)
         refused = result.returncode == 1 and result.stderr.count(expected) == 1
-        print(f"{extra} on 2 ranks: " + ("refused" if refused else result.stderr))
+        print(f"{source} {extra} on 2 ranks: " + ("refused" if refused else result.stderr))
         failures += not refused
     sys.exit(1 if failures else 0)
 
