@@ -349,7 +349,17 @@ int PartsMapCommand::Run(const CommandLine& line, std::ostream& out) {
     out.setstate(std::ios::badbit);
     std::cerr.setstate(std::ios::badbit);
   }
-  const MapSettings settings = MapSettings::Read(line);
-  PartsRun run(settings, MPI_COMM_WORLD);
-  return run.Run(out);
+  // mpirun ends the whole job as soon as one rank exits with a failure, which could stop rank 0
+  // before it has saved or said why. So rank 0's status is the run's, and the other ranks end
+  // with success when they stop for a failure every rank shares (the settings, a refused source,
+  // a step of rank 0 that failed); their own database errors still end the job at once.
+  try {
+    const MapSettings settings = MapSettings::Read(line);
+    PartsRun run(settings, MPI_COMM_WORLD);
+    const int status = run.Run(out);
+    return rank == kRoot ? status : static_cast<int>(ExitStatus::kSuccess);
+  } catch (const FieldmapError&) {
+    if (rank == kRoot) throw;
+    return static_cast<int>(ExitStatus::kSuccess);
+  }
 }

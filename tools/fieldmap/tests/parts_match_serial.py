@@ -110,7 +110,7 @@ def main():
             same = parts == serial and filecmp.cmp(path("one.vtu"), name + ".vtu", shallow=False)
             print(f"{source} {choice} {ranks} ranks: " + ("same" if same else f"{parts} != {serial}"))
             failures += not same
-    # What --parts cannot do is a usage error, with the exit status of every rank, told once.
+    # What --parts cannot do is a usage error: rank 0 tells it once and ends the run with status 1.
     for source, extra, expected in (
             ("twin", ["--parts=3"], "runs under mpirun -n 3; this run has 2"),
             ("twin", ["--parts=2", "--conserve"], "--conserve cannot be combined"),
