@@ -87,7 +87,7 @@ void ZORMtkBucketFrame::FillRanges(int itemCount, int threads, const RangeOf& ra
 int ZORMtkBucketFrame::CountRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd) {
   const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
   const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
-  std::fill(offsets.begin() + first + 1, offsets.begin() + last + 1, 0);
+  std::fill(offsets.data() + first + 1, offsets.data() + last + 1, 0);
   VisitRows(itemCount, rangeOf, rowBegin, rowEnd,
             [this](int bucket, int /*item*/) { ++offsets[static_cast<std::size_t>(bucket) + 1]; });
   int start = 0;
