@@ -15,6 +15,7 @@ or a shell part lying wholly in z = 0 is a usage error.
 
 usage: parts_match_serial.py FIELDMAP MPIEXEC WORKDIR
 """
+import concurrent.futures
 import filecmp
 import itertools
 import math
@@ -71,6 +72,8 @@ def source_cells(i, c):
 
 def run(command, name):
     result = subprocess.run(command, capture_output=True, text=True)
+    if name is None:
+        return result.returncode, result.stdout, result.stderr
     return result.returncode, result.stdout.replace(name, "OUT")
 
 
@@ -94,34 +97,48 @@ def main():
                        check=True, capture_output=True)
     points, cells = box(20, 12, 8, 0.125, (-0.25, -0.25, 0.0), lambda i, c: [(12, c)])
     write_vtk(path("target.vtk"), points, cells, [])
-    failures = 0
     shell = ["--normal-tolerance", "0.2"]
-    for source, choice in [("source", []), ("source", ["--first-accepted"]),
-                           ("source", ["--method", "nearest"]), ("source", ["--fallback", "nearest"]),
-                           ("shell", shell), ("shell", shell + ["--first-accepted"])]:
+    settings = [("source", []), ("source", ["--first-accepted"]),
+                ("source", ["--method", "nearest"]), ("source", ["--fallback", "nearest"]),
+                ("shell", shell), ("shell", shell + ["--first-accepted"])]
+    # Every run writes files of its own, so the runs go side by side: mpirun spends most of a run
+    # that ends with a failure status waiting to end the job, not computing.
+    jobs = {}
+    for index, (source, choice) in enumerate(settings):
         common = ["map", "--source", path(source + ".zdb"), "--target", path("target.vtk"),
                   "--field", "NT", "--field", "U_D"] + choice
-        serial = run([fieldmap] + common + ["--out", path("one.zdb"), "--vtu", path("one")],
-                     path("one"))
-        for ranks in (1, 2, 3):
-            name = path(f"parts{ranks}")
-            parts = run([mpiexec, "-n", str(ranks), fieldmap] + common +
-                        ["--parts", str(ranks), "--out", name + ".zdb", "--vtu", name], name)
-            same = parts == serial and filecmp.cmp(path("one.vtu"), name + ".vtu", shallow=False)
-            print(f"{source} {choice} {ranks} ranks: " + ("same" if same else f"{parts} != {serial}"))
-            failures += not same
+        for ranks in (0, 1, 2, 3):
+            name = path(f"out{index}-{ranks}")
+            launch = [mpiexec, "-n", str(ranks), fieldmap] if ranks else [fieldmap]
+            parts = ["--parts", str(ranks)] if ranks else []
+            jobs[index, ranks] = (launch + common + parts + ["--out", name + ".zdb", "--vtu", name],
+                                  name)
     # What --parts cannot do is a usage error: rank 0 tells it once and ends the run with status 1.
-    for source, extra, expected in (
-            ("twin", ["--parts=3"], "runs under mpirun -n 3; this run has 2"),
-            ("twin", ["--parts=2", "--conserve"], "--conserve cannot be combined"),
-            ("twin", ["--parts=2", "--method", "nearest"], "lie at one place"),
-            ("mixed", ["--parts=2"], "are shells and those of class"),
-            ("flat", ["--parts=2"], "the elements rank 0 takes lie wholly in z = 0")):
-        twin = [a.replace("shell.zdb", source + ".zdb") for a in common]
-        result = subprocess.run([mpiexec, "-n", "2", fieldmap] + twin + extra +
-                                ["--out", path("refused.zdb")], capture_output=True, text=True)
-        refused = result.returncode == 1 and result.stderr.count(expected) == 1
-        print(f"{source} {extra} on 2 ranks: " + ("refused" if refused else result.stderr))
+    refusals = (("twin", ["--parts=3"], "runs under mpirun -n 3; this run has 2"),
+                ("twin", ["--parts=2", "--conserve"], "--conserve cannot be combined"),
+                ("twin", ["--parts=2", "--method", "nearest"], "lie at one place"),
+                ("mixed", ["--parts=2"], "are shells and those of class"),
+                ("flat", ["--parts=2"], "the elements rank 0 takes lie wholly in z = 0"))
+    for index, (source, extra, _) in enumerate(refusals):
+        jobs["refused", index] = ([mpiexec, "-n", "2", fieldmap, "map", "--source",
+                                   path(source + ".zdb"), "--target", path("target.vtk"), "--field",
+                                   "NT"] + extra + ["--out", path(f"refused{index}.zdb")], None)
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        ran = dict(zip(jobs, pool.map(lambda job: run(*job), jobs.values())))
+    failures = 0
+    for index, (source, choice) in enumerate(settings):
+        serial = ran[index, 0]
+        for ranks in (1, 2, 3):
+            name = path(f"out{index}-{ranks}")
+            same = ran[index, ranks] == serial and filecmp.cmp(
+                path(f"out{index}-0.vtu"), name + ".vtu", shallow=False)
+            print(f"{source} {choice} {ranks} ranks: " +
+                  ("same" if same else f"{ran[index, ranks]} != {serial}"))
+            failures += not same
+    for index, (source, extra, expected) in enumerate(refusals):
+        status, _, err = ran["refused", index]
+        refused = status == 1 and err.count(expected) == 1
+        print(f"{source} {extra} on 2 ranks: " + ("refused" if refused else err))
         failures += not refused
     sys.exit(1 if failures else 0)
 
