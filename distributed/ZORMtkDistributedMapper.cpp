@@ -226,7 +226,7 @@ std::vector<double> ZORMtkDistributedMapper::Impl::Ask(const std::vector<int>& a
     for (int k = 0; k < size; ++k) ++round.sent[static_cast<std::size_t>(to[k]) + 1];
   }
   for (std::size_t r = 0; r < ranks; ++r) round.sent[r + 1] += round.sent[r];
-  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
   std::vector<double> queries(3 * static_cast<std::size_t>(round.sent[ranks]), 0.0);
   for (const int t : asked) {
     int size = 0;
@@ -250,7 +250,7 @@ void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
                                                 const RanksOf& ranksOf, int roundIndex,
                                                 Round& round) const {
   std::vector<std::int32_t> won(static_cast<std::size_t>(round.sent.back()), -1);
-  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
   for (const int t : asked) {
     int size = 0;
     const int* to = ranksOf(t, size);
@@ -322,7 +322,7 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
   std::vector<std::int64_t> nextRecord(round.sent.size(), 0);
   const std::vector<ZORFacetRecord> facets =
       shells ? SendRecords(answers, records, round, nextRecord) : std::vector<ZORFacetRecord>();
-  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
   std::vector<Reply> gathered;
   std::vector<Entry> entries;
   for (const int t : asked) {
@@ -365,7 +365,7 @@ std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<in
   }
   std::vector<std::int64_t> returned;
   const std::vector<ZORNodeAnswer> replies = exchange.AllToAll(answers, round.received, returned);
-  std::vector<std::int64_t> next(round.sent.begin(), round.sent.end() - 1);
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
   std::vector<int> unanswered;
   for (const int t : asked) {
     int size = 0;
@@ -589,7 +589,7 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Map(const double* sourceValues, int s
   for (std::int64_t& offset : offsets) offset *= components;
   std::vector<std::int64_t> returned;
   const std::vector<double> values = impl.exchange.AllToAll(rows, offsets, returned);
-  std::vector<std::int64_t> next(returned.begin(), returned.end() - 1);
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(returned);
   for (std::size_t t = 0; t < count; ++t)
     if (impl.giver[t] < 0)
       std::fill(targetValues + t * width, targetValues + (t + 1) * width,

@@ -49,6 +49,12 @@ class ZORMpiExchange {
   std::int64_t ExclusivePrefix(std::int64_t count) const;
   std::int64_t Total(std::int64_t count) const;
 
+  // Where each rank's run starts in items laid out by offsets (size + 1 entries): one cursor per
+  // rank, advanced as the items of that rank are written or read in order.
+  static std::vector<std::int64_t> RunStarts(const std::vector<std::int64_t>& offsets) {
+    return std::vector<std::int64_t>(offsets.begin(), offsets.end() - 1);
+  }
+
  private:
   std::vector<char> Bytes(const char* data, std::size_t itemSize,
                           const std::vector<std::int64_t>& offsets,

@@ -85,7 +85,7 @@ std::vector<unsigned char> ZORMtkPartNodes::HeldBelow(const ZORMpiExchange& exch
     ++offsets[static_cast<std::size_t>(to[n]) + 1];
   }
   for (std::size_t r = 0; r < ranks; ++r) offsets[r + 1] += offsets[r];
-  std::vector<std::int64_t> next(offsets.begin(), offsets.end() - 1);
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(offsets);
   std::vector<std::int64_t> slot(count);
   std::vector<NodePlace> places(count);
   for (std::size_t n = 0; n < count; ++n) {
