@@ -7,12 +7,15 @@
 #include "api/ZORMtkVtkCells.h"
 #include "api/impl/ZORMtkMeshBuilder.h"
 #include "distributed/impl/ZORMpiExchange.h"
+#include "distributed/impl/ZORMtkConservativeScatter.h"
 #include "distributed/impl/ZORMtkGlobalCellOrder.h"
+#include "distributed/impl/ZORMtkNodeOwners.h"
 #include "distributed/impl/ZORMtkPartNodes.h"
 #include "distributed/impl/ZORMtkPartRouting.h"
 #include "distributed/impl/ZORMtkPartSearch.h"
 #include "mapper/ZORMtkMapper.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkNodalKernels.h"
 
 namespace {
 
@@ -107,15 +110,18 @@ bool LooksPlane(const ZORMtkMeshArrays& part) {
 
 // mixed: the whole source has shells and solids or lines. One process lets a solid or line that
 // accepts a point end the scan only when no facet accepted it before, which no part can know.
-ZORMtkArrayStatus CheckPartKinds(const ZORMtkMeshArrays& part, bool plane, bool mixed) {
+ZORMtkArrayStatus CheckPartKinds(const ZORMtkMeshArrays& part, const std::string& role, bool plane,
+                                 bool mixed) {
   if (part.cellCount > 0 && LooksPlane(part) && !plane)
     return ZORMtkArrayStatus::Invalid(
-        "the source part lies in z = 0 without solids while the whole source does not; alone it "
-        "would be taken as plane elements, while one process takes its cells as shells");
+        "the " + role + " part lies in z = 0 without solids while the whole " + role +
+        " does not; alone it would be taken as plane elements, while one process takes its cells "
+        "as shells");
   if (mixed)
     return ZORMtkArrayStatus::Invalid(
-        "the source mixes surface cells in three dimensions (shells) with solids or lines; the "
-        "distributed search takes shells only on their own");
+        "the " + role +
+        " mixes surface cells in three dimensions (shells) with solids or lines; the distributed "
+        "search takes shells only on their own");
   return ZORMtkArrayStatus::Ok();
 }
 
@@ -128,8 +134,6 @@ void CountKinds(const ZORMtkMeshArrays& part, bool plane, int* kinds) {
 ZORMtkArrayStatus CheckOptions(const ZORMtkArrayOptions& options) {
   if (options.method != MethodShapeInterpolation && options.method != MethodNearestNode)
     return ZORMtkArrayStatus::Invalid("the method is shape interpolation (0) or nearest node (1)");
-  if (options.conservative)
-    return ZORMtkArrayStatus::Invalid("the distributed mapper has no conservative mapping");
   if (options.elementChoice != ChoiceFirstAccepted && options.elementChoice != ChoiceContaining)
     return ZORMtkArrayStatus::Invalid("the element choice is first accepted (0) or containing (1)");
   if (options.threads < 0 || !(options.boundaryTolerance >= 0.0) ||
@@ -140,10 +144,46 @@ ZORMtkArrayStatus CheckOptions(const ZORMtkArrayOptions& options) {
   return ZORMtkArrayStatus::Ok();
 }
 
+// One mesh spread over the ranks as this rank holds it: its part's element search, its nodes in
+// first-use order and, for a conservative mapping, their numbers in the whole.
+struct Side {
+  std::unique_ptr<ZORMtkPartSearch> search;
+  ZORMtkPartNodes nodes;
+  ZORMtkNodeOwners owners;
+  bool plane = false;
+  bool shells = false;
+  int partNodes = 0;
+  std::int64_t elements = 0;
+};
+
+// The VTK cells of this rank's target part, kept for a conservative mapping.
+struct TargetCells {
+  int dimension = 3;
+  std::vector<double> coordinates;
+  std::vector<int> connectivity;
+  std::vector<std::int64_t> offsets;
+  std::vector<std::uint8_t> types;
+
+  ZORMtkMeshArrays Arrays() const {
+    ZORMtkMeshArrays mesh;
+    mesh.coordinates = coordinates.data();
+    mesh.nodeCount = static_cast<int>(coordinates.size()) / dimension;
+    mesh.dimension = dimension;
+    mesh.connectivity = connectivity.data();
+    mesh.offsets = offsets.data();
+    mesh.types = types.data();
+    mesh.cellCount = static_cast<int>(types.size());
+    return mesh;
+  }
+};
+
 }  // namespace
 
-// The mapper's state on this rank: its source part, its targets and, after the search, who gives
-// each target its value and the links of the points this rank gives values to. One thread.
+// The mapper's state on this rank: the source part, the targets and, after the search, who gives
+// each point its value and the links of the points this rank gives values to. A search places
+// points in the elements (or at the nearest nodes) of the hosts: the target points in the source,
+// or for a conservative mapping the source nodes in the target mesh and, when some target node
+// takes nothing, the target nodes in the source. One thread.
 class ZORMtkDistributedMapper::Impl {
  public:
   explicit Impl(MPI_Comm comm) : exchange(comm) {
@@ -154,8 +194,12 @@ class ZORMtkDistributedMapper::Impl {
     ready = false;
     placed.clear();
   }
+  ZORMtkArrayStatus MakeSide(const ZORMtkMeshArrays& part, const std::string& role, Side& side);
   ZORMtkArrayStatus CheckReady() const;
+  ZORMtkArrayStatus PrepareTarget();
   void Search();
+  void SearchPoints(bool nearest, bool fallback);
+  void SearchConservative();
   void SearchElements(std::vector<Round>& rounds);
   std::vector<ZORFacetRecord> SendRecords(const std::vector<ZORPartAnswer>& answers,
                                           const std::vector<ZORFacetRecord>& records, Round& round,
@@ -169,29 +213,36 @@ class ZORMtkDistributedMapper::Impl {
   void TellWinners(const std::vector<int>& asked, const RanksOf& ranksOf, int roundIndex,
                    Round& round) const;
   void KeepWon(const std::vector<Round>& rounds);
+  std::vector<ZORScatterLink> ScatterLinks(bool sourcePoints) const;
   void Report();
+  ZORMtkArrayStatus MapConservative(const double* sourceValues, int components,
+                                    double* targetValues);
 
   ZORMpiExchange exchange;
   std::vector<int> everyRank;
   ZORMtkArrayOptions options;
-  // The source part, for the element search and for the nearest-node search.
-  std::unique_ptr<ZORMtkPartSearch> part;
-  ZORMtkPartNodes nodes;
-  bool plane = false;
-  bool shells = false;
-  int sourceNodes = 0;
-  std::int64_t sourceElements = 0;
-  // This rank's targets: three coordinates each, and the index of the first in the whole.
-  std::vector<double> targets;
+  Side source;
+  Side target;
+  // This rank's target points (three coordinates each), the index of the first in the whole,
+  // and the cells of its target part, if it gave any.
+  std::vector<double> targetPoints;
   std::int64_t firstTarget = 0;
   bool targetSet = false;
-  // The search's outcome per target: the rank that gives its value (-1: none) and the round in
+  TargetCells targetCells;
+  bool targetBlocks = false;
+  // The search under way: the side whose elements or nodes are searched, this rank's points
+  // (three coordinates each) and the whole's number of the first.
+  Side* hosts = nullptr;
+  const std::vector<double>* points = nullptr;
+  std::int64_t firstPoint = 0;
+  // The search's outcome per point: the rank that gives its value (-1: none) and the round in
   // which that rank won it, the host cell, the placed mark, and the squared distance to the
-  // nearest node of the nearest-node method.
+  // nearest node of the nearest-node method. After a conservative search, cells and placed
+  // hold the marks of the target part's nodes instead.
   bool ready = false;
   std::vector<int> giver;
   std::vector<int> giverRound;
-  // Which of the giver's entries for the target won (0 but for shells).
+  // Which of the giver's entries for the point won (0 but for shells).
   std::vector<int> choice;
   int roundCount = 0;
   std::vector<std::int64_t> cells;
@@ -200,17 +251,63 @@ class ZORMtkDistributedMapper::Impl {
   // The points this rank gives values to, rank after rank, with their links.
   std::vector<std::int64_t> wonOffsets;
   ZORPartLinks wonLinks;
+  ZORMtkConservativeScatter scatter;
   std::unique_ptr<ZORMtkMapper> diagnostics;
 };
 
 ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::CheckReady() const {
-  if (!part) return ZORMtkArrayStatus::Invalid("no source part was given");
+  if (!source.search) return ZORMtkArrayStatus::Invalid("no source part was given");
   if (!targetSet) return ZORMtkArrayStatus::Invalid("no target points were given");
-  if (sourceElements == 0)
+  if (source.elements == 0)
     return ZORMtkArrayStatus::Invalid(
         "the source mesh has no cells on any rank; the distributed mapper needs them (its nodes "
         "are the ones its cells use)");
+  if (options.conservative && targetBlocks)
+    return ZORMtkArrayStatus::Invalid(
+        "the target part comes as blocks; a conservative mapping takes it as VTK cells");
   return ZORMtkArrayStatus::Ok();
+}
+
+// Part by part, the checks one process makes of the whole mesh, and the part's search and nodes.
+// Collective.
+ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::MakeSide(const ZORMtkMeshArrays& part,
+                                                          const std::string& role, Side& side) {
+  side.search.reset();
+  int plane = LooksPlane(part) ? 1 : 0;
+  MPI_Allreduce(MPI_IN_PLACE, &plane, 1, MPI_INT, MPI_LAND, exchange.Comm());
+  side.plane = plane != 0;
+  int kinds[2] = {0, 0};
+  CountKinds(part, side.plane, kinds);
+  MPI_Allreduce(MPI_IN_PLACE, kinds, 2, MPI_INT, MPI_LOR, exchange.Comm());
+  side.shells = kinds[0] != 0;
+  const ZORMtkArrayStatus status =
+      exchange.Agree(CheckPartKinds(part, role, side.plane, kinds[0] != 0 && kinds[1] != 0));
+  if (!status) return status;
+  const ZORMtkGlobalCellOrder order = ZORMtkGlobalCellOrder::Of(part, side.plane, exchange);
+  side.search = std::make_unique<ZORMtkPartSearch>();
+  side.search->Write(part, order);
+  side.nodes.Take(part, side.plane);
+  side.partNodes = part.nodeCount;
+  side.elements = exchange.Total(part.cellCount);
+  return status;
+}
+
+// The target part as a mesh, for a conservative mapping: its nodes must all be used by its cells,
+// since the whole's nodes are numbered by the cells that first use them. Collective.
+ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::PrepareTarget() {
+  const ZORMtkMeshArrays part = targetCells.Arrays();
+  ZORMtkArrayStatus status = MakeSide(part, "target", target);
+  if (!status) return status;
+  if (target.elements == 0)
+    return ZORMtkArrayStatus::Invalid(
+        "a conservative mapping needs a target mesh with cells, not points alone");
+  const int given = static_cast<int>(targetPoints.size() / 3);
+  if (target.nodes.Count() != given)
+    status = ZORMtkArrayStatus::Invalid(
+        "the target part has " + std::to_string(given) + " nodes, of which its cells use " +
+        std::to_string(target.nodes.Count()) +
+        "; a conservative mapping takes a target part with the nodes its cells use");
+  return exchange.Agree(status);
 }
 
 // Each asked target goes to the ranks ranksOf names, rank after rank, each rank's run in target
@@ -233,7 +330,7 @@ std::vector<double> ZORMtkDistributedMapper::Impl::Ask(const std::vector<int>& a
     const int* to = ranksOf(t, size);
     for (int k = 0; k < size; ++k) {
       const std::size_t at = static_cast<std::size_t>(next[static_cast<std::size_t>(to[k])]++);
-      std::copy_n(targets.data() + 3 * static_cast<std::size_t>(t), 3, queries.data() + 3 * at);
+      std::copy_n(points->data() + 3 * static_cast<std::size_t>(t), 3, queries.data() + 3 * at);
     }
   }
   // Offsets count points; the coordinates travel three to a point.
@@ -254,10 +351,10 @@ void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
   for (const int t : asked) {
     int size = 0;
     const int* to = ranksOf(t, size);
-    const std::size_t target = static_cast<std::size_t>(t);
+    const std::size_t point = static_cast<std::size_t>(t);
     for (int k = 0; k < size; ++k)
       won[static_cast<std::size_t>(next[static_cast<std::size_t>(to[k])]++)] =
-          to[k] == giver[target] && giverRound[target] == roundIndex ? choice[target] : -1;
+          to[k] == giver[point] && giverRound[point] == roundIndex ? choice[point] : -1;
   }
   std::vector<std::int64_t> returned;
   round.won = exchange.AllToAll(won, round.sent, returned);
@@ -281,11 +378,12 @@ std::vector<ZORFacetRecord> ZORMtkDistributedMapper::Impl::SendRecords(
 // The owner's choice for target t among the replies of the ranks asked, in rank order.
 void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<Reply>& replies,
                                            std::vector<Entry>& entries, int round) {
-  const std::size_t target = static_cast<std::size_t>(t);
+  const std::size_t point = static_cast<std::size_t>(t);
   int winner = -1;
   int record = 0;
   Entry chosen{nullptr, -1, 0};
-  if (shells && PickFacet(replies, part->MeanLength(), entries, chosen)) {
+  const bool shells = hosts->shells;
+  if (shells && PickFacet(replies, hosts->search->MeanLength(), entries, chosen)) {
     winner = chosen.reply;
     record = chosen.index;
   }
@@ -295,33 +393,35 @@ void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<Reply>& repl
       winner = static_cast<int>(r);
   if (winner < 0) return;
   const Reply& reply = replies[static_cast<std::size_t>(winner)];
-  giver[target] = reply.rank;
-  giverRound[target] = round;
-  choice[target] = record;
-  cells[target] = shells ? reply.records[record].cell : reply.answer->cell;
-  placed[target] = 1;
+  giver[point] = reply.rank;
+  giverRound[point] = round;
+  choice[point] = record;
+  cells[point] = shells ? reply.records[record].cell : reply.answer->cell;
+  placed[point] = 1;
 }
 
 // Every target is searched in the elements of the ranks whose parts occupy its bucket, and takes
 // the answer one process would take.
 void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
-  part->Prepare(plane, shells, diagnostics->Context().tolerances,
-                options.elementChoice == ChoiceContaining, exchange);
-  const ZORMtkPartRouting routing(part->Grid(), exchange);
+  ZORMtkPartSearch& part = *hosts->search;
+  part.Prepare(hosts->plane, hosts->shells, diagnostics->Context().tolerances,
+               options.elementChoice == ChoiceContaining, exchange);
+  const ZORMtkPartRouting routing(part.Grid(), exchange);
   const auto ranksOf = [&](int t, int& size) {
-    return routing.Ranks(targets.data() + 3 * static_cast<std::size_t>(t), size);
+    return routing.Ranks(points->data() + 3 * static_cast<std::size_t>(t), size);
   };
   std::vector<int> asked(giver.size());
   for (std::size_t t = 0; t < asked.size(); ++t) asked[t] = static_cast<int>(t);
   Round round;
   std::vector<ZORFacetRecord> records;
   const std::vector<ZORPartAnswer> answers =
-      part->Locate(Ask(asked, ranksOf, round), options.threads, round.links, records);
+      part.Locate(Ask(asked, ranksOf, round), options.threads, round.links, records);
   std::vector<std::int64_t> returned;
   const std::vector<ZORPartAnswer> replies = exchange.AllToAll(answers, round.received, returned);
   std::vector<std::int64_t> nextRecord(round.sent.size(), 0);
-  const std::vector<ZORFacetRecord> facets =
-      shells ? SendRecords(answers, records, round, nextRecord) : std::vector<ZORFacetRecord>();
+  const std::vector<ZORFacetRecord> facets = hosts->shells
+                                                 ? SendRecords(answers, records, round, nextRecord)
+                                                 : std::vector<ZORFacetRecord>();
   std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
   std::vector<Reply> gathered;
   std::vector<Entry> entries;
@@ -347,8 +447,9 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
 // the targets no rank answered.
 std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<int>& asked, bool all,
                                                             std::vector<Round>& rounds) {
+  const ZORMtkPartNodes& nodes = hosts->nodes;
   const auto ranksOf = [&](int t, int& size) {
-    if (!all) return nodes.Ranks(targets.data() + 3 * static_cast<std::size_t>(t), size);
+    if (!all) return nodes.Ranks(points->data() + 3 * static_cast<std::size_t>(t), size);
     size = exchange.Size();
     return static_cast<const int*>(everyRank.data());
   };
@@ -370,19 +471,19 @@ std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<in
   for (const int t : asked) {
     int size = 0;
     const int* from = ranksOf(t, size);
-    const std::size_t target = static_cast<std::size_t>(t);
+    const std::size_t point = static_cast<std::size_t>(t);
     for (int k = 0; k < size; ++k) {
       const ZORNodeAnswer& answer =
           replies[static_cast<std::size_t>(next[static_cast<std::size_t>(from[k])]++)];
-      if (answer.position < 0 || (giverRound[target] == static_cast<int>(rounds.size()) &&
-                                  answer.best >= nearestDistance[target]))
+      if (answer.position < 0 || (giverRound[point] == static_cast<int>(rounds.size()) &&
+                                  answer.best >= nearestDistance[point]))
         continue;
-      giver[target] = from[k];
-      giverRound[target] = static_cast<int>(rounds.size());
-      choice[target] = 0;
-      nearestDistance[target] = answer.best;
+      giver[point] = from[k];
+      giverRound[point] = static_cast<int>(rounds.size());
+      choice[point] = 0;
+      nearestDistance[point] = answer.best;
     }
-    if (giverRound[target] != static_cast<int>(rounds.size())) unanswered.push_back(t);
+    if (giverRound[point] != static_cast<int>(rounds.size())) unanswered.push_back(t);
   }
   TellWinners(asked, ranksOf, static_cast<int>(rounds.size()), round);
   rounds.push_back(std::move(round));
@@ -419,12 +520,14 @@ void ZORMtkDistributedMapper::Impl::KeepWon(const std::vector<Round>& rounds) {
 // points of the nearest-node method with the node counts it compares.
 void ZORMtkDistributedMapper::Impl::Report() {
   const bool nearest = options.method == MethodNearestNode;
+  const ZORMtkPartNodes& nodes = hosts->nodes;
   const bool check = nodes.WholeCount() > 1;
+  const std::vector<double>& at = *points;
   std::vector<ReportedPoint> mine;
   for (std::size_t t = 0; t < placed.size(); ++t)
     if (nearest ? check && nearestDistance[t] > nodes.Reach() : placed[t] == 0)
-      mine.push_back(ReportedPoint{firstTarget + static_cast<std::int64_t>(t),
-                                   {targets[3 * t], targets[3 * t + 1], targets[3 * t + 2]}});
+      mine.push_back(ReportedPoint{firstPoint + static_cast<std::int64_t>(t),
+                                   {at[3 * t], at[3 * t + 1], at[3 * t + 2]}});
   const int bytes = static_cast<int>(mine.size() * sizeof(ReportedPoint));
   std::vector<int> counts(static_cast<std::size_t>(exchange.Size()));
   MPI_Allgather(&bytes, 1, MPI_INT, counts.data(), 1, MPI_INT, exchange.Comm());
@@ -450,23 +553,35 @@ void ZORMtkDistributedMapper::Impl::Report() {
   diagnostics->Context().Report(misses);
 }
 
-// The element search first (unless the method is nearest node), then the nearest-node search for
-// every target (the method) or for those left unplaced (the fallback).
 void ZORMtkDistributedMapper::Impl::Search() {
   diagnostics = std::make_unique<ZORMtkMapper>(ZORSrvPosition());
   diagnostics->DefineSearchTolerance(options.boundaryTolerance, options.normalTolerance);
-  const std::size_t count = targets.size() / 3;
+  if (options.conservative) {
+    SearchConservative();
+  } else {
+    hosts = &source;
+    points = &targetPoints;
+    firstPoint = firstTarget;
+    SearchPoints(options.method == MethodNearestNode, options.nearestFallback);
+    Report();
+  }
+  ready = true;
+}
+
+// The element search first (unless nearest), then the nearest-node search for every point
+// (nearest) or for those left unplaced (fallback), in the hosts.
+void ZORMtkDistributedMapper::Impl::SearchPoints(bool nearest, bool fallback) {
+  const std::size_t count = points->size() / 3;
   giver.assign(count, -1);
   giverRound.assign(count, -1);
   choice.assign(count, 0);
   cells.assign(count, -1);
   placed.assign(count, 0);
   nearestDistance.assign(count, 0.0);
-  const bool nearest = options.method == MethodNearestNode;
   std::vector<Round> rounds;
   if (!nearest) SearchElements(rounds);
-  if (nearest || options.nearestFallback) {
-    nodes.Prepare(nearest, options.threads, exchange);
+  if (nearest || fallback) {
+    hosts->nodes.Prepare(nearest, options.threads, exchange);
     std::vector<int> asked;
     for (std::size_t t = 0; t < count; ++t)
       if (giver[t] < 0) asked.push_back(static_cast<int>(t));
@@ -478,8 +593,87 @@ void ZORMtkDistributedMapper::Impl::Search() {
   }
   KeepWon(rounds);
   roundCount = static_cast<int>(rounds.size());
+}
+
+// The owned nodes of a side, in the whole's order, three coordinates each.
+std::vector<double> OwnedPoints(const Side& side) {
+  std::vector<double> coordinates;
+  const int dimension = side.nodes.Dimension();
+  std::vector<int> positionOfRow(static_cast<std::size_t>(side.partNodes), -1);
+  for (int n = 0; n < side.nodes.Count(); ++n)
+    positionOfRow[static_cast<std::size_t>(side.nodes.Row(n))] = n;
+  for (const int row : side.owners.OwnedRows()) {
+    const double* x = side.nodes.Node(static_cast<std::size_t>(positionOfRow[row]));
+    for (int a = 0; a < 3; ++a) coordinates.push_back(a < dimension ? x[a] : 0.0);
+  }
+  return coordinates;
+}
+
+// Turned round as one process turns it: every source node, once, by its owner, is searched in the
+// target's elements (or for its nearest target node) and scatters its value to the partner nodes.
+// When some target node takes no weight that way (a source coarser than the target's elements),
+// the target nodes are searched in the source's elements instead and the links turned round; the
+// diagnostics are then that search's, as on one process.
+void ZORMtkDistributedMapper::Impl::SearchConservative() {
+  const bool nearest = options.method == MethodNearestNode;
+  source.owners.Number(source.nodes, source.partNodes, exchange);
+  target.owners.Number(target.nodes, target.partNodes, exchange);
+  const std::vector<double> sourceNodes = OwnedPoints(source);
+  hosts = &target;
+  points = &sourceNodes;
+  firstPoint = source.owners.First(exchange.Rank());
+  diagnostics->Context().diagnostics.SetReportSide(0);
+  SearchPoints(nearest, false);
   Report();
-  ready = true;
+  scatter.Build(ScatterLinks(true), source.owners, target.owners, target.partNodes, exchange);
+  if (!nearest && !scatter.CoversTarget(exchange)) {
+    const std::vector<double> targetNodes = OwnedPoints(target);
+    hosts = &source;
+    points = &targetNodes;
+    firstPoint = target.owners.First(exchange.Rank());
+    diagnostics->Context().diagnostics.ClearErrors();
+    diagnostics->Context().diagnostics.SetReportSide(1);
+    SearchPoints(false, false);
+    Report();
+    scatter.Build(
+        ZORMtkConservativeScatter::Transpose(ScatterLinks(false), source.owners, exchange),
+        source.owners, target.owners, target.partNodes, exchange);
+  }
+  points = nullptr;
+  placed = scatter.Placed();
+  cells.assign(placed.size(), -1);
+}
+
+// The links of the points this rank won, as links from source to target nodes: the points are
+// the source nodes (sourcePoints) or the target nodes, and the partners the other side's nodes.
+// Each point's number comes from the rank that asked, in the order Map reads values back.
+std::vector<ZORScatterLink> ZORMtkDistributedMapper::Impl::ScatterLinks(bool sourcePoints) const {
+  std::vector<std::int64_t> offsets(everyRank.size() + 1, 0);
+  for (const int rank : giver)
+    if (rank >= 0) ++offsets[static_cast<std::size_t>(rank) + 1];
+  for (std::size_t r = 1; r < offsets.size(); ++r) offsets[r] += offsets[r - 1];
+  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(offsets);
+  std::vector<std::int64_t> numbers(static_cast<std::size_t>(offsets.back()));
+  for (int round = 0; round < roundCount; ++round)
+    for (std::size_t t = 0; t < giver.size(); ++t)
+      if (giverRound[t] == round)
+        numbers[static_cast<std::size_t>(next[static_cast<std::size_t>(giver[t])]++)] =
+            firstPoint + static_cast<std::int64_t>(t);
+  std::vector<std::int64_t> arrived;
+  const std::vector<std::int64_t> won = exchange.AllToAll(numbers, offsets, arrived);
+  const ZORMtkNodeOwners& partners = sourcePoints ? target.owners : source.owners;
+  std::vector<ZORScatterLink> links;
+  for (int point = 0; point < wonLinks.Count(); ++point)
+    for (std::int64_t link = wonLinks.offsets[static_cast<std::size_t>(point)];
+         link < wonLinks.offsets[static_cast<std::size_t>(point) + 1]; ++link) {
+      const std::int64_t number = won[static_cast<std::size_t>(point)];
+      const std::int64_t partner =
+          partners.NumberOf(wonLinks.partners[static_cast<std::size_t>(link)]);
+      const double weight = wonLinks.weights[static_cast<std::size_t>(link)];
+      links.push_back(sourcePoints ? ZORScatterLink{number, partner, weight}
+                                   : ZORScatterLink{partner, number, weight});
+    }
+  return links;
 }
 
 ZORMtkDistributedMapper::ZORMtkDistributedMapper(MPI_Comm comm)
@@ -490,7 +684,7 @@ ZORMtkDistributedMapper::~ZORMtkDistributedMapper() = default;
 ZORMtkArrayStatus ZORMtkDistributedMapper::SetSource(const ZORMtkMeshArrays& part) {
   Impl& impl = *impl_;
   impl.DropWeights();
-  impl.part.reset();
+  impl.source.search.reset();
   ZORMtkArrayStatus status = ZORMtkArrayStatus::Ok();
   if (!part.blocks.empty())
     status = ZORMtkArrayStatus::Invalid(
@@ -500,22 +694,7 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetSource(const ZORMtkMeshArrays& par
   if (status && !empty) status = check.Check();
   status = impl.exchange.Agree(status);
   if (!status) return status;
-  int plane = LooksPlane(part) ? 1 : 0;
-  MPI_Allreduce(MPI_IN_PLACE, &plane, 1, MPI_INT, MPI_LAND, impl.exchange.Comm());
-  impl.plane = plane != 0;
-  int kinds[2] = {0, 0};
-  CountKinds(part, impl.plane, kinds);
-  MPI_Allreduce(MPI_IN_PLACE, kinds, 2, MPI_INT, MPI_LOR, impl.exchange.Comm());
-  impl.shells = kinds[0] != 0;
-  status = impl.exchange.Agree(CheckPartKinds(part, impl.plane, kinds[0] != 0 && kinds[1] != 0));
-  if (!status) return status;
-  const ZORMtkGlobalCellOrder order = ZORMtkGlobalCellOrder::Of(part, impl.plane, impl.exchange);
-  impl.part = std::make_unique<ZORMtkPartSearch>();
-  impl.part->Write(part, order);
-  impl.nodes.Take(part, impl.plane);
-  impl.sourceNodes = part.nodeCount;
-  impl.sourceElements = impl.exchange.Total(part.cellCount);
-  return status;
+  return impl.MakeSide(part, "source", impl.source);
 }
 
 ZORMtkArrayStatus ZORMtkDistributedMapper::SetTarget(const ZORMtkMeshArrays& points) {
@@ -530,20 +709,32 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetTarget(const ZORMtkMeshArrays& poi
     status = ZORMtkArrayStatus::Invalid("the target points need coordinates");
   const std::size_t count = status ? static_cast<std::size_t>(points.nodeCount) : 0;
   const std::size_t axes = static_cast<std::size_t>(points.dimension);
-  impl.targets.assign(3 * count, 0.0);
+  impl.targetPoints.assign(3 * count, 0.0);
   for (std::size_t i = 0; i < count && status; ++i)
     for (std::size_t a = 0; a < axes; ++a) {
       const double x = points.coordinates[i * axes + a];
       if (!std::isfinite(x))
         status = ZORMtkArrayStatus::Invalid("target point " + std::to_string(i) +
                                             " has a coordinate that is not a finite number");
-      impl.targets[3 * i + a] = x;
+      impl.targetPoints[3 * i + a] = x;
     }
+  if (status && points.cellCount > 0) status = ZORMtkMeshBuilder(points, "target part").Check();
   status = impl.exchange.Agree(status);
   if (!status) return status;
   impl.firstTarget = impl.exchange.ExclusivePrefix(points.nodeCount);
   if (impl.exchange.Total(points.nodeCount) == 0)
     return ZORMtkArrayStatus::Invalid("target points has no nodes");
+  impl.targetBlocks = !points.blocks.empty();
+  impl.targetCells = TargetCells();
+  if (points.cellCount > 0) {
+    TargetCells& kept = impl.targetCells;
+    kept.dimension = points.dimension;
+    kept.coordinates.assign(points.coordinates, points.coordinates + count * axes);
+    kept.offsets.assign(points.offsets, points.offsets + points.cellCount + 1);
+    kept.connectivity.assign(points.connectivity,
+                             points.connectivity + points.offsets[points.cellCount]);
+    kept.types.assign(points.types, points.types + points.cellCount);
+  }
   impl.targetSet = true;
   return status;
 }
@@ -558,7 +749,8 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetOptions(const ZORMtkArrayOptions& 
 
 ZORMtkArrayStatus ZORMtkDistributedMapper::ComputeWeights() {
   if (impl_->ready) return ZORMtkArrayStatus::Ok();
-  const ZORMtkArrayStatus status = impl_->exchange.Agree(impl_->CheckReady());
+  ZORMtkArrayStatus status = impl_->exchange.Agree(impl_->CheckReady());
+  if (status && impl_->options.conservative) status = impl_->PrepareTarget();
   if (status) impl_->Search();
   return status;
 }
@@ -568,11 +760,11 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Map(const double* sourceValues, int s
   ZORMtkArrayStatus status = ComputeWeights();
   if (!status) return status;
   Impl& impl = *impl_;
-  const std::size_t count = impl.giver.size();
-  if (sourceRows != impl.sourceNodes)
+  const std::size_t count = impl.targetPoints.size() / 3;
+  if (sourceRows != impl.source.partNodes)
     status = ZORMtkArrayStatus::Invalid("the field has " + std::to_string(sourceRows) +
                                         " rows; the source part has " +
-                                        std::to_string(impl.sourceNodes) + " nodes");
+                                        std::to_string(impl.source.partNodes) + " nodes");
   else if (components < 1)
     status = ZORMtkArrayStatus::Invalid("the field needs at least one component, not " +
                                         std::to_string(components));
@@ -580,6 +772,8 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Map(const double* sourceValues, int s
     status = ZORMtkArrayStatus::Invalid("the field values and the result need arrays");
   status = impl.exchange.Agree(status);
   if (!status) return status;
+  if (impl.options.conservative)
+    return impl.MapConservative(sourceValues, components, targetValues);
   const std::size_t width = static_cast<std::size_t>(components);
   std::vector<double> rows(static_cast<std::size_t>(impl.wonLinks.Count()) * width);
   for (int point = 0; point < impl.wonLinks.Count(); ++point)
@@ -617,4 +811,16 @@ int ZORMtkDistributedMapper::Flags() const {
 std::vector<std::string> ZORMtkDistributedMapper::DiagnosticTexts() const {
   if (!impl_->diagnostics) return {};
   return ZORMtkDiagnosticTexts::Of(*impl_->diagnostics);
+}
+
+// The scatter, and the conservation check of one process on the sums of the wholes, recorded
+// alike on every rank.
+ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::MapConservative(const double* sourceValues,
+                                                                 int components,
+                                                                 double* targetValues) {
+  std::vector<double> sums;
+  scatter.Apply(sourceValues, components, targetValues, sums, exchange);
+  ZORMtkNodalKernels::RecordUnconserved(sums.data(), sums.data() + components, components,
+                                        diagnostics->Context().diagnostics);
+  return ZORMtkArrayStatus::Ok();
 }

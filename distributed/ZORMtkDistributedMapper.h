@@ -31,13 +31,28 @@
 // node grid placed as the whole's: the nearest answer wins, and of equally near nodes the one
 // the lowest rank holds, first in that rank's order.
 //
+// A conservative mapping (options.conservative) takes the target as a mesh, given as the source
+// is: each rank's part of the target's VTK cells with the nodes they use (seam nodes repeated,
+// every node used by a cell of the part). The whole target's nodes are numbered as the source's:
+// in the order its cells, joined in rank order, first use them, nodes at one place in several
+// parts being one node. As one process does, every source node is searched in the target's
+// elements (or for its nearest target node) and scatters its value to the target nodes of its
+// element, weighted by the shape functions there; when that leaves a target node without weight,
+// the target nodes are searched in the source's elements and those links turned round. Each
+// target node's sum is added by the rank owning it (the lowest holding it) in source node order,
+// so no sum is split between ranks. Map then gives one row per node of the rank's target part,
+// seam copies alike; Placed() marks the part's nodes that take a share of some source value, and
+// SourceCells() is -1 throughout. The diagnostics name source nodes (target nodes after the
+// turn) by their number in the whole, and each Map records the sums it did not conserve, on
+// every rank alike.
+//
 // Supported: shape interpolation of nodal fields onto target points, with either element choice,
-// a fill value or the nearest-node fallback for unplaced points, and the nearest-node method.
-// Sources of solid, plane, line or shell cells, shells not mixed with the others; not
-// conservative mapping (these give a status saying so). Every call but the accessors is collective:
-// all ranks call it, in the same order, with the same options. Bad input on any rank gives every
-// rank the same failed status. One thread per object; the searches themselves run on
-// options.threads threads per rank.
+// a fill value or the nearest-node fallback for unplaced points, the nearest-node method, and
+// conservative mapping with either method. Sources (and conservative targets) of solid, plane,
+// line or shell cells, shells not mixed with the others (a status says so). Every call but the
+// accessors is collective: all ranks call it, in the same order, with the same options. Bad input
+// on any rank gives every rank the same failed status. One thread per object; the searches
+// themselves run on options.threads threads per rank.
 class ZORMTK_EXPORT ZORMtkDistributedMapper {
  public:
   explicit ZORMtkDistributedMapper(MPI_Comm comm);
@@ -47,14 +62,15 @@ class ZORMTK_EXPORT ZORMtkDistributedMapper {
 
   // This rank's part of the source: VTK cells (possibly none) and the nodes they use.
   ZORMtkArrayStatus SetSource(const ZORMtkMeshArrays& part);
-  // This rank's target points (coordinates only; cells are not looked at).
+  // This rank's target points; for a conservative mapping, its part of the target mesh (VTK
+  // cells and the nodes they use). Other mappings map the nodes and do not look at the cells.
   ZORMtkArrayStatus SetTarget(const ZORMtkMeshArrays& points);
   ZORMtkArrayStatus SetOptions(const ZORMtkArrayOptions& options);
 
   // Searches the targets (the first call after a change; later calls return at once).
   ZORMtkArrayStatus ComputeWeights();
   // Maps one field: sourceValues has one row of `components` values per node of this rank's
-  // source part, targetValues receives one row per target point of this rank.
+  // source part, targetValues receives one row per target point (target part node) of this rank.
   ZORMtkArrayStatus Map(const double* sourceValues, int sourceRows, int components,
                         double* targetValues);
 

@@ -35,6 +35,21 @@ class ZORMpiExchange {
     return received;
   }
 
+  // Sends each item to the rank destination(item) names, keeping the items' order within each
+  // rank's run; returns what every rank sent here, rank after rank, as AllToAll does.
+  template <typename T, typename Destination>
+  std::vector<T> Deliver(const std::vector<T>& items, const Destination& destination,
+                         std::vector<std::int64_t>& receivedOffsets) const {
+    std::vector<std::int64_t> offsets(static_cast<std::size_t>(size_) + 1, 0);
+    for (const T& item : items) ++offsets[static_cast<std::size_t>(destination(item)) + 1];
+    for (std::size_t r = 1; r < offsets.size(); ++r) offsets[r] += offsets[r - 1];
+    std::vector<std::int64_t> next = RunStarts(offsets);
+    std::vector<T> sorted(items.size());
+    for (const T& item : items)
+      sorted[static_cast<std::size_t>(next[static_cast<std::size_t>(destination(item))]++)] = item;
+    return AllToAll(sorted, offsets, receivedOffsets);
+  }
+
   // Ok on every rank only when it is ok on every rank; otherwise every rank gets the message of
   // the lowest rank that failed, prefixed with that rank when there are several.
   ZORMtkArrayStatus Agree(const ZORMtkArrayStatus& local) const;

@@ -1,12 +1,10 @@
 #include "distributed/impl/ZORMtkPartNodes.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <limits>
-#include <numeric>
 
 #include "distributed/impl/ZORMpiExchange.h"
+#include "distributed/impl/ZORMtkNodeOwners.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORMtkNodalSearch.h"
 
@@ -16,44 +14,6 @@ namespace {
 // bucket, so the routing table stays a small fraction of the nodes.
 constexpr int kBlock = 8;
 constexpr int kNodeQueryChunk = 2048;
-
-// A node's coordinates as bits: seam copies are equal bit for bit.
-using NodePlace = std::array<std::uint64_t, 3>;
-
-NodePlace PlaceOf(const double* x, int dimension) {
-  NodePlace place{};
-  std::memcpy(place.data(), x, sizeof(double) * static_cast<std::size_t>(dimension));
-  return place;
-}
-
-// Spreads places evenly over the ranks.
-int RankOf(const NodePlace& place, int ranks) {
-  std::uint64_t h = 0x9e3779b97f4a7c15ULL;
-  for (const std::uint64_t bits : place) {
-    h ^= bits + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-    h *= 0xbf58476d1ce4e5b9ULL;
-  }
-  return static_cast<int>((h ^ (h >> 31)) % static_cast<std::uint64_t>(ranks));
-}
-
-// For every place received, the lowest rank that sent the same place.
-std::vector<int> LowestSenders(const std::vector<NodePlace>& places,
-                               const std::vector<std::int64_t>& offsets) {
-  std::vector<int> sender(places.size());
-  for (std::size_t r = 0; r + 1 < offsets.size(); ++r)
-    std::fill(sender.begin() + offsets[r], sender.begin() + offsets[r + 1], static_cast<int>(r));
-  std::vector<std::size_t> order(places.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return places[a] != places[b] ? places[a] < places[b] : sender[a] < sender[b];
-  });
-  std::vector<int> lowest(places.size());
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    const bool first = k == 0 || places[order[k]] != places[order[k - 1]];
-    lowest[order[k]] = first ? sender[order[k]] : lowest[order[k - 1]];
-  }
-  return lowest;
-}
 
 }  // namespace
 
@@ -74,31 +34,12 @@ void ZORMtkPartNodes::Take(const ZORMtkMeshArrays& part, bool plane) {
 }
 
 // Every node's place goes to a rank chosen by its bits, which tells the sender the lowest rank
-// that holds the same place: 24 bytes per node out, 4 back.
+// that holds the same place.
 std::vector<unsigned char> ZORMtkPartNodes::HeldBelow(const ZORMpiExchange& exchange) const {
-  const std::size_t count = rows_.size();
-  const std::size_t ranks = static_cast<std::size_t>(exchange.Size());
-  std::vector<int> to(count);
-  std::vector<std::int64_t> offsets(ranks + 1, 0);
-  for (std::size_t n = 0; n < count; ++n) {
-    to[n] = RankOf(PlaceOf(Node(n), dimension_), exchange.Size());
-    ++offsets[static_cast<std::size_t>(to[n]) + 1];
-  }
-  for (std::size_t r = 0; r < ranks; ++r) offsets[r + 1] += offsets[r];
-  std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(offsets);
-  std::vector<std::int64_t> slot(count);
-  std::vector<NodePlace> places(count);
-  for (std::size_t n = 0; n < count; ++n) {
-    slot[n] = next[static_cast<std::size_t>(to[n])]++;
-    places[static_cast<std::size_t>(slot[n])] = PlaceOf(Node(n), dimension_);
-  }
-  std::vector<std::int64_t> received;
-  std::vector<std::int64_t> returned;
-  const std::vector<int> lowest = exchange.AllToAll(
-      LowestSenders(exchange.AllToAll(places, offsets, received), received), received, returned);
-  std::vector<unsigned char> below(count);
-  for (std::size_t n = 0; n < count; ++n)
-    below[n] = lowest[static_cast<std::size_t>(slot[n])] < exchange.Rank() ? 1 : 0;
+  const std::vector<ZORNodeHolder> holders = ZORMtkNodeOwners::LowestHolders(*this, exchange);
+  std::vector<unsigned char> below(holders.size());
+  for (std::size_t n = 0; n < holders.size(); ++n)
+    below[n] = holders[n].rank < exchange.Rank() ? 1 : 0;
   return below;
 }
 

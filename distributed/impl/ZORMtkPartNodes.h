@@ -47,11 +47,14 @@ class ZORMtkPartNodes {
   std::vector<ZORNodeAnswer> Answer(const std::vector<double>& points, bool all, int threads) const;
   // The part's node index of the node at position.
   int Row(std::int64_t position) const { return rows_[static_cast<std::size_t>(position)]; }
-
- private:
+  // The nodes in first-use order: their count, coordinates (Dimension() each) and dimension.
+  int Count() const { return static_cast<int>(rows_.size()); }
   const double* Node(std::size_t n) const {
     return coords_.data() + n * static_cast<std::size_t>(dimension_);
   }
+  int Dimension() const { return dimension_; }
+
+ private:
   std::vector<unsigned char> HeldBelow(const ZORMpiExchange& exchange) const;
   void Spread(const std::vector<unsigned char>& below, const ZORMpiExchange& exchange);
   void Route(const ZORMpiExchange& exchange);

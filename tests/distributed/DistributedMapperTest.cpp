@@ -25,7 +25,9 @@ std::vector<int> RandomCuts(int count, int parts, std::mt19937& random) {
   return cuts;
 }
 
-Mesh PartOf(const Mesh& whole, int first, int last) {
+// Cells first .. last - 1 of whole and the nodes they use, in the order they first use them;
+// wholeNodes, if given, receives each node's index in whole.
+Mesh PartOf(const Mesh& whole, int first, int last, std::vector<int>* wholeNodes = nullptr) {
   Mesh part;
   std::vector<int> local(whole.coords.size() / 3, -1);
   for (int c = first; c < last; ++c) {
@@ -35,6 +37,7 @@ Mesh PartOf(const Mesh& whole, int first, int last) {
         local[static_cast<std::size_t>(n)] = static_cast<int>(part.coords.size() / 3);
         part.coords.insert(part.coords.end(), &whole.coords[3 * n], &whole.coords[3 * n + 3]);
         part.field.insert(part.field.end(), &whole.field[2 * n], &whole.field[2 * n + 2]);
+        if (wholeNodes != nullptr) wholeNodes->push_back(n);
       }
       part.connectivity.push_back(local[static_cast<std::size_t>(n)]);
     }
@@ -44,15 +47,19 @@ Mesh PartOf(const Mesh& whole, int first, int last) {
   return part;
 }
 
-// Maps the field of `source` to `count` targets with either mapper.
-template <class Mapper>
-bool MapWith(Mapper& mapper, const Mesh& source, const double* targets, int count,
-             const ZORMtkArrayOptions& options, std::vector<double>& values) {
+ZORMtkMeshArrays PointsOf(const double* targets, int count) {
   ZORMtkMeshArrays points;
   points.coordinates = targets;
   points.nodeCount = count;
-  values.assign(2 * static_cast<std::size_t>(count), 0.0);
-  return mapper.SetSource(source.Arrays()) && mapper.SetTarget(points) &&
+  return points;
+}
+
+// Maps the field of `source` to the target's points with either mapper.
+template <class Mapper>
+bool MapWith(Mapper& mapper, const Mesh& source, const ZORMtkMeshArrays& target,
+             const ZORMtkArrayOptions& options, std::vector<double>& values) {
+  values.assign(2 * static_cast<std::size_t>(target.nodeCount), 0.0);
+  return mapper.SetSource(source.Arrays()) && mapper.SetTarget(target) &&
          mapper.SetOptions(options) &&
          mapper.Map(source.field.data(), static_cast<int>(source.field.size() / 2), 2,
                     values.data());
@@ -93,6 +100,31 @@ void Bend(Mesh& whole) {
                               2.0);
 }
 
+bool IsPlane(const Mesh& whole) {
+  for (std::size_t i = 2; i < whole.coords.size(); i += 3)
+    if (whole.coords[i] != 0.0) return false;
+  return true;
+}
+
+// x -> scale x + shift, z too unless the mesh is plane.
+void Move(Mesh& whole, double scale, double shift) {
+  const bool plane = IsPlane(whole);
+  for (std::size_t i = 0; i < whole.coords.size(); ++i)
+    if (i % 3 != 2 || !plane) whole.coords[i] = scale * whole.coords[i] + shift;
+}
+
+// A target mesh of n cells a side over the middle of a source of 2 n + 1, whose outer nodes then
+// lie outside it.
+void DoubleAndCentre(Mesh& whole) { Move(whole, 2.0, 0.5); }
+
+// A target finer than the source: turned round, the search leaves target nodes without weight.
+void HalveAndShift(Mesh& whole) { Move(whole, 0.5, 0.1); }
+
+void DoubleAndBend(Mesh& whole) {
+  DoubleAndCentre(whole);
+  Bend(whole);
+}
+
 struct Case {
   const char* name;
   Cells cells;
@@ -101,6 +133,10 @@ struct Case {
   MapMethod_Tag method = MethodShapeInterpolation;
   bool nearestFallback = false;
   void (*warp)(Mesh&) = nullptr;
+  // Conservative mappings: the target mesh, of targetSize cells a side, warped.
+  int targetSize = 0;
+  Cells targetCells = Cells::Tet;
+  void (*targetWarp)(Mesh&) = nullptr;
 };
 
 // The property: for random partitions of the cells and of the targets into as many parts as
@@ -126,44 +162,77 @@ TEST(DistributedMapper, GivesOneProcessResultsForRandomPartitions) {
       {"shell, wide tolerance, nearest-node fallback", Cells::Plane, ChoiceContaining, 0.6,
        MethodShapeInterpolation, true, Bend},
       {"shell nearest node", Cells::Plane, ChoiceFirstAccepted, 0.0, MethodNearestNode, false,
-       Bend}};
+       Bend},
+      {"conservative, hex8 onto coarser tets", Cells::Hex, ChoiceFirstAccepted, 0.0,
+       MethodShapeInterpolation, false, nullptr, 2, Cells::Tet, DoubleAndCentre},
+      {"conservative, tets onto coarser mixed cells, containing", Cells::Tet, ChoiceContaining, 0.0,
+       MethodShapeInterpolation, true, nullptr, 2, Cells::Mixed, DoubleAndCentre},
+      {"conservative, plane", Cells::Plane, ChoiceFirstAccepted, 0.0, MethodShapeInterpolation,
+       false, nullptr, 4, Cells::Plane, DoubleAndCentre},
+      {"conservative, hex8 onto finer tets: turned round", Cells::Hex, ChoiceFirstAccepted, 0.0,
+       MethodShapeInterpolation, false, nullptr, 5, Cells::Tet, HalveAndShift},
+      {"conservative, plane onto finer plane: turned round", Cells::Plane, ChoiceContaining, 0.0,
+       MethodShapeInterpolation, false, nullptr, 9, Cells::Plane, HalveAndShift},
+      {"conservative, nearest node", Cells::Hex, ChoiceFirstAccepted, 0.0, MethodNearestNode, false,
+       nullptr, 2, Cells::Tet, DoubleAndCentre},
+      {"conservative, shell onto coarser shell", Cells::Plane, ChoiceFirstAccepted, 0.0,
+       MethodShapeInterpolation, false, Bend, 4, Cells::Plane, DoubleAndBend}};
   int size = 1;
   const int rank = Rank(&size);
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     Mesh whole = MakeWhole(test.cells, test.cells == Cells::Plane ? 9 : 5, 7);
     if (test.warp != nullptr) test.warp(whole);
-    const int targetCount = static_cast<int>(whole.targets.size() / 3);
+    // A conservative target is a mesh, numbered as the parts number it: by first use.
+    const bool conservative = test.targetSize > 0;
+    Mesh targetMesh = MakeWhole(test.targetCells, test.targetSize, 13);
+    if (conservative) test.targetWarp(targetMesh);
+    targetMesh = PartOf(targetMesh, 0, static_cast<int>(targetMesh.types.size()));
+    const ZORMtkMeshArrays wholeTarget =
+        conservative ? targetMesh.Arrays()
+                     : PointsOf(whole.targets.data(), static_cast<int>(whole.targets.size() / 3));
     ZORMtkArrayOptions options;
     options.elementChoice = test.choice;
     options.boundaryTolerance = test.boundaryTolerance;
     options.unplacedFill = -7.0;
     options.method = test.method;
     options.nearestFallback = test.nearestFallback;
+    options.conservative = conservative;
     ZORMtkArrayMapper one;
     std::vector<double> expected, values;
-    ASSERT_TRUE(MapWith(one, PartOf(whole, 0, static_cast<int>(whole.types.size())),
-                        whole.targets.data(), targetCount, options, expected));
-    // Unplaced or misaligned points, whose diagnostics must agree too.
+    ASSERT_TRUE(MapWith(one, PartOf(whole, 0, static_cast<int>(whole.types.size())), wholeTarget,
+                        options, expected));
+    // Unplaced or misaligned points, or unconserved sums, whose diagnostics must agree too.
     ASSERT_NE(one.Flags(), 0);
     std::mt19937 random(11);
     for (int trial = 0; trial < 4; ++trial) {
       const std::vector<int> cellCuts =
           RandomCuts(static_cast<int>(whole.types.size()), size, random);
-      const std::vector<int> targetCuts = RandomCuts(targetCount, size, random);
+      const std::vector<int> targetCuts = RandomCuts(
+          conservative ? static_cast<int>(targetMesh.types.size()) : wholeTarget.nodeCount, size,
+          random);
       const Mesh part = PartOf(whole, cellCuts[rank], cellCuts[rank + 1]);
-      const int first = targetCuts[rank];
-      const int count = targetCuts[rank + 1] - first;
+      // The whole target's index of each of this rank's targets.
+      std::vector<int> wholeIndex;
+      const Mesh targetPart =
+          conservative ? PartOf(targetMesh, targetCuts[rank], targetCuts[rank + 1], &wholeIndex)
+                       : Mesh();
+      for (int t = targetCuts[rank]; t < targetCuts[rank + 1] && !conservative; ++t)
+        wholeIndex.push_back(t);
+      const ZORMtkMeshArrays targets = conservative
+                                           ? targetPart.Arrays()
+                                           : PointsOf(whole.targets.data() + 3 * targetCuts[rank],
+                                                      targetCuts[rank + 1] - targetCuts[rank]);
       ZORMtkDistributedMapper mapper(MPI_COMM_WORLD);
-      ASSERT_TRUE(MapWith(mapper, part, whole.targets.data() + 3 * first, count, options, values));
+      ASSERT_TRUE(MapWith(mapper, part, targets, options, values));
       // Non-fatal checks only: a rank that left the test early would leave the others waiting.
       const std::vector<int> cells = one.SourceElements();
       int differing = -1;
-      for (int t = count - 1; t >= 0; --t) {
-        const std::size_t w = static_cast<std::size_t>(first + t);
+      for (int t = targets.nodeCount - 1; t >= 0; --t) {
+        const std::size_t w = static_cast<std::size_t>(wholeIndex[static_cast<std::size_t>(t)]);
         if (values[2 * t] != expected[2 * w] || values[2 * t + 1] != expected[2 * w + 1] ||
             mapper.Placed()[t] != one.Placed()[w] || mapper.SourceCells()[t] != cells[w])
-          differing = first + t;
+          differing = static_cast<int>(w);
       }
       EXPECT_EQ(differing, -1) << "first differing target, rank " << rank << ", trial " << trial;
       EXPECT_EQ(mapper.Flags(), one.Flags());
@@ -185,15 +254,26 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   EXPECT_FALSE(status);
   EXPECT_NE(status.Message().find("cell 0 has VTK cell type 42"), std::string::npos)
       << status.Message();
-  ZORMtkArrayOptions options;
-  options.conservative = true;
-  EXPECT_NE(mapper.SetOptions(options).Message().find("conservative"), std::string::npos);
   // A shell source (quadrilaterals out of the plane z = 0) with a line among them.
   Mesh shell = MakeWhole(Cells::Plane, 2, 3);
   for (std::size_t i = 2; i < shell.coords.size(); i += 3) shell.coords[i] = 1.0;
   shell.Add(3, {0, 1});
   const Mesh shellPart = PartOf(shell, rank == 0 ? 3 : 0, rank == 0 ? 6 : 0);
   EXPECT_NE(mapper.SetSource(shellPart.Arrays()).Message().find("shell"), std::string::npos);
+  // A conservative mapping takes the target as a mesh: not points alone, nor on one rank a part
+  // with a node its cells do not use.
+  ZORMtkDistributedMapper conservative(MPI_COMM_WORLD);
+  ZORMtkArrayOptions options;
+  options.conservative = true;
+  Mesh target = PartOf(whole, rank == 0 ? 0 : 1, 1);
+  EXPECT_TRUE(conservative.SetSource(target.Arrays()) && conservative.SetOptions(options));
+  EXPECT_TRUE(conservative.SetTarget(PointsOf(target.coords.data(), target.Arrays().nodeCount)));
+  EXPECT_NE(conservative.ComputeWeights().Message().find("target mesh with cells"),
+            std::string::npos);
+  if (rank == size - 1) target.coords.insert(target.coords.end(), {9.0, 9.0, 9.0});
+  EXPECT_TRUE(conservative.SetTarget(target.Arrays()));
+  EXPECT_NE(conservative.ComputeWeights().Message().find("the nodes its cells use"),
+            std::string::npos);
 }
 
 }  // namespace
