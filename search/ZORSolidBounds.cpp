@@ -185,8 +185,10 @@ void ZORSolidBounds::Parallelepiped(int element, double tol, double* hull) const
 
 // The box of x(r, s, t) over r, s in [-tol, 1 + tol] and t in [-1 - tol, 1 + tol], the ranges a
 // 6-node prism accepts (tol widened by the Newton slack), widened by rounding in element lengths.
-// With N_i = l_i(r, s) (1 +- t)/2 and l = (1 - r - s, r, s), every coordinate of x is affine in r,
-// in s and in t taken one at a time, so over a box it is largest and smallest at the corners.
+// With N_i = l_i(r, s) (1 +- t)/2 and l = (1 - r - s, r, s), at a fixed t the prism is the
+// triangle x = P0 + r (P1 - P0) + s (P2 - P0), P_k = ((1 - t) x_k + (1 + t) x_{k+3}) / 2, affine
+// in r and s apart, so each coordinate's extremes over the (r, s) box are sums of the extremes
+// of its two terms; x is affine in t as well, so the two end values of t bound the rest.
 void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
   const int* positions = mesh_.NodePositions(element);
   const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
@@ -194,19 +196,19 @@ void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
     hull[a] = std::numeric_limits<double>::infinity();
     hull[3 + a] = -std::numeric_limits<double>::infinity();
   }
-  for (const double r : {lo, hi})
-    for (const double s : {lo, hi})
-      for (const double t : {-hi, hi}) {
-        const double l[3] = {1.0 - r - s, r, s};
-        for (int a = 0; a < 3; ++a) {
-          double x = 0.0;
-          for (int k = 0; k < 3; ++k)
-            x += l[k] * (0.5 * (1.0 - t) * mesh_.NodeCoords(positions[k])[a] +
-                         0.5 * (1.0 + t) * mesh_.NodeCoords(positions[k + 3])[a]);
-          hull[a] = std::min(hull[a], x);
-          hull[3 + a] = std::max(hull[3 + a], x);
-        }
-      }
+  for (const double t : {-hi, hi}) {
+    const double below = 0.5 * (1.0 - t), above = 0.5 * (1.0 + t);
+    for (int a = 0; a < 3; ++a) {
+      double P[3];
+      for (int k = 0; k < 3; ++k)
+        P[k] = below * mesh_.NodeCoords(positions[k])[a] +
+               above * mesh_.NodeCoords(positions[k + 3])[a];
+      const double d1 = P[1] - P[0], d2 = P[2] - P[0];
+      hull[a] = std::min(hull[a], P[0] + std::min(lo * d1, hi * d1) + std::min(lo * d2, hi * d2));
+      hull[3 + a] =
+          std::max(hull[3 + a], P[0] + std::max(lo * d1, hi * d1) + std::max(lo * d2, hi * d2));
+    }
+  }
   const double slack = kStraight * mesh_.Length(element);
   for (int a = 0; a < 3; ++a) {
     hull[a] -= slack;
