@@ -19,15 +19,20 @@ constexpr double kStrictBoundaryDivisor = 1000.0;
 constexpr double kStrictNormalDivisor = 10.0;
 // Larger than any excess a converged solid can have.
 constexpr double kNoExcess = 1e300;
-// Room for the facets one point may find inside in pass 0, reserved once per Scratch.
+// Room for the facets one point may find inside in pass 0, and for the solids one pass may put
+// off, reserved once per Scratch.
 constexpr std::size_t kListedFacets = 64;
+constexpr std::size_t kDeferredSolids = 64;
 // A node coincides with the point within this fraction of the element length per axis, as
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
 
 }  // namespace
 
-ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() { listed.reserve(kListedFacets); }
+ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() {
+  listed.reserve(kListedFacets);
+  deferred.reserve(kDeferredSolids);
+}
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
@@ -153,6 +158,11 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 // every element with a node at it), so testing those the point's bucket also lists, in that
 // order, finds what the scan of the whole bucket finds. A facet left out in pass 0 cannot be on
 // the first-pass list either, which only its own pass-1 test would read.
+//
+// The containing choice puts off the tetrahedra whose affine coordinates leave them by more than
+// the tolerance: none of them can hold the point, so the first that does is among the others,
+// in the same order. When none holds it, the put-off ones are tested after all; the one held is
+// the least outside, the lower element on a tie, whatever the order it was met in.
 void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* bucket,
                                     const PassTolerances& pass, double* point, Scratch& scratch,
                                     State& state, ZORPointMatch& match) const {
@@ -160,12 +170,20 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   const int* cell = hulls.Cell(point, size);
   // The box screen of pass 0 runs here first, in line: most cell candidates fail it.
   const bool screen = pass.pass == 0 && !facetHulls_;
+  const bool defer = containing_ && solids_ && !facetHulls_;
+  scratch.deferred.clear();
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
     if (screen && !InBox(element, point)) continue;
     if (!grid_.Holds(element, bucket)) continue;
+    if (defer && solids_->ExceedsBy(element, point, pass.boundary)) {
+      scratch.deferred.push_back(element);
+      continue;
+    }
     if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
+  for (const int element : scratch.deferred)
+    if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
 }
 
 bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, double* point,
@@ -318,7 +336,7 @@ bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassToleran
   const double excess = zor_solid::Excess(nodeCount, rst);
   if (excess <= pass.boundary) return true;
   Approximate& held = state.approximate;
-  if (excess < held.excess) {
+  if (excess < held.excess || (excess == held.excess && element < held.element)) {
     held.excess = excess;
     held.element = element;
     held.nodeCount = nodeCount;
