@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "api/ZORMtkDiagnosticTexts.h"
 #include "api/ZORMtkVtkCells.h"
@@ -625,7 +626,9 @@ void ZORMtkDistributedMapper::Impl::SearchConservative() {
   diagnostics->Context().diagnostics.SetReportSide(0);
   SearchPoints(nearest, false);
   Report();
-  scatter.Build(ScatterLinks(true), source.owners, target.owners, target.partNodes, exchange);
+  std::vector<ZORScatterLink> links = ScatterLinks(true);
+  wonLinks = ZORPartLinks();
+  scatter.Build(std::move(links), source.owners, target.owners, target.partNodes, exchange);
   if (!nearest && !scatter.CoversTarget(exchange)) {
     const std::vector<double> targetNodes = OwnedPoints(target);
     hosts = &source;
@@ -635,9 +638,10 @@ void ZORMtkDistributedMapper::Impl::SearchConservative() {
     diagnostics->Context().diagnostics.SetReportSide(1);
     SearchPoints(false, false);
     Report();
-    scatter.Build(
-        ZORMtkConservativeScatter::Transpose(ScatterLinks(false), source.owners, exchange),
-        source.owners, target.owners, target.partNodes, exchange);
+    links = ScatterLinks(false);
+    wonLinks = ZORPartLinks();
+    scatter.Build(ZORMtkConservativeScatter::Transpose(std::move(links), source.owners, exchange),
+                  source.owners, target.owners, target.partNodes, exchange);
   }
   points = nullptr;
   placed = scatter.Placed();
@@ -663,6 +667,7 @@ std::vector<ZORScatterLink> ZORMtkDistributedMapper::Impl::ScatterLinks(bool sou
   const std::vector<std::int64_t> won = exchange.AllToAll(numbers, offsets, arrived);
   const ZORMtkNodeOwners& partners = sourcePoints ? target.owners : source.owners;
   std::vector<ZORScatterLink> links;
+  links.reserve(wonLinks.partners.size());
   for (int point = 0; point < wonLinks.Count(); ++point)
     for (std::int64_t link = wonLinks.offsets[static_cast<std::size_t>(point)];
          link < wonLinks.offsets[static_cast<std::size_t>(point) + 1]; ++link) {

@@ -15,11 +15,8 @@ ZORMpiExchange::ZORMpiExchange(MPI_Comm comm) : comm_(comm) {
   MPI_Comm_size(comm_, &size_);
 }
 
-// Counts go first; the runs then travel as point-to-point messages of at most kLargestPiece
-// bytes, so a rank may exchange more than 2 GiB in all.
-std::vector<char> ZORMpiExchange::Bytes(const char* data, std::size_t itemSize,
-                                        const std::vector<std::int64_t>& offsets,
-                                        std::vector<std::int64_t>& receivedOffsets) const {
+void ZORMpiExchange::Counts(const std::vector<std::int64_t>& offsets,
+                            std::vector<std::int64_t>& receivedOffsets) const {
   const std::size_t ranks = static_cast<std::size_t>(size_);
   std::vector<std::int64_t> sendCounts(ranks);
   for (std::size_t r = 0; r < ranks; ++r) sendCounts[r] = offsets[r + 1] - offsets[r];
@@ -28,27 +25,35 @@ std::vector<char> ZORMpiExchange::Bytes(const char* data, std::size_t itemSize,
   receivedOffsets.assign(ranks + 1, 0);
   for (std::size_t r = 0; r < ranks; ++r)
     receivedOffsets[r + 1] = receivedOffsets[r] + receiveCounts[r];
+}
+
+// The runs travel as point-to-point messages of at most kLargestPiece bytes, so a rank may
+// exchange more than 2 GiB in all.
+void ZORMpiExchange::Bytes(const char* data, std::size_t itemSize,
+                           const std::vector<std::int64_t>& offsets,
+                           const std::vector<std::int64_t>& receivedOffsets, char* received) const {
+  const std::size_t ranks = static_cast<std::size_t>(size_);
   const std::int64_t step = static_cast<std::int64_t>(itemSize);
-  std::vector<char> received(static_cast<std::size_t>(receivedOffsets[ranks] * step));
   std::vector<MPI_Request> requests;
   for (std::size_t r = 0; r < ranks; ++r) {
-    for (std::int64_t at = 0; at < receiveCounts[r] * step; at += kLargestPiece) {
+    const std::int64_t bytes = (receivedOffsets[r + 1] - receivedOffsets[r]) * step;
+    for (std::int64_t at = 0; at < bytes; at += kLargestPiece) {
       requests.emplace_back();
-      MPI_Irecv(received.data() + receivedOffsets[r] * step + at,
-                static_cast<int>(std::min(kLargestPiece, receiveCounts[r] * step - at)), MPI_BYTE,
+      MPI_Irecv(received + receivedOffsets[r] * step + at,
+                static_cast<int>(std::min(kLargestPiece, bytes - at)), MPI_BYTE,
                 static_cast<int>(r), 0, comm_, &requests.back());
     }
   }
   for (std::size_t r = 0; r < ranks; ++r) {
-    for (std::int64_t at = 0; at < sendCounts[r] * step; at += kLargestPiece) {
+    const std::int64_t bytes = (offsets[r + 1] - offsets[r]) * step;
+    for (std::int64_t at = 0; at < bytes; at += kLargestPiece) {
       requests.emplace_back();
       MPI_Isend(data + offsets[r] * step + at,
-                static_cast<int>(std::min(kLargestPiece, sendCounts[r] * step - at)), MPI_BYTE,
+                static_cast<int>(std::min(kLargestPiece, bytes - at)), MPI_BYTE,
                 static_cast<int>(r), 0, comm_, &requests.back());
     }
   }
   MPI_Waitall(static_cast<int>(requests.size()), requests.data(), MPI_STATUSES_IGNORE);
-  return received;
 }
 
 ZORMtkArrayStatus ZORMpiExchange::Agree(const ZORMtkArrayStatus& local) const {

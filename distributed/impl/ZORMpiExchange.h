@@ -27,18 +27,18 @@ class ZORMpiExchange {
   template <typename T>
   std::vector<T> AllToAll(const std::vector<T>& items, const std::vector<std::int64_t>& offsets,
                           std::vector<std::int64_t>& receivedOffsets) const {
-    std::vector<char> bytes =
-        Bytes(reinterpret_cast<const char*>(items.data()), sizeof(T), offsets, receivedOffsets);
-    std::vector<T> received(bytes.size() / sizeof(T));
-    if (!bytes.empty())
-      std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(received.data()));
+    Counts(offsets, receivedOffsets);
+    std::vector<T> received(static_cast<std::size_t>(receivedOffsets.back()));
+    Bytes(reinterpret_cast<const char*>(items.data()), sizeof(T), offsets, receivedOffsets,
+          reinterpret_cast<char*>(received.data()));
     return received;
   }
 
   // Sends each item to the rank destination(item) names, keeping the items' order within each
   // rank's run; returns what every rank sent here, rank after rank, as AllToAll does.
+  // The items are given up once sorted, so that no more than two copies are held at once.
   template <typename T, typename Destination>
-  std::vector<T> Deliver(const std::vector<T>& items, const Destination& destination,
+  std::vector<T> Deliver(std::vector<T> items, const Destination& destination,
                          std::vector<std::int64_t>& receivedOffsets) const {
     std::vector<std::int64_t> offsets(static_cast<std::size_t>(size_) + 1, 0);
     for (const T& item : items) ++offsets[static_cast<std::size_t>(destination(item)) + 1];
@@ -47,6 +47,7 @@ class ZORMpiExchange {
     std::vector<T> sorted(items.size());
     for (const T& item : items)
       sorted[static_cast<std::size_t>(next[static_cast<std::size_t>(destination(item))]++)] = item;
+    items = std::vector<T>();
     return AllToAll(sorted, offsets, receivedOffsets);
   }
 
@@ -71,9 +72,12 @@ class ZORMpiExchange {
   }
 
  private:
-  std::vector<char> Bytes(const char* data, std::size_t itemSize,
-                          const std::vector<std::int64_t>& offsets,
-                          std::vector<std::int64_t>& receivedOffsets) const;
+  // Each rank's count of items for this one, as offsets (size + 1 entries).
+  void Counts(const std::vector<std::int64_t>& offsets,
+              std::vector<std::int64_t>& receivedOffsets) const;
+  // Moves the items, itemSize bytes each, into received at receivedOffsets.
+  void Bytes(const char* data, std::size_t itemSize, const std::vector<std::int64_t>& offsets,
+             const std::vector<std::int64_t>& receivedOffsets, char* received) const;
 
   MPI_Comm comm_;
   int rank_ = 0;

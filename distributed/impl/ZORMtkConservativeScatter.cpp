@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "distributed/impl/ZORMpiExchange.h"
 #include "distributed/impl/ZORMtkNodeOwners.h"
@@ -14,6 +15,22 @@ namespace {
 constexpr double kNegligible = 1e-12;
 
 bool BySource(const ZORScatterLink& a, const ZORScatterLink& b) { return a.source < b.source; }
+
+// Links in source node order, those of one source node (which all come from the rank that found
+// them) in the order they came. Each rank's run is sorted already when a single search round
+// found them; merging the runs then costs less than sorting them all.
+void SortBySource(std::vector<ZORScatterLink>& links, const std::vector<std::int64_t>& runs) {
+  const auto at = [&](std::size_t r) { return links.begin() + runs[r]; };
+  bool sortedRuns = true;
+  for (std::size_t r = 0; r + 1 < runs.size() && sortedRuns; ++r)
+    sortedRuns = std::is_sorted(at(r), at(r + 1), BySource);
+  if (!sortedRuns) {
+    std::stable_sort(links.begin(), links.end(), BySource);
+    return;
+  }
+  for (std::size_t r = 1; r + 1 < runs.size(); ++r)
+    std::inplace_merge(links.begin(), at(r), at(r + 1), BySource);
+}
 
 // rows x width values taken from values at the given rows, in their order.
 std::vector<double> RowsOf(const double* values, const std::vector<int>& rows, int width) {
@@ -32,7 +49,7 @@ std::vector<std::int64_t> Scaled(std::vector<std::int64_t> offsets, int width) {
 
 }  // namespace
 
-void ZORMtkConservativeScatter::Build(const std::vector<ZORScatterLink>& links,
+void ZORMtkConservativeScatter::Build(std::vector<ZORScatterLink> links,
                                       const ZORMtkNodeOwners& sourceOwners,
                                       const ZORMtkNodeOwners& targetOwners, int targetRows,
                                       const ZORMpiExchange& exchange) {
@@ -41,11 +58,12 @@ void ZORMtkConservativeScatter::Build(const std::vector<ZORScatterLink>& links,
   targetRows_ = targetRows;
   std::vector<std::int64_t> arrived;
   std::vector<ZORScatterLink> mine = exchange.Deliver(
-      links, [&](const ZORScatterLink& link) { return targetOwners.OwnerOf(link.target); },
-      arrived);
-  // The links of one source node come from one rank, in the order it found them.
-  std::stable_sort(mine.begin(), mine.end(), BySource);
+      std::move(links),
+      [&](const ZORScatterLink& link) { return targetOwners.OwnerOf(link.target); }, arrived);
+  SortBySource(mine, arrived);
   links_ = ZORMtkNodeLinks();
+  links_.partnerRows.reserve(mine.size());
+  links_.weights.reserve(mine.size());
   placed_.assign(static_cast<std::size_t>(targetRows), 0);
   std::vector<unsigned char> covered(placed_.size(), 0);
   std::vector<std::int64_t> needed;
@@ -61,7 +79,8 @@ void ZORMtkConservativeScatter::Build(const std::vector<ZORScatterLink>& links,
   covered_ = std::count(covered.begin(), covered.end(), 1);
   // Keys ascend, and so do their owners: the values come back rank after rank in key order.
   std::vector<std::int64_t> asked = exchange.Deliver(
-      needed, [&](std::int64_t number) { return sourceOwners.OwnerOf(number); }, valueOffsets_);
+      std::move(needed), [&](std::int64_t number) { return sourceOwners.OwnerOf(number); },
+      valueOffsets_);
   valueRows_.resize(asked.size());
   for (std::size_t k = 0; k < asked.size(); ++k) valueRows_[k] = sourceOwners.RowOf(asked[k]);
   SettleSeams(exchange);
@@ -108,12 +127,12 @@ void ZORMtkConservativeScatter::CopyToSeams(T* rows, int width,
 }
 
 std::vector<ZORScatterLink> ZORMtkConservativeScatter::Transpose(
-    const std::vector<ZORScatterLink>& links, const ZORMtkNodeOwners& sourceOwners,
+    std::vector<ZORScatterLink> links, const ZORMtkNodeOwners& sourceOwners,
     const ZORMpiExchange& exchange) {
   std::vector<std::int64_t> arrived;
   std::vector<ZORScatterLink> mine = exchange.Deliver(
-      links, [&](const ZORScatterLink& link) { return sourceOwners.OwnerOf(link.source); },
-      arrived);
+      std::move(links),
+      [&](const ZORScatterLink& link) { return sourceOwners.OwnerOf(link.source); }, arrived);
   std::stable_sort(mine.begin(), mine.end(), [](const ZORScatterLink& a, const ZORScatterLink& b) {
     return a.source != b.source ? a.source < b.source : a.target < b.target;
   });

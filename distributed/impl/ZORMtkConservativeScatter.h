@@ -29,12 +29,12 @@ class ZORMtkConservativeScatter {
   // Sends each link to the owner of its target node, which keeps them in source node order, and
   // settles which source values and which seam rows travel where. targetRows: the rows of this
   // rank's target part. Collective.
-  void Build(const std::vector<ZORScatterLink>& links, const ZORMtkNodeOwners& sourceOwners,
+  void Build(std::vector<ZORScatterLink> links, const ZORMtkNodeOwners& sourceOwners,
              const ZORMtkNodeOwners& targetOwners, int targetRows, const ZORMpiExchange& exchange);
   // The links of a search of the target nodes in the source elements turned round as one process
   // turns them: each source node's links in target node order, scaled to sum to one unless the sum
   // is negligible. Returns them at the owners of their source nodes. Collective.
-  static std::vector<ZORScatterLink> Transpose(const std::vector<ZORScatterLink>& links,
+  static std::vector<ZORScatterLink> Transpose(std::vector<ZORScatterLink> links,
                                                const ZORMtkNodeOwners& sourceOwners,
                                                const ZORMpiExchange& exchange);
 
