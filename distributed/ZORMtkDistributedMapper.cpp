@@ -17,6 +17,7 @@
 #include "mapper/ZORMtkMapper.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "mapper/impl/ZORMtkNodalKernels.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -667,7 +668,7 @@ std::vector<ZORScatterLink> ZORMtkDistributedMapper::Impl::ScatterLinks(bool sou
   const std::vector<std::int64_t> won = exchange.AllToAll(numbers, offsets, arrived);
   const ZORMtkNodeOwners& partners = sourcePoints ? target.owners : source.owners;
   std::vector<ZORScatterLink> links;
-  links.reserve(wonLinks.partners.size());
+  ZORHugePages::Reserve(links, wonLinks.partners.size());
   for (int point = 0; point < wonLinks.Count(); ++point)
     for (std::int64_t link = wonLinks.offsets[static_cast<std::size_t>(point)];
          link < wonLinks.offsets[static_cast<std::size_t>(point) + 1]; ++link) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "api/ZORMtkArrayStatus.h"
+#include "platform/impl/ZORHugePages.h"
 
 // The few collective patterns the distributed mapper is built from, over one communicator: an
 // all-to-all of variable-length runs of plain values, a status every rank agrees on, and a sum
@@ -28,7 +29,8 @@ class ZORMpiExchange {
   std::vector<T> AllToAll(const std::vector<T>& items, const std::vector<std::int64_t>& offsets,
                           std::vector<std::int64_t>& receivedOffsets) const {
     Counts(offsets, receivedOffsets);
-    std::vector<T> received(static_cast<std::size_t>(receivedOffsets.back()));
+    std::vector<T> received;
+    ZORHugePages::Resize(received, static_cast<std::size_t>(receivedOffsets.back()));
     Bytes(reinterpret_cast<const char*>(items.data()), sizeof(T), offsets, receivedOffsets,
           reinterpret_cast<char*>(received.data()));
     return received;
@@ -44,7 +46,8 @@ class ZORMpiExchange {
     for (const T& item : items) ++offsets[static_cast<std::size_t>(destination(item)) + 1];
     for (std::size_t r = 1; r < offsets.size(); ++r) offsets[r] += offsets[r - 1];
     std::vector<std::int64_t> next = RunStarts(offsets);
-    std::vector<T> sorted(items.size());
+    std::vector<T> sorted;
+    ZORHugePages::Resize(sorted, items.size());
     for (const T& item : items)
       sorted[static_cast<std::size_t>(next[static_cast<std::size_t>(destination(item))]++)] = item;
     items = std::vector<T>();

@@ -8,6 +8,7 @@
 #include "distributed/impl/ZORMpiExchange.h"
 #include "distributed/impl/ZORMtkNodeOwners.h"
 #include "mapper/impl/ZORMtkNodalKernels.h"
+#include "platform/impl/ZORHugePages.h"
 
 namespace {
 
@@ -62,8 +63,8 @@ void ZORMtkConservativeScatter::Build(std::vector<ZORScatterLink> links,
       [&](const ZORScatterLink& link) { return targetOwners.OwnerOf(link.target); }, arrived);
   SortBySource(mine, arrived);
   links_ = ZORMtkNodeLinks();
-  links_.partnerRows.reserve(mine.size());
-  links_.weights.reserve(mine.size());
+  ZORHugePages::Reserve(links_.partnerRows, mine.size());
+  ZORHugePages::Reserve(links_.weights, mine.size());
   placed_.assign(static_cast<std::size_t>(targetRows), 0);
   std::vector<unsigned char> covered(placed_.size(), 0);
   std::vector<std::int64_t> needed;
