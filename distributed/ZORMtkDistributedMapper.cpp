@@ -179,6 +179,20 @@ struct TargetCells {
   }
 };
 
+// The owned nodes of a side, in the whole's order, three coordinates each.
+std::vector<double> OwnedPoints(const Side& side) {
+  std::vector<double> coordinates;
+  const int dimension = side.nodes.Dimension();
+  std::vector<int> positionOfRow(static_cast<std::size_t>(side.partNodes), -1);
+  for (int n = 0; n < side.nodes.Count(); ++n)
+    positionOfRow[static_cast<std::size_t>(side.nodes.Row(n))] = n;
+  for (const int row : side.owners.OwnedRows()) {
+    const double* x = side.nodes.Node(static_cast<std::size_t>(positionOfRow[row]));
+    for (int a = 0; a < 3; ++a) coordinates.push_back(a < dimension ? x[a] : 0.0);
+  }
+  return coordinates;
+}
+
 }  // namespace
 
 // The mapper's state on this rank: the source part, the targets and, after the search, who gives
@@ -595,20 +609,6 @@ void ZORMtkDistributedMapper::Impl::SearchPoints(bool nearest, bool fallback) {
   }
   KeepWon(rounds);
   roundCount = static_cast<int>(rounds.size());
-}
-
-// The owned nodes of a side, in the whole's order, three coordinates each.
-std::vector<double> OwnedPoints(const Side& side) {
-  std::vector<double> coordinates;
-  const int dimension = side.nodes.Dimension();
-  std::vector<int> positionOfRow(static_cast<std::size_t>(side.partNodes), -1);
-  for (int n = 0; n < side.nodes.Count(); ++n)
-    positionOfRow[static_cast<std::size_t>(side.nodes.Row(n))] = n;
-  for (const int row : side.owners.OwnedRows()) {
-    const double* x = side.nodes.Node(static_cast<std::size_t>(positionOfRow[row]));
-    for (int a = 0; a < 3; ++a) coordinates.push_back(a < dimension ? x[a] : 0.0);
-  }
-  return coordinates;
 }
 
 // Turned round as one process turns it: every source node, once, by its owner, is searched in the

@@ -63,7 +63,8 @@ class ZORMTK_EXPORT ZORMtkDistributedMapper {
   // This rank's part of the source: VTK cells (possibly none) and the nodes they use.
   ZORMtkArrayStatus SetSource(const ZORMtkMeshArrays& part);
   // This rank's target points; for a conservative mapping, its part of the target mesh (VTK
-  // cells and the nodes they use). Other mappings map the nodes and do not look at the cells.
+  // cells and the nodes they use). Cells given are checked as the source's are; other mappings
+  // then map the nodes alone.
   ZORMtkArrayStatus SetTarget(const ZORMtkMeshArrays& points);
   ZORMtkArrayStatus SetOptions(const ZORMtkArrayOptions& options);
 
