@@ -261,7 +261,7 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   const Mesh shellPart = PartOf(shell, rank == 0 ? 3 : 0, rank == 0 ? 6 : 0);
   EXPECT_NE(mapper.SetSource(shellPart.Arrays()).Message().find("shell"), std::string::npos);
   // A conservative mapping takes the target as a mesh: not points alone, nor on one rank a part
-  // with a node its cells do not use.
+  // with a node its cells do not use, nor cells the source could not be.
   ZORMtkDistributedMapper conservative(MPI_COMM_WORLD);
   ZORMtkArrayOptions options;
   options.conservative = true;
@@ -274,6 +274,9 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   EXPECT_TRUE(conservative.SetTarget(target.Arrays()));
   EXPECT_NE(conservative.ComputeWeights().Message().find("the nodes its cells use"),
             std::string::npos);
+  // The target's cells face the source's checks: shells beside a line.
+  EXPECT_TRUE(conservative.SetTarget(shellPart.Arrays()));
+  EXPECT_NE(conservative.ComputeWeights().Message().find("target mixes"), std::string::npos);
 }
 
 }  // namespace
