@@ -32,15 +32,17 @@ void ReadMapperSettings(const CommandLine& line, MapSettings& settings) {
   mapper.choice = line.Has("first-accepted") ? ChoiceFirstAccepted : ChoiceContaining;
 }
 
-// The ranks map by shape interpolation or take the nearest node, but keep no conservation sums.
+// The ranks map by shape interpolation or take the nearest node. A conservative run adds its
+// sums in the database's node order, which the ranks' element parts do not give (they number the
+// nodes by the elements that first use them), so --parts refuses it.
 void ReadParts(const CommandLine& line, MapSettings& settings) {
   if (!line.Has("parts")) return;
   settings.parts = line.IntValue("parts", 0);
   if (settings.parts < 1) throw FieldmapError::Usage("--parts counts from 1");
   if (settings.options.conserve)
     throw FieldmapError::Usage(
-        "--conserve cannot be combined with --parts, which does not keep "
-        "the sums of the source values");
+        "--conserve cannot be combined with --parts, whose ranks would not add the sums in the "
+        "database's node order");
 }
 
 }  // namespace
