@@ -20,9 +20,11 @@ constexpr double kStraight = 1e-12;
 // The determinant below which the element test calls an element flat (ZORMtkGeom).
 constexpr double kMinDeterminant = 1e-12;
 constexpr int kTetEdge[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
+constexpr int kHexEdge[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                                 {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
-// How far beyond its node box, as a fraction of the box extent, an 8-node hexahedron can accept a
-// point with natural-coordinate tolerance t: each 1-D factor (1 +- xi)/2 lies in [-t/2, 1 + t/2],
+// How far beyond its node box, as a fraction of the box extent, a trilinear hexahedron can accept
+// a point with natural-coordinate tolerance t: each 1-D factor (1 +- xi)/2 lies in [-t/2, 1 + t/2],
 // so sum |N_i| <= (1 + t)^3 while sum N_i = 1, and the negative weights add up to at most
 // ((1 + t)^3 - 1)/2.
 double HexReach(double tolerance) {
@@ -30,28 +32,38 @@ double HexReach(double tolerance) {
   return ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
 }
 
-bool IsHex8(const ZORMtkSourceElements& mesh, int element) {
-  return mesh.NodeCountOf(element) == 8;
-}
-
 bool IsPrism6(const ZORMtkSourceElements& mesh, int element) {
   return mesh.NodeCountOf(element) == 6;
 }
 
-bool Straight(const ZORMtkSourceElements& mesh, int element) {
-  const int nodes = mesh.NodeCountOf(element);
-  if (nodes == 4) return true;
-  if (nodes != 10) return false;
+// Whether every mid-side node of the element sits at the middle of its edge (edges[k] joins the
+// corners of mid-side node firstMid + k); such an element maps like its corners alone.
+template <int EdgeCount>
+bool MidNodesCentred(const ZORMtkSourceElements& mesh, int element,
+                     const int (&edges)[EdgeCount][2], int firstMid) {
   const int* positions = mesh.NodePositions(element);
   const double reach = kStraight * mesh.Length(element);
-  for (int e = 0; e < 6; ++e) {
-    const double* a = mesh.NodeCoords(positions[kTetEdge[e][0]]);
-    const double* b = mesh.NodeCoords(positions[kTetEdge[e][1]]);
-    const double* m = mesh.NodeCoords(positions[4 + e]);
+  for (int e = 0; e < EdgeCount; ++e) {
+    const double* a = mesh.NodeCoords(positions[edges[e][0]]);
+    const double* b = mesh.NodeCoords(positions[edges[e][1]]);
+    const double* m = mesh.NodeCoords(positions[firstMid + e]);
     for (int k = 0; k < 3; ++k)
       if (std::fabs(m[k] - 0.5 * (a[k] + b[k])) > reach) return false;
   }
   return true;
+}
+
+// A tetrahedron of 4 nodes, or of 10 with straight edges: its map is affine.
+bool Straight(const ZORMtkSourceElements& mesh, int element) {
+  const int nodes = mesh.NodeCountOf(element);
+  return nodes == 4 || (nodes == 10 && MidNodesCentred(mesh, element, kTetEdge, 4));
+}
+
+// A hexahedron of 8 nodes, or of 20 with straight edges: the serendipity functions reproduce the
+// trilinear map of the corners, so the 8-node bounds hold.
+bool Trilinear(const ZORMtkSourceElements& mesh, int element) {
+  const int nodes = mesh.NodeCountOf(element);
+  return nodes == 8 || (nodes == 20 && MidNodesCentred(mesh, element, kHexEdge, 8));
 }
 
 }  // namespace
@@ -74,9 +86,10 @@ void ZORSolidBounds::FindInverses(int threads) {
     Inverse inverse;
     for (long long e = begin; e < end; ++e) {
       const int element = static_cast<int>(e);
-      const bool affine = mesh_.Kind(element) == ZORElementKind::Solid &&
-                          Straight(mesh_, element) && Invert(element, inverse);
-      affine_[static_cast<std::size_t>(e)] = affine ? 0 : -1;
+      const bool solid = mesh_.Kind(element) == ZORElementKind::Solid;
+      const bool affine = solid && Straight(mesh_, element) && Invert(element, inverse);
+      affine_[static_cast<std::size_t>(e)] =
+          affine ? 0 : (solid && Trilinear(mesh_, element) ? kTrilinear : kNoBound);
       slots[static_cast<std::size_t>(part) + 1] += affine;
     }
   });
@@ -135,7 +148,7 @@ void ZORSolidBounds::BoxHull(int element, double* hull) const {
 void ZORSolidBounds::StrictHull(int element, double* hull) const {
   BoxHull(element, hull);
   double tight[6];
-  if (IsHex8(mesh_, element)) {
+  if (IsTrilinear(element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(strict_), tight);
   } else if (IsPrism6(mesh_, element)) {
     PrismHull(element, strict_, tight);
@@ -151,7 +164,7 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
 }
 
 bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
-  if (IsHex8(mesh_, element)) {
+  if (IsTrilinear(element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(relaxed_), hull);
     return true;
   }
@@ -217,9 +230,10 @@ void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
 }
 
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
-  if (IsHex8(mesh_, element) || IsPrism6(mesh_, element)) {
+  const bool trilinear = IsTrilinear(element);
+  if (trilinear || IsPrism6(mesh_, element)) {
     double hull[6];
-    if (IsHex8(mesh_, element))
+    if (trilinear)
       ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(tol), hull);
     else
       PrismHull(element, tol, hull);

@@ -8,8 +8,9 @@ class ZORMtkSourceElements;
 
 // Where the solids of a mesh can accept a point, so a search can pass over the ones that surely
 // cannot without running their Newton iteration. In pass 0 a solid is tested only when the point
-// lies in its box widened by the box margin, and an 8-node hexahedron only within its node box
-// widened by the reach its natural-coordinate tolerance allows, a 6-node prism only within the
+// lies in its box widened by the box margin, and a trilinear hexahedron (8 nodes, or 20 with
+// straight edges) only within its node box widened by the reach its natural-coordinate
+// tolerance allows, a 6-node prism only within the
 // box of its image of the natural ranges it accepts; in pass 1 they reach that far at the relaxed
 // tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
@@ -25,10 +26,10 @@ class ZORSolidBounds {
 
   // The pass-0 hull (lower x, y, z, upper x, y, z) of a solid; it holds the solid's nodes.
   void StrictHull(int element, double* hull) const;
-  // The pass-1 hull of an 8-node hexahedron, a 6-node prism or an affine tetrahedron; false for
+  // The pass-1 hull of a trilinear hexahedron, a 6-node prism or an affine tetrahedron; false for
   // other solids.
   bool RelaxedHull(int element, double* hull) const;
-  // False when the element test at tolerance tol surely rejects the point: an 8-node hexahedron
+  // False when the element test at tolerance tol surely rejects the point: a trilinear hexahedron
   // or a 6-node prism beyond its reach, or an affine tetrahedron whose natural coordinates for the
   // point lie outside (-tol, 1 + tol) beyond rounding.
   bool MayAccept(int element, const double* point, double tol) const;
@@ -50,12 +51,20 @@ class ZORSolidBounds {
   void Parallelepiped(int element, double tol, double* hull) const;
   void PrismHull(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
+  bool IsTrilinear(int element) const {
+    return affine_[static_cast<std::size_t>(element)] == kTrilinear;
+  }
+
+  // What affine_ holds for elements without an inverse.
+  static constexpr int kNoBound = -1;
+  static constexpr int kTrilinear = -2;
 
   const ZORMtkSourceElements& mesh_;
   double strict_;
   double relaxed_;
   double boxMargin_;
-  // Per element the slot of its inverse (a straight tetrahedron that is not flat), else -1.
+  // Per element the slot of its inverse (a straight tetrahedron that is not flat), kTrilinear for
+  // an 8-node hexahedron or a 20-node one with straight edges, else kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <string>
@@ -12,7 +13,7 @@
 #include "search/impl/ZORMtkSourceElements.h"
 
 // The locator skips candidates that provably cannot accept a point: box screens, the hull index
-// of 8-node hexahedra, the hull index of shell facets. Whatever they skip, every point must end
+// of trilinear hexahedra, the hull index of shell facets. Whatever they skip, every point must end
 // in the same element with bit-identical weights as when every bucket candidate is tested. The
 // points sit where the skipping is most delicate: on shared faces, edges and corners, just
 // outside elements and beyond the mesh, and off shells by up to and beyond the normal reach.
@@ -65,16 +66,24 @@ TestMesh Corners(const TestMesh& quadratic, const char* type, int corners) {
   return linear;
 }
 
-// A 10-node mesh with its mid-side nodes moved to the middles of their edges: the search takes
-// such tetrahedra as affine, a path of its own.
-TestMesh Straightened(const TestMesh& tet10) {
-  TestMesh straight = tet10;
-  const int edges[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
-  for (int e = 0; e < tet10.ElementCount(); ++e)
-    for (int k = 0; k < 6; ++k) {
-      const Point a = tet10.NodeAt(tet10.Nodes(e)[edges[k][0]]);
-      const Point b = tet10.NodeAt(tet10.Nodes(e)[edges[k][1]]);
-      straight.connectivity[static_cast<std::size_t>(e * 10 + 4 + k)] =
+// A 10-node tetrahedral or 20-node hexahedral mesh with its mid-side nodes moved to the middles
+// of their edges: the search bounds such elements as it bounds their corners alone, a path of
+// its own.
+TestMesh Straightened(const TestMesh& quadratic) {
+  using Edges = std::vector<std::array<int, 2>>;
+  const Edges tetEdges = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
+  const Edges hexEdges = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                          {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+  const bool hex = quadratic.nodesPerElement == 20;
+  const Edges& edges = hex ? hexEdges : tetEdges;
+  const int firstMid = hex ? 8 : 4;
+  TestMesh straight = quadratic;
+  for (int e = 0; e < quadratic.ElementCount(); ++e)
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+      const Point a = quadratic.NodeAt(quadratic.Nodes(e)[edges[k][0]]);
+      const Point b = quadratic.NodeAt(quadratic.Nodes(e)[edges[k][1]]);
+      straight
+          .connectivity[static_cast<std::size_t>(e * quadratic.nodesPerElement + firstMid) + k] =
           static_cast<int>(straight.coords.size() / 3);
       for (int c = 0; c < 3; ++c) straight.coords.push_back(0.5 * (a[c] + b[c]));
     }
@@ -127,6 +136,7 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
   const Family families[] = {
       {"hex8", zor_test_mesh::HexMesh(4, 8, 0.1, 22)},
       {"hex20", zor_test_mesh::HexMesh(3, 20, 0.08, 23)},
+      {"hex20 straight", Straightened(zor_test_mesh::HexMesh(3, 20, 0.1, 32))},
       {"hex8 rectilinear", zor_test_mesh::HexMesh(4, 8, 0.0, 28)},
       {"tet4", zor_test_mesh::TetMesh(3, 4, 0.1, 29)},
       {"tet10 straight", Straightened(zor_test_mesh::TetMesh(3, 10, 0.1, 30))},
