@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORMtkSourceElements.h"
 
 namespace {
@@ -41,44 +42,66 @@ void InPlaneBox(const ZORFacetFrame& frame, int nodeCount, double t, double roun
 }  // namespace
 
 ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary,
-                               double strictBoundary, double normal)
-    : mesh_(mesh),
-      reach_(normal * mesh.MeanLength() * (1.0 + kRounding)),
-      slots_(static_cast<std::size_t>(mesh.ElementCount()), -1) {
+                               double strictBoundary, double normal, int threads)
+    : mesh_(mesh), reach_(normal * mesh.MeanLength() * (1.0 + kRounding)) {
   const auto framed = [&mesh](int e) {
     const int nodeCount = mesh.NodeCountOf(e);
     return mesh.Kind(e) == ZORElementKind::Shell && (nodeCount == 3 || nodeCount == 4);
   };
-  std::size_t count = 0;
-  for (int e = 0; e < mesh.ElementCount(); ++e) count += framed(e) ? 1 : 0;
-  ZORHugePages::Reserve(facets_, count);
-  for (int e = 0; e < mesh.ElementCount(); ++e) {
-    if (!framed(e)) continue;
-    const int nodeCount = mesh.NodeCountOf(e);
-    double coords[3 * 4];
-    for (int k = 0; k < nodeCount; ++k)
-      std::copy_n(mesh.NodeCoords(mesh.NodePositions(e)[k]), 3, coords + 3 * k);
-    ZORFacetFrame frame;
-    Facet facet{};
-    facet.planar = zor_facet::Build(coords, nodeCount, mesh.Dimension(), frame);
-    if (facet.planar) {
-      const double rounding = kRounding * mesh.Length(e);
-      facet.plane = frame.plane;
-      for (int k = 0; k < nodeCount; ++k) {
-        facet.nodes[2 * k] = frame.planar[3 * k];
-        facet.nodes[2 * k + 1] = frame.planar[3 * k + 1];
-      }
-      InPlaneBox(frame, nodeCount, strictBoundary, rounding, facet.strict);
-      InPlaneBox(frame, nodeCount, boundary, rounding, facet.relaxed);
-    } else {
-      // Collinear corners: the test accepts nothing; empty boxes say so.
-      std::fill_n(facet.strict, 4, 0.0);
-      std::fill_n(facet.relaxed, 4, 0.0);
-      facet.strict[0] = facet.relaxed[0] = 1.0;
+  // Two passes over ranges of elements: the first gives each facet its slot, counted per range,
+  // the second builds the frames there, so the slots follow element order at any thread count
+  // and each thread first touches the frames it fills.
+  const int elementCount = mesh.ElementCount();
+  ZORHugePages::Resize(slots_, static_cast<std::size_t>(elementCount));
+  std::vector<int> firstSlots(
+      static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)) + 1, 0);
+  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
+    int count = 0;
+    for (long long e = begin; e < end; ++e) {
+      slots_[static_cast<std::size_t>(e)] = framed(static_cast<int>(e)) ? count++ : -1;
     }
-    slots_[static_cast<std::size_t>(e)] = static_cast<int>(facets_.size());
-    facets_.push_back(facet);
+    firstSlots[static_cast<std::size_t>(part) + 1] = count;
+  });
+  for (std::size_t part = 1; part < firstSlots.size(); ++part)
+    firstSlots[part] += firstSlots[part - 1];
+  ZORHugePages::Resize(facets_, static_cast<std::size_t>(firstSlots.back()));
+  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
+    const int first = firstSlots[static_cast<std::size_t>(part)];
+    for (long long e = begin; e < end; ++e) {
+      int& slot = slots_[static_cast<std::size_t>(e)];
+      if (slot < 0) continue;
+      slot += first;
+      facets_[static_cast<std::size_t>(slot)] =
+          Frame(static_cast<int>(e), boundary, strictBoundary);
+    }
+  });
+}
+
+ZORFacetFrames::Facet ZORFacetFrames::Frame(int element, double boundary,
+                                            double strictBoundary) const {
+  const int nodeCount = mesh_.NodeCountOf(element);
+  double coords[3 * 4] = {};
+  for (int k = 0; k < nodeCount; ++k)
+    std::copy_n(mesh_.NodeCoords(mesh_.NodePositions(element)[k]), 3, coords + 3 * k);
+  ZORFacetFrame frame;
+  Facet facet{};
+  facet.planar = zor_facet::Build(coords, nodeCount, mesh_.Dimension(), frame);
+  if (facet.planar) {
+    const double rounding = kRounding * mesh_.Length(element);
+    facet.plane = frame.plane;
+    for (int k = 0; k < nodeCount; ++k) {
+      facet.nodes[2 * k] = frame.planar[3 * k];
+      facet.nodes[2 * k + 1] = frame.planar[3 * k + 1];
+    }
+    InPlaneBox(frame, nodeCount, strictBoundary, rounding, facet.strict);
+    InPlaneBox(frame, nodeCount, boundary, rounding, facet.relaxed);
+  } else {
+    // Collinear corners: the test accepts nothing; empty boxes say so.
+    std::fill_n(facet.strict, 4, 0.0);
+    std::fill_n(facet.relaxed, 4, 0.0);
+    facet.strict[0] = facet.relaxed[0] = 1.0;
   }
+  return facet;
 }
 
 bool ZORFacetFrames::Covers(const ZORMtkSourceElements& mesh) {

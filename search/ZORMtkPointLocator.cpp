@@ -56,7 +56,7 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       facets_(settings.prefilters && hasShells_
                   ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
                                                      tolerances.boundary / kStrictBoundaryDivisor,
-                                                     tolerances.normal)
+                                                     tolerances.normal, settings.threads)
                   : nullptr),
       facetHulls_(facets_ && ZORFacetFrames::Covers(mesh) ? std::make_unique<ZORMtkHullIndex>(
                                                                 mesh.ElementCount(),

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/ZORFreshArray.h"
 #include "search/impl/ZORFacetFrame.h"
 
 class ZORMtkSourceElements;
@@ -14,9 +15,10 @@ class ZORMtkSourceElements;
 // frames; read-only after construction, so any number of threads may query it.
 class ZORFacetFrames {
  public:
-  // boundary and normal: the relaxed tolerances; strictBoundary: the first pass's.
+  // boundary and normal: the relaxed tolerances; strictBoundary: the first pass's. Built by up
+  // to `threads` threads, with the same frames at any count.
   ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary, double strictBoundary,
-                 double normal);
+                 double normal, int threads = 1);
 
   // Whether the facet at element position can be in the first-pass list (pass 0) or accepted
   // (pass 1) for point; always true for shapes the bounds are not known for.
@@ -40,12 +42,14 @@ class ZORFacetFrames {
     double relaxed[4];    // in-plane box of the second pass
     bool planar;          // false for collinear corners: the test accepts nothing
   };
+  Facet Frame(int element, double boundary, double strictBoundary) const;
   static bool InBox(const double* box, const double* target) {
     return target[0] >= box[0] && target[1] >= box[1] && target[0] <= box[2] && target[1] <= box[3];
   }
 
   const ZORMtkSourceElements& mesh_;
-  double reach_;            // relaxed normal reach, slightly widened against rounding
-  std::vector<int> slots_;  // per element position, its facet, or -1 when its bounds are unknown
-  std::vector<Facet> facets_;
+  double reach_;  // relaxed normal reach, slightly widened against rounding
+  // Per element position, its facet, or -1 when its bounds are unknown.
+  ZORFreshArray<int> slots_;
+  ZORFreshArray<Facet> facets_;
 };
