@@ -29,7 +29,7 @@ struct ReportedPoint {
 
 // One exchange of queries about targets: where they went and, for the queries this rank received,
 // the links of its answers and which of them won.
-struct Round {
+struct ZORQueryRound {
   std::vector<std::int64_t> sent;      // per rank, offsets of the queries sent there
   std::vector<std::int64_t> received;  // per rank, offsets of the queries received from it
   ZORPartLinks links;
@@ -40,14 +40,14 @@ struct Round {
 };
 
 // One rank's answer about a point, with its facet records, as the point's owner reads it.
-struct Reply {
+struct ZORPartReply {
   int rank;
   const ZORPartAnswer* answer;
   const ZORFacetRecord* records;
 };
 
 // A facet record in the race the owner plays again: the reply it came with and its place there.
-struct Entry {
+struct ZORFacetEntry {
   const ZORFacetRecord* record;
   int reply;
   int index;
@@ -70,22 +70,23 @@ bool Beats(const ZORPartAnswer& a, const ZORPartAnswer& b) {
 // point, in element order, as one search over the whole source would: the facet whose node the
 // point coincides with ends it. Returns the winner's reply and record index in `chosen`, or
 // false when no part placed the point; entries is working memory.
-bool PickFacet(const std::vector<Reply>& replies, double meanLength, std::vector<Entry>& entries,
-               Entry& chosen) {
+bool PickFacet(const std::vector<ZORPartReply>& replies, double meanLength,
+               std::vector<ZORFacetEntry>& entries, ZORFacetEntry& chosen) {
   int pass = 2;
-  for (const Reply& reply : replies)
+  for (const ZORPartReply& reply : replies)
     if (reply.answer->pass >= 0) pass = std::min(pass, reply.answer->pass);
   if (pass == 2) return false;
   entries.clear();
   for (std::size_t r = 0; r < replies.size(); ++r)
     if (replies[r].answer->pass == pass)
       for (int i = 0; i < replies[r].answer->records; ++i)
-        entries.push_back(Entry{replies[r].records + i, static_cast<int>(r), i});
-  std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.record->element < b.record->element; });
+        entries.push_back(ZORFacetEntry{replies[r].records + i, static_cast<int>(r), i});
+  std::sort(entries.begin(), entries.end(), [](const ZORFacetEntry& a, const ZORFacetEntry& b) {
+    return a.record->element < b.record->element;
+  });
   chosen.reply = -1;
   ZORFacetRace race = ZORFacetRace::Start(meanLength);
-  for (const Entry& entry : entries) {
+  for (const ZORFacetEntry& entry : entries) {
     const ZORFacetRecord& record = *entry.record;
     if (record.coincident != 0) {
       chosen = entry;
@@ -148,7 +149,7 @@ ZORMtkArrayStatus CheckOptions(const ZORMtkArrayOptions& options) {
 
 // One mesh spread over the ranks as this rank holds it: its part's element search, its nodes in
 // first-use order and, for a conservative mapping, their numbers in the whole.
-struct Side {
+struct ZORMtkPartSide {
   std::unique_ptr<ZORMtkPartSearch> search;
   ZORMtkPartNodes nodes;
   ZORMtkNodeOwners owners;
@@ -159,7 +160,7 @@ struct Side {
 };
 
 // The VTK cells of this rank's target part, kept for a conservative mapping.
-struct TargetCells {
+struct ZORMtkTargetCells {
   int dimension = 3;
   std::vector<double> coordinates;
   std::vector<int> connectivity;
@@ -180,7 +181,7 @@ struct TargetCells {
 };
 
 // The owned nodes of a side, in the whole's order, three coordinates each.
-std::vector<double> OwnedPoints(const Side& side) {
+std::vector<double> OwnedPoints(const ZORMtkPartSide& side) {
   std::vector<double> coordinates;
   const int dimension = side.nodes.Dimension();
   std::vector<int> positionOfRow(static_cast<std::size_t>(side.partNodes), -1);
@@ -210,25 +211,29 @@ class ZORMtkDistributedMapper::Impl {
     ready = false;
     placed.clear();
   }
-  ZORMtkArrayStatus MakeSide(const ZORMtkMeshArrays& part, const std::string& role, Side& side);
+  ZORMtkArrayStatus MakeSide(const ZORMtkMeshArrays& part, const std::string& role,
+                             ZORMtkPartSide& side);
   ZORMtkArrayStatus CheckReady() const;
   ZORMtkArrayStatus PrepareTarget();
   void Search();
   void SearchPoints(bool nearest, bool fallback);
   void SearchConservative();
-  void SearchElements(std::vector<Round>& rounds);
+  void SearchElements(std::vector<ZORQueryRound>& rounds);
   std::vector<ZORFacetRecord> SendRecords(const std::vector<ZORPartAnswer>& answers,
-                                          const std::vector<ZORFacetRecord>& records, Round& round,
+                                          const std::vector<ZORFacetRecord>& records,
+                                          ZORQueryRound& round,
                                           std::vector<std::int64_t>& starts) const;
-  void Decide(int t, const std::vector<Reply>& replies, std::vector<Entry>& entries, int round);
-  std::vector<int> SearchNodes(const std::vector<int>& asked, bool all, std::vector<Round>& rounds);
+  void Decide(int t, const std::vector<ZORPartReply>& replies, std::vector<ZORFacetEntry>& entries,
+              int round);
+  std::vector<int> SearchNodes(const std::vector<int>& asked, bool all,
+                               std::vector<ZORQueryRound>& rounds);
   template <typename RanksOf>
   std::vector<double> Ask(const std::vector<int>& asked, const RanksOf& ranksOf,
-                          Round& round) const;
+                          ZORQueryRound& round) const;
   template <typename RanksOf>
   void TellWinners(const std::vector<int>& asked, const RanksOf& ranksOf, int roundIndex,
-                   Round& round) const;
-  void KeepWon(const std::vector<Round>& rounds);
+                   ZORQueryRound& round) const;
+  void KeepWon(const std::vector<ZORQueryRound>& rounds);
   std::vector<ZORScatterLink> ScatterLinks(bool sourcePoints) const;
   void Report();
   ZORMtkArrayStatus MapConservative(const double* sourceValues, int components,
@@ -237,18 +242,18 @@ class ZORMtkDistributedMapper::Impl {
   ZORMpiExchange exchange;
   std::vector<int> everyRank;
   ZORMtkArrayOptions options;
-  Side source;
-  Side target;
+  ZORMtkPartSide source;
+  ZORMtkPartSide target;
   // This rank's target points (three coordinates each), the index of the first in the whole,
   // and the cells of its target part, if it gave any.
   std::vector<double> targetPoints;
   std::int64_t firstTarget = 0;
   bool targetSet = false;
-  TargetCells targetCells;
+  ZORMtkTargetCells targetCells;
   bool targetBlocks = false;
   // The search under way: the side whose elements or nodes are searched, this rank's points
   // (three coordinates each) and the whole's number of the first.
-  Side* hosts = nullptr;
+  ZORMtkPartSide* hosts = nullptr;
   const std::vector<double>* points = nullptr;
   std::int64_t firstPoint = 0;
   // The search's outcome per point: the rank that gives its value (-1: none) and the round in
@@ -287,7 +292,8 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::CheckReady() const {
 // Part by part, the checks one process makes of the whole mesh, and the part's search and nodes.
 // Collective.
 ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::MakeSide(const ZORMtkMeshArrays& part,
-                                                          const std::string& role, Side& side) {
+                                                          const std::string& role,
+                                                          ZORMtkPartSide& side) {
   side.search.reset();
   int plane = LooksPlane(part) ? 1 : 0;
   MPI_Allreduce(MPI_IN_PLACE, &plane, 1, MPI_INT, MPI_LAND, exchange.Comm());
@@ -330,7 +336,8 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::PrepareTarget() {
 // order. Returns the queries this rank received, rank after rank.
 template <typename RanksOf>
 std::vector<double> ZORMtkDistributedMapper::Impl::Ask(const std::vector<int>& asked,
-                                                       const RanksOf& ranksOf, Round& round) const {
+                                                       const RanksOf& ranksOf,
+                                                       ZORQueryRound& round) const {
   const std::size_t ranks = static_cast<std::size_t>(exchange.Size());
   round.sent.assign(ranks + 1, 0);
   for (const int t : asked) {
@@ -361,7 +368,7 @@ std::vector<double> ZORMtkDistributedMapper::Impl::Ask(const std::vector<int>& a
 template <typename RanksOf>
 void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
                                                 const RanksOf& ranksOf, int roundIndex,
-                                                Round& round) const {
+                                                ZORQueryRound& round) const {
   std::vector<std::int32_t> won(static_cast<std::size_t>(round.sent.back()), -1);
   std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
   for (const int t : asked) {
@@ -381,7 +388,7 @@ void ZORMtkDistributedMapper::Impl::TellWinners(const std::vector<int>& asked,
 // each received query's entries start.
 std::vector<ZORFacetRecord> ZORMtkDistributedMapper::Impl::SendRecords(
     const std::vector<ZORPartAnswer>& answers, const std::vector<ZORFacetRecord>& records,
-    Round& round, std::vector<std::int64_t>& starts) const {
+    ZORQueryRound& round, std::vector<std::int64_t>& starts) const {
   round.firstLink.assign(answers.size() + 1, 0);
   for (std::size_t q = 0; q < answers.size(); ++q)
     round.firstLink[q + 1] = round.firstLink[q] + answers[q].records;
@@ -392,12 +399,12 @@ std::vector<ZORFacetRecord> ZORMtkDistributedMapper::Impl::SendRecords(
 }
 
 // The owner's choice for target t among the replies of the ranks asked, in rank order.
-void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<Reply>& replies,
-                                           std::vector<Entry>& entries, int round) {
+void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<ZORPartReply>& replies,
+                                           std::vector<ZORFacetEntry>& entries, int round) {
   const std::size_t point = static_cast<std::size_t>(t);
   int winner = -1;
   int record = 0;
-  Entry chosen{nullptr, -1, 0};
+  ZORFacetEntry chosen{nullptr, -1, 0};
   const bool shells = hosts->shells;
   if (shells && PickFacet(replies, hosts->search->MeanLength(), entries, chosen)) {
     winner = chosen.reply;
@@ -408,7 +415,7 @@ void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<Reply>& repl
                                              : *replies[static_cast<std::size_t>(winner)].answer))
       winner = static_cast<int>(r);
   if (winner < 0) return;
-  const Reply& reply = replies[static_cast<std::size_t>(winner)];
+  const ZORPartReply& reply = replies[static_cast<std::size_t>(winner)];
   giver[point] = reply.rank;
   giverRound[point] = round;
   choice[point] = record;
@@ -418,7 +425,7 @@ void ZORMtkDistributedMapper::Impl::Decide(int t, const std::vector<Reply>& repl
 
 // Every target is searched in the elements of the ranks whose parts occupy its bucket, and takes
 // the answer one process would take.
-void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
+void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<ZORQueryRound>& rounds) {
   ZORMtkPartSearch& part = *hosts->search;
   part.Prepare(hosts->plane, hosts->shells, diagnostics->Context().tolerances,
                options.elementChoice == ChoiceContaining, exchange);
@@ -428,7 +435,7 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
   };
   std::vector<int> asked(giver.size());
   for (std::size_t t = 0; t < asked.size(); ++t) asked[t] = static_cast<int>(t);
-  Round round;
+  ZORQueryRound round;
   std::vector<ZORFacetRecord> records;
   const std::vector<ZORPartAnswer> answers =
       part.Locate(Ask(asked, ranksOf, round), options.threads, round.links, records);
@@ -439,8 +446,8 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
                                                  ? SendRecords(answers, records, round, nextRecord)
                                                  : std::vector<ZORFacetRecord>();
   std::vector<std::int64_t> next = ZORMpiExchange::RunStarts(round.sent);
-  std::vector<Reply> gathered;
-  std::vector<Entry> entries;
+  std::vector<ZORPartReply> gathered;
+  std::vector<ZORFacetEntry> entries;
   for (const int t : asked) {
     int size = 0;
     const int* from = ranksOf(t, size);
@@ -448,7 +455,7 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
     for (int k = 0; k < size; ++k) {
       const std::size_t rank = static_cast<std::size_t>(from[k]);
       const ZORPartAnswer& answer = replies[static_cast<std::size_t>(next[rank]++)];
-      gathered.push_back(Reply{from[k], &answer, facets.data() + nextRecord[rank]});
+      gathered.push_back(ZORPartReply{from[k], &answer, facets.data() + nextRecord[rank]});
       nextRecord[rank] += answer.records;
     }
     Decide(t, gathered, entries, static_cast<int>(rounds.size()));
@@ -462,14 +469,14 @@ void ZORMtkDistributedMapper::Impl::SearchElements(std::vector<Round>& rounds) {
 // node one process numbers first, since ranks answer with the first of their nearest. Returns
 // the targets no rank answered.
 std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<int>& asked, bool all,
-                                                            std::vector<Round>& rounds) {
+                                                            std::vector<ZORQueryRound>& rounds) {
   const ZORMtkPartNodes& nodes = hosts->nodes;
   const auto ranksOf = [&](int t, int& size) {
     if (!all) return nodes.Ranks(points->data() + 3 * static_cast<std::size_t>(t), size);
     size = exchange.Size();
     return static_cast<const int*>(everyRank.data());
   };
-  Round round;
+  ZORQueryRound round;
   const std::vector<ZORNodeAnswer> answers =
       nodes.Answer(Ask(asked, ranksOf, round), all, options.threads);
   round.links.offsets.assign(answers.size() + 1, 0);
@@ -508,12 +515,12 @@ std::vector<int> ZORMtkDistributedMapper::Impl::SearchNodes(const std::vector<in
 
 // Keeps the links of the points this rank won, rank after rank, and for each rank round after
 // round in the order it asked; Map reads the values back in that order.
-void ZORMtkDistributedMapper::Impl::KeepWon(const std::vector<Round>& rounds) {
+void ZORMtkDistributedMapper::Impl::KeepWon(const std::vector<ZORQueryRound>& rounds) {
   const std::size_t ranks = static_cast<std::size_t>(exchange.Size());
   wonOffsets.assign(ranks + 1, 0);
   wonLinks = ZORPartLinks();
   for (std::size_t r = 0; r < ranks; ++r) {
-    for (const Round& round : rounds)
+    for (const ZORQueryRound& round : rounds)
       for (std::int64_t q = round.received[r]; q < round.received[r + 1]; ++q) {
         const std::int32_t won = round.won[static_cast<std::size_t>(q)];
         if (won < 0) continue;
@@ -594,7 +601,7 @@ void ZORMtkDistributedMapper::Impl::SearchPoints(bool nearest, bool fallback) {
   cells.assign(count, -1);
   placed.assign(count, 0);
   nearestDistance.assign(count, 0.0);
-  std::vector<Round> rounds;
+  std::vector<ZORQueryRound> rounds;
   if (!nearest) SearchElements(rounds);
   if (nearest || fallback) {
     hosts->nodes.Prepare(nearest, options.threads, exchange);
@@ -731,9 +738,9 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetTarget(const ZORMtkMeshArrays& poi
   if (impl.exchange.Total(points.nodeCount) == 0)
     return ZORMtkArrayStatus::Invalid("target points has no nodes");
   impl.targetBlocks = !points.blocks.empty();
-  impl.targetCells = TargetCells();
+  impl.targetCells = ZORMtkTargetCells();
   if (points.cellCount > 0) {
-    TargetCells& kept = impl.targetCells;
+    ZORMtkTargetCells& kept = impl.targetCells;
     kept.dimension = points.dimension;
     kept.coordinates.assign(points.coordinates, points.coordinates + count * axes);
     kept.offsets.assign(points.offsets, points.offsets + points.cellCount + 1);
