@@ -104,11 +104,13 @@ def plot(rows, path, label):
     sizes = sorted({row["size"] for row in rows})
     figure, panels = plt.subplots(1, len(sizes), figsize=(5.2 * len(sizes), 4.2), squeeze=False,
                                   sharey=True)
+    lowest = 1.0
     for axes, size in zip(panels[0], sizes):
         chosen = [row for row in rows if row["size"] == size]
         x = np.arange(len(chosen))
         for offset, threads in ((-0.2, 1), (0.2, 2)):
             heights = [ratio(row["choices"][0]["seconds"][threads], row["vtk"]) for row in chosen]
+            lowest = min([lowest] + [height for height in heights if height > 0])
             bars = axes.bar(x + offset, heights, 0.4, label="fieldmap, %d thread%s" % (
                 threads, "" if threads == 1 else "s"))
             for bar, height in zip(bars, heights):
@@ -121,6 +123,8 @@ def plot(rows, path, label):
         axes.set_xticklabels([row["case"] + ("*" if short(row) else "") for row in chosen],
                              rotation=30, ha="right", fontsize=8)
         axes.set_title("about %.0e source cells" % size, fontsize=10)
+    # Log-scale bars start at the axis: it must lie below the shortest bar, or that bar vanishes.
+    panels[0][0].set_ylim(bottom=lowest / 1.5)
     panels[0][0].set_ylabel("fieldmap map phase / VTK locator + probe (1 thread)")
     panels[0][0].legend(fontsize=8)
     caption = "Below 1 fieldmap is faster; the dashed line is half VTK's time. " + label
