@@ -88,7 +88,7 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::Impl::MakeSide(const ZORMtkMeshArrays
   CountKinds(part, side.plane, kinds);
   MPI_Allreduce(MPI_IN_PLACE, kinds, 2, MPI_INT, MPI_LOR, exchange.Comm());
   side.shells = kinds[0] != 0;
-  const ZORMtkArrayStatus status =
+  ZORMtkArrayStatus status =
       exchange.Agree(CheckPartKinds(part, role, side.plane, kinds[0] != 0 && kinds[1] != 0));
   if (!status) return status;
   const ZORMtkGlobalCellOrder order = ZORMtkGlobalCellOrder::Of(part, side.plane, exchange);
@@ -197,7 +197,7 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetTarget(const ZORMtkMeshArrays& poi
 }
 
 ZORMtkArrayStatus ZORMtkDistributedMapper::SetOptions(const ZORMtkArrayOptions& options) {
-  const ZORMtkArrayStatus status = impl_->exchange.Agree(CheckOptions(options));
+  ZORMtkArrayStatus status = impl_->exchange.Agree(CheckOptions(options));
   if (!status) return status;
   impl_->DropWeights();
   impl_->options = options;
