@@ -53,20 +53,16 @@ ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary
   // and each thread first touches the frames it fills.
   const int elementCount = mesh.ElementCount();
   ZORHugePages::Resize(slots_, static_cast<std::size_t>(elementCount));
-  std::vector<int> firstSlots(
-      static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)) + 1, 0);
-  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
-    int count = 0;
-    for (long long e = begin; e < end; ++e) {
-      slots_[static_cast<std::size_t>(e)] = framed(static_cast<int>(e)) ? count++ : -1;
-    }
-    firstSlots[static_cast<std::size_t>(part) + 1] = count;
-  });
-  for (std::size_t part = 1; part < firstSlots.size(); ++part)
-    firstSlots[part] += firstSlots[part - 1];
+  const std::vector<long long> firstSlots = ZORParallelFor::RangeStarts(
+      elementCount, threads, [&](int /*part*/, long long begin, long long end) {
+        int count = 0;
+        for (long long e = begin; e < end; ++e)
+          slots_[static_cast<std::size_t>(e)] = framed(static_cast<int>(e)) ? count++ : -1;
+        return static_cast<long long>(count);
+      });
   ZORHugePages::Resize(facets_, static_cast<std::size_t>(firstSlots.back()));
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
-    const int first = firstSlots[static_cast<std::size_t>(part)];
+    const int first = static_cast<int>(firstSlots[static_cast<std::size_t>(part)]);
     for (long long e = begin; e < end; ++e) {
       int& slot = slots_[static_cast<std::size_t>(e)];
       if (slot < 0) continue;

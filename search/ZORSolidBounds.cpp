@@ -80,23 +80,23 @@ ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, 
 void ZORSolidBounds::FindInverses(int threads) {
   const int elementCount = mesh_.ElementCount();
   ZORHugePages::Resize(affine_, static_cast<std::size_t>(elementCount));
-  std::vector<int> slots(static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)) + 1,
-                         0);
-  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
-    Inverse inverse;
-    for (long long e = begin; e < end; ++e) {
-      const int element = static_cast<int>(e);
-      const bool solid = mesh_.Kind(element) == ZORElementKind::Solid;
-      const bool affine = solid && Straight(mesh_, element) && Invert(element, inverse);
-      affine_[static_cast<std::size_t>(e)] =
-          affine ? 0 : (solid && Trilinear(mesh_, element) ? kTrilinear : kNoBound);
-      slots[static_cast<std::size_t>(part) + 1] += affine;
-    }
-  });
-  for (std::size_t part = 1; part < slots.size(); ++part) slots[part] += slots[part - 1];
+  const std::vector<long long> slots = ZORParallelFor::RangeStarts(
+      elementCount, threads, [&](int /*part*/, long long begin, long long end) {
+        Inverse inverse;
+        long long affineCount = 0;
+        for (long long e = begin; e < end; ++e) {
+          const int element = static_cast<int>(e);
+          const bool solid = mesh_.Kind(element) == ZORElementKind::Solid;
+          const bool affine = solid && Straight(mesh_, element) && Invert(element, inverse);
+          affine_[static_cast<std::size_t>(e)] =
+              affine ? 0 : (solid && Trilinear(mesh_, element) ? kTrilinear : kNoBound);
+          affineCount += affine;
+        }
+        return affineCount;
+      });
   ZORHugePages::Resize(inverses_, static_cast<std::size_t>(slots.back()));
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
-    int slot = slots[static_cast<std::size_t>(part)];
+    int slot = static_cast<int>(slots[static_cast<std::size_t>(part)]);
     for (long long e = begin; e < end; ++e) {
       if (affine_[static_cast<std::size_t>(e)] < 0) continue;
       affine_[static_cast<std::size_t>(e)] = slot;

@@ -60,6 +60,21 @@ class ZORParallelFor {
         [](int /*prefix*/) {});
   }
 
+  // For arrays packed in item order: runs countRange(part, begin, end) on the ranges Ranges uses
+  // and returns per part the slots the parts before it need, then the total, so that a second
+  // Ranges pass over the same count and threads fills part p's slots from starts[p]. The slots
+  // follow item order at any thread count.
+  static std::vector<long long> RangeStarts(
+      long long count, int threads,
+      const std::function<long long(int part, long long begin, long long end)>& countRange) {
+    std::vector<long long> starts(static_cast<std::size_t>(Parts(count, threads)) + 1, 0);
+    Ranges(count, threads, [&](int part, long long begin, long long end) {
+      starts[static_cast<std::size_t>(part) + 1] = countRange(part, begin, end);
+    });
+    for (std::size_t part = 1; part < starts.size(); ++part) starts[part] += starts[part - 1];
+    return starts;
+  }
+
   // Zeroes values[0 .. count - 1] by ranges: for arrays a database read fills, which must read as
   // zero where it writes nothing, while each part is first touched by the thread that zeroes it.
   template <typename T>
