@@ -66,7 +66,7 @@ class ZORMtkArrayMapper::Impl {
   ZORMtkArrayStatus CheckReady() const;
   void StartMapper();
   void MarkPlaced();
-  ZORMtkNodeLinks Links() const;
+  ZORMtkNodeLinkView Links(ZORMtkNodeLinks& built) const;
 
   ZORMtkSimWriter writer;
   PlacedMesh source;
@@ -105,16 +105,20 @@ void ZORMtkArrayMapper::Impl::StartMapper() {
 
 // The links exactly as the transfer applies them: gathering keys target rows, scattering
 // source rows. The first call searches; the weight cache keeps the result.
-ZORMtkNodeLinks ZORMtkArrayMapper::Impl::Links() const {
+ZORMtkNodeLinkView ZORMtkArrayMapper::Impl::Links(ZORMtkNodeLinks& built) const {
   const ZORMtkTransferFrame frame(mapper->Context(), mapper->Request(0), 1, 1, 1, 1);
-  return options.conservative ? frame.ScatterLinks() : frame.GatherLinks();
+  return options.conservative ? frame.ScatterLinks(built) : frame.GatherLinks(built);
 }
 
 void ZORMtkArrayMapper::Impl::MarkPlaced() {
   placed.assign(static_cast<std::size_t>(target.nodes), options.conservative ? 0 : 1);
   if (options.conservative) {
-    const ZORMtkNodeLinks links = Links();
-    for (const int row : links.partnerRows) placed[static_cast<std::size_t>(row)] = 1;
+    ZORMtkNodeLinks built;
+    const ZORMtkNodeLinkView links = Links(built);
+    for (int key = 0; key < links.KeyCount(); ++key) {
+      for (int link = links.offsets[key]; link < links.offsets[key + 1]; ++link)
+        placed[static_cast<std::size_t>(links.partnerRows[link])] = 1;
+    }
     return;
   }
   // Target nodes are members 0 .. n - 1 of a mesh this object wrote, so members are rows.
@@ -161,7 +165,9 @@ ZORMtkArrayStatus ZORMtkArrayMapper::ComputeWeights() {
   ZORMtkArrayStatus status = impl_->CheckReady();
   if (!status) return status;
   impl_->StartMapper();
-  impl_->Links();
+  // The first links search the meshes; the weight cache keeps what they found.
+  ZORMtkNodeLinks built;
+  impl_->Links(built);
   impl_->MarkPlaced();
   return status;
 }
@@ -214,29 +220,37 @@ ZORMtkSparseWeights ZORMtkArrayMapper::Weights() const {
   if (!impl_->mapper) return matrix;
   matrix.rows = impl_->target.nodes;
   matrix.columns = impl_->source.nodes;
-  const ZORMtkNodeLinks links = impl_->Links();
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = impl_->Links(built);
   if (!impl_->options.conservative) {
-    matrix.rowOffsets.assign(links.offsets.begin(), links.offsets.end());
-    matrix.columnIndices.assign(links.partnerRows.begin(), links.partnerRows.end());
-    matrix.weights.assign(links.weights.begin(), links.weights.end());
+    matrix.rowOffsets.assign(1, 0);
+    for (int i = 0; i < links.KeyCount(); ++i) {
+      for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link) {
+        matrix.columnIndices.push_back(links.partnerRows[link]);
+        matrix.weights.push_back(links.weights[link]);
+      }
+      matrix.rowOffsets.push_back(static_cast<std::int64_t>(matrix.columnIndices.size()));
+    }
     return matrix;
   }
   // Scattering links go from source rows to target rows: turn them round by counting sort.
   matrix.rowOffsets.assign(static_cast<std::size_t>(matrix.rows) + 1, 0);
-  for (const int row : links.partnerRows) ++matrix.rowOffsets[static_cast<std::size_t>(row) + 1];
+  for (int j = 0; j < links.KeyCount(); ++j) {
+    for (int link = links.offsets[j]; link < links.offsets[j + 1]; ++link)
+      ++matrix.rowOffsets[static_cast<std::size_t>(links.partnerRows[link]) + 1];
+  }
   for (int i = 0; i < matrix.rows; ++i)
     matrix.rowOffsets[static_cast<std::size_t>(i) + 1] +=
         matrix.rowOffsets[static_cast<std::size_t>(i)];
   std::vector<std::int64_t> next(matrix.rowOffsets.begin(), matrix.rowOffsets.end() - 1);
-  matrix.columnIndices.resize(links.partnerRows.size());
-  matrix.weights.resize(links.partnerRows.size());
+  matrix.columnIndices.resize(static_cast<std::size_t>(matrix.rowOffsets.back()));
+  matrix.weights.resize(static_cast<std::size_t>(matrix.rowOffsets.back()));
   for (int j = 0; j < links.KeyCount(); ++j) {
-    for (int link = links.offsets[static_cast<std::size_t>(j)];
-         link < links.offsets[static_cast<std::size_t>(j) + 1]; ++link) {
-      const std::size_t at = static_cast<std::size_t>(
-          next[static_cast<std::size_t>(links.partnerRows[static_cast<std::size_t>(link)])]++);
+    for (int link = links.offsets[j]; link < links.offsets[j + 1]; ++link) {
+      const std::size_t at =
+          static_cast<std::size_t>(next[static_cast<std::size_t>(links.partnerRows[link])]++);
       matrix.columnIndices[at] = j;
-      matrix.weights[at] = links.weights[static_cast<std::size_t>(link)];
+      matrix.weights[at] = links.weights[link];
     }
   }
   return matrix;

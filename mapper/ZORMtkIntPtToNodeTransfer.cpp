@@ -124,7 +124,8 @@ void ZORMtkIntPtToNodeTransfer::Averaged(const ZORMtkTransferFrame& frame) {
   const int m = frame.SourceComponents();
   if (m <= 0) return;
   const std::vector<double> averaged = AveragedSourceNodes(frame, m);
-  const ZORMtkNodeLinks links = frame.GatherLinks();
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = frame.GatherLinks(built);
   std::vector<double> result(Product(frame.Target().numNodes, m));
   ZORMtkNodalKernels::Gather(links, averaged.data(), m, result.data());
   frame.WriteNodes(m, ZORMtkTransferFrame::NodeMembers(frame.Target()), result.data());
@@ -139,7 +140,8 @@ void ZORMtkIntPtToNodeTransfer::GlobalConservative(const ZORMtkTransferFrame& fr
   const std::vector<double> amounts = IntegratedSourceNodes(frame, m);
   std::vector<double> totals(static_cast<std::size_t>(m));
   ZORMtkNodalKernels::ComponentSums(amounts.data(), frame.Source().numNodes, m, totals.data());
-  const ZORMtkNodeLinks links = frame.ScatterLinks();
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = frame.ScatterLinks(built);
   const int targetRows = frame.Target().numNodes;
   std::vector<double> result(Product(targetRows, m));
   ZORMtkNodalKernels::Scatter(links, amounts.data(), m, targetRows, result.data());

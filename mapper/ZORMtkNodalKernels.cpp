@@ -19,7 +19,7 @@ void AddScaled(double* row, double weight, const double* values, int components)
 
 }  // namespace
 
-void ZORMtkNodalKernels::Gather(const ZORMtkNodeLinks& links, const double* source, int components,
+void ZORMtkNodalKernels::Gather(ZORMtkNodeLinkView links, const double* source, int components,
                                 double* result) {
   const int keys = links.KeyCount();
   for (int i = 0; i < keys; ++i) {
@@ -32,7 +32,7 @@ void ZORMtkNodalKernels::Gather(const ZORMtkNodeLinks& links, const double* sour
   }
 }
 
-void ZORMtkNodalKernels::FillUnlinked(const ZORMtkNodeLinks& links, int components, double value,
+void ZORMtkNodalKernels::FillUnlinked(ZORMtkNodeLinkView links, int components, double value,
                                       double* result) {
   const int keys = links.KeyCount();
   for (int i = 0; i < keys; ++i) {
@@ -41,7 +41,7 @@ void ZORMtkNodalKernels::FillUnlinked(const ZORMtkNodeLinks& links, int componen
   }
 }
 
-void ZORMtkNodalKernels::Scatter(const ZORMtkNodeLinks& links, const double* source, int components,
+void ZORMtkNodalKernels::Scatter(ZORMtkNodeLinkView links, const double* source, int components,
                                  int resultRows, double* result) {
   std::fill(result, result + At(resultRows, components, 0), 0.0);
   const int keys = links.KeyCount();
@@ -88,7 +88,7 @@ std::int64_t ZORMtkNodalKernels::DenseMatrixBytes(int sourceRows, int targetRows
 
 // G[i][k] = w(i,k) x source[k] and P[k][j] = w(j,k) are kept dense, as the transfer is meant
 // for meshes of few nodes; the product then needs no bookkeeping of which links meet.
-void ZORMtkNodalKernels::MatrixProduct(const ZORMtkNodeLinks& links, const double* source,
+void ZORMtkNodalKernels::MatrixProduct(ZORMtkNodeLinkView links, const double* source,
                                        int sourceRows, double* result) {
   const int targetRows = links.KeyCount();
   std::vector<double> gathered(At(targetRows, sourceRows, 0), 0.0);

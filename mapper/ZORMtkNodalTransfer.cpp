@@ -47,7 +47,8 @@ void Deliver(const ZORMtkTransferFrame& frame, int components, double* values) {
 
 void ZORMtkNodalTransfer::Interpolate(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
-  const ZORMtkNodeLinks links = frame.GatherLinks();
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = frame.GatherLinks(built);
   int m = frame.SourceComponents();
   std::vector<double> read;
   const double* source = SourceValues(frame, m, read);
@@ -61,7 +62,8 @@ void ZORMtkNodalTransfer::Interpolate(const ZORMtkTransferFrame& frame) {
 
 void ZORMtkNodalTransfer::ConservativeTransfer(const ZORMtkTransferFrame& frame) {
   if (!frame.IsComplete()) return;
-  const ZORMtkNodeLinks links = frame.ScatterLinks();
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = frame.ScatterLinks(built);
   int m = frame.SourceComponents();
   std::vector<double> read;
   const double* source = SourceValues(frame, m, read);
@@ -120,7 +122,8 @@ void ZORMtkNodalTransfer::MatrixTransfer(const ZORMtkTransferFrame& frame) {
              << std::endl;
     return;
   }
-  const ZORMtkNodeLinks links = frame.GatherLinks();
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = frame.GatherLinks(built);
   // The matrix takes entry j of the source values as node j's value, whatever the host buffer's
   // component count; that count only decides whether there is anything to read.
   int m = frame.SourceComponents();

@@ -10,7 +10,6 @@
 #include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
-#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -37,16 +36,16 @@ bool ZORMtkTransferFrame::HasTargetAndFields(int fieldCount) const {
   return target_ != nullptr && request_.sourceFieldIDs.Size() >= fieldCount;
 }
 
-ZORMtkNodeLinks ZORMtkTransferFrame::GatherLinks() const {
+ZORMtkNodeLinkView ZORMtkTransferFrame::GatherLinks(ZORMtkNodeLinks& built) const {
   const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, false);
-  return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*target_), source_->nodeRegion,
-                                      ZORParallelFor::ResolveThreads(context_.options.threads));
+  return ZORMtkWeightLinks::RowLinks(context_, weights, target_->nodeRegion, source_->nodeRegion,
+                                     built);
 }
 
-ZORMtkNodeLinks ZORMtkTransferFrame::ScatterLinks() const {
+ZORMtkNodeLinkView ZORMtkTransferFrame::ScatterLinks(ZORMtkNodeLinks& built) const {
   const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, true);
-  return ZORMtkWeightLinks::NodeLinks(weights, NodeMembers(*source_), target_->nodeRegion,
-                                      ZORParallelFor::ResolveThreads(context_.options.threads));
+  return ZORMtkWeightLinks::RowLinks(context_, weights, source_->nodeRegion, target_->nodeRegion,
+                                     built);
 }
 
 int ZORMtkTransferFrame::SourceComponents() const {

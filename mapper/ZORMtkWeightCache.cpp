@@ -5,6 +5,7 @@
 
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkRowForm.h"
 #include "platform/ZORStream.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
@@ -161,7 +162,27 @@ const ZORMtkNodalWeights* ZORMtkWeightCache::NodalWeights(ZORMtkMappingContext& 
              << "\n";
   std::unique_ptr<ZORMtkNodalWeights> weights =
       ComputeNodalWeights(context, mapMethod, source, target, reverse, noFallback);
-  return weights ? Store(nodalWeights_, std::move(weights)) : nullptr;
+  if (!weights) return nullptr;
+  if (nodalWeights_.IsFull()) rowForms_.erase(rowForms_.begin());
+  rowForms_.emplace_back();
+  return Store(nodalWeights_, std::move(weights));
+}
+
+const ZORMtkRowForm* ZORMtkWeightCache::RowForm(const ZORMtkNodalWeights* weights) const {
+  for (int slot = 0; slot < nodalWeights_.Count(); ++slot) {
+    if (nodalWeights_.At(slot) == weights) return rowForms_[static_cast<std::size_t>(slot)].get();
+  }
+  return nullptr;
+}
+
+const ZORMtkRowForm* ZORMtkWeightCache::KeepRowForm(const ZORMtkNodalWeights* weights,
+                                                    std::unique_ptr<ZORMtkRowForm> form) {
+  for (int slot = 0; slot < nodalWeights_.Count(); ++slot) {
+    if (nodalWeights_.At(slot) != weights) continue;
+    rowForms_[static_cast<std::size_t>(slot)] = std::move(form);
+    return rowForms_[static_cast<std::size_t>(slot)].get();
+  }
+  return nullptr;
 }
 
 const ZORMtkElementWeights* ZORMtkWeightCache::ElementWeights(ZORMtkMappingContext& context,

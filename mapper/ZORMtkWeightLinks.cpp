@@ -1,9 +1,12 @@
 #include "mapper/impl/ZORMtkWeightLinks.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "mapper/ZORMtkMapSpecs.h"
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkRowForm.h"
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORMtkElementWeights.h"
@@ -63,6 +66,26 @@ ZORMtkNodeLinks ZORMtkWeightLinks::NodeLinks(const ZORMtkNodalWeights* weights,
     }
   });
   return links;
+}
+
+ZORMtkNodeLinkView ZORMtkWeightLinks::RowLinks(ZORMtkMappingContext& context,
+                                               const ZORMtkNodalWeights* weights,
+                                               const ZORSimCSetID& keyRegion,
+                                               const ZORSimCSetID& partnerRegion,
+                                               ZORMtkNodeLinks& built) {
+  const int threads = ZORParallelFor::ResolveThreads(context.options.threads);
+  if (weights != nullptr) {
+    const ZORMtkRowForm* form = context.cache.RowForm(weights);
+    if (form == nullptr || !form->Fits(keyRegion, partnerRegion)) {
+      form = context.cache.KeepRowForm(
+          weights, std::make_unique<ZORMtkRowForm>(*weights, keyRegion, partnerRegion, threads));
+    }
+    if (form != nullptr && form->InPlace()) return form->View(*weights);
+  }
+  std::vector<int> keys(static_cast<std::size_t>(keyRegion.Size()));
+  ZORSimCSet(keyRegion).Members(keys.data());
+  built = NodeLinks(weights, keys, partnerRegion, threads);
+  return built;
 }
 
 ZORMtkPointLinks ZORMtkWeightLinks::PointLinks(const ZORMtkElementWeights* weights,

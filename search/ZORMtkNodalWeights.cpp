@@ -40,8 +40,12 @@ void ZORMtkNodalWeights::AddKey(int key, const int* partners, const double* weig
 }
 
 int ZORMtkNodalWeights::FindKey(int key) const {
-  const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
-  return it != keys_.end() && *it == key ? static_cast<int>(it - keys_.begin()) : -1;
+  const int index = FirstKeyNotBelow(key);
+  return index < KeyCount() && Key(index) == key ? index : -1;
+}
+
+int ZORMtkNodalWeights::FirstKeyNotBelow(int key) const {
+  return static_cast<int>(std::lower_bound(keys_.begin(), keys_.end(), key) - keys_.begin());
 }
 
 bool ZORMtkNodalWeights::HasUncoveredNodes(int nodeCount) const {

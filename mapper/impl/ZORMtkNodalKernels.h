@@ -22,14 +22,13 @@ class ZORMtkNodalKernels {
 
   // Gather: result row i = sum over the links of key row i of weight x source row. One result
   // row per key; a key without links gets zeros.
-  static void Gather(const ZORMtkNodeLinks& links, const double* source, int components,
+  static void Gather(ZORMtkNodeLinkView links, const double* source, int components,
                      double* result);
   // Scatter: every source row (key) adds weight x its values to each partner row of the result,
   // which has resultRows rows and is zeroed first. Rows no key reaches stay zero.
   // Rows of keys without links (points the search did not place) become value.
-  static void FillUnlinked(const ZORMtkNodeLinks& links, int components, double value,
-                           double* result);
-  static void Scatter(const ZORMtkNodeLinks& links, const double* source, int components,
+  static void FillUnlinked(ZORMtkNodeLinkView links, int components, double value, double* result);
+  static void Scatter(ZORMtkNodeLinkView links, const double* source, int components,
                       int resultRows, double* result);
   // sums[c] = sum over the rows of values[row][c].
   static void ComponentSums(const double* values, int rows, int components, double* sums);
@@ -44,6 +43,6 @@ class ZORMtkNodalKernels {
   static std::int64_t DenseMatrixBytes(int sourceRows, int targetRows);
   // result[i][j] = sum over source rows k of w(i,k) x source[k] x w(j,k), for a one-component
   // field and gather links keyed by target row: the target-by-target matrix of the field.
-  static void MatrixProduct(const ZORMtkNodeLinks& links, const double* source, int sourceRows,
+  static void MatrixProduct(ZORMtkNodeLinkView links, const double* source, int sourceRows,
                             double* result);
 };

@@ -22,3 +22,27 @@ struct ZORMtkNodeLinks {
   // Ends the current key; a key closed without links has none.
   void CloseKey() { offsets.push_back(static_cast<int>(partnerRows.size())); }
 };
+
+// Nodal links as the arithmetic reads them, owned elsewhere: by a ZORMtkNodeLinks, or by the
+// weight cache, which keeps the rows beside the weights so that no field copies them. The
+// partners of key i are entries offsets[i] .. offsets[i + 1] - 1 of partnerRows and weights;
+// offsets[0] need not be 0, and entries outside every key's range are never read. Valid while
+// its owner lives and is left unchanged.
+struct ZORMtkNodeLinkView {
+  ZORMtkNodeLinkView() = default;
+  ZORMtkNodeLinkView(const int* offsetsOf, const int* partnerRowsOf, const double* weightsOf,
+                     int keyCount)
+      : offsets(offsetsOf), partnerRows(partnerRowsOf), weights(weightsOf), keys(keyCount) {}
+  // Links made by hand or built for one transfer read the same way as kept ones.
+  ZORMtkNodeLinkView(const ZORMtkNodeLinks& links)
+      : ZORMtkNodeLinkView(links.offsets.data(), links.partnerRows.data(), links.weights.data(),
+                           links.KeyCount()) {}
+
+  int KeyCount() const { return keys; }
+  int LinkCount(int key) const { return offsets[key + 1] - offsets[key]; }
+
+  const int* offsets = nullptr;
+  const int* partnerRows = nullptr;
+  const double* weights = nullptr;
+  int keys = 0;
+};

@@ -34,9 +34,11 @@ class ZORMtkTransferFrame {
   const ZORMtkSimReader& Target() const { return *target_; }
 
   // The request's nodal weights as rows: gathering keys target rows and partners source rows,
-  // scattering the other way round. The first call for a mesh pair runs the search.
-  ZORMtkNodeLinks GatherLinks() const;
-  ZORMtkNodeLinks ScatterLinks() const;
+  // scattering the other way round. The first call for a mesh pair runs the search. The view
+  // reads the row form the weight cache keeps, or `built` when the weights cannot be read in
+  // place (see ZORMtkWeightLinks::RowLinks).
+  ZORMtkNodeLinkView GatherLinks(ZORMtkNodeLinks& built) const;
+  ZORMtkNodeLinkView ScatterLinks(ZORMtkNodeLinks& built) const;
 
   // The component count of source field 0 at the source step and increment; 0 when the field
   // holds nothing there.

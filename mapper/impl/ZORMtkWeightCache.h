@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "mapper/ZORMtkOwnedTable.h"
 #include "platform/ZORSimHandles.h"
 
@@ -8,6 +11,7 @@ class ZORMtkMappingContext;
 class ZORMtkMeshElemB;
 class ZORMtkMeshNodeB;
 class ZORMtkNodalWeights;
+class ZORMtkRowForm;
 
 // The mapper's bucket grids and weight objects: each request is answered from the cache when an
 // object with the same key is there, and otherwise computed once by the searches, kept, and
@@ -42,6 +46,13 @@ class ZORMtkWeightCache {
                                              const ZORSimDynamicID& source,
                                              const ZORSimDynamicID& target);
 
+  // The row form kept beside nodal weights this cache handed out, or null when none was kept.
+  const ZORMtkRowForm* RowForm(const ZORMtkNodalWeights* weights) const;
+  // Keeps form beside weights, which this cache handed out, in place of the form kept before; the
+  // form goes when the weights do. Returns the kept form, or null when the weights are gone.
+  const ZORMtkRowForm* KeepRowForm(const ZORMtkNodalWeights* weights,
+                                   std::unique_ptr<ZORMtkRowForm> form);
+
   int ElementGridCount() const { return elementGrids_.Count(); }
   int NodeGridCount() const { return nodeGrids_.Count(); }
   int NodalWeightCount() const { return nodalWeights_.Count(); }
@@ -53,5 +64,7 @@ class ZORMtkWeightCache {
   ZORMtkOwnedTable<ZORMtkMeshElemB> elementGrids_;
   ZORMtkOwnedTable<ZORMtkMeshNodeB> nodeGrids_;
   ZORMtkOwnedTable<ZORMtkNodalWeights> nodalWeights_;
+  // Per slot of nodalWeights_, its row form or null.
+  std::vector<std::unique_ptr<ZORMtkRowForm>> rowForms_;
   ZORMtkOwnedTable<ZORMtkElementWeights> elementWeights_;
 };

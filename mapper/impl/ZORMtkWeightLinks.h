@@ -13,8 +13,8 @@ class ZORMtkElementWeights;
 
 // The seam between the weight cache, which links node and element members, and the transfer
 // arithmetic, which works on rows and slots. It fetches the weights of a request from the
-// context's weight cache and turns them into ZORMtkNodeLinks or ZORMtkPointLinks. Owns nothing;
-// the weight objects stay in the cache.
+// context's weight cache and turns them into row links (kept in the cache beside the weights) or
+// ZORMtkPointLinks. Owns nothing; the weight objects stay in the cache.
 class ZORMtkWeightLinks {
  public:
   // The nodal weights of the request (its method and no-fallback flag, source mesh 0, target
@@ -32,6 +32,14 @@ class ZORMtkWeightLinks {
   static ZORMtkNodeLinks NodeLinks(const ZORMtkNodalWeights* weights,
                                    const std::vector<int>& keyMembers,
                                    const ZORSimCSetID& partnerRegion, int threads = 1);
+  // The links of weights with keys the members of keyRegion, ascending, and partners positions in
+  // partnerRegion, read in place through the row form the context's cache keeps beside the
+  // weights; the form is built when the regions are new to it. Weights that cannot be read in
+  // place are turned into `built`, as NodeLinks does, and the view reads that.
+  static ZORMtkNodeLinkView RowLinks(ZORMtkMappingContext& context,
+                                     const ZORMtkNodalWeights* weights,
+                                     const ZORSimCSetID& keyRegion,
+                                     const ZORSimCSetID& partnerRegion, ZORMtkNodeLinks& built);
   // The placed points of one target class: element i of members owns slots i x points to
   // i x points + points - 1. Unplaced points, and points beyond the class's count, get no entry;
   // without weights no point has one.

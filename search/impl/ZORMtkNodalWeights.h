@@ -27,10 +27,15 @@ class ZORMtkNodalWeights {
   int Key(int index) const { return keys_[static_cast<std::size_t>(index)]; }
   // Index of key, or -1 when the key has no links.
   int FindKey(int key) const;
+  // Index of the first key not below key; KeyCount() when every key is below it.
+  int FirstKeyNotBelow(int key) const;
   int PartnerCount(int index) const {
     return offsets_[static_cast<std::size_t>(index) + 1] -
            offsets_[static_cast<std::size_t>(index)];
   }
+  // Where the links of the key at index start in the link arrays; index KeyCount() gives their
+  // count.
+  int LinkBegin(int index) const { return offsets_[static_cast<std::size_t>(index)]; }
   const int* Partners(int index) const {
     return partners_.data() + offsets_[static_cast<std::size_t>(index)];
   }

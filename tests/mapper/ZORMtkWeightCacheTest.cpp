@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkRowForm.h"
+#include "mapper/impl/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORSearchTestMeshes.h"
@@ -133,6 +135,44 @@ TEST_F(ZORMtkWeightCacheTest, ReverseKeepsItsLinksWithoutFallbackAndTransposesTh
   EXPECT_EQ(context.cache.NodalWeightCount(), 2);
 }
 
+// A second transfer between the same regions reads the row form the first one left beside the
+// weights, copying nothing. A new key region (a changed scope) gets a form of its own, or, when it
+// leaves out nodes that have weights between nodes it keeps, links copied for the transfer.
+TEST_F(ZORMtkWeightCacheTest, RowLinksAreKeptBesideTheWeightsUntilARegionChanges) {
+  const ZORMtkNodalWeights* weights = Nodal(0);
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView first = ZORMtkWeightLinks::RowLinks(
+      context, weights, fine.reader.nodeRegion, coarse.reader.nodeRegion, built);
+  EXPECT_EQ(built.partnerRows.size(), 0u);
+  ASSERT_EQ(first.KeyCount(), 27);
+  EXPECT_EQ(first.weights, weights->Weights(0));
+  const ZORMtkNodeLinkView second = ZORMtkWeightLinks::RowLinks(
+      context, weights, fine.reader.nodeRegion, coarse.reader.nodeRegion, built);
+  EXPECT_EQ(second.offsets, first.offsets);
+  EXPECT_EQ(second.partnerRows, first.partnerRows);
+  std::vector<int> counts;
+  std::vector<int> all;
+  for (int member = 0; member < 27; ++member) {
+    counts.push_back(first.LinkCount(member));
+    all.push_back(member);
+  }
+
+  // The old form, and its view, go when the new one comes.
+  const ZORSimCSetID same = db.Set(db.NodeCollection(fine.mesh), all);
+  const ZORMtkNodeLinkView renewed =
+      ZORMtkWeightLinks::RowLinks(context, weights, same, coarse.reader.nodeRegion, built);
+  EXPECT_EQ(built.partnerRows.size(), 0u);
+  EXPECT_EQ(context.cache.RowForm(weights)->Fits(same, coarse.reader.nodeRegion), true);
+  ASSERT_EQ(renewed.KeyCount(), 27);
+  const ZORSimCSetID fewer = db.Set(db.NodeCollection(fine.mesh), {0, 13, 26});
+  const ZORMtkNodeLinkView narrowed =
+      ZORMtkWeightLinks::RowLinks(context, weights, fewer, coarse.reader.nodeRegion, built);
+  EXPECT_EQ(narrowed.offsets, built.offsets.data());
+  ASSERT_EQ(narrowed.KeyCount(), 3);
+  for (int key = 0; key < 3; ++key)
+    EXPECT_EQ(narrowed.LinkCount(key), counts[static_cast<std::size_t>(13 * key)]);
+}
+
 TEST_F(ZORMtkWeightCacheTest, FiftyFirstObjectReplacesTheOldestAfterTheMessage) {
   std::vector<std::unique_ptr<Stored>> targets;
   for (int i = 0; i < 51; ++i) {
@@ -144,12 +184,23 @@ TEST_F(ZORMtkWeightCacheTest, FiftyFirstObjectReplacesTheOldestAfterTheMessage) 
   for (int i = 0; i < 50; ++i)
     context.cache.NodalWeights(context, 0, coarse.mesh, targets[i]->mesh, false, false);
   EXPECT_EQ(out.Text(), "");
+  // A row form goes with its weights and stays beside them when older weights go.
+  const ZORMtkNodalWeights* second = context.cache.NodalWeightsAt(1);
+  const ZORMtkRowForm* form = context.cache.KeepRowForm(
+      second, std::make_unique<ZORMtkRowForm>(*second, targets[1]->reader.nodeRegion,
+                                              coarse.reader.nodeRegion, 1));
+  context.cache.KeepRowForm(
+      context.cache.NodalWeightsAt(0),
+      std::make_unique<ZORMtkRowForm>(*context.cache.NodalWeightsAt(0),
+                                      targets[0]->reader.nodeRegion, coarse.reader.nodeRegion, 1));
   const ZORMtkNodalWeights* last =
       context.cache.NodalWeights(context, 0, coarse.mesh, targets[50]->mesh, false, false);
   EXPECT_EQ(out.Text(), " ZORMtkMapper::GetNodalWeights exceeds allocated weight objects\n");
   ASSERT_EQ(context.cache.NodalWeightCount(), 50);
   EXPECT_EQ(context.cache.NodalWeightsAt(0)->targetMesh, targets[1]->mesh);
   EXPECT_EQ(context.cache.NodalWeightsAt(49), last);
+  EXPECT_EQ(context.cache.RowForm(second), form);
+  EXPECT_EQ(context.cache.RowForm(last), nullptr);
 }
 
 }  // namespace

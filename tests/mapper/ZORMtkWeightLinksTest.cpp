@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
+
+#include "mapper/impl/ZORMtkRowForm.h"
 
 #include "search/impl/ZORMtkElementWeights.h"
 #include "search/impl/ZORMtkNodalWeights.h"
@@ -41,6 +44,58 @@ TEST_F(ZORMtkWeightLinksTest, KeysFollowTheKeyRowsAndPartnersBecomeRegionRows) {
   EXPECT_EQ(links.offsets, (ZORFreshArray<int>{0, 1, 1, 3}));
   EXPECT_EQ(links.partnerRows, (ZORFreshArray<int>{3, 2, 0}));
   EXPECT_EQ(links.weights, (ZORFreshArray<double>{1.0, 0.25, 0.75}));
+}
+
+// The row form reads the weights in place and must give every key the links NodeLinks copies out,
+// in the same order: random weights on even keys 0..30 (some without links) with partners among
+// members 5k, a key region 2..40 (so key 0's links are left out), and a partner region of the 5k
+// in shuffled order, at 1 and 3 threads. Only the copy can leave out a weights key between two
+// keys of the region or drop a partner outside the partner region; the form then says so.
+TEST_F(ZORMtkWeightLinksTest, RowFormViewsTheSameLinksAsTheCopyOrSaysItCannot) {
+  std::mt19937 random(7);
+  ZORMtkNodalWeights weights;
+  for (int key = 0; key <= 30; key += 2) {
+    if (key % 7 == 3) continue;
+    std::vector<int> partners;
+    std::vector<double> values;
+    for (int k = 0; k < 1 + key % 3; ++k) {
+      partners.push_back(5 * static_cast<int>(random() % 12));
+      values.push_back(std::uniform_real_distribution<double>(0.0, 1.0)(random));
+    }
+    weights.AddKey(key, partners.data(), values.data(), static_cast<int>(partners.size()));
+  }
+  std::vector<int> keyMembers;
+  for (int key = 2; key <= 40; ++key) keyMembers.push_back(key);
+  std::vector<int> partnerMembers;
+  for (int k = 0; k < 12; ++k) partnerMembers.push_back(5 * k);
+  std::shuffle(partnerMembers.begin(), partnerMembers.end(), random);
+  const ZORSimCSetID keyRegion = Region(keyMembers);
+  const ZORSimCSetID partnerRegion = Region(partnerMembers);
+  const ZORMtkNodeLinks copied = ZORMtkWeightLinks::NodeLinks(&weights, keyMembers, partnerRegion);
+
+  for (const int threads : {1, 3}) {
+    const ZORMtkRowForm form(weights, keyRegion, partnerRegion, threads);
+    ASSERT_TRUE(form.InPlace());
+    EXPECT_TRUE(form.Fits(keyRegion, partnerRegion));
+    EXPECT_FALSE(form.Fits(Region(keyMembers), partnerRegion));
+    const ZORMtkNodeLinkView view = form.View(weights);
+    ASSERT_EQ(view.KeyCount(), copied.KeyCount());
+    for (int key = 0; key < view.KeyCount(); ++key) {
+      ASSERT_EQ(view.LinkCount(key), copied.offsets[key + 1] - copied.offsets[key]) << key;
+      for (int k = 0; k < view.LinkCount(key); ++k) {
+        EXPECT_EQ(view.partnerRows[view.offsets[key] + k],
+                  copied.partnerRows[copied.offsets[key] + k]);
+        EXPECT_EQ(view.weights[view.offsets[key] + k], copied.weights[copied.offsets[key] + k]);
+      }
+    }
+  }
+  std::vector<int> oddKeys;
+  for (int key = 1; key <= 31; key += 2) oddKeys.push_back(key);
+  const std::vector<int> fewerPartners(partnerMembers.begin(), partnerMembers.end() - 1);
+  for (const int threads : {1, 3}) {
+    EXPECT_FALSE(ZORMtkRowForm(weights, Region(oddKeys), partnerRegion, threads).InPlace());
+    EXPECT_FALSE(ZORMtkRowForm(weights, keyRegion, Region(fewerPartners), threads).InPlace());
+  }
 }
 
 // Slots follow the target class's element order; the links list each source element once,
