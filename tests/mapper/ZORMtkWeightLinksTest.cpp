@@ -96,6 +96,18 @@ TEST_F(ZORMtkWeightLinksTest, RowFormViewsTheSameLinksAsTheCopyOrSaysItCannot) {
     EXPECT_FALSE(ZORMtkRowForm(weights, Region(oddKeys), partnerRegion, threads).InPlace());
     EXPECT_FALSE(ZORMtkRowForm(weights, keyRegion, Region(fewerPartners), threads).InPlace());
   }
+  // One weighted key left out, wherever the threads' ranges meet: only the two ends are harmless.
+  std::vector<int> evenKeys;
+  for (int key = 0; key <= 30; key += 2)
+    if (weights.FindKey(key) >= 0) evenKeys.push_back(key);
+  for (std::size_t gap = 0; gap < evenKeys.size(); ++gap) {
+    std::vector<int> region = evenKeys;
+    region.erase(region.begin() + static_cast<std::ptrdiff_t>(gap));
+    const bool end = gap == 0 || gap + 1 == evenKeys.size();
+    for (int threads = 1; threads <= 4; ++threads)
+      EXPECT_EQ(ZORMtkRowForm(weights, Region(region), partnerRegion, threads).InPlace(), end)
+          << "without " << evenKeys[gap] << " at " << threads << " threads";
+  }
 }
 
 // Slots follow the target class's element order; the links list each source element once,
