@@ -23,7 +23,15 @@ std::shared_ptr<const ZORSimMemberSet> ZORSimMemberSet::Range(int start, int cou
   return set;
 }
 
+// Members that run on without a gap (a mesh's nodes or elements, as a rule) are kept as a range:
+// the same members in the same order, without the list, with lookups by arithmetic, and with the
+// block copies that transfers take between ranges.
 std::shared_ptr<const ZORSimMemberSet> ZORSimMemberSet::Explicit(std::vector<int> members) {
+  const bool consecutive = !members.empty() && members.front() >= 0 &&
+                           std::adjacent_find(members.begin(), members.end(), [](int a, int b) {
+                             return std::int64_t{b} != std::int64_t{a} + 1;
+                           }) == members.end();
+  if (consecutive) return Range(members.front(), static_cast<int>(members.size()), 1);
   std::shared_ptr<ZORSimMemberSet> set(new ZORSimMemberSet());
   set->isRange_ = false;
   set->count_ = static_cast<int>(members.size());

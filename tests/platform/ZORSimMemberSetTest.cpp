@@ -15,8 +15,8 @@ int BruteSeek(const std::vector<int>& list, int member) {
   return it == list.end() ? -1 : static_cast<int>(it - list.begin());
 }
 
-// Random ranges (any stride) and shuffled explicit lists, with and without repeated members,
-// answer every query as a plain list of their members does.
+// Random ranges (any stride), shuffled explicit lists, with and without repeated members, and
+// lists of consecutive members answer every query as a plain list of their members does.
 TEST(ZORSimMemberSet, RandomSetsAnswerAsTheirPlainListDoes) {
   std::mt19937 random(7);
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -27,6 +27,9 @@ TEST(ZORSimMemberSet, RandomSetsAnswerAsTheirPlainListDoes) {
       const int start = pick(20), count = pick(12), stride = 1 + pick(4);
       for (int i = 0; i < count; ++i) list.push_back(start + i * stride);
       set = ZORSimMemberSet::Range(start, count, stride);
+    } else if (trial % 8 == 7) {
+      for (int i = pick(12), member = pick(20); i > 0; --i) list.push_back(member++);
+      set = ZORSimMemberSet::Explicit(list);
     } else {
       for (int i = pick(12); i > 0; --i) list.push_back(pick(trial % 4 == 1 ? 60 : 8));
       set = ZORSimMemberSet::Explicit(list);
@@ -57,8 +60,12 @@ TEST(ZORSimMemberSet, RandomSetsAnswerAsTheirPlainListDoes) {
   }
 }
 
-TEST(ZORSimMemberSet, RangesStayRangesWhenIntersectedOrContinued) {
+TEST(ZORSimMemberSet, RangesStayRangesWhenIntersectedOrContinuedAndConsecutiveListsBecomeOne) {
   const auto a = ZORSimMemberSet::Range(0, 10, 1);
+  EXPECT_TRUE(ZORSimMemberSet::Explicit({4, 5, 6})->IsRange());
+  EXPECT_TRUE(ZORSimMemberSet::Explicit({INT32_MAX - 1, INT32_MAX})->IsRange());
+  for (const std::vector<int>& list : {std::vector<int>{4, 6}, {5, 4}, {4, 4}, {}})
+    EXPECT_FALSE(ZORSimMemberSet::Explicit(list)->IsRange()) << list.size();
   EXPECT_TRUE(a->IntersectWith(*ZORSimMemberSet::Range(5, 10, 1))->IsRange());
   EXPECT_TRUE(ZORSimMemberSet::Range(0, 3, 1)->Appended({3, 4})->IsRange());
 }
