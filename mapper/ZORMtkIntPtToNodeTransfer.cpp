@@ -127,7 +127,7 @@ void ZORMtkIntPtToNodeTransfer::Averaged(const ZORMtkTransferFrame& frame) {
   ZORMtkNodeLinks built;
   const ZORMtkNodeLinkView links = frame.GatherLinks(built);
   std::vector<double> result(Product(frame.Target().numNodes, m));
-  ZORMtkNodalKernels::Gather(links, averaged.data(), m, result.data());
+  ZORMtkNodalKernels::Gather(links, averaged.data(), m, result.data(), frame.Threads());
   frame.WriteNodes(m, ZORMtkTransferFrame::NodeMembers(frame.Target()), result.data());
 }
 

@@ -7,6 +7,7 @@
 
 #include "mapper/ZORMtkDiagnosticsData.h"
 #include "mapper/impl/ZORMtkRowMajor.h"
+#include "platform/impl/ZORParallelFor.h"
 
 using ZORMtkRowMajor::At;
 
@@ -19,26 +20,32 @@ void AddScaled(double* row, double weight, const double* values, int components)
 
 }  // namespace
 
+// Every result row is a sum of its own links in link order, so ranges of rows run on separate
+// threads and give the same bits at any count.
 void ZORMtkNodalKernels::Gather(ZORMtkNodeLinkView links, const double* source, int components,
-                                double* result) {
-  const int keys = links.KeyCount();
-  for (int i = 0; i < keys; ++i) {
-    double* row = result + At(i, components, 0);
-    std::fill(row, row + components, 0.0);
-    for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link) {
-      AddScaled(row, links.weights[link], source + At(links.partnerRows[link], components, 0),
-                components);
-    }
-  }
+                                double* result, int threads) {
+  ZORParallelFor::Ranges(
+      links.KeyCount(), threads, [&](int /*part*/, long long begin, long long end) {
+        for (int i = static_cast<int>(begin); i < end; ++i) {
+          double* row = result + At(i, components, 0);
+          std::fill(row, row + components, 0.0);
+          for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link) {
+            AddScaled(row, links.weights[link], source + At(links.partnerRows[link], components, 0),
+                      components);
+          }
+        }
+      });
 }
 
 void ZORMtkNodalKernels::FillUnlinked(ZORMtkNodeLinkView links, int components, double value,
-                                      double* result) {
-  const int keys = links.KeyCount();
-  for (int i = 0; i < keys; ++i) {
-    if (links.offsets[i] != links.offsets[i + 1]) continue;
-    std::fill(result + At(i, components, 0), result + At(i + 1, components, 0), value);
-  }
+                                      double* result, int threads) {
+  ZORParallelFor::Ranges(
+      links.KeyCount(), threads, [&](int /*part*/, long long begin, long long end) {
+        for (int i = static_cast<int>(begin); i < end; ++i) {
+          if (links.offsets[i] != links.offsets[i + 1]) continue;
+          std::fill(result + At(i, components, 0), result + At(i + 1, components, 0), value);
+        }
+      });
 }
 
 void ZORMtkNodalKernels::Scatter(ZORMtkNodeLinkView links, const double* source, int components,

@@ -55,8 +55,9 @@ void ZORMtkNodalTransfer::Interpolate(const ZORMtkTransferFrame& frame) {
   if (m <= 0) return;
   std::vector<double> owned;
   double* result = ResultValues(frame, Product(frame.Target().numNodes, m), owned);
-  ZORMtkNodalKernels::Gather(links, source, m, result);
-  ZORMtkNodalKernels::FillUnlinked(links, m, frame.Context().options.unplacedFill, result);
+  const int threads = frame.Threads();
+  ZORMtkNodalKernels::Gather(links, source, m, result, threads);
+  ZORMtkNodalKernels::FillUnlinked(links, m, frame.Context().options.unplacedFill, result, threads);
   Deliver(frame, m, result);
 }
 

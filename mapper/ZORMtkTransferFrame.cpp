@@ -10,6 +10,7 @@
 #include "mapper/impl/ZORMtkRowMajor.h"
 #include "mapper/impl/ZORMtkWeightLinks.h"
 #include "platform/ZORStream.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -46,6 +47,10 @@ ZORMtkNodeLinkView ZORMtkTransferFrame::ScatterLinks(ZORMtkNodeLinks& built) con
   const ZORMtkNodalWeights* weights = ZORMtkWeightLinks::NodalWeights(context_, request_, true);
   return ZORMtkWeightLinks::RowLinks(context_, weights, source_->nodeRegion, target_->nodeRegion,
                                      built);
+}
+
+int ZORMtkTransferFrame::Threads() const {
+  return ZORParallelFor::ResolveThreads(context_.options.threads);
 }
 
 int ZORMtkTransferFrame::SourceComponents() const {

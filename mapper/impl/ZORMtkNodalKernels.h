@@ -21,13 +21,14 @@ class ZORMtkNodalKernels {
   static constexpr std::int64_t kDenseMatrixLimit = std::int64_t{1} << 30;
 
   // Gather: result row i = sum over the links of key row i of weight x source row. One result
-  // row per key; a key without links gets zeros.
-  static void Gather(ZORMtkNodeLinkView links, const double* source, int components,
-                     double* result);
+  // row per key; a key without links gets zeros. Ranges of rows run on up to `threads` threads.
+  static void Gather(ZORMtkNodeLinkView links, const double* source, int components, double* result,
+                     int threads = 1);
+  // Rows of keys without links (points the search did not place) become value.
+  static void FillUnlinked(ZORMtkNodeLinkView links, int components, double value, double* result,
+                           int threads = 1);
   // Scatter: every source row (key) adds weight x its values to each partner row of the result,
   // which has resultRows rows and is zeroed first. Rows no key reaches stay zero.
-  // Rows of keys without links (points the search did not place) become value.
-  static void FillUnlinked(ZORMtkNodeLinkView links, int components, double value, double* result);
   static void Scatter(ZORMtkNodeLinkView links, const double* source, int components,
                       int resultRows, double* result);
   // sums[c] = sum over the rows of values[row][c].

@@ -40,6 +40,8 @@ class ZORMtkTransferFrame {
   ZORMtkNodeLinkView GatherLinks(ZORMtkNodeLinks& built) const;
   ZORMtkNodeLinkView ScatterLinks(ZORMtkNodeLinks& built) const;
 
+  // The threads the context's options give the transfer's kernels.
+  int Threads() const;
   // The component count of source field 0 at the source step and increment; 0 when the field
   // holds nothing there.
   int SourceComponents() const;
