@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
@@ -61,6 +62,10 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
   frame_.dimension = dimension;
   threeDimensional_ = dimension != 2;
   members_ = std::move(members);
+  consecutive_ = !members_.empty() &&
+                 std::int64_t{members_.back()} - members_.front() + 1 ==
+                     static_cast<std::int64_t>(members_.size()) &&
+                 std::is_sorted(members_.begin(), members_.end());
   boxMin_ = std::move(boxMin);
   boxMax_ = std::move(boxMax);
   Size(averageSize, overallMin, overallMax);
@@ -69,6 +74,12 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
 }
 
 int ZORMtkMeshElemB::PositionOf(int member) const {
+  if (consecutive_) {
+    const std::int64_t position = std::int64_t{member} - members_.front();
+    return position >= 0 && position < static_cast<std::int64_t>(members_.size())
+               ? static_cast<int>(position)
+               : -1;
+  }
   const auto it = std::lower_bound(members_.begin(), members_.end(), member);
   return it != members_.end() && *it == member ? static_cast<int>(it - members_.begin()) : -1;
 }

@@ -100,6 +100,9 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   bool threeDimensional_;
   int threads_ = 1;
   std::vector<int> members_;
+  // Whether the members ascend without a gap (a whole mesh's elements), so that a member's
+  // position is its distance from the first.
+  bool consecutive_ = false;
   std::vector<double> boxMin_;
   std::vector<double> boxMax_;
 };

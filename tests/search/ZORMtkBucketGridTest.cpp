@@ -34,9 +34,10 @@ struct BoxSet {
     average += extent;
   }
   int Count() const { return static_cast<int>(lo.size()) / dimension; }
-  void Form(ZORMtkMeshElemB& grid, double margin) const {
+  // Element e is member 10 + stride x e.
+  void Form(ZORMtkMeshElemB& grid, double margin, int stride = 3) const {
     std::vector<int> members(static_cast<std::size_t>(Count()));
-    for (int e = 0; e < Count(); ++e) members[static_cast<std::size_t>(e)] = 10 + 3 * e;
+    for (int e = 0; e < Count(); ++e) members[static_cast<std::size_t>(e)] = 10 + stride * e;
     grid.FormFromBoxes(ZORSimDynamicID{}, dimension, members, lo, hi, average / Count(), overallMin,
                        overallMax, margin);
   }
@@ -80,6 +81,22 @@ TEST(ZORMtkMeshElemB, BucketEdgeIsTheLargestRootOfTheCountCubic) {
       EXPECT_EQ(grid.Count(a), a < c.dimension ? static_cast<int>(std::floor(c.L[a] / h)) + 1 : 1)
           << "axis " << a;
     EXPECT_DOUBLE_EQ(grid.Upper()[0], grid.Count(0) * h);
+  }
+}
+
+// Members with and without gaps between them: every member finds its position, every other
+// number none.
+TEST(ZORMtkMeshElemB, PositionOfFindsEachMemberAndNothingElse) {
+  for (const int stride : {1, 3}) {
+    BoxSet boxes;
+    for (int e = 0; e < 6; ++e) boxes.Add({1.0 * e, 0, 0}, {1.0 * e + 1, 1, 1});
+    ZORMtkMeshElemB grid;
+    boxes.Form(grid, 0.0, stride);
+    for (int member = -1; member < 40; ++member) {
+      const bool listed = member >= 10 && (member - 10) % stride == 0 && member - 10 < 6 * stride;
+      EXPECT_EQ(grid.PositionOf(member), listed ? (member - 10) / stride : -1)
+          << "member " << member << ", stride " << stride;
+    }
   }
 }
 
