@@ -135,27 +135,26 @@ void ZORMtkSimReader::BoxClass(const cow_String& name, const double* coords,
     return;
   const ZORSimCSet region(elementRegion);
   const int dims = numCoordComponents;
-  ZORParallelFor::Ranges(
-      members->Size(), threads, [&](int /*part*/, long long begin, long long end) {
-        for (long long e = begin; e < end; ++e) {
-          const int k = region.SeekMember(members->Data()[e]);
-          if (k < 0) continue;
-          double* low = boxMin + static_cast<std::size_t>(k) * dims;
-          double* high = boxMax + static_cast<std::size_t>(k) * dims;
-          const int* nodes = connectivity.data() + static_cast<std::size_t>(e) * perElement;
-          bool first = true;
-          for (std::size_t n = 0; n < perElement; ++n) {
-            const int node = nodes[n];
-            if (node < 0 || static_cast<std::size_t>(node) >= positionOf.size()) continue;
-            const int row = positionOf[static_cast<std::size_t>(node)];
-            if (row < 0) continue;
-            const double* point = coords + static_cast<std::size_t>(row) * dims;
-            for (int c = 0; c < dims; ++c) {
-              low[c] = first ? point[c] : std::min(low[c], point[c]);
-              high[c] = first ? point[c] : std::max(high[c], point[c]);
-            }
-            first = false;
-          }
+  ZORParallelFor::Chunks(members->Size(), threads, [&](long long begin, long long end) {
+    for (long long e = begin; e < end; ++e) {
+      const int k = region.SeekMember(members->Data()[e]);
+      if (k < 0) continue;
+      double* low = boxMin + static_cast<std::size_t>(k) * dims;
+      double* high = boxMax + static_cast<std::size_t>(k) * dims;
+      const int* nodes = connectivity.data() + static_cast<std::size_t>(e) * perElement;
+      bool first = true;
+      for (std::size_t n = 0; n < perElement; ++n) {
+        const int node = nodes[n];
+        if (node < 0 || static_cast<std::size_t>(node) >= positionOf.size()) continue;
+        const int row = positionOf[static_cast<std::size_t>(node)];
+        if (row < 0) continue;
+        const double* point = coords + static_cast<std::size_t>(row) * dims;
+        for (int c = 0; c < dims; ++c) {
+          low[c] = first ? point[c] : std::min(low[c], point[c]);
+          high[c] = first ? point[c] : std::max(high[c], point[c]);
         }
-      });
+        first = false;
+      }
+    }
+  });
 }

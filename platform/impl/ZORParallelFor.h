@@ -21,6 +21,9 @@
 // a host how far the work has come. work must not throw.
 class ZORParallelFor {
  public:
+  // Chunks hands out about this many chunks per thread, of at least kSmallestChunk items.
+  static constexpr long long kChunksPerThread = 16;
+  static constexpr long long kSmallestChunk = 4096;
   // The thread count to use for `requested` threads: requested itself when positive, else
   // ZORMTK_THREADS when set to a positive number, else every hardware thread.
   static int ResolveThreads(int requested) {
@@ -60,6 +63,25 @@ class ZORParallelFor {
         [](int /*prefix*/) {});
   }
 
+  // Runs work(begin, end) over consecutive chunks of 0 .. count - 1, many per thread, handed to
+  // up to `threads` threads as they come free: for loops whose items write only their own slots
+  // and whose cost varies along the range (nodes read from far apart, say), where equal ranges
+  // would leave one thread finishing alone. With one thread it is one call on the caller's thread.
+  static void Chunks(long long count, int threads,
+                     const std::function<void(long long begin, long long end)>& work) {
+    if (count <= 0) return;
+    if (threads <= 1) {
+      work(0, count);
+      return;
+    }
+    const long long size =
+        std::max<long long>(kSmallestChunk, count / (kChunksPerThread * threads));
+    const long long chunks = (count + size - 1) / size;
+    Run(
+        static_cast<int>(chunks), threads,
+        [&](int chunk, int /*worker*/) { work(chunk * size, std::min(count, (chunk + 1) * size)); },
+        [](int /*prefix*/) {});
+  }
   // For arrays packed in item order: runs countRange(part, begin, end) on the ranges Ranges uses
   // and returns per part the slots the parts before it need, then the total, so that a second
   // Ranges pass over the same count and threads fills part p's slots from starts[p]. The slots

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/ZORBitVector.h"
 #include "platform/ZORContainers.h"
 #include "platform/ZORPlatformModules.h"
+#include "platform/impl/ZORParallelFor.h"
 
 // Lists keep insertion order and copy on write; maps iterate by key and insert replaces; both
 // array kinds refuse an index one past either end.
@@ -48,5 +52,21 @@ TEST(PlatformModules, UseCountAddsOnFirstInitializeAndSubtractsOnLastFinalize) {
   for (const int expected : {1, 0, 0}) {
     ZORSimAPI_finalize(status);
     EXPECT_EQ(status, expected);
+  }
+}
+
+// Chunks hands every item to exactly one call, whatever the count (around the smallest chunk and
+// its multiples) and the thread count.
+TEST(ZORParallelFor, ChunksVisitEveryItemOnce) {
+  const long long small = ZORParallelFor::kSmallestChunk;
+  for (const long long count : {0LL, 1LL, small - 1, small, small + 1, 37 * small + 5}) {
+    for (int threads = 1; threads <= 4; ++threads) {
+      std::vector<int> visits(static_cast<std::size_t>(count), 0);
+      ZORParallelFor::Chunks(count, threads, [&visits](long long begin, long long end) {
+        for (long long item = begin; item < end; ++item) ++visits[static_cast<std::size_t>(item)];
+      });
+      EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), count)
+          << count << " items, " << threads << " threads";
+    }
   }
 }
