@@ -110,10 +110,9 @@ def fieldmap_map(fieldmap, database, target, out_base, threads, first_accepted, 
     return result
 
 
-def best_map(fieldmap, database, target, out_base, threads, first_accepted, repeat):
-    """The fastest map phase of `repeat` runs, with the values of the last."""
-    runs = [fieldmap_map(fieldmap, database, target, out_base, threads, first_accepted)
-            for _ in range(repeat)]
+def best_of(runs):
+    """The fastest of several fieldmap_map runs of one setting, with the values of the last and
+    whether every run gave the same values."""
     best = min(runs, key=lambda r: r["map"])
     best = dict(best, values=runs[-1]["values"], placed=runs[-1]["placed"])
     best["same_each_run"] = all(np.array_equal(r["values"], runs[0]["values"]) for r in runs)
@@ -133,12 +132,6 @@ def vtk_probe(source, target):
     values = numpy_support.vtk_to_numpy(data.GetArray(peer_meshes.FIELD_NAME)).copy()
     valid = numpy_support.vtk_to_numpy(data.GetArray("vtkValidPointMask")).astype(bool)
     return seconds, values, valid, probe.GetOutput()
-
-
-def best_probe(source, target, repeat):
-    runs = [vtk_probe(source, target) for _ in range(repeat)]
-    seconds = min(r[0] for r in runs)
-    return seconds, runs[-1][1], runs[-1][2]
 
 
 def vtk_end_to_end(source_vtu, target_vtu, out_vtu):
