@@ -102,8 +102,8 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
     // The element tests work in fixed buffers sized for the largest supported element.
     if (block.nodesPerElement > kMaxNodes) continue;
     const std::size_t perElement = static_cast<std::size_t>(block.nodesPerElement);
-    ZORParallelFor::Ranges(static_cast<long long>(block.members.size()), threads_,
-                           [&](int /*part*/, long long begin, long long end) {
+    ZORParallelFor::Chunks(static_cast<long long>(block.members.size()), threads_,
+                           [&](long long begin, long long end) {
                              for (std::size_t i = begin; i < static_cast<std::size_t>(end); ++i) {
                                const int position = grid.PositionOf(block.members[i]);
                                const int* nodes = block.connectivity.data() + i * perElement;
@@ -143,13 +143,14 @@ void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
     largestNodeCount_ = std::max(largestNodeCount_, counts[e]);
   }
   ZORHugePages::Resize(nodes_, static_cast<std::size_t>(offsets_.back()));
-  ZORParallelFor::Ranges(static_cast<long long>(counts.size()), threads_,
-                         [&](int /*part*/, long long begin, long long end) {
-                           for (std::size_t e = begin; e < static_cast<std::size_t>(end); ++e)
-                             for (int k = 0; k < counts[e]; ++k)
-                               nodes_[static_cast<std::size_t>(offsets_[e] + k)] =
-                                   NodePosition(members[e][k]);
-                         });
+  // Chunks rather than equal ranges: the members' positions are read from wherever the nodes
+  // lie, which costs some elements far more than others.
+  ZORParallelFor::Chunks(
+      static_cast<long long>(counts.size()), threads_, [&](long long begin, long long end) {
+        for (std::size_t e = begin; e < static_cast<std::size_t>(end); ++e)
+          for (int k = 0; k < counts[e]; ++k)
+            nodes_[static_cast<std::size_t>(offsets_[e] + k)] = NodePosition(members[e][k]);
+      });
 }
 
 // Boxes by ranges of elements; their lengths are summed in element order, so that the mean is
