@@ -28,8 +28,9 @@ For each case and size the script writes source and target with VTK, then measur
 and prints the seconds, the ratios, the points each side placed, whether the values are the same
 bit for bit at one and two threads, and the largest difference between the two sides at the
 points both placed, relative to the range of the source field. Each time is the fastest of
---repeat runs, taken in rounds of one run of every setting and of VTK, so that a slow spell of
-the machine does not fall on one setting alone. The end-to-end case times fieldmap's import and map processes (the mapped result
+--repeat runs, taken in rounds of one run of every setting and of VTK, each round in an order
+turned by one, so that neither a slow spell of the machine nor the cost of touching fresh memory
+after another process falls on one setting alone. The end-to-end case times fieldmap's import and map processes (the mapped result
 saved as a database) against VTK's read of both files, locator, probe and binary write of the
 result. The script writes a markdown record and a plot of the ratios.
 
@@ -68,15 +69,22 @@ def choices(features):
 
 def interleaved_runs(arguments, features, source, target_grid, database, target_path, out_base):
     """VTK's probe and fieldmap at every element choice and thread count, one run of each per
-    round for `repeat` rounds: the slow and fast spells of a shared machine then fall on all of
-    them alike, where runs grouped by setting would give one setting all the slow ones."""
+    round for `repeat` rounds, each round starting one further along the list. On this machine a
+    process that first touches memory no process touched just before pays for it many times over,
+    so the run after VTK's is slow: in a fixed order one setting would get every such run, and
+    settings grouped together would give one of them every slow spell of the shared machine."""
     settings = [(first_accepted, threads) for _, first_accepted in choices(features)
                 for threads in THREADS]
+    order = [None] + settings  # None stands for VTK's probe
     probes, maps = [], {setting: [] for setting in settings}
-    for _ in range(arguments.repeat):
-        probes.append(peer_runs.vtk_probe(source, target_grid)[:3])
-        for first_accepted, threads in settings:
-            maps[(first_accepted, threads)].append(peer_runs.fieldmap_map(
+    for round_index in range(arguments.repeat):
+        shift = round_index % len(order)
+        for setting in order[shift:] + order[:shift]:
+            if setting is None:
+                probes.append(peer_runs.vtk_probe(source, target_grid)[:3])
+                continue
+            first_accepted, threads = setting
+            maps[setting].append(peer_runs.fieldmap_map(
                 arguments.fieldmap, database, target_path, out_base, threads, first_accepted))
     return probes, maps
 
@@ -177,7 +185,7 @@ def context(arguments, features, load_before, vtk_threads):
             "to 0.01 s), the thread count given as ZORMTK_THREADS and --threads; VTK's are "
             "vtkProbeFilter.Update() with a vtkStaticCellLocator (locator build and probe) in "
             "VTK %s on one thread (%s). Each is the fastest of %d run%s, run in rounds of one "
-            "of each setting and of VTK. Placed: target nodes "
+            "of each setting and of VTK, each round's order turned by one. Placed: target nodes "
             "fieldmap's 'placed' array marks 1 / VTK's vtkValidPointMask. The difference is "
             "the largest over the nodes both placed, divided by the range of the source field. "
             "'Same values' compares fieldmap's output at 1 and 2 threads (and every repeat) "
