@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "mapper/ZORMtkMapper.h"
+#include "mapper/impl/ZORMtkMappingContext.h"
+#include "mapper/impl/ZORMtkRowForm.h"
 #include "platform/ZORSimAPI.h"
 #include "reader/ZORMtkSimReader.h"
+#include "search/impl/ZORMtkNodalWeights.h"
 #include "tests/support/ZORTestMeshes.h"
 #include "writer/ZORMtkSimWriter.h"
 
@@ -121,6 +124,14 @@ void BM_MapFieldHex8ToTet4(benchmark::State& state) {
     state.counters["second_field_s"] = second.wall;
     state.counters["second_field_cpu_s"] = second.cpu;
     state.counters["target_nodes"] = targetReader.numNodes;
+    // What the cache keeps per target node: the weights and the row form the transfers read
+    // them through.
+    const ZORMtkWeightCache& cache = mapper.Context().cache;
+    const ZORMtkNodalWeights* weights = cache.NodalWeightsAt(0);
+    const ZORMtkRowForm* form = cache.RowForm(weights);
+    state.counters["weight_bytes_per_target"] =
+        static_cast<double>(weights->StorageBytes() + (form ? form->StorageBytes() : 0)) /
+        targetReader.numNodes;
   }
   state.counters["peak_rss_MB"] = PeakResidentMegabytes();
   access.Close(root);
