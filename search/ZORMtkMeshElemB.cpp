@@ -66,11 +66,32 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
                  std::int64_t{members_.back()} - members_.front() + 1 ==
                      static_cast<std::int64_t>(members_.size()) &&
                  std::is_sorted(members_.begin(), members_.end());
-  boxMin_ = std::move(boxMin);
-  boxMax_ = std::move(boxMax);
+  KeepBoxes(boxMin, boxMax);
   Size(averageSize, overallMin, overallMax);
   RangeElements(margin, averageSize, overallMax);
   listed_.store(false, std::memory_order_release);
+}
+
+// The boxes given per axis become one run of seven doubles per element, with the diagonal over
+// the mesh's axes last; elements by ranges on all threads, each writing its own.
+void ZORMtkMeshElemB::KeepBoxes(const std::vector<double>& boxMin,
+                                const std::vector<double>& boxMax) {
+  const int axes = frame_.dimension == 2 ? 2 : 3;
+  ZORHugePages::Resize(boxes_, kBoxStride * members_.size());
+  ZORParallelFor::Ranges(
+      ElementCount(), threads_, [&](int /*part*/, long long begin, long long end) {
+        for (long long e = begin; e < end; ++e) {
+          double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
+          std::fill(box, box + kBoxStride, 0.0);
+          double squared = 0.0;
+          for (int a = 0; a < axes; ++a) {
+            box[a] = boxMin[static_cast<std::size_t>(e) * frame_.dimension + a];
+            box[3 + a] = boxMax[static_cast<std::size_t>(e) * frame_.dimension + a];
+            squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
+          }
+          box[6] = std::sqrt(squared);
+        }
+      });
 }
 
 int ZORMtkMeshElemB::PositionOf(int member) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <mutex>
 #include <vector>
 
@@ -81,12 +82,19 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   int ElementMember(int position) const { return members_[static_cast<std::size_t>(position)]; }
   // Position of an element member in the region, or -1.
   int PositionOf(int member) const;
-  const double* BoxMin(int position) const { return boxMin_.data() + position * frame_.dimension; }
-  const double* BoxMax(int position) const { return boxMax_.data() + position * frame_.dimension; }
+  const double* BoxMin(int position) const { return Box(position); }
+  const double* BoxMax(int position) const { return Box(position) + 3; }
+  // The element's box and length side by side, as the point searches read them: lower x, y, z,
+  // upper x, y, z (z = 0 in two dimensions), then the box diagonal.
+  static constexpr std::size_t kBoxStride = 7;
+  const double* Box(int position) const {
+    return boxes_.data() + kBoxStride * static_cast<std::size_t>(position);
+  }
 
  private:
   void Size(double averageSize, const double* overallMin, const double* overallMax);
   void RangeElements(double margin, double averageSize, const double* overallMax);
+  void KeepBoxes(const std::vector<double>& boxMin, const std::vector<double>& boxMax);
   void ListElements() const;
 
   ZORSimDynamicID sourceID_;
@@ -103,6 +111,6 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // Whether the members ascend without a gap (a whole mesh's elements), so that a member's
   // position is its distance from the first.
   bool consecutive_ = false;
-  std::vector<double> boxMin_;
-  std::vector<double> boxMax_;
+  // Per element position its box and length (see Box), kept once for the grid and the searches.
+  ZORFreshArray<double> boxes_;
 };

@@ -51,10 +51,10 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name, int 
 
 ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
                                            const ZORMtkMeshElemB& grid, int threads)
-    : dimension_(grid.Dimension()), threads_(threads) {
+    : dimension_(grid.Dimension()), threads_(threads), boxes_(grid.Box(0)) {
   ReadNodes(reader);
   ReadClasses(reader, grid);
-  ComputeBoxes(grid);
+  SumLengths();
 }
 
 // Members ascend, so the last is the largest, and each range of node positions owns the members
@@ -153,27 +153,10 @@ void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
       });
 }
 
-// Boxes by ranges of elements; their lengths are summed in element order, so that the mean is
-// the same at any thread count.
-void ZORMtkSourceElements::ComputeBoxes(const ZORMtkMeshElemB& grid) {
-  const int axes = dimension_ == 2 ? 2 : 3;
-  ZORHugePages::Resize(boxes_, kBoxStride * kinds_.size());
-  ZORParallelFor::Ranges(grid.ElementCount(), threads_,
-                         [&](int /*part*/, long long begin, long long end) {
-                           for (long long e = begin; e < end; ++e) {
-                             double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
-                             std::fill(box, box + kBoxStride, 0.0);
-                             double squared = 0.0;
-                             for (int a = 0; a < axes; ++a) {
-                               box[a] = grid.BoxMin(static_cast<int>(e))[a];
-                               box[3 + a] = grid.BoxMax(static_cast<int>(e))[a];
-                               squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
-                             }
-                             box[6] = std::sqrt(squared);
-                           }
-                         });
+// The lengths are summed in element order, so that the mean is the same at any thread count.
+void ZORMtkSourceElements::SumLengths() {
   double sum = 0.0;
-  for (int e = 0; e < grid.ElementCount(); ++e) sum += Length(e);
+  for (int e = 0; e < ElementCount(); ++e) sum += Length(e);
   meanLength_ = kinds_.empty() ? 0.0 : sum / static_cast<double>(kinds_.size());
 }
 

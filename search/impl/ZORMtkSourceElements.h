@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
+#include "search/ZORMtkMeshElemB.h"
 
-class ZORMtkMeshElemB;
 class ZORMtkSimReader;
 
 // Which element test a source element gets, from its shape-table row.
@@ -22,8 +22,9 @@ enum class ZORElementKind : std::uint8_t {
 // work only indexes arrays: node members and coordinates (three per node, z = 0 in two
 // dimensions) by node position, and per element position (the bucket grid's numbering) its test
 // kind, node positions, bounding box and characteristic length (the diagonal of the box). Owns
-// these arrays; the element members stay with the grid. Gathered by up to `threads` threads, each
-// filling its own range of elements or nodes, into the same arrays at any count; read-only after.
+// these arrays but the boxes and the element members, which stay with the grid and are read there:
+// the grid must outlive the object. Gathered by up to `threads` threads, each filling its own
+// range of elements or nodes, into the same arrays at any count; read-only after.
 class ZORMtkSourceElements {
  public:
   // Nodes of the largest supported element (the 20-node hexahedron).
@@ -58,7 +59,7 @@ class ZORMtkSourceElements {
   // The element's bounding box and length side by side, so the box test of a candidate reads one
   // run of memory: lower x, y, z, upper x, y, z (z = 0 in two dimensions), length.
   const double* Box(int element) const {
-    return boxes_.data() + kBoxStride * static_cast<std::size_t>(element);
+    return boxes_ + ZORMtkMeshElemB::kBoxStride * static_cast<std::size_t>(element);
   }
   // Sum of the element lengths over the element count.
   double MeanLength() const { return meanLength_; }
@@ -72,7 +73,7 @@ class ZORMtkSourceElements {
   void ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
   bool AllNodesInRegion(const int* members, int count) const;
   void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& members);
-  void ComputeBoxes(const ZORMtkMeshElemB& grid);
+  void SumLengths();
   int NodePosition(int member) const;
 
   int dimension_;
@@ -82,8 +83,8 @@ class ZORMtkSourceElements {
   ZORFreshArray<ZORElementKind> kinds_;
   std::vector<int> offsets_;
   ZORFreshArray<int> nodes_;
-  static constexpr std::size_t kBoxStride = 7;
-  ZORFreshArray<double> boxes_;
+  // The grid's boxes (ZORMtkMeshElemB::Box), which outlive every search over the grid.
+  const double* boxes_ = nullptr;
   // Node member to position, for members up to the largest in the region.
   ZORFreshArray<int> nodePositions_;
   double meanLength_ = 0.0;
