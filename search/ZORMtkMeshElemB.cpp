@@ -42,8 +42,8 @@ void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin, int t
     reader->GetElementBoxes(members.data(), boxMin.data(), boxMax.data(), averageSize, overallMin,
                             overallMax, threads);
   }
-  FormFromBoxes(reader->meshID, dimension, std::move(members), std::move(boxMin), std::move(boxMax),
-                averageSize, overallMin, overallMax, margin, threads);
+  FormFromBoxes(reader->meshID, dimension, std::move(members), boxMin, boxMax, averageSize,
+                overallMin, overallMax, margin, threads);
 }
 
 cow_List<int> ZORMtkMeshElemB::GetBucketElements(double* point) const {
@@ -53,8 +53,8 @@ cow_List<int> ZORMtkMeshElemB::GetBucketElements(double* point) const {
 }
 
 void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension,
-                                    std::vector<int> members, std::vector<double> boxMin,
-                                    std::vector<double> boxMax, double averageSize,
+                                    std::vector<int> members, const std::vector<double>& boxMin,
+                                    const std::vector<double>& boxMax, double averageSize,
                                     const double* overallMin, const double* overallMax,
                                     double margin, int threads) {
   sourceID_ = source;

@@ -35,9 +35,9 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // The same grid from boxes already at hand: members ascending, boxes of `dimension` doubles per
   // element, overall box of three doubles (z unused in two dimensions).
   void FormFromBoxes(const ZORSimDynamicID& source, int dimension, std::vector<int> members,
-                     std::vector<double> boxMin, std::vector<double> boxMax, double averageSize,
-                     const double* overallMin, const double* overallMax, double margin,
-                     int threads = 1);
+                     const std::vector<double>& boxMin, const std::vector<double>& boxMax,
+                     double averageSize, const double* overallMin, const double* overallMax,
+                     double margin, int threads = 1);
 
   // The bucket of point read in place: its positions are begin[0 .. count - 1], ascending. The
   // lists are built on the first call (by one thread, while others wait).

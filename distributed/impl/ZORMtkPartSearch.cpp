@@ -151,8 +151,8 @@ void ZORMtkPartSearch::FormGrid(int dimension, double margin, const ZORMpiExchan
       upper[c] += kSlab * mean;
     }
   }
-  grid_.FormFromBoxes(meshID_, dimension, std::move(members), std::move(boxMin), std::move(boxMax),
-                      mean, lower, upper, margin);
+  grid_.FormFromBoxes(meshID_, dimension, std::move(members), boxMin, boxMax, mean, lower, upper,
+                      margin);
 }
 
 // The answer about one placed point, its links and, for shells, its facet records: every facet
