@@ -110,15 +110,15 @@ ZORMtkNodeLinkView ZORMtkArrayMapper::Impl::Links(ZORMtkNodeLinks& built) const 
   return options.conservative ? frame.ScatterLinks(built) : frame.GatherLinks(built);
 }
 
+// The links are taken first, which runs the search, so that its failed points are known.
 void ZORMtkArrayMapper::Impl::MarkPlaced() {
+  ZORMtkNodeLinks built;
+  const ZORMtkNodeLinkView links = Links(built);
   placed.assign(static_cast<std::size_t>(target.nodes), options.conservative ? 0 : 1);
   if (options.conservative) {
-    ZORMtkNodeLinks built;
-    const ZORMtkNodeLinkView links = Links(built);
-    for (int key = 0; key < links.KeyCount(); ++key) {
-      for (int link = links.offsets[key]; link < links.offsets[key + 1]; ++link)
-        placed[static_cast<std::size_t>(links.partnerRows[link])] = 1;
-    }
+    links.ForEachLink([this](int /*key*/, int row, double /*weight*/) {
+      placed[static_cast<std::size_t>(row)] = 1;
+    });
     return;
   }
   // Target nodes are members 0 .. n - 1 of a mesh this object wrote, so members are rows.
@@ -165,9 +165,6 @@ ZORMtkArrayStatus ZORMtkArrayMapper::ComputeWeights() {
   ZORMtkArrayStatus status = impl_->CheckReady();
   if (!status) return status;
   impl_->StartMapper();
-  // The first links search the meshes; the weight cache keeps what they found.
-  ZORMtkNodeLinks built;
-  impl_->Links(built);
   impl_->MarkPlaced();
   return status;
 }
@@ -222,37 +219,35 @@ ZORMtkSparseWeights ZORMtkArrayMapper::Weights() const {
   matrix.columns = impl_->source.nodes;
   ZORMtkNodeLinks built;
   const ZORMtkNodeLinkView links = impl_->Links(built);
+  // Gathering links are keyed by target rows already: each row's links follow one another.
   if (!impl_->options.conservative) {
-    matrix.rowOffsets.assign(1, 0);
-    for (int i = 0; i < links.KeyCount(); ++i) {
-      for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link) {
-        matrix.columnIndices.push_back(links.partnerRows[link]);
-        matrix.weights.push_back(links.weights[link]);
-      }
-      matrix.rowOffsets.push_back(static_cast<std::int64_t>(matrix.columnIndices.size()));
-    }
+    matrix.rowOffsets.assign(static_cast<std::size_t>(links.KeyCount()) + 1, 0);
+    links.ForEachLink([&matrix](int key, int row, double weight) {
+      ++matrix.rowOffsets[static_cast<std::size_t>(key) + 1];
+      matrix.columnIndices.push_back(row);
+      matrix.weights.push_back(weight);
+    });
+    for (int i = 0; i < links.KeyCount(); ++i)
+      matrix.rowOffsets[static_cast<std::size_t>(i) + 1] +=
+          matrix.rowOffsets[static_cast<std::size_t>(i)];
     return matrix;
   }
   // Scattering links go from source rows to target rows: turn them round by counting sort.
   matrix.rowOffsets.assign(static_cast<std::size_t>(matrix.rows) + 1, 0);
-  for (int j = 0; j < links.KeyCount(); ++j) {
-    for (int link = links.offsets[j]; link < links.offsets[j + 1]; ++link)
-      ++matrix.rowOffsets[static_cast<std::size_t>(links.partnerRows[link]) + 1];
-  }
+  links.ForEachLink([&matrix](int /*key*/, int row, double /*weight*/) {
+    ++matrix.rowOffsets[static_cast<std::size_t>(row) + 1];
+  });
   for (int i = 0; i < matrix.rows; ++i)
     matrix.rowOffsets[static_cast<std::size_t>(i) + 1] +=
         matrix.rowOffsets[static_cast<std::size_t>(i)];
   std::vector<std::int64_t> next(matrix.rowOffsets.begin(), matrix.rowOffsets.end() - 1);
   matrix.columnIndices.resize(static_cast<std::size_t>(matrix.rowOffsets.back()));
   matrix.weights.resize(static_cast<std::size_t>(matrix.rowOffsets.back()));
-  for (int j = 0; j < links.KeyCount(); ++j) {
-    for (int link = links.offsets[j]; link < links.offsets[j + 1]; ++link) {
-      const std::size_t at =
-          static_cast<std::size_t>(next[static_cast<std::size_t>(links.partnerRows[link])]++);
-      matrix.columnIndices[at] = j;
-      matrix.weights[at] = links.weights[link];
-    }
-  }
+  links.ForEachLink([&](int key, int row, double weight) {
+    const std::size_t at = static_cast<std::size_t>(next[static_cast<std::size_t>(row)]++);
+    matrix.columnIndices[at] = key;
+    matrix.weights[at] = weight;
+  });
   return matrix;
 }
 

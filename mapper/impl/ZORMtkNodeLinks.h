@@ -40,6 +40,13 @@ struct ZORMtkNodeLinkView {
 
   int KeyCount() const { return keys; }
   int LinkCount(int key) const { return offsets[key + 1] - offsets[key]; }
+  // visit(key, partnerRow, weight) for every link, keys in order and each key's links in order.
+  template <typename Visit>
+  void ForEachLink(Visit&& visit) const {
+    for (int key = 0; key < keys; ++key)
+      for (int link = offsets[key]; link < offsets[key + 1]; ++link)
+        visit(key, partnerRows[link], weights[link]);
+  }
 
   const int* offsets = nullptr;
   const int* partnerRows = nullptr;
