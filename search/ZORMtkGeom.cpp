@@ -368,41 +368,157 @@ bool ZORMtkGeom::IncludedInSolid(double* weights, double* point, double* coords,
          zor_solid::WithinRanges(nNodes, rst, *tol);
 }
 
-// Newton on x(r, s, t) = point: J d = x(r, s, t) - point with J = dx/d(r, s, t), solved by
-// Cramer's rule, then (r, s, t) -= d, from the element's centre.
-bool zor_solid::Invert(double* weights, const double* point, const double* coords, int nNodes,
-                       double* rst) {
-  double r = 0.0, s = 0.0, t = 0.0, reference = 0.0;
-  const double* N = weights;
+namespace {
+
+enum class NewtonState { Going, Converged, Failed };
+
+// One Newton step on x(r, s, t) = point from the residual e = x(r, s, t) - point and the columns
+// of J = dx/d(r, s, t) (J[column][row]): J d = e by Cramer's rule, then rst -= d. A Jacobian
+// grown beyond kJacobianGrowth times its first size means the iteration has run off the element,
+// a determinant below kMinDeterminant that the element is flat or inverted there.
+NewtonState NewtonUpdate(double* e, double (*J)[3], int step, double& reference, double* rst) {
+  double size = 0.0;
+  for (int j = 0; j < 3; ++j) size += std::fabs(J[j][0]) + std::fabs(J[j][1]) + std::fabs(J[j][2]);
+  if (step == 0) reference = size;
+  if (size > kJacobianGrowth * reference) return NewtonState::Failed;
+  const double det = zor_geom::Det3(J[0], J[1], J[2]);
+  if (det < kMinDeterminant) return NewtonState::Failed;
+  const double dR = zor_geom::Det3(e, J[1], J[2]) / det;
+  const double dS = zor_geom::Det3(J[0], e, J[2]) / det;
+  const double dT = zor_geom::Det3(J[0], J[1], e) / det;
+  rst[0] -= dR, rst[1] -= dS, rst[2] -= dT;
+  return std::sqrt(dR * dR + dS * dS + dT * dT) < kNewtonConverged ? NewtonState::Converged
+                                                                   : NewtonState::Going;
+}
+
+// Any solid through its shape functions: x = sum N_i x_i, J = sum dN_i/d(r, s, t) x_i. The node
+// count is fixed at compile time so that the kernel inlines and the sums unroll.
+template <int kNodes>
+bool InvertByShapes(double* weights, const double* point, const double* coords, double* rst) {
+  double at[3] = {0.0, 0.0, 0.0}, reference = 0.0;
   for (int step = 0; step < kMaxNewtonSteps; ++step) {
-    std::fill(weights, weights + 4 * nNodes, 0.0);
-    zor_shape::Evaluate3D(nNodes, r, s, t, weights);
+    zor_shape::Evaluate3D(kNodes, at[0], at[1], at[2], weights);
     double e[3] = {-point[0], -point[1], -point[2]};
-    double J[3][3] = {};  // J[column][row]: column j is dx/d(r, s, t)_j
-    for (int n = 0; n < nNodes; ++n) {
+    double J[3][3] = {};
+    for (int n = 0; n < kNodes; ++n) {
       const double* x = coords + 3 * n;
       for (int k = 0; k < 3; ++k) {
-        e[k] += N[n] * x[k];
-        for (int j = 0; j < 3; ++j) J[j][k] += weights[(j + 1) * nNodes + n] * x[k];
+        e[k] += weights[n] * x[k];
+        for (int j = 0; j < 3; ++j) J[j][k] += weights[(j + 1) * kNodes + n] * x[k];
       }
     }
-    double size = 0.0;
-    for (const auto& column : J)
-      size += std::fabs(column[0]) + std::fabs(column[1]) + std::fabs(column[2]);
-    if (step == 0) reference = size;
-    if (size > kJacobianGrowth * reference) return false;
-    const double det = zor_geom::Det3(J[0], J[1], J[2]);
-    if (det < kMinDeterminant) return false;
-    const double dR = zor_geom::Det3(e, J[1], J[2]) / det;
-    const double dS = zor_geom::Det3(J[0], e, J[2]) / det;
-    const double dT = zor_geom::Det3(J[0], J[1], e) / det;
-    r -= dR, s -= dS, t -= dT;
-    if (std::sqrt(dR * dR + dS * dS + dT * dT) < kNewtonConverged) {
-      rst[0] = r, rst[1] = s, rst[2] = t;
+    const NewtonState state = NewtonUpdate(e, J, step, reference, at);
+    if (state == NewtonState::Failed) return false;
+    if (state == NewtonState::Converged) {
+      std::copy_n(at, 3, rst);
       return true;
     }
   }
   return false;
+}
+
+// The 6-node prism as a polynomial: with bottom corners x_k, top corners y_k, m_k = (x_k + y_k)/2
+// and h_k = (y_k - x_k)/2, the triangle at height t has corners m_k + t h_k, so
+//   x = m0 + t h0 + r (a + t c) + s (b + t d),  a = m1 - m0, b = m2 - m0, c = h1 - h0, d = h2 - h0,
+//   dx/dr = a + t c,  dx/ds = b + t d,  dx/dt = h0 + r c + s d.
+struct Prism6Form {
+  static constexpr int kNodes = 6;
+  double m0[3], h0[3], a[3], b[3], c[3], d[3];
+
+  explicit Prism6Form(const double* x) {
+    for (int k = 0; k < 3; ++k) {
+      double m[3], h[3];
+      for (int n = 0; n < 3; ++n) {
+        m[n] = 0.5 * (x[3 * n + k] + x[3 * (n + 3) + k]);
+        h[n] = 0.5 * (x[3 * (n + 3) + k] - x[3 * n + k]);
+      }
+      m0[k] = m[0], h0[k] = h[0];
+      a[k] = m[1] - m[0], b[k] = m[2] - m[0], c[k] = h[1] - h[0], d[k] = h[2] - h[0];
+    }
+  }
+  void Residual(const double* rst, const double* point, double* e, double (*J)[3]) const {
+    const double r = rst[0], s = rst[1], t = rst[2];
+    for (int k = 0; k < 3; ++k) {
+      J[0][k] = a[k] + t * c[k];
+      J[1][k] = b[k] + t * d[k];
+      J[2][k] = h0[k] + r * c[k] + s * d[k];
+      e[k] = m0[k] + t * h0[k] + r * J[0][k] + s * J[1][k] - point[k];
+    }
+  }
+};
+
+// The 8-node hexahedron as a polynomial: N_i = (1 + r_i r)(1 + s_i s)(1 + t_i t)/8 gives
+//   x = c0 + r c1 + s c2 + t c3 + rs c4 + st c5 + rt c6 + rst c7,
+// c_q = sum_i q_i x_i / 8 with q_i the product of the node's signs named by the term.
+struct Hex8Form {
+  static constexpr int kNodes = 8;
+  double q[8][3] = {};
+
+  explicit Hex8Form(const double* x) {
+    for (int n = 0; n < 8; ++n) {
+      const double r = zor_shape::kHexR[n], s = zor_shape::kHexS[n], t = zor_shape::kHexT[n];
+      const double sign[8] = {1.0, r, s, t, r * s, s * t, r * t, r * s * t};
+      for (int term = 0; term < 8; ++term)
+        for (int k = 0; k < 3; ++k) q[term][k] += sign[term] * x[3 * n + k];
+    }
+    for (auto& term : q)
+      for (double& value : term) value *= 0.125;
+  }
+  void Residual(const double* rst, const double* point, double* e, double (*J)[3]) const {
+    const double r = rst[0], s = rst[1], t = rst[2];
+    for (int k = 0; k < 3; ++k) {
+      J[0][k] = q[1][k] + s * q[4][k] + t * q[6][k] + s * t * q[7][k];
+      J[1][k] = q[2][k] + r * q[4][k] + t * q[5][k] + r * t * q[7][k];
+      J[2][k] = q[3][k] + s * q[5][k] + r * q[6][k] + r * s * q[7][k];
+      e[k] = q[0][k] + r * q[1][k] + s * q[2][k] + t * q[3][k] + r * s * q[4][k] + s * t * q[5][k] +
+             r * t * q[6][k] + r * s * t * q[7][k] - point[k];
+    }
+  }
+};
+
+// The same iteration on a closed form, a few dozen operations a step where the shape functions
+// take hundreds. The weights are those of the last evaluation, as from the shape functions.
+template <typename Form>
+bool InvertByForm(double* weights, const double* point, const double* coords, double* rst) {
+  const Form form(coords);
+  double at[3] = {0.0, 0.0, 0.0}, reference = 0.0;
+  for (int step = 0; step < kMaxNewtonSteps; ++step) {
+    const double from[3] = {at[0], at[1], at[2]};
+    double e[3], J[3][3];
+    form.Residual(at, point, e, J);
+    const NewtonState state = NewtonUpdate(e, J, step, reference, at);
+    if (state == NewtonState::Failed) return false;
+    if (state == NewtonState::Converged) {
+      zor_shape::Evaluate3D(Form::kNodes, from[0], from[1], from[2], weights);
+      std::copy_n(at, 3, rst);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+// Every kernel writes all its values and derivatives; a count without a kernel has none, and its
+// zero Jacobian fails the determinant test.
+bool zor_solid::Invert(double* weights, const double* point, const double* coords, int nNodes,
+                       double* rst) {
+  switch (nNodes) {
+    case 4:
+      return InvertByShapes<4>(weights, point, coords, rst);
+    case 6:
+      return InvertByForm<Prism6Form>(weights, point, coords, rst);
+    case 8:
+      return InvertByForm<Hex8Form>(weights, point, coords, rst);
+    case 10:
+      return InvertByShapes<10>(weights, point, coords, rst);
+    case 15:
+      return InvertByShapes<15>(weights, point, coords, rst);
+    case 20:
+      return InvertByShapes<20>(weights, point, coords, rst);
+    default:
+      return false;
+  }
 }
 
 bool zor_solid::WithinRanges(int nNodes, const double* rst, double tol) {

@@ -6,8 +6,8 @@
 namespace zor_solid {
 
 // Newton on x(r, s, t) = point from the element's centre (see IncludedInSolid). weights needs
-// 4 x nNodes doubles and receives the shape values and derivatives of the last step. Returns
-// whether the iteration converged; rst then holds the coordinates.
+// 4 x nNodes doubles; when the iteration converged, it holds the shape values and derivatives
+// at the last step's starting point and rst the coordinates. Returns whether it converged.
 bool Invert(double* weights, const double* point, const double* coords, int nNodes, double* rst);
 
 // Whether each coordinate lies in its range with the tolerance as a strict margin: r, s, t in

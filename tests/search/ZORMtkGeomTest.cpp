@@ -10,6 +10,7 @@
 #include "element/ZORMtkShp.h"
 #include "element/ZORReferenceShapes.h"
 #include "search/ZORMtkGeom.h"
+#include "search/impl/ZORSolidInversion.h"
 #include "support/ZORTestMeshes.h"
 
 namespace {
@@ -151,6 +152,9 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAF
     SCOPED_TRACE(shape.label);
     const int n = shape.Count();
     Coords coords = Nodes(shape), weights(static_cast<std::size_t>(4 * n));
+    // Each node moved on its own, so that the linear shapes get every twist term of their maps.
+    std::uniform_real_distribution<double> jitter(-0.08, 0.08);
+    for (double& c : coords) c += jitter(rng);
     const auto test = [&](const Point& xi) {
       Point x = Map(shape, coords, xi);
       std::fill(weights.begin(), weights.end(), -9.0);
@@ -162,6 +166,12 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAF
       ASSERT_TRUE(test(xi)) << xi[0] << " " << xi[1] << " " << xi[2];
       const Coords N = shape.Evaluate(xi);
       for (int k = 0; k < n; ++k) EXPECT_NEAR(weights[k], N[k], kNewtonWeights) << "node " << k;
+      // Newton converges quadratically, so the coordinates are far closer than the weights of
+      // the step before.
+      double rst[3];
+      const Point x = Map(shape, coords, xi);
+      ASSERT_TRUE(zor_solid::Invert(weights.data(), x.data(), coords.data(), n, rst));
+      for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(rst[axis], xi[axis], 1e-10);
       for (int axis = 0; axis < 3; ++axis)
         for (const bool upper : {false, true}) {
           Point out = xi;
