@@ -15,7 +15,8 @@ class ZORMtkSourceElements;
 // tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
 // solve: it accepts a point only when each lies in (-tol, 1 + tol), and its hull is the box of
-// the parallelepiped those bounds span. Owns per-element flags; read-only once built, and built
+// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses and the
+// prisms' pass-0 hulls; read-only once built, and built
 // by up to `threads` threads into the same flags at any count.
 class ZORSolidBounds {
  public:
@@ -46,6 +47,7 @@ class ZORSolidBounds {
     double rows[9];
   };
   void FindInverses(int threads);
+  void KeepPrismHulls(int threads);
   bool Invert(int element, Inverse& inverse) const;
   bool AffineCoordinates(int element, const double* point, double* rst) const;
   void Parallelepiped(int element, double tol, double* hull) const;
@@ -58,6 +60,8 @@ class ZORSolidBounds {
   // What affine_ holds for elements without an inverse.
   static constexpr int kNoBound = -1;
   static constexpr int kTrilinear = -2;
+  // Doubles or floats in a hull: lower x, y, z, upper x, y, z.
+  static constexpr std::size_t kHullSize = 6;
 
   const ZORMtkSourceElements& mesh_;
   double strict_;
@@ -67,4 +71,7 @@ class ZORSolidBounds {
   // an 8-node hexahedron or a 20-node one with straight edges, else kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
+  // Per element, when the mesh has 6-node prisms, the pass-0 hull of each prism rounded outwards
+  // to floats (zeros for other elements, never read).
+  ZORFreshArray<float> prismHulls_;
 };
