@@ -12,9 +12,6 @@
 
 namespace {
 
-// Added to natural-coordinate tolerances: far above the change at which Newton stops, which for
-// an affine map is rounding alone.
-constexpr double kNewtonSlack = 1e-3;
 // A mid-side node counts as the middle of its edge within this fraction of the element length.
 constexpr double kStraight = 1e-12;
 // The determinant below which the element test calls an element flat (ZORMtkGeom).
@@ -28,7 +25,7 @@ constexpr int kHexEdge[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
 // so sum |N_i| <= (1 + t)^3 while sum N_i = 1, and the negative weights add up to at most
 // ((1 + t)^3 - 1)/2.
 double HexReach(double tolerance) {
-  const double t = tolerance + kNewtonSlack;
+  const double t = tolerance + ZORSolidBounds::kNewtonSlack;
   return ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
 }
 
@@ -296,23 +293,4 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
   if (!AffineCoordinates(element, point, rst)) return true;
   const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
   return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
-}
-
-bool ZORSolidBounds::ExceedsBy(int element, const double* point, double excess) const {
-  double rst[3];
-  if (!AffineCoordinates(element, point, rst)) return false;
-  const double r = rst[0], s = rst[1], t = rst[2];
-  return std::max({-r, -s, -t, r + s + t - 1.0}) > excess + kNewtonSlack;
-}
-
-bool ZORSolidBounds::AffineCoordinates(int element, const double* point, double* rst) const {
-  const int slot = affine_[static_cast<std::size_t>(element)];
-  if (slot < 0) return false;
-  const Inverse& inverse = inverses_[static_cast<std::size_t>(slot)];
-  const double d[3] = {point[0] - inverse.origin[0], point[1] - inverse.origin[1],
-                       point[2] - inverse.origin[2]};
-  for (int k = 0; k < 3; ++k)
-    rst[k] = inverse.rows[3 * k] * d[0] + inverse.rows[3 * k + 1] * d[1] +
-             inverse.rows[3 * k + 2] * d[2];
-  return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
@@ -20,6 +21,10 @@ class ZORMtkSourceElements;
 // by up to `threads` threads into the same flags at any count.
 class ZORSolidBounds {
  public:
+  // Added to natural-coordinate tolerances: far above the change at which Newton stops, which for
+  // an affine map is rounding alone.
+  static constexpr double kNewtonSlack = 1e-3;
+
   // strict and relaxed: the boundary tolerance of pass 0 and pass 1; boxMargin: the box
   // screen's widening in element lengths (the nodal search's boundary tolerance, else 0).
   ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed, double boxMargin,
@@ -36,7 +41,13 @@ class ZORSolidBounds {
   bool MayAccept(int element, const double* point, double tol) const;
   // True when the element is an affine tetrahedron whose natural coordinates for the point lie
   // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too.
-  bool ExceedsBy(int element, const double* point, double excess) const;
+  // Inline, as every candidate tetrahedron of every point asks.
+  bool ExceedsBy(int element, const double* point, double excess) const {
+    double rst[3];
+    if (!AffineCoordinates(element, point, rst)) return false;
+    const double r = rst[0], s = rst[1], t = rst[2];
+    return std::max({-r, -s, -t, r + s + t - 1.0}) > excess + kNewtonSlack;
+  }
   // Whether every element is a solid (the shapes the hulls are known for).
   static bool Covers(const ZORMtkSourceElements& mesh);
 
@@ -49,7 +60,17 @@ class ZORSolidBounds {
   void FindInverses(int threads);
   void KeepPrismHulls(int threads);
   bool Invert(int element, Inverse& inverse) const;
-  bool AffineCoordinates(int element, const double* point, double* rst) const;
+  bool AffineCoordinates(int element, const double* point, double* rst) const {
+    const int slot = affine_[static_cast<std::size_t>(element)];
+    if (slot < 0) return false;
+    const Inverse& inverse = inverses_[static_cast<std::size_t>(slot)];
+    const double d[3] = {point[0] - inverse.origin[0], point[1] - inverse.origin[1],
+                         point[2] - inverse.origin[2]};
+    for (int k = 0; k < 3; ++k)
+      rst[k] = inverse.rows[3 * k] * d[0] + inverse.rows[3 * k + 1] * d[1] +
+               inverse.rows[3 * k + 2] * d[2];
+    return true;
+  }
   void Parallelepiped(int element, double tol, double* hull) const;
   void PrismHull(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
