@@ -60,9 +60,10 @@ std::unique_ptr<ZORMtkNodalWeights> SearchNodes(ZORMtkMappingContext& context,
   ZORSearchOptions options = context.SearchOptions();
   if (nearestFallback) options.nearestFallback = context.cache.NodeGrid(context, hostMesh);
   ZORSearchMisses misses;
-  ZORMtkNodalSearch::SearchNodesInElements(*weights, *context.cache.ElementGrid(context, hostMesh),
-                                           *context.FindReader(hostMesh),
+  ZORMtkMeshElemB* grid = context.cache.ElementGrid(context, hostMesh);
+  ZORMtkNodalSearch::SearchNodesInElements(*weights, *grid, *context.FindReader(hostMesh),
                                            *context.FindReader(pointMesh), options, misses);
+  grid->ReleaseMesh();
   context.Report(misses);
   return weights;
 }
@@ -207,6 +208,7 @@ const ZORMtkElementWeights* ZORMtkWeightCache::ElementWeights(ZORMtkMappingConte
   ZORSearchMisses misses;
   ZORMtkIntPtSearch::SearchPointsInElements(*weights, *grid, *context.FindReader(source),
                                             *targetReader, context.SearchOptions(), misses);
+  grid->ReleaseMesh();
   context.Report(misses);
   return Store(elementWeights_, std::move(weights));
 }

@@ -41,6 +41,8 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   // false and leaves the array untouched. Boxes take numCoordComponents values per element and
   // overall corners of three; a region without elements gets averageSize 0 and no boxes.
   bool GetNodes(int n, int* nodes) const;
+  // The region's element members, ascending: the order boxes take.
+  bool GetElements(int n, int* elements) const;
   bool FillCoordinates(int n, double* coords) const;
   void GetElementClassNames(cow_List<cow_String>& names) const;
   int GetElementClassCount(cow_String name) const;

@@ -15,6 +15,12 @@ bool ZORMtkSimReader::GetNodes(int n, int* nodes) const {
   return true;
 }
 
+bool ZORMtkSimReader::GetElements(int n, int* elements) const {
+  if (n < numElements) return false;
+  if (numElements > 0) ZORSimCSet(elementRegion).Members(elements);
+  return true;
+}
+
 bool ZORMtkSimReader::FillCoordinates(int n, double* coords) const {
   if (n != numNodes * numCoordComponents) return false;
   if (n == 0) return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
@@ -165,7 +166,9 @@ void ZORMtkIntPtSearch::SearchPointsInElements(
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(false) : nullptr;
   const int threads = ZORParallelFor::ResolveThreads(options.threads);
-  const ZORMtkSourceElements mesh(sourceReader, grid, threads);
+  std::optional<ZORMtkSourceElements> read;
+  const ZORMtkSourceElements& mesh =
+      grid.Mesh() ? *grid.Mesh() : read.emplace(sourceReader, grid, threads);
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
                                    {false, options.containing, true, threads});
   const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader, threads);

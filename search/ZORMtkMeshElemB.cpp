@@ -7,6 +7,7 @@
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
+#include "search/impl/ZORMtkSourceElements.h"
 
 namespace {
 
@@ -23,28 +24,20 @@ ZORMtkMeshElemB::ZORMtkMeshElemB() : threeDimensional_(true) {}
 
 ZORMtkMeshElemB::~ZORMtkMeshElemB() = default;
 
+// The mesh is read once, boxes and all; the grid takes its members and boxes, which the mesh then
+// reads here.
 void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin, int threads) {
-  const int count = std::max(reader->numElements, 0);
-  const int dimension = reader->numCoordComponents;
-  // The grid keeps these arrays; zeroed on this thread, but in huge pages when large.
-  std::vector<int> members;
-  std::vector<double> boxMin;
-  std::vector<double> boxMax;
-  ZORHugePages::Resize(members, static_cast<std::size_t>(count));
-  ZORHugePages::Resize(boxMin, static_cast<std::size_t>(count) * std::max(dimension, 0));
-  ZORHugePages::Resize(boxMax, boxMin.size());
-  double averageSize = 0.0;
-  double overallMin[3] = {0.0, 0.0, 0.0};
-  double overallMax[3] = {0.0, 0.0, 0.0};
-  // The reader's boxes need at least one element; a region without elements gets one empty
-  // bucket, so every search in it simply finds nothing.
-  if (count > 0) {
-    reader->GetElementBoxes(members.data(), boxMin.data(), boxMax.data(), averageSize, overallMin,
-                            overallMax, threads);
-  }
-  FormFromBoxes(reader->meshID, dimension, std::move(members), boxMin, boxMax, averageSize,
-                overallMin, overallMax, margin, threads);
+  auto mesh = std::make_unique<ZORMtkSourceElements>(*reader, threads);
+  const ZORMtkSourceElements::Extent extent = mesh->GetExtent();
+  members_ = mesh->TakeElementMembers();
+  boxes_ = mesh->TakeBoxes();
+  mesh->UseBoxes(boxes_.data());
+  mesh_ = std::move(mesh);
+  Place(reader->meshID, reader->numCoordComponents, extent.averageSize, extent.lower, extent.upper,
+        margin, threads);
 }
+
+void ZORMtkMeshElemB::ReleaseMesh() { mesh_.reset(); }
 
 cow_List<int> ZORMtkMeshElemB::GetBucketElements(double* point) const {
   int count = 0;
@@ -57,16 +50,22 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
                                     const std::vector<double>& boxMax, double averageSize,
                                     const double* overallMin, const double* overallMax,
                                     double margin, int threads) {
+  frame_.dimension = dimension;
+  members_ = std::move(members);
+  threads_ = threads;
+  KeepBoxes(boxMin, boxMax);
+  mesh_.reset();
+  Place(source, dimension, averageSize, overallMin, overallMax, margin, threads);
+}
+
+void ZORMtkMeshElemB::Place(const ZORSimDynamicID& source, int dimension, double averageSize,
+                            const double* overallMin, const double* overallMax, double margin,
+                            int threads) {
   sourceID_ = source;
   threads_ = threads;
   frame_.dimension = dimension;
   threeDimensional_ = dimension != 2;
-  members_ = std::move(members);
-  consecutive_ = !members_.empty() &&
-                 std::int64_t{members_.back()} - members_.front() + 1 ==
-                     static_cast<std::int64_t>(members_.size()) &&
-                 std::is_sorted(members_.begin(), members_.end());
-  KeepBoxes(boxMin, boxMax);
+  consecutive_ = RunsWithoutGap(members_);
   Size(averageSize, overallMin, overallMax);
   RangeElements(margin, averageSize, overallMax);
   listed_.store(false, std::memory_order_release);
@@ -94,15 +93,22 @@ void ZORMtkMeshElemB::KeepBoxes(const std::vector<double>& boxMin,
       });
 }
 
-int ZORMtkMeshElemB::PositionOf(int member) const {
-  if (consecutive_) {
-    const std::int64_t position = std::int64_t{member} - members_.front();
-    return position >= 0 && position < static_cast<std::int64_t>(members_.size())
+bool ZORMtkMeshElemB::RunsWithoutGap(const std::vector<int>& members) {
+  return !members.empty() &&
+         std::int64_t{members.back()} - members.front() + 1 ==
+             static_cast<std::int64_t>(members.size()) &&
+         std::is_sorted(members.begin(), members.end());
+}
+
+int ZORMtkMeshElemB::PositionIn(const std::vector<int>& members, bool consecutive, int member) {
+  if (consecutive) {
+    const std::int64_t position = std::int64_t{member} - members.front();
+    return position >= 0 && position < static_cast<std::int64_t>(members.size())
                ? static_cast<int>(position)
                : -1;
   }
-  const auto it = std::lower_bound(members_.begin(), members_.end(), member);
-  return it != members_.end() && *it == member ? static_cast<int>(it - members_.begin()) : -1;
+  const auto it = std::lower_bound(members.begin(), members.end(), member);
+  return it != members.end() && *it == member ? static_cast<int>(it - members.begin()) : -1;
 }
 
 // Buckets start at the average element size; when that gives fewer than 8 or more than 100000

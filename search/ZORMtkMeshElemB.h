@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -11,23 +12,30 @@
 #include "search/ZORMtkBucketFrame.h"
 
 class ZORMtkSimReader;
+class ZORMtkSourceElements;
 
 // A uniform grid of buckets over the elements of a source region, so that a point search tests
 // only the elements whose padded boxes touch the point's bucket. It owns a copy of the source
 // mesh's identity (the key under which the mapper caches it), the element members of the region
 // in position order, every element's bounding box, the bucket ranges of every element and the
-// bucket lists of element positions, which are built when first asked for. Once formed it may be
-// read by several threads at once.
+// bucket lists of element positions, which are built when first asked for; formed from a reader,
+// also the mesh it read, as the point searches read it, so that the first search need not read
+// it again. Once formed it may be read by several threads at once, but for ReleaseMesh.
 class ZORMTK_EXPORT ZORMtkMeshElemB {
  public:
   ZORMtkMeshElemB();
   ~ZORMtkMeshElemB();
 
   // Builds the grid for the reader's current region (at least one element); every element box is
-  // widened by margin times the average element size before it is entered. The boxes, the bucket
-  // ranges and later the bucket lists are gathered by up to `threads` threads, with the same grid
-  // at any count.
+  // widened by margin times the average element size before it is entered. The mesh, the boxes,
+  // the bucket ranges and later the bucket lists are gathered by up to `threads` threads, with the
+  // same grid at any count.
   void FormBuckets(ZORMtkSimReader* reader, double& margin, int threads = 1);
+  // The source mesh the grid was formed from, until released; null for a grid formed from boxes.
+  const ZORMtkSourceElements* Mesh() const { return mesh_.get(); }
+  // Frees the mesh once the search it was read for has run, so that a cache of grids does not
+  // hold every source mesh; a later search reads its own.
+  void ReleaseMesh();
   // A copy of the ascending element positions of the bucket that holds point (x, y, and z in three
   // dimensions); a point outside the grid gets the nearest boundary bucket.
   cow_List<int> GetBucketElements(double* point) const;
@@ -81,7 +89,10 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   int ElementCount() const { return static_cast<int>(members_.size()); }
   int ElementMember(int position) const { return members_[static_cast<std::size_t>(position)]; }
   // Position of an element member in the region, or -1.
-  int PositionOf(int member) const;
+  int PositionOf(int member) const { return PositionIn(members_, consecutive_, member); }
+  // Position of member in ascending members, arithmetic when they run on without a gap.
+  static int PositionIn(const std::vector<int>& members, bool consecutive, int member);
+  static bool RunsWithoutGap(const std::vector<int>& members);
   const double* BoxMin(int position) const { return Box(position); }
   const double* BoxMax(int position) const { return Box(position) + 3; }
   // The element's box and length side by side, as the point searches read them: lower x, y, z,
@@ -92,6 +103,8 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   }
 
  private:
+  void Place(const ZORSimDynamicID& source, int dimension, double averageSize,
+             const double* overallMin, const double* overallMax, double margin, int threads);
   void Size(double averageSize, const double* overallMin, const double* overallMax);
   void RangeElements(double margin, double averageSize, const double* overallMax);
   void KeepBoxes(const std::vector<double>& boxMin, const std::vector<double>& boxMax);
@@ -113,4 +126,5 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   bool consecutive_ = false;
   // Per element position its box and length (see Box), kept once for the grid and the searches.
   ZORFreshArray<double> boxes_;
+  std::unique_ptr<ZORMtkSourceElements> mesh_;
 };

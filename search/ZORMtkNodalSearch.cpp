@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/impl/ZORParallelFor.h"
@@ -101,7 +102,9 @@ void ZORMtkNodalSearch::SearchNodesInElements(
   const int count = std::max(pointReader.numNodes, 0);
   const ChunkPlan plan(count, options.threads, trace != nullptr);
   const ZORReaderPoints points = ZORReaderPoints::Read(pointReader, plan.threads);
-  const ZORMtkSourceElements mesh(elementReader, grid, plan.threads);
+  std::optional<ZORMtkSourceElements> read;
+  const ZORMtkSourceElements& mesh =
+      grid.Mesh() ? *grid.Mesh() : read.emplace(elementReader, grid, plan.threads);
   if (trace) trace->SourceLength(mesh.MeanLength());
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
                                    {true, options.containing, true, plan.threads});

@@ -12,6 +12,11 @@
 
 namespace {
 
+// A region whose extent along an axis is below this fraction of the average element size is
+// flat there, and is widened by this fraction on each side.
+constexpr double kFlatExtent = 1e-6;
+constexpr double kSlabHalfWidth = 0.01;
+
 ZORElementKind KindOf(const cow_String& className) {
   const ZORMtkShpRow& row = ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape(className));
   if (row.family == 0) return ZORElementKind::Line;
@@ -21,18 +26,20 @@ ZORElementKind KindOf(const cow_String& className) {
   return ZORElementKind::None;
 }
 
-// One class of the region as the reader gives it.
+// One class of the region as the reader gives it; `read` is false when its connectivity could not
+// be read, and then none of its elements is entered.
 struct ClassBlock {
   ZORElementKind kind;
   int nodesPerElement;
   ZORFreshArray<int> members;
   ZORFreshArray<int> connectivity;
+  bool read;
 };
 
 // The connectivity reads as zero where the database writes nothing, as a zeroed array would; it
 // is zeroed by ranges so that the threads first touch it.
 ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name, int threads) {
-  ClassBlock block{KindOf(name), 0, {}, {}};
+  ClassBlock block{KindOf(name), 0, {}, {}, false};
   const int* perElement = reader.nodesPerElementByClass.Find(name);
   block.nodesPerElement = perElement ? *perElement : 0;
   const int count = reader.GetElementClassCount(name);
@@ -42,8 +49,8 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name, int 
   ZORParallelFor::Zero(block.connectivity.data(), static_cast<long long>(block.connectivity.size()),
                        threads);
   if (!reader.GetElementClassMembers(name, count, block.members.data())) block.members.clear();
-  reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
-                                     block.connectivity.data());
+  block.read = reader.GetElementClassConnectivity(name, static_cast<int>(block.connectivity.size()),
+                                                  block.connectivity.data());
   return block;
 }
 
@@ -53,8 +60,34 @@ ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
                                            const ZORMtkMeshElemB& grid, int threads)
     : dimension_(grid.Dimension()), threads_(threads), boxes_(grid.Box(0)) {
   ReadNodes(reader);
-  ReadClasses(reader, grid);
+  ReadClasses(
+      reader, grid.ElementCount(), [&grid](int member) { return grid.PositionOf(member); },
+      nullptr);
   SumLengths();
+}
+
+ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader, int threads)
+    : dimension_(reader.numCoordComponents), threads_(threads) {
+  ReadElementMembers(reader);
+  ReadNodes(reader);
+  const long long elementCount = static_cast<long long>(elementMembers_.size());
+  ZORHugePages::Resize(ownBoxes_, ZORMtkMeshElemB::kBoxStride * elementMembers_.size());
+  ZORParallelFor::Zero(ownBoxes_.data(), static_cast<long long>(ownBoxes_.size()), threads_);
+  boxes_ = ownBoxes_.data();
+  const bool consecutive = ZORMtkMeshElemB::RunsWithoutGap(elementMembers_);
+  ReadClasses(
+      reader, elementCount,
+      [this, consecutive](int member) {
+        return ZORMtkMeshElemB::PositionIn(elementMembers_, consecutive, member);
+      },
+      ownBoxes_.data());
+  MeasureBoxes();
+  SumLengths();
+}
+
+void ZORMtkSourceElements::ReadElementMembers(const ZORMtkSimReader& reader) {
+  ZORHugePages::Resize(elementMembers_, static_cast<std::size_t>(std::max(reader.numElements, 0)));
+  reader.GetElements(static_cast<int>(elementMembers_.size()), elementMembers_.data());
 }
 
 // Members ascend, so the last is the largest, and each range of node positions owns the members
@@ -78,11 +111,13 @@ void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
 }
 
 // Elements are keyed by their position in the grid; an element whose class is unknown, or that
-// names a node outside the region, keeps kind None and no nodes, and is never chosen. Classes are
-// entered one after another, the elements of a class by ranges on all threads (a class lists
-// each element once, so the ranges write different positions).
-void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid) {
-  const long long elementCount = grid.ElementCount();
+// names a node outside the region, keeps kind None and no nodes, and is never chosen. With boxes,
+// every element of the region gets its box over its nodes in the region, whatever its class.
+// Classes are entered one after another, the elements of a class by chunks on all threads (a class
+// lists each element once, so the chunks write different positions).
+template <typename PositionOf>
+void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
+                                       const PositionOf& positionOf, double* boxes) {
   ZORHugePages::Resize(kinds_, static_cast<std::size_t>(elementCount));
   ZORFreshArray<int> counts;
   ZORFreshArray<const int*> members;
@@ -100,16 +135,21 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
   for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name, threads_));
   for (const ClassBlock& block : blocks) {
     // The element tests work in fixed buffers sized for the largest supported element.
-    if (block.nodesPerElement > kMaxNodes) continue;
+    const bool tested = block.nodesPerElement <= kMaxNodes;
+    if (!block.read || (!tested && boxes == nullptr)) continue;
     const std::size_t perElement = static_cast<std::size_t>(block.nodesPerElement);
     ZORParallelFor::Chunks(static_cast<long long>(block.members.size()), threads_,
                            [&](long long begin, long long end) {
                              for (std::size_t i = begin; i < static_cast<std::size_t>(end); ++i) {
-                               const int position = grid.PositionOf(block.members[i]);
-                               const int* nodes = block.connectivity.data() + i * perElement;
-                               if (position < 0 || !AllNodesInRegion(nodes, block.nodesPerElement))
-                                 continue;
+                               const int position = positionOf(block.members[i]);
+                               if (position < 0) continue;
                                const std::size_t p = static_cast<std::size_t>(position);
+                               const int* nodes = block.connectivity.data() + i * perElement;
+                               if (boxes != nullptr)
+                                 BoxElement(nodes, block.nodesPerElement,
+                                            boxes + ZORMtkMeshElemB::kBoxStride * p);
+                               if (!tested || !AllNodesInRegion(nodes, block.nodesPerElement))
+                                 continue;
                                kinds_[p] = block.kind;
                                counts[p] = block.nodesPerElement;
                                members[p] = nodes;
@@ -117,6 +157,60 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, const ZORM
                            });
   }
   LinkNodes(counts, members);
+}
+
+// The box over the element's nodes that lie in the region, on the mesh's axes.
+void ZORMtkSourceElements::BoxElement(const int* members, int count, double* box) const {
+  const int axes = dimension_ == 2 ? 2 : 3;
+  bool first = true;
+  for (int k = 0; k < count; ++k) {
+    const int position = NodePosition(members[k]);
+    if (position < 0) continue;
+    const double* x = NodeCoords(position);
+    for (int c = 0; c < axes; ++c) {
+      box[c] = first ? x[c] : std::min(box[c], x[c]);
+      box[3 + c] = first ? x[c] : std::max(box[3 + c], x[c]);
+    }
+    first = false;
+  }
+}
+
+// Each box's diagonal by ranges of elements; the extent in element order, so that it is the same
+// at any thread count.
+void ZORMtkSourceElements::MeasureBoxes() {
+  const int axes = dimension_ == 2 ? 2 : 3;
+  const long long elementCount = static_cast<long long>(elementMembers_.size());
+  double* boxes = ownBoxes_.data();
+  ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
+    for (long long e = begin; e < end; ++e) {
+      double* box = boxes + ZORMtkMeshElemB::kBoxStride * static_cast<std::size_t>(e);
+      double squared = 0.0;
+      for (int a = 0; a < axes; ++a) squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
+      box[6] = std::sqrt(squared);
+    }
+  });
+  if (elementCount == 0) return;
+  std::copy_n(boxes, axes, extent_.lower);
+  std::copy_n(boxes + 3, axes, extent_.upper);
+  double sizeSum = 0.0;
+  for (long long e = 0; e < elementCount; ++e) {
+    const double* box = boxes + ZORMtkMeshElemB::kBoxStride * static_cast<std::size_t>(e);
+    double largest = 0.0;
+    for (int c = 0; c < axes; ++c) {
+      extent_.lower[c] = std::min(extent_.lower[c], box[c]);
+      extent_.upper[c] = std::max(extent_.upper[c], box[3 + c]);
+      largest = std::max(largest, box[3 + c] - box[c]);
+    }
+    sizeSum += largest;
+  }
+  extent_.averageSize = sizeSum / static_cast<double>(elementCount);
+  // A flat region would give the bucket grid no depth across its plane; a thin slab keeps every
+  // element inside the grid.
+  for (int c = 0; c < axes; ++c)
+    if (extent_.upper[c] - extent_.lower[c] < kFlatExtent * extent_.averageSize) {
+      extent_.lower[c] -= kSlabHalfWidth * extent_.averageSize;
+      extent_.upper[c] += kSlabHalfWidth * extent_.averageSize;
+    }
 }
 
 bool ZORMtkSourceElements::AllHex8() const {

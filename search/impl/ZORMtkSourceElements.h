@@ -18,12 +18,13 @@ enum class ZORElementKind : std::uint8_t {
   Plane   // two-dimensional continuum, tested in x-y
 };
 
-// The source mesh as the point searches read it, gathered once per search so that the per-point
-// work only indexes arrays: node members and coordinates (three per node, z = 0 in two
-// dimensions) by node position, and per element position (the bucket grid's numbering) its test
-// kind, node positions, bounding box and characteristic length (the diagonal of the box). Owns
-// these arrays but the boxes and the element members, which stay with the grid and are read there:
-// the grid must outlive the object. Gathered by up to `threads` threads, each filling its own
+// The source mesh as the point searches read it, gathered once so that the per-point work only
+// indexes arrays: node members and coordinates (three per node, z = 0 in two dimensions) by node
+// position, and per element position (the bucket grid's numbering) its test kind, node
+// positions, bounding box and characteristic length (the diagonal of the box). Owns these arrays
+// but the boxes and the element members, which stay with the grid and are read there: the grid
+// must outlive the object. Read on its own, it gathers the element members and boxes as well and
+// hands them to the grid formed from it. Gathered by up to `threads` threads, each filling its own
 // range of elements or nodes, into the same arrays at any count; read-only after.
 class ZORMtkSourceElements {
  public:
@@ -32,6 +33,22 @@ class ZORMtkSourceElements {
 
   // Reads the reader's region; grid is the element grid formed for the same region.
   ZORMtkSourceElements(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid, int threads = 1);
+  // Reads the reader's region for a grid to be formed from it: also the region's element members
+  // and every element's box over its nodes in the region (zeros for one without any).
+  ZORMtkSourceElements(const ZORMtkSimReader& reader, int threads);
+
+  // What the grid is sized by: the mean of the elements' largest box extents and the box of all
+  // element boxes, widened into a thin slab across an axis where it is flat.
+  struct Extent {
+    double averageSize = 0.0;
+    double lower[3] = {0.0, 0.0, 0.0};
+    double upper[3] = {0.0, 0.0, 0.0};
+  };
+  const Extent& GetExtent() const { return extent_; }
+  // Handed over once to the grid formed from this mesh, which reads its boxes here from then on.
+  std::vector<int> TakeElementMembers() { return std::move(elementMembers_); }
+  ZORFreshArray<double> TakeBoxes() { return std::move(ownBoxes_); }
+  void UseBoxes(const double* boxes) { boxes_ = boxes; }
 
   int Dimension() const { return dimension_; }
   int NodeCount() const { return static_cast<int>(nodeMembers_.size()); }
@@ -70,7 +87,12 @@ class ZORMtkSourceElements {
 
  private:
   void ReadNodes(const ZORMtkSimReader& reader);
-  void ReadClasses(const ZORMtkSimReader& reader, const ZORMtkMeshElemB& grid);
+  void ReadElementMembers(const ZORMtkSimReader& reader);
+  template <typename PositionOf>
+  void ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
+                   const PositionOf& positionOf, double* boxes);
+  void BoxElement(const int* members, int count, double* box) const;
+  void MeasureBoxes();
   bool AllNodesInRegion(const int* members, int count) const;
   void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& members);
   void SumLengths();
@@ -85,6 +107,10 @@ class ZORMtkSourceElements {
   ZORFreshArray<int> nodes_;
   // The grid's boxes (ZORMtkMeshElemB::Box), which outlive every search over the grid.
   const double* boxes_ = nullptr;
+  // Read on its own: the element members and boxes until the grid takes them, and the extent.
+  std::vector<int> elementMembers_;
+  ZORFreshArray<double> ownBoxes_;
+  Extent extent_;
   // Node member to position, for members up to the largest in the region.
   ZORFreshArray<int> nodePositions_;
   double meanLength_ = 0.0;

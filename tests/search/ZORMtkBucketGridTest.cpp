@@ -9,6 +9,7 @@
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORSearchTestMeshes.h"
 #include "search/impl/ZORMtkMeshNodeB.h"
+#include "search/impl/ZORMtkSourceElements.h"
 
 // The bucket grids: their sizing rules, which bucket answers a point, and that a bucket lists
 // every element (or node) a search may need there, ascending.
@@ -121,6 +122,64 @@ TEST(ZORMtkMeshElemB, RegionsFromTheReaderKeepTheirMembersAndFlatOnesGetOneLayer
   double p[3] = {0.5, 0.5, 0.5};
   EXPECT_TRUE(none.GetBucketElements(p).IsEmpty());
   EXPECT_EQ(none.Count(0) * none.Count(1) * none.Count(2), 1);
+}
+
+// A grid formed from a reader reads the mesh once and boxes its elements itself: it must be the
+// grid of the reader's own boxes, bucket for bucket, at any thread count, and the mesh it keeps
+// the one a search would read beside it.
+TEST(ZORMtkMeshElemB, GridFromAReaderIsTheGridOfItsBoxesAndKeepsTheMeshASearchReads) {
+  using namespace zor_test_mesh;
+  const struct {
+    const char* label;
+    TestMesh mesh;
+    cow_List<int> region;
+  } cases[] = {{"jittered hexahedra", HexMesh(4, 8, 0.2, 7), {}},
+               {"20-node hexahedra, a region with gaps", HexMesh(3, 20, 0.1, 8), {1, 3, 5, 8, 21}},
+               {"tetrahedra", TetMesh(3, 4, 0.15, 9), {}},
+               {"plane quadrilaterals", QuadMesh(5, 4, 0.2, 10, "CPS4"), {}},
+               {"flat shell region", QuadGrid(3, 3, 0, 3, 0, 3, "S4", 3, 2.0), {7, 2, 4}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ZORTestSourceDatabase db;
+    zor_search_test::Stored stored;
+    zor_search_test::StoreElements(db, c.mesh, stored, c.region);
+    const ZORMtkSimReader& reader = stored.reader;
+    const int count = reader.numElements, dims = reader.numCoordComponents;
+    std::vector<int> members(static_cast<std::size_t>(count));
+    std::vector<double> lo(members.size() * dims), hi(lo.size());
+    double average = 0.0, lower[3] = {0, 0, 0}, upper[3] = {0, 0, 0}, margin = 0.3;
+    reader.GetElementBoxes(members.data(), lo.data(), hi.data(), average, lower, upper);
+    ZORMtkMeshElemB fromBoxes;
+    fromBoxes.FormFromBoxes(reader.meshID, dims, members, lo, hi, average, lower, upper, margin);
+    const ZORMtkSourceElements read(reader, fromBoxes);
+    for (const int threads : {1, 3}) {
+      ZORMtkMeshElemB grid;
+      grid.FormBuckets(&stored.reader, margin, threads);
+      ASSERT_EQ(grid.ElementCount(), count);
+      EXPECT_EQ(grid.BucketSize(), fromBoxes.BucketSize());
+      for (int a = 0; a < 3; ++a) {
+        EXPECT_EQ(grid.Count(a), fromBoxes.Count(a));
+        EXPECT_EQ(grid.Origin()[a], fromBoxes.Origin()[a]);
+      }
+      EXPECT_EQ(grid.EntryCount(), fromBoxes.EntryCount());
+      ASSERT_NE(grid.Mesh(), nullptr);
+      const ZORMtkSourceElements& kept = *grid.Mesh();
+      ASSERT_EQ(kept.ElementCount(), read.ElementCount());
+      ASSERT_EQ(kept.NodeCount(), read.NodeCount());
+      EXPECT_EQ(kept.MeanLength(), read.MeanLength());
+      for (int e = 0; e < count; ++e) {
+        EXPECT_EQ(grid.ElementMember(e), fromBoxes.ElementMember(e));
+        EXPECT_TRUE(
+            std::equal(grid.Box(e), grid.Box(e) + ZORMtkMeshElemB::kBoxStride, fromBoxes.Box(e)))
+            << "element " << e;
+        EXPECT_EQ(kept.Box(e), grid.Box(e));
+        EXPECT_EQ(kept.Kind(e), read.Kind(e));
+        ASSERT_EQ(kept.NodeCountOf(e), read.NodeCountOf(e));
+        EXPECT_TRUE(std::equal(kept.NodePositions(e), kept.NodePositions(e) + kept.NodeCountOf(e),
+                               read.NodePositions(e)));
+      }
+    }
+  }
 }
 
 // With h = 1 and no margin, a box ending at x = 1 lies in bucket 2 by its upper end and is
