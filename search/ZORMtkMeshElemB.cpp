@@ -24,17 +24,23 @@ ZORMtkMeshElemB::ZORMtkMeshElemB() : threeDimensional_(true) {}
 
 ZORMtkMeshElemB::~ZORMtkMeshElemB() = default;
 
-// The mesh is read once, boxes and all; the grid takes its members and boxes, which the mesh then
-// reads here.
+// The mesh is read once, boxes and all, and kept for the first search.
 void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin, int threads) {
   auto mesh = std::make_unique<ZORMtkSourceElements>(*reader, threads);
-  const ZORMtkSourceElements::Extent extent = mesh->GetExtent();
-  members_ = mesh->TakeElementMembers();
-  boxes_ = mesh->TakeBoxes();
-  mesh->UseBoxes(boxes_.data());
+  const ZORMtkSourceElements::Extent& extent = mesh->GetExtent();
+  FormFromMesh(reader->meshID, *mesh, extent.averageSize, extent.lower, extent.upper, margin,
+               threads);
   mesh_ = std::move(mesh);
-  Place(reader->meshID, reader->numCoordComponents, extent.averageSize, extent.lower, extent.upper,
-        margin, threads);
+}
+
+void ZORMtkMeshElemB::FormFromMesh(const ZORSimDynamicID& source, ZORMtkSourceElements& mesh,
+                                   double averageSize, const double* overallMin,
+                                   const double* overallMax, double margin, int threads) {
+  members_ = mesh.TakeElementMembers();
+  boxes_ = mesh.TakeBoxes();
+  mesh.UseBoxes(boxes_.data());
+  mesh_.reset();
+  Place(source, mesh.Dimension(), averageSize, overallMin, overallMax, margin, threads);
 }
 
 void ZORMtkMeshElemB::ReleaseMesh() { mesh_.reset(); }

@@ -40,6 +40,12 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // dimensions); a point outside the grid gets the nearest boundary bucket.
   cow_List<int> GetBucketElements(double* point) const;
 
+  // The grid of a mesh read on its own (ZORMtkSourceElements(reader, threads)), sized by the
+  // given extent: it takes the mesh's element members and boxes, and the mesh reads the boxes
+  // here from then on. The mesh stays the caller's.
+  void FormFromMesh(const ZORSimDynamicID& source, ZORMtkSourceElements& mesh, double averageSize,
+                    const double* overallMin, const double* overallMax, double margin,
+                    int threads = 1);
   // The same grid from boxes already at hand: members ascending, boxes of `dimension` doubles per
   // element, overall box of three doubles (z unused in two dimensions).
   void FormFromBoxes(const ZORSimDynamicID& source, int dimension, std::vector<int> members,

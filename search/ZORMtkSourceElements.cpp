@@ -13,7 +13,7 @@
 namespace {
 
 // A region whose extent along an axis is below this fraction of the average element size is
-// flat there, and is widened by this fraction on each side.
+// flat there, and is widened by this fraction of it on each side (WidenFlatAxes).
 constexpr double kFlatExtent = 1e-6;
 constexpr double kSlabHalfWidth = 0.01;
 
@@ -204,12 +204,15 @@ void ZORMtkSourceElements::MeasureBoxes() {
     sizeSum += largest;
   }
   extent_.averageSize = sizeSum / static_cast<double>(elementCount);
-  // A flat region would give the bucket grid no depth across its plane; a thin slab keeps every
-  // element inside the grid.
+  WidenFlatAxes(axes, extent_.averageSize, extent_.lower, extent_.upper);
+}
+
+void ZORMtkSourceElements::WidenFlatAxes(int axes, double averageSize, double* lower,
+                                         double* upper) {
   for (int c = 0; c < axes; ++c)
-    if (extent_.upper[c] - extent_.lower[c] < kFlatExtent * extent_.averageSize) {
-      extent_.lower[c] -= kSlabHalfWidth * extent_.averageSize;
-      extent_.upper[c] += kSlabHalfWidth * extent_.averageSize;
+    if (upper[c] - lower[c] < kFlatExtent * averageSize) {
+      lower[c] -= kSlabHalfWidth * averageSize;
+      upper[c] += kSlabHalfWidth * averageSize;
     }
 }
 

@@ -14,10 +14,6 @@ namespace {
 
 // The name the in-memory database would take if it were ever saved; it never is.
 const char* const kDatabaseName = "distributed source part (in memory)";
-// A region flatter than this fraction of the mean element size gets a slab of kSlab sizes to
-// either side, as the reader gives the whole source when one process searches it.
-constexpr double kFlat = 1e-6;
-constexpr double kSlab = 0.01;
 constexpr int kPreferredChunk = 2048;
 
 }  // namespace
@@ -68,7 +64,6 @@ void ZORMtkPartSearch::Prepare(bool plane, bool shells, const ZORSearchTolerance
   mesh_.reset();
   shells_ = shells;
   FormGrid(plane ? 2 : 3, std::max(tolerances.boundary, tolerances.normal), exchange);
-  if (reader_) mesh_ = std::make_unique<ZORMtkSourceElements>(*reader_, grid_);
   if (shells) UseWholeMeanLength(exchange);
   if (!mesh_) return;
   locator_ = std::make_unique<ZORMtkPointLocator>(*mesh_, grid_, tolerances,
@@ -117,42 +112,34 @@ void ZORMtkPartSearch::Write(const ZORMtkMeshArrays& part, const ZORMtkGlobalCel
 }
 
 // The whole source's corners, and its mean element size summed in global element order, give
-// the grid one process would build; this part's boxes then fill its buckets.
+// the grid one process would build; this part's boxes then fill its buckets. The part's mesh is
+// read once, for its boxes and its search.
 void ZORMtkPartSearch::FormGrid(int dimension, double margin, const ZORMpiExchange& exchange) {
-  const int count = reader_ ? reader_->numElements : 0;
-  const std::size_t values = static_cast<std::size_t>(count) * static_cast<std::size_t>(dimension);
-  std::vector<int> members(static_cast<std::size_t>(count));
-  std::vector<double> boxMin(values);
-  std::vector<double> boxMax(values);
-  double localMean = 0.0;
-  double corners[6];
-  if (count > 0)
-    reader_->GetElementBoxes(members.data(), boxMin.data(), boxMax.data(), localMean, corners,
-                             corners + 3);
+  if (reader_) mesh_ = std::make_unique<ZORMtkSourceElements>(*reader_, 1);
+  const int count = mesh_ ? mesh_->ElementCount() : 0;
   double lower[3] = {0.0, 0.0, 0.0};
   double upper[3] = {0.0, 0.0, 0.0};
   std::fill_n(lower, dimension, std::numeric_limits<double>::infinity());
   std::fill_n(upper, dimension, -std::numeric_limits<double>::infinity());
   std::vector<double> sizes(static_cast<std::size_t>(count), 0.0);
-  for (std::size_t k = 0; k < sizes.size(); ++k) {
-    for (std::size_t c = 0; c < static_cast<std::size_t>(dimension); ++c) {
-      const std::size_t at = k * static_cast<std::size_t>(dimension) + c;
-      lower[c] = std::min(lower[c], boxMin[at]);
-      upper[c] = std::max(upper[c], boxMax[at]);
-      sizes[k] = std::max(sizes[k], boxMax[at] - boxMin[at]);
+  for (int k = 0; k < count; ++k) {
+    const double* box = mesh_->Box(k);
+    for (int c = 0; c < dimension; ++c) {
+      lower[c] = std::min(lower[c], box[c]);
+      upper[c] = std::max(upper[c], box[3 + c]);
+      sizes[static_cast<std::size_t>(k)] =
+          std::max(sizes[static_cast<std::size_t>(k)], box[3 + c] - box[c]);
     }
   }
   MPI_Allreduce(MPI_IN_PLACE, lower, 3, MPI_DOUBLE, MPI_MIN, exchange.Comm());
   MPI_Allreduce(MPI_IN_PLACE, upper, 3, MPI_DOUBLE, MPI_MAX, exchange.Comm());
   const double mean = exchange.OrderedSum(sizes) / static_cast<double>(exchange.Total(count));
-  for (int c = 0; c < dimension; ++c) {
-    if (upper[c] - lower[c] < kFlat * mean) {
-      lower[c] -= kSlab * mean;
-      upper[c] += kSlab * mean;
-    }
+  ZORMtkSourceElements::WidenFlatAxes(dimension, mean, lower, upper);
+  if (mesh_) {
+    grid_.FormFromMesh(meshID_, *mesh_, mean, lower, upper, margin);
+  } else {
+    grid_.FormFromBoxes(meshID_, dimension, {}, {}, {}, mean, lower, upper, margin);
   }
-  grid_.FormFromBoxes(meshID_, dimension, std::move(members), boxMin, boxMax, mean, lower, upper,
-                      margin);
 }
 
 // The answer about one placed point, its links and, for shells, its facet records: every facet

@@ -45,6 +45,10 @@ class ZORMtkSourceElements {
     double upper[3] = {0.0, 0.0, 0.0};
   };
   const Extent& GetExtent() const { return extent_; }
+  // A flat region would give the bucket grid no depth across its plane: along every one of the
+  // first `axes` axes where upper - lower is below a millionth of the average size, both are
+  // moved out by a hundredth of it, a thin slab that keeps every element inside the grid.
+  static void WidenFlatAxes(int axes, double averageSize, double* lower, double* upper);
   // Handed over once to the grid formed from this mesh, which reads its boxes here from then on.
   std::vector<int> TakeElementMembers() { return std::move(elementMembers_); }
   ZORFreshArray<double> TakeBoxes() { return std::move(ownBoxes_); }
