@@ -376,14 +376,18 @@ enum class NewtonState { Going, Converged, Failed };
 // of J = dx/d(r, s, t) (J[column][row]): J d = e by Cramer's rule, then rst -= d. A Jacobian
 // grown beyond kJacobianGrowth times its first size means the iteration has run off the element,
 // a determinant below kMinDeterminant that the element is flat or inverted there.
-NewtonState NewtonUpdate(double* e, double (*J)[3], int step, double& reference, double* rst) {
+// The determinant and dR share the cross product J1 x J2.
+inline NewtonState NewtonUpdate(double* e, double (*J)[3], int step, double& reference,
+                                double* rst) {
   double size = 0.0;
   for (int j = 0; j < 3; ++j) size += std::fabs(J[j][0]) + std::fabs(J[j][1]) + std::fabs(J[j][2]);
   if (step == 0) reference = size;
   if (size > kJacobianGrowth * reference) return NewtonState::Failed;
-  const double det = zor_geom::Det3(J[0], J[1], J[2]);
+  double across[3];
+  zor_geom::Cross3(J[1], J[2], across);
+  const double det = zor_geom::Dot3(J[0], across);
   if (det < kMinDeterminant) return NewtonState::Failed;
-  const double dR = zor_geom::Det3(e, J[1], J[2]) / det;
+  const double dR = zor_geom::Dot3(e, across) / det;
   const double dS = zor_geom::Det3(J[0], e, J[2]) / det;
   const double dT = zor_geom::Det3(J[0], J[1], e) / det;
   rst[0] -= dR, rst[1] -= dS, rst[2] -= dT;
@@ -452,17 +456,26 @@ struct Prism6Form {
 // c_q = sum_i q_i x_i / 8 with q_i the product of the node's signs named by the term.
 struct Hex8Form {
   static constexpr int kNodes = 8;
-  double q[8][3] = {};
+  double q[8][3];
 
+  // Node n sits at the corner whose bits are (r > 0, s > 0, t > 0). Sums and differences along
+  // r, then s, then t turn the corner values into the coefficients of 1, r, s, rs, t, rt, st and
+  // rst, in that order, which kTerm files under the terms above.
   explicit Hex8Form(const double* x) {
-    for (int n = 0; n < 8; ++n) {
-      const double r = zor_shape::kHexR[n], s = zor_shape::kHexS[n], t = zor_shape::kHexT[n];
-      const double sign[8] = {1.0, r, s, t, r * s, s * t, r * t, r * s * t};
-      for (int term = 0; term < 8; ++term)
-        for (int k = 0; k < 3; ++k) q[term][k] += sign[term] * x[3 * n + k];
+    constexpr int kCorner[8] = {0, 1, 3, 2, 4, 5, 7, 6};
+    constexpr int kTerm[8] = {0, 1, 2, 4, 3, 6, 5, 7};
+    for (int k = 0; k < 3; ++k) {
+      double c[8];
+      for (int n = 0; n < 8; ++n) c[kCorner[n]] = x[3 * n + k];
+      for (int bit = 1; bit < 8; bit <<= 1)
+        for (int i = 0; i < 8; ++i)
+          if ((i & bit) == 0) {
+            const double lower = c[i], upper = c[i | bit];
+            c[i] = upper + lower;
+            c[i | bit] = upper - lower;
+          }
+      for (int b = 0; b < 8; ++b) q[kTerm[b]][k] = 0.125 * c[b];
     }
-    for (auto& term : q)
-      for (double& value : term) value *= 0.125;
   }
   void Residual(const double* rst, const double* point, double* e, double (*J)[3]) const {
     const double r = rst[0], s = rst[1], t = rst[2];
