@@ -422,6 +422,26 @@ bool InvertByShapes(double* weights, const double* point, const double* coords, 
   return false;
 }
 
+// The 4-node tetrahedron is affine: with N = (1 - r - s - t, r, s, t),
+//   x = x0 + r (x1 - x0) + s (x2 - x0) + t (x3 - x0),  J = [x1 - x0, x2 - x0, x3 - x0].
+struct Tet4Form {
+  static constexpr int kNodes = 4;
+  double x0[3], edge[3][3];
+
+  explicit Tet4Form(const double* x) {
+    for (int k = 0; k < 3; ++k) {
+      x0[k] = x[k];
+      for (int j = 0; j < 3; ++j) edge[j][k] = x[3 * (j + 1) + k] - x[k];
+    }
+  }
+  void Residual(const double* rst, const double* point, double* e, double (*J)[3]) const {
+    for (int k = 0; k < 3; ++k) {
+      for (int j = 0; j < 3; ++j) J[j][k] = edge[j][k];
+      e[k] = x0[k] + rst[0] * edge[0][k] + rst[1] * edge[1][k] + rst[2] * edge[2][k] - point[k];
+    }
+  }
+};
+
 // The 6-node prism as a polynomial: with bottom corners x_k, top corners y_k, m_k = (x_k + y_k)/2
 // and h_k = (y_k - x_k)/2, the triangle at height t has corners m_k + t h_k, so
 //   x = m0 + t h0 + r (a + t c) + s (b + t d),  a = m1 - m0, b = m2 - m0, c = h1 - h0, d = h2 - h0,
@@ -517,11 +537,12 @@ bool InvertByForm(double* weights, const double* point, const double* coords, do
 bool zor_solid::Invert(double* weights, const double* point, const double* coords, int nNodes,
                        double* rst) {
   switch (nNodes) {
-    case 4:
     case 10:
     case 15:
     case 20:
       return InvertByShapes(weights, point, coords, nNodes, rst);
+    case 4:
+      return InvertByForm<Tet4Form>(weights, point, coords, rst);
     case 6:
       return InvertByForm<Prism6Form>(weights, point, coords, rst);
     case 8:
