@@ -19,20 +19,15 @@ constexpr double kStrictBoundaryDivisor = 1000.0;
 constexpr double kStrictNormalDivisor = 10.0;
 // Larger than any excess a converged solid can have.
 constexpr double kNoExcess = 1e300;
-// Room for the facets one point may find inside in pass 0, and for the solids one pass may put
-// off, reserved once per Scratch.
+// Room for the facets one point may find inside in pass 0, reserved once per Scratch.
 constexpr std::size_t kListedFacets = 64;
-constexpr std::size_t kDeferredSolids = 64;
 // A node coincides with the point within this fraction of the element length per axis, as
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
 
 }  // namespace
 
-ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() {
-  listed.reserve(kListedFacets);
-  deferred.reserve(kDeferredSolids);
-}
+ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() { listed.reserve(kListedFacets); }
 
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
@@ -161,8 +156,9 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 //
 // The containing choice puts off the tetrahedra whose affine coordinates leave them by more than
 // the tolerance: none of them can hold the point, so the first that does is among the others,
-// in the same order. When none holds it, the put-off ones are tested after all; the one held is
-// the least outside, the lower element on a tie, whatever the order it was met in.
+// in the same order. When none holds it, a second walk tests the put-off ones after all; the one
+// held is the least outside, the lower element on a tie, whatever the order it was met in. Most
+// points end in the first walk, so the put-off ones are found again rather than listed.
 void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* bucket,
                                     const PassTolerances& pass, double* point, Scratch& scratch,
                                     State& state, ZORPointMatch& match) const {
@@ -171,19 +167,24 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   // The box screen of pass 0 runs here first, in line: most cell candidates fail it.
   const bool screen = pass.pass == 0 && !facetHulls_;
   const bool defer = containing_ && solids_ && !facetHulls_;
-  scratch.deferred.clear();
+  const auto listed = [&](int element) {
+    return (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
+  };
+  bool putOff = false;
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
-    if (screen && !InBox(element, point)) continue;
-    if (!grid_.Holds(element, bucket)) continue;
+    if (!listed(element)) continue;
     if (defer && solids_->ExceedsBy(element, point, pass.boundary)) {
-      scratch.deferred.push_back(element);
+      putOff = true;
       continue;
     }
     if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
-  for (const int element : scratch.deferred)
+  for (int i = 0; putOff && i < size; ++i) {
+    const int element = cell[i];
+    if (!listed(element) || !solids_->ExceedsBy(element, point, pass.boundary)) continue;
     if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
+  }
 }
 
 bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, double* point,

@@ -64,8 +64,7 @@ class ZORMtkPointLocator {
 
    private:
     friend class ZORMtkPointLocator;
-    std::vector<int> listed;    // facets found inside in pass 0 (the first-pass list)
-    std::vector<int> deferred;  // solids the containing choice tests last (see PassByHull)
+    std::vector<int> listed;  // facets found inside in pass 0 (the first-pass list)
     std::vector<ZORFacetHit>* hits = nullptr;
     double coords[3 * ZORMtkSourceElements::kMaxNodes];
     double buffer[4 * ZORMtkSourceElements::kMaxNodes];
