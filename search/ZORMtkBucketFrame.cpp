@@ -123,11 +123,17 @@ void ZORMtkBucketFrame::VisitRows(int itemCount, const RangeOf& rangeOf, int row
     if (!rangeOf(item, first, last)) continue;
     const int k0 = dimension == 2 ? 1 : std::max(first[2], firstLayer);
     const int k1 = dimension == 2 ? 1 : std::min(last[2], lastLayer);
-    for (int k = k0; k <= k1; ++k)
-      for (int j = first[1]; j <= last[1]; ++j) {
-        const int row = (k - 1) * rowsPerLayer + (j - 1);
-        if (row < rowBegin || row >= rowEnd) continue;
-        for (int i = first[0]; i <= last[0]; ++i) enter(Linear(i, j, k), item);
+    const int span = last[0] - first[0] + 1;
+    for (int k = k0; k <= k1; ++k) {
+      // Row (k - 1) rowsPerLayer + j - 1 of the item's rows j, kept to [rowBegin, rowEnd); each
+      // run of buckets along x then starts at the row's first bucket plus first[0] - 1.
+      const int rowBefore = (k - 1) * rowsPerLayer - 1;
+      const int j0 = std::max(first[1], rowBegin - rowBefore);
+      const int j1 = std::min(last[1], rowEnd - 1 - rowBefore);
+      for (int j = j0; j <= j1; ++j) {
+        const int start = (rowBefore + j) * counts[0] + first[0] - 1;
+        for (int bucket = start; bucket < start + span; ++bucket) enter(bucket, item);
       }
+    }
   }
 }
