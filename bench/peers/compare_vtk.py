@@ -182,7 +182,7 @@ def context(arguments, features, load_before, vtk_threads):
         "command": " ".join(["/usr/bin/python3 bench/peers/compare_vtk.py"] + sys.argv[1:]),
         "definitions": (
             "fieldmap's times are the map phase `fieldmap map` prints (search and interpolation, "
-            "to 0.01 s), the thread count given as ZORMTK_THREADS and --threads; VTK's are "
+            "to 0.001 s), the thread count given as ZORMTK_THREADS and --threads; VTK's are "
             "vtkProbeFilter.Update() with a vtkStaticCellLocator (locator build and probe) in "
             "VTK %s on one thread (%s). Each is the fastest of %d run%s, run in rounds of one "
             "of each setting and of VTK, each round's order turned by one. Placed: target nodes "

@@ -1,7 +1,7 @@
 """Runs of both sides of the VTK comparison: fieldmap as a program, VTK's probe filter in-process.
 
 fieldmap's seconds are the phases it prints on standard error when that is not a terminal
-("map done in 0.42 s"); the map phase is the mapper's search and interpolation of the fields.
+("map done in 0.421 s"); the map phase is the mapper's search and interpolation of the fields.
 The thread count reaches fieldmap through ZORMTK_THREADS and --threads both, so the same command
 line works whether --threads governs the mapper or only the .vtu writer. VTK runs on one thread:
 its SMP backend is set to Sequential (and to one thread, should that backend be missing).

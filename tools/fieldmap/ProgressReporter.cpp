@@ -14,6 +14,8 @@ namespace {
 constexpr double kQuietSeconds = 1.0;
 constexpr double kRedrawSeconds = 0.1;
 constexpr int kBarWidth = 30;
+// Phase times to the millisecond: a phase of a tenth of a second is then read to 1%.
+constexpr int kSecondsDecimals = 3;
 
 }  // namespace
 
@@ -90,7 +92,7 @@ double ProgressReporter::End() {
   const double seconds = clock_() - started_;
   if (terminal_ && barShown_) out_ << "\r\033[K";
   if (!terminal_ || seconds >= kQuietSeconds)
-    out_ << phase_ << " done in " << std::fixed << std::setprecision(2) << seconds << " s"
-         << std::defaultfloat << std::endl;
+    out_ << phase_ << " done in " << std::fixed << std::setprecision(kSecondsDecimals) << seconds
+         << " s" << std::defaultfloat << std::endl;
   return seconds;
 }

@@ -66,7 +66,7 @@ TEST(ProgressOutput, BarOnATerminalOnlyAfterASecondAndClearedAtTheEnd) {
   EXPECT_EQ(out.str().find("60%"), std::string::npos);
   now = 2.0;
   progress.End();
-  EXPECT_NE(out.str().find("\r\033[Kmap done in 2.00 s\n"), std::string::npos);
+  EXPECT_NE(out.str().find("\r\033[Kmap done in 2.000 s\n"), std::string::npos);
   // A short phase on a terminal leaves no trace.
   std::ostringstream quiet;
   ProgressReporter fast(quiet, true, [&now] { return now; });
