@@ -28,11 +28,11 @@ For each case and size the script writes source and target with VTK, then measur
 and prints the seconds, the ratios, the points each side placed, whether the values are the same
 bit for bit at one and two threads, and the largest difference between the two sides at the
 points both placed, relative to the range of the source field. Each time is the fastest of
---repeat runs, taken in rounds of one run of every setting and of VTK, each round in an order
-turned by one, so that neither a slow spell of the machine nor the cost of touching fresh memory
-after another process falls on one setting alone. The end-to-end case times fieldmap's import and map processes (the mapped result
-saved as a database) against VTK's read of both files, locator, probe and binary write of the
-result. The script writes a markdown record and a plot of the ratios.
+--repeat runs, taken in rounds of one run of every setting and of VTK, VTK's one place further
+along the settings each round, so that neither a slow spell of the machine nor the cost of
+touching fresh memory after another process falls on one setting alone. The end-to-end case
+times fieldmap's import and map processes (the mapped result saved as a database) against VTK's
+read of both files, locator, probe and binary write of the result. The script writes a markdown record and a plot of the ratios.
 
 usage: /usr/bin/python3 compare_vtk.py [--fieldmap PATH] [--cases LIST] [--sizes LIST]
                                        [--repeat R] [--work DIR] [--markdown PATH] [--png PATH]
@@ -69,17 +69,18 @@ def choices(features):
 
 def interleaved_runs(arguments, features, source, target_grid, database, target_path, out_base):
     """VTK's probe and fieldmap at every element choice and thread count, one run of each per
-    round for `repeat` rounds, each round starting one further along the list. On this machine a
-    process that first touches memory no process touched just before pays for it many times over,
-    so the run after VTK's is slow: in a fixed order one setting would get every such run, and
-    settings grouped together would give one of them every slow spell of the shared machine."""
+    round for `repeat` rounds, VTK's probe one place further along the fieldmap settings each
+    round. On this machine a process that first touches memory no process touched just before
+    pays for it many times over, so the run after VTK's is slow: moving VTK's probe gives that
+    run to each setting in turn, where turning the whole list round would keep the same setting
+    after it every round. The settings keep their order, so a slow spell of the shared machine
+    falls on neighbours rather than on the repeats of one setting."""
     settings = [(first_accepted, threads) for _, first_accepted in choices(features)
                 for threads in THREADS]
-    order = [None] + settings  # None stands for VTK's probe
     probes, maps = [], {setting: [] for setting in settings}
     for round_index in range(arguments.repeat):
-        shift = round_index % len(order)
-        for setting in order[shift:] + order[:shift]:
+        slot = round_index % (len(settings) + 1)
+        for setting in settings[:slot] + [None] + settings[slot:]:  # None: VTK's probe
             if setting is None:
                 probes.append(peer_runs.vtk_probe(source, target_grid)[:3])
                 continue
@@ -185,7 +186,8 @@ def context(arguments, features, load_before, vtk_threads):
             "to 0.001 s), the thread count given as ZORMTK_THREADS and --threads; VTK's are "
             "vtkProbeFilter.Update() with a vtkStaticCellLocator (locator build and probe) in "
             "VTK %s on one thread (%s). Each is the fastest of %d run%s, run in rounds of one "
-            "of each setting and of VTK, each round's order turned by one. Placed: target nodes "
+            "of each setting and of VTK, VTK's one place further along the settings each round. "
+            "Placed: target nodes "
             "fieldmap's 'placed' array marks 1 / VTK's vtkValidPointMask. The difference is "
             "the largest over the nodes both placed, divided by the range of the source field. "
             "'Same values' compares fieldmap's output at 1 and 2 threads (and every repeat) "
