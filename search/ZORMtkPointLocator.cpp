@@ -167,13 +167,13 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   // The box screen of pass 0 runs here first, in line: most cell candidates fail it.
   const bool screen = pass.pass == 0 && !facetHulls_;
   const bool defer = containing_ && solids_ && !facetHulls_;
-  const auto listed = [&](int element) {
+  const auto screened = [&](int element) {
     return (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
   };
   bool putOff = false;
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
-    if (!listed(element)) continue;
+    if (!screened(element)) continue;
     if (defer && solids_->ExceedsBy(element, point, pass.boundary)) {
       putOff = true;
       continue;
@@ -182,7 +182,7 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];
-    if (!listed(element) || !solids_->ExceedsBy(element, point, pass.boundary)) continue;
+    if (!screened(element) || !solids_->ExceedsBy(element, point, pass.boundary)) continue;
     if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
 }
