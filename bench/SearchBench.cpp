@@ -268,7 +268,8 @@ void ReportParts(benchmark::State& state, ZORMtkSimReader& source, ZORMtkSimRead
   double start = CpuNow();
   ZORMtkMeshElemB* grid = mapper.Context().cache.ElementGrid(mapper.Context(), source.meshID);
   const double gridSeconds = Seconds(start);
-  const ZORMtkSourceElements& mesh = *grid->Mesh();
+  const std::unique_ptr<ZORMtkSourceElements> kept = grid->TakeMesh();
+  const ZORMtkSourceElements& mesh = *kept;
   start = CpuNow();
   const ZORReaderPoints points = ZORReaderPoints::Read(target);
   const double read = Seconds(start);

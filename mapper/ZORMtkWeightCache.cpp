@@ -63,7 +63,6 @@ std::unique_ptr<ZORMtkNodalWeights> SearchNodes(ZORMtkMappingContext& context,
   ZORMtkMeshElemB* grid = context.cache.ElementGrid(context, hostMesh);
   ZORMtkNodalSearch::SearchNodesInElements(*weights, *grid, *context.FindReader(hostMesh),
                                            *context.FindReader(pointMesh), options, misses);
-  grid->ReleaseMesh();
   context.Report(misses);
   return weights;
 }
@@ -208,7 +207,6 @@ const ZORMtkElementWeights* ZORMtkWeightCache::ElementWeights(ZORMtkMappingConte
   ZORSearchMisses misses;
   ZORMtkIntPtSearch::SearchPointsInElements(*weights, *grid, *context.FindReader(source),
                                             *targetReader, context.SearchOptions(), misses);
-  grid->ReleaseMesh();
   context.Report(misses);
   return Store(elementWeights_, std::move(weights));
 }

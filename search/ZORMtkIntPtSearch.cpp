@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "element/ZORMtkElementData.h"
@@ -160,15 +159,17 @@ void SearchClass(const TargetClass& block, const ZORReaderPoints& nodes,
 
 }  // namespace
 
-void ZORMtkIntPtSearch::SearchPointsInElements(
-    ZORMtkElementWeights& weights, const ZORMtkMeshElemB& grid, const ZORMtkSimReader& sourceReader,
-    const ZORMtkSimReader& targetReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
+void ZORMtkIntPtSearch::SearchPointsInElements(ZORMtkElementWeights& weights, ZORMtkMeshElemB& grid,
+                                               const ZORMtkSimReader& sourceReader,
+                                               const ZORMtkSimReader& targetReader,
+                                               const ZORSearchOptions& options,
+                                               ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(false) : nullptr;
   const int threads = ZORParallelFor::ResolveThreads(options.threads);
-  std::optional<ZORMtkSourceElements> read;
-  const ZORMtkSourceElements& mesh =
-      grid.Mesh() ? *grid.Mesh() : read.emplace(sourceReader, grid, threads);
+  const std::unique_ptr<ZORMtkSourceElements> source =
+      ZORMtkSourceElements::TakeOrRead(grid, sourceReader, threads);
+  const ZORMtkSourceElements& mesh = *source;
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
                                    {false, options.containing, true, threads});
   const ZORReaderPoints nodes = ZORReaderPoints::Read(targetReader, threads);

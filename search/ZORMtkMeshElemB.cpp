@@ -24,7 +24,7 @@ ZORMtkMeshElemB::ZORMtkMeshElemB() : threeDimensional_(true) {}
 
 ZORMtkMeshElemB::~ZORMtkMeshElemB() = default;
 
-// The mesh is read once, boxes and all, and kept for the first search.
+// The mesh is read once, boxes and all, and kept for the first search to take.
 void ZORMtkMeshElemB::FormBuckets(ZORMtkSimReader* reader, double& margin, int threads) {
   auto mesh = std::make_unique<ZORMtkSourceElements>(*reader, threads);
   const ZORMtkSourceElements::Extent& extent = mesh->GetExtent();
@@ -43,7 +43,7 @@ void ZORMtkMeshElemB::FormFromMesh(const ZORSimDynamicID& source, ZORMtkSourceEl
   Place(source, mesh.Dimension(), averageSize, overallMin, overallMax, margin, threads);
 }
 
-void ZORMtkMeshElemB::ReleaseMesh() { mesh_.reset(); }
+std::unique_ptr<ZORMtkSourceElements> ZORMtkMeshElemB::TakeMesh() { return std::move(mesh_); }
 
 cow_List<int> ZORMtkMeshElemB::GetBucketElements(double* point) const {
   int count = 0;

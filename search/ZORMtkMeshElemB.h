@@ -19,8 +19,8 @@ class ZORMtkSourceElements;
 // mesh's identity (the key under which the mapper caches it), the element members of the region
 // in position order, every element's bounding box, the bucket ranges of every element and the
 // bucket lists of element positions, which are built when first asked for; formed from a reader,
-// also the mesh it read, as the point searches read it, so that the first search need not read
-// it again. Once formed it may be read by several threads at once, but for ReleaseMesh.
+// also the mesh it read, as the point searches read it, until the first search takes it. Once
+// formed it may be read by several threads at once, but for TakeMesh.
 class ZORMTK_EXPORT ZORMtkMeshElemB {
  public:
   ZORMtkMeshElemB();
@@ -31,11 +31,10 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // the bucket ranges and later the bucket lists are gathered by up to `threads` threads, with the
   // same grid at any count.
   void FormBuckets(ZORMtkSimReader* reader, double& margin, int threads = 1);
-  // The source mesh the grid was formed from, until released; null for a grid formed from boxes.
-  const ZORMtkSourceElements* Mesh() const { return mesh_.get(); }
-  // Frees the mesh once the search it was read for has run, so that a cache of grids does not
-  // hold every source mesh; a later search reads its own.
-  void ReleaseMesh();
+  // Hands over the source mesh the grid was formed from, once: the search that takes it frees it
+  // when done, so that a cache of grids holds no source mesh and a later search reads its own.
+  // Null for a grid formed from boxes, and after the first call.
+  std::unique_ptr<ZORMtkSourceElements> TakeMesh();
   // A copy of the ascending element positions of the bucket that holds point (x, y, and z in three
   // dimensions); a point outside the grid gets the nearest boundary bucket.
   cow_List<int> GetBucketElements(double* point) const;

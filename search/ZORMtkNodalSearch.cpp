@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "platform/impl/ZORParallelFor.h"
@@ -94,17 +93,19 @@ struct ChunkPlan {
 
 }  // namespace
 
-void ZORMtkNodalSearch::SearchNodesInElements(
-    ZORMtkNodalWeights& weights, const ZORMtkMeshElemB& grid, const ZORMtkSimReader& elementReader,
-    const ZORMtkSimReader& pointReader, const ZORSearchOptions& options, ZORSearchMisses& misses) {
+void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMtkMeshElemB& grid,
+                                              const ZORMtkSimReader& elementReader,
+                                              const ZORMtkSimReader& pointReader,
+                                              const ZORSearchOptions& options,
+                                              ZORSearchMisses& misses) {
   const std::unique_ptr<ZORMtkSearchTrace> trace =
       ZORMtkSearchTrace::Requested() ? std::make_unique<ZORMtkSearchTrace>(true) : nullptr;
   const int count = std::max(pointReader.numNodes, 0);
   const ChunkPlan plan(count, options.threads, trace != nullptr);
   const ZORReaderPoints points = ZORReaderPoints::Read(pointReader, plan.threads);
-  std::optional<ZORMtkSourceElements> read;
-  const ZORMtkSourceElements& mesh =
-      grid.Mesh() ? *grid.Mesh() : read.emplace(elementReader, grid, plan.threads);
+  const std::unique_ptr<ZORMtkSourceElements> source =
+      ZORMtkSourceElements::TakeOrRead(grid, elementReader, plan.threads);
+  const ZORMtkSourceElements& mesh = *source;
   if (trace) trace->SourceLength(mesh.MeanLength());
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
                                    {true, options.containing, true, plan.threads});

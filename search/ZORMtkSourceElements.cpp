@@ -66,6 +66,12 @@ ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
   SumLengths();
 }
 
+std::unique_ptr<ZORMtkSourceElements> ZORMtkSourceElements::TakeOrRead(
+    ZORMtkMeshElemB& grid, const ZORMtkSimReader& reader, int threads) {
+  std::unique_ptr<ZORMtkSourceElements> kept = grid.TakeMesh();
+  return kept ? std::move(kept) : std::make_unique<ZORMtkSourceElements>(reader, grid, threads);
+}
+
 ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader, int threads)
     : dimension_(reader.numCoordComponents), threads_(threads) {
   ReadElementMembers(reader);

@@ -13,7 +13,8 @@ class ZORMtkSimReader;
 // element's nodes with the element's shape-function values there; nearest node links it to the
 // closest host node with weight 1. Both record node members, add the links to the weight object
 // in ascending key order, and append the nodes they cannot place (or place only approximately)
-// to misses, in key order. Owns nothing; reads the readers and grids without changing them.
+// to misses, in key order. Owns nothing; reads the readers, and the grids but for the source
+// mesh an element grid may hand over (ZORMtkMeshElemB::TakeMesh).
 class ZORMtkNodalSearch {
  public:
   // A nearest node counts as aligned within kAlignment M, M the mean squared distance of the
@@ -23,7 +24,7 @@ class ZORMtkNodalSearch {
   // A node not placed after both passes gets a NodeNotPlaced miss with its member and
   // coordinates, and no links unless options name a nearest-node fallback grid (of the element
   // reader's nodes): then it is linked to its nearest source node with weight 1.
-  static void SearchNodesInElements(ZORMtkNodalWeights& weights, const ZORMtkMeshElemB& grid,
+  static void SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMtkMeshElemB& grid,
                                     const ZORMtkSimReader& elementReader,
                                     const ZORMtkSimReader& pointReader,
                                     const ZORSearchOptions& options, ZORSearchMisses& misses);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
@@ -36,6 +37,11 @@ class ZORMtkSourceElements {
   // Reads the reader's region for a grid to be formed from it: also the region's element members
   // and every element's box over its nodes in the region (zeros for one without any).
   ZORMtkSourceElements(const ZORMtkSimReader& reader, int threads);
+  // The mesh a search reads: the one the grid kept from forming, else the reader's region read
+  // anew for the grid.
+  static std::unique_ptr<ZORMtkSourceElements> TakeOrRead(ZORMtkMeshElemB& grid,
+                                                          const ZORMtkSimReader& reader,
+                                                          int threads);
 
   // What the grid is sized by: the mean of the elements' largest box extents and the box of all
   // element boxes, widened into a thin slab across an axis where it is flat.

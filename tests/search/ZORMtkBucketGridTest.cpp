@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -162,8 +163,10 @@ TEST(ZORMtkMeshElemB, GridFromAReaderIsTheGridOfItsBoxesAndKeepsTheMeshASearchRe
         EXPECT_EQ(grid.Origin()[a], fromBoxes.Origin()[a]);
       }
       EXPECT_EQ(grid.EntryCount(), fromBoxes.EntryCount());
-      ASSERT_NE(grid.Mesh(), nullptr);
-      const ZORMtkSourceElements& kept = *grid.Mesh();
+      const std::unique_ptr<ZORMtkSourceElements> taken = grid.TakeMesh();
+      ASSERT_NE(taken, nullptr);
+      EXPECT_EQ(grid.TakeMesh(), nullptr);
+      const ZORMtkSourceElements& kept = *taken;
       ASSERT_EQ(kept.ElementCount(), read.ElementCount());
       ASSERT_EQ(kept.NodeCount(), read.NodeCount());
       EXPECT_EQ(kept.MeanLength(), read.MeanLength());
