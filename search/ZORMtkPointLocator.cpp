@@ -174,7 +174,7 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
     if (!screened(element)) continue;
-    if (defer && solids_->ExceedsBy(element, point, pass.boundary)) {
+    if (defer && solids_->ExceedsBy(element, point, pass.boundary, pass.boundary)) {
       putOff = true;
       continue;
     }
@@ -182,7 +182,8 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];
-    if (!screened(element) || !solids_->ExceedsBy(element, point, pass.boundary)) continue;
+    if (!screened(element) || !solids_->ExceedsBy(element, point, pass.boundary, pass.boundary))
+      continue;
     if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
 }
@@ -327,7 +328,8 @@ bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassToleran
   // A tetrahedron that can neither take the point nor come closer than the one held is passed
   // over without Newton; few are, as the closest so far only shrinks.
   if (solids_ &&
-      solids_->ExceedsBy(element, point, std::max(pass.boundary, state.approximate.excess)))
+      solids_->ExceedsBy(element, point, std::max(pass.boundary, state.approximate.excess),
+                         pass.boundary))
     return false;
   double rst[3];
   if (!zor_solid::Invert(scratch.buffer, point, scratch.coords, nodeCount, rst) ||

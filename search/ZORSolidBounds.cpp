@@ -129,8 +129,11 @@ void ZORSolidBounds::FindInverses(int threads) {
           const int element = static_cast<int>(e);
           const bool solid = mesh_.Kind(element) == ZORElementKind::Solid;
           const bool affine = solid && Straight(mesh_, element) && Invert(element, inverse);
-          affine_[static_cast<std::size_t>(e)] =
-              affine ? 0 : (solid && Trilinear(mesh_, element) ? kTrilinear : kNoBound);
+          affine_[static_cast<std::size_t>(e)] = affine                      ? 0
+                                                 : !solid                    ? kNoBound
+                                                 : Trilinear(mesh_, element) ? kTrilinear
+                                                 : IsPrism6(mesh_, element)  ? kPrism
+                                                                             : kNoBound;
           affineCount += affine;
         }
         return affineCount;
@@ -270,15 +273,73 @@ void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
   }
 }
 
+// A 6-node prism maps x = (1 - u) B(r, s) + u T(r, s), u = (1 + t)/2, with B and T affine over
+// the bottom and top triangles, so the reference prism let out by e (r, s >= -e, r + s <= 1 + e,
+// |t| <= 1 + e) lies in the hull of the images of its six corners. Each corner image is the sum
+// of the nodes weighted by their shape values there, which add up to 1 and whose negative ones
+// add up to 2.5 e + 2 e^2 (at r = s = -e, t = -1 - e: (1 + 2e)(1 + e/2) for node 0, then
+// -e (1 + e/2) twice, -(1 + 2e) e/2 and e^2/2 twice; the other corners permute these). Along a
+// direction n, every corner image thus projects into [lo - w, hi + w], lo and hi the least and
+// largest n.x_i over the nodes and w that negative share of hi - lo: a point projecting outside
+// lies outside the let-out prism. Any direction is sound; the face normals are tight, the sides
+// (across their mean edges) first, as a point beside the prism mostly lies across one of them.
+// Most points a prism is asked about in pass 0 lie outside its kept hull, which is read first.
+bool ZORSolidBounds::PrismExceedsBy(int element, const double* point, double excess,
+                                    double tol) const {
+  if (tol == strict_ && !prismHulls_.empty() && !InKeptPrismHull(element, point)) return true;
+  const double e = excess + kNewtonSlack;
+  if (!(e < 1.0)) return false;
+  const double share = 2.5 * e + 2.0 * e * e;
+  const int* positions = mesh_.NodePositions(element);
+  const double* x0 = mesh_.NodeCoords(positions[0]);
+  double d[6][3];
+  for (int k = 0; k < 6; ++k) zor_geom::Sub3(mesh_.NodeCoords(positions[k]), x0, d[k]);
+  double p[3];
+  zor_geom::Sub3(point, x0, p);
+  const double slack = kStraight * mesh_.Length(element);
+  constexpr int kSides[3][2] = {{1, 2}, {0, 1}, {2, 0}};
+  for (int face = 0; face < 5; ++face) {
+    double n[3];
+    if (face < 3) {
+      const int i = kSides[face][0], j = kSides[face][1];
+      double along[3], up[3];
+      for (int a = 0; a < 3; ++a) {
+        along[a] = d[j][a] - d[i][a] + d[j + 3][a] - d[i + 3][a];
+        up[a] = d[i + 3][a] - d[i][a] + d[j + 3][a] - d[j][a];
+      }
+      zor_geom::Cross3(along, up, n);
+    } else {
+      const int first = face == 3 ? 0 : 3;
+      double u[3], v[3];
+      zor_geom::Sub3(d[first + 1], d[first], u);
+      zor_geom::Sub3(d[first + 2], d[first], v);
+      zor_geom::Cross3(u, v, n);
+    }
+    double lo = 0.0, hi = 0.0;
+    for (int k = 1; k < 6; ++k) {
+      const double along = zor_geom::Dot3(n, d[k]);
+      lo = std::min(lo, along);
+      hi = std::max(hi, along);
+    }
+    const double reach =
+        share * (hi - lo) + slack * (std::fabs(n[0]) + std::fabs(n[1]) + std::fabs(n[2]));
+    const double at = zor_geom::Dot3(n, p);
+    if (at > hi + reach || at < lo - reach) return true;
+  }
+  return false;
+}
+
+bool ZORSolidBounds::InKeptPrismHull(int element, const double* point) const {
+  const float* hull = prismHulls_.data() + kHullSize * static_cast<std::size_t>(element);
+  for (int a = 0; a < 3; ++a)
+    if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
+  return true;
+}
+
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
   const bool trilinear = IsTrilinear(element);
   const bool prism = !trilinear && IsPrism6(mesh_, element);
-  if (prism && tol == strict_ && !prismHulls_.empty()) {
-    const float* hull = prismHulls_.data() + kHullSize * static_cast<std::size_t>(element);
-    for (int a = 0; a < 3; ++a)
-      if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
-    return true;
-  }
+  if (prism && tol == strict_ && !prismHulls_.empty()) return InKeptPrismHull(element, point);
   if (trilinear || prism) {
     double hull[kHullSize];
     if (trilinear)

@@ -40,9 +40,12 @@ class ZORSolidBounds {
   // point lie outside (-tol, 1 + tol) beyond rounding.
   bool MayAccept(int element, const double* point, double tol) const;
   // True when the element is an affine tetrahedron whose natural coordinates for the point lie
-  // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too.
-  // Inline, as every candidate tetrahedron of every point asks.
-  bool ExceedsBy(int element, const double* point, double excess) const {
+  // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too, or a
+  // 6-node prism that surely leaves the point further outside than that or that the element test
+  // at tolerance tol surely rejects. Inline, as every candidate tetrahedron of every point asks.
+  bool ExceedsBy(int element, const double* point, double excess, double tol) const {
+    if (affine_[static_cast<std::size_t>(element)] == kPrism)
+      return PrismExceedsBy(element, point, excess, tol);
     double rst[3];
     if (!AffineCoordinates(element, point, rst)) return false;
     const double r = rst[0], s = rst[1], t = rst[2];
@@ -59,6 +62,8 @@ class ZORSolidBounds {
   };
   void FindInverses(int threads);
   void KeepPrismHulls(int threads);
+  bool PrismExceedsBy(int element, const double* point, double excess, double tol) const;
+  bool InKeptPrismHull(int element, const double* point) const;
   bool Invert(int element, Inverse& inverse) const;
   bool AffineCoordinates(int element, const double* point, double* rst) const {
     const int slot = affine_[static_cast<std::size_t>(element)];
@@ -81,6 +86,7 @@ class ZORSolidBounds {
   // What affine_ holds for elements without an inverse.
   static constexpr int kNoBound = -1;
   static constexpr int kTrilinear = -2;
+  static constexpr int kPrism = -3;
   // Doubles or floats in a hull: lower x, y, z, upper x, y, z.
   static constexpr std::size_t kHullSize = 6;
 
@@ -89,7 +95,8 @@ class ZORSolidBounds {
   double relaxed_;
   double boxMargin_;
   // Per element the slot of its inverse (a straight tetrahedron that is not flat), kTrilinear for
-  // an 8-node hexahedron or a 20-node one with straight edges, else kNoBound.
+  // an 8-node hexahedron or a 20-node one with straight edges, kPrism for a 6-node prism, else
+  // kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
   // Per element, when the mesh has 6-node prisms, the pass-0 hull of each prism rounded outwards
