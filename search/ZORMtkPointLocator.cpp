@@ -155,7 +155,8 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 // the first-pass list either, which only its own pass-1 test would read.
 //
 // The containing choice puts off the tetrahedra whose affine coordinates leave them by more than
-// the tolerance: none of them can hold the point, so the first that does is among the others,
+// the tolerance, and the 6-node prisms whose hull or face slabs show as much (ZORSolidBounds::
+// ExceedsBy): none of them can hold the point, so the first that does is among the others,
 // in the same order. When none holds it, a second walk tests the put-off ones after all; the one
 // held is the least outside, the lower element on a tie, whatever the order it was met in. Most
 // points end in the first walk, so the put-off ones are found again rather than listed.
@@ -325,8 +326,8 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
 // not hold the point is remembered when it is the least outside so far, and the scan goes on.
 bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassTolerances& pass,
                                    double* point, Scratch& scratch, State& state) const {
-  // A tetrahedron that can neither take the point nor come closer than the one held is passed
-  // over without Newton; few are, as the closest so far only shrinks.
+  // A tetrahedron or 6-node prism that can neither take the point nor come closer than the one
+  // held is passed over without Newton; few are, as the closest so far only shrinks.
   if (solids_ &&
       solids_->ExceedsBy(element, point, std::max(pass.boundary, state.approximate.excess),
                          pass.boundary))
