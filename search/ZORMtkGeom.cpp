@@ -81,26 +81,49 @@ bool IsDegenerateFacet(const double* coords, int nNodes) {
   return zor_geom::Norm3(normal) <= 1e-12 * zor_geom::Norm3(e1) * zor_geom::Norm3(e2);
 }
 
-// In-plane coordinates ((foot - centroid).t1, (foot - centroid).t2, 0) of a point's projection;
-// returns the signed distance of the point from the plane (as FindMinDistToPlane gives it).
+// The foot of a point on the plane through centroid spanned by t1 and t2, by least squares:
+// [t1.t1 t1.t2; t1.t2 t2.t2] c = [d.t1; d.t2], d = point - centroid, and its in-plane coordinates
+// ((foot - centroid).t1, (foot - centroid).t2, 0). The matrix is the plane's, so a facet's nodes
+// share it.
+class PlaneFoot {
+ public:
+  PlaneFoot(const double* tangents, const double* centroid)
+      : t1_(tangents),
+        t2_(tangents + 3),
+        centroid_(centroid),
+        a11_(Dot3(t1_, t1_)),
+        a22_(Dot3(t2_, t2_)),
+        a12_(Dot3(t1_, t2_)),
+        det_(a11_ * a22_ - a12_ * a12_) {}
+
+  void Find(const double* point, double* foot, double* out) const {
+    double d[3], offset[3];
+    Sub3(point, centroid_, d);
+    const double b1 = Dot3(d, t1_), b2 = Dot3(d, t2_);
+    const double c1 = (b1 * a22_ - b2 * a12_) / det_;
+    const double c2 = (b2 * a11_ - b1 * a12_) / det_;
+    for (int k = 0; k < 3; ++k) foot[k] = centroid_[k] + c1 * t1_[k] + c2 * t2_[k];
+    Sub3(foot, centroid_, offset);
+    out[0] = Dot3(offset, t1_);
+    out[1] = Dot3(offset, t2_);
+    out[2] = 0.0;
+  }
+
+ private:
+  const double* t1_;
+  const double* t2_;
+  const double* centroid_;
+  double a11_, a22_, a12_, det_;
+};
+
+// In-plane coordinates of a point's projection (PlaneFoot); returns the signed distance of the
+// point from the plane (as FindMinDistToPlane gives it).
 double ToPlane(const double* normal, const double* tangents, const double* centroid,
                const double* point, double* out) {
-  const double* t1 = tangents;
-  const double* t2 = tangents + 3;
-  double d[3], gap[3], foot[3], offset[3];
-  Sub3(point, centroid, d);
-  const double a11 = Dot3(t1, t1), a22 = Dot3(t2, t2), a12 = Dot3(t1, t2);
-  const double b1 = Dot3(d, t1), b2 = Dot3(d, t2);
-  const double det = a11 * a22 - a12 * a12;
-  const double c1 = (b1 * a22 - b2 * a12) / det;
-  const double c2 = (b2 * a11 - b1 * a12) / det;
-  for (int k = 0; k < 3; ++k) foot[k] = centroid[k] + c1 * t1[k] + c2 * t2[k];
+  double foot[3], gap[3];
+  PlaneFoot(tangents, centroid).Find(point, foot, out);
   Sub3(foot, point, gap);
   const double length = zor_geom::Norm3(gap);
-  Sub3(foot, centroid, offset);
-  out[0] = Dot3(offset, tangents);
-  out[1] = Dot3(offset, tangents + 3);
-  out[2] = 0.0;
   return Dot3(gap, normal) > 0.0 ? length : -length;
 }
 
@@ -635,8 +658,10 @@ bool zor_facet::Build(const double* coords, int nNodes, int dimension, ZORFacetF
   ZORFacetPlane& plane = frame.plane;
   ZORMtkGeom::PlaneEquation(outline, nNodes, plane.normal, plane.centroid, plane.tangents);
   ZORMtkGeom::anorm(plane.normal, 3);
-  for (int n = 0; n < nNodes; ++n)
-    ToPlane(plane.normal, plane.tangents, plane.centroid, outline + 3 * n, frame.planar + 3 * n);
+  // The nodes' distances from the plane are not needed, only where they lie in it.
+  const PlaneFoot onPlane(plane.tangents, plane.centroid);
+  double foot[3];
+  for (int n = 0; n < nNodes; ++n) onPlane.Find(outline + 3 * n, foot, frame.planar + 3 * n);
   return true;
 }
 
