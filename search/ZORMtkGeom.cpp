@@ -82,9 +82,9 @@ bool IsDegenerateFacet(const double* coords, int nNodes) {
 }
 
 // The foot of a point on the plane through centroid spanned by t1 and t2, by least squares:
-// [t1.t1 t1.t2; t1.t2 t2.t2] c = [d.t1; d.t2], d = point - centroid, and its in-plane coordinates
-// ((foot - centroid).t1, (foot - centroid).t2, 0). The matrix is the plane's, so a facet's nodes
-// share it.
+// [t1.t1 t1.t2; t1.t2 t2.t2] c = [d.t1; d.t2], d = point - centroid, foot = centroid + c1 t1 +
+// c2 t2, and the foot's in-plane coordinates ((foot - centroid).t1, (foot - centroid).t2, 0). The
+// matrix is the plane's, so a facet's nodes share it.
 class PlaneFoot {
  public:
   PlaneFoot(const double* tangents, const double* centroid)
@@ -96,13 +96,16 @@ class PlaneFoot {
         a12_(Dot3(t1_, t2_)),
         det_(a11_ * a22_ - a12_ * a12_) {}
 
-  void Find(const double* point, double* foot, double* out) const {
-    double d[3], offset[3];
+  void Find(const double* point, double* coeffs, double* foot) const {
+    double d[3];
     Sub3(point, centroid_, d);
     const double b1 = Dot3(d, t1_), b2 = Dot3(d, t2_);
-    const double c1 = (b1 * a22_ - b2 * a12_) / det_;
-    const double c2 = (b2 * a11_ - b1 * a12_) / det_;
-    for (int k = 0; k < 3; ++k) foot[k] = centroid_[k] + c1 * t1_[k] + c2 * t2_[k];
+    coeffs[0] = (b1 * a22_ - b2 * a12_) / det_;
+    coeffs[1] = (b2 * a11_ - b1 * a12_) / det_;
+    for (int k = 0; k < 3; ++k) foot[k] = centroid_[k] + coeffs[0] * t1_[k] + coeffs[1] * t2_[k];
+  }
+  void InPlane(const double* foot, double* out) const {
+    double offset[3];
     Sub3(foot, centroid_, offset);
     out[0] = Dot3(offset, t1_);
     out[1] = Dot3(offset, t2_);
@@ -116,15 +119,23 @@ class PlaneFoot {
   double a11_, a22_, a12_, det_;
 };
 
+// The point's distance from its foot, positive on the side the normal points away from.
+double SignedDistance(const double* normal, const double* foot, const double* point) {
+  double gap[3];
+  Sub3(foot, point, gap);
+  const double length = zor_geom::Norm3(gap);
+  return Dot3(gap, normal) > 0.0 ? length : -length;
+}
+
 // In-plane coordinates of a point's projection (PlaneFoot); returns the signed distance of the
 // point from the plane (as FindMinDistToPlane gives it).
 double ToPlane(const double* normal, const double* tangents, const double* centroid,
                const double* point, double* out) {
-  double foot[3], gap[3];
-  PlaneFoot(tangents, centroid).Find(point, foot, out);
-  Sub3(foot, point, gap);
-  const double length = zor_geom::Norm3(gap);
-  return Dot3(gap, normal) > 0.0 ? length : -length;
+  const PlaneFoot plane(tangents, centroid);
+  double coeffs[2], foot[3];
+  plane.Find(point, coeffs, foot);
+  plane.InPlane(foot, out);
+  return SignedDistance(normal, foot, point);
 }
 
 // Copies a curve's nodes and the point, dropping z when the curve is planar.
@@ -189,22 +200,11 @@ void ZORMtkGeom::anorm(double* v, int n) {
   for (int i = 0; i < n; ++i) v[i] /= length;
 }
 
-// Least squares on span(t1, t2): [t1.t1 t1.t2; t1.t2 t2.t2] c = [d.t1; d.t2], d = point - origin.
+// Least squares on span(t1, t2) from origin (PlaneFoot).
 void ZORMtkGeom::FindMinDistToPlane(double* normal, double* tangents, double* origin, double* point,
                                     double* foot, double* coeffs, double& distance) {
-  const double* t1 = tangents;
-  const double* t2 = tangents + 3;
-  double d[3], gap[3];
-  Sub3(point, origin, d);
-  const double a11 = Dot3(t1, t1), a22 = Dot3(t2, t2), a12 = Dot3(t1, t2);
-  const double b1 = Dot3(d, t1), b2 = Dot3(d, t2);
-  const double det = a11 * a22 - a12 * a12;
-  coeffs[0] = (b1 * a22 - b2 * a12) / det;
-  coeffs[1] = (b2 * a11 - b1 * a12) / det;
-  for (int k = 0; k < 3; ++k) foot[k] = origin[k] + coeffs[0] * t1[k] + coeffs[1] * t2[k];
-  Sub3(foot, point, gap);
-  const double length = zor_geom::Norm3(gap);
-  distance = Dot3(gap, normal) > 0.0 ? length : -length;
+  PlaneFoot(tangents, origin).Find(point, coeffs, foot);
+  distance = SignedDistance(normal, foot, point);
 }
 
 // c = u x w (z component) with w = b - a, u = p - a. The tolerance is relative to the two
@@ -660,8 +660,11 @@ bool zor_facet::Build(const double* coords, int nNodes, int dimension, ZORFacetF
   ZORMtkGeom::anorm(plane.normal, 3);
   // The nodes' distances from the plane are not needed, only where they lie in it.
   const PlaneFoot onPlane(plane.tangents, plane.centroid);
-  double foot[3];
-  for (int n = 0; n < nNodes; ++n) onPlane.Find(outline + 3 * n, foot, frame.planar + 3 * n);
+  double coeffs[2], foot[3];
+  for (int n = 0; n < nNodes; ++n) {
+    onPlane.Find(outline + 3 * n, coeffs, foot);
+    onPlane.InPlane(foot, frame.planar + 3 * n);
+  }
   return true;
 }
 
