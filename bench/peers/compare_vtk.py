@@ -32,7 +32,8 @@ points both placed, relative to the range of the source field. Each time is the 
 along the settings each round, so that neither a slow spell of the machine nor the cost of
 touching fresh memory after another process falls on one setting alone. The end-to-end case
 times fieldmap's import and map processes (the mapped result saved as a database) against VTK's
-read of both files, locator, probe and binary write of the result. The script writes a markdown record and a plot of the ratios.
+read of both files, locator, probe and binary write of the result. The script writes a markdown
+record and a plot of the ratios.
 
 usage: /usr/bin/python3 compare_vtk.py [--fieldmap PATH] [--cases LIST] [--sizes LIST]
                                        [--repeat R] [--work DIR] [--markdown PATH] [--png PATH]
