@@ -56,16 +56,11 @@ void CopyValues(ZORSimDatabase& db, std::int64_t drawer, ZORSimValues& values, s
     const std::int64_t block = byte / ZORSimValues::kBlockBytes;
     const std::int64_t within = byte % ZORSimValues::kBlockBytes;
     const std::int64_t span = std::min(remaining, ZORSimValues::kBlockBytes - within);
-    if (write) {
+    if (write)
       std::memcpy(db.BlockForWrite(drawer, values, block) + within, buffer,
                   static_cast<std::size_t>(span));
-    } else {
-      const unsigned char* data = db.BlockForRead(drawer, values, block);
-      if (data)
-        std::memcpy(buffer, data + within, static_cast<std::size_t>(span));
-      else
-        std::memset(buffer, 0, static_cast<std::size_t>(span));
-    }
+    else
+      db.ReadFromBlock(drawer, values, block, within, span, buffer);
     buffer += span;
     byte += span;
     remaining -= span;

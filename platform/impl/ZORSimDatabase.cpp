@@ -169,12 +169,25 @@ const unsigned char* ZORSimDatabase::BlockForRead(std::int64_t drawer, ZORSimVal
   return values.blocks[block] ? values.blocks[block]->data() : nullptr;
 }
 
+void ZORSimDatabase::ReadFromBlock(std::int64_t drawer, ZORSimValues& values, std::int64_t block,
+                                   std::int64_t within, std::int64_t span, unsigned char* buffer) {
+  const bool whole = within == 0 && span == values.BlockByteCount(block);
+  if (whole && storage_ && values.state[block] == ZORSimValues::BlockState::kOnDisk) {
+    storage_->CopyBlock(drawer, block, values, buffer);
+    return;
+  }
+  const unsigned char* data = BlockForRead(drawer, values, block);
+  if (data)
+    std::memcpy(buffer, data + within, static_cast<std::size_t>(span));
+  else
+    std::memset(buffer, 0, static_cast<std::size_t>(span));
+}
+
 unsigned char* ZORSimDatabase::BlockForWrite(std::int64_t drawer, ZORSimValues& values,
                                              std::int64_t block) {
   BlockForRead(drawer, values, block);
   auto& slot = values.blocks[block];
-  const std::int64_t blockBytes =
-      std::min(ZORSimValues::kBlockBytes, values.ByteCount() - block * ZORSimValues::kBlockBytes);
+  const std::int64_t blockBytes = values.BlockByteCount(block);
   if (inTransaction_ && !(slot && slot.use_count() == 1 && values.dirty[block] == 2)) {
     // Copy on first write in this transaction, so rollback can put the old block back.
     auto oldBlock = slot;

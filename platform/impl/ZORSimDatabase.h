@@ -58,6 +58,12 @@ class ZORSimDatabase {
   // ForWrite also records it in the open transaction and marks it changed.
   const unsigned char* BlockForRead(std::int64_t drawer, ZORSimValues& values, std::int64_t block);
   unsigned char* BlockForWrite(std::int64_t drawer, ZORSimValues& values, std::int64_t block);
+  // Copies `span` bytes of a block from byte `within` into buffer (zeros for a block never
+  // written). A block still in the file that is read whole goes straight into the buffer and
+  // stays in the file: a reader that takes whole blocks (a mesh read into a search structure)
+  // would otherwise leave a second copy of everything it read in memory.
+  void ReadFromBlock(std::int64_t drawer, ZORSimValues& values, std::int64_t block,
+                     std::int64_t within, std::int64_t span, unsigned char* buffer);
   void GrowValues(std::int64_t drawer, std::int64_t newValueCount);
 
   void BeginTransaction();

@@ -35,11 +35,6 @@ std::int64_t PutBytes(ZORSimStore& store, ZORSimTable table, std::int64_t key, s
   return static_cast<std::int64_t>(size);
 }
 
-std::int64_t BlockBytes(const ZORSimValues& values, std::int64_t block) {
-  return std::min(ZORSimValues::kBlockBytes,
-                  values.ByteCount() - block * ZORSimValues::kBlockBytes);
-}
-
 // A block this save writes: every block with values on a fresh save, the changed ones later.
 bool Writes(const ZORSimValues& values, std::size_t block, bool fresh) {
   return values.blocks[block] && (fresh || values.dirty[block] != 0);
@@ -196,10 +191,10 @@ std::int64_t ZORSimStorage::WriteObjects(ZORSimDatabase& database) {
     if (!values) continue;
     for (std::size_t b = 0; b < values->blocks.size(); ++b)
       if (Writes(*values, b, fresh))
-        written +=
-            PutBytes(*store_, ZORSimTable::kBlocks, id, static_cast<std::int64_t>(b),
-                     values->blocks[b]->data(),
-                     static_cast<std::size_t>(BlockBytes(*values, static_cast<std::int64_t>(b))));
+        written += PutBytes(
+            *store_, ZORSimTable::kBlocks, id, static_cast<std::int64_t>(b),
+            values->blocks[b]->data(),
+            static_cast<std::size_t>(values->BlockByteCount(static_cast<std::int64_t>(b))));
   }
   return written;
 }
@@ -266,20 +261,35 @@ std::int64_t ZORSimStorage::Save(ZORSimDatabase& database) {
   return written;
 }
 
-std::shared_ptr<std::vector<unsigned char>> ZORSimStorage::LoadBlock(std::int64_t drawer,
-                                                                     std::int64_t block,
-                                                                     const ZORSimValues& values) {
+void ZORSimStorage::VisitBlock(std::int64_t drawer, std::int64_t block, const ZORSimValues& values,
+                               const std::function<void(const unsigned char* body)>& take) {
   const std::string where = store_->Name() + ": values of drawer " + std::to_string(drawer);
-  const std::int64_t expected = BlockBytes(values, block);
-  std::shared_ptr<std::vector<unsigned char>> bytes;
+  const std::int64_t expected = values.BlockByteCount(block);
   const bool found = store_->ReadBlock(drawer, block, [&](const ZORSimRow& row) {
     if (static_cast<std::int64_t>(row.size) != expected)
       throw Corrupted(where + ": block " + std::to_string(block) + " has the wrong size");
     if (Checksum(row.body, row.size) != row.crc)
       throw Corrupted(where + ": checksum mismatch in block " + std::to_string(block) +
                       " (the file is corrupted)");
-    bytes = std::make_shared<std::vector<unsigned char>>(row.body, row.body + row.size);
+    take(row.body);
   });
   if (!found) throw Corrupted(where + ": block " + std::to_string(block) + " is missing");
+}
+
+std::shared_ptr<std::vector<unsigned char>> ZORSimStorage::LoadBlock(std::int64_t drawer,
+                                                                     std::int64_t block,
+                                                                     const ZORSimValues& values) {
+  const auto size = static_cast<std::size_t>(values.BlockByteCount(block));
+  std::shared_ptr<std::vector<unsigned char>> bytes;
+  VisitBlock(drawer, block, values, [&](const unsigned char* body) {
+    bytes = std::make_shared<std::vector<unsigned char>>(body, body + size);
+  });
   return bytes;
+}
+
+void ZORSimStorage::CopyBlock(std::int64_t drawer, std::int64_t block, const ZORSimValues& values,
+                              unsigned char* bytes) {
+  const auto size = static_cast<std::size_t>(values.BlockByteCount(block));
+  VisitBlock(drawer, block, values,
+             [&](const unsigned char* body) { std::memcpy(bytes, body, size); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ class ZORSimStorage {
   std::int64_t Save(ZORSimDatabase& database);
   std::shared_ptr<std::vector<unsigned char>> LoadBlock(std::int64_t drawer, std::int64_t block,
                                                         const ZORSimValues& values);
+  // Copies a whole block, checked as LoadBlock checks it, into `bytes` (room for the block) and
+  // keeps nothing: for a reader that takes the block in full and holds its own copy.
+  void CopyBlock(std::int64_t drawer, std::int64_t block, const ZORSimValues& values,
+                 unsigned char* bytes);
   ZORSimStore& Store() { return *store_; }
 
   static constexpr int kFormatVersion = 2;
@@ -37,6 +42,9 @@ class ZORSimStorage {
   std::int64_t WriteAssociations(ZORSimDatabase& database, std::vector<std::int64_t>& fileIds,
                                  std::int64_t& nextFileId);
   void WriteMeta(const ZORSimDatabase& database);
+  // Reads a block's row, refuses it unless its size and checksum hold, and hands its bytes on.
+  void VisitBlock(std::int64_t drawer, std::int64_t block, const ZORSimValues& values,
+                  const std::function<void(const unsigned char* body)>& take);
 
   std::unique_ptr<ZORSimStore> store_;
   bool saved_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -23,4 +24,8 @@ struct ZORSimValues {
 
   std::int64_t ByteCount() const { return valueCount * elementSize; }
   std::int64_t BlockCount() const { return (ByteCount() + kBlockBytes - 1) / kBlockBytes; }
+  // The last block holds what is left over.
+  std::int64_t BlockByteCount(std::int64_t block) const {
+    return std::min(kBlockBytes, ByteCount() - block * kBlockBytes);
+  }
 };

@@ -6,6 +6,7 @@
 
 #include "platform/impl/ZORSimFaultStore.h"
 #include "platform/impl/ZORSimSqliteStore.h"
+#include "platform/impl/ZORSimValues.h"
 #include "tests/platform/PlatformTestDatabase.h"
 
 namespace {
@@ -210,6 +211,47 @@ TEST(ZORSimStorage, SavesWriteOnlyChangesAndLeaveOtherOpenStatesAlone) {
   EXPECT_EQ(ReadFile(file.file), before);
   replacement.Context().Save();
   EXPECT_EQ(ZORSrvSimAccess().Open(file.file).FollowList(ZORSimKeys::kHistory, 1).Size(), 0);
+}
+
+// A read that takes whole blocks copies them from the file into the caller's buffer and keeps
+// none; a read of part of a block keeps that block. Both see the same values, at every offset,
+// and both refuse a block whose bytes no longer match its checksum.
+TEST(ZORSimStorage, WholeBlocksAreReadThroughAndPartBlocksKept) {
+  const GenerationFile file("readthrough.db");
+  std::vector<double> written(GenerationFile::kNodes);
+  std::iota(written.begin(), written.end(), 0.5);
+  {
+    const ZORSrvPosition root = ZORSrvSimAccess().Open(file.file);
+    WriteValues(root, file.In(root), file.AllNodes(root), written);
+    root.Context().Save();
+  }
+  const ZORSrvPosition reader = ZORSrvSimAccess().Open(file.file);
+  const ZORSimDatabase& database = reader.Context().Database();
+  EXPECT_EQ(ReadValues(reader, file.In(reader), file.AllNodes(reader)), written);
+  EXPECT_EQ(database.LoadedBlockCount(), 0);
+  // Members from the end of the first block into the second: a part of each.
+  constexpr int kPerBlock = static_cast<int>(ZORSimValues::kBlockBytes / sizeof(double));
+  std::vector<int> members(200);
+  std::iota(members.begin(), members.end(), kPerBlock - 100);
+  const std::vector<double> part =
+      ReadValues(reader, file.In(reader),
+                 ZORSimCollection(reader.Context(), file.In(reader).nodes)
+                     .CreateTempOrderedCSet(members.data(), static_cast<int>(members.size())));
+  EXPECT_EQ(part, std::vector<double>(written.begin() + (kPerBlock - 100),
+                                      written.begin() + (kPerBlock + 100)));
+  EXPECT_EQ(database.LoadedBlockCount(), 2);
+  EXPECT_EQ(ReadValues(reader, file.In(reader), file.AllNodes(reader)), written);
+  EXPECT_EQ(database.LoadedBlockCount(), 2);
+
+  RunSql(file.file, "UPDATE blocks SET body = randomblob(length(body)) WHERE block = 2");
+  const ZORSrvPosition damaged = ZORSrvSimAccess().Open(file.file);
+  try {
+    ReadValues(damaged, file.In(damaged), file.AllNodes(damaged));
+    ADD_FAILURE() << "a damaged block was read";
+  } catch (const ZORSimError& error) {
+    EXPECT_NE(std::string(error.what()).find("checksum mismatch in block 2"), std::string::npos)
+        << error.what();
+  }
 }
 
 // A row id is a number in the file, not a position: a huge one must not size memory. An
