@@ -280,16 +280,34 @@ void ZORSimSqliteStore::Scan(ZORSimTable table, const ZORSimRowVisitor& visit) {
   while (select.Step()) visit(select.Row(table != ZORSimTable::kBlocks));
 }
 
+// A block row is a key in the blocks b-tree, and SQLite compares a key it seeks with whole cells:
+// each of the half dozen cells a seek passes costs a read of its megabyte of values. Blocks are
+// mostly read a drawer at a time in order, so the cursor stays on the row it read, and the next
+// block of the same drawer is taken by one step, with no comparison; any other block is sought.
 bool ZORSimSqliteStore::ReadBlock(std::int64_t drawer, std::int64_t block,
                                   const ZORSimRowVisitor& visit) {
-  ZORSimSqlStatement& select =
-      Cached(10, "SELECT drawer, block, body, crc FROM blocks WHERE drawer = ?1 AND block = ?2");
-  select.Bind(1, drawer);
-  select.Bind(2, block);
-  const bool found = select.Step();
-  if (found) visit(select.Row(true));
-  select.Reset();
-  return found;
+  ZORSimSqlStatement& select = Cached(kBlockCursorSlot,
+                                      "SELECT drawer, block, body, crc FROM blocks WHERE (drawer, "
+                                      "block) >= (?1, ?2) ORDER BY drawer, block");
+  const bool next = blockCursor_.drawer == drawer && blockCursor_.block + 1 == block;
+  blockCursor_ = BlockCursor{};
+  if (!next) {
+    select.Reset();
+    select.Bind(1, drawer);
+    select.Bind(2, block);
+  }
+  if (!select.Step()) {
+    select.Reset();
+    return false;
+  }
+  const ZORSimRow row = select.Row(true);
+  if (row.key != drawer || row.block != block) {
+    select.Reset();
+    return false;
+  }
+  visit(row);
+  blockCursor_ = BlockCursor{drawer, block};
+  return true;
 }
 
 ZORSimSqlStatement& ZORSimSqliteStore::Cached(int slot, const char* sql) {
@@ -300,7 +318,17 @@ ZORSimSqlStatement& ZORSimSqliteStore::Cached(int slot, const char* sql) {
   return *statement;
 }
 
-void ZORSimSqliteStore::DropStatements() noexcept { statements_.clear(); }
+void ZORSimSqliteStore::DropStatements() noexcept {
+  statements_.clear();
+  blockCursor_ = BlockCursor{};
+}
+
+// Writes never meet a read cursor left standing in the table.
+void ZORSimSqliteStore::ParkBlockCursor() {
+  const auto cursor = statements_.find(kBlockCursorSlot);
+  if (cursor != statements_.end()) cursor->second->Reset();
+  blockCursor_ = BlockCursor{};
+}
 
 void ZORSimSqliteStore::Begin(bool fresh) {
   if (readOnly_)
@@ -342,6 +370,7 @@ void ZORSimSqliteStore::BeginFresh() {
 }
 
 void ZORSimSqliteStore::PutMeta(const std::string& key, const std::string& value) {
+  ParkBlockCursor();
   ZORSimSqlStatement& insert = Cached(0, "INSERT OR REPLACE INTO meta(key, value) VALUES(?1, ?2)");
   insert.BindText(1, key);
   insert.BindText(2, value);
@@ -349,6 +378,7 @@ void ZORSimSqliteStore::PutMeta(const std::string& key, const std::string& value
 }
 
 void ZORSimSqliteStore::Put(ZORSimTable table, const ZORSimRow& row) {
+  ParkBlockCursor();
   static const char* const kPuts[] = {
       "INSERT OR REPLACE INTO objects(id, body, crc) VALUES(?1, ?3, ?4)",
       "INSERT OR REPLACE INTO associations(id, body, crc) VALUES(?1, ?3, ?4)",
@@ -362,6 +392,7 @@ void ZORSimSqliteStore::Put(ZORSimTable table, const ZORSimRow& row) {
 }
 
 void ZORSimSqliteStore::Erase(ZORSimTable table, std::int64_t key) {
+  ParkBlockCursor();
   if (table != ZORSimTable::kAssociations)
     throw ZORSimError(fileName_ + ": only association rows are erased");
   ZORSimSqlStatement& remove = Cached(5, "DELETE FROM associations WHERE id = ?1");

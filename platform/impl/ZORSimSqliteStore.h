@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,6 +47,16 @@ class ZORSimSqliteStore : public ZORSimStore {
   void CommitFresh();
   ZORSimSqlStatement& Cached(int slot, const char* sql);
   void DropStatements() noexcept;
+  void ParkBlockCursor();
+
+  // The statement slot of the block cursor.
+  static constexpr int kBlockCursorSlot = 10;
+  // Where the block cursor stands: the drawer and block of the row it last read, or no drawer
+  // (-1) when it has to seek.
+  struct BlockCursor {
+    std::int64_t drawer = -1;
+    std::int64_t block = -1;
+  };
 
   std::string fileName_;
   std::string sideName_;
@@ -55,4 +66,5 @@ class ZORSimSqliteStore : public ZORSimStore {
   bool snapshotOpen_ = false;
   bool batchOpen_ = false;
   std::map<int, std::unique_ptr<ZORSimSqlStatement>> statements_;
+  BlockCursor blockCursor_;
 };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <random>
 
@@ -252,6 +254,62 @@ TEST(ZORSimStorage, WholeBlocksAreReadThroughAndPartBlocksKept) {
     EXPECT_NE(std::string(error.what()).find("checksum mismatch in block 2"), std::string::npos)
         << error.what();
   }
+}
+
+// The block cursor of a file steps on to the next block of the drawer it read and seeks any
+// other: reads in order, backwards, shuffled, across drawers and past a drawer's last block
+// each return what a first read of a freshly opened file returns.
+TEST(ZORSimStorage, BlockReadsInAnyOrderReturnWhatAFreshReadReturns) {
+  using Key = std::pair<std::int64_t, std::int64_t>;
+  const std::string file = ScratchFile("cursor.db");
+  RemoveDatabaseFile(file);
+  {
+    const ZORSrvPosition root = CreateDatabase(file);
+    double next = 0.5;
+    for (const auto& [nodes, components] : {std::pair{300'000, 1}, std::pair{200'000, 2}}) {
+      const NodalDrawer drawer = MakeNodalDrawer(root, nodes, components);
+      std::vector<double> values(static_cast<std::size_t>(nodes * components));
+      for (double& value : values) value = next++;
+      WriteValues(root, drawer, ZORSimCollection(root.Context(), drawer.nodes).BiggestCSetID(),
+                  values);
+    }
+    root.Context().Save();
+  }
+  std::vector<Key> keys;
+  ZORSimSqliteStore::OpenFile(file)->Scan(
+      ZORSimTable::kBlocks, [&](const ZORSimRow& row) { keys.emplace_back(row.key, row.block); });
+  std::map<Key, std::string> fresh;
+  const auto bytesOf = [](const ZORSimRow& row) {
+    return std::string(reinterpret_cast<const char*>(row.body), row.size) + std::to_string(row.crc);
+  };
+  for (const Key& key : keys)
+    ZORSimSqliteStore::OpenFile(file)->ReadBlock(
+        key.first, key.second, [&](const ZORSimRow& row) { fresh[key] = bytesOf(row); });
+  ASSERT_EQ(keys.size(), 7U);  // blocks of 1 MB: 3 of the first drawer, 4 of the second
+  ASSERT_EQ(fresh.size(), keys.size());
+
+  std::vector<Key> reads = keys;
+  reads.insert(reads.end(), keys.rbegin(), keys.rend());
+  std::vector<Key> shuffled = keys;
+  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(6));
+  reads.insert(reads.end(), shuffled.begin(), shuffled.end());
+  for (const Key& key : keys) {
+    reads.push_back(key);
+    reads.emplace_back(key.first, key.second + 1);
+    reads.emplace_back(key.first + 1, 0);
+  }
+  {
+    const auto store = ZORSimSqliteStore::OpenFile(file);
+    for (const Key& key : reads) {
+      std::string bytes;
+      const bool found = store->ReadBlock(key.first, key.second,
+                                          [&](const ZORSimRow& row) { bytes = bytesOf(row); });
+      const auto expected = fresh.find(key);
+      ASSERT_EQ(found, expected != fresh.end()) << key.first << " " << key.second;
+      if (found) EXPECT_EQ(bytes, expected->second) << key.first << " " << key.second;
+    }
+  }
+  RemoveDatabaseFile(file);
 }
 
 // A row id is a number in the file, not a position: a huge one must not size memory. An
