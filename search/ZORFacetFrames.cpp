@@ -108,24 +108,6 @@ bool ZORFacetFrames::Covers(const ZORMtkSourceElements& mesh) {
   return mesh.ElementCount() > 0;
 }
 
-// The point is measured in the facet's frame by plain projections rather than by the test's
-// foot-of-perpendicular arithmetic; the two agree to rounding, which the boxes' and the reach's
-// widening covers.
-bool ZORFacetFrames::MayTake(int element, const double* point, int pass) const {
-  const int slot = slots_[static_cast<std::size_t>(element)];
-  if (slot < 0) return true;
-  const Facet& facet = facets_[static_cast<std::size_t>(slot)];
-  const ZORFacetPlane& plane = facet.plane;
-  const double d[3] = {point[0] - plane.centroid[0], point[1] - plane.centroid[1],
-                       point[2] - plane.centroid[2]};
-  const auto along = [&d](const double* axis) {
-    return d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2];
-  };
-  if (pass != 0 && std::fabs(along(plane.normal)) > reach_) return false;
-  const double target[2] = {along(plane.tangents), along(plane.tangents + 3)};
-  return InBox(pass == 0 ? facet.strict : facet.relaxed, target);
-}
-
 // The box of the slab {c + u t1 + v t2 + d n : (u, v) in the relaxed in-plane box, |d| <= reach},
 // joined with the node box that the coincident-node test looks at.
 void ZORFacetFrames::Hull(int element, double* hull) const {

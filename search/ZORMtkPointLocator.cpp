@@ -145,6 +145,7 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
         !InBox(element, point)) {
       continue;
     }
+    if (trace == nullptr && CannotTake(element, mesh_.Kind(element), pass, point)) continue;
     if (TestCandidate(element, pass, point, scratch, state, match, trace)) return;
   }
 }
@@ -171,6 +172,12 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   const auto screened = [&](int element) {
     return (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
   };
+  // Every element is a facet, or every one a solid, when an index is used: their bounds screen
+  // here what CannotTake would.
+  const auto mayTake = [&](int element) {
+    return facetHulls_ ? facets_->MayTake(element, point, pass.pass)
+                       : solids_->MayAccept(element, point, pass.boundary);
+  };
   bool putOff = false;
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
@@ -179,13 +186,15 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
       putOff = true;
       continue;
     }
-    if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
+    if (mayTake(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
+      return;
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];
     if (!screened(element) || !solids_->ExceedsBy(element, point, pass.boundary, pass.boundary))
       continue;
-    if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
+    if (mayTake(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
+      return;
   }
 }
 
@@ -198,9 +207,6 @@ bool ZORMtkPointLocator::TestCandidate(int element, const PassTolerances& pass, 
     if (trace) trace->OutsideBox();
     return false;
   }
-  // An element that cannot take the point has no node at it either: its nodes lie inside the
-  // bounds the point missed, and in pass 1 a coincident node would have ended pass 0.
-  if (trace == nullptr && CannotTake(element, kind, pass, point)) return false;
   if (nodal_ && CoincidentNode(element, point, match, trace)) {
     state.found = true;
     return true;

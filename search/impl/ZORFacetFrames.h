@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
@@ -21,8 +22,24 @@ class ZORFacetFrames {
                  double normal, int threads = 1);
 
   // Whether the facet at element position can be in the first-pass list (pass 0) or accepted
-  // (pass 1) for point; always true for shapes the bounds are not known for.
-  bool MayTake(int element, const double* point, int pass) const;
+  // (pass 1) for point; always true for shapes the bounds are not known for. In line, as the
+  // search asks it of every facet it meets. The point is measured in the facet's frame by plain
+  // projections rather than by the test's foot-of-perpendicular arithmetic; the two agree to
+  // rounding, which the boxes' and the reach's widening covers.
+  bool MayTake(int element, const double* point, int pass) const {
+    const int slot = slots_[static_cast<std::size_t>(element)];
+    if (slot < 0) return true;
+    const Facet& facet = facets_[static_cast<std::size_t>(slot)];
+    const ZORFacetPlane& plane = facet.plane;
+    const double d[3] = {point[0] - plane.centroid[0], point[1] - plane.centroid[1],
+                         point[2] - plane.centroid[2]};
+    const auto along = [&d](const double* axis) {
+      return d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2];
+    };
+    if (pass != 0 && std::fabs(along(plane.normal)) > reach_) return false;
+    const double target[2] = {along(plane.tangents), along(plane.tangents + 3)};
+    return InBox(pass == 0 ? facet.strict : facet.relaxed, target);
+  }
   // The box (lower x, y, z, upper x, y, z) outside which the facet accepts nothing in either pass
   // and its nodes cannot coincide with the point; for the hull index of meshes that Covers.
   void Hull(int element, double* hull) const;

@@ -120,11 +120,14 @@ class ZORMtkPointLocator {
                   const ZORMtkSearchTrace* trace) const;
   void PassByHull(const ZORMtkHullIndex& hulls, const int* bucket, const PassTolerances& pass,
                   double* point, Scratch& scratch, State& state, ZORPointMatch& match) const;
-  // Each returns true when the scan of the candidates must stop.
+  // Each returns true when the scan of the candidates must stop. Untraced, the caller has
+  // passed over the candidates CannotTake rules out.
   bool TestCandidate(int element, const PassTolerances& pass, double* point, Scratch& scratch,
                      State& state, ZORPointMatch& match, const ZORMtkSearchTrace* trace) const;
   // Whether the element's bounds rule the point out (untraced searches only, so a trace still
-  // shows every candidate it tested).
+  // shows every candidate it tested). An element that cannot take the point has no node at it
+  // either: its nodes lie inside the bounds the point missed, and in pass 1 a coincident node
+  // would have ended pass 0.
   bool CannotTake(int element, ZORElementKind kind, const PassTolerances& pass,
                   const double* point) const;
   bool CoincidentNode(int element, const double* point, ZORPointMatch& match,
