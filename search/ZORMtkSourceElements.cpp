@@ -126,20 +126,20 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                                        const PositionOf& positionOf, double* boxes) {
   ZORHugePages::Resize(kinds_, static_cast<std::size_t>(elementCount));
   ZORFreshArray<int> counts;
-  ZORFreshArray<const int*> members;
+  ZORFreshArray<const int*> positions;
   ZORHugePages::Resize(counts, static_cast<std::size_t>(elementCount));
-  ZORHugePages::Resize(members, static_cast<std::size_t>(elementCount));
+  ZORHugePages::Resize(positions, static_cast<std::size_t>(elementCount));
   ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
     std::fill(kinds_.begin() + begin, kinds_.begin() + end, ZORElementKind::None);
     std::fill(counts.begin() + begin, counts.begin() + end, 0);
-    std::fill(members.begin() + begin, members.begin() + end, nullptr);
+    std::fill(positions.begin() + begin, positions.begin() + end, nullptr);
   });
   cow_List<cow_String> names;
   reader.GetElementClassNames(names);
   std::vector<ClassBlock> blocks;
   blocks.reserve(static_cast<std::size_t>(names.Size()));
   for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name, threads_));
-  for (const ClassBlock& block : blocks) {
+  for (ClassBlock& block : blocks) {
     // The element tests work in fixed buffers sized for the largest supported element.
     const bool tested = block.nodesPerElement <= kMaxNodes;
     if (!block.read || (!tested && boxes == nullptr)) continue;
@@ -150,29 +150,35 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                                const int position = positionOf(block.members[i]);
                                if (position < 0) continue;
                                const std::size_t p = static_cast<std::size_t>(position);
-                               const int* nodes = block.connectivity.data() + i * perElement;
+                               // The node members become node positions in place, each looked up
+                               // once for the box, the region test and the links.
+                               int* nodes = block.connectivity.data() + i * perElement;
+                               bool inRegion = true;
+                               for (std::size_t k = 0; k < perElement; ++k) {
+                                 nodes[k] = NodePosition(nodes[k]);
+                                 inRegion = inRegion && nodes[k] >= 0;
+                               }
                                if (boxes != nullptr)
                                  BoxElement(nodes, block.nodesPerElement,
                                             boxes + ZORMtkMeshElemB::kBoxStride * p);
-                               if (!tested || !AllNodesInRegion(nodes, block.nodesPerElement))
-                                 continue;
+                               if (!tested || !inRegion) continue;
                                kinds_[p] = block.kind;
                                counts[p] = block.nodesPerElement;
-                               members[p] = nodes;
+                               positions[p] = nodes;
                              }
                            });
   }
-  LinkNodes(counts, members);
+  LinkNodes(counts, positions);
 }
 
-// The box over the element's nodes that lie in the region, on the mesh's axes.
-void ZORMtkSourceElements::BoxElement(const int* members, int count, double* box) const {
+// The box over the element's nodes that lie in the region (position -1 for the others), on the
+// mesh's axes.
+void ZORMtkSourceElements::BoxElement(const int* positions, int count, double* box) const {
   const int axes = dimension_ == 2 ? 2 : 3;
   bool first = true;
   for (int k = 0; k < count; ++k) {
-    const int position = NodePosition(members[k]);
-    if (position < 0) continue;
-    const double* x = NodeCoords(position);
+    if (positions[k] < 0) continue;
+    const double* x = NodeCoords(positions[k]);
     for (int c = 0; c < axes; ++c) {
       box[c] = first ? x[c] : std::min(box[c], x[c]);
       box[3 + c] = first ? x[c] : std::max(box[3 + c], x[c]);
@@ -229,31 +235,22 @@ bool ZORMtkSourceElements::AllHex8() const {
   return true;
 }
 
-bool ZORMtkSourceElements::AllNodesInRegion(const int* members, int count) const {
-  for (int k = 0; k < count; ++k) {
-    if (NodePosition(members[k]) < 0) return false;
-  }
-  return true;
-}
-
 // Node positions of all elements in one array, element after element in position order; the
-// offsets are summed in order, the positions filled by ranges of elements.
+// offsets are summed in order, the positions copied by chunks of elements.
 void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
-                                     const ZORFreshArray<const int*>& members) {
+                                     const ZORFreshArray<const int*>& positions) {
   offsets_.assign(counts.size() + 1, 0);
   for (std::size_t e = 0; e < counts.size(); ++e) {
     offsets_[e + 1] = offsets_[e] + counts[e];
     largestNodeCount_ = std::max(largestNodeCount_, counts[e]);
   }
   ZORHugePages::Resize(nodes_, static_cast<std::size_t>(offsets_.back()));
-  // Chunks rather than equal ranges: the members' positions are read from wherever the nodes
-  // lie, which costs some elements far more than others.
-  ZORParallelFor::Chunks(
-      static_cast<long long>(counts.size()), threads_, [&](long long begin, long long end) {
-        for (std::size_t e = begin; e < static_cast<std::size_t>(end); ++e)
-          for (int k = 0; k < counts[e]; ++k)
-            nodes_[static_cast<std::size_t>(offsets_[e] + k)] = NodePosition(members[e][k]);
-      });
+  ZORParallelFor::Chunks(static_cast<long long>(counts.size()), threads_,
+                         [&](long long begin, long long end) {
+                           for (std::size_t e = begin; e < static_cast<std::size_t>(end); ++e)
+                             std::copy_n(positions[e], counts[e],
+                                         nodes_.begin() + static_cast<std::ptrdiff_t>(offsets_[e]));
+                         });
 }
 
 // The lengths are summed in element order, so that the mean is the same at any thread count.

@@ -101,10 +101,9 @@ class ZORMtkSourceElements {
   template <typename PositionOf>
   void ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
                    const PositionOf& positionOf, double* boxes);
-  void BoxElement(const int* members, int count, double* box) const;
+  void BoxElement(const int* positions, int count, double* box) const;
   void MeasureBoxes();
-  bool AllNodesInRegion(const int* members, int count) const;
-  void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& members);
+  void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& positions);
   void SumLengths();
   int NodePosition(int member) const;
 
