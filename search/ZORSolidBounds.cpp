@@ -96,8 +96,7 @@ float Above(double value) {
 void ZORSolidBounds::KeepPrismHulls(int threads) {
   const int elementCount = mesh_.ElementCount();
   bool anyPrism = false;
-  for (int e = 0; e < elementCount && !anyPrism; ++e)
-    anyPrism = mesh_.Kind(e) == ZORElementKind::Solid && IsPrism6(mesh_, e);
+  for (int e = 0; e < elementCount && !anyPrism; ++e) anyPrism = IsPrism(e);
   if (!anyPrism) return;
   ZORHugePages::Resize(prismHulls_, kHullSize * static_cast<std::size_t>(elementCount));
   ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
@@ -105,8 +104,7 @@ void ZORSolidBounds::KeepPrismHulls(int threads) {
       float* kept = prismHulls_.data() + kHullSize * static_cast<std::size_t>(e);
       double hull[kHullSize] = {};
       const int element = static_cast<int>(e);
-      if (mesh_.Kind(element) == ZORElementKind::Solid && IsPrism6(mesh_, element))
-        PrismHull(element, strict_, hull);
+      if (IsPrism(element)) PrismHull(element, strict_, hull);
       for (int a = 0; a < 3; ++a) {
         kept[a] = Below(hull[a]);
         kept[3 + a] = Above(hull[3 + a]);
@@ -196,7 +194,7 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   double tight[6];
   if (IsTrilinear(element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(strict_), tight);
-  } else if (IsPrism6(mesh_, element)) {
+  } else if (IsPrism(element)) {
     std::copy_n(prismHulls_.data() + kHullSize * static_cast<std::size_t>(element), kHullSize,
                 tight);
   } else if (affine_[static_cast<std::size_t>(element)] >= 0) {
@@ -215,7 +213,7 @@ bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(relaxed_), hull);
     return true;
   }
-  if (IsPrism6(mesh_, element)) {
+  if (IsPrism(element)) {
     PrismHull(element, relaxed_, hull);
     return true;
   }
@@ -341,7 +339,7 @@ bool ZORSolidBounds::InKeptPrismHull(int element, const double* point) const {
 
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
   const bool trilinear = IsTrilinear(element);
-  const bool prism = !trilinear && IsPrism6(mesh_, element);
+  const bool prism = IsPrism(element);
   if (prism && tol == strict_ && !prismHulls_.empty()) return InKeptPrismHull(element, point);
   if (trilinear || prism) {
     double hull[kHullSize];

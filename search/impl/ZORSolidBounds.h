@@ -44,8 +44,7 @@ class ZORSolidBounds {
   // 6-node prism that surely leaves the point further outside than that or that the element test
   // at tolerance tol surely rejects. Inline, as every candidate tetrahedron of every point asks.
   bool ExceedsBy(int element, const double* point, double excess, double tol) const {
-    if (affine_[static_cast<std::size_t>(element)] == kPrism)
-      return PrismExceedsBy(element, point, excess, tol);
+    if (IsPrism(element)) return PrismExceedsBy(element, point, excess, tol);
     double rst[3];
     if (!AffineCoordinates(element, point, rst)) return false;
     const double r = rst[0], s = rst[1], t = rst[2];
@@ -82,6 +81,7 @@ class ZORSolidBounds {
   bool IsTrilinear(int element) const {
     return affine_[static_cast<std::size_t>(element)] == kTrilinear;
   }
+  bool IsPrism(int element) const { return affine_[static_cast<std::size_t>(element)] == kPrism; }
 
   // What affine_ holds for elements without an inverse.
   static constexpr int kNoBound = -1;
