@@ -166,7 +166,9 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
                                     State& state, ZORPointMatch& match) const {
   int size = 0;
   const int* cell = hulls.Cell(point, size);
-  // The box screen of pass 0 runs here first, in line: most cell candidates fail it.
+  // The box screen of pass 0 runs here, in line, after the put-off test: a tetrahedron's box holds
+  // most points of its hull cell, while its affine coordinates turn most of them away. A put-off
+  // candidate the screen would have dropped costs at most a second walk that drops it again.
   const bool screen = pass.pass == 0 && !facetHulls_;
   const bool defer = containing_ && solids_ && !facetHulls_;
   const auto screened = [&](int element) {
@@ -181,17 +183,17 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   bool putOff = false;
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
-    if (!screened(element)) continue;
     if (defer && solids_->ExceedsBy(element, point, pass.boundary, pass.boundary)) {
       putOff = true;
       continue;
     }
+    if (!screened(element)) continue;
     if (mayTake(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];
-    if (!screened(element) || !solids_->ExceedsBy(element, point, pass.boundary, pass.boundary))
+    if (!solids_->ExceedsBy(element, point, pass.boundary, pass.boundary) || !screened(element))
       continue;
     if (mayTake(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
