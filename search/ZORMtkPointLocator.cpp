@@ -166,19 +166,17 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
                                     State& state, ZORPointMatch& match) const {
   int size = 0;
   const int* cell = hulls.Cell(point, size);
-  // The box screen of pass 0 runs here, in line, after the put-off test: a tetrahedron's box holds
-  // most points of its hull cell, while its affine coordinates turn most of them away. A put-off
-  // candidate the screen would have dropped costs at most a second walk that drops it again.
   const bool screen = pass.pass == 0 && !facetHulls_;
   const bool defer = containing_ && solids_ && !facetHulls_;
-  const auto screened = [&](int element) {
-    return (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
-  };
   // Every element is a facet, or every one a solid, when an index is used: their bounds screen
-  // here what CannotTake would.
-  const auto mayTake = [&](int element) {
-    return facetHulls_ ? facets_->MayTake(element, point, pass.pass)
-                       : solids_->MayAccept(element, point, pass.boundary);
+  // here what CannotTake would, before the box screen of pass 0 and the bucket's list, which let
+  // through most candidates of a hull cell. The put-off test comes first of all: a tetrahedron's
+  // affine coordinates turn most of them away. All these tests only drop candidates, so their
+  // order changes what is tested, and in what order, not at all.
+  const auto testable = [&](int element) {
+    return (facetHulls_ ? facets_->MayTake(element, point, pass.pass)
+                        : solids_->MayAccept(element, point, pass.boundary)) &&
+           (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
   };
   bool putOff = false;
   for (int i = 0; i < size; ++i) {
@@ -187,15 +185,13 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
       putOff = true;
       continue;
     }
-    if (!screened(element)) continue;
-    if (mayTake(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
+    if (testable(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];
-    if (!solids_->ExceedsBy(element, point, pass.boundary, pass.boundary) || !screened(element))
-      continue;
-    if (mayTake(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
+    if (solids_->ExceedsBy(element, point, pass.boundary, pass.boundary) && testable(element) &&
+        TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
   }
 }
