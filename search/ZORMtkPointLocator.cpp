@@ -62,13 +62,31 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                                                 threads_)
                                                           : nullptr) {
   if (!solids_ || !ZORSolidBounds::Covers(mesh)) return;
-  strictHulls_ = std::make_unique<ZORMtkHullIndex>(
-      mesh.ElementCount(),
-      [this](int element, double* hull) {
-        solids_->StrictHull(element, hull);
-        return true;
-      },
-      threads_);
+  if (containing_ && solids_->HoldsTighter()) {
+    holdingHulls_ = std::make_unique<ZORMtkHullIndex>(
+        mesh.ElementCount(),
+        [this](int element, double* hull) {
+          solids_->HoldingHull(element, hull);
+          return true;
+        },
+        threads_);
+  } else {
+    StrictHulls();
+  }
+}
+
+// The containing choice reads the strict hulls only for a point no solid holds, often none.
+const ZORMtkHullIndex* ZORMtkPointLocator::StrictHulls() const {
+  std::call_once(strictOnce_, [this] {
+    strictHulls_ = std::make_unique<ZORMtkHullIndex>(
+        mesh_.ElementCount(),
+        [this](int element, double* hull) {
+          solids_->StrictHull(element, hull);
+          return true;
+        },
+        threads_);
+  });
+  return strictHulls_.get();
 }
 
 // Pass 1 runs only for points pass 0 left, often none: its index is built on first need, once,
@@ -97,7 +115,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   scratch.listed.clear();
   if (scratch.hits != nullptr) scratch.hits->clear();
   State state{ZORFacetRace::Start(mesh_.MeanLength()), false, false, {kNoExcess, -1, 0, {}}};
-  const bool indexed = trace == nullptr && (strictHulls_ || facetHulls_);
+  const bool indexed = trace == nullptr && (holdingHulls_ || strictHulls_ || facetHulls_);
   int bucket[3] = {1, 1, 1};
   int count = 0;
   const int* candidates = nullptr;
@@ -114,10 +132,11 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
             : PassTolerances{1, boundary_, normal_};
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
-    const ZORMtkHullIndex* hulls = !indexed      ? nullptr
-                                   : facetHulls_ ? facetHulls_.get()
-                                   : pass == 0   ? strictHulls_.get()
-                                                 : RelaxedHulls();
+    const ZORMtkHullIndex* hulls = !indexed        ? nullptr
+                                   : facetHulls_   ? facetHulls_.get()
+                                   : pass != 0     ? RelaxedHulls()
+                                   : holdingHulls_ ? holdingHulls_.get()
+                                                   : strictHulls_.get();
     if (hulls) {
       PassByHull(*hulls, bucket, tolerances, p, scratch, state, match);
     } else {
@@ -187,6 +206,11 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
     }
     if (testable(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
+  }
+  // Below the holding hulls' cell may lie a put-off candidate that only the strict hulls list.
+  if (&hulls == holdingHulls_.get()) {
+    cell = StrictHulls()->Cell(point, size);
+    putOff = true;
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];

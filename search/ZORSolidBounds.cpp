@@ -208,6 +208,21 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   }
 }
 
+// An affine tetrahedron's let-out box replaces the parallelepiped's, which it mostly lies in.
+void ZORSolidBounds::HoldingHull(int element, double* hull) const {
+  if (affine_[static_cast<std::size_t>(element)] < 0) {
+    StrictHull(element, hull);
+    return;
+  }
+  BoxHull(element, hull);
+  double tight[kHullSize];
+  LetOutSimplex(element, strict_, tight);
+  for (int a = 0; a < 3; ++a) {
+    hull[a] = std::max(hull[a], tight[a]);
+    hull[3 + a] = std::min(hull[3 + a], tight[3 + a]);
+  }
+}
+
 bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
   if (IsTrilinear(element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(relaxed_), hull);
@@ -238,6 +253,30 @@ void ZORSolidBounds::Parallelepiped(int element, double tol, double* hull) const
     }
     hull[a] = low - slack;
     hull[3 + a] = high + slack;
+  }
+}
+
+// The box of the tetrahedron let out by e = excess plus the Newton slack, {r, s, t >= -e,
+// r + s + t <= 1 + e}, widened by rounding in element lengths. Its corners are c = -e (1, 1, 1)
+// and c + (1 + 4e) u_k, so along each axis they lie at x0 + c.E plus (1 + 4e) times 0 or one of
+// the edges e_k = x_k - x0.
+void ZORSolidBounds::LetOutSimplex(int element, double excess, double* hull) const {
+  const int* positions = mesh_.NodePositions(element);
+  const double* x0 = mesh_.NodeCoords(positions[0]);
+  const double e = excess + kNewtonSlack;
+  const double stretch = 1.0 + 4.0 * e;
+  const double slack = kStraight * mesh_.Length(element);
+  for (int a = 0; a < 3; ++a) {
+    double sum = 0.0, low = 0.0, high = 0.0;
+    for (int k = 1; k <= 3; ++k) {
+      const double edge = mesh_.NodeCoords(positions[k])[a] - x0[a];
+      sum += edge;
+      low = std::min(low, edge);
+      high = std::max(high, edge);
+    }
+    const double corner = x0[a] - e * sum;
+    hull[a] = corner + stretch * low - slack;
+    hull[3 + a] = corner + stretch * high + slack;
   }
 }
 

@@ -152,6 +152,7 @@ class ZORMtkPointLocator {
     if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
     return inside;
   }
+  const ZORMtkHullIndex* StrictHulls() const;
   const ZORMtkHullIndex* RelaxedHulls() const;
   void Gather(int element, Scratch& scratch) const;
   void Keep(int element, const Scratch& scratch, ZORPointMatch& match) const;
@@ -169,8 +170,12 @@ class ZORMtkPointLocator {
   // Where the solids can accept a point; null without solids.
   std::unique_ptr<ZORSolidBounds> solids_;
   // For meshes of solids alone: their hulls in the strict pass, and in the relaxed pass when
-  // every solid's is known (8-node hexahedra, straight tetrahedra); null otherwise.
-  std::unique_ptr<ZORMtkHullIndex> strictHulls_;
+  // every solid's is known (8-node hexahedra, straight tetrahedra); null otherwise. With the
+  // containing choice the strict pass first walks the hulls within which a solid can hold a
+  // point, and StrictHulls builds the strict ones on first need.
+  std::unique_ptr<ZORMtkHullIndex> holdingHulls_;
+  mutable std::once_flag strictOnce_;
+  mutable std::unique_ptr<ZORMtkHullIndex> strictHulls_;
   // Built by RelaxedHulls on first need; null when some solid has no relaxed hull.
   mutable std::once_flag relaxedOnce_;
   mutable std::unique_ptr<ZORMtkHullIndex> relaxedHulls_;

@@ -32,6 +32,13 @@ class ZORSolidBounds {
 
   // The pass-0 hull (lower x, y, z, upper x, y, z) of a solid; it holds the solid's nodes.
   void StrictHull(int element, double* hull) const;
+  // A box outside which the solid leaves every point by more than the pass-0 tolerance (ExceedsBy
+  // at it is true) or fails the box screen: for an affine tetrahedron the box of its let-out
+  // corners, far smaller than its pass-0 hull, the box of the parallelepiped its natural ranges
+  // span; for other solids their pass-0 hull.
+  void HoldingHull(int element, double* hull) const;
+  // Whether some solid's holding hull can be tighter than its pass-0 hull.
+  bool HoldsTighter() const { return !inverses_.empty(); }
   // The pass-1 hull of a trilinear hexahedron, a 6-node prism or an affine tetrahedron; false for
   // other solids.
   bool RelaxedHull(int element, double* hull) const;
@@ -76,6 +83,7 @@ class ZORSolidBounds {
     return true;
   }
   void Parallelepiped(int element, double tol, double* hull) const;
+  void LetOutSimplex(int element, double excess, double* hull) const;
   void PrismHull(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
   bool IsTrilinear(int element) const {

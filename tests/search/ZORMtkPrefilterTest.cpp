@@ -11,6 +11,7 @@
 #include "search/ZORSearchTestMeshes.h"
 #include "search/impl/ZORMtkPointLocator.h"
 #include "search/impl/ZORMtkSourceElements.h"
+#include "search/impl/ZORSolidBounds.h"
 
 // The locator skips candidates that provably cannot accept a point: box screens, the hull index
 // of trilinear hexahedra, the hull index of shell facets. Whatever they skip, every point must end
@@ -203,6 +204,48 @@ TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
     EXPECT_EQ(a.match.element, 0);
     EXPECT_TRUE(a.match.approximate);
     EXPECT_EQ(a.match.excess, 0.125);
+  }
+}
+
+// A straight tetrahedron can hold, within the strict tolerance, a point anywhere in itself let
+// out by that tolerance and the Newton slack; the containing choice finds its holders through the
+// hulls of these let-out tetrahedra alone, so each let-out corner, and points between them, must
+// lie in the element's holding hull, and the tests that put candidates off must keep them.
+TEST(ZORMtkPrefilterTest, ATetrahedronsLetOutCornersLieInItsHoldingHull) {
+  const TestMesh tets = zor_test_mesh::TetMesh(3, 4, 0.15, 33);
+  ZORTestSourceDatabase db;
+  Stored source;
+  StoreElements(db, tets, source);
+  ZORMtkMeshElemB grid;
+  double margin = kBoundary;
+  grid.FormBuckets(&source.reader, margin);
+  const ZORMtkSourceElements mesh(source.reader, grid);
+  const double strict = kBoundary / 1000.0;
+  const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary);
+  // Just inside the let-out corners (-e, -e, -e) and -e + (1 + 4e) u_k.
+  const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
+  const double far = 1.0 + 3.0 * e;
+  const Point corners[4] = {{-e, -e, -e}, {far, -e, -e}, {-e, far, -e}, {-e, -e, far}};
+  std::mt19937 rng(34);
+  std::uniform_real_distribution<double> share(0.0, 1.0);
+  std::vector<double> N;
+  for (int element = 0; element < mesh.ElementCount(); ++element) {
+    double hull[6];
+    bounds.HoldingHull(element, hull);
+    for (int k = 0; k < 8; ++k) {
+      Point xi = corners[k % 4];
+      if (k >= 4) {
+        const double w = share(rng);
+        for (int a = 0; a < 3; ++a) xi[a] = w * xi[a] + (1.0 - w) * corners[(k + 1) % 4][a];
+      }
+      const Point x = tets.Map(element, xi, N);
+      SCOPED_TRACE("element " + std::to_string(element) + " point " + std::to_string(k));
+      ASSERT_FALSE(bounds.ExceedsBy(element, x.data(), strict, strict));
+      for (int a = 0; a < 3; ++a) {
+        ASSERT_GE(x[a], hull[a]) << "axis " << a;
+        ASSERT_LE(x[a], hull[3 + a]) << "axis " << a;
+      }
+    }
   }
 }
 
