@@ -29,6 +29,10 @@ double HexReach(double tolerance) {
   return ((1.0 + t) * (1.0 + t) * (1.0 + t) - 1.0) / 2.0;
 }
 
+// The most the negative shape values of a 6-node prism add up to at the corners of its
+// reference shape let out by e (see ZORSolidBounds::PrismExceedsBy).
+double NegativeShare(double e) { return 2.5 * e + 2.0 * e * e; }
+
 bool IsPrism6(const ZORMtkSourceElements& mesh, int element) {
   return mesh.NodeCountOf(element) == 6;
 }
@@ -210,13 +214,17 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
 
 // An affine tetrahedron's let-out box replaces the parallelepiped's, which it mostly lies in.
 void ZORSolidBounds::HoldingHull(int element, double* hull) const {
-  if (affine_[static_cast<std::size_t>(element)] < 0) {
+  double tight[kHullSize];
+  if (IsPrism(element)) {
+    StrictHull(element, hull);
+    LetOutPrismBox(element, strict_, tight);
+  } else if (affine_[static_cast<std::size_t>(element)] >= 0) {
+    BoxHull(element, hull);
+    LetOutSimplex(element, strict_, tight);
+  } else {
     StrictHull(element, hull);
     return;
   }
-  BoxHull(element, hull);
-  double tight[kHullSize];
-  LetOutSimplex(element, strict_, tight);
   for (int a = 0; a < 3; ++a) {
     hull[a] = std::max(hull[a], tight[a]);
     hull[3 + a] = std::min(hull[3 + a], tight[3 + a]);
@@ -324,12 +332,18 @@ void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
 // lies outside the let-out prism. Any direction is sound; the face normals are tight, the sides
 // (across their mean edges) first, as a point beside the prism mostly lies across one of them.
 // Most points a prism is asked about in pass 0 lie outside its kept hull, which is read first.
+// The axes come next: the containing choice walks the hulls of the let-out node boxes, so a
+// point the prism is asked about must lie in its box whenever it is not put off.
 bool ZORSolidBounds::PrismExceedsBy(int element, const double* point, double excess,
                                     double tol) const {
   if (tol == strict_ && !prismHulls_.empty() && !InKeptPrismHull(element, point)) return true;
   const double e = excess + kNewtonSlack;
   if (!(e < 1.0)) return false;
-  const double share = 2.5 * e + 2.0 * e * e;
+  double box[kHullSize];
+  LetOutPrismBox(element, excess, box);
+  for (int a = 0; a < 3; ++a)
+    if (point[a] < box[a] || point[a] > box[3 + a]) return true;
+  const double share = NegativeShare(e);
   const int* positions = mesh_.NodePositions(element);
   const double* x0 = mesh_.NodeCoords(positions[0]);
   double d[6][3];
@@ -367,6 +381,19 @@ bool ZORSolidBounds::PrismExceedsBy(int element, const double* point, double exc
     if (at > hi + reach || at < lo - reach) return true;
   }
   return false;
+}
+
+// The axes are directions too: the node box let out on each side by the negative share of its
+// extent holds the let-out prism.
+void ZORSolidBounds::LetOutPrismBox(int element, double excess, double* hull) const {
+  const double share = NegativeShare(excess + kNewtonSlack);
+  const double* box = mesh_.Box(element);
+  const double slack = kStraight * mesh_.Length(element);
+  for (int a = 0; a < 3; ++a) {
+    const double reach = share * (box[3 + a] - box[a]) + slack;
+    hull[a] = box[a] - reach;
+    hull[3 + a] = box[3 + a] + reach;
+  }
 }
 
 bool ZORSolidBounds::InKeptPrismHull(int element, const double* point) const {

@@ -38,7 +38,7 @@ class ZORSolidBounds {
   // span; for other solids their pass-0 hull.
   void HoldingHull(int element, double* hull) const;
   // Whether some solid's holding hull can be tighter than its pass-0 hull.
-  bool HoldsTighter() const { return !inverses_.empty(); }
+  bool HoldsTighter() const { return !inverses_.empty() || !prismHulls_.empty(); }
   // The pass-1 hull of a trilinear hexahedron, a 6-node prism or an affine tetrahedron; false for
   // other solids.
   bool RelaxedHull(int element, double* hull) const;
@@ -84,6 +84,7 @@ class ZORSolidBounds {
   }
   void Parallelepiped(int element, double tol, double* hull) const;
   void LetOutSimplex(int element, double excess, double* hull) const;
+  void LetOutPrismBox(int element, double excess, double* hull) const;
   void PrismHull(int element, double tol, double* hull) const;
   void BoxHull(int element, double* hull) const;
   bool IsTrilinear(int element) const {

@@ -208,42 +208,54 @@ TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
 }
 
 // A straight tetrahedron can hold, within the strict tolerance, a point anywhere in itself let
-// out by that tolerance and the Newton slack; the containing choice finds its holders through the
-// hulls of these let-out tetrahedra alone, so each let-out corner, and points between them, must
-// lie in the element's holding hull, and the tests that put candidates off must keep them.
-TEST(ZORMtkPrefilterTest, ATetrahedronsLetOutCornersLieInItsHoldingHull) {
-  const TestMesh tets = zor_test_mesh::TetMesh(3, 4, 0.15, 33);
-  ZORTestSourceDatabase db;
-  Stored source;
-  StoreElements(db, tets, source);
-  ZORMtkMeshElemB grid;
-  double margin = kBoundary;
-  grid.FormBuckets(&source.reader, margin);
-  const ZORMtkSourceElements mesh(source.reader, grid);
+// out by that tolerance and the Newton slack, a 6-node prism anywhere in that much of itself as
+// its element test accepts (r, s up to 1 + tol); the containing choice finds its holders through
+// hulls of these shapes alone, so each of their corners, and points between corners, must lie in
+// the element's holding hull, and the tests that put candidates off must keep them.
+TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
   const double strict = kBoundary / 1000.0;
-  const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary);
-  // Just inside the let-out corners (-e, -e, -e) and -e + (1 + 4e) u_k.
+  // Just inside the let-out corners.
   const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
-  const double far = 1.0 + 3.0 * e;
-  const Point corners[4] = {{-e, -e, -e}, {far, -e, -e}, {-e, far, -e}, {-e, -e, far}};
+  const double tetFar = 1.0 + 3.0 * e, prismFar = 1.0 + e;
+  const std::pair<TestMesh, std::vector<Point>> families[] = {
+      {zor_test_mesh::TetMesh(3, 4, 0.15, 33),
+       {{-e, -e, -e}, {tetFar, -e, -e}, {-e, tetFar, -e}, {-e, -e, tetFar}}},
+      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6),
+       {{-e, -e, -prismFar},
+        {prismFar, -e, -prismFar},
+        {-e, prismFar, -prismFar},
+        {-e, -e, prismFar},
+        {prismFar, -e, prismFar},
+        {-e, prismFar, prismFar}}},
+  };
   std::mt19937 rng(34);
   std::uniform_real_distribution<double> share(0.0, 1.0);
   std::vector<double> N;
-  for (int element = 0; element < mesh.ElementCount(); ++element) {
-    double hull[6];
-    bounds.HoldingHull(element, hull);
-    for (int k = 0; k < 8; ++k) {
-      Point xi = corners[k % 4];
-      if (k >= 4) {
-        const double w = share(rng);
-        for (int a = 0; a < 3; ++a) xi[a] = w * xi[a] + (1.0 - w) * corners[(k + 1) % 4][a];
-      }
-      const Point x = tets.Map(element, xi, N);
-      SCOPED_TRACE("element " + std::to_string(element) + " point " + std::to_string(k));
-      ASSERT_FALSE(bounds.ExceedsBy(element, x.data(), strict, strict));
-      for (int a = 0; a < 3; ++a) {
-        ASSERT_GE(x[a], hull[a]) << "axis " << a;
-        ASSERT_LE(x[a], hull[3 + a]) << "axis " << a;
+  for (const auto& [shapes, corners] : families) {
+    SCOPED_TRACE(shapes.type);
+    ZORTestSourceDatabase db;
+    Stored source;
+    StoreElements(db, shapes, source);
+    ZORMtkMeshElemB grid;
+    double margin = kBoundary;
+    grid.FormBuckets(&source.reader, margin);
+    const ZORMtkSourceElements mesh(source.reader, grid);
+    const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary);
+    const std::size_t count = corners.size();
+    for (int element = 0; element < mesh.ElementCount(); ++element) {
+      double hull[6];
+      bounds.HoldingHull(element, hull);
+      for (std::size_t k = 0; k < 2 * count; ++k) {
+        Point xi = corners[k % count];
+        const double w = k < count ? 1.0 : share(rng);
+        for (int a = 0; a < 3; ++a) xi[a] = w * xi[a] + (1.0 - w) * corners[(k + 1) % count][a];
+        const Point x = shapes.Map(element, xi, N);
+        SCOPED_TRACE("element " + std::to_string(element) + " point " + std::to_string(k));
+        ASSERT_FALSE(bounds.ExceedsBy(element, x.data(), strict, strict));
+        for (int a = 0; a < 3; ++a) {
+          ASSERT_GE(x[a], hull[a]) << "axis " << a;
+          ASSERT_LE(x[a], hull[3 + a]) << "axis " << a;
+        }
       }
     }
   }
