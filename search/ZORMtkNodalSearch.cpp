@@ -38,12 +38,8 @@ void RecordMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
 
 // Appends a finished chunk to the weight object and gives its memory back.
 void Join(ZORLinkChunk& chunk, ZORMtkNodalWeights& weights, ZORSearchMisses& misses) {
-  std::size_t link = 0;
-  for (std::size_t k = 0; k < chunk.keys.size(); ++k) {
-    weights.AddKey(chunk.keys[k], chunk.partners.data() + link, chunk.weights.data() + link,
-                   chunk.counts[k], chunk.elements[k]);
-    link += static_cast<std::size_t>(chunk.counts[k]);
-  }
+  weights.AppendKeys(static_cast<int>(chunk.keys.size()), chunk.keys.data(), chunk.elements.data(),
+                     chunk.counts.data(), chunk.partners.data(), chunk.weights.data());
   misses.misses.insert(misses.misses.end(), chunk.misses.begin(), chunk.misses.end());
   chunk.Clear();
 }

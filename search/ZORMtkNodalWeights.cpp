@@ -32,11 +32,21 @@ void ZORMtkNodalWeights::Trim() {
 
 void ZORMtkNodalWeights::AddKey(int key, const int* partners, const double* weights, int count,
                                 int element) {
-  keys_.push_back(key);
-  elements_.push_back(element);
-  partners_.insert(partners_.end(), partners, partners + count);
-  weights_.insert(weights_.end(), weights, weights + count);
-  offsets_.push_back(static_cast<int>(partners_.size()));
+  AppendKeys(1, &key, &element, &count, partners, weights);
+}
+
+void ZORMtkNodalWeights::AppendKeys(int keyCount, const int* keys, const int* elements,
+                                    const int* counts, const int* partners, const double* weights) {
+  keys_.insert(keys_.end(), keys, keys + keyCount);
+  elements_.insert(elements_.end(), elements, elements + keyCount);
+  const int first = offsets_.back();
+  int offset = first;
+  for (int k = 0; k < keyCount; ++k) {
+    offset += counts[k];
+    offsets_.push_back(offset);
+  }
+  partners_.insert(partners_.end(), partners, partners + (offset - first));
+  weights_.insert(weights_.end(), weights, weights + (offset - first));
 }
 
 int ZORMtkNodalWeights::FindKey(int key) const {

@@ -22,6 +22,10 @@ class ZORMtkNodalWeights {
   // Appends the links of a key greater than every key appended so far; element is the member of
   // the source element that holds the key node, -1 when there is none (nearest node).
   void AddKey(int key, const int* partners, const double* weights, int count, int element = -1);
+  // Appends keyCount keys at once, as as many AddKey calls would: counts[k] partners and weights
+  // for key k, those of all keys one after another in partners and weights.
+  void AppendKeys(int keyCount, const int* keys, const int* elements, const int* counts,
+                  const int* partners, const double* weights);
 
   int KeyCount() const { return static_cast<int>(keys_.size()); }
   int Key(int index) const { return keys_[static_cast<std::size_t>(index)]; }
