@@ -2,14 +2,31 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
+#include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORMtkSourceElements.h"
 
 namespace {
+
+// A hull's six bounds, then its element's cell range, in the same slots.
+constexpr int kRangeSize = 6;
+
+int FloatBits(float value) {
+  int bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+float BitsFloat(int bits) {
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
 
 // What one range of elements contributes to the placement of the cells: the union of its hulls
 // and how many there are.
@@ -47,18 +64,21 @@ ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach,
           threads) {}
 
 // Cells of 0.6 times the mean largest hull extent, over the union of the hulls. The hulls are
-// computed twice, by ranges of elements on all threads: once for their union and extents, once,
-// when the cells are placed, for each element's cell range; the cell lists are then filled by
-// runs of cell rows.
+// computed once, by ranges of elements on all threads, for their union and extents; each is kept
+// in its element's six slots of the cell ranges, as floats rounded outwards, until the cells are
+// placed and the slots take the cell ranges it covers, which can only list an element in more
+// cells than its exact hull would. The cell lists are then filled by runs of cell rows.
 ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads) {
   // Per element its largest hull extent, or -1 for an element without a hull; the extents are
   // summed in element order, so that the cell size is the same at any thread count.
   ZORFreshArray<double> largest;
   ZORHugePages::Resize(largest, static_cast<std::size_t>(elementCount));
+  ZORFreshArray<int> ranges;
+  ZORHugePages::Resize(ranges, kRangeSize * static_cast<std::size_t>(elementCount));
   std::vector<HullUnion> unions(
       static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)));
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
-    double hull[6];
+    double hull[kRangeSize];
     for (long long e = begin; e < end; ++e) {
       largest[static_cast<std::size_t>(e)] = -1.0;
       if (!hullOf(static_cast<int>(e), hull)) continue;
@@ -66,6 +86,11 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
       double extent = 0.0;
       for (int a = 0; a < 3; ++a) extent = std::max(extent, hull[3 + a] - hull[a]);
       largest[static_cast<std::size_t>(e)] = extent;
+      int* kept = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
+      for (int a = 0; a < 3; ++a) {
+        kept[a] = FloatBits(zor_geom::FloatBelow(hull[a]));
+        kept[3 + a] = FloatBits(zor_geom::FloatAbove(hull[3 + a]));
+      }
     }
   });
   HullUnion all;
@@ -74,7 +99,7 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
   for (const double size : largest)
     if (size >= 0.0) extent += size;
   Place(all.lower, all.upper, all.hulls > 0 ? 0.6 * extent / all.hulls : 1.0, all.hulls);
-  Fill(elementCount, hullOf, threads);
+  Fill(largest, ranges, threads);
 }
 
 // Meshes of very uneven element sizes would get more cells than elements to fill them; the cells
@@ -95,25 +120,23 @@ void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, 
   frame_.Place(lower, h, counts);
 }
 
-// Each element's cell range is kept as six indices (first i, j, k, last i, j, k; first i 0 for
-// an element without a hull), which every run of rows reads instead of the hull.
-void ZORMtkHullIndex::Fill(int elementCount, const HullOf& hullOf, int threads) {
-  ZORFreshArray<int> ranges;
-  ZORHugePages::Resize(ranges, 6 * static_cast<std::size_t>(elementCount));
+// Each element's kept hull becomes its cell range, six indices (first i, j, k, last i, j, k;
+// first i 0 for an element without a hull), which every run of rows reads.
+void ZORMtkHullIndex::Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges,
+                           int threads) {
+  const int elementCount = static_cast<int>(largest.size());
   ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
-    double hull[6];
     for (long long e = begin; e < end; ++e) {
-      int* range = ranges.data() + 6 * static_cast<std::size_t>(e);
-      range[0] = 0;
-      if (!hullOf(static_cast<int>(e), hull)) continue;
-      for (int a = 0; a < 3; ++a) {
-        range[a] = frame_.AxisIndex(hull[a], a);
-        range[3 + a] = frame_.AxisIndex(hull[3 + a], a);
+      int* range = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
+      if (largest[static_cast<std::size_t>(e)] < 0.0) {
+        range[0] = 0;
+        continue;
       }
+      for (int a = 0; a < kRangeSize; ++a) range[a] = frame_.AxisIndex(BitsFloat(range[a]), a % 3);
     }
   });
   frame_.FillRanges(elementCount, threads, [&ranges](int element, int* first, int* last) {
-    const int* range = ranges.data() + 6 * static_cast<std::size_t>(element);
+    const int* range = ranges.data() + kRangeSize * static_cast<std::size_t>(element);
     if (range[0] == 0) return false;
     std::copy(range, range + 3, first);
     std::copy(range + 3, range + 6, last);

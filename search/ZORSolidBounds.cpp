@@ -76,27 +76,9 @@ ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, 
   KeepPrismHulls(threads);
 }
 
-// Floats rounded outwards: the kept hull holds the exact one, so it rejects no point that the
-// exact one takes. A coordinate beyond the float range rounds to the largest float or to an
-// infinity on the safe side, and a NaN rejects nothing.
-namespace {
-
-float Below(double value) {
-  const float rounded = static_cast<float>(value);
-  return rounded > value ? std::nextafter(rounded, -std::numeric_limits<float>::infinity())
-                         : rounded;
-}
-
-float Above(double value) {
-  const float rounded = static_cast<float>(value);
-  return rounded < value ? std::nextafter(rounded, std::numeric_limits<float>::infinity())
-                         : rounded;
-}
-
-}  // namespace
-
 // The pass-0 hull of a 6-node prism takes some 300 operations from six scattered nodes, and
-// every candidate of every point asks for it; kept, it is one read of 24 bytes.
+// every candidate of every point asks for it; kept, it is one read of 24 bytes. Rounded
+// outwards, the kept hull holds the exact one, so it rejects no point that the exact one takes.
 void ZORSolidBounds::KeepPrismHulls(int threads) {
   const int elementCount = mesh_.ElementCount();
   bool anyPrism = false;
@@ -110,8 +92,8 @@ void ZORSolidBounds::KeepPrismHulls(int threads) {
       const int element = static_cast<int>(e);
       if (IsPrism(element)) PrismHull(element, strict_, hull);
       for (int a = 0; a < 3; ++a) {
-        kept[a] = Below(hull[a]);
-        kept[3 + a] = Above(hull[3 + a]);
+        kept[a] = zor_geom::FloatBelow(hull[a]);
+        kept[3 + a] = zor_geom::FloatAbove(hull[3 + a]);
       }
     }
   });

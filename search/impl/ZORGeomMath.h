@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 
 // Small fixed-size vector helpers shared by the geometry kernels.
 
@@ -21,6 +24,30 @@ inline void Cross3(const double* a, const double* b, double* out) {
 }
 
 inline double Norm3(const double* a) { return std::sqrt(Dot3(a, a)); }
+
+// The float next below a finite one, by a step of its bit pattern: a library call per bound
+// costs more than the rest of the rounding.
+inline float NextFloatDown(float value) {
+  if (value == 0.0f) return -std::numeric_limits<float>::denorm_min();
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  bits = value > 0.0f ? bits - 1 : bits + 1;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// The nearest float at or below (FloatBelow) or at or above (FloatAbove) a value, so that bounds
+// kept in floats hold the exact ones. A value beyond the float range goes to an infinity on the
+// safe side or to the largest float; a NaN stays one.
+inline float FloatBelow(double value) {
+  constexpr float kLargest = std::numeric_limits<float>::max();
+  if (value > kLargest) return kLargest;
+  if (value < -kLargest) return -std::numeric_limits<float>::infinity();
+  const float rounded = static_cast<float>(value);
+  return rounded > value ? NextFloatDown(rounded) : rounded;
+}
+
+inline float FloatAbove(double value) { return -FloatBelow(-value); }
 
 // x and y agree within a relative tolerance of the larger magnitude. Equal values agree, zeros
 // included.

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "platform/ZORFreshArray.h"
 #include "search/ZORMtkBucketFrame.h"
 
 class ZORMtkSourceElements;
@@ -42,7 +43,7 @@ class ZORMtkHullIndex {
 
  private:
   void Place(const double* lower, const double* upper, double h, int hulls);
-  void Fill(int elementCount, const HullOf& hullOf, int threads);
+  void Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges, int threads);
 
   ZORMtkBucketFrame frame_;
 };

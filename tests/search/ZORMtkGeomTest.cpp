@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "element/ZORMtkShp.h"
 #include "element/ZORReferenceShapes.h"
 #include "search/ZORMtkGeom.h"
+#include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORSolidInversion.h"
 #include "support/ZORTestMeshes.h"
 
@@ -334,4 +336,27 @@ TEST(ZORMtkGeomKernels, PerimeterOrderAlternatesCornersAndMidSidesAndRoundTrips)
     ZORMtkGeom::ReorderPerimeter(n, back, perimeter, false);
     for (int i = 0; i < 3 * n; ++i) EXPECT_EQ(back[i], element[i]) << n << " " << i;
   }
+}
+
+// Bounds kept in floats must hold the exact ones and be the nearest floats that do: at or below
+// (above) the value, with the next float toward it past it. Values straddle zero, the subnormals,
+// both signs of each binade and the ends of the float range.
+TEST(ZORMtkGeomKernels, FloatBoundsAreTheNearestFloatsOnTheSafeSide) {
+  std::mt19937 rng(41);
+  std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+  std::uniform_int_distribution<int> exponent(-150, 130);
+  std::vector<double> values = {0.0,   -0.0,   1.0,    -1.0,    0.1,  -0.1,
+                                1e-46, -1e-46, 3.4e38, -3.4e38, 1e39, -1e39};
+  for (int i = 0; i < 2000; ++i)
+    values.push_back((i % 2 == 0 ? 1.0 : -1.0) * std::ldexp(mantissa(rng), exponent(rng)));
+  const float inf = std::numeric_limits<float>::infinity();
+  for (const double value : values) {
+    SCOPED_TRACE(value);
+    const float below = zor_geom::FloatBelow(value), above = zor_geom::FloatAbove(value);
+    ASSERT_LE(below, value);
+    ASSERT_GE(above, value);
+    ASSERT_GT(std::nextafter(below, inf), value);
+    ASSERT_LT(std::nextafter(above, -inf), value);
+  }
+  EXPECT_TRUE(std::isnan(zor_geom::FloatBelow(std::nan(""))));
 }
