@@ -138,8 +138,10 @@ void ZORMtkHullIndex::Fill(const ZORFreshArray<double>& largest, ZORFreshArray<i
   frame_.FillRanges(elementCount, threads, [&ranges](int element, int* first, int* last) {
     const int* range = ranges.data() + kRangeSize * static_cast<std::size_t>(element);
     if (range[0] == 0) return false;
-    std::copy(range, range + 3, first);
-    std::copy(range + 3, range + 6, last);
+    for (int a = 0; a < 3; ++a) {
+      first[a] = range[a];
+      last[a] = range[3 + a];
+    }
     return true;
   });
 }
