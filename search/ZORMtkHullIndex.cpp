@@ -15,6 +15,11 @@ namespace {
 
 // A hull's six bounds, then its element's cell range, in the same slots.
 constexpr int kRangeSize = 6;
+// The cell edge over the mean largest hull extent. Smaller cells list fewer elements a point must
+// screen but enter each element in more of them; at 0.8 a hull covers 2 to 3 cells an axis, and
+// instruction counts of the searches at 1e5 elements were least or near it for every family
+// (against 0.6: rectilinear hexahedra 2% and prisms 1.5% fewer, tetrahedra and facets 0.3% more).
+constexpr double kCellPerHull = 0.8;
 
 int FloatBits(float value) {
   int bits;
@@ -63,10 +68,10 @@ ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach,
           },
           threads) {}
 
-// Cells of 0.6 times the mean largest hull extent, over the union of the hulls. The hulls are
-// computed once, by ranges of elements on all threads, for their union and extents; each is kept
-// in its element's six slots of the cell ranges, as floats rounded outwards, until the cells are
-// placed and the slots take the cell ranges it covers, which can only list an element in more
+// Cells of kCellPerHull times the mean largest hull extent, over the union of the hulls. The hulls
+// are computed once, by ranges of elements on all threads, for their union and extents; each is
+// kept in its element's six slots of the cell ranges, as floats rounded outwards, until the cells
+// are placed and the slots take the cell ranges it covers, which can only list an element in more
 // cells than its exact hull would. The cell lists are then filled by runs of cell rows.
 ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads) {
   // Per element its largest hull extent, or -1 for an element without a hull; the extents are
@@ -98,7 +103,7 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
   double extent = 0.0;
   for (const double size : largest)
     if (size >= 0.0) extent += size;
-  Place(all.lower, all.upper, all.hulls > 0 ? 0.6 * extent / all.hulls : 1.0, all.hulls);
+  Place(all.lower, all.upper, all.hulls > 0 ? kCellPerHull * extent / all.hulls : 1.0, all.hulls);
   Fill(largest, ranges, threads);
 }
 
