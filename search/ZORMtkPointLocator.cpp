@@ -63,29 +63,25 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                                           : nullptr) {
   if (!solids_ || !ZORSolidBounds::Covers(mesh)) return;
   if (containing_ && solids_->HoldsTighter()) {
-    holdingHulls_ = std::make_unique<ZORMtkHullIndex>(
-        mesh.ElementCount(),
-        [this](int element, double* hull) {
-          solids_->HoldingHull(element, hull);
-          return true;
-        },
-        threads_);
+    holdingHulls_ = SolidIndex(&ZORSolidBounds::HoldingHull);
   } else {
     StrictHulls();
   }
 }
 
+std::unique_ptr<ZORMtkHullIndex> ZORMtkPointLocator::SolidIndex(SolidHull hullOf) const {
+  return std::make_unique<ZORMtkHullIndex>(
+      mesh_.ElementCount(),
+      [this, hullOf](int element, double* hull) {
+        (solids_.get()->*hullOf)(element, hull);
+        return true;
+      },
+      threads_);
+}
+
 // The containing choice reads the strict hulls only for a point no solid holds, often none.
 const ZORMtkHullIndex* ZORMtkPointLocator::StrictHulls() const {
-  std::call_once(strictOnce_, [this] {
-    strictHulls_ = std::make_unique<ZORMtkHullIndex>(
-        mesh_.ElementCount(),
-        [this](int element, double* hull) {
-          solids_->StrictHull(element, hull);
-          return true;
-        },
-        threads_);
-  });
+  std::call_once(strictOnce_, [this] { strictHulls_ = SolidIndex(&ZORSolidBounds::StrictHull); });
   return strictHulls_.get();
 }
 

@@ -152,6 +152,9 @@ class ZORMtkPointLocator {
     if (threeDimensional_) inside &= (point[2] >= box[2] - margin) & (point[2] <= box[5] + margin);
     return inside;
   }
+  // An index over the hulls one of the solid bounds gives every element.
+  using SolidHull = void (ZORSolidBounds::*)(int element, double* hull) const;
+  std::unique_ptr<ZORMtkHullIndex> SolidIndex(SolidHull hullOf) const;
   const ZORMtkHullIndex* StrictHulls() const;
   const ZORMtkHullIndex* RelaxedHulls() const;
   void Gather(int element, Scratch& scratch) const;
