@@ -314,17 +314,17 @@ void ZORSolidBounds::PrismHull(int element, double tol, double* hull) const {
 // lies outside the let-out prism. Any direction is sound; the face normals are tight, the sides
 // (across their mean edges) first, as a point beside the prism mostly lies across one of them.
 // Most points a prism is asked about in pass 0 lie outside its kept hull, which is read first.
-// The axes come next: the containing choice walks the hulls of the let-out node boxes, so a
-// point the prism is asked about must lie in its box whenever it is not put off.
+// The axes come next, at any let-out: the containing choice walks the hulls of the let-out node
+// boxes, so a point the prism is asked about must lie in its box whenever it is not put off.
 bool ZORSolidBounds::PrismExceedsBy(int element, const double* point, double excess,
                                     double tol) const {
   if (tol == strict_ && !prismHulls_.empty() && !InKeptPrismHull(element, point)) return true;
-  const double e = excess + kNewtonSlack;
-  if (!(e < 1.0)) return false;
   double box[kHullSize];
   LetOutPrismBox(element, excess, box);
   for (int a = 0; a < 3; ++a)
     if (point[a] < box[a] || point[a] > box[3 + a]) return true;
+  const double e = excess + kNewtonSlack;
+  if (!(e < 1.0)) return false;
   const double share = NegativeShare(e);
   const int* positions = mesh_.NodePositions(element);
   const double* x0 = mesh_.NodeCoords(positions[0]);

@@ -211,28 +211,33 @@ TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
 // out by that tolerance and the Newton slack, a 6-node prism anywhere in that much of itself as
 // its element test accepts (r, s up to 1 + tol); the containing choice finds its holders through
 // hulls of these shapes alone, so each of their corners, and points between corners, must lie in
-// the element's holding hull, and the tests that put candidates off must keep them.
+// the element's holding hull, and the tests that put candidates off must keep them. Any point the
+// put-off test keeps and the box screen passes, far off too and at a let-out beyond the whole
+// shape, lies in the hull.
 TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
-  const double strict = kBoundary / 1000.0;
-  // Just inside the let-out corners.
-  const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
-  const double tetFar = 1.0 + 3.0 * e, prismFar = 1.0 + e;
-  const std::pair<TestMesh, std::vector<Point>> families[] = {
-      {zor_test_mesh::TetMesh(3, 4, 0.15, 33),
-       {{-e, -e, -e}, {tetFar, -e, -e}, {-e, tetFar, -e}, {-e, -e, tetFar}}},
-      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6),
-       {{-e, -e, -prismFar},
-        {prismFar, -e, -prismFar},
-        {-e, prismFar, -prismFar},
-        {-e, -e, prismFar},
-        {prismFar, -e, prismFar},
-        {-e, prismFar, prismFar}}},
+  struct Family {
+    TestMesh shapes;
+    double strict;
+  };
+  const Family families[] = {
+      {zor_test_mesh::TetMesh(3, 4, 0.15, 33), kBoundary / 1000.0},
+      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6), kBoundary / 1000.0},
+      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 36), "C3D6", 6), 1.5},
   };
   std::mt19937 rng(34);
-  std::uniform_real_distribution<double> share(0.0, 1.0);
+  std::uniform_real_distribution<double> share(0.0, 1.0), far(-4.0, 5.0);
   std::vector<double> N;
-  for (const auto& [shapes, corners] : families) {
-    SCOPED_TRACE(shapes.type);
+  for (const auto& [shapes, strict] : families) {
+    SCOPED_TRACE(shapes.type + " strict " + std::to_string(strict));
+    // Just inside the let-out corners.
+    const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
+    const double tetFar = 1.0 + 3.0 * e, prismFar = 1.0 + e;
+    const std::vector<Point> corners =
+        shapes.nodesPerElement == 4
+            ? std::vector<Point>{{-e, -e, -e}, {tetFar, -e, -e}, {-e, tetFar, -e}, {-e, -e, tetFar}}
+            : std::vector<Point>{{-e, -e, -prismFar},       {prismFar, -e, -prismFar},
+                                 {-e, prismFar, -prismFar}, {-e, -e, prismFar},
+                                 {prismFar, -e, prismFar},  {-e, prismFar, prismFar}};
     ZORTestSourceDatabase db;
     Stored source;
     StoreElements(db, shapes, source);
@@ -240,18 +245,27 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
     double margin = kBoundary;
     grid.FormBuckets(&source.reader, margin);
     const ZORMtkSourceElements mesh(source.reader, grid);
-    const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary);
+    const ZORSolidBounds bounds(mesh, strict, std::max(strict, kBoundary), kBoundary);
     const std::size_t count = corners.size();
     for (int element = 0; element < mesh.ElementCount(); ++element) {
       double hull[6];
       bounds.HoldingHull(element, hull);
-      for (std::size_t k = 0; k < 2 * count; ++k) {
+      for (std::size_t k = 0; k < 3 * count; ++k) {
         Point xi = corners[k % count];
         const double w = k < count ? 1.0 : share(rng);
         for (int a = 0; a < 3; ++a) xi[a] = w * xi[a] + (1.0 - w) * corners[(k + 1) % count][a];
+        if (k >= 2 * count) xi = {far(rng), far(rng), far(rng)};
         const Point x = shapes.Map(element, xi, N);
         SCOPED_TRACE("element " + std::to_string(element) + " point " + std::to_string(k));
-        ASSERT_FALSE(bounds.ExceedsBy(element, x.data(), strict, strict));
+        const bool kept = !bounds.ExceedsBy(element, x.data(), strict, strict);
+        if (k < 2 * count) ASSERT_TRUE(kept);
+        // The box screen's box: the node box widened by the margin in element lengths.
+        const double* box = mesh.Box(element);
+        bool screened = true;
+        for (int a = 0; a < 3; ++a)
+          screened = screened && x[a] >= box[a] - kBoundary * box[6] &&
+                     x[a] <= box[3 + a] + kBoundary * box[6];
+        if (!kept || !screened) continue;
         for (int a = 0; a < 3; ++a) {
           ASSERT_GE(x[a], hull[a]) << "axis " << a;
           ASSERT_LE(x[a], hull[3 + a]) << "axis " << a;
