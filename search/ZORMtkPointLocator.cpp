@@ -175,7 +175,10 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 // ExceedsBy): none of them can hold the point, so the first that does is among the others,
 // in the same order. When none holds it, a second walk tests the put-off ones after all; the one
 // held is the least outside, the lower element on a tie, whatever the order it was met in. Most
-// points end in the first walk, so the put-off ones are found again rather than listed.
+// points end in the first walk, so the put-off ones are found again rather than listed. In the
+// strict pass the first walk reads the holding hulls when there are any (ZORSolidBounds::
+// HoldingHull), whose cell lists every testable solid that does not put the point off, and the
+// second walk reads the strict ones.
 void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* bucket,
                                     const PassTolerances& pass, double* point, Scratch& scratch,
                                     State& state, ZORPointMatch& match) const {
@@ -203,7 +206,8 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
     if (testable(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
   }
-  // Below the holding hulls' cell may lie a put-off candidate that only the strict hulls list.
+  // The holding hulls' cell lists every candidate that is not put off, but not every put-off one:
+  // those the strict cell lists.
   if (&hulls == holdingHulls_.get()) {
     cell = StrictHulls()->Cell(point, size);
     putOff = true;
