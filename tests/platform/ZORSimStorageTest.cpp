@@ -306,7 +306,9 @@ TEST(ZORSimStorage, BlockReadsInAnyOrderReturnWhatAFreshReadReturns) {
                                           [&](const ZORSimRow& row) { bytes = bytesOf(row); });
       const auto expected = fresh.find(key);
       ASSERT_EQ(found, expected != fresh.end()) << key.first << " " << key.second;
-      if (found) EXPECT_EQ(bytes, expected->second) << key.first << " " << key.second;
+      if (found) {
+        EXPECT_EQ(bytes, expected->second) << key.first << " " << key.second;
+      }
     }
   }
   RemoveDatabaseFile(file);

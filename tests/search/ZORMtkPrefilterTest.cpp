@@ -215,11 +215,11 @@ TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
 // put-off test keeps and the box screen passes, far off too and at a let-out beyond the whole
 // shape, lies in the hull.
 TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
-  struct Family {
+  struct Shapes {
     TestMesh shapes;
     double strict;
   };
-  const Family families[] = {
+  const Shapes families[] = {
       {zor_test_mesh::TetMesh(3, 4, 0.15, 33), kBoundary / 1000.0},
       {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6), kBoundary / 1000.0},
       {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 36), "C3D6", 6), 1.5},
@@ -258,7 +258,9 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
         const Point x = shapes.Map(element, xi, N);
         SCOPED_TRACE("element " + std::to_string(element) + " point " + std::to_string(k));
         const bool kept = !bounds.ExceedsBy(element, x.data(), strict, strict);
-        if (k < 2 * count) ASSERT_TRUE(kept);
+        if (k < 2 * count) {
+          ASSERT_TRUE(kept);
+        }
         // The box screen's box: the node box widened by the margin in element lengths.
         const double* box = mesh.Box(element);
         bool screened = true;
