@@ -187,24 +187,31 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   const bool screen = pass.pass == 0 && !facetHulls_;
   const bool defer = containing_ && solids_ && !facetHulls_;
   // Every element is a facet, or every one a solid, when an index is used: their bounds screen
-  // here what CannotTake would, before the box screen of pass 0 and the bucket's list, which let
-  // through most candidates of a hull cell. The put-off test comes first of all: a tetrahedron's
-  // affine coordinates turn most of them away. All these tests only drop candidates, so their
-  // order changes what is tested, and in what order, not at all.
-  const auto testable = [&](int element) {
-    return (facetHulls_ ? facets_->MayTake(element, point, pass.pass)
-                        : solids_->MayAccept(element, point, pass.boundary)) &&
-           (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
+  // here what CannotTake would. The box screen of pass 0 and the bucket's list cost less, but
+  // around a point inside the mesh they let through most candidates of a hull cell, which the
+  // put-off test (a tetrahedron's affine coordinates) and the bounds turn away; so pass 0 asks
+  // those first. The relaxed pass and the walk of the put-off candidates mostly see points outside
+  // the mesh, around which the box and the bucket turn away most, and ask them first. All these
+  // tests only drop candidates, so their order changes what is tested, and in what order, not at
+  // all.
+  const auto bounded = [&](int element) {
+    return facetHulls_ ? facets_->MayTake(element, point, pass.pass)
+                       : solids_->MayAccept(element, point, pass.boundary);
   };
+  const auto near = [&](int element) {
+    return (!screen || InBox(element, point)) && grid_.Holds(element, bucket);
+  };
+  const bool nearFirst = pass.pass != 0;
   bool putOff = false;
   for (int i = 0; i < size; ++i) {
     const int element = cell[i];
+    if (nearFirst && !near(element)) continue;
     if (defer && solids_->ExceedsBy(element, point, pass.boundary, pass.boundary)) {
       putOff = true;
       continue;
     }
-    if (testable(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
-      return;
+    if (!bounded(element) || (!nearFirst && !near(element))) continue;
+    if (TestCandidate(element, pass, point, scratch, state, match, nullptr)) return;
   }
   // The holding hulls' cell lists every candidate that is not put off, but not every put-off one:
   // those the strict cell lists.
@@ -214,8 +221,8 @@ void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* buc
   }
   for (int i = 0; putOff && i < size; ++i) {
     const int element = cell[i];
-    if (solids_->ExceedsBy(element, point, pass.boundary, pass.boundary) && testable(element) &&
-        TestCandidate(element, pass, point, scratch, state, match, nullptr))
+    if (near(element) && solids_->ExceedsBy(element, point, pass.boundary, pass.boundary) &&
+        bounded(element) && TestCandidate(element, pass, point, scratch, state, match, nullptr))
       return;
   }
 }
