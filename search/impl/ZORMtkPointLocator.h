@@ -50,8 +50,10 @@ struct ZORFacetHit {
 // alone) and pads the boxes by b times the element length; the integration-point search does
 // neither. The locator reads its mesh and grid without changing them, and keeps per-point state
 // in the caller's Scratch, so one locator can serve several callers, each with its own Scratch.
-// For meshes of 8-node hexahedra it owns a hull index that lets the untraced strict pass skip
-// the bucket scan (same answers, far fewer candidates).
+// For meshes of solids alone, or of 3- and 4-node facets alone, it owns hull indexes that let the
+// untraced passes skip the bucket scan (same answers, far fewer candidates); the strict and
+// relaxed ones of solids it builds on first need when the containing choice does not start
+// from them.
 class ZORMtkPointLocator {
  public:
   // Per-caller working memory, sized once so that Locate never allocates.
