@@ -42,11 +42,13 @@ void InPlaneBox(const ZORFacetFrame& frame, int nodeCount, double t, double roun
 }  // namespace
 
 ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary,
-                               double strictBoundary, double normal, int threads)
+                               double strictBoundary, double normal, int threads,
+                               const ZORPointBox& targets)
     : mesh_(mesh), reach_(normal * mesh.MeanLength() * (1.0 + kRounding)) {
-  const auto framed = [&mesh](int e) {
+  const auto framed = [&](int e) {
     const int nodeCount = mesh.NodeCountOf(e);
-    return mesh.Kind(e) == ZORElementKind::Shell && (nodeCount == 3 || nodeCount == 4);
+    return mesh.Kind(e) == ZORElementKind::Shell && (nodeCount == 3 || nodeCount == 4) &&
+           Reaches(e, boundary, targets);
   };
   // Two passes over ranges of elements: the first gives each facet its slot, counted per range,
   // the second builds the frames there, so the slots follow element order at any thread count
@@ -98,6 +100,26 @@ ZORFacetFrames::Facet ZORFacetFrames::Frame(int element, double boundary,
     facet.strict[0] = facet.relaxed[0] = 1.0;
   }
   return facet;
+}
+
+// Whether the facet's hull (see Hull) can meet the targets, bounded without building the frame.
+// The centroid is the nodes' mean, inside their box of diagonal D, and each node's in-plane
+// coordinates are its offset from the centroid along unit tangents, at most D; so the relaxed
+// in-plane box lies within D plus its growth of the centroid on both axes, whose extent is at
+// most 2D. Twice that, plus the normal reach, bounds every offset of the hull from the node box
+// by far more than rounding moves it.
+bool ZORFacetFrames::Reaches(int element, double boundary, const ZORPointBox& targets) const {
+  if (!targets.bounded) return true;
+  const double* box = mesh_.Box(element);
+  const double D = box[6];
+  const double grow = InPlaneReach(mesh_.NodeCountOf(element), boundary + kNewtonSlack, 2.0 * D);
+  const double reach = 2.0 * (D + grow) + reach_ + kRounding * D;
+  double bounds[6];
+  for (int a = 0; a < 3; ++a) {
+    bounds[a] = box[a] - reach;
+    bounds[3 + a] = box[3 + a] + reach;
+  }
+  return targets.Meets(bounds);
 }
 
 bool ZORFacetFrames::Covers(const ZORMtkSourceElements& mesh) {

@@ -13,6 +13,7 @@
 #include "search/impl/ZORMtkPointLocator.h"
 #include "search/impl/ZORMtkSearchTrace.h"
 #include "search/impl/ZORMtkSourceElements.h"
+#include "search/impl/ZORPointBox.h"
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {
@@ -103,8 +104,9 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
       ZORMtkSourceElements::TakeOrRead(grid, elementReader, plan.threads);
   const ZORMtkSourceElements& mesh = *source;
   if (trace) trace->SourceLength(mesh.MeanLength());
-  const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
-                                   {true, options.containing, true, plan.threads});
+  const ZORMtkPointLocator locator(
+      mesh, grid, options.tolerances,
+      {true, options.containing, true, plan.threads, ZORPointBox::Of(points.At(0), count)});
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads));
   std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {

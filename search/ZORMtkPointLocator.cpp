@@ -25,6 +25,14 @@ constexpr std::size_t kListedFacets = 64;
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
 
+// Facets of a mesh without a facet index are found by bucket scans, where a facet without a frame
+// would cost its whole test: only a mesh of facets alone leaves out the frames its targets cannot
+// need.
+ZORPointBox FacetTargets(const ZORMtkSourceElements& mesh,
+                         const ZORMtkPointLocator::Settings& settings) {
+  return ZORFacetFrames::Covers(mesh) ? settings.targets : ZORPointBox{};
+}
+
 }  // namespace
 
 ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() { listed.reserve(kListedFacets); }
@@ -41,6 +49,7 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       containing_(settings.containing),
       prefilters_(settings.prefilters),
       threads_(settings.threads),
+      targets_(settings.targets),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
       solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
@@ -49,15 +58,17 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                         settings.nodal ? tolerances.boundary : 0.0, settings.threads)
                   : nullptr),
       facets_(settings.prefilters && hasShells_
-                  ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
-                                                     tolerances.boundary / kStrictBoundaryDivisor,
-                                                     tolerances.normal, settings.threads)
+                  ? std::make_unique<ZORFacetFrames>(
+                        mesh, tolerances.boundary, tolerances.boundary / kStrictBoundaryDivisor,
+                        tolerances.normal, settings.threads, FacetTargets(mesh, settings))
                   : nullptr),
       facetHulls_(facets_ && ZORFacetFrames::Covers(mesh) ? std::make_unique<ZORMtkHullIndex>(
                                                                 mesh.ElementCount(),
                                                                 [this](int element, double* hull) {
+                                                                  if (!facets_->Keeps(element))
+                                                                    return false;
                                                                   facets_->Hull(element, hull);
-                                                                  return true;
+                                                                  return targets_.Meets(hull);
                                                                 },
                                                                 threads_)
                                                           : nullptr) {
@@ -74,7 +85,7 @@ std::unique_ptr<ZORMtkHullIndex> ZORMtkPointLocator::SolidIndex(SolidHull hullOf
       mesh_.ElementCount(),
       [this, hullOf](int element, double* hull) {
         (solids_.get()->*hullOf)(element, hull);
-        return true;
+        return targets_.Meets(hull);
       },
       threads_);
 }
@@ -94,7 +105,10 @@ const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
       if (!solids_->RelaxedHull(e, hull)) return;
     relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
         mesh_.ElementCount(),
-        [this](int element, double* box) { return solids_->RelaxedHull(element, box); }, threads_);
+        [this](int element, double* box) {
+          return solids_->RelaxedHull(element, box) && targets_.Meets(box);
+        },
+        threads_);
   });
   return relaxedHulls_.get();
 }
@@ -111,7 +125,8 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   scratch.listed.clear();
   if (scratch.hits != nullptr) scratch.hits->clear();
   State state{ZORFacetRace::Start(mesh_.MeanLength()), false, false, {kNoExcess, -1, 0, {}}};
-  const bool indexed = trace == nullptr && (holdingHulls_ || strictHulls_ || facetHulls_);
+  const bool indexed =
+      trace == nullptr && (holdingHulls_ || strictHulls_ || facetHulls_) && targets_.Holds(p);
   int bucket[3] = {1, 1, 1};
   int count = 0;
   const int* candidates = nullptr;

@@ -5,6 +5,7 @@
 
 #include "platform/ZORFreshArray.h"
 #include "search/impl/ZORFacetFrame.h"
+#include "search/impl/ZORPointBox.h"
 
 class ZORMtkSourceElements;
 
@@ -17,9 +18,10 @@ class ZORMtkSourceElements;
 class ZORFacetFrames {
  public:
   // boundary and normal: the relaxed tolerances; strictBoundary: the first pass's. Built by up
-  // to `threads` threads, with the same frames at any count.
+  // to `threads` threads, with the same frames at any count. A facet that cannot reach `targets`
+  // gets no frame: it keeps the test without one, as facets of other shapes do.
   ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary, double strictBoundary,
-                 double normal, int threads = 1);
+                 double normal, int threads = 1, const ZORPointBox& targets = {});
 
   // Whether the facet at element position can be in the first-pass list (pass 0) or accepted
   // (pass 1) for point; always true for shapes the bounds are not known for. In line, as the
@@ -60,6 +62,7 @@ class ZORFacetFrames {
     bool planar;          // false for collinear corners: the test accepts nothing
   };
   Facet Frame(int element, double boundary, double strictBoundary) const;
+  bool Reaches(int element, double boundary, const ZORPointBox& targets) const;
   static bool InBox(const double* box, const double* target) {
     return target[0] >= box[0] && target[1] >= box[1] && target[0] <= box[2] && target[1] <= box[3];
   }

@@ -8,6 +8,7 @@
 #include "search/impl/ZORFacetRace.h"
 #include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkSourceElements.h"
+#include "search/impl/ZORPointBox.h"
 #include "search/impl/ZORSearchOptions.h"
 #include "search/impl/ZORSolidBounds.h"
 
@@ -80,6 +81,10 @@ class ZORMtkPointLocator {
     bool prefilters = true;
     // Threads that build the hull indexes (the answers are the same at any count).
     int threads = 1;
+    // The box of the points the search will place, when known: elements that cannot reach it
+    // are left out of the hull indexes and get no facet frame. A point outside it is still placed
+    // as without the box, from its bucket.
+    ZORPointBox targets = {};
   };
 
   ZORMtkPointLocator(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
@@ -170,6 +175,7 @@ class ZORMtkPointLocator {
   bool containing_;
   bool prefilters_;
   int threads_;
+  ZORPointBox targets_;
   bool threeDimensional_;
   bool hasShells_;
   // Where the solids can accept a point; null without solids.
