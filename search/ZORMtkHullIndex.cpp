@@ -73,7 +73,8 @@ ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach,
 // kept in its element's six slots of the cell ranges, as floats rounded outwards, until the cells
 // are placed and the slots take the cell ranges it covers, which can only list an element in more
 // cells than its exact hull would. The cell lists are then filled by runs of cell rows.
-ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads) {
+ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads,
+                                 const ZORPointBox& within) {
   // Per element its largest hull extent, or -1 for an element without a hull; the extents are
   // summed in element order, so that the cell size is the same at any thread count.
   ZORFreshArray<double> largest;
@@ -84,9 +85,10 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
       static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)));
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
     double hull[kRangeSize];
+    const ZORPointBox box = within;
     for (long long e = begin; e < end; ++e) {
       largest[static_cast<std::size_t>(e)] = -1.0;
-      if (!hullOf(static_cast<int>(e), hull)) continue;
+      if (!hullOf(static_cast<int>(e), hull) || !box.Meets(hull)) continue;
       unions[static_cast<std::size_t>(part)].Add(hull, hull + 3);
       double extent = 0.0;
       for (int a = 0; a < 3; ++a) extent = std::max(extent, hull[3 + a] - hull[a]);
@@ -103,6 +105,7 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
   double extent = 0.0;
   for (const double size : largest)
     if (size >= 0.0) extent += size;
+  hullCount_ = all.hulls;
   Place(all.lower, all.upper, all.hulls > 0 ? kCellPerHull * extent / all.hulls : 1.0, all.hulls);
   Fill(largest, ranges, threads);
 }

@@ -68,16 +68,23 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                                                   if (!facets_->Keeps(element))
                                                                     return false;
                                                                   facets_->Hull(element, hull);
-                                                                  return targets_.Meets(hull);
+                                                                  return true;
                                                                 },
-                                                                threads_)
+                                                                threads_, targets_)
                                                           : nullptr) {
-  if (!solids_ || !ZORSolidBounds::Covers(mesh)) return;
-  if (containing_ && solids_->HoldsTighter()) {
-    holdingHulls_ = SolidIndex(&ZORSolidBounds::HoldingHull);
-  } else {
-    StrictHulls();
+  if (solids_ && ZORSolidBounds::Covers(mesh)) {
+    if (containing_ && solids_->HoldsTighter()) {
+      holdingHulls_ = SolidIndex(&ZORSolidBounds::HoldingHull);
+    } else {
+      StrictHulls();
+    }
   }
+  // An index that took every element left none out for the box to guard: the points need not be
+  // asked whether they lie in it, and indexes built later take every element too.
+  const ZORMtkHullIndex* first = facetHulls_     ? facetHulls_.get()
+                                 : holdingHulls_ ? holdingHulls_.get()
+                                                 : strictHulls_.get();
+  if (first && first->HullCount() == mesh.ElementCount()) targets_ = ZORPointBox{};
 }
 
 std::unique_ptr<ZORMtkHullIndex> ZORMtkPointLocator::SolidIndex(SolidHull hullOf) const {
@@ -85,9 +92,9 @@ std::unique_ptr<ZORMtkHullIndex> ZORMtkPointLocator::SolidIndex(SolidHull hullOf
       mesh_.ElementCount(),
       [this, hullOf](int element, double* hull) {
         (solids_.get()->*hullOf)(element, hull);
-        return targets_.Meets(hull);
+        return true;
       },
-      threads_);
+      threads_, targets_);
 }
 
 // The containing choice reads the strict hulls only for a point no solid holds, often none.
@@ -105,10 +112,8 @@ const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
       if (!solids_->RelaxedHull(e, hull)) return;
     relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
         mesh_.ElementCount(),
-        [this](int element, double* box) {
-          return solids_->RelaxedHull(element, box) && targets_.Meets(box);
-        },
-        threads_);
+        [this](int element, double* box) { return solids_->RelaxedHull(element, box); }, threads_,
+        targets_);
   });
   return relaxedHulls_.get();
 }

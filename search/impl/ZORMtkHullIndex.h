@@ -4,6 +4,7 @@
 
 #include "platform/ZORFreshArray.h"
 #include "search/ZORMtkBucketFrame.h"
+#include "search/impl/ZORPointBox.h"
 
 class ZORMtkSourceElements;
 
@@ -22,13 +23,17 @@ class ZORMtkHullIndex {
   // point at all and is left out.
   using HullOf = std::function<bool(int element, double* hull)>;
 
-  ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads = 1);
+  // Elements whose hull misses `within` are left out too.
+  ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads = 1,
+                  const ZORPointBox& within = {});
   // 8-node hexahedra: each node box widened by reach times its extent (see Widen).
   ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach, int threads = 1);
 
   // The positions of the elements whose widened box may hold point, ascending; none for a point
   // outside every widened box.
   const int* Cell(const double* point, int& count) const;
+  // How many elements have a hull in the index.
+  int HullCount() const { return hullCount_; }
 
   // The widened box (lower x, y, z, upper x, y, z) of an element box as ZORMtkSourceElements
   // keeps it: each axis by reach times its extent, and every axis also by a billionth of the
@@ -46,4 +51,5 @@ class ZORMtkHullIndex {
   void Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges, int threads);
 
   ZORMtkBucketFrame frame_;
+  int hullCount_ = 0;
 };

@@ -23,24 +23,23 @@ struct ZORPointBox {
     for (long long n = 0; n < count; ++n)
       for (int a = 0; a < 3; ++a) {
         const double x = coords[3 * n + a];
-        if (x < box.lower[a]) box.lower[a] = x;
-        if (x > box.upper[a]) box.upper[a] = x;
+        box.lower[a] = x < box.lower[a] ? x : box.lower[a];
+        box.upper[a] = x > box.upper[a] ? x : box.upper[a];
       }
     return box;
   }
 
   bool Holds(const double* point) const {
     if (!bounded) return true;
-    bool inside = true;
-    for (int a = 0; a < 3; ++a) inside &= point[a] >= lower[a] && point[a] <= upper[a];
-    return inside;
+    // One branch for all six comparisons: which one fails is unpredictable.
+    return (point[0] >= lower[0]) & (point[0] <= upper[0]) & (point[1] >= lower[1]) &
+           (point[1] <= upper[1]) & (point[2] >= lower[2]) & (point[2] <= upper[2]);
   }
   // Whether the closed box (lower x, y, z, upper x, y, z) shares a point with this one.
   bool Meets(const double* box) const {
     if (!bounded) return true;
-    bool meets = true;
-    for (int a = 0; a < 3; ++a) meets &= box[a] <= upper[a] && box[3 + a] >= lower[a];
-    return meets;
+    return (box[0] <= upper[0]) & (box[3] >= lower[0]) & (box[1] <= upper[1]) &
+           (box[4] >= lower[1]) & (box[2] <= upper[2]) & (box[5] >= lower[2]);
   }
 
  private:
