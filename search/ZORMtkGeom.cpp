@@ -31,6 +31,29 @@ constexpr double kDegreeStep = 0.017453292519944444;
 // Two unit directions within 5 degrees of each other.
 constexpr double kCosFiveDegrees = 0.996194698092;
 
+// Which side of the line a -> b point p lies on (1 left, -1 right, 0 on it), as
+// ZORMtkGeom::CounterClockwise answers; here so that the polygon tests inline it.
+// c = u x w (z component) with w = b - a, u = p - a. The tolerance is relative to the two
+// products, so the test does not depend on the coordinates' scale.
+inline int Turn(const double* a, const double* b, const double* p, double tol) {
+  const double wx = b[0] - a[0], wy = b[1] - a[1];
+  const double ux = p[0] - a[0], uy = p[1] - a[1];
+  const double c = uy * wx - ux * wy;
+  const double t = tol * std::fmax(std::fabs(uy * wx), std::fabs(ux * wy));
+  if (c > t) return 1;
+  if (c < -t) return -1;
+  const double w2 = wx * wx + wy * wy, u2 = ux * ux + uy * uy;
+  const double t2 = tol * std::fmax(w2, u2);
+  if (w2 > t2 && u2 > t2 && (ux * wx < 0.0 || uy * wy < 0.0)) return -1;
+  if (u2 - w2 > t2) return 1;
+  return 0;
+}
+
+inline bool TriangleHolds(const double* v1, const double* v2, const double* v3, const double* p,
+                          double tol) {
+  return Turn(v1, v2, p, tol) >= 0 && Turn(v2, v3, p, tol) >= 0 && Turn(v3, v1, p, tol) >= 0;
+}
+
 constexpr int kPerimeter6[6] = {0, 3, 1, 4, 2, 5};
 constexpr int kPerimeter8[8] = {0, 4, 1, 5, 2, 6, 3, 7};
 
@@ -38,16 +61,21 @@ constexpr int kPerimeter8[8] = {0, 4, 1, 5, 2, 6, 3, 7};
 // `shape` (nodes at stride 3). weights receives the Shp2D output of the last evaluation. The
 // convergence measure includes the third area coordinate for triangles. Returns whether it
 // converged.
+// kNodes, when not 0, fixes the node count (and the shape) at compile time, so that the 4-node
+// facet every shell search tests gets its sums unrolled; the arithmetic is the same to the bit.
+template <int kNodes = 0>
 bool Newton2D(int shape, int nNodes, const double* coords, const double* p, bool withL,
               double* weights, double& r, double& s) {
+  const int count = kNodes > 0 ? kNodes : nNodes;
+  const int form = kNodes > 0 ? kNodes : shape;
   double reference = 0.0;
   for (int step = 0; step < kMaxNewtonSteps; ++step) {
-    zor_shape::Evaluate2D(shape, r, s, weights, false);
+    zor_shape::Evaluate2D(form, r, s, weights, false);
     const double* N = weights;
-    const double* dr = weights + nNodes;
-    const double* ds = weights + 2 * nNodes;
+    const double* dr = weights + count;
+    const double* ds = weights + 2 * count;
     double x = 0.0, y = 0.0, J00 = 0.0, J01 = 0.0, J10 = 0.0, J11 = 0.0;
-    for (int n = 0; n < nNodes; ++n) {
+    for (int n = 0; n < count; ++n) {
       const double xn = coords[3 * n], yn = coords[3 * n + 1];
       x += N[n] * xn, y += N[n] * yn;
       J00 += dr[n] * xn, J01 += ds[n] * xn;
@@ -207,36 +235,18 @@ void ZORMtkGeom::FindMinDistToPlane(double* normal, double* tangents, double* or
   distance = SignedDistance(normal, foot, point);
 }
 
-// c = u x w (z component) with w = b - a, u = p - a. The tolerance is relative to the two
-// products, so the test does not depend on the coordinates' scale.
 int ZORMtkGeom::CounterClockwise(double* a, double* b, double* p, double tol) {
-  const double wx = b[0] - a[0], wy = b[1] - a[1];
-  const double ux = p[0] - a[0], uy = p[1] - a[1];
-  const double c = uy * wx - ux * wy;
-  const double t = tol * std::fmax(std::fabs(uy * wx), std::fabs(ux * wy));
-  if (c > t) return 1;
-  if (c < -t) return -1;
-  const double w2 = wx * wx + wy * wy, u2 = ux * ux + uy * uy;
-  const double t2 = tol * std::fmax(w2, u2);
-  if (w2 > t2 && u2 > t2 && (ux * wx < 0.0 || uy * wy < 0.0)) return -1;
-  if (u2 - w2 > t2) return 1;
-  return 0;
+  return Turn(a, b, p, tol);
 }
 
 bool ZORMtkGeom::IncludedInTriangle(double* tri, double* p, double tol) {
-  double* v1 = tri;
-  double* v2 = tri + 3;
-  double* v3 = tri + 6;
-  return CounterClockwise(v1, v2, p, tol) >= 0 && CounterClockwise(v2, v3, p, tol) >= 0 &&
-         CounterClockwise(v3, v1, p, tol) >= 0;
+  return TriangleHolds(tri, tri + 3, tri + 6, p, tol);
 }
 
+// The two triangles (v1, v2, v3) and (v1, v3, v4).
 bool ZORMtkGeom::IncludedInQuad(double* quad, double* p, double tol) {
-  if (IncludedInTriangle(quad, p, tol)) return true;
-  double second[9];
-  std::copy(quad, quad + 3, second);
-  std::copy(quad + 6, quad + 12, second + 3);
-  return IncludedInTriangle(second, p, tol);
+  return TriangleHolds(quad, quad + 3, quad + 6, p, tol) ||
+         TriangleHolds(quad, quad + 6, quad + 9, p, tol);
 }
 
 bool ZORMtkGeom::FindIntersection(double* a, double* b, double* p, double* q, double tol) {
@@ -380,7 +390,9 @@ void ZORMtkGeom::InterpolateInQuad(double* weights, int nNodes, double* coords, 
                                    bool& inside, double tol) {
   inside = false;
   double r = 0.0, s = 0.0;
-  if (!Newton2D(nNodes, nNodes, coords, p, false, weights, r, s)) return;
+  const bool converged = nNodes == 4 ? Newton2D<4>(4, 4, coords, p, false, weights, r, s)
+                                     : Newton2D(nNodes, nNodes, coords, p, false, weights, r, s);
+  if (!converged) return;
   inside = std::fabs(r) < 1.0 + tol && std::fabs(s) < 1.0 + tol;
 }
 
