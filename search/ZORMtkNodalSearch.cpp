@@ -111,6 +111,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
   std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {
     ZORLinkChunk& links = chunks[static_cast<std::size_t>(chunk)];
+    links.Reserve(plan.End(chunk, count) - plan.Begin(chunk), mesh.LargestNodeCount());
     ZORPointMatch match;
     for (int n = plan.Begin(chunk); n < plan.End(chunk, count); ++n) {
       const int node = points.members[static_cast<std::size_t>(n)];
