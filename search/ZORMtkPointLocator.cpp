@@ -25,14 +25,6 @@ constexpr std::size_t kListedFacets = 64;
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
 
-// Facets of a mesh without a facet index are found by bucket scans, where a facet without a frame
-// would cost its whole test: only a mesh of facets alone leaves out the frames its targets cannot
-// need.
-ZORPointBox FacetTargets(const ZORMtkSourceElements& mesh,
-                         const ZORMtkPointLocator::Settings& settings) {
-  return ZORFacetFrames::Covers(mesh) ? settings.targets : ZORPointBox{};
-}
-
 }  // namespace
 
 ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() { listed.reserve(kListedFacets); }
@@ -52,26 +44,27 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       targets_(settings.targets),
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
+      facetsOnly_(ZORFacetFrames::Covers(mesh)),
       solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
                   ? std::make_unique<ZORSolidBounds>(
                         mesh, tolerances.boundary / kStrictBoundaryDivisor, tolerances.boundary,
                         settings.nodal ? tolerances.boundary : 0.0, settings.threads)
                   : nullptr),
       facets_(settings.prefilters && hasShells_
-                  ? std::make_unique<ZORFacetFrames>(
-                        mesh, tolerances.boundary, tolerances.boundary / kStrictBoundaryDivisor,
-                        tolerances.normal, settings.threads, FacetTargets(mesh, settings))
+                  ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
+                                                     tolerances.boundary / kStrictBoundaryDivisor,
+                                                     tolerances.normal, settings.threads,
+                                                     facetsOnly_ ? settings.targets : ZORPointBox{})
                   : nullptr),
-      facetHulls_(facets_ && ZORFacetFrames::Covers(mesh) ? std::make_unique<ZORMtkHullIndex>(
-                                                                mesh.ElementCount(),
-                                                                [this](int element, double* hull) {
-                                                                  if (!facets_->Keeps(element))
-                                                                    return false;
-                                                                  facets_->Hull(element, hull);
-                                                                  return true;
-                                                                },
-                                                                threads_, targets_)
-                                                          : nullptr) {
+      facetHulls_(facets_ && facetsOnly_ ? std::make_unique<ZORMtkHullIndex>(
+                                               mesh.ElementCount(),
+                                               [this](int element, double* hull) {
+                                                 if (!facets_->Keeps(element)) return false;
+                                                 facets_->Hull(element, hull);
+                                                 return true;
+                                               },
+                                               threads_, targets_)
+                                         : nullptr) {
   if (solids_ && ZORSolidBounds::Covers(mesh)) {
     if (containing_ && solids_->HoldsTighter()) {
       holdingHulls_ = SolidIndex(&ZORSolidBounds::HoldingHull);

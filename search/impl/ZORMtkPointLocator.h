@@ -178,6 +178,10 @@ class ZORMtkPointLocator {
   ZORPointBox targets_;
   bool threeDimensional_;
   bool hasShells_;
+  // Whether every element is a 3- or 4-node facet: only such a mesh gets a facet index, and only
+  // it leaves out the frames its targets cannot need, since facets found by bucket scans would pay
+  // their whole test without one.
+  bool facetsOnly_;
   // Where the solids can accept a point; null without solids.
   std::unique_ptr<ZORSolidBounds> solids_;
   // For meshes of solids alone: their hulls in the strict pass, and in the relaxed pass when
