@@ -32,7 +32,7 @@ void ZORMtkRowForm::Build(const ZORMtkNodalWeights& weights, int threads) {
   const int keyCount = keyRegion_.Size();
   std::vector<int> keys(static_cast<std::size_t>(keyCount));
   ZORSimCSet(keyRegion_).Members(keys.data());
-  const ZORSimCSet partners(partnerRegion_);
+  const ZORSimMemberSet* partners = partnerRegion_.members.get();
   ZORHugePages::Resize(offsets_, static_cast<std::size_t>(keyCount) + 1);
   ZORHugePages::Resize(rows_, static_cast<std::size_t>(weights.LinkCount()));
   const int parts = ZORParallelFor::Parts(keyCount, threads);
@@ -49,9 +49,13 @@ void ZORMtkRowForm::Build(const ZORMtkNodalWeights& weights, int threads) {
       while (index < weights.KeyCount() && weights.Key(index) < member) ++index;
       bool whole = weights.LinkBegin(index) == linkEnd;
       if (index < weights.KeyCount() && weights.Key(index) == member) {
-        for (int link = weights.LinkBegin(index); link < weights.LinkBegin(index + 1); ++link) {
-          rows_[static_cast<std::size_t>(link)] = partners.SeekMember(weights.Partners(0)[link]);
-          whole = whole && rows_[static_cast<std::size_t>(link)] >= 0;
+        const int count = weights.PartnerCount(index);
+        int* rows = rows_.data() + weights.LinkBegin(index);
+        if (partners) {
+          whole = partners->SeekEach(weights.Partners(index), count, rows) && whole;
+        } else {
+          std::fill(rows, rows + count, -1);
+          whole = whole && count == 0;
         }
         linkEnd = weights.LinkBegin(++index);
       }

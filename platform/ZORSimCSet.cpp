@@ -18,9 +18,6 @@ void ZORSimCSet::OrderedMembers(int* out) const {
   if (id_.members) id_.members->CopyOrdered(out);
 }
 bool ZORSimCSet::IsMember(int member) const { return id_.members && id_.members->Contains(member); }
-int ZORSimCSet::SeekMember(int member) const {
-  return id_.members ? id_.members->Seek(member) : -1;
-}
 
 ZORSimCSetID ZORSimCSet::Intersection(const ZORSimCSetID& other) const {
   if (!id_.members) return id_;

@@ -12,7 +12,7 @@ class ZORMTK_EXPORT ZORSimCSet {
   void OrderedMembers(int* out) const;  // in the set's order
   bool IsMember(int member) const;
   // Position of member in the set's order, or -1.
-  int SeekMember(int member) const;
+  int SeekMember(int member) const { return id_.members ? id_.members->Seek(member) : -1; }
   // Members of this set that are also in other, in this set's order.
   ZORSimCSetID Intersection(const ZORSimCSetID& other) const;
   ZORSimCSetID AscendingID() const;

@@ -62,7 +62,7 @@ void ZORSimMemberSet::BuildIndex() {
   maxMember_ = members_[sortedPositions_.back()];
 }
 
-int ZORSimMemberSet::Seek(int member) const {
+int ZORSimMemberSet::SeekStridedOrListed(int member) const {
   if (isRange_) {
     if (count_ == 0 || member < start_) return -1;
     const std::int64_t offset = std::int64_t{member} - start_;
@@ -77,6 +77,26 @@ int ZORSimMemberSet::Seek(int member) const {
       std::lower_bound(sortedPositions_.begin(), sortedPositions_.end(), member,
                        [this](int position, int value) { return members_[position] < value; });
   return it != sortedPositions_.end() && members_[*it] == member ? *it : -1;
+}
+
+// The range's bounds are read into locals once: stores through positions could otherwise alias
+// them and force a reload per member.
+bool ZORSimMemberSet::SeekEach(const int* members, int count, int* positions) const {
+  bool every = true;
+  if (isRange_ && stride_ == 1) {
+    const std::int64_t start = start_, size = count_;
+    for (int i = 0; i < count; ++i) {
+      const std::int64_t offset = members[i] - start;
+      positions[i] = offset >= 0 && offset < size ? static_cast<int>(offset) : -1;
+      every = every && positions[i] >= 0;
+    }
+    return every;
+  }
+  for (int i = 0; i < count; ++i) {
+    positions[i] = SeekStridedOrListed(members[i]);
+    every = every && positions[i] >= 0;
+  }
+  return every;
 }
 
 void ZORSimMemberSet::CopyOrdered(int* out) const {

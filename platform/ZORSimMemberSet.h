@@ -17,8 +17,15 @@ class ZORSimMemberSet : public std::enable_shared_from_this<ZORSimMemberSet> {
   int At(int position) const {
     return isRange_ ? start_ + position * stride_ : members_[static_cast<std::size_t>(position)];
   }
-  // Position of member in the set's order, or -1.
-  int Seek(int member) const;
+  // Position of member in the set's order, or -1. Inline for a set of consecutive members (a
+  // whole mesh's nodes), which a transfer asks once per link.
+  int Seek(int member) const {
+    if (!isRange_ || stride_ != 1) return SeekStridedOrListed(member);
+    const std::int64_t offset = std::int64_t{member} - start_;
+    return offset >= 0 && offset < count_ ? static_cast<int>(offset) : -1;
+  }
+  // Seek of count members into positions; whether every one is in the set.
+  bool SeekEach(const int* members, int count, int* positions) const;
   bool Contains(int member) const { return Seek(member) >= 0; }
   bool IsAscending() const { return ascending_; }
   bool IsRange() const { return isRange_; }
@@ -44,6 +51,7 @@ class ZORSimMemberSet : public std::enable_shared_from_this<ZORSimMemberSet> {
  private:
   ZORSimMemberSet() = default;
   void BuildIndex();
+  int SeekStridedOrListed(int member) const;
 
   bool isRange_ = true;
   int start_ = 0;

@@ -44,6 +44,19 @@ TEST(ZORSimMemberSet, RandomSetsAnswerAsTheirPlainListDoes) {
       ASSERT_EQ(set->Ascending()->Ordered(), ascending);
       for (int member = -1; member < 70; ++member)
         ASSERT_EQ(set->Seek(member), BruteSeek(list, member)) << "trial " << trial;
+      // The batch answers as Seek member by member, and its flag is whether all were found.
+      std::vector<int> queries(static_cast<std::size_t>(pick(6)));
+      for (int& member : queries)
+        member = pick(3) == 0   ? pick(70) - 1
+                 : list.empty() ? 0
+                                : list[pick(static_cast<int>(list.size()))];
+      std::vector<int> positions(queries.size(), -2);
+      bool every = true;
+      for (int member : queries) every = every && BruteSeek(list, member) >= 0;
+      ASSERT_EQ(set->SeekEach(queries.data(), static_cast<int>(queries.size()), positions.data()),
+                every);
+      for (std::size_t i = 0; i < queries.size(); ++i)
+        ASSERT_EQ(positions[i], BruteSeek(list, queries[i])) << "trial " << trial;
     }
     const int otherStart = pick(20), otherCount = pick(20), otherStride = 1 + pick(3);
     const auto other = ZORSimMemberSet::Range(otherStart, otherCount, otherStride);
