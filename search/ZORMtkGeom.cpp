@@ -475,6 +475,12 @@ struct Tet4Form {
       e[k] = x0[k] + rst[0] * edge[0][k] + rst[1] * edge[1][k] + rst[2] * edge[2][k] - point[k];
     }
   }
+  void Start(const double* point, double* e, double (*J)[3]) const {
+    for (int k = 0; k < 3; ++k) {
+      for (int j = 0; j < 3; ++j) J[j][k] = edge[j][k];
+      e[k] = x0[k] - point[k];
+    }
+  }
 };
 
 // The 6-node prism as a polynomial: with bottom corners x_k, top corners y_k, m_k = (x_k + y_k)/2
@@ -503,6 +509,12 @@ struct Prism6Form {
       J[1][k] = b[k] + t * d[k];
       J[2][k] = h0[k] + r * c[k] + s * d[k];
       e[k] = m0[k] + t * h0[k] + r * J[0][k] + s * J[1][k] - point[k];
+    }
+  }
+  void Start(const double* point, double* e, double (*J)[3]) const {
+    for (int k = 0; k < 3; ++k) {
+      J[0][k] = a[k], J[1][k] = b[k], J[2][k] = h0[k];
+      e[k] = m0[k] - point[k];
     }
   }
 };
@@ -543,10 +555,19 @@ struct Hex8Form {
              r * t * q[6][k] + r * s * t * q[7][k] - point[k];
     }
   }
+  void Start(const double* point, double* e, double (*J)[3]) const {
+    for (int k = 0; k < 3; ++k) {
+      for (int j = 0; j < 3; ++j) J[j][k] = q[j + 1][k];
+      e[k] = q[0][k] - point[k];
+    }
+  }
 };
 
 // The same iteration on a closed form, a few dozen operations a step where the shape functions
-// take hundreds. The weights are those of the last evaluation, as from the shape functions.
+// take hundreds. The weights are those of the last evaluation, as from the shape functions. Every
+// solve starts at the centre, where the form's higher terms vanish: Start gives the residual and
+// Jacobian there from the constant and linear terms alone, the same values but for the sign of a
+// zero, which no weight shows.
 template <typename Form>
 bool InvertByForm(double* weights, const double* point, const double* coords, double* rst) {
   const Form form(coords);
@@ -554,7 +575,10 @@ bool InvertByForm(double* weights, const double* point, const double* coords, do
   for (int step = 0; step < kMaxNewtonSteps; ++step) {
     const double from[3] = {at[0], at[1], at[2]};
     double e[3], J[3][3];
-    form.Residual(at, point, e, J);
+    if (step == 0)
+      form.Start(point, e, J);
+    else
+      form.Residual(at, point, e, J);
     const NewtonState state = NewtonUpdate(e, J, step, reference, at);
     if (state == NewtonState::Failed) return false;
     if (state == NewtonState::Converged) {
