@@ -461,6 +461,7 @@ bool InvertByShapes(double* weights, const double* point, const double* coords, 
 //   x = x0 + r (x1 - x0) + s (x2 - x0) + t (x3 - x0),  J = [x1 - x0, x2 - x0, x3 - x0].
 struct Tet4Form {
   static constexpr int kNodes = 4;
+  static constexpr bool kAffine = true;
   double x0[3], edge[3][3];
 
   explicit Tet4Form(const double* x) {
@@ -489,6 +490,7 @@ struct Tet4Form {
 //   dx/dr = a + t c,  dx/ds = b + t d,  dx/dt = h0 + r c + s d.
 struct Prism6Form {
   static constexpr int kNodes = 6;
+  static constexpr bool kAffine = false;
   double m0[3], h0[3], a[3], b[3], c[3], d[3];
 
   explicit Prism6Form(const double* x) {
@@ -524,6 +526,7 @@ struct Prism6Form {
 // c_q = sum_i q_i x_i / 8 with q_i the product of the node's signs named by the term.
 struct Hex8Form {
   static constexpr int kNodes = 8;
+  static constexpr bool kAffine = false;
   double q[8][3];
 
   // Node n sits at the corner whose bits are (r > 0, s > 0, t > 0). Sums and differences along
@@ -581,8 +584,12 @@ bool InvertByForm(double* weights, const double* point, const double* coords, do
       form.Residual(at, point, e, J);
     const NewtonState state = NewtonUpdate(e, J, step, reference, at);
     if (state == NewtonState::Failed) return false;
-    if (state == NewtonState::Converged) {
-      zor_shape::Evaluate3D(Form::kNodes, from[0], from[1], from[2], weights);
+    // An affine map is solved by the first step: the second would evaluate the weights where
+    // this one ends and move the coordinates by rounding alone.
+    const bool solved = state == NewtonState::Going && Form::kAffine;
+    if (state == NewtonState::Converged || solved) {
+      const double* where = solved ? at : from;
+      zor_shape::Evaluate3D(Form::kNodes, where[0], where[1], where[2], weights);
       std::copy_n(at, 3, rst);
       return true;
     }
