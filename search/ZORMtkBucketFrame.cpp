@@ -1,5 +1,6 @@
 #include "search/ZORMtkBucketFrame.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/impl/ZORHugePages.h"
@@ -60,59 +61,8 @@ void ZORMtkBucketFrame::ClearEntries(std::size_t count) {
   entries.assign(count, 0);
 }
 
-// Two passes over the items, as in Fill, but split by rows: the first counts each row's entries
-// per bucket and turns the counts into starts within the rows; the rows' totals then give every
-// run of rows its base in the entries, and the second pass places the entries from there.
-void ZORMtkBucketFrame::FillRanges(int itemCount, int threads, const RangeOf& rangeOf) {
-  const long long rows = RowCount();
-  ZORHugePages::Resize(offsets, static_cast<std::size_t>(BucketCount()) + 1);
-  offsets[0] = 0;
-  std::vector<int> totals(static_cast<std::size_t>(ZORParallelFor::Parts(rows, threads)), 0);
-  ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
-    totals[static_cast<std::size_t>(part)] =
-        CountRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end));
-  });
-  std::vector<int> bases(totals.size() + 1, 0);
-  for (std::size_t part = 0; part < totals.size(); ++part)
-    bases[part + 1] = bases[part] + totals[part];
-  ZORHugePages::Resize(entries, static_cast<std::size_t>(bases.back()));
-  ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
-    PlaceRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end),
-              bases[static_cast<std::size_t>(part)]);
-  });
-}
-
-// Leaves in offsets[b + 1], for each bucket b of the rows, the start of b's entries counted from
-// the rows' first entry, and returns the rows' entry count.
-int ZORMtkBucketFrame::CountRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd) {
-  const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
-  const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
-  std::fill(offsets.data() + first + 1, offsets.data() + last + 1, 0);
-  VisitRows(itemCount, rangeOf, rowBegin, rowEnd,
-            [this](int bucket, int /*item*/) { ++offsets[static_cast<std::size_t>(bucket) + 1]; });
-  int start = 0;
-  for (std::size_t b = first; b < last; ++b) {
-    const int count = offsets[b + 1];
-    offsets[b + 1] = start;
-    start += count;
-  }
-  return start;
-}
-
-// offsets[b + 1] serves as b's cursor: from b's start it advances past each entry placed, and
-// ends at b's end, which is the next bucket's start.
-void ZORMtkBucketFrame::PlaceRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd,
-                                  int base) {
-  const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
-  const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
-  for (std::size_t b = first; b < last; ++b) offsets[b + 1] += base;
-  VisitRows(itemCount, rangeOf, rowBegin, rowEnd, [this](int bucket, int item) {
-    entries[static_cast<std::size_t>(offsets[static_cast<std::size_t>(bucket) + 1]++)] = item;
-  });
-}
-
-template <typename Enter>
-void ZORMtkBucketFrame::VisitRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd,
+template <typename Source, typename Enter>
+void ZORMtkBucketFrame::VisitRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd,
                                   const Enter& enter) const {
   const int rowsPerLayer = counts[1];
   const int firstLayer = rowBegin / rowsPerLayer + 1;
@@ -136,4 +86,72 @@ void ZORMtkBucketFrame::VisitRows(int itemCount, const RangeOf& rangeOf, int row
       }
     }
   }
+}
+
+// Two passes over the items, as in Fill, but split by rows: the first counts each row's entries
+// per bucket and turns the counts into starts within the rows; the rows' totals then give every
+// run of rows its base in the entries, and the second pass places the entries from there.
+template <typename Source>
+void ZORMtkBucketFrame::FillFrom(int itemCount, int threads, const Source& rangeOf) {
+  const long long rows = RowCount();
+  ZORHugePages::Resize(offsets, static_cast<std::size_t>(BucketCount()) + 1);
+  offsets[0] = 0;
+  std::vector<int> totals(static_cast<std::size_t>(ZORParallelFor::Parts(rows, threads)), 0);
+  ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
+    totals[static_cast<std::size_t>(part)] =
+        CountRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end));
+  });
+  std::vector<int> bases(totals.size() + 1, 0);
+  for (std::size_t part = 0; part < totals.size(); ++part)
+    bases[part + 1] = bases[part] + totals[part];
+  ZORHugePages::Resize(entries, static_cast<std::size_t>(bases.back()));
+  ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
+    PlaceRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end),
+              bases[static_cast<std::size_t>(part)]);
+  });
+}
+
+// Leaves in offsets[b + 1], for each bucket b of the rows, the start of b's entries counted from
+// the rows' first entry, and returns the rows' entry count.
+template <typename Source>
+int ZORMtkBucketFrame::CountRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd) {
+  const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
+  const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
+  std::fill(offsets.data() + first + 1, offsets.data() + last + 1, 0);
+  VisitRows(itemCount, rangeOf, rowBegin, rowEnd,
+            [this](int bucket, int /*item*/) { ++offsets[static_cast<std::size_t>(bucket) + 1]; });
+  int start = 0;
+  for (std::size_t b = first; b < last; ++b) {
+    const int count = offsets[b + 1];
+    offsets[b + 1] = start;
+    start += count;
+  }
+  return start;
+}
+
+// offsets[b + 1] serves as b's cursor: from b's start it advances past each entry placed, and
+// ends at b's end, which is the next bucket's start.
+template <typename Source>
+void ZORMtkBucketFrame::PlaceRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd,
+                                  int base) {
+  const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
+  const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
+  for (std::size_t b = first; b < last; ++b) offsets[b + 1] += base;
+  VisitRows(itemCount, rangeOf, rowBegin, rowEnd, [this](int bucket, int item) {
+    entries[static_cast<std::size_t>(offsets[static_cast<std::size_t>(bucket) + 1]++)] = item;
+  });
+}
+
+void ZORMtkBucketFrame::FillRanges(int itemCount, int threads, const RangeOf& rangeOf) {
+  FillFrom(itemCount, threads, rangeOf);
+}
+
+void ZORMtkBucketFrame::FillRanges(int itemCount, int threads, const int* ranges) {
+  FillFrom(itemCount, threads, [ranges](int item, int* first, int* last) {
+    const int* range = ranges + 6 * static_cast<std::size_t>(item);
+    if (range[0] == 0) return false;
+    std::copy(range, range + 3, first);
+    std::copy(range + 3, range + 6, last);
+    return true;
+  });
 }

@@ -91,6 +91,10 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
   // rows, so every list comes out ascending as Fill's, no two threads write the same count or
   // entry, and each row's counts and entries are first touched by their owner.
   void FillRanges(int itemCount, int threads, const RangeOf& rangeOf);
+  // The same from ranges kept six one-based indices an item (first i, j, k, last i, j, k), one
+  // item after another; an item whose first i is 0 is in no bucket. Read in place, without a call
+  // per item.
+  void FillRanges(int itemCount, int threads, const int* ranges);
 
   // The lists' arrays, zeroed, in huge pages when large: a grid of a million elements is filled
   // once and fresh memory costs more to touch than to fill.
@@ -110,11 +114,16 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
 
  private:
   long long RowCount() const { return static_cast<long long>(counts[1]) * counts[2]; }
-  int CountRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd);
-  void PlaceRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd, int base);
+  // The lists from any source of ranges (the callable rangeOf(item, first, last) is).
+  template <typename Source>
+  void FillFrom(int itemCount, int threads, const Source& rangeOf);
+  template <typename Source>
+  int CountRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd);
+  template <typename Source>
+  void PlaceRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd, int base);
   // Calls enter(bucket, item) for every bucket of rows rowBegin .. rowEnd - 1 that holds an item,
   // items ascending.
-  template <typename Enter>
-  void VisitRows(int itemCount, const RangeOf& rangeOf, int rowBegin, int rowEnd,
+  template <typename Source, typename Enter>
+  void VisitRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd,
                  const Enter& enter) const;
 };

@@ -143,15 +143,7 @@ void ZORMtkHullIndex::Fill(const ZORFreshArray<double>& largest, ZORFreshArray<i
       for (int a = 0; a < kRangeSize; ++a) range[a] = frame_.AxisIndex(BitsFloat(range[a]), a % 3);
     }
   });
-  frame_.FillRanges(elementCount, threads, [&ranges](int element, int* first, int* last) {
-    const int* range = ranges.data() + kRangeSize * static_cast<std::size_t>(element);
-    if (range[0] == 0) return false;
-    for (int a = 0; a < 3; ++a) {
-      first[a] = range[a];
-      last[a] = range[3 + a];
-    }
-    return true;
-  });
+  frame_.FillRanges(elementCount, threads, ranges.data());
 }
 
 const int* ZORMtkHullIndex::Cell(const double* point, int& count) const {

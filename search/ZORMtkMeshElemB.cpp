@@ -177,11 +177,6 @@ void ZORMtkMeshElemB::ListElements() const {
   if (listed_.load(std::memory_order_acquire)) return;
   const std::lock_guard<std::mutex> hold(listing_);
   if (listed_.load(std::memory_order_relaxed)) return;
-  frame_.FillRanges(ElementCount(), threads_, [this](int position, int* first, int* last) {
-    const int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
-    std::copy(range, range + 3, first);
-    std::copy(range + 3, range + 6, last);
-    return true;
-  });
+  frame_.FillRanges(ElementCount(), threads_, ranges_.data());
   listed_.store(true, std::memory_order_release);
 }
