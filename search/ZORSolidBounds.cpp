@@ -71,7 +71,11 @@ bool Trilinear(const ZORMtkSourceElements& mesh, int element) {
 
 ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed,
                                double boxMargin, int threads)
-    : mesh_(mesh), strict_(strict), relaxed_(relaxed), boxMargin_(boxMargin) {
+    : mesh_(mesh),
+      strict_(strict),
+      relaxed_(relaxed),
+      boxMargin_(boxMargin),
+      strictHexReach_(HexReach(strict)) {
   FindInverses(threads);
   KeepPrismHulls(threads);
 }
@@ -179,7 +183,7 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   BoxHull(element, hull);
   double tight[6];
   if (IsTrilinear(element)) {
-    ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(strict_), tight);
+    ZORMtkHullIndex::Widen(mesh_.Box(element), strictHexReach_, tight);
   } else if (IsPrism(element)) {
     std::copy_n(prismHulls_.data() + kHullSize * static_cast<std::size_t>(element), kHullSize,
                 tight);
@@ -383,12 +387,13 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
   const bool trilinear = IsTrilinear(element);
   const bool prism = IsPrism(element);
   if (prism && tol == strict_ && !prismHulls_.empty()) return InKeptPrismHull(element, point);
-  if (trilinear || prism) {
+  if (trilinear) {
+    const double reach = tol == strict_ ? strictHexReach_ : HexReach(tol);
+    return ZORMtkHullIndex::WidenedHolds(mesh_.Box(element), reach, point);
+  }
+  if (prism) {
     double hull[kHullSize];
-    if (trilinear)
-      ZORMtkHullIndex::Widen(mesh_.Box(element), HexReach(tol), hull);
-    else
-      PrismHull(element, tol, hull);
+    PrismHull(element, tol, hull);
     for (int a = 0; a < 3; ++a)
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;

@@ -39,14 +39,25 @@ class ZORMtkHullIndex {
   // keeps it: each axis by reach times its extent, and every axis also by a billionth of the
   // element length, beyond the reach of the coincident-node test, which needs no Newton step.
   static void Widen(const double* box, double reach, double* hull) {
+    for (int a = 0; a < 3; ++a) WidenAxis(box, reach, a, hull[a], hull[3 + a]);
+  }
+  // Whether the widened box holds point, widened axis by axis and left at the first axis along
+  // which the point lies outside.
+  static bool WidenedHolds(const double* box, double reach, const double* point) {
     for (int a = 0; a < 3; ++a) {
-      const double slack = reach * (box[3 + a] - box[a]) + 1e-9 * box[6];
-      hull[a] = box[a] - slack;
-      hull[3 + a] = box[3 + a] + slack;
+      double lower, upper;
+      WidenAxis(box, reach, a, lower, upper);
+      if (point[a] < lower || point[a] > upper) return false;
     }
+    return true;
   }
 
  private:
+  static void WidenAxis(const double* box, double reach, int a, double& lower, double& upper) {
+    const double slack = reach * (box[3 + a] - box[a]) + 1e-9 * box[6];
+    lower = box[a] - slack;
+    upper = box[3 + a] + slack;
+  }
   void Place(const double* lower, const double* upper, double h, int hulls);
   void Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges, int threads);
 

@@ -103,6 +103,8 @@ class ZORSolidBounds {
   double strict_;
   double relaxed_;
   double boxMargin_;
+  // How far a trilinear hexahedron's strict hull reaches beyond its node box, per unit extent.
+  double strictHexReach_;
   // Per element the slot of its inverse (a straight tetrahedron that is not flat), kTrilinear for
   // an 8-node hexahedron or a 20-node one with straight edges, kPrism for a 6-node prism, else
   // kNoBound.
