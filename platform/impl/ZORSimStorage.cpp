@@ -1,10 +1,9 @@
 #include "platform/impl/ZORSimStorage.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "platform/impl/ZORCrc32.h"
 #include "platform/impl/ZORSimByteReader.h"
 #include "platform/impl/ZORSimByteWriter.h"
 #include "platform/impl/ZORSimDatabase.h"
@@ -14,10 +13,7 @@ namespace {
 
 const char* const kMagic = "VELZOR simulation database";
 
-std::uint32_t Checksum(const void* data, std::size_t size) {
-  return static_cast<std::uint32_t>(
-      crc32(crc32(0L, Z_NULL, 0), static_cast<const Bytef*>(data), static_cast<uInt>(size)));
-}
+std::uint32_t Checksum(const void* data, std::size_t size) { return ZORCrc32::Of(data, size); }
 
 ZORSimError Corrupted(const std::string& text) {
   return ZORSimError(text, ZORSimErrorKind::kCorruption);
