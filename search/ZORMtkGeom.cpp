@@ -461,7 +461,6 @@ bool InvertByShapes(double* weights, const double* point, const double* coords, 
 //   x = x0 + r (x1 - x0) + s (x2 - x0) + t (x3 - x0),  J = [x1 - x0, x2 - x0, x3 - x0].
 struct Tet4Form {
   static constexpr int kNodes = 4;
-  static constexpr bool kAffine = true;
   double x0[3], edge[3][3];
 
   explicit Tet4Form(const double* x) {
@@ -482,6 +481,7 @@ struct Tet4Form {
       e[k] = x0[k] - point[k];
     }
   }
+  static bool Affine() { return true; }
 };
 
 // The 6-node prism as a polynomial: with bottom corners x_k, top corners y_k, m_k = (x_k + y_k)/2
@@ -490,7 +490,6 @@ struct Tet4Form {
 //   dx/dr = a + t c,  dx/ds = b + t d,  dx/dt = h0 + r c + s d.
 struct Prism6Form {
   static constexpr int kNodes = 6;
-  static constexpr bool kAffine = false;
   double m0[3], h0[3], a[3], b[3], c[3], d[3];
 
   explicit Prism6Form(const double* x) {
@@ -519,6 +518,12 @@ struct Prism6Form {
       e[k] = m0[k] - point[k];
     }
   }
+  // Top and bottom triangles alike, one over the other: no t r or t s terms.
+  bool Affine() const {
+    for (int k = 0; k < 3; ++k)
+      if (c[k] != 0.0 || d[k] != 0.0) return false;
+    return true;
+  }
 };
 
 // The 8-node hexahedron as a polynomial: N_i = (1 + r_i r)(1 + s_i s)(1 + t_i t)/8 gives
@@ -526,7 +531,6 @@ struct Prism6Form {
 // c_q = sum_i q_i x_i / 8 with q_i the product of the node's signs named by the term.
 struct Hex8Form {
   static constexpr int kNodes = 8;
-  static constexpr bool kAffine = false;
   double q[8][3];
 
   // Node n sits at the corner whose bits are (r > 0, s > 0, t > 0). Sums and differences along
@@ -564,6 +568,13 @@ struct Hex8Form {
       e[k] = q[0][k] - point[k];
     }
   }
+  // A parallelepiped (every box of a rectilinear grid): no products of coordinates.
+  bool Affine() const {
+    for (int term = 4; term < 8; ++term)
+      for (int k = 0; k < 3; ++k)
+        if (q[term][k] != 0.0) return false;
+    return true;
+  }
 };
 
 // The same iteration on a closed form, a few dozen operations a step where the shape functions
@@ -574,6 +585,7 @@ struct Hex8Form {
 template <typename Form>
 bool InvertByForm(double* weights, const double* point, const double* coords, double* rst) {
   const Form form(coords);
+  const bool affine = form.Affine();
   double at[3] = {0.0, 0.0, 0.0}, reference = 0.0;
   for (int step = 0; step < kMaxNewtonSteps; ++step) {
     const double from[3] = {at[0], at[1], at[2]};
@@ -584,9 +596,10 @@ bool InvertByForm(double* weights, const double* point, const double* coords, do
       form.Residual(at, point, e, J);
     const NewtonState state = NewtonUpdate(e, J, step, reference, at);
     if (state == NewtonState::Failed) return false;
-    // An affine map is solved by the first step: the second would evaluate the weights where
-    // this one ends and move the coordinates by rounding alone.
-    const bool solved = state == NewtonState::Going && Form::kAffine;
+    // An affine map (a tetrahedron, or a hexahedron or prism whose twist terms are exactly zero)
+    // is solved by the first step: the second would evaluate the weights where this one ends and
+    // move the coordinates by rounding alone.
+    const bool solved = state == NewtonState::Going && affine;
     if (state == NewtonState::Converged || solved) {
       const double* where = solved ? at : from;
       zor_shape::Evaluate3D(Form::kNodes, where[0], where[1], where[2], weights);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -180,6 +181,48 @@ TEST(ZORMtkGeomSolid, FindsRandomPointsInDistortedSolidsAndRejectsPointsBeyondAF
           out[axis] = Bound(shape, axis, upper) + (upper ? 0.2 : -0.2);
           EXPECT_FALSE(test(out)) << "axis " << axis << (upper ? " above" : " below");
         }
+    }
+  }
+}
+
+// Each twist term of a hexahedron's or a prism's map alone, and none (a parallelepiped), on an
+// otherwise affine element: the solver must tell the affine map, which one step solves, from every
+// map with a product of natural coordinates, which takes more.
+TEST(ZORMtkGeomSolid, EachTwistTermAloneIsSolvedAsAnyDistortionIs) {
+  using Term = std::array<int, 3>;  // the natural coordinates the term multiplies
+  std::mt19937 rng(5);
+  double tol = 1e-3;
+  for (const Shape& shape : Shapes(3)) {
+    const int n = shape.Count();
+    if (n != 8 && n != 6) continue;
+    const std::vector<Term> terms =
+        n == 8 ? std::vector<Term>{{1, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}, {0, 0, 0}}
+               : std::vector<Term>{{1, 0, 1}, {0, 1, 1}, {0, 0, 0}};
+    for (const Term& term : terms) {
+      SCOPED_TRACE(std::string(shape.label) + " term " + std::to_string(term[0]) +
+                   std::to_string(term[1]) + std::to_string(term[2]));
+      Coords coords;
+      for (const Point& node : shape.nodes) {
+        // Binary fractions throughout: the map's coefficients come out exact, so the terms
+        // that are absent are exactly zero, as in a rectilinear grid.
+        double twist = term == Term{0, 0, 0} ? 0.0 : 0.25;
+        for (int a = 0; a < 3; ++a) twist *= term[a] != 0 ? node[a] : 1.0;
+        coords.insert(coords.end(), {1.0 + 0.75 * node[0] + 0.25 * node[1],
+                                     -2.0 + 1.25 * node[1] + 0.125 * node[2] + twist,
+                                     0.5 + node[2] + 0.125 * node[0]});
+      }
+      Coords weights(static_cast<std::size_t>(4 * n));
+      for (int trial = 0; trial < 10; ++trial) {
+        const Point xi = zor_test_mesh::RandomNatural(n, 3, rng);
+        Point x = Map(shape, coords, xi);
+        ASSERT_TRUE(ZORMtkGeom::IncludedInSolid(weights.data(), x.data(), coords.data(), n, 3, &tol,
+                                                false));
+        const Coords N = shape.Evaluate(xi);
+        for (int k = 0; k < n; ++k) ASSERT_NEAR(weights[k], N[k], kNewtonWeights) << "node " << k;
+        double rst[3];
+        ASSERT_TRUE(zor_solid::Invert(weights.data(), x.data(), coords.data(), n, rst));
+        for (int axis = 0; axis < 3; ++axis) ASSERT_NEAR(rst[axis], xi[axis], 1e-10);
+      }
     }
   }
 }
