@@ -18,6 +18,18 @@ void AddScaled(double* row, double weight, const double* values, int components)
   for (int c = 0; c < components; ++c) row[c] += weight * values[c];
 }
 
+// Gather of one component, the commonest field: the sum stays in a register rather than in the
+// row, with the same additions in the same order.
+void GatherScalars(const ZORMtkNodeLinkView& links, const double* source, double* result, int begin,
+                   int end) {
+  for (int i = begin; i < end; ++i) {
+    double sum = 0.0;
+    for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link)
+      sum += links.weights[link] * source[links.partnerRows[link]];
+    result[i] = sum;
+  }
+}
+
 }  // namespace
 
 // Every result row is a sum of its own links in link order, so ranges of rows run on separate
@@ -26,6 +38,10 @@ void ZORMtkNodalKernels::Gather(ZORMtkNodeLinkView links, const double* source, 
                                 double* result, int threads) {
   ZORParallelFor::Ranges(
       links.KeyCount(), threads, [&](int /*part*/, long long begin, long long end) {
+        if (components == 1) {
+          GatherScalars(links, source, result, static_cast<int>(begin), static_cast<int>(end));
+          return;
+        }
         for (int i = static_cast<int>(begin); i < end; ++i) {
           double* row = result + At(i, components, 0);
           std::fill(row, row + components, 0.0);
