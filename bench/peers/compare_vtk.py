@@ -2,11 +2,11 @@
 """Side-by-side run of fieldmap and VTK's probe filter on the same binary .vtu files.
 
 The whole comparison, as recorded in bench/peers/vtk_comparison.md and the README (from the
-repository's top, with fieldmap built in build/; about an hour on two cores):
+repository's top, with fieldmap built in build/; about 8 minutes on two cores):
 
     /usr/bin/python3 bench/peers/compare_vtk.py
 
-A quick look at about 1e5 source cells (a few minutes):
+A quick look at about 1e5 source cells (under a minute):
 
     /usr/bin/python3 bench/peers/compare_vtk.py --sizes 1e5 --repeat 1
 
