@@ -25,6 +25,9 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
   ZORFreshArray<int> offsets = ZORFreshArray<int>(2, 0);
   ZORFreshArray<int> entries;
 
+  // Ints of one kept bucket range: first i, j, k, then last i, j, k.
+  static constexpr int kRangeInts = 6;
+
   int Axes() const { return dimension == 2 ? 2 : 3; }
   long long BucketCount() const {
     return static_cast<long long>(counts[0]) * counts[1] * counts[2];
@@ -91,9 +94,9 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
   // rows, so every list comes out ascending as Fill's, no two threads write the same count or
   // entry, and each row's counts and entries are first touched by their owner.
   void FillRanges(int itemCount, int threads, const RangeOf& rangeOf);
-  // The same from ranges kept six one-based indices an item (first i, j, k, last i, j, k), one
-  // item after another; an item whose first i is 0 is in no bucket. Read in place, without a call
-  // per item.
+  // The same from ranges kept kRangeInts one-based indices an item (first i, j, k, last i, j, k),
+  // one item after another; an item whose first i is 0 is in no bucket. Read in place, without a
+  // call per item.
   void FillRanges(int itemCount, int threads, const int* ranges);
 
   // The lists' arrays, zeroed, in huge pages when large: a grid of a million elements is filled

@@ -14,7 +14,7 @@
 namespace {
 
 // A hull's six bounds, then its element's cell range, in the same slots.
-constexpr int kRangeSize = 6;
+constexpr int kRangeSize = ZORMtkBucketFrame::kRangeInts;
 // The cell edge over the mean largest hull extent. Smaller cells list fewer elements a point must
 // screen but enter each element in more of them; at 0.8 a hull covers 2 to 3 cells an axis, and
 // instruction counts of the searches at 1e5 elements were least or near it for every family

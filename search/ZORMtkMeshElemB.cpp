@@ -152,12 +152,14 @@ void ZORMtkMeshElemB::RangeElements(double margin, double averageSize, const dou
   const int axes = frame_.Axes();
   const double delta = margin * averageSize;
   const double h = frame_.h;
-  ZORHugePages::Resize(ranges_, 6 * static_cast<std::size_t>(ElementCount()));
+  ZORHugePages::Resize(ranges_,
+                       ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(ElementCount()));
   ZORParallelFor::Ranges(
       ElementCount(), threads_, [&](int /*part*/, long long begin, long long end) {
         for (int position = static_cast<int>(begin); position < end; ++position) {
-          int* range = ranges_.data() + 6 * static_cast<std::size_t>(position);
-          std::fill(range, range + 6, 1);
+          int* range =
+              ranges_.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(position);
+          std::fill(range, range + ZORMtkBucketFrame::kRangeInts, 1);
           const double* lower = BoxMin(position);
           const double* higher = BoxMax(position);
           for (int a = 0; a < axes; ++a) {

@@ -74,7 +74,8 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // from the element's bucket ranges without the lists, so a search that finds its candidates
   // another way need never build them.
   bool Holds(int element, const int* index) const {
-    const int* range = ranges_.data() + 6 * static_cast<std::size_t>(element);
+    const int* range =
+        ranges_.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(element);
     return index[0] >= range[0] && index[0] <= range[3] && index[1] >= range[1] &&
            index[1] <= range[4] && index[2] >= range[2] && index[2] <= range[5];
   }
