@@ -111,12 +111,11 @@ void ZORSolidBounds::FindInverses(int threads) {
   ZORHugePages::Resize(affine_, static_cast<std::size_t>(elementCount));
   const std::vector<long long> slots = ZORParallelFor::RangeStarts(
       elementCount, threads, [&](int /*part*/, long long begin, long long end) {
-        Inverse inverse;
         long long affineCount = 0;
         for (long long e = begin; e < end; ++e) {
           const int element = static_cast<int>(e);
           const bool solid = mesh_.Kind(element) == ZORElementKind::Solid;
-          const bool affine = solid && Straight(mesh_, element) && Invert(element, inverse);
+          const bool affine = solid && Straight(mesh_, element) && Invert(element, nullptr);
           affine_[static_cast<std::size_t>(e)] = affine                      ? 0
                                                  : !solid                    ? kNoBound
                                                  : Trilinear(mesh_, element) ? kTrilinear
@@ -127,19 +126,22 @@ void ZORSolidBounds::FindInverses(int threads) {
         return affineCount;
       });
   ZORHugePages::Resize(inverses_, static_cast<std::size_t>(slots.back()));
+  everyAffine_ = elementCount > 0 && slots.back() == elementCount;
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
     int slot = static_cast<int>(slots[static_cast<std::size_t>(part)]);
     for (long long e = begin; e < end; ++e) {
       if (affine_[static_cast<std::size_t>(e)] < 0) continue;
       affine_[static_cast<std::size_t>(e)] = slot;
-      Invert(static_cast<int>(e), inverses_[static_cast<std::size_t>(slot++)]);
+      Invert(static_cast<int>(e), &inverses_[static_cast<std::size_t>(slot++)]);
     }
   });
 }
 
-// The inverse of [e1 e2 e3], e_i = x_i - x0, by cofactors; false for a tetrahedron the element
-// test calls flat (its first Newton step has this determinant), which is left to that test.
-bool ZORSolidBounds::Invert(int element, Inverse& inverse) const {
+// The inverse of [e1 e2 e3], e_i = x_i - x0, by cofactors: row k, the derivative of the k-th
+// natural coordinate, is (e_{k+1} x e_{k+2}) / det, and 1 - r - s - t falls by their sum. False for
+// a tetrahedron the element test calls flat (its first Newton step has this determinant), which is
+// left to that test; with a null inverse, only that is asked.
+bool ZORSolidBounds::Invert(int element, Inverse* inverse) const {
   const int* positions = mesh_.NodePositions(element);
   const double* x0 = mesh_.NodeCoords(positions[0]);
   double e[3][3];
@@ -149,15 +151,18 @@ bool ZORSolidBounds::Invert(int element, Inverse& inverse) const {
   }
   const double det = zor_geom::Det3(e[0], e[1], e[2]);
   if (!(det >= kMinDeterminant)) return false;
-  // Row k of the inverse is (e_{k+1} x e_{k+2}) / det.
+  if (inverse == nullptr) return true;
+  double row[3];
+  for (int a = 0; a < 3; ++a) inverse->columns[a][3] = 0.0;
   for (int k = 0; k < 3; ++k) {
-    const double* a = e[(k + 1) % 3];
-    const double* b = e[(k + 2) % 3];
-    inverse.rows[3 * k] = (a[1] * b[2] - a[2] * b[1]) / det;
-    inverse.rows[3 * k + 1] = (a[2] * b[0] - a[0] * b[2]) / det;
-    inverse.rows[3 * k + 2] = (a[0] * b[1] - a[1] * b[0]) / det;
+    zor_geom::Cross3(e[(k + 1) % 3], e[(k + 2) % 3], row);
+    for (int a = 0; a < 3; ++a) {
+      inverse->columns[a][k] = row[a] / det;
+      inverse->columns[a][3] -= inverse->columns[a][k];
+    }
   }
-  std::copy_n(x0, 3, inverse.origin);
+  std::copy_n(x0, 3, inverse->origin);
+  inverse->origin[3] = 0.0;
   return true;
 }
 
@@ -384,6 +389,8 @@ bool ZORSolidBounds::InKeptPrismHull(int element, const double* point) const {
 }
 
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
+  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
+  if (everyAffine_) return Within(inverses_[static_cast<std::size_t>(element)], point, lo, hi);
   const bool trilinear = IsTrilinear(element);
   const bool prism = IsPrism(element);
   if (prism && tol == strict_ && !prismHulls_.empty()) return InKeptPrismHull(element, point);
@@ -398,8 +405,7 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;
   }
-  double rst[3];
-  if (!AffineCoordinates(element, point, rst)) return true;
-  const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
-  return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
+  const int slot = affine_[static_cast<std::size_t>(element)];
+  if (slot < 0) return true;
+  return Within(inverses_[static_cast<std::size_t>(slot)], point, lo, hi);
 }

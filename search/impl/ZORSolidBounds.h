@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/ZORFreshArray.h"
 
 class ZORMtkSourceElements;
@@ -51,37 +55,85 @@ class ZORSolidBounds {
   // 6-node prism that surely leaves the point further outside than that or that the element test
   // at tolerance tol surely rejects. Inline, as every candidate tetrahedron of every point asks.
   bool ExceedsBy(int element, const double* point, double excess, double tol) const {
-    if (IsPrism(element)) return PrismExceedsBy(element, point, excess, tol);
-    double rst[3];
-    if (!AffineCoordinates(element, point, rst)) return false;
-    const double r = rst[0], s = rst[1], t = rst[2];
-    return std::max({-r, -s, -t, r + s + t - 1.0}) > excess + kNewtonSlack;
+    if (everyAffine_)
+      return Leaves(inverses_[static_cast<std::size_t>(element)], point, excess + kNewtonSlack);
+    const int slot = affine_[static_cast<std::size_t>(element)];
+    if (slot >= 0)
+      return Leaves(inverses_[static_cast<std::size_t>(slot)], point, excess + kNewtonSlack);
+    return slot == kPrism && PrismExceedsBy(element, point, excess, tol);
   }
   // Whether every element is a solid (the shapes the hulls are known for).
   static bool Covers(const ZORMtkSourceElements& mesh);
 
  private:
-  // (r, s, t) = rows (x - origin) for a straight tetrahedron.
-  struct Inverse {
-    double origin[3];
-    double rows[9];
+  // The barycentric coordinates lambda = (r, s, t, 1 - r - s - t) of a straight tetrahedron as
+  // an affine map of the point: lambda = (0, 0, 0, 1) + sum_j (x_j - origin_j) columns[j]. Four
+  // lanes a column, so that two SSE2 registers hold one, and a cache line's alignment, so that one
+  // inverse spans two lines.
+  struct alignas(64) Inverse {
+    double origin[4];      // the first node, then 0
+    double columns[3][4];  // d lambda / d x_j
   };
+  // lambda for the point, summed per lane as (d_x c_x + d_y c_y) + d_z c_z, then the offset.
+  static void Barycentric(const Inverse& inverse, const double* point, double* lambda) {
+    const double d[3] = {point[0] - inverse.origin[0], point[1] - inverse.origin[1],
+                         point[2] - inverse.origin[2]};
+    for (int k = 0; k < 4; ++k)
+      lambda[k] = d[0] * inverse.columns[0][k] + d[1] * inverse.columns[1][k] +
+                  d[2] * inverse.columns[2][k];
+    lambda[3] += 1.0;
+  }
+#if defined(__SSE2__)
+  // The same sums two lanes at a time: (r, s) and (t, 1 - r - s - t) for the point.
+  static void BarycentricPairs(const Inverse& inverse, const double* point, __m128d& rs,
+                               __m128d& tu) {
+    const __m128d xy = _mm_sub_pd(_mm_loadu_pd(point), _mm_load_pd(inverse.origin));
+    const __m128d xx = _mm_unpacklo_pd(xy, xy);
+    const __m128d yy = _mm_unpackhi_pd(xy, xy);
+    const __m128d zz = _mm_set1_pd(point[2] - inverse.origin[2]);
+    const auto lanes = [&](int k) {
+      const __m128d xPart = _mm_mul_pd(xx, _mm_load_pd(inverse.columns[0] + k));
+      const __m128d yPart = _mm_mul_pd(yy, _mm_load_pd(inverse.columns[1] + k));
+      const __m128d zPart = _mm_mul_pd(zz, _mm_load_pd(inverse.columns[2] + k));
+      return _mm_add_pd(_mm_add_pd(xPart, yPart), zPart);
+    };
+    rs = lanes(0);
+    tu = _mm_add_pd(lanes(2), _mm_set_pd(1.0, 0.0));
+  }
+#endif
+  // Whether some barycentric coordinate of the point lies below -by. A NaN leaves nothing.
+  static bool Leaves(const Inverse& inverse, const double* point, double by) {
+#if defined(__SSE2__)
+    __m128d rs, tu;
+    BarycentricPairs(inverse, point, rs, tu);
+    return _mm_movemask_pd(_mm_cmplt_pd(_mm_min_pd(rs, tu), _mm_set1_pd(-by))) != 0;
+#else
+    double lambda[4];
+    Barycentric(inverse, point, lambda);
+    return lambda[0] < -by || lambda[1] < -by || lambda[2] < -by || lambda[3] < -by;
+#endif
+  }
+  // Whether r, s and t for the point all lie in (lo, hi).
+  static bool Within(const Inverse& inverse, const double* point, double lo, double hi) {
+#if defined(__SSE2__)
+    __m128d rs, tu;
+    BarycentricPairs(inverse, point, rs, tu);
+    const __m128d low = _mm_set1_pd(lo), high = _mm_set1_pd(hi);
+    const auto inside = [&](__m128d lanes) {
+      return _mm_movemask_pd(_mm_and_pd(_mm_cmpgt_pd(lanes, low), _mm_cmplt_pd(lanes, high)));
+    };
+    return inside(rs) == 3 && (inside(tu) & 1) != 0;
+#else
+    double rst[4];
+    Barycentric(inverse, point, rst);
+    return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
+#endif
+  }
   void FindInverses(int threads);
   void KeepPrismHulls(int threads);
   bool PrismExceedsBy(int element, const double* point, double excess, double tol) const;
   bool InKeptPrismHull(int element, const double* point) const;
-  bool Invert(int element, Inverse& inverse) const;
-  bool AffineCoordinates(int element, const double* point, double* rst) const {
-    const int slot = affine_[static_cast<std::size_t>(element)];
-    if (slot < 0) return false;
-    const Inverse& inverse = inverses_[static_cast<std::size_t>(slot)];
-    const double d[3] = {point[0] - inverse.origin[0], point[1] - inverse.origin[1],
-                         point[2] - inverse.origin[2]};
-    for (int k = 0; k < 3; ++k)
-      rst[k] = inverse.rows[3 * k] * d[0] + inverse.rows[3 * k + 1] * d[1] +
-               inverse.rows[3 * k + 2] * d[2];
-    return true;
-  }
+  bool Invert(int element, Inverse* inverse) const;
   void Parallelepiped(int element, double tol, double* hull) const;
   void LetOutSimplex(int element, double excess, double* hull) const;
   void LetOutPrismBox(int element, double excess, double* hull) const;
@@ -110,6 +162,9 @@ class ZORSolidBounds {
   // kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
+  // Whether every element has an inverse, whose slot is then the element's own position: the
+  // put-off test reads it without the slot, one scattered read less.
+  bool everyAffine_ = false;
   // Per element, when the mesh has 6-node prisms, the pass-0 hull of each prism rounded outwards
   // to floats (zeros for other elements, never read).
   ZORFreshArray<float> prismHulls_;

@@ -70,10 +70,10 @@ TestMesh Corners(const TestMesh& quadratic, const char* type, int corners) {
   return linear;
 }
 
-// A 10-node tetrahedral or 20-node hexahedral mesh with its mid-side nodes moved to the middles
-// of their edges: the search bounds such elements as it bounds their corners alone, a path of
-// its own.
-TestMesh Straightened(const TestMesh& quadratic) {
+// A 10-node tetrahedral or 20-node hexahedral mesh with the mid-side nodes of every `every`-th
+// element moved to the middles of their edges: the search bounds such elements as it bounds their
+// corners alone, a path of its own, and keeps what it knows of them apart from the curved ones.
+TestMesh Straightened(const TestMesh& quadratic, int every = 1) {
   using Edges = std::vector<std::array<int, 2>>;
   const Edges tetEdges = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
   const Edges hexEdges = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
@@ -82,7 +82,7 @@ TestMesh Straightened(const TestMesh& quadratic) {
   const Edges& edges = hex ? hexEdges : tetEdges;
   const int firstMid = hex ? 8 : 4;
   TestMesh straight = quadratic;
-  for (int e = 0; e < quadratic.ElementCount(); ++e)
+  for (int e = 0; e < quadratic.ElementCount(); e += every)
     for (std::size_t k = 0; k < edges.size(); ++k) {
       const Point a = quadratic.NodeAt(quadratic.Nodes(e)[edges[k][0]]);
       const Point b = quadratic.NodeAt(quadratic.Nodes(e)[edges[k][1]]);
@@ -158,6 +158,7 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
       {"tet4", zor_test_mesh::TetMesh(3, 4, 0.1, 29)},
       {"tet10 straight", Straightened(zor_test_mesh::TetMesh(3, 10, 0.1, 30))},
       {"tet10", zor_test_mesh::TetMesh(3, 10, 0.05, 24)},
+      {"tet10 half straight", Straightened(zor_test_mesh::TetMesh(3, 10, 0.1, 38), 2)},
       {"prism15", zor_test_mesh::Prism15Mesh(3, 0.05, 25)},
       {"prism6", Corners(zor_test_mesh::Prism15Mesh(3, 0.1, 31), "C3D6", 6)},
       {"quad8", zor_test_mesh::QuadMesh(5, 8, 0.08, 26, "CPE8R")},
@@ -232,7 +233,7 @@ TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
 // hulls of these shapes alone, so each of their corners, and points between corners, must lie in
 // the element's holding hull, and the tests that put candidates off must keep them. Any point the
 // put-off test keeps and the box screen passes, far off too and at a let-out beyond the whole
-// shape, lies in the hull.
+// shape, lies in the hull; a point far beyond a tetrahedron is put off.
 TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
   struct Shapes {
     TestMesh shapes;
@@ -279,6 +280,17 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
         const bool kept = !bounds.ExceedsBy(element, x.data(), strict, strict);
         if (k < 2 * count) {
           ASSERT_TRUE(kept);
+        }
+        if (shapes.nodesPerElement == 4) {
+          // Clearly beyond a tetrahedron, the put-off test must turn the point away; the screen
+          // of the first-accepted choice keeps just what lies within its natural ranges.
+          const double reach = strict + ZORSolidBounds::kNewtonSlack;
+          const double beyond = std::max({-xi[0], -xi[1], -xi[2], xi[0] + xi[1] + xi[2] - 1.0});
+          const double past = std::max({-xi[0], -xi[1], -xi[2], xi[0] - 1, xi[1] - 1, xi[2] - 1});
+          if (beyond > 1.01 * reach) {
+            ASSERT_FALSE(kept);
+          }
+          ASSERT_EQ(bounds.MayAccept(element, x.data(), strict), past < reach) << past;
         }
         // The box screen's box: the node box widened by the margin in element lengths.
         const double* box = mesh.Box(element);
