@@ -121,6 +121,16 @@ inline ZORSimDynamicID SameObjectIn(const ZORSrvPosition& root, ZORSimDynamicID 
   return root.Context().Database().Handle(id.object);
 }
 
+// A nodal drawer of `components` components as another opening of its file sees it.
+inline NodalDrawer SameDrawerIn(const ZORSrvPosition& root, const NodalDrawer& drawer,
+                                int components) {
+  return NodalDrawer{ZORSimCollectionID(SameObjectIn(root, drawer.nodes.id)),
+                     ZORSimDistributionID(SameObjectIn(root, drawer.distribution.id)),
+                     ZORSimDrawerID(SameObjectIn(root, drawer.drawer.id)),
+                     ZORSimCollection(root.Context(), ComponentCollection(root))
+                         .CreateCSetStrided(0, components, 1, 1)};
+}
+
 // Every object, association and value of a database as bytes: two databases hold the same
 // content exactly when their dumps are equal. Loads every value block.
 inline std::string Dump(ZORSimDatabase& db) {
@@ -241,13 +251,7 @@ struct GenerationFile {
     root.Context().Save();
   }
   ~GenerationFile() { RemoveDatabaseFile(file); }
-  NodalDrawer In(const ZORSrvPosition& root) const {
-    return NodalDrawer{
-        ZORSimCollectionID(SameObjectIn(root, shape.nodes.id)),
-        ZORSimDistributionID(SameObjectIn(root, shape.distribution.id)),
-        ZORSimDrawerID(SameObjectIn(root, shape.drawer.id)),
-        ZORSimCollection(root.Context(), ComponentCollection(root)).CreateCSetStrided(0, 1, 1, 1)};
-  }
+  NodalDrawer In(const ZORSrvPosition& root) const { return SameDrawerIn(root, shape, 1); }
   ZORSimCSetID AllNodes(const ZORSrvPosition& root) const {
     return ZORSimCollection(root.Context(), In(root).nodes).BiggestCSetID();
   }

@@ -22,9 +22,11 @@ TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) 
     try {
       ZORSimTransaction transaction(root.Context());
       root.Associate(ZORSimKeys::kHistory, 1, root.CreateDataRecord(ZORSimKeys::kFieldRecord));
-      nodes.ExtendSpace(6);
+      nodes.ExtendSpace(7);
       const int extra[] = {5, 4};
       WriteValues(root, drawer, nodes.CreateTempOrderedCSet(extra, 2), {50, 51, 40, 41}, true);
+      const int more[] = {6};  // the drawer grows a second time
+      WriteValues(root, drawer, nodes.CreateTempOrderedCSet(more, 1), {60, 61}, true);
       bigNodes.ExtendSpace((1 << 17) + 1);  // one member more opens a second block
       const int beyond[] = {1 << 17};
       WriteValues(root, big, bigNodes.CreateTempOrderedCSet(beyond, 1), {7}, true);
@@ -44,6 +46,13 @@ TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) 
     EXPECT_EQ(drawers[0].dimensions[0].Size(), 4);
     EXPECT_EQ(ReadValues(root, drawer, nodes.BiggestCSetID()), before);
   }
+  // Saved and read back, the drawer that grew twice holds what it held before, and no more.
+  root.Context().Save();
+  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(ScratchFile("rollback.db"));
+  const NodalDrawer again = SameDrawerIn(reopened, drawer, 2);
+  EXPECT_EQ(ReadValues(reopened, again,
+                       ZORSimCollection(reopened.Context(), again.nodes).BiggestCSetID()),
+            before);
 }
 
 // One transaction at a time, committed once; a save waits until none is open.
