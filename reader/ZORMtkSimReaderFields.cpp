@@ -29,18 +29,26 @@ std::vector<int> PositionsOf(const int* members, int count) {
   return positions;
 }
 
-// Copies the rows of one drawer read to the caller's layout [position][point][component].
+// Copies the rows of one drawer read to the caller's layout [position][point][component]. A
+// row of one value (a scalar at a node) is copied without the loops over points and components,
+// as most fields' rows are.
 void Scatter(const ZORMtkDrawerValues& read, const ZORSimCSetID& rows,
              const std::vector<int>& positionOf, double* values) {
-  std::vector<int> members(static_cast<std::size_t>(rows.Size()));
+  const int rowCount = rows.Size();
+  std::vector<int> members(static_cast<std::size_t>(rowCount));
   ZORSimCSet(rows).OrderedMembers(members.data());
   const int perRow = read.points * read.components;
-  for (int r = 0; r < rows.Size(); ++r) {
+  const int listed = static_cast<int>(positionOf.size());
+  for (int r = 0; r < rowCount; ++r) {
     const int member = members[static_cast<std::size_t>(r)];
-    if (member < 0 || member >= static_cast<int>(positionOf.size())) continue;
+    if (member < 0 || member >= listed) continue;
     const int position = positionOf[static_cast<std::size_t>(member)];
     if (position < 0) continue;
     double* out = values + static_cast<std::size_t>(position) * perRow;
+    if (perRow == 1) {
+      *out = read.At(r, 0, 0);
+      continue;
+    }
     for (int p = 0; p < read.points; ++p)
       for (int c = 0; c < read.components; ++c) out[p * read.components + c] = read.At(r, p, c);
   }
