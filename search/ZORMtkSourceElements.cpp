@@ -1,6 +1,7 @@
 #include "search/impl/ZORMtkSourceElements.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "element/ZORMtkShp.h"
@@ -139,6 +140,11 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
   std::vector<ClassBlock> blocks;
   blocks.reserve(static_cast<std::size_t>(names.Size()));
   for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name, threads_));
+  // Whether the region is one class whose elements it lists in position order and all of which
+  // are entered; the chunks clear it on any other element.
+  std::atomic<bool> inOrder{blocks.size() == 1 && blocks.front().read &&
+                            blocks.front().nodesPerElement <= kMaxNodes &&
+                            static_cast<long long>(blocks.front().members.size()) == elementCount};
   for (ClassBlock& block : blocks) {
     // The element tests work in fixed buffers sized for the largest supported element.
     const bool tested = block.nodesPerElement <= kMaxNodes;
@@ -148,6 +154,8 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                            [&](long long begin, long long end) {
                              for (std::size_t i = begin; i < static_cast<std::size_t>(end); ++i) {
                                const int position = positionOf(block.members[i]);
+                               if (position != static_cast<int>(i))
+                                 inOrder.store(false, std::memory_order_relaxed);
                                if (position < 0) continue;
                                const std::size_t p = static_cast<std::size_t>(position);
                                // The node members become node positions in place, each looked up
@@ -161,6 +169,7 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                                if (boxes != nullptr)
                                  BoxElement(nodes, block.nodesPerElement,
                                             boxes + ZORMtkMeshElemB::kBoxStride * p);
+                               if (!inRegion) inOrder.store(false, std::memory_order_relaxed);
                                if (!tested || !inRegion) continue;
                                kinds_[p] = block.kind;
                                counts[p] = block.nodesPerElement;
@@ -168,7 +177,10 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                              }
                            });
   }
-  LinkNodes(counts, positions);
+  if (inOrder.load())
+    AdoptNodes(std::move(blocks.front().connectivity), blocks.front().nodesPerElement);
+  else
+    LinkNodes(counts, positions);
 }
 
 // The box over the element's nodes that lie in the region (position -1 for the others), on the
@@ -251,6 +263,16 @@ void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
                              std::copy_n(positions[e], counts[e],
                                          nodes_.begin() + static_cast<std::ptrdiff_t>(offsets_[e]));
                          });
+}
+
+// The class's connectivity, node positions by now and element after element in position order,
+// is the linked array as it stands: taken over instead of copied.
+void ZORMtkSourceElements::AdoptNodes(ZORFreshArray<int>&& connectivity, int perElement) {
+  const std::size_t elementCount = kinds_.size();
+  offsets_.resize(elementCount + 1);
+  for (std::size_t e = 0; e <= elementCount; ++e) offsets_[e] = static_cast<int>(e) * perElement;
+  largestNodeCount_ = elementCount > 0 ? perElement : 0;
+  nodes_ = std::move(connectivity);
 }
 
 // The lengths are summed in element order, so that the mean is the same at any thread count.

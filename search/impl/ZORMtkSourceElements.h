@@ -104,6 +104,7 @@ class ZORMtkSourceElements {
   void BoxElement(const int* positions, int count, double* box) const;
   void MeasureBoxes();
   void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& positions);
+  void AdoptNodes(ZORFreshArray<int>&& connectivity, int perElement);
   void SumLengths();
   int NodePosition(int member) const;
 
