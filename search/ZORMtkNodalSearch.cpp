@@ -14,6 +14,7 @@
 #include "search/impl/ZORMtkSearchTrace.h"
 #include "search/impl/ZORMtkSourceElements.h"
 #include "search/impl/ZORPointBox.h"
+#include "search/impl/ZORPointVisitOrder.h"
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {
@@ -22,19 +23,25 @@ ZORSearchMiss Miss(ZORSearchMiss::Kind kind, int member, const double* p, double
   return ZORSearchMiss{kind, member, {p[0], p[1], p[2]}, distance};
 }
 
-void RecordMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
-                 const ZORPointMatch& match, int key, ZORLinkChunk& links) {
-  const int element = grid.ElementMember(match.element);
+// A point's links written to its position's staged slots.
+void StageMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
+                const ZORPointMatch& match, std::size_t position,
+                const ZORMtkNodalWeights::StagedLinks& staged) {
+  staged.elements[position] = grid.ElementMember(match.element);
+  int* partners = staged.partners + position * staged.stride;
+  double* weights = staged.weights + position * staged.stride;
   if (match.exactNode >= 0) {
-    const int partner = mesh.NodeMember(match.exactNode);
-    const double one = 1.0;
-    links.Add(key, element, &partner, &one, 1);
+    staged.counts[position] = 1;
+    partners[0] = mesh.NodeMember(match.exactNode);
+    weights[0] = 1.0;
     return;
   }
-  int partners[ZORMtkSourceElements::kMaxNodes];
+  staged.counts[position] = match.nodeCount;
   const int* nodes = mesh.NodePositions(match.element);
-  for (int k = 0; k < match.nodeCount; ++k) partners[k] = mesh.NodeMember(nodes[k]);
-  links.Add(key, element, partners, match.weights, match.nodeCount);
+  for (int k = 0; k < match.nodeCount; ++k) {
+    partners[k] = mesh.NodeMember(nodes[k]);
+    weights[k] = match.weights[k];
+  }
 }
 
 // Appends a finished chunk to the weight object and gives its memory back.
@@ -43,6 +50,18 @@ void Join(ZORLinkChunk& chunk, ZORMtkNodalWeights& weights, ZORSearchMisses& mis
                      chunk.counts.data(), chunk.partners.data(), chunk.weights.data());
   misses.misses.insert(misses.misses.end(), chunk.misses.begin(), chunk.misses.end());
   chunk.Clear();
+}
+
+// The misses of chunks that visited points out of list order, appended in list order: ascending
+// node members, one miss a node.
+void JoinMisses(std::vector<std::vector<ZORSearchMiss>>& chunkMisses, ZORSearchMisses& misses) {
+  const std::size_t first = misses.misses.size();
+  for (std::vector<ZORSearchMiss>& chunk : chunkMisses) {
+    misses.misses.insert(misses.misses.end(), chunk.begin(), chunk.end());
+    chunk = {};
+  }
+  std::sort(misses.misses.begin() + static_cast<std::ptrdiff_t>(first), misses.misses.end(),
+            [](const ZORSearchMiss& a, const ZORSearchMiss& b) { return a.member < b.member; });
 }
 
 // The mean of |x_i - c|^2 over the source nodes, c their centroid. It equals the mean of
@@ -59,16 +78,33 @@ double MeanSquaredSpread(const ZORMtkMeshNodeB& nodes) {
   return sum / static_cast<double>(nodes.NodeCount());
 }
 
-// Links an unplaced node to its nearest source node, when the caller asked for that.
-void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& mesh, int key,
-                       const double* p, ZORLinkChunk& links) {
+// Links an unplaced node to its nearest source node, when the caller asked for that; else the
+// node's position is left without links.
+void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& mesh,
+                       std::size_t position, const double* p,
+                       const ZORMtkNodalWeights::StagedLinks& staged) {
+  staged.counts[position] = 0;
   if (grid == nullptr) return;
   double best = 0.0;
   const int nearest = grid->Nearest(p, best);
   if (nearest < 0) return;
-  const int partner = mesh.NodeMember(nearest);
-  const double one = 1.0;
-  links.Add(key, -1, &partner, &one, 1);
+  staged.counts[position] = 1;
+  staged.elements[position] = -1;
+  staged.partners[position * staged.stride] = mesh.NodeMember(nearest);
+  staged.weights[position * staged.stride] = 1.0;
+}
+
+// Points a search visits this many points ahead of the one it places have their coordinates and
+// link slots fetched early: visited out of list order, each would otherwise stall on memory.
+constexpr int kLookAhead = 4;
+void Prefetch(const ZORReaderPoints& points, const ZORMtkNodalWeights::StagedLinks& staged,
+              int position) {
+  const std::size_t slot = static_cast<std::size_t>(position);
+  __builtin_prefetch(points.At(position));
+  __builtin_prefetch(staged.counts + slot, 1);
+  __builtin_prefetch(staged.elements + slot, 1);
+  __builtin_prefetch(staged.partners + slot * staged.stride, 1);
+  __builtin_prefetch(staged.weights + slot * staged.stride, 1);
 }
 
 // Chunks of points and the threads that search them: one thread when traced, so the trace
@@ -104,37 +140,39 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
       ZORMtkSourceElements::TakeOrRead(grid, elementReader, plan.threads);
   const ZORMtkSourceElements& mesh = *source;
   if (trace) trace->SourceLength(mesh.MeanLength());
-  const ZORMtkPointLocator locator(
-      mesh, grid, options.tolerances,
-      {true, options.containing, true, plan.threads, ZORPointBox::Of(points.At(0), count)});
+  const ZORPointBox box = ZORPointBox::Of(points.At(0), count);
+  // A trace reads point after point in list order.
+  const ZORPointVisitOrder visits = trace ? ZORPointVisitOrder(count)
+                                          : ZORPointVisitOrder(points.At(0), count, box);
+  const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
+                                   {true, options.containing, true, plan.threads, box});
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads));
-  std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
+  // Links go to their point's position, whatever the visit order, and misses to their chunk.
+  const ZORMtkNodalWeights::StagedLinks staged =
+      weights.Stage(count, std::max(mesh.LargestNodeCount(), 1));
+  std::vector<std::vector<ZORSearchMiss>> chunkMisses(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {
-    ZORLinkChunk& links = chunks[static_cast<std::size_t>(chunk)];
-    links.Reserve(plan.End(chunk, count) - plan.Begin(chunk), mesh.LargestNodeCount());
     ZORPointMatch match;
-    for (int n = plan.Begin(chunk); n < plan.End(chunk, count); ++n) {
-      const int node = points.members[static_cast<std::size_t>(n)];
-      if (trace) trace->TargetNode(node, points.At(n));
-      if (locator.Locate(points.At(n), scratch[static_cast<std::size_t>(worker)], match,
-                         trace.get())) {
-        RecordMatch(mesh, grid, match, node, links);
+    for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {
+      const std::size_t slot = static_cast<std::size_t>(visits.At(visit));
+      const double* point = points.At(static_cast<int>(slot));
+      if (visit + kLookAhead < count) Prefetch(points, staged, visits.At(visit + kLookAhead));
+      if (trace) trace->TargetNode(points.members[slot], point);
+      if (locator.Locate(point, scratch[static_cast<std::size_t>(worker)], match, trace.get())) {
+        StageMatch(mesh, grid, match, slot, staged);
       } else {
-        links.misses.push_back(Miss(ZORSearchMiss::Kind::NodeNotPlaced, node, points.At(n), 0.0));
-        FallBackToNearest(options.nearestFallback, mesh, node, points.At(n), links);
+        chunkMisses[static_cast<std::size_t>(chunk)].push_back(
+            Miss(ZORSearchMiss::Kind::NodeNotPlaced, points.members[slot], point, 0.0));
+        FallBackToNearest(options.nearestFallback, mesh, slot, point, staged);
       }
     }
   };
-  // Every point placed in an element of the largest kind is the most the links can take.
-  weights.Reserve(weights.KeyCount() + count,
-                  weights.LinkCount() + count * mesh.LargestNodeCount());
-  int joined = 0;
   ZORParallelFor::Run(plan.chunks, plan.threads, search, [&](int prefix) {
-    for (; joined < prefix; ++joined)
-      Join(chunks[static_cast<std::size_t>(joined)], weights, misses);
     options.progress.Report(plan.End(prefix - 1, count), count);
   });
+  weights.KeepStaged(staged, points.members.data());
   weights.Trim();
+  JoinMisses(chunkMisses, misses);
 }
 
 void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORMtkMeshNodeB& grid,

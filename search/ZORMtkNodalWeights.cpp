@@ -49,6 +49,47 @@ void ZORMtkNodalWeights::AppendKeys(int keyCount, const int* keys, const int* el
   weights_.insert(weights_.end(), weights, weights + (offset - first));
 }
 
+ZORMtkNodalWeights::StagedLinks ZORMtkNodalWeights::Stage(int positions, int stride) {
+  const std::size_t count = static_cast<std::size_t>(positions);
+  const std::size_t keyBase = keys_.size();
+  const std::size_t linkBase = partners_.size();
+  const std::size_t links = count * static_cast<std::size_t>(stride);
+  ZORHugePages::Resize(keys_, keyBase + count);
+  ZORHugePages::Resize(elements_, keyBase + count);
+  ZORHugePages::Resize(offsets_, keyBase + 1 + count);
+  ZORHugePages::Resize(partners_, linkBase + links);
+  ZORHugePages::Resize(weights_, linkBase + links);
+  return {offsets_.data() + keyBase + 1, elements_.data() + keyBase, partners_.data() + linkBase,
+          weights_.data() + linkBase,     count,
+          static_cast<std::size_t>(stride), keyBase, linkBase};
+}
+
+// Every write lands at or before what the same step reads, and no later step reads it: a
+// position's count and element are read before its key's offset and element are written, and
+// its links move down to where the keys before it ended.
+void ZORMtkNodalWeights::KeepStaged(const StagedLinks& staged, const int* members) {
+  std::size_t key = staged.keyBase;
+  std::size_t link = staged.linkBase;
+  for (std::size_t p = 0; p < staged.positions; ++p) {
+    const int count = staged.counts[p];
+    if (count == 0) continue;
+    const std::size_t from = staged.linkBase + p * staged.stride;
+    if (from != link) {
+      std::copy_n(partners_.data() + from, count, partners_.data() + link);
+      std::copy_n(weights_.data() + from, count, weights_.data() + link);
+    }
+    elements_[key] = staged.elements[p];
+    keys_[key] = members[p];
+    link += static_cast<std::size_t>(count);
+    offsets_[++key] = static_cast<int>(link);
+  }
+  keys_.resize(key);
+  elements_.resize(key);
+  offsets_.resize(key + 1);
+  partners_.resize(link);
+  weights_.resize(link);
+}
+
 int ZORMtkNodalWeights::FindKey(int key) const {
   const int index = FirstKeyNotBelow(key);
   return index < KeyCount() && Key(index) == key ? index : -1;

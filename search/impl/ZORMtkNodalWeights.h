@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
+
+#include "platform/ZORFreshArray.h"
 
 #include "platform/ZORSimHandles.h"
 
@@ -26,6 +29,25 @@ class ZORMtkNodalWeights {
   // for key k, those of all keys one after another in partners and weights.
   void AppendKeys(int keyCount, const int* keys, const int* elements, const int* counts,
                   const int* partners, const double* weights);
+
+  // Room for a search that finds links in another order than their keys': `positions` keys of up
+  // to `stride` links each, after those held. For each position p the search writes its link
+  // count (0 for none), its element and its links from p * stride on; KeepStaged then makes the
+  // positions with links keys, in position order.
+  struct StagedLinks {
+    int* counts;
+    int* elements;
+    int* partners;
+    double* weights;
+    std::size_t positions;
+    std::size_t stride;
+    std::size_t keyBase;
+    std::size_t linkBase;
+  };
+  StagedLinks Stage(int positions, int stride);
+  // members[p] is the key of position p: ascending, and above every key held before Stage. The
+  // links move towards the front in place, as no position has more than stride of them.
+  void KeepStaged(const StagedLinks& staged, const int* members);
 
   int KeyCount() const { return static_cast<int>(keys_.size()); }
   int Key(int index) const { return keys_[static_cast<std::size_t>(index)]; }
@@ -76,9 +98,10 @@ class ZORMtkNodalWeights {
   bool nearestFallback = false;
 
  private:
-  std::vector<int> keys_;
-  std::vector<int> elements_;
-  std::vector<int> offsets_{0};
-  std::vector<int> partners_;
-  std::vector<double> weights_;
+  // Fresh arrays: Stage leaves its room unset for the search to fill.
+  ZORFreshArray<int> keys_;
+  ZORFreshArray<int> elements_;
+  ZORFreshArray<int> offsets_{0};
+  ZORFreshArray<int> partners_;
+  ZORFreshArray<double> weights_;
 };

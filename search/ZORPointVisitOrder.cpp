@@ -1,0 +1,61 @@
+#include "search/impl/ZORPointVisitOrder.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/impl/ZORHugePages.h"
+#include "search/impl/ZORPointBox.h"
+
+namespace {
+
+// The cell index along one axis of a coordinate x: floor((x - lower) scale) held to 0 .. cells - 1
+// (top is cells - 1/2); a NaN, or a point of an infinite box, lands in cell 0. No branches: which
+// way a point falls is as good as random.
+int CellOf(double x, double lower, double scale, double top) {
+  return static_cast<int>(std::min(std::max(0.0, (x - lower) * scale), top));
+}
+
+}  // namespace
+
+int ZORPointVisitOrder::Level(int count, int axes) {
+  int level = 0;
+  while (axes > 0 && level < kMaxLevel && (1LL << (axes * level)) * kPointsPerCell < count)
+    ++level;
+  return level;
+}
+
+// A counting sort on the cells' keys: counts per key, their running sums as each key's first
+// slot, then the points in list order into their key's next slot, which keeps a cell's points in
+// list order. The keys are found again rather than kept: an array of them would cost more to
+// touch than they cost to find. An axis the points do not spread along (a flat target) has one
+// cell, so that the others divide the points finely enough.
+ZORPointVisitOrder::ZORPointVisitOrder(const double* coords, int count, const ZORPointBox& box)
+    : count_(count) {
+  if (!box.bounded) return;
+  int axes = 0;
+  for (int a = 0; a < 3; ++a) axes += box.upper[a] > box.lower[a] ? 1 : 0;
+  const int level = Level(count, axes);
+  if (level == 0) return;
+  const int cells = 1 << level;
+  const double top = cells - 0.5;
+  double scale[3];
+  for (int a = 0; a < 3; ++a) {
+    const double extent = box.upper[a] - box.lower[a];
+    scale[a] = extent > 0.0 ? cells / extent : 0.0;
+  }
+  const auto keyOf = [&](int n) {
+    const double* p = coords + 3 * static_cast<std::size_t>(n);
+    return Key(CellOf(p[0], box.lower[0], scale[0], top), CellOf(p[1], box.lower[1], scale[1], top),
+               CellOf(p[2], box.lower[2], scale[2], top));
+  };
+  std::vector<int> next(std::size_t{1} << (3 * level), 0);
+  for (int n = 0; n < count; ++n) ++next[keyOf(n)];
+  int first = 0;
+  for (int& slot : next) {
+    const int cellCount = slot;
+    slot = first;
+    first += cellCount;
+  }
+  ZORHugePages::Resize(order_, static_cast<std::size_t>(count));
+  for (int n = 0; n < count; ++n) order_[static_cast<std::size_t>(next[keyOf(n)]++)] = n;
+}
