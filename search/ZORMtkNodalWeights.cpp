@@ -59,9 +59,14 @@ ZORMtkNodalWeights::StagedLinks ZORMtkNodalWeights::Stage(int positions, int str
   ZORHugePages::Resize(offsets_, keyBase + 1 + count);
   ZORHugePages::Resize(partners_, linkBase + links);
   ZORHugePages::Resize(weights_, linkBase + links);
-  return {offsets_.data() + keyBase + 1, elements_.data() + keyBase, partners_.data() + linkBase,
-          weights_.data() + linkBase,     count,
-          static_cast<std::size_t>(stride), keyBase, linkBase};
+  return {offsets_.data() + keyBase + 1,
+          elements_.data() + keyBase,
+          partners_.data() + linkBase,
+          weights_.data() + linkBase,
+          count,
+          static_cast<std::size_t>(stride),
+          keyBase,
+          linkBase};
 }
 
 // Every write lands at or before what the same step reads, and no later step reads it: a

@@ -19,8 +19,7 @@ int CellOf(double x, double lower, double scale, double top) {
 
 int ZORPointVisitOrder::Level(int count, int axes) {
   int level = 0;
-  while (axes > 0 && level < kMaxLevel && (1LL << (axes * level)) * kPointsPerCell < count)
-    ++level;
+  while (axes > 0 && level < kMaxLevel && (1LL << (axes * level)) * kPointsPerCell < count) ++level;
   return level;
 }
 

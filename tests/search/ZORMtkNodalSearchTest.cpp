@@ -203,6 +203,63 @@ TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsTh
   }
 }
 
+// More points than one visit cell holds, so that the search visits them cell by cell rather than
+// as listed: listed in two orders (shuffled and reversed), every point gets the same links bit for
+// bit, its weights reproduce it, and the points outside (beside the mesh, within the points' box)
+// are reported once each, in list order.
+TEST_F(ZORMtkNodalSearchTest, LinksDoNotDependOnTheOrderThePointsAreListedIn) {
+  for (const TestMesh& m :
+       {zor_test_mesh::TetMesh(6, 4, 0.05, 21), zor_test_mesh::HexMesh(6, 8, 0.1, 22)}) {
+    SCOPED_TRACE(m.type);
+    StoreElements(db, m, source);
+    std::mt19937 rng(23);
+    std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1);
+    std::vector<Point> listed;
+    std::vector<double> N;
+    for (int i = 0; i < 6000; ++i)
+      listed.push_back(
+          i % 20 == 7
+              ? Point{-1.0, 0.001 * i, 3.0}
+              : m.Map(pick(rng), zor_test_mesh::RandomNatural(m.nodesPerElement, 3, rng), N));
+    std::shuffle(listed.begin(), listed.end(), rng);
+    const int count = static_cast<int>(listed.size());
+    std::vector<ZORMtkNodalWeights> found;
+    for (const bool reversed : {false, true}) {
+      std::vector<Point> points = listed;
+      if (reversed) std::reverse(points.begin(), points.end());
+      StorePoints(db, points, target);
+      misses = ZORSearchMisses();
+      Search(true);
+      std::vector<int> outside;
+      for (int t = 0; t < count; ++t)
+        if (points[static_cast<std::size_t>(t)][0] < -0.5) outside.push_back(t);
+      EXPECT_EQ(Members(misses, ZORSearchMiss::Kind::NodeNotPlaced), outside);
+      EXPECT_EQ(weights.KeyCount(), count - static_cast<int>(outside.size()));
+      for (int key = 0; key < weights.KeyCount(); ++key) {
+        const Point& p = points[static_cast<std::size_t>(weights.Key(key))];
+        for (int a = 0; a < 3; ++a) {
+          double x = 0.0;
+          for (int k = 0; k < weights.PartnerCount(key); ++k)
+            x += weights.Weights(key)[k] * m.NodeAt(weights.Partners(key)[k])[a];
+          ASSERT_NEAR(x, p[a], 1e-5) << "node " << weights.Key(key) << " axis " << a;
+        }
+      }
+      found.push_back(weights);
+    }
+    for (int t = 0; t < count; ++t) {
+      const int first = found[0].FindKey(t), second = found[1].FindKey(count - 1 - t);
+      ASSERT_EQ(first >= 0, second >= 0) << t;
+      if (first < 0) continue;
+      ASSERT_EQ(found[0].SourceElement(first), found[1].SourceElement(second)) << t;
+      ASSERT_EQ(found[0].PartnerCount(first), found[1].PartnerCount(second)) << t;
+      for (int k = 0; k < found[0].PartnerCount(first); ++k) {
+        ASSERT_EQ(found[0].Partners(first)[k], found[1].Partners(second)[k]) << t;
+        ASSERT_EQ(found[0].Weights(first)[k], found[1].Weights(second)[k]) << t;
+      }
+    }
+  }
+}
+
 // One unit hexahedron: a point 1% of the edge beyond a face is outside for the strict tolerance
 // but inside for the relaxed one, and then extrapolates; half an edge beyond is outside both.
 TEST_F(ZORMtkNodalSearchTest, PointJustOutsideIsPlacedOnlyInTheSecondPass) {

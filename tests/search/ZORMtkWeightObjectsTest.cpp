@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
 #include <vector>
 
 #include "search/impl/ZORMtkElementWeights.h"
@@ -57,6 +60,52 @@ TEST(ZORMtkNodalWeights, UncoveredCountsWeightyPartnersAndNormalizeLeavesZeroSum
   weights.NormalizeWeights();
   EXPECT_EQ(Row(weights, 0), (RowList{{10, 0.25}, {11, 0.75}}));
   EXPECT_EQ(Row(weights, 1), (RowList{{11, 1e-13}, {12, -1e-13}}));
+}
+
+// Links staged position by position in a shuffled order, some positions without links and some
+// with as many as the stride allows, after two keys already held: packed, they are what adding
+// the same keys in order gives, element by element and link by link.
+TEST(ZORMtkNodalWeights, StagedLinksPackIntoWhatAddingThemInOrderGives) {
+  const int positions = 200, stride = 4;
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> links(0, stride);
+  std::vector<int> members(positions), visits(positions);
+  for (int p = 0; p < positions; ++p) members[static_cast<std::size_t>(p)] = 10 + 3 * p;
+  std::iota(visits.begin(), visits.end(), 0);
+  std::shuffle(visits.begin(), visits.end(), rng);
+  ZORMtkNodalWeights staged = Links({{1, {{7, 0.5}}}, {4, {{8, 0.25}, {9, 0.75}}}});
+  ZORMtkNodalWeights added = Links({{1, {{7, 0.5}}}, {4, {{8, 0.25}, {9, 0.75}}}});
+  std::vector<std::vector<int>> partners(positions);
+  std::vector<std::vector<double>> values(positions);
+  const ZORMtkNodalWeights::StagedLinks slots = staged.Stage(positions, stride);
+  for (const int p : visits) {
+    const std::size_t at = static_cast<std::size_t>(p);
+    const int count = links(rng);
+    for (int k = 0; k < count; ++k) {
+      partners[at].push_back(1000 * p + k);
+      values[at].push_back(p + 0.125 * k);
+    }
+    slots.counts[at] = count;
+    slots.elements[at] = 50 + p;
+    std::copy(partners[at].begin(), partners[at].end(), slots.partners + at * stride);
+    std::copy(values[at].begin(), values[at].end(), slots.weights + at * stride);
+  }
+  for (int p = 0; p < positions; ++p) {
+    const std::size_t at = static_cast<std::size_t>(p);
+    if (!partners[at].empty())
+      added.AddKey(members[at], partners[at].data(), values[at].data(),
+                   static_cast<int>(partners[at].size()), 50 + p);
+  }
+  staged.KeepStaged(slots, members.data());
+  ASSERT_EQ(staged.KeyCount(), added.KeyCount());
+  ASSERT_EQ(staged.LinkCount(), added.LinkCount());
+  for (int k = 0; k < added.KeyCount(); ++k) {
+    ASSERT_EQ(staged.Key(k), added.Key(k));
+    EXPECT_EQ(staged.SourceElement(k), added.SourceElement(k));
+    ASSERT_EQ(staged.LinkBegin(k), added.LinkBegin(k));
+  }
+  for (int k = 0; k < added.KeyCount(); ++k)
+    EXPECT_EQ(Row(staged, staged.Key(k)), Row(added, added.Key(k))) << "key " << added.Key(k);
 }
 
 // Elements added out of member order, with an unplaced point in the middle of one: the points
