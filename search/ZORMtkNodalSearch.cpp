@@ -7,7 +7,6 @@
 
 #include "platform/impl/ZORParallelFor.h"
 #include "search/ZORMtkMeshElemB.h"
-#include "search/impl/ZORLinkChunk.h"
 #include "search/impl/ZORMtkMeshNodeB.h"
 #include "search/impl/ZORMtkNodalWeights.h"
 #include "search/impl/ZORMtkPointLocator.h"
@@ -42,14 +41,6 @@ void StageMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
     partners[k] = mesh.NodeMember(nodes[k]);
     weights[k] = match.weights[k];
   }
-}
-
-// Appends a finished chunk to the weight object and gives its memory back.
-void Join(ZORLinkChunk& chunk, ZORMtkNodalWeights& weights, ZORSearchMisses& misses) {
-  weights.AppendKeys(static_cast<int>(chunk.keys.size()), chunk.keys.data(), chunk.elements.data(),
-                     chunk.counts.data(), chunk.partners.data(), chunk.weights.data());
-  misses.misses.insert(misses.misses.end(), chunk.misses.begin(), chunk.misses.end());
-  chunk.Clear();
 }
 
 // The misses of chunks that visited points out of list order, appended in list order: ascending
@@ -191,28 +182,32 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   const double reach = check ? ZORMtkNodalSearch::kAlignment * MeanSquaredSpread(grid) : 0.0;
   const int count = target.Count();
   const ChunkPlan plan(count, options.threads, false);
-  std::vector<ZORLinkChunk> chunks(static_cast<std::size_t>(plan.chunks));
+  const ZORPointVisitOrder visits(target.At(0), count, ZORPointBox::Of(target.At(0), count));
+  const ZORMtkNodalWeights::StagedLinks staged = weights.Stage(count, 1);
+  std::vector<std::vector<ZORSearchMiss>> chunkMisses(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int /*worker*/) {
-    ZORLinkChunk& links = chunks[static_cast<std::size_t>(chunk)];
-    const double one = 1.0;
-    for (int t = plan.Begin(chunk); t < plan.End(chunk, count); ++t) {
-      const int node = target.members[static_cast<std::size_t>(t)];
+    for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {
+      const std::size_t slot = static_cast<std::size_t>(visits.At(visit));
+      const double* point = target.At(static_cast<int>(slot));
+      if (visit + kLookAhead < count) Prefetch(target, staged, visits.At(visit + kLookAhead));
       double best = 0.0;
-      const int nearest = grid.Nearest(target.At(t), best);
+      const int nearest = grid.Nearest(point, best);
       if (nearest < 0 || (check && best > reach)) {
         const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
-        links.misses.push_back(Miss(ZORSearchMiss::Kind::Misaligned, node, target.At(t), distance));
+        chunkMisses[static_cast<std::size_t>(chunk)].push_back(
+            Miss(ZORSearchMiss::Kind::Misaligned, target.members[slot], point, distance));
       }
+      staged.counts[slot] = nearest < 0 ? 0 : 1;
       if (nearest < 0) continue;
-      links.Add(node, -1, &sourceMembers[static_cast<std::size_t>(nearest)], &one, 1);
+      staged.elements[slot] = -1;
+      staged.partners[slot] = sourceMembers[static_cast<std::size_t>(nearest)];
+      staged.weights[slot] = 1.0;
     }
   };
-  weights.Reserve(weights.KeyCount() + count, weights.LinkCount() + count);
-  int joined = 0;
   ZORParallelFor::Run(plan.chunks, plan.threads, search, [&](int prefix) {
-    for (; joined < prefix; ++joined)
-      Join(chunks[static_cast<std::size_t>(joined)], weights, misses);
     options.progress.Report(plan.End(prefix - 1, count), count);
   });
+  weights.KeepStaged(staged, target.members.data());
+  JoinMisses(chunkMisses, misses);
   weights.nearestNode = true;
 }
