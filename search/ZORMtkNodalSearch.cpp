@@ -85,19 +85,6 @@ void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& 
   staged.weights[position * staged.stride] = 1.0;
 }
 
-// Points a search visits this many points ahead of the one it places have their coordinates and
-// link slots fetched early: visited out of list order, each would otherwise stall on memory.
-constexpr int kLookAhead = 4;
-void Prefetch(const ZORReaderPoints& points, const ZORMtkNodalWeights::StagedLinks& staged,
-              int position) {
-  const std::size_t slot = static_cast<std::size_t>(position);
-  __builtin_prefetch(points.At(position));
-  __builtin_prefetch(staged.counts + slot, 1);
-  __builtin_prefetch(staged.elements + slot, 1);
-  __builtin_prefetch(staged.partners + slot * staged.stride, 1);
-  __builtin_prefetch(staged.weights + slot * staged.stride, 1);
-}
-
 // Chunks of points and the threads that search them: one thread when traced, so the trace
 // reads point after point.
 struct ChunkPlan {
@@ -147,7 +134,6 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
     for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {
       const std::size_t slot = static_cast<std::size_t>(visits.At(visit));
       const double* point = points.At(static_cast<int>(slot));
-      if (visit + kLookAhead < count) Prefetch(points, staged, visits.At(visit + kLookAhead));
       if (trace) trace->TargetNode(points.members[slot], point);
       if (locator.Locate(point, scratch[static_cast<std::size_t>(worker)], match, trace.get())) {
         StageMatch(mesh, grid, match, slot, staged);
@@ -189,7 +175,6 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
     for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {
       const std::size_t slot = static_cast<std::size_t>(visits.At(visit));
       const double* point = target.At(static_cast<int>(slot));
-      if (visit + kLookAhead < count) Prefetch(target, staged, visits.At(visit + kLookAhead));
       double best = 0.0;
       const int nearest = grid.Nearest(point, best);
       if (nearest < 0 || (check && best > reach)) {

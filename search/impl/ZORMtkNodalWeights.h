@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/ZORFreshArray.h"
-
 #include "platform/ZORSimHandles.h"
 
 // The links from the nodes of one mesh to the nodes of another that a nodal transfer applies:
