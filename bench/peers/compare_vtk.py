@@ -13,7 +13,8 @@ A quick look at about 1e5 source cells (under a minute):
 Cases (--cases, comma-separated; every one by default): hex8 (perturbed), hex8-rectilinear,
 tet4, hex20, tet10 and wedge6 sources filling the unit box onto the nodes of a tetrahedral box
 (97,336 nodes at 1e5 source cells, 941,192 at 1e6); quad4-shell, a cylinder of quadrilaterals
-onto the nodes of a finer patch of the same surface (136,900 and 868,624 nodes); and end-to-end,
+onto the nodes of a finer patch of the same surface (136,900 and 868,624 nodes); tet4-unordered,
+the tet4 source onto the same box with its nodes listed in random order; and end-to-end,
 the hex8 source of the largest size onto the tetrahedral box of that size as whole runs. Sizes
 (--sizes): about 1e5 and 1e6 source cells. See peer_meshes.py for the meshes.
 
@@ -106,8 +107,9 @@ def measure_choice(maps, first_accepted, theirs, field_range):
 
 def compare(arguments, features, case, size, target, work):
     source_path = os.path.join(work, "%s-%d.vtu" % (case, size))
-    cells, _, field_range = peer_meshes.write_source(case, size, source_path,
-                                                     generator(case, size))
+    family = peer_meshes.source_case(case)
+    cells, _, field_range = peer_meshes.write_source(family, size, source_path,
+                                                     generator(family, size))
     target_path, target_nodes = target
     database = source_path[:-4] + ".zdb"
     peer_runs.fieldmap_import(arguments.fieldmap, source_path, database)
@@ -144,9 +146,15 @@ def end_to_end(arguments, features, size, target, work):
     return {"title": title, "fieldmap": ours, "vtk": theirs}
 
 
-def write_targets(size, work, shell):
-    path = os.path.join(work, "target-%s-%d.vtu" % ("shell" if shell else "solid", size))
-    cells, nodes = peer_meshes.write_target(shell, size, path, generator("target", size))
+def target_kind(case):
+    return ("shell" if case in peer_meshes.SHELL_CASES
+            else "unordered" if case in peer_meshes.UNORDERED_CASES else "solid")
+
+
+def write_targets(size, work, kind):
+    path = os.path.join(work, "target-%s-%d.vtu" % (kind, size))
+    cells, nodes = peer_meshes.write_target(kind == "shell", size, path, generator("target", size),
+                                            kind == "unordered")
     return path, nodes, cells
 
 
@@ -223,17 +231,13 @@ def parse(argv):
 
 def run_size(arguments, features, size, work, rows):
     """Every case of one size; returns the end-to-end record when it ran at this size."""
-    solid = [case for case in arguments.cases if case in peer_meshes.SOLID_CASES]
-    shell = [case for case in arguments.cases if case in peer_meshes.SHELL_CASES]
+    cases = [case for case in peer_meshes.CASES if case in arguments.cases]
     largest = size == arguments.sizes[-1] and END_TO_END in arguments.cases
-    targets = {}
-    if solid or largest:
-        targets[False] = write_targets(size, work, False)
-    if shell:
-        targets[True] = write_targets(size, work, True)
-    for case in solid + shell:
-        rows.append(compare(arguments, features, case, size,
-                            targets[case in peer_meshes.SHELL_CASES][:2], work))
+    kinds = {target_kind(case) for case in cases} | ({"solid"} if largest else set())
+    targets = {kind: write_targets(size, work, kind) for kind in sorted(kinds)}
+    for case in cases:
+        rows.append(compare(arguments, features, case, size, targets[target_kind(case)][:2],
+                            work))
         row, default = rows[-1], rows[-1]["choices"][0]
         print("%-17s %8d cells -> %7d nodes: fieldmap %s / %s s (1 / 2 threads), VTK %s s, "
               "ratio %.2f, difference %.1e" % (
@@ -241,7 +245,7 @@ def run_size(arguments, features, size, work, rows):
                   peer_report.seconds(default["seconds"][1]),
                   peer_report.seconds(default["seconds"][2]), peer_report.seconds(row["vtk"]),
                   default["seconds"][1] / row["vtk"], default["difference"]), flush=True)
-    record = end_to_end(arguments, features, size, targets[False], work) if largest else None
+    record = end_to_end(arguments, features, size, targets["solid"], work) if largest else None
     for path, _, _ in targets.values():
         peer_runs.remove(path)
     return record

@@ -18,7 +18,11 @@ from vtk.util import numpy_support
 
 SOLID_CASES = ("hex8", "hex8-rectilinear", "tet4", "hex20", "tet10", "wedge6")
 SHELL_CASES = ("quad4-shell",)
-CASES = SOLID_CASES + SHELL_CASES
+# A solid source onto the same tetrahedral box with its nodes listed in random order, as a mesh
+# generator or a partitioner may leave them: the order in which each side meets the points.
+UNORDERED = "-unordered"
+UNORDERED_CASES = ("tet4" + UNORDERED,)
+CASES = SOLID_CASES + SHELL_CASES + UNORDERED_CASES
 
 # Six tetrahedra around the diagonal 0-6 of a hexahedron in VTK corner order.
 KUHN = np.array([[0, 1, 2, 6], [0, 2, 3, 6], [0, 3, 7, 6], [0, 7, 4, 6], [0, 4, 5, 6],
@@ -210,10 +214,21 @@ def write_source(case, cells, path, rng):
     return len(connectivity), len(points), float(values.max() - values.min())
 
 
-def write_target(shell, size, path, rng):
-    """Writes the target of a solid or shell case; returns (cell count, node count)."""
+def source_case(case):
+    """The family whose source a case maps: an unordered case maps its family's source."""
+    return case[:-len(UNORDERED)] if case.endswith(UNORDERED) else case
+
+
+def write_target(shell, size, path, rng, unordered=False):
+    """Writes the target of a solid or shell case, its nodes listed in random order when asked
+    (the same nodes and cells); returns (cell count, node count)."""
     solid_nodes, shell_nodes = target_nodes(size)
     points, connectivity, cell_type = (shell_target(shell_nodes, size) if shell
                                        else solid_target(solid_nodes, rng))
+    if unordered:
+        order = rng.permutation(len(points))  # listed node i is node order[i]
+        renumbered = np.empty_like(order)
+        renumbered[order] = np.arange(len(order))
+        points, connectivity = points[order], renumbered[connectivity]
     write_vtu(make_grid(points, connectivity, cell_type), path)
     return len(connectivity), len(points)
