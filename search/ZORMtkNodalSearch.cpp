@@ -1,7 +1,9 @@
 #include "search/impl/ZORMtkNodalSearch.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -43,16 +45,46 @@ void StageMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
   }
 }
 
-// The misses of chunks that visited points out of list order, appended in list order: ascending
-// node members, one miss a node.
-void JoinMisses(std::vector<std::vector<ZORSearchMiss>>& chunkMisses, ZORSearchMisses& misses) {
-  const std::size_t first = misses.misses.size();
-  for (std::vector<ZORSearchMiss>& chunk : chunkMisses) {
-    misses.misses.insert(misses.misses.end(), chunk.begin(), chunk.end());
-    chunk = {};
+// The misses of one chunk of visits, each with the list position of its point.
+struct ChunkMisses {
+  std::vector<ZORSearchMiss> misses;
+  std::vector<int> positions;
+
+  void Add(const ZORSearchMiss& miss, std::size_t position) {
+    misses.push_back(miss);
+    positions.push_back(static_cast<int>(position));
   }
-  std::sort(misses.misses.begin() + static_cast<std::ptrdiff_t>(first), misses.misses.end(),
-            [](const ZORSearchMiss& a, const ZORSearchMiss& b) { return a.member < b.member; });
+};
+
+// The misses of chunks that visited points out of list order, appended in list order. A point
+// has one miss at most, so a bit per point marks those with one, and a miss's place is the number
+// of marked points listed before its own: a count per word of bits and one within the word.
+void JoinMisses(std::vector<ChunkMisses>& chunks, int pointCount, ZORSearchMisses& misses) {
+  constexpr std::size_t kBits = 64;
+  std::vector<std::uint64_t> marked((static_cast<std::size_t>(pointCount) + kBits - 1) / kBits, 0);
+  std::size_t total = 0;
+  for (const ChunkMisses& chunk : chunks) {
+    total += chunk.misses.size();
+    for (const int position : chunk.positions)
+      marked[static_cast<std::size_t>(position) / kBits] |= std::uint64_t{1} << (position % kBits);
+  }
+  std::vector<std::size_t> before(marked.size());
+  std::size_t running = misses.misses.size();
+  for (std::size_t word = 0; word < marked.size(); ++word) {
+    before[word] = running;
+    running += std::bitset<kBits>(marked[word]).count();
+  }
+  misses.misses.resize(misses.misses.size() + total);
+  for (ChunkMisses& chunk : chunks) {
+    for (std::size_t k = 0; k < chunk.misses.size(); ++k) {
+      const std::size_t position = static_cast<std::size_t>(chunk.positions[k]);
+      const std::uint64_t lower = (std::uint64_t{1} << (position % kBits)) - 1;
+      const std::size_t word = position / kBits;
+      misses.misses[before[word] + std::bitset<kBits>(marked[word] & lower).count()] =
+          chunk.misses[k];
+    }
+    chunk = ChunkMisses();
+  }
 }
 
 // The mean of |x_i - c|^2 over the source nodes, c their centroid. It equals the mean of
@@ -128,7 +160,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
   // Links go to their point's position, whatever the visit order, and misses to their chunk.
   const ZORMtkNodalWeights::StagedLinks staged =
       weights.Stage(count, std::max(mesh.LargestNodeCount(), 1));
-  std::vector<std::vector<ZORSearchMiss>> chunkMisses(static_cast<std::size_t>(plan.chunks));
+  std::vector<ChunkMisses> chunkMisses(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {
     ZORPointMatch match;
     for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {
@@ -138,8 +170,8 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
       if (locator.Locate(point, scratch[static_cast<std::size_t>(worker)], match, trace.get())) {
         StageMatch(mesh, grid, match, slot, staged);
       } else {
-        chunkMisses[static_cast<std::size_t>(chunk)].push_back(
-            Miss(ZORSearchMiss::Kind::NodeNotPlaced, points.members[slot], point, 0.0));
+        chunkMisses[static_cast<std::size_t>(chunk)].Add(
+            Miss(ZORSearchMiss::Kind::NodeNotPlaced, points.members[slot], point, 0.0), slot);
         FallBackToNearest(options.nearestFallback, mesh, slot, point, staged);
       }
     }
@@ -149,7 +181,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
   });
   weights.KeepStaged(staged, points.members.data());
   weights.Trim();
-  JoinMisses(chunkMisses, misses);
+  JoinMisses(chunkMisses, count, misses);
 }
 
 void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORMtkMeshNodeB& grid,
@@ -170,7 +202,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   const ChunkPlan plan(count, options.threads, false);
   const ZORPointVisitOrder visits(target.At(0), count, ZORPointBox::Of(target.At(0), count));
   const ZORMtkNodalWeights::StagedLinks staged = weights.Stage(count, 1);
-  std::vector<std::vector<ZORSearchMiss>> chunkMisses(static_cast<std::size_t>(plan.chunks));
+  std::vector<ChunkMisses> chunkMisses(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int /*worker*/) {
     for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {
       const std::size_t slot = static_cast<std::size_t>(visits.At(visit));
@@ -179,8 +211,8 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
       const int nearest = grid.Nearest(point, best);
       if (nearest < 0 || (check && best > reach)) {
         const double distance = nearest < 0 ? 0.0 : std::sqrt(best);
-        chunkMisses[static_cast<std::size_t>(chunk)].push_back(
-            Miss(ZORSearchMiss::Kind::Misaligned, target.members[slot], point, distance));
+        chunkMisses[static_cast<std::size_t>(chunk)].Add(
+            Miss(ZORSearchMiss::Kind::Misaligned, target.members[slot], point, distance), slot);
       }
       staged.counts[slot] = nearest < 0 ? 0 : 1;
       if (nearest < 0) continue;
@@ -193,6 +225,6 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
     options.progress.Report(plan.End(prefix - 1, count), count);
   });
   weights.KeepStaged(staged, target.members.data());
-  JoinMisses(chunkMisses, misses);
+  JoinMisses(chunkMisses, count, misses);
   weights.nearestNode = true;
 }
