@@ -28,16 +28,15 @@ ZORSearchMiss Miss(ZORSearchMiss::Kind kind, int member, const double* p, double
 void StageMatch(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
                 const ZORPointMatch& match, std::size_t position,
                 const ZORMtkNodalWeights::StagedLinks& staged) {
-  staged.elements[position] = grid.ElementMember(match.element);
-  int* partners = staged.partners + position * staged.stride;
-  double* weights = staged.weights + position * staged.stride;
+  const int element = grid.ElementMember(match.element);
   if (match.exactNode >= 0) {
-    staged.counts[position] = 1;
-    partners[0] = mesh.NodeMember(match.exactNode);
-    weights[0] = 1.0;
+    staged.Single(position, element, mesh.NodeMember(match.exactNode));
     return;
   }
+  staged.elements[position] = element;
   staged.counts[position] = match.nodeCount;
+  int* partners = staged.partners + position * staged.stride;
+  double* weights = staged.weights + position * staged.stride;
   const int* nodes = mesh.NodePositions(match.element);
   for (int k = 0; k < match.nodeCount; ++k) {
     partners[k] = mesh.NodeMember(nodes[k]);
@@ -106,15 +105,12 @@ double MeanSquaredSpread(const ZORMtkMeshNodeB& nodes) {
 void FallBackToNearest(const ZORMtkMeshNodeB* grid, const ZORMtkSourceElements& mesh,
                        std::size_t position, const double* p,
                        const ZORMtkNodalWeights::StagedLinks& staged) {
-  staged.counts[position] = 0;
-  if (grid == nullptr) return;
   double best = 0.0;
-  const int nearest = grid->Nearest(p, best);
-  if (nearest < 0) return;
-  staged.counts[position] = 1;
-  staged.elements[position] = -1;
-  staged.partners[position * staged.stride] = mesh.NodeMember(nearest);
-  staged.weights[position * staged.stride] = 1.0;
+  const int nearest = grid == nullptr ? -1 : grid->Nearest(p, best);
+  if (nearest < 0)
+    staged.Empty(position);
+  else
+    staged.Single(position, -1, mesh.NodeMember(nearest));
 }
 
 // Chunks of points and the threads that search them: one thread when traced, so the trace
@@ -214,11 +210,10 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
         chunkMisses[static_cast<std::size_t>(chunk)].Add(
             Miss(ZORSearchMiss::Kind::Misaligned, target.members[slot], point, distance), slot);
       }
-      staged.counts[slot] = nearest < 0 ? 0 : 1;
-      if (nearest < 0) continue;
-      staged.elements[slot] = -1;
-      staged.partners[slot] = sourceMembers[static_cast<std::size_t>(nearest)];
-      staged.weights[slot] = 1.0;
+      if (nearest < 0)
+        staged.Empty(slot);
+      else
+        staged.Single(slot, -1, sourceMembers[static_cast<std::size_t>(nearest)]);
     }
   };
   ZORParallelFor::Run(plan.chunks, plan.threads, search, [&](int prefix) {

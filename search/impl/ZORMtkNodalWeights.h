@@ -42,6 +42,16 @@ class ZORMtkNodalWeights {
     std::size_t stride;
     std::size_t keyBase;
     std::size_t linkBase;
+
+    // Position p without links.
+    void Empty(std::size_t p) const { counts[p] = 0; }
+    // Position p linked to one partner with weight 1 (a coincident or nearest node).
+    void Single(std::size_t p, int element, int partner) const {
+      counts[p] = 1;
+      elements[p] = element;
+      partners[p * stride] = partner;
+      weights[p * stride] = 1.0;
+    }
   };
   StagedLinks Stage(int positions, int stride);
   // members[p] is the key of position p: ascending, and above every key held before Stage. The
