@@ -98,6 +98,20 @@ bool Newton2D(int shape, int nNodes, const double* coords, const double* p, bool
   return false;
 }
 
+// The two triangles (v1, v2, v3) and (v1, v3, v4).
+bool QuadHolds(const double* quad, const double* p, double tol) {
+  return TriangleHolds(quad, quad + 3, quad + 6, p, tol) ||
+         TriangleHolds(quad, quad + 6, quad + 9, p, tol);
+}
+
+// Whether the Newton solve converges to (r, s) within the square widened by tol.
+bool QuadInside(double* weights, int nNodes, const double* coords, const double* p, double tol) {
+  double r = 0.0, s = 0.0;
+  const bool converged = nNodes == 4 ? Newton2D<4>(4, 4, coords, p, false, weights, r, s)
+                                     : Newton2D(nNodes, nNodes, coords, p, false, weights, r, s);
+  return converged && std::fabs(r) < 1.0 + tol && std::fabs(s) < 1.0 + tol;
+}
+
 // Facets whose corners are collinear have no plane. The two in-plane vectors are compared by the
 // sine of their angle, so the test does not depend on the facet's size.
 bool IsDegenerateFacet(const double* coords, int nNodes) {
@@ -243,10 +257,8 @@ bool ZORMtkGeom::IncludedInTriangle(double* tri, double* p, double tol) {
   return TriangleHolds(tri, tri + 3, tri + 6, p, tol);
 }
 
-// The two triangles (v1, v2, v3) and (v1, v3, v4).
 bool ZORMtkGeom::IncludedInQuad(double* quad, double* p, double tol) {
-  return TriangleHolds(quad, quad + 3, quad + 6, p, tol) ||
-         TriangleHolds(quad, quad + 6, quad + 9, p, tol);
+  return QuadHolds(quad, p, tol);
 }
 
 bool ZORMtkGeom::FindIntersection(double* a, double* b, double* p, double* q, double tol) {
@@ -388,12 +400,7 @@ void ZORMtkGeom::InterpolateInQTriangle(double* weights, double* tri6, double* p
 
 void ZORMtkGeom::InterpolateInQuad(double* weights, int nNodes, double* coords, double* p,
                                    bool& inside, double tol) {
-  inside = false;
-  double r = 0.0, s = 0.0;
-  const bool converged = nNodes == 4 ? Newton2D<4>(4, 4, coords, p, false, weights, r, s)
-                                     : Newton2D(nNodes, nNodes, coords, p, false, weights, r, s);
-  if (!converged) return;
-  inside = std::fabs(r) < 1.0 + tol && std::fabs(s) < 1.0 + tol;
+  inside = QuadInside(weights, nNodes, coords, p, tol);
 }
 
 bool ZORMtkGeom::IncludedInSolid(double* weights, double* point, double* coords, int nNodes,
@@ -672,14 +679,18 @@ bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords,
 bool zor_facet::Test(const ZORFacetFrame& frame, int nNodes, const double* point, double* weights,
                      double* projection, double tol, bool always) {
   double target[3];
+  const double distance = zor_facet::Project(frame.plane, point, target);
+  // Every shell search tests 4-node facets, which are read in place; the other shapes go through
+  // the exported tests, which take their nodes as writable arrays.
+  if (nNodes == 4) {
+    if (!QuadHolds(frame.planar, target, tol) && !always) return false;
+    *projection = distance;
+    return QuadInside(weights, nNodes, frame.planar, target, tol);
+  }
   double planar[3 * 8];
   std::copy_n(frame.planar, 3 * nNodes, planar);
-  const double distance = zor_facet::Project(frame.plane, point, target);
-  if (nNodes != 3) {
-    const bool included = nNodes == 4 ? ZORMtkGeom::IncludedInQuad(planar, target, tol)
-                                      : ZORMtkGeom::IncludedInPolygon(nNodes, planar, target, tol);
-    if (!included && !always) return false;
-  }
+  if (nNodes != 3 && !ZORMtkGeom::IncludedInPolygon(nNodes, planar, target, tol) && !always)
+    return false;
   double planarElement[3 * 8];
   double* inPlane = planar;
   if (frame.curved) {

@@ -5,9 +5,9 @@
 // test and the locator's facet filter build it with the same arithmetic, so a filter that skips
 // a facet by the frame's distance decides exactly as the test would. Defined in ZORMtkGeom.cpp.
 struct ZORFacetPlane {
-  double normal[3];
   double centroid[3];
   double tangents[6];
+  double normal[3];
 };
 
 struct ZORFacetFrame {
