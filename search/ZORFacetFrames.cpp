@@ -42,9 +42,11 @@ void InPlaneBox(const ZORFacetFrame& frame, int nodeCount, double t, double roun
 }  // namespace
 
 ZORFacetFrames::ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary,
-                               double strictBoundary, double normal, int threads,
-                               const ZORPointBox& targets)
-    : mesh_(mesh), reach_(normal * mesh.MeanLength() * (1.0 + kRounding)) {
+                               double strictBoundary, double normal, double strictNormal,
+                               int threads, const ZORPointBox& targets)
+    : mesh_(mesh),
+      reach_(normal * mesh.MeanLength() * (1.0 + kRounding)),
+      strictReach_(strictNormal * mesh.MeanLength() * (1.0 + kRounding)) {
   const auto framed = [&](int e) {
     const int nodeCount = mesh.NodeCountOf(e);
     return mesh.Kind(e) == ZORElementKind::Shell && (nodeCount == 3 || nodeCount == 4) &&
@@ -130,9 +132,9 @@ bool ZORFacetFrames::Covers(const ZORMtkSourceElements& mesh) {
   return mesh.ElementCount() > 0;
 }
 
-// The box of the slab {c + u t1 + v t2 + d n : (u, v) in the relaxed in-plane box, |d| <= reach},
-// joined with the node box that the coincident-node test looks at.
-void ZORFacetFrames::Hull(int element, double* hull) const {
+// The box of the slab {c + u t1 + v t2 + d n : (u, v) in the pass's in-plane box, |d| <= its normal
+// reach}, joined with the node box that the coincident-node test looks at.
+void ZORFacetFrames::HullAt(int element, bool relaxed, double* hull) const {
   const double* box = mesh_.Box(element);
   const double slack = kRounding * box[6];
   for (int a = 0; a < 3; ++a) {
@@ -141,12 +143,13 @@ void ZORFacetFrames::Hull(int element, double* hull) const {
   }
   const int slot = slots_[static_cast<std::size_t>(element)];
   const Facet& facet = facets_[static_cast<std::size_t>(slot)];
-  const double* in = facet.relaxed;
+  const double* in = relaxed ? facet.relaxed : facet.strict;
   if (in[0] > in[2]) return;
   const ZORFacetPlane& plane = facet.plane;
+  const double reach = relaxed ? reach_ : strictReach_;
   for (int a = 0; a < 3; ++a) {
     const double t1 = plane.tangents[a], t2 = plane.tangents[3 + a];
-    const double depth = reach_ * std::fabs(plane.normal[a]) + slack;
+    const double depth = reach * std::fabs(plane.normal[a]) + slack;
     const double lower = plane.centroid[a] + std::min(in[0] * t1, in[2] * t1) +
                          std::min(in[1] * t2, in[3] * t2) - depth;
     const double upper = plane.centroid[a] + std::max(in[0] * t1, in[2] * t1) +

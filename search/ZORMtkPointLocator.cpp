@@ -51,16 +51,16 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                         settings.nodal ? tolerances.boundary : 0.0, settings.threads)
                   : nullptr),
       facets_(settings.prefilters && hasShells_
-                  ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary,
-                                                     tolerances.boundary / kStrictBoundaryDivisor,
-                                                     tolerances.normal, settings.threads,
-                                                     facetsOnly_ ? settings.targets : ZORPointBox{})
+                  ? std::make_unique<ZORFacetFrames>(
+                        mesh, tolerances.boundary, tolerances.boundary / kStrictBoundaryDivisor,
+                        tolerances.normal, tolerances.normal / kStrictNormalDivisor,
+                        settings.threads, facetsOnly_ ? settings.targets : ZORPointBox{})
                   : nullptr),
       facetHulls_(facets_ && facetsOnly_ ? std::make_unique<ZORMtkHullIndex>(
                                                mesh.ElementCount(),
                                                [this](int element, double* hull) {
                                                  if (!facets_->Keeps(element)) return false;
-                                                 facets_->Hull(element, hull);
+                                                 facets_->StrictHull(element, hull);
                                                  return true;
                                                },
                                                threads_, targets_)
@@ -100,6 +100,17 @@ const ZORMtkHullIndex* ZORMtkPointLocator::StrictHulls() const {
 // whichever thread needs it first.
 const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
   std::call_once(relaxedOnce_, [this] {
+    if (facetHulls_) {
+      relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
+          mesh_.ElementCount(),
+          [this](int element, double* hull) {
+            if (!facets_->Keeps(element)) return false;
+            facets_->Hull(element, hull);
+            return true;
+          },
+          threads_, targets_);
+      return;
+    }
     double hull[6];
     for (int e = 0; e < mesh_.ElementCount(); ++e)
       if (!solids_->RelaxedHull(e, hull)) return;
@@ -122,9 +133,13 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   match.excess = 0.0;
   scratch.listed.clear();
   if (scratch.hits != nullptr) scratch.hits->clear();
-  State state{ZORFacetRace::Start(mesh_.MeanLength()), false, false, {kNoExcess, -1, 0, {}}};
   const bool indexed =
       trace == nullptr && (holdingHulls_ || strictHulls_ || facetHulls_) && targets_.Holds(p);
+  State state{ZORFacetRace::Start(mesh_.MeanLength()),
+              false,
+              false,
+              indexed && facetHulls_,
+              {kNoExcess, -1, 0, {}}};
   int bucket[3] = {1, 1, 1};
   int count = 0;
   const int* candidates = nullptr;
@@ -141,11 +156,11 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
             : PassTolerances{1, boundary_, normal_};
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
-    const ZORMtkHullIndex* hulls = !indexed        ? nullptr
-                                   : facetHulls_   ? facetHulls_.get()
-                                   : pass != 0     ? RelaxedHulls()
-                                   : holdingHulls_ ? holdingHulls_.get()
-                                                   : strictHulls_.get();
+    const ZORMtkHullIndex* hulls = !indexed                   ? nullptr
+                                   : facetHulls_ && pass == 0 ? facetHulls_.get()
+                                   : pass != 0                ? RelaxedHulls()
+                                   : holdingHulls_            ? holdingHulls_.get()
+                                                              : strictHulls_.get();
     if (hulls) {
       PassByHull(*hulls, bucket, tolerances, p, scratch, state, match);
     } else {
@@ -180,8 +195,9 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 
 // The hull cell lists, ascending, every element that could accept the point in this pass (and
 // every element with a node at it), so testing those the point's bucket also lists, in that
-// order, finds what the scan of the whole bucket finds. A facet left out in pass 0 cannot be on
-// the first-pass list either, which only its own pass-1 test would read.
+// order, finds what the scan of the whole bucket finds. The facets' strict hulls leave out facets
+// that pass 0 would find inside but too far from their planes to take the point; it would list
+// them, so pass 1 tells listed facets by testing each again (State::relisted).
 //
 // The containing choice puts off the tetrahedra whose affine coordinates leave them by more than
 // the tolerance, and the 6-node prisms whose hull or face slabs show as much (ZORSolidBounds::
@@ -340,8 +356,10 @@ bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassT
 void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, double* point,
                                    Scratch& scratch, State& state, ZORPointMatch& match,
                                    const ZORMtkSearchTrace* trace) const {
-  const bool listed =
-      std::find(scratch.listed.begin(), scratch.listed.end(), element) != scratch.listed.end();
+  const bool listed = pass.pass == 1 && state.relisted
+                          ? StrictlyInside(element, point, scratch)
+                          : std::find(scratch.listed.begin(), scratch.listed.end(), element) !=
+                                scratch.listed.end();
   if (state.race.Skips(pass.pass, listed)) return;
   double tolerance = pass.boundary;
   double projection = 0.0;
@@ -368,6 +386,15 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
     return;
   }
   if (trace) trace->Excluded(inside, within);
+}
+
+// Whether the strict pass found the facet inside, which it lists whatever the point's distance:
+// the same test again.
+bool ZORMtkPointLocator::StrictlyInside(int element, const double* point, Scratch& scratch) const {
+  if (!facets_->MayTake(element, point, 0)) return false;
+  double projection = 0.0;
+  return facets_->Test(element, point, scratch.buffer, &projection,
+                       boundary_ / kStrictBoundaryDivisor, false);
 }
 
 // The containing choice: a solid whose coordinates are in range but whose reference shape does

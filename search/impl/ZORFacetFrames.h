@@ -17,11 +17,13 @@ class ZORMtkSourceElements;
 // frames; read-only after construction, so any number of threads may query it.
 class ZORFacetFrames {
  public:
-  // boundary and normal: the relaxed tolerances; strictBoundary: the first pass's. Built by up
-  // to `threads` threads, with the same frames at any count. A facet that cannot reach `targets`
-  // gets no frame: it keeps the test without one, as facets of other shapes do.
+  // boundary and normal: the relaxed tolerances; strictBoundary and strictNormal: the first
+  // pass's. Built by up to `threads` threads, with the same frames at any count. A facet that
+  // cannot reach `targets` gets no frame: it keeps the test without one, as facets of other shapes
+  // do.
   ZORFacetFrames(const ZORMtkSourceElements& mesh, double boundary, double strictBoundary,
-                 double normal, int threads = 1, const ZORPointBox& targets = {});
+                 double normal, double strictNormal, int threads = 1,
+                 const ZORPointBox& targets = {});
 
   // Whether the facet at element position can be in the first-pass list (pass 0) or accepted
   // (pass 1) for point; always true for shapes the bounds are not known for. In line, as the
@@ -44,7 +46,10 @@ class ZORFacetFrames {
   }
   // The box (lower x, y, z, upper x, y, z) outside which the facet accepts nothing in either pass
   // and its nodes cannot coincide with the point; for the hull index of meshes that Covers.
-  void Hull(int element, double* hull) const;
+  void Hull(int element, double* hull) const { HullAt(element, true, hull); }
+  // The same for the first pass alone: a far smaller box, as that pass's in-plane and normal
+  // reaches are a small part of the second's.
+  void StrictHull(int element, double* hull) const { HullAt(element, false, hull); }
   // Whether every element is a 3- or 4-node facet, the shapes whose bounds are known.
   static bool Covers(const ZORMtkSourceElements& mesh);
   // Whether the facet at element position has its frame kept (a 3- or 4-node facet).
@@ -64,13 +69,15 @@ class ZORFacetFrames {
     bool planar;          // false for collinear corners: the test accepts nothing
   };
   Facet Frame(int element, double boundary, double strictBoundary) const;
+  void HullAt(int element, bool relaxed, double* hull) const;
   bool Reaches(int element, double boundary, const ZORPointBox& targets) const;
   static bool InBox(const double* box, const double* target) {
     return target[0] >= box[0] && target[1] >= box[1] && target[0] <= box[2] && target[1] <= box[3];
   }
 
   const ZORMtkSourceElements& mesh_;
-  double reach_;  // relaxed normal reach, slightly widened against rounding
+  double reach_;        // relaxed normal reach, slightly widened against rounding
+  double strictReach_;  // the first pass's, likewise
   // Per element position, its facet, or -1 when its bounds are unknown.
   ZORFreshArray<int> slots_;
   ZORFreshArray<Facet> facets_;

@@ -117,6 +117,9 @@ class ZORMtkPointLocator {
     ZORFacetRace race;  // the accepted facets' competition
     bool found;         // some element accepted the point
     bool closest;       // the accepted element is a facet, so later facets may replace it
+    // Pass 0 walked the facets' strict hulls, so its list may lack facets it would have found
+    // inside: pass 1 tests them again instead of reading the list.
+    bool relisted;
     Approximate approximate;
   };
   // Pass over the bucket of the point, or over the hull cell of the point restricted to the
@@ -144,6 +147,7 @@ class ZORMtkPointLocator {
                  const ZORMtkSearchTrace* trace) const;
   void TestFacet(int element, const PassTolerances& pass, double* point, Scratch& scratch,
                  State& state, ZORPointMatch& match, const ZORMtkSearchTrace* trace) const;
+  bool StrictlyInside(int element, const double* point, Scratch& scratch) const;
   bool TestPlane(int nodeCount, const PassTolerances& pass, double* point, Scratch& scratch) const;
   bool TestSolid(int element, int nodeCount, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state) const;
@@ -191,11 +195,13 @@ class ZORMtkPointLocator {
   std::unique_ptr<ZORMtkHullIndex> holdingHulls_;
   mutable std::once_flag strictOnce_;
   mutable std::unique_ptr<ZORMtkHullIndex> strictHulls_;
-  // Built by RelaxedHulls on first need; null when some solid has no relaxed hull.
+  // Built by RelaxedHulls on first need, over the facets' hulls or the solids'; null when some
+  // solid has no relaxed hull.
   mutable std::once_flag relaxedOnce_;
   mutable std::unique_ptr<ZORMtkHullIndex> relaxedHulls_;
   // The planes of the shell facets; null without shells.
   std::unique_ptr<ZORFacetFrames> facets_;
-  // Null unless the mesh is made of 3- and 4-node facets alone.
+  // Null unless the mesh is made of 3- and 4-node facets alone: their strict hulls, for pass 0;
+  // RelaxedHulls then gives their hulls for pass 1.
   std::unique_ptr<ZORMtkHullIndex> facetHulls_;
 };

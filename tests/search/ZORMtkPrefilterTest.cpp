@@ -322,14 +322,14 @@ TEST(ZORMtkPrefilterTest, EveryCornerOfAFacetHullKeepsItsFrame) {
     double margin = std::max(kBoundary, kNormal);
     grid.FormBuckets(&source.reader, margin);
     const ZORMtkSourceElements mesh(source.reader, grid);
-    const ZORFacetFrames all(mesh, kBoundary, kBoundary / 1000.0, kNormal);
+    const ZORFacetFrames all(mesh, kBoundary, kBoundary / 1000.0, kNormal, kNormal / 10.0);
     for (int element = 0; element < mesh.ElementCount(); ++element) {
       double hull[6];
       all.Hull(element, hull);
       for (int corner = 0; corner < 8; ++corner) {
         const double at[3] = {hull[3 * (corner & 1)], hull[1 + 3 * ((corner >> 1) & 1)],
                               hull[2 + 3 * (corner >> 2)]};
-        const ZORFacetFrames near(mesh, kBoundary, kBoundary / 1000.0, kNormal, 1,
+        const ZORFacetFrames near(mesh, kBoundary, kBoundary / 1000.0, kNormal, kNormal / 10.0, 1,
                                   ZORPointBox::Of(at, 1));
         EXPECT_TRUE(near.Keeps(element)) << "element " << element << " corner " << corner;
       }
