@@ -39,11 +39,11 @@ inline int Turn(const double* a, const double* b, const double* p, double tol) {
   const double wx = b[0] - a[0], wy = b[1] - a[1];
   const double ux = p[0] - a[0], uy = p[1] - a[1];
   const double c = uy * wx - ux * wy;
-  const double t = tol * std::fmax(std::fabs(uy * wx), std::fabs(ux * wy));
+  const double t = tol * zor_geom::Larger(std::fabs(uy * wx), std::fabs(ux * wy));
   if (c > t) return 1;
   if (c < -t) return -1;
   const double w2 = wx * wx + wy * wy, u2 = ux * ux + uy * uy;
-  const double t2 = tol * std::fmax(w2, u2);
+  const double t2 = tol * zor_geom::Larger(w2, u2);
   if (w2 > t2 && u2 > t2 && (ux * wx < 0.0 || uy * wy < 0.0)) return -1;
   if (u2 - w2 > t2) return 1;
   return 0;
