@@ -74,7 +74,7 @@ ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach,
 // are placed and the slots take the cell ranges it covers, which can only list an element in more
 // cells than its exact hull would. The cell lists are then filled by runs of cell rows.
 ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads,
-                                 const ZORPointBox& within) {
+                                 const ZORPointBox& within, double mostCellsPerHull) {
   // Per element its largest hull extent, or -1 for an element without a hull; the extents are
   // summed in element order, so that the cell size is the same at any thread count.
   ZORFreshArray<double> largest;
@@ -106,21 +106,21 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
   for (const double size : largest)
     if (size >= 0.0) extent += size;
   hullCount_ = all.hulls;
-  Place(all.lower, all.upper, all.hulls > 0 ? kCellPerHull * extent / all.hulls : 1.0, all.hulls);
+  Place(all.lower, all.upper, all.hulls > 0 ? kCellPerHull * extent / all.hulls : 1.0,
+        mostCellsPerHull * all.hulls + 1000.0);
   Fill(largest, ranges, threads);
 }
 
 // Meshes of very uneven element sizes would get more cells than elements to fill them; the cells
-// are then enlarged to about eight per element.
-void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, int hulls) {
+// are then enlarged to about mostCells in all.
+void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, double mostCells) {
   if (!(h > 0.0)) h = 1.0;
   const auto cellCount = [&](double edge) {
     double cells = 1.0;
     for (int a = 0; a < 3; ++a) cells *= std::floor((upper[a] - lower[a]) / edge) + 1.0;
     return cells;
   };
-  const double most = 8.0 * hulls + 1000.0;
-  while (cellCount(h) > most) h *= std::cbrt(cellCount(h) / most) * 1.01;
+  while (cellCount(h) > mostCells) h *= std::cbrt(cellCount(h) / mostCells) * 1.01;
   int counts[3];
   for (int a = 0; a < 3; ++a)
     counts[a] = static_cast<int>(std::floor((upper[a] - lower[a]) / h)) + 1;

@@ -56,15 +56,16 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                         tolerances.normal, tolerances.normal / kStrictNormalDivisor,
                         settings.threads, facetsOnly_ ? settings.targets : ZORPointBox{})
                   : nullptr),
-      facetHulls_(facets_ && facetsOnly_ ? std::make_unique<ZORMtkHullIndex>(
-                                               mesh.ElementCount(),
-                                               [this](int element, double* hull) {
-                                                 if (!facets_->Keeps(element)) return false;
-                                                 facets_->StrictHull(element, hull);
-                                                 return true;
-                                               },
-                                               threads_, targets_)
-                                         : nullptr) {
+      facetHulls_(facets_ && facetsOnly_
+                      ? std::make_unique<ZORMtkHullIndex>(
+                            mesh.ElementCount(),
+                            [this](int element, double* hull) {
+                              if (!facets_->Keeps(element)) return false;
+                              facets_->StrictHull(element, hull);
+                              return true;
+                            },
+                            threads_, targets_, ZORMtkHullIndex::kSurfaceCellsPerHull)
+                      : nullptr) {
   if (solids_ && ZORSolidBounds::Covers(mesh)) {
     if (containing_ && solids_->HoldsTighter()) {
       holdingHulls_ = SolidIndex(&ZORSolidBounds::HoldingHull);
@@ -108,7 +109,7 @@ const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
             facets_->Hull(element, hull);
             return true;
           },
-          threads_, targets_);
+          threads_, targets_, ZORMtkHullIndex::kSurfaceCellsPerHull);
       return;
     }
     double hull[6];

@@ -23,9 +23,15 @@ class ZORMtkHullIndex {
   // point at all and is left out.
   using HullOf = std::function<bool(int element, double* hull)>;
 
+  // Where the element sizes are very uneven, the cells are enlarged to at most about this many
+  // per hull; hulls along a surface (shell facets) leave most cells of their box empty and are
+  // given more.
+  static constexpr double kVolumeCellsPerHull = 8.0;
+  static constexpr double kSurfaceCellsPerHull = 27.0;
+
   // Elements whose hull misses `within` are left out too.
   ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads = 1,
-                  const ZORPointBox& within = {});
+                  const ZORPointBox& within = {}, double mostCellsPerHull = kVolumeCellsPerHull);
   // 8-node hexahedra: each node box widened by reach times its extent (see Widen).
   ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach, int threads = 1);
 
@@ -58,7 +64,7 @@ class ZORMtkHullIndex {
     lower = box[a] - slack;
     upper = box[3 + a] + slack;
   }
-  void Place(const double* lower, const double* upper, double h, int hulls);
+  void Place(const double* lower, const double* upper, double h, double mostCells);
   void Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges, int threads);
 
   ZORMtkBucketFrame frame_;
