@@ -48,7 +48,8 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
                   ? std::make_unique<ZORSolidBounds>(
                         mesh, tolerances.boundary / kStrictBoundaryDivisor, tolerances.boundary,
-                        settings.nodal ? tolerances.boundary : 0.0, settings.threads)
+                        settings.nodal ? tolerances.boundary : 0.0, settings.threads,
+                        !settings.containing)
                   : nullptr),
       facets_(settings.prefilters && hasShells_
                   ? std::make_unique<ZORFacetFrames>(

@@ -70,14 +70,15 @@ bool Trilinear(const ZORMtkSourceElements& mesh, int element) {
 }  // namespace
 
 ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed,
-                               double boxMargin, int threads)
+                               double boxMargin, int threads, bool keepPrismHulls)
     : mesh_(mesh),
       strict_(strict),
       relaxed_(relaxed),
       boxMargin_(boxMargin),
       strictHexReach_(HexReach(strict)) {
   FindInverses(threads);
-  KeepPrismHulls(threads);
+  for (int e = 0; e < mesh_.ElementCount() && !anyPrism_; ++e) anyPrism_ = IsPrism(e);
+  if (anyPrism_ && keepPrismHulls) KeepPrismHulls(threads);
 }
 
 // The pass-0 hull of a 6-node prism takes some 300 operations from six scattered nodes, and
@@ -85,9 +86,6 @@ ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, 
 // outwards, the kept hull holds the exact one, so it rejects no point that the exact one takes.
 void ZORSolidBounds::KeepPrismHulls(int threads) {
   const int elementCount = mesh_.ElementCount();
-  bool anyPrism = false;
-  for (int e = 0; e < elementCount && !anyPrism; ++e) anyPrism = IsPrism(e);
-  if (!anyPrism) return;
   ZORHugePages::Resize(prismHulls_, kHullSize * static_cast<std::size_t>(elementCount));
   ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (long long e = begin; e < end; ++e) {
@@ -189,6 +187,8 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   double tight[6];
   if (IsTrilinear(element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), strictHexReach_, tight);
+  } else if (IsPrism(element) && prismHulls_.empty()) {
+    PrismHull(element, strict_, tight);
   } else if (IsPrism(element)) {
     std::copy_n(prismHulls_.data() + kHullSize * static_cast<std::size_t>(element), kHullSize,
                 tight);
@@ -207,7 +207,12 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
 void ZORSolidBounds::HoldingHull(int element, double* hull) const {
   double tight[kHullSize];
   if (IsPrism(element)) {
-    StrictHull(element, hull);
+    // Without the kept hull, the box screen's box stands in for the pass-0 hull, which holds the
+    // let-out box but would take some 300 operations.
+    if (prismHulls_.empty())
+      BoxHull(element, hull);
+    else
+      StrictHull(element, hull);
     LetOutPrismBox(element, strict_, tight);
   } else if (affine_[static_cast<std::size_t>(element)] >= 0) {
     BoxHull(element, hull);
@@ -393,7 +398,9 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
   if (everyAffine_) return Within(inverses_[static_cast<std::size_t>(element)], point, lo, hi);
   const bool trilinear = IsTrilinear(element);
   const bool prism = IsPrism(element);
-  if (prism && tol == strict_ && !prismHulls_.empty()) return InKeptPrismHull(element, point);
+  // Unkept, the pass-0 hull would cost more than the Newton solves it spares: the containing
+  // choice asks only about prisms its put-off test left, which nearly all lie in it.
+  if (prism && tol == strict_) return prismHulls_.empty() || InKeptPrismHull(element, point);
   if (trilinear) {
     const double reach = tol == strict_ ? strictHexReach_ : HexReach(tol);
     return ZORMtkHullIndex::WidenedHolds(mesh_.Box(element), reach, point);

@@ -31,8 +31,11 @@ class ZORSolidBounds {
 
   // strict and relaxed: the boundary tolerance of pass 0 and pass 1; boxMargin: the box
   // screen's widening in element lengths (the nodal search's boundary tolerance, else 0).
+  // keepPrismHulls: keep each 6-node prism's pass-0 hull, which screens the candidates of the
+  // first-accepted choice; the containing choice puts off the prisms by tighter bounds first, and
+  // does without them.
   ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed, double boxMargin,
-                 int threads = 1);
+                 int threads = 1, bool keepPrismHulls = true);
 
   // The pass-0 hull (lower x, y, z, upper x, y, z) of a solid; it holds the solid's nodes.
   void StrictHull(int element, double* hull) const;
@@ -42,7 +45,7 @@ class ZORSolidBounds {
   // span; for other solids their pass-0 hull.
   void HoldingHull(int element, double* hull) const;
   // Whether some solid's holding hull can be tighter than its pass-0 hull.
-  bool HoldsTighter() const { return !inverses_.empty() || !prismHulls_.empty(); }
+  bool HoldsTighter() const { return !inverses_.empty() || anyPrism_; }
   // The pass-1 hull of a trilinear hexahedron, a 6-node prism or an affine tetrahedron; false for
   // other solids.
   bool RelaxedHull(int element, double* hull) const;
@@ -165,7 +168,8 @@ class ZORSolidBounds {
   // Whether every element has an inverse, whose slot is then the element's own position: the
   // put-off test reads it without the slot, one scattered read less.
   bool everyAffine_ = false;
-  // Per element, when the mesh has 6-node prisms, the pass-0 hull of each prism rounded outwards
-  // to floats (zeros for other elements, never read).
+  bool anyPrism_ = false;
+  // Per element, when the mesh has 6-node prisms and they are kept, the pass-0 hull of each prism
+  // rounded outwards to floats (zeros for other elements, never read).
   ZORFreshArray<float> prismHulls_;
 };

@@ -238,17 +238,20 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
   struct Shapes {
     TestMesh shapes;
     double strict;
+    bool keepPrismHulls;
   };
   const Shapes families[] = {
-      {zor_test_mesh::TetMesh(3, 4, 0.15, 33), kBoundary / 1000.0},
-      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6), kBoundary / 1000.0},
-      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 36), "C3D6", 6), 1.5},
+      {zor_test_mesh::TetMesh(3, 4, 0.15, 33), kBoundary / 1000.0, true},
+      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6), kBoundary / 1000.0, true},
+      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 35), "C3D6", 6), kBoundary / 1000.0, false},
+      {Corners(zor_test_mesh::Prism15Mesh(3, 0.15, 36), "C3D6", 6), 1.5, true},
   };
   std::mt19937 rng(34);
   std::uniform_real_distribution<double> share(0.0, 1.0), far(-4.0, 5.0);
   std::vector<double> N;
-  for (const auto& [shapes, strict] : families) {
-    SCOPED_TRACE(shapes.type + " strict " + std::to_string(strict));
+  for (const auto& [shapes, strict, keepPrismHulls] : families) {
+    SCOPED_TRACE(shapes.type + " strict " + std::to_string(strict) +
+                 (keepPrismHulls ? "" : " unkept"));
     // Just inside the let-out corners.
     const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
     const double tetFar = 1.0 + 3.0 * e, prismFar = 1.0 + e;
@@ -265,7 +268,8 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
     double margin = kBoundary;
     grid.FormBuckets(&source.reader, margin);
     const ZORMtkSourceElements mesh(source.reader, grid);
-    const ZORSolidBounds bounds(mesh, strict, std::max(strict, kBoundary), kBoundary);
+    const ZORSolidBounds bounds(mesh, strict, std::max(strict, kBoundary), kBoundary, 1,
+                                keepPrismHulls);
     const std::size_t count = corners.size();
     for (int element = 0; element < mesh.ElementCount(); ++element) {
       double hull[6];
@@ -305,6 +309,62 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
         }
       }
     }
+  }
+}
+
+// A 6-node prism's element test takes any (r, s) in the square of its natural ranges, not only
+// the triangle, so the first-accepted choice, and the containing choice's walk over the prisms it
+// put off, find a prism through a hull of that whole image: every point of it that the box screen
+// passes lies in the strict hull, kept or computed. Obtuse and sheared bases put much of the image
+// beyond the node box.
+TEST(ZORMtkPrefilterTest, ThePrismsNaturalSquareLiesInItsStrictHull) {
+  TestMesh prisms{"C3D6", 6, 3, {}, {}};
+  const double bases[3][6] = {{0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0.9, 0.3}, {0, 0, 1, 0.2, 0.4, 1}};
+  for (int p = 0; p < 3; ++p) {
+    for (int level = 0; level < 2; ++level)
+      for (int k = 0; k < 3; ++k)
+        prisms.coords.insert(prisms.coords.end(),
+                             {bases[p][2 * k] + 3.0 * p + 0.1 * level * k,
+                              bases[p][2 * k + 1] + 0.05 * level, level * (1.0 + 0.1 * k)});
+    for (int n = 0; n < 6; ++n) prisms.connectivity.push_back(6 * p + n);
+  }
+  ZORTestSourceDatabase db;
+  Stored source;
+  StoreElements(db, prisms, source);
+  ZORMtkMeshElemB grid;
+  double margin = kBoundary;
+  grid.FormBuckets(&source.reader, margin);
+  const ZORMtkSourceElements mesh(source.reader, grid);
+  const double strict = kBoundary / 1000.0;
+  const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
+  std::mt19937 rng(39);
+  std::uniform_real_distribution<double> natural(-e, 1.0 + e), height(-1.0 - e, 1.0 + e);
+  std::vector<double> N;
+  for (const bool keep : {true, false}) {
+    const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary, 1, keep);
+    int beyondNodes = 0;
+    for (int element = 0; element < mesh.ElementCount(); ++element) {
+      double hull[6];
+      bounds.StrictHull(element, hull);
+      const double* box = mesh.Box(element);
+      for (int i = 0; i < 400; ++i) {
+        const Point x = prisms.Map(element, {natural(rng), natural(rng), height(rng)}, N);
+        bool screened = true, inNodeBox = true;
+        for (int a = 0; a < 3; ++a) {
+          screened = screened && x[a] >= box[a] - kBoundary * box[6] &&
+                     x[a] <= box[3 + a] + kBoundary * box[6];
+          inNodeBox = inNodeBox && x[a] >= box[a] && x[a] <= box[3 + a];
+        }
+        if (!screened) continue;
+        beyondNodes += !inNodeBox;
+        for (int a = 0; a < 3; ++a) {
+          ASSERT_GE(x[a], hull[a]) << "keep " << keep << " element " << element << " axis " << a;
+          ASSERT_LE(x[a], hull[3 + a])
+              << "keep " << keep << " element " << element << " axis " << a;
+        }
+      }
+    }
+    EXPECT_GT(beyondNodes, 100);
   }
 }
 
