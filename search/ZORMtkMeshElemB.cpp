@@ -166,10 +166,14 @@ void ZORMtkMeshElemB::RangeElements(double margin, double averageSize, const dou
             const double lo = std::max(lower[a] - delta, frame_.origin[a]);
             const double hi = std::min(higher[a] + delta, overallMax[a]);
             const int n = frame_.counts[a];
-            range[a] = std::min(
-                std::max(static_cast<int>(std::floor((lo - frame_.origin[a]) / h)) + 1, 1), n);
-            range[3 + a] =
-                std::min(static_cast<int>(std::floor((hi - frame_.origin[a]) / h)) + 2, n);
+            // lo lies at or above the origin, and so does hi unless a negative margin shrinks the
+            // box below it: where the quotient is not negative, truncation is its floor, without
+            // the rounding sequence std::floor compiles to.
+            const double above = (hi - frame_.origin[a]) / h;
+            range[a] = std::min(std::max(static_cast<int>((lo - frame_.origin[a]) / h) + 1, 1), n);
+            range[3 + a] = std::min(
+                (above >= 0.0 ? static_cast<int>(above) : static_cast<int>(std::floor(above))) + 2,
+                n);
           }
         }
       });

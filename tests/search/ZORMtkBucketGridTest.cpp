@@ -203,48 +203,58 @@ TEST(ZORMtkMeshElemB, BoxEndingOnABucketBoundaryIsListedOneBucketUp) {
 // Random boxes: every element whose box, widened by the margin, contains a point is listed in
 // the point's bucket, and the list is ascending. A point outside the grid, also far outside, gets
 // the nearest boundary bucket: that of the boundary bucket's centre along every axis it leaves.
+// A negative margin shrinks the boxes, some below the grid's origin: no element is listed in a
+// bucket that starts more than one bucket above its shrunk box.
 TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> corner(0.0, 20.0), size(0.1, 2.5);
-  for (const int dimension : {2, 3}) {
-    BoxSet boxes;
-    boxes.dimension = dimension;
-    for (int e = 0; e < 400; ++e) {
-      std::vector<double> lo, hi;
-      for (int a = 0; a < dimension; ++a) {
-        lo.push_back(corner(rng));
-        hi.push_back(lo.back() + size(rng));
-      }
-      boxes.Add(lo, hi);
-    }
-    const double margin = 0.3;
-    ZORMtkMeshElemB grid;
-    boxes.Form(grid, margin);
-    const double delta = margin * boxes.average / boxes.Count();
-    std::uniform_real_distribution<double> coordinate(-3.0, 25.0);
-    for (int t = 0; t < 500; ++t) {
-      double p[3] = {coordinate(rng), coordinate(rng), dimension == 3 ? coordinate(rng) : 0.0};
-      if (t % 50 == 0) p[t % dimension] *= -1e9;
-      const cow_List<int> list = grid.GetBucketElements(p);
-      double inside[3] = {p[0], p[1], p[2]};
-      for (int a = 0; a < dimension; ++a) {
-        const double h = grid.BucketSize(), lo = grid.Origin()[a];
-        inside[a] = std::clamp(p[a], lo + h / 2, lo + (grid.Count(a) - 0.5) * h);
-      }
-      ASSERT_EQ(list, grid.GetBucketElements(inside));
-      ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
-      for (int e = 0; e < boxes.Count(); ++e) {
-        bool holds = true;
+  for (const double margin : {0.3, -0.3})
+    for (const int dimension : {2, 3}) {
+      BoxSet boxes;
+      boxes.dimension = dimension;
+      for (int e = 0; e < 400; ++e) {
+        std::vector<double> lo, hi;
         for (int a = 0; a < dimension; ++a) {
-          const std::size_t k = static_cast<std::size_t>(e * dimension + a);
-          holds = holds && p[a] >= boxes.lo[k] - delta && p[a] <= boxes.hi[k] + delta;
+          lo.push_back(corner(rng));
+          hi.push_back(lo.back() + size(rng));
         }
-        if (!holds) continue;
-        EXPECT_TRUE(std::find(list.begin(), list.end(), e) != list.end())
-            << e << " at " << p[0] << " " << p[1] << " " << p[2];
+        boxes.Add(lo, hi);
+      }
+      ZORMtkMeshElemB grid;
+      boxes.Form(grid, margin);
+      const double delta = margin * boxes.average / boxes.Count();
+      std::uniform_real_distribution<double> coordinate(-3.0, 25.0);
+      for (int t = 0; t < 500; ++t) {
+        double p[3] = {coordinate(rng), coordinate(rng), dimension == 3 ? coordinate(rng) : 0.0};
+        if (t % 50 == 0) p[t % dimension] *= -1e9;
+        const cow_List<int> list = grid.GetBucketElements(p);
+        double inside[3] = {p[0], p[1], p[2]};
+        for (int a = 0; a < dimension; ++a) {
+          const double h = grid.BucketSize(), lo = grid.Origin()[a];
+          inside[a] = std::clamp(p[a], lo + h / 2, lo + (grid.Count(a) - 0.5) * h);
+        }
+        ASSERT_EQ(list, grid.GetBucketElements(inside));
+        ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
+        for (const int e : list)
+          for (int a = 0; a < dimension; ++a) {
+            const double h = grid.BucketSize(), lo = grid.Origin()[a];
+            const double bucketLower = lo + std::floor((inside[a] - lo) / h) * h;
+            const double shrunkUpper =
+                boxes.hi[static_cast<std::size_t>(e * dimension + a)] + delta;
+            ASSERT_LE(bucketLower, std::max(lo, shrunkUpper + h) + 1e-9) << e << " axis " << a;
+          }
+        for (int e = 0; e < boxes.Count(); ++e) {
+          bool holds = true;
+          for (int a = 0; a < dimension; ++a) {
+            const std::size_t k = static_cast<std::size_t>(e * dimension + a);
+            holds = holds && p[a] >= boxes.lo[k] - delta && p[a] <= boxes.hi[k] + delta;
+          }
+          if (!holds) continue;
+          EXPECT_TRUE(std::find(list.begin(), list.end(), e) != list.end())
+              << e << " at " << p[0] << " " << p[1] << " " << p[2];
+        }
       }
     }
-  }
 }
 
 // Three point-like boxes and one unit box share the last bucket, which the largest count must
