@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -69,6 +70,25 @@ TestMesh Corners(const TestMesh& quadratic, const char* type, int corners) {
                                quadratic.Nodes(e) + corners);
   return linear;
 }
+
+// A test mesh stored as a source region, its bucket grid at the given margin, and the search's
+// view of its elements.
+class SourceMesh {
+ public:
+  SourceMesh(const TestMesh& m, double margin) {
+    StoreElements(db_, m, stored_);
+    grid_.FormBuckets(&stored_.reader, margin);
+    elements_ = std::make_unique<ZORMtkSourceElements>(stored_.reader, grid_);
+  }
+  const ZORMtkMeshElemB& Grid() const { return grid_; }
+  const ZORMtkSourceElements& Elements() const { return *elements_; }
+
+ private:
+  ZORTestSourceDatabase db_;
+  Stored stored_;
+  ZORMtkMeshElemB grid_;
+  std::unique_ptr<ZORMtkSourceElements> elements_;
+};
 
 // A 10-node tetrahedral or 20-node hexahedral mesh with the mid-side nodes of every `every`-th
 // element moved to the middles of their edges: the search bounds such elements as it bounds their
@@ -167,13 +187,9 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
   };
   for (const Family& family : families) {
     SCOPED_TRACE(family.first);
-    ZORTestSourceDatabase db;
-    Stored source;
-    StoreElements(db, family.second, source);
-    ZORMtkMeshElemB grid;
-    double margin = std::max(kBoundary, kNormal);
-    grid.FormBuckets(&source.reader, margin);
-    const ZORMtkSourceElements mesh(source.reader, grid);
+    const SourceMesh source(family.second, std::max(kBoundary, kNormal));
+    const ZORMtkSourceElements& mesh = source.Elements();
+    const ZORMtkMeshElemB& grid = source.Grid();
     const TestMesh& plane = family.second.nodesPerElement == 3 ? SplitQuads(quads, "S3") : quads;
     const std::vector<Point> points = Points(family, plane, 600, 27);
     int placed = 0;
@@ -210,14 +226,11 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
 // their slanted face by exactly 0.125: with the containing choice neither holds it, both are
 // equally outside, and the first keeps the point, reported as approximate.
 TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
-  ZORTestSourceDatabase db;
-  Stored source;
-  StoreElements(db, {"C3D4", 4, 3, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 3, 0, 1, 2, 3}},
-                source);
-  ZORMtkMeshElemB grid;
-  double margin = std::max(kBoundary, kNormal);
-  grid.FormBuckets(&source.reader, margin);
-  const ZORMtkSourceElements mesh(source.reader, grid);
+  const SourceMesh source(
+      {"C3D4", 4, 3, {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 1, 2, 3, 0, 1, 2, 3}},
+      std::max(kBoundary, kNormal));
+  const ZORMtkSourceElements& mesh = source.Elements();
+  const ZORMtkMeshElemB& grid = source.Grid();
   for (const bool prefilters : {false, true}) {
     const Answer a = Locate(mesh, grid, {true, true, prefilters}, {{0.375, 0.375, 0.375}})[0];
     ASSERT_TRUE(a.found);
@@ -261,13 +274,8 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
             : std::vector<Point>{{-e, -e, -prismFar},       {prismFar, -e, -prismFar},
                                  {-e, prismFar, -prismFar}, {-e, -e, prismFar},
                                  {prismFar, -e, prismFar},  {-e, prismFar, prismFar}};
-    ZORTestSourceDatabase db;
-    Stored source;
-    StoreElements(db, shapes, source);
-    ZORMtkMeshElemB grid;
-    double margin = kBoundary;
-    grid.FormBuckets(&source.reader, margin);
-    const ZORMtkSourceElements mesh(source.reader, grid);
+    const SourceMesh source(shapes, kBoundary);
+    const ZORMtkSourceElements& mesh = source.Elements();
     const ZORSolidBounds bounds(mesh, strict, std::max(strict, kBoundary), kBoundary, 1,
                                 keepPrismHulls);
     const std::size_t count = corners.size();
@@ -328,13 +336,8 @@ TEST(ZORMtkPrefilterTest, ThePrismsNaturalSquareLiesInItsStrictHull) {
                               bases[p][2 * k + 1] + 0.05 * level, level * (1.0 + 0.1 * k)});
     for (int n = 0; n < 6; ++n) prisms.connectivity.push_back(6 * p + n);
   }
-  ZORTestSourceDatabase db;
-  Stored source;
-  StoreElements(db, prisms, source);
-  ZORMtkMeshElemB grid;
-  double margin = kBoundary;
-  grid.FormBuckets(&source.reader, margin);
-  const ZORMtkSourceElements mesh(source.reader, grid);
+  const SourceMesh source(prisms, kBoundary);
+  const ZORMtkSourceElements& mesh = source.Elements();
   const double strict = kBoundary / 1000.0;
   const double e = (strict + ZORSolidBounds::kNewtonSlack) * (1.0 - 1e-6);
   std::mt19937 rng(39);
@@ -375,13 +378,8 @@ TEST(ZORMtkPrefilterTest, EveryCornerOfAFacetHullKeepsItsFrame) {
   const TestMesh quads = zor_test_mesh::QuadMesh(4, 4, 0.15, 37, "CPE4");
   for (const TestMesh& shells : {Cylinder(quads, "S4"), Cylinder(SplitQuads(quads, "S3"), "S3")}) {
     SCOPED_TRACE(shells.type);
-    ZORTestSourceDatabase db;
-    Stored source;
-    StoreElements(db, shells, source);
-    ZORMtkMeshElemB grid;
-    double margin = std::max(kBoundary, kNormal);
-    grid.FormBuckets(&source.reader, margin);
-    const ZORMtkSourceElements mesh(source.reader, grid);
+    const SourceMesh source(shells, std::max(kBoundary, kNormal));
+    const ZORMtkSourceElements& mesh = source.Elements();
     const ZORFacetFrames all(mesh, kBoundary, kBoundary / 1000.0, kNormal, kNormal / 10.0);
     for (int element = 0; element < mesh.ElementCount(); ++element) {
       double hull[6];
