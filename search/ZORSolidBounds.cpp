@@ -207,8 +207,9 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
 void ZORSolidBounds::HoldingHull(int element, double* hull) const {
   double tight[kHullSize];
   if (IsPrism(element)) {
-    // Without the kept hull, the box screen's box stands in for the pass-0 hull, which holds the
-    // let-out box but would take some 300 operations.
+    // Without the kept hull, the box screen's box stands in for the pass-0 hull: beyond it the box
+    // screen fails, beyond the let-out box the prism is put off, and the hull's 300 or so
+    // operations are saved.
     if (prismHulls_.empty())
       BoxHull(element, hull);
     else

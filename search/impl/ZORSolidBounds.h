@@ -20,8 +20,8 @@ class ZORMtkSourceElements;
 // tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
 // solve: it accepts a point only when each lies in (-tol, 1 + tol), and its hull is the box of
-// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses and the
-// prisms' pass-0 hulls; read-only once built, and built
+// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses and, when
+// asked to keep them, the prisms' pass-0 hulls; read-only once built, and built
 // by up to `threads` threads into the same flags at any count.
 class ZORSolidBounds {
  public:
