@@ -150,8 +150,8 @@ void ZORMtkBucketFrame::FillRanges(int itemCount, int threads, const int* ranges
   FillFrom(itemCount, threads, [ranges](int item, int* first, int* last) {
     const int* range = ranges + kRangeInts * static_cast<std::size_t>(item);
     if (range[0] == 0) return false;
-    std::copy(range, range + 3, first);
-    std::copy(range + 3, range + 6, last);
+    std::copy(range, range + kRangeInts / 2, first);
+    std::copy(range + kRangeInts / 2, range + kRangeInts, last);
     return true;
   });
 }

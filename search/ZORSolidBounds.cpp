@@ -396,7 +396,7 @@ bool ZORSolidBounds::InKeptPrismHull(int element, const double* point) const {
 
 bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) const {
   const double lo = -tol - kNewtonSlack, hi = 1.0 + tol + kNewtonSlack;
-  if (everyAffine_) return Within(inverses_[static_cast<std::size_t>(element)], point, lo, hi);
+  if (everyAffine_) return Within(*InverseOf(element), point, lo, hi);
   const bool trilinear = IsTrilinear(element);
   const bool prism = IsPrism(element);
   // Unkept, the pass-0 hull would cost more than the Newton solves it spares: the containing
@@ -413,7 +413,6 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;
   }
-  const int slot = affine_[static_cast<std::size_t>(element)];
-  if (slot < 0) return true;
-  return Within(inverses_[static_cast<std::size_t>(slot)], point, lo, hi);
+  const Inverse* inverse = InverseOf(element);
+  return inverse == nullptr || Within(*inverse, point, lo, hi);
 }

@@ -4,7 +4,7 @@
 
 #include "search/impl/ZORSearchMisses.h"
 
-// The links and misses that one chunk of a nodal search found, in key order. Each chunk is
+// The links and misses that one chunk of a part's point search found, in key order. Each chunk is
 // filled by one thread and joined into the weight object in chunk order, so the result does not
 // depend on the thread count. Owns its arrays; Clear gives their memory back once joined.
 struct ZORLinkChunk {

@@ -58,12 +58,9 @@ class ZORSolidBounds {
   // 6-node prism that surely leaves the point further outside than that or that the element test
   // at tolerance tol surely rejects. Inline, as every candidate tetrahedron of every point asks.
   bool ExceedsBy(int element, const double* point, double excess, double tol) const {
-    if (everyAffine_)
-      return Leaves(inverses_[static_cast<std::size_t>(element)], point, excess + kNewtonSlack);
-    const int slot = affine_[static_cast<std::size_t>(element)];
-    if (slot >= 0)
-      return Leaves(inverses_[static_cast<std::size_t>(slot)], point, excess + kNewtonSlack);
-    return slot == kPrism && PrismExceedsBy(element, point, excess, tol);
+    if (const Inverse* inverse = InverseOf(element))
+      return Leaves(*inverse, point, excess + kNewtonSlack);
+    return IsPrism(element) && PrismExceedsBy(element, point, excess, tol);
   }
   // Whether every element is a solid (the shapes the hulls are known for).
   static bool Covers(const ZORMtkSourceElements& mesh);
@@ -132,6 +129,13 @@ class ZORSolidBounds {
     return rst[0] > lo && rst[0] < hi && rst[1] > lo && rst[1] < hi && rst[2] > lo && rst[2] < hi;
 #endif
   }
+  // The inverse of an affine tetrahedron, null for other elements. Where every element has one,
+  // its slot is the element's own position: one scattered read less.
+  const Inverse* InverseOf(int element) const {
+    if (everyAffine_) return &inverses_[static_cast<std::size_t>(element)];
+    const int slot = affine_[static_cast<std::size_t>(element)];
+    return slot >= 0 ? &inverses_[static_cast<std::size_t>(slot)] : nullptr;
+  }
   void FindInverses(int threads);
   void KeepPrismHulls(int threads);
   bool PrismExceedsBy(int element, const double* point, double excess, double tol) const;
@@ -165,8 +169,7 @@ class ZORSolidBounds {
   // kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
-  // Whether every element has an inverse, whose slot is then the element's own position: the
-  // put-off test reads it without the slot, one scattered read less.
+  // Whether every element has an inverse, whose slot is then the element's own position.
   bool everyAffine_ = false;
   bool anyPrism_ = false;
   // Per element, when the mesh has 6-node prisms and they are kept, the pass-0 hull of each prism
