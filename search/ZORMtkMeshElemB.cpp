@@ -73,7 +73,8 @@ void ZORMtkMeshElemB::Place(const ZORSimDynamicID& source, int dimension, double
   threeDimensional_ = dimension != 2;
   consecutive_ = RunsWithoutGap(members_);
   Size(averageSize, overallMin, overallMax);
-  RangeElements(margin, averageSize, overallMax);
+  widening_ = margin * averageSize;
+  std::copy_n(overallMax, frame_.Axes(), widenedUpper_);
   listed_.store(false, std::memory_order_release);
 }
 
@@ -145,36 +146,19 @@ void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const d
   frame_.Place(overallMin, h, counts);
 }
 
-// Each element goes into every bucket its widened box touches, and one more bucket upwards per
-// axis, so that a box ending exactly on a bucket boundary is also found from the bucket above.
-// Elements by ranges on all threads, each writing its own elements' ranges.
-void ZORMtkMeshElemB::RangeElements(double margin, double averageSize, const double* overallMax) {
-  const int axes = frame_.Axes();
-  const double delta = margin * averageSize;
-  const double h = frame_.h;
-  ZORHugePages::Resize(ranges_,
+// Every element's ranges, first i, j, k, last i, j, k (k = 1 in two dimensions), by ranges of
+// elements on all threads, each writing its own.
+void ZORMtkMeshElemB::RangeElements(ZORFreshArray<int>& ranges) const {
+  ZORHugePages::Resize(ranges,
                        ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(ElementCount()));
   ZORParallelFor::Ranges(
       ElementCount(), threads_, [&](int /*part*/, long long begin, long long end) {
         for (int position = static_cast<int>(begin); position < end; ++position) {
           int* range =
-              ranges_.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(position);
+              ranges.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(position);
           std::fill(range, range + ZORMtkBucketFrame::kRangeInts, 1);
-          const double* lower = BoxMin(position);
-          const double* higher = BoxMax(position);
-          for (int a = 0; a < axes; ++a) {
-            const double lo = std::max(lower[a] - delta, frame_.origin[a]);
-            const double hi = std::min(higher[a] + delta, overallMax[a]);
-            const int n = frame_.counts[a];
-            // lo lies at or above the origin, and so does hi unless a negative margin shrinks the
-            // box below it: where the quotient is not negative, truncation is its floor, without
-            // the rounding sequence std::floor compiles to.
-            const double above = (hi - frame_.origin[a]) / h;
-            range[a] = std::min(std::max(static_cast<int>((lo - frame_.origin[a]) / h) + 1, 1), n);
-            range[3 + a] = std::min(
-                (above >= 0.0 ? static_cast<int>(above) : static_cast<int>(std::floor(above))) + 2,
-                n);
-          }
+          for (int a = 0; a < frame_.Axes(); ++a)
+            AxisRange(Box(position), a, range[a], range[3 + a]);
         }
       });
 }
@@ -183,6 +167,8 @@ void ZORMtkMeshElemB::ListElements() const {
   if (listed_.load(std::memory_order_acquire)) return;
   const std::lock_guard<std::mutex> hold(listing_);
   if (listed_.load(std::memory_order_relaxed)) return;
-  frame_.FillRanges(ElementCount(), threads_, ranges_.data());
+  ZORFreshArray<int> ranges;
+  RangeElements(ranges);
+  frame_.FillRanges(ElementCount(), threads_, ranges.data());
   listed_.store(true, std::memory_order_release);
 }

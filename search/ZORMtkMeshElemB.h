@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -17,8 +19,8 @@ class ZORMtkSourceElements;
 // A uniform grid of buckets over the elements of a source region, so that a point search tests
 // only the elements whose padded boxes touch the point's bucket. It owns a copy of the source
 // mesh's identity (the key under which the mapper caches it), the element members of the region
-// in position order, every element's bounding box, the bucket ranges of every element and the
-// bucket lists of element positions, which are built when first asked for; formed from a reader,
+// in position order, every element's bounding box and the bucket lists of element positions,
+// which are built when first asked for; formed from a reader,
 // also the mesh it read, as the point searches read it, until the first search takes it. Once
 // formed it may be read by several threads at once, but for TakeMesh.
 class ZORMTK_EXPORT ZORMtkMeshElemB {
@@ -27,9 +29,9 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   ~ZORMtkMeshElemB();
 
   // Builds the grid for the reader's current region (at least one element); every element box is
-  // widened by margin times the average element size before it is entered. The mesh, the boxes,
-  // the bucket ranges and later the bucket lists are gathered by up to `threads` threads, with the
-  // same grid at any count.
+  // widened by margin times the average element size before it is entered. The mesh, the boxes
+  // and later the bucket lists are gathered by up to `threads` threads, with the same grid at any
+  // count.
   void FormBuckets(ZORMtkSimReader* reader, double& margin, int threads = 1);
   // Hands over the source mesh the grid was formed from, once: the search that takes it frees it
   // when done, so that a cache of grids holds no source mesh and a later search reads its own.
@@ -71,13 +73,17 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
     index[2] = frame_.dimension == 2 ? 1 : frame_.AxisIndex(point[2], 2);
   }
   // Whether the bucket of one-based indices `index` lists element position `element`, answered
-  // from the element's bucket ranges without the lists, so a search that finds its candidates
-  // another way need never build them.
+  // from the element's box as the lists are built from it, so a search that finds its candidates
+  // another way needs neither the lists nor a table of every element's buckets: it asks about a
+  // few candidates a point, whose boxes it has just read.
   bool Holds(int element, const int* index) const {
-    const int* range =
-        ranges_.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(element);
-    return index[0] >= range[0] && index[0] <= range[3] && index[1] >= range[1] &&
-           index[1] <= range[4] && index[2] >= range[2] && index[2] <= range[5];
+    const double* box = Box(element);
+    for (int a = 0; a < frame_.Axes(); ++a) {
+      int first = 1, last = 1;
+      AxisRange(box, a, first, last);
+      if (index[a] < first || index[a] > last) return false;
+    }
+    return frame_.Axes() == 3 || index[2] == 1;
   }
 
   const ZORSimDynamicID& SourceID() const { return sourceID_; }
@@ -112,7 +118,23 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   void Place(const ZORSimDynamicID& source, int dimension, double averageSize,
              const double* overallMin, const double* overallMax, double margin, int threads);
   void Size(double averageSize, const double* overallMin, const double* overallMax);
-  void RangeElements(double margin, double averageSize, const double* overallMax);
+  // The one-based buckets first .. last along axis a that an element of this box is entered in:
+  // every bucket its widened box touches, and one more upwards, so that a box ending exactly on a
+  // bucket boundary is also found from the bucket above.
+  void AxisRange(const double* box, int a, int& first, int& last) const {
+    const double origin = frame_.origin[a];
+    const double lo = std::max(box[a] - widening_, origin);
+    const double hi = std::min(box[3 + a] + widening_, widenedUpper_[a]);
+    const int n = frame_.counts[a];
+    // lo lies at or above the origin, and so does hi unless a negative margin shrinks the box
+    // below it: where the quotient is not negative, truncation is its floor, without the rounding
+    // sequence std::floor compiles to.
+    const double above = (hi - origin) / frame_.h;
+    first = std::min(std::max(static_cast<int>((lo - origin) / frame_.h) + 1, 1), n);
+    last = std::min(
+        (above >= 0.0 ? static_cast<int>(above) : static_cast<int>(std::floor(above))) + 2, n);
+  }
+  void RangeElements(ZORFreshArray<int>& ranges) const;
   void KeepBoxes(const std::vector<double>& boxMin, const std::vector<double>& boxMax);
   void ListElements() const;
 
@@ -121,9 +143,9 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   mutable ZORMtkBucketFrame frame_;
   mutable std::mutex listing_;
   mutable std::atomic<bool> listed_{false};
-  // Per element position the one-based bucket ranges it is entered in: first i, j, k, last i, j,
-  // k (k = 1 in two dimensions).
-  ZORFreshArray<int> ranges_;
+  // Each box is widened by this on every side, but not beyond the upper corner of the region.
+  double widening_ = 0.0;
+  double widenedUpper_[3] = {0.0, 0.0, 0.0};
   bool threeDimensional_;
   int threads_ = 1;
   std::vector<int> members_;

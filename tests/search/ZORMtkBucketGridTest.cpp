@@ -201,10 +201,11 @@ TEST(ZORMtkMeshElemB, BoxEndingOnABucketBoundaryIsListedOneBucketUp) {
 }
 
 // Random boxes: every element whose box, widened by the margin, contains a point is listed in
-// the point's bucket, and the list is ascending. A point outside the grid, also far outside, gets
-// the nearest boundary bucket: that of the boundary bucket's centre along every axis it leaves.
-// A negative margin shrinks the boxes, some below the grid's origin: no element is listed in a
-// bucket that starts more than one bucket above its shrunk box.
+// the point's bucket, the list is ascending, and Holds tells exactly the elements it lists. A point
+// outside the grid, also far outside, gets the nearest boundary bucket: that of the boundary
+// bucket's centre along every axis it leaves. A negative margin shrinks the boxes, some below the
+// grid's origin: no element is listed in a bucket that starts more than one bucket above its shrunk
+// box.
 TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> corner(0.0, 20.0), size(0.1, 2.5);
@@ -235,6 +236,10 @@ TEST(ZORMtkMeshElemB, BucketListsEveryBoxThatHoldsThePoint) {
         }
         ASSERT_EQ(list, grid.GetBucketElements(inside));
         ASSERT_TRUE(std::is_sorted(list.begin(), list.end()));
+        int index[3];
+        grid.BucketIndex(inside, index);
+        for (int e = 0; e < boxes.Count(); ++e)
+          ASSERT_EQ(grid.Holds(e, index), std::binary_search(list.begin(), list.end(), e)) << e;
         for (const int e : list)
           for (int a = 0; a < dimension; ++a) {
             const double h = grid.BucketSize(), lo = grid.Origin()[a];
