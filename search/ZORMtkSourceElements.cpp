@@ -88,7 +88,7 @@ ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader, int th
         return ZORMtkMeshElemB::PositionIn(elementMembers_, consecutive, member);
       },
       ownBoxes_.data());
-  MeasureBoxes();
+  MeasureExtent();
   SumLengths();
 }
 
@@ -184,7 +184,7 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
 }
 
 // The box over the element's nodes that lie in the region (position -1 for the others), on the
-// mesh's axes.
+// mesh's axes, and its diagonal; a box without such nodes stays as it was, zero.
 void ZORMtkSourceElements::BoxElement(const int* positions, int count, double* box) const {
   const int axes = dimension_ == 2 ? 2 : 3;
   bool first = true;
@@ -197,22 +197,17 @@ void ZORMtkSourceElements::BoxElement(const int* positions, int count, double* b
     }
     first = false;
   }
+  if (first) return;
+  double squared = 0.0;
+  for (int a = 0; a < axes; ++a) squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
+  box[6] = std::sqrt(squared);
 }
 
-// Each box's diagonal by ranges of elements; the extent in element order, so that it is the same
-// at any thread count.
-void ZORMtkSourceElements::MeasureBoxes() {
+// The extent and average size, in element order, so that they are the same at any thread count.
+void ZORMtkSourceElements::MeasureExtent() {
   const int axes = dimension_ == 2 ? 2 : 3;
   const long long elementCount = static_cast<long long>(elementMembers_.size());
-  double* boxes = ownBoxes_.data();
-  ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
-    for (long long e = begin; e < end; ++e) {
-      double* box = boxes + ZORMtkMeshElemB::kBoxStride * static_cast<std::size_t>(e);
-      double squared = 0.0;
-      for (int a = 0; a < axes; ++a) squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
-      box[6] = std::sqrt(squared);
-    }
-  });
+  const double* boxes = ownBoxes_.data();
   if (elementCount == 0) return;
   std::copy_n(boxes, axes, extent_.lower);
   std::copy_n(boxes + 3, axes, extent_.upper);

@@ -102,7 +102,7 @@ class ZORMtkSourceElements {
   void ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
                    const PositionOf& positionOf, double* boxes);
   void BoxElement(const int* positions, int count, double* box) const;
-  void MeasureBoxes();
+  void MeasureExtent();
   void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& positions);
   void AdoptNodes(ZORFreshArray<int>&& connectivity, int perElement);
   void SumLengths();
