@@ -20,6 +20,12 @@ constexpr int kRangeSize = ZORMtkBucketFrame::kRangeInts;
 // instruction counts of the searches at 1e5 elements were least or near it for every family
 // (against 0.6: rectilinear hexahedra 2% and prisms 1.5% fewer, tetrahedra and facets 0.3% more).
 constexpr double kCellPerHull = 0.8;
+// Hull extents are summed in blocks of this many elements, the blocks' sums then in block order:
+// the same sum at any thread count, without a per-element array to sum afterwards.
+constexpr int kExtentBlock = 4096;
+// Kept as the lower x of an element without a hull: the bits of float +infinity, which FloatBelow
+// never gives.
+constexpr int kNoHull = 0x7f800000;
 
 int FloatBits(float value) {
   int bits;
@@ -39,6 +45,7 @@ struct HullUnion {
   double lower[3] = {0.0, 0.0, 0.0};
   double upper[3] = {0.0, 0.0, 0.0};
   int hulls = 0;
+  double extent = 0.0;  // sum of the hulls' largest extents
 
   // Widens the union by a hull; the first hull sets it. Of equal bounds the earlier is kept, so
   // the unions of consecutive ranges joined in order give the union of all hulls in one pass.
@@ -54,6 +61,7 @@ struct HullUnion {
     const int before = hulls;
     Add(next.lower, next.upper);
     hulls = before + next.hulls;
+    extent += next.extent;
   }
 };
 
@@ -69,46 +77,45 @@ ZORMtkHullIndex::ZORMtkHullIndex(const ZORMtkSourceElements& mesh, double reach,
           threads) {}
 
 // Cells of kCellPerHull times the mean largest hull extent, over the union of the hulls. The hulls
-// are computed once, by ranges of elements on all threads, for their union and extents; each is
+// are computed once, by blocks of elements on all threads, for their union and extents; each is
 // kept in its element's six slots of the cell ranges, as floats rounded outwards, until the cells
 // are placed and the slots take the cell ranges it covers, which can only list an element in more
 // cells than its exact hull would. The cell lists are then filled by runs of cell rows.
 ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int threads,
                                  const ZORPointBox& within, double mostCellsPerHull) {
-  // Per element its largest hull extent, or -1 for an element without a hull; the extents are
-  // summed in element order, so that the cell size is the same at any thread count.
-  ZORFreshArray<double> largest;
-  ZORHugePages::Resize(largest, static_cast<std::size_t>(elementCount));
   ZORFreshArray<int> ranges;
   ZORHugePages::Resize(ranges, kRangeSize * static_cast<std::size_t>(elementCount));
-  std::vector<HullUnion> unions(
-      static_cast<std::size_t>(ZORParallelFor::Parts(elementCount, threads)));
-  ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
+  const int blockCount = (elementCount + kExtentBlock - 1) / kExtentBlock;
+  std::vector<HullUnion> blocks(static_cast<std::size_t>(blockCount));
+  ZORParallelFor::Ranges(blockCount, threads, [&](int /*part*/, long long begin, long long end) {
     double hull[kRangeSize];
     const ZORPointBox box = within;
-    for (long long e = begin; e < end; ++e) {
-      largest[static_cast<std::size_t>(e)] = -1.0;
-      if (!hullOf(static_cast<int>(e), hull) || !box.Meets(hull)) continue;
-      unions[static_cast<std::size_t>(part)].Add(hull, hull + 3);
-      double extent = 0.0;
-      for (int a = 0; a < 3; ++a) extent = std::max(extent, hull[3 + a] - hull[a]);
-      largest[static_cast<std::size_t>(e)] = extent;
-      int* kept = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
-      for (int a = 0; a < 3; ++a) {
-        kept[a] = FloatBits(zor_geom::FloatBelow(hull[a]));
-        kept[3 + a] = FloatBits(zor_geom::FloatAbove(hull[3 + a]));
+    for (long long block = begin; block < end; ++block) {
+      HullUnion& blockUnion = blocks[static_cast<std::size_t>(block)];
+      const long long last = std::min<long long>((block + 1) * kExtentBlock, elementCount);
+      for (long long e = block * kExtentBlock; e < last; ++e) {
+        int* kept = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
+        if (!hullOf(static_cast<int>(e), hull) || !box.Meets(hull)) {
+          kept[0] = kNoHull;
+          continue;
+        }
+        blockUnion.Add(hull, hull + 3);
+        double extent = 0.0;
+        for (int a = 0; a < 3; ++a) extent = std::max(extent, hull[3 + a] - hull[a]);
+        blockUnion.extent += extent;
+        for (int a = 0; a < 3; ++a) {
+          kept[a] = FloatBits(zor_geom::FloatBelow(hull[a]));
+          kept[3 + a] = FloatBits(zor_geom::FloatAbove(hull[3 + a]));
+        }
       }
     }
   });
   HullUnion all;
-  for (const HullUnion& part : unions) all.Join(part);
-  double extent = 0.0;
-  for (const double size : largest)
-    if (size >= 0.0) extent += size;
+  for (const HullUnion& block : blocks) all.Join(block);
   hullCount_ = all.hulls;
-  Place(all.lower, all.upper, all.hulls > 0 ? kCellPerHull * extent / all.hulls : 1.0,
+  Place(all.lower, all.upper, all.hulls > 0 ? kCellPerHull * all.extent / all.hulls : 1.0,
         mostCellsPerHull * all.hulls + 1000.0);
-  Fill(largest, ranges, threads);
+  Fill(ranges, threads);
 }
 
 // Meshes of very uneven element sizes would get more cells than elements to fill them; the cells
@@ -130,13 +137,12 @@ void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, 
 
 // Each element's kept hull becomes its cell range, six indices (first i, j, k, last i, j, k;
 // first i 0 for an element without a hull), which every run of rows reads.
-void ZORMtkHullIndex::Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges,
-                           int threads) {
-  const int elementCount = static_cast<int>(largest.size());
+void ZORMtkHullIndex::Fill(ZORFreshArray<int>& ranges, int threads) {
+  const int elementCount = static_cast<int>(ranges.size() / kRangeSize);
   ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (long long e = begin; e < end; ++e) {
       int* range = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
-      if (largest[static_cast<std::size_t>(e)] < 0.0) {
+      if (range[0] == kNoHull) {
         range[0] = 0;
         continue;
       }

@@ -65,7 +65,7 @@ class ZORMtkHullIndex {
     upper = box[3 + a] + slack;
   }
   void Place(const double* lower, const double* upper, double h, double mostCells);
-  void Fill(const ZORFreshArray<double>& largest, ZORFreshArray<int>& ranges, int threads);
+  void Fill(ZORFreshArray<int>& ranges, int threads);
 
   ZORMtkBucketFrame frame_;
   int hullCount_ = 0;
