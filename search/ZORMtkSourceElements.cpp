@@ -246,6 +246,7 @@ bool ZORMtkSourceElements::AllHex8() const {
 // offsets are summed in order, the positions copied by chunks of elements.
 void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
                                      const ZORFreshArray<const int*>& positions) {
+  stride_ = -1;
   offsets_.assign(counts.size() + 1, 0);
   for (std::size_t e = 0; e < counts.size(); ++e) {
     offsets_[e + 1] = offsets_[e] + counts[e];
@@ -261,12 +262,11 @@ void ZORMtkSourceElements::LinkNodes(const ZORFreshArray<int>& counts,
 }
 
 // The class's connectivity, node positions by now and element after element in position order,
-// is the linked array as it stands: taken over instead of copied.
+// is the linked array as it stands: taken over instead of copied, with a stride for offsets.
 void ZORMtkSourceElements::AdoptNodes(ZORFreshArray<int>&& connectivity, int perElement) {
-  const std::size_t elementCount = kinds_.size();
-  offsets_.resize(elementCount + 1);
-  for (std::size_t e = 0; e <= elementCount; ++e) offsets_[e] = static_cast<int>(e) * perElement;
-  largestNodeCount_ = elementCount > 0 ? perElement : 0;
+  offsets_.clear();
+  stride_ = perElement;
+  largestNodeCount_ = kinds_.empty() ? 0 : perElement;
   nodes_ = std::move(connectivity);
 }
 

@@ -76,10 +76,13 @@ class ZORMtkSourceElements {
     return std::find(kinds_.begin(), kinds_.end(), kind) != kinds_.end();
   }
   int NodeCountOf(int element) const {
+    if (stride_ >= 0) return stride_;
     return offsets_[static_cast<std::size_t>(element) + 1] -
            offsets_[static_cast<std::size_t>(element)];
   }
   const int* NodePositions(int element) const {
+    if (stride_ >= 0)
+      return nodes_.data() + static_cast<std::size_t>(stride_) * static_cast<std::size_t>(element);
     return nodes_.data() + offsets_[static_cast<std::size_t>(element)];
   }
   double Length(int element) const { return Box(element)[6]; }
@@ -113,7 +116,11 @@ class ZORMtkSourceElements {
   ZORFreshArray<int> nodeMembers_;
   ZORFreshArray<double> coords_;
   ZORFreshArray<ZORElementKind> kinds_;
+  // Element e's node positions start at nodes_[offsets_[e]], or at nodes_[e x stride_] when every
+  // element has stride_ nodes (stride_ -1 otherwise): a mesh of one class, read in order, then
+  // needs no offsets, and a candidate's nodes are one read less away.
   std::vector<int> offsets_;
+  int stride_ = -1;
   ZORFreshArray<int> nodes_;
   // The grid's boxes (ZORMtkMeshElemB::Box), which outlive every search over the grid.
   const double* boxes_ = nullptr;
