@@ -55,6 +55,33 @@ ClassBlock ReadClass(const ZORMtkSimReader& reader, const cow_String& name, int 
   return block;
 }
 
+// Per element position its node count and nodes, for the linking; zero and null for now.
+void ClearLinks(long long elementCount, int threads, ZORFreshArray<int>& counts,
+                ZORFreshArray<const int*>& positions) {
+  ZORHugePages::Resize(counts, static_cast<std::size_t>(elementCount));
+  ZORHugePages::Resize(positions, static_cast<std::size_t>(elementCount));
+  ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
+    std::fill(counts.begin() + begin, counts.begin() + end, 0);
+    std::fill(positions.begin() + begin, positions.begin() + end, nullptr);
+  });
+}
+
+// The links of one class entered as the chunks enter it: its elements in the region whose nodes
+// all are, node members turned positions.
+template <typename PositionOf>
+void GatherLinks(const ClassBlock& block, const PositionOf& positionOf, ZORFreshArray<int>& counts,
+                 ZORFreshArray<const int*>& positions) {
+  const int perElement = block.nodesPerElement;
+  for (std::size_t i = 0; i < block.members.size(); ++i) {
+    const int position = positionOf(block.members[i]);
+    const int* nodes = block.connectivity.data() + i * static_cast<std::size_t>(perElement);
+    if (position < 0 || std::any_of(nodes, nodes + perElement, [](int n) { return n < 0; }))
+      continue;
+    counts[static_cast<std::size_t>(position)] = perElement;
+    positions[static_cast<std::size_t>(position)] = nodes;
+  }
+}
+
 }  // namespace
 
 ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader,
@@ -126,25 +153,24 @@ template <typename PositionOf>
 void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
                                        const PositionOf& positionOf, double* boxes) {
   ZORHugePages::Resize(kinds_, static_cast<std::size_t>(elementCount));
-  ZORFreshArray<int> counts;
-  ZORFreshArray<const int*> positions;
-  ZORHugePages::Resize(counts, static_cast<std::size_t>(elementCount));
-  ZORHugePages::Resize(positions, static_cast<std::size_t>(elementCount));
   ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
     std::fill(kinds_.begin() + begin, kinds_.begin() + end, ZORElementKind::None);
-    std::fill(counts.begin() + begin, counts.begin() + end, 0);
-    std::fill(positions.begin() + begin, positions.begin() + end, nullptr);
   });
   cow_List<cow_String> names;
   reader.GetElementClassNames(names);
   std::vector<ClassBlock> blocks;
   blocks.reserve(static_cast<std::size_t>(names.Size()));
   for (const cow_String& name : names) blocks.push_back(ReadClass(reader, name, threads_));
-  // Whether the region is one class whose elements it lists in position order and all of which
-  // are entered; the chunks clear it on any other element.
-  std::atomic<bool> inOrder{blocks.size() == 1 && blocks.front().read &&
-                            blocks.front().nodesPerElement <= kMaxNodes &&
-                            static_cast<long long>(blocks.front().members.size()) == elementCount};
+  // Whether the region may be one class whose elements it lists in position order and all of
+  // which are entered; the chunks clear it on any other element. Only a region that may not
+  // gathers the links as it is entered: one that turns out not to gathers them afterwards.
+  const bool mayAdopt = blocks.size() == 1 && blocks.front().read &&
+                        blocks.front().nodesPerElement <= kMaxNodes &&
+                        static_cast<long long>(blocks.front().members.size()) == elementCount;
+  std::atomic<bool> inOrder{mayAdopt};
+  ZORFreshArray<int> counts;
+  ZORFreshArray<const int*> positions;
+  if (!mayAdopt) ClearLinks(elementCount, threads_, counts, positions);
   for (ClassBlock& block : blocks) {
     // The element tests work in fixed buffers sized for the largest supported element.
     const bool tested = block.nodesPerElement <= kMaxNodes;
@@ -172,15 +198,21 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                                if (!inRegion) inOrder.store(false, std::memory_order_relaxed);
                                if (!tested || !inRegion) continue;
                                kinds_[p] = block.kind;
+                               if (mayAdopt) continue;
                                counts[p] = block.nodesPerElement;
                                positions[p] = nodes;
                              }
                            });
   }
-  if (inOrder.load())
+  if (inOrder.load()) {
     AdoptNodes(std::move(blocks.front().connectivity), blocks.front().nodesPerElement);
-  else
-    LinkNodes(counts, positions);
+    return;
+  }
+  if (mayAdopt) {
+    ClearLinks(elementCount, threads_, counts, positions);
+    GatherLinks(blocks.front(), positionOf, counts, positions);
+  }
+  LinkNodes(counts, positions);
 }
 
 // The box over the element's nodes that lie in the region (position -1 for the others), on the

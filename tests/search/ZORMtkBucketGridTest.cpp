@@ -185,6 +185,41 @@ TEST(ZORMtkMeshElemB, GridFromAReaderIsTheGridOfItsBoxesAndKeepsTheMeshASearchRe
   }
 }
 
+// A mesh read beside a grid of other members keys each element by its position in the grid: with
+// the grid's members one above the mesh's, position p holds the mesh's element p + 1 and the last
+// position, a member the mesh lacks, no nodes and no kind; at any thread count.
+TEST(ZORMtkMeshElemB, AMeshReadBesideAGridKeysItsElementsByTheGridsPositions) {
+  const zor_test_mesh::TestMesh mesh = zor_test_mesh::TetMesh(2, 4, 0.1, 5);
+  const int perElement = mesh.nodesPerElement;
+  const int count = static_cast<int>(mesh.connectivity.size()) / perElement;
+  ZORTestSourceDatabase db;
+  zor_search_test::Stored stored;
+  zor_search_test::StoreElements(db, mesh, stored);
+  BoxSet boxes;
+  std::vector<int> members;
+  for (int e = 0; e < count; ++e) {
+    boxes.Add({0, 0, 0}, {1, 1, 1});
+    members.push_back(e + 1);
+  }
+  ZORMtkMeshElemB grid;
+  grid.FormFromBoxes(ZORSimDynamicID{}, 3, members, boxes.lo, boxes.hi, 1.0, boxes.overallMin,
+                     boxes.overallMax, 0.0);
+  for (const int threads : {1, 2}) {
+    const ZORMtkSourceElements read(stored.reader, grid, threads);
+    ASSERT_EQ(read.ElementCount(), count);
+    EXPECT_EQ(read.Kind(count - 1), ZORElementKind::None);
+    EXPECT_EQ(read.NodeCountOf(count - 1), 0);
+    for (int p = 0; p + 1 < count; ++p) {
+      EXPECT_EQ(read.Kind(p), ZORElementKind::Solid) << p;
+      ASSERT_EQ(read.NodeCountOf(p), perElement) << p;
+      for (int k = 0; k < perElement; ++k)
+        EXPECT_EQ(read.NodeMember(read.NodePositions(p)[k]),
+                  mesh.connectivity[static_cast<std::size_t>((p + 1) * perElement + k)])
+            << p;
+    }
+  }
+}
+
 // With h = 1 and no margin, a box ending at x = 1 lies in bucket 2 by its upper end and is
 // entered one bucket further, in bucket 3; a box ending at 0.9 stops at bucket 2.
 TEST(ZORMtkMeshElemB, BoxEndingOnABucketBoundaryIsListedOneBucketUp) {
