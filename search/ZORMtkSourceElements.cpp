@@ -116,7 +116,6 @@ ZORMtkSourceElements::ZORMtkSourceElements(const ZORMtkSimReader& reader, int th
       },
       ownBoxes_.data());
   MeasureExtent();
-  SumLengths();
 }
 
 void ZORMtkSourceElements::ReadElementMembers(const ZORMtkSimReader& reader) {
@@ -235,15 +234,17 @@ void ZORMtkSourceElements::BoxElement(const int* positions, int count, double* b
   box[6] = std::sqrt(squared);
 }
 
-// The extent and average size, in element order, so that they are the same at any thread count.
+// The extent, average size and mean length in one pass over the boxes, in element order, so that
+// they are the same at any thread count.
 void ZORMtkSourceElements::MeasureExtent() {
   const int axes = dimension_ == 2 ? 2 : 3;
   const long long elementCount = static_cast<long long>(elementMembers_.size());
   const double* boxes = ownBoxes_.data();
+  meanLength_ = 0.0;
   if (elementCount == 0) return;
   std::copy_n(boxes, axes, extent_.lower);
   std::copy_n(boxes + 3, axes, extent_.upper);
-  double sizeSum = 0.0;
+  double sizeSum = 0.0, lengthSum = 0.0;
   for (long long e = 0; e < elementCount; ++e) {
     const double* box = boxes + ZORMtkMeshElemB::kBoxStride * static_cast<std::size_t>(e);
     double largest = 0.0;
@@ -253,8 +254,10 @@ void ZORMtkSourceElements::MeasureExtent() {
       largest = std::max(largest, box[3 + c] - box[c]);
     }
     sizeSum += largest;
+    lengthSum += box[6];
   }
   extent_.averageSize = sizeSum / static_cast<double>(elementCount);
+  meanLength_ = lengthSum / static_cast<double>(elementCount);
   WidenFlatAxes(axes, extent_.averageSize, extent_.lower, extent_.upper);
 }
 
