@@ -149,7 +149,8 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
   const ZORPointBox box = ZORPointBox::Of(points.At(0), count);
   // A trace reads point after point in list order.
   const ZORPointVisitOrder visits =
-      trace ? ZORPointVisitOrder(count) : ZORPointVisitOrder(points.At(0), count, box);
+      trace ? ZORPointVisitOrder(count)
+            : ZORPointVisitOrder(points.At(0), count, box, plan.threads);
   const ZORMtkPointLocator locator(mesh, grid, options.tolerances,
                                    {true, options.containing, true, plan.threads, box});
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads));

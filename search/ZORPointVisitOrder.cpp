@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORPointBox.h"
 
 namespace {
@@ -23,12 +24,15 @@ int ZORPointVisitOrder::Level(int count, int axes) {
   return level;
 }
 
-// A counting sort on the cells' keys: counts per key, their running sums as each key's first
-// slot, then the points in list order into their key's next slot, which keeps a cell's points in
-// list order. The keys are found again rather than kept: an array of them would cost more to
-// touch than they cost to find. An axis the points do not spread along (a flat target) has one
-// cell, so that the others divide the points finely enough.
-ZORPointVisitOrder::ZORPointVisitOrder(const double* coords, int count, const ZORPointBox& box)
+// A counting sort on the cells' keys, by ranges of points on all threads: each range counts its
+// points per key; the counts' running sums, key by key and within a key range by range, give each
+// range its first slot in each key; then each range puts its points, in list order, into their
+// key's next slot. A cell's points stay in list order, the same at any thread count. The keys
+// are found again rather than kept: an array of them would cost more to touch than they cost to
+// find. An axis the points do not spread along (a flat target) has one cell, so that the others
+// divide the points finely enough.
+ZORPointVisitOrder::ZORPointVisitOrder(const double* coords, int count, const ZORPointBox& box,
+                                       int threads)
     : count_(count) {
   if (!box.bounded) return;
   int axes = 0;
@@ -47,14 +51,24 @@ ZORPointVisitOrder::ZORPointVisitOrder(const double* coords, int count, const ZO
     return Key(CellOf(p[0], box.lower[0], scale[0], top), CellOf(p[1], box.lower[1], scale[1], top),
                CellOf(p[2], box.lower[2], scale[2], top));
   };
-  std::vector<int> next(std::size_t{1} << (3 * level), 0);
-  for (int n = 0; n < count; ++n) ++next[keyOf(n)];
+  const std::size_t keys = std::size_t{1} << (3 * level);
+  const int parts = ZORParallelFor::Parts(count, threads);
+  std::vector<std::vector<int>> next(static_cast<std::size_t>(parts), std::vector<int>(keys, 0));
+  ZORParallelFor::Ranges(count, threads, [&](int part, long long begin, long long end) {
+    std::vector<int>& counts = next[static_cast<std::size_t>(part)];
+    for (long long n = begin; n < end; ++n) ++counts[keyOf(static_cast<int>(n))];
+  });
   int first = 0;
-  for (int& slot : next) {
-    const int cellCount = slot;
-    slot = first;
-    first += cellCount;
-  }
+  for (std::size_t key = 0; key < keys; ++key)
+    for (std::vector<int>& slots : next) {
+      const int partCount = slots[key];
+      slots[key] = first;
+      first += partCount;
+    }
   ZORHugePages::Resize(order_, static_cast<std::size_t>(count));
-  for (int n = 0; n < count; ++n) order_[static_cast<std::size_t>(next[keyOf(n)]++)] = n;
+  ZORParallelFor::Ranges(count, threads, [&](int part, long long begin, long long end) {
+    std::vector<int>& slots = next[static_cast<std::size_t>(part)];
+    for (long long n = begin; n < end; ++n)
+      order_[static_cast<std::size_t>(slots[keyOf(static_cast<int>(n))]++)] = static_cast<int>(n);
+  });
 }

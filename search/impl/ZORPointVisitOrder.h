@@ -14,13 +14,14 @@ struct ZORPointBox;
 // element data from memory again and again. A cell holds about kPointsPerCell points, few enough
 // that the source elements around them fit in a core's own cache. Each point's search depends on
 // the point alone, so the visit order changes the time and nothing else. Owns the permutation;
-// read-only once built.
+// read-only once built, and the same whatever the threads that built it.
 class ZORPointVisitOrder {
  public:
   // The listed order itself, for a search that must visit its points as listed (a traced one).
   explicit ZORPointVisitOrder(int count) : count_(count) {}
-  // The order of `count` points of three coordinates each, box holding them.
-  ZORPointVisitOrder(const double* coords, int count, const ZORPointBox& box);
+  // The order of `count` points of three coordinates each, box holding them, found by up to
+  // `threads` threads.
+  ZORPointVisitOrder(const double* coords, int count, const ZORPointBox& box, int threads = 1);
 
   int Count() const { return count_; }
   // The position in the list of the point visited visit-th.

@@ -33,7 +33,7 @@ std::uint32_t CellKey(const std::vector<double>& coords, int n, const ZORPointBo
 
 // Each case: points in a box, flattened to a plane or a line where asked, with NaN and infinite
 // coordinates among them; the order is a permutation, the cells' keys do not decrease along it,
-// and within a cell the listed order is kept.
+// and within a cell the listed order is kept, by three threads as by one.
 TEST(ZORPointVisitOrder, VisitsEveryPointOnceCellByCellInListOrderWithin) {
   struct Case {
     int count;
@@ -53,11 +53,13 @@ TEST(ZORPointVisitOrder, VisitsEveryPointOnceCellByCellInListOrderWithin) {
     const ZORPointBox box = ZORPointBox::Of(coords.data(), c.count);
     const int level = ZORPointVisitOrder::Level(c.count, c.spreadAxes);
     ASSERT_EQ(level, c.expectedLevel);
-    const ZORPointVisitOrder order(coords.data(), c.count, box);
+    const ZORPointVisitOrder order(coords.data(), c.count, box, 3);
+    const ZORPointVisitOrder alone(coords.data(), c.count, box, 1);
     ASSERT_EQ(order.Count(), c.count);
     std::vector<int> seen(static_cast<std::size_t>(c.count), 0);
     for (int visit = 0; visit < c.count; ++visit) {
       const int position = order.At(visit);
+      ASSERT_EQ(alone.At(visit), position) << "visit " << visit;
       ASSERT_GE(position, 0);
       ASSERT_LT(position, c.count);
       ++seen[static_cast<std::size_t>(position)];
