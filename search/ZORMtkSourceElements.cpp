@@ -183,17 +183,10 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
                                  inOrder.store(false, std::memory_order_relaxed);
                                if (position < 0) continue;
                                const std::size_t p = static_cast<std::size_t>(position);
-                               // The node members become node positions in place, each looked up
-                               // once for the box, the region test and the links.
                                int* nodes = block.connectivity.data() + i * perElement;
-                               bool inRegion = true;
-                               for (std::size_t k = 0; k < perElement; ++k) {
-                                 nodes[k] = NodePosition(nodes[k]);
-                                 inRegion = inRegion && nodes[k] >= 0;
-                               }
-                               if (boxes != nullptr)
-                                 BoxElement(nodes, block.nodesPerElement,
-                                            boxes + ZORMtkMeshElemB::kBoxStride * p);
+                               const bool inRegion = EnterNodes(
+                                   nodes, block.nodesPerElement,
+                                   boxes ? boxes + ZORMtkMeshElemB::kBoxStride * p : nullptr);
                                if (!inRegion) inOrder.store(false, std::memory_order_relaxed);
                                if (!tested || !inRegion) continue;
                                kinds_[p] = block.kind;
@@ -212,6 +205,18 @@ void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long 
     GatherLinks(blocks.front(), positionOf, counts, positions);
   }
   LinkNodes(counts, positions);
+}
+
+// The node members become node positions in place, each looked up once for the box, the region
+// test and the links; whether every node lies in the region.
+bool ZORMtkSourceElements::EnterNodes(int* nodes, int count, double* box) const {
+  bool inRegion = true;
+  for (int k = 0; k < count; ++k) {
+    nodes[k] = NodePosition(nodes[k]);
+    inRegion = inRegion && nodes[k] >= 0;
+  }
+  if (box != nullptr) BoxElement(nodes, count, box);
+  return inRegion;
 }
 
 // The box over the element's nodes that lie in the region (position -1 for the others), on the

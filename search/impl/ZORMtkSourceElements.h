@@ -104,6 +104,7 @@ class ZORMtkSourceElements {
   template <typename PositionOf>
   void ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
                    const PositionOf& positionOf, double* boxes);
+  bool EnterNodes(int* nodes, int count, double* box) const;
   void BoxElement(const int* positions, int count, double* box) const;
   void MeasureExtent();
   void LinkNodes(const ZORFreshArray<int>& counts, const ZORFreshArray<const int*>& positions);
