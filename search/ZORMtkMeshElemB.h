@@ -105,8 +105,6 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
   // Position of member in ascending members, arithmetic when they run on without a gap.
   static int PositionIn(const std::vector<int>& members, bool consecutive, int member);
   static bool RunsWithoutGap(const std::vector<int>& members);
-  const double* BoxMin(int position) const { return Box(position); }
-  const double* BoxMax(int position) const { return Box(position) + 3; }
   // The element's box and length side by side, as the point searches read them: lower x, y, z,
   // upper x, y, z (z = 0 in two dimensions), then the box diagonal.
   static constexpr std::size_t kBoxStride = 7;
