@@ -9,6 +9,7 @@
 #include "search/ZORMtkBucketFrame.h"
 #include "search/ZORMtkMeshElemB.h"
 #include "search/ZORSearchTestMeshes.h"
+#include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkMeshNodeB.h"
 #include "search/impl/ZORMtkSourceElements.h"
 
@@ -374,6 +375,52 @@ TEST(ZORMtkMeshNodeB, BucketListsEveryNodeWithinReachAndNearestIsTheFirstNearest
         ASSERT_EQ(grid.Nearest(p, best), first) << p[0] << " " << p[1] << " " << p[2];
         EXPECT_EQ(best, nearest);
       }
+    }
+  }
+}
+
+// Random hulls over three blocks of elements, every fifth element without one and some beyond the
+// box of the targets: a point's cell lists, ascending, every element whose hull holds the point
+// and no element left out, the same on three threads as on one.
+TEST(ZORMtkHullIndex, CellsListEveryHullHoldingThePointAndNoElementLeftOut) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> corner(0.0, 20.0), size(0.2, 2.0);
+  const int count = 9000;
+  std::vector<double> hulls(6 * static_cast<std::size_t>(count));
+  for (int e = 0; e < count; ++e)
+    for (int a = 0; a < 3; ++a) {
+      double* hull = hulls.data() + 6 * e;
+      hull[a] = corner(rng);
+      hull[3 + a] = hull[a] + size(rng);
+    }
+  ZORPointBox within;
+  within.bounded = true;
+  within.upper[0] = 15.0;
+  within.upper[1] = within.upper[2] = 25.0;
+  const auto leftOut = [&](int e) { return e % 5 == 3 || !within.Meets(hulls.data() + 6 * e); };
+  const ZORMtkHullIndex::HullOf hullOf = [&](int e, double* hull) {
+    std::copy_n(hulls.data() + 6 * e, 6, hull);
+    return e % 5 != 3;
+  };
+  const ZORMtkHullIndex one(count, hullOf, 1, within), three(count, hullOf, 3, within);
+  int kept = 0;
+  for (int e = 0; e < count; ++e) kept += leftOut(e) ? 0 : 1;
+  EXPECT_EQ(one.HullCount(), kept);
+  std::uniform_real_distribution<double> coordinate(-1.0, 23.0);
+  for (int t = 0; t < 3000; ++t) {
+    const double p[3] = {coordinate(rng), coordinate(rng), coordinate(rng)};
+    int size1 = 0, size3 = 0;
+    const int* cell1 = one.Cell(p, size1);
+    const int* cell3 = three.Cell(p, size3);
+    const std::vector<int> listed(cell1, cell1 + size1);
+    ASSERT_EQ(listed, std::vector<int>(cell3, cell3 + size3));
+    ASSERT_TRUE(std::is_sorted(listed.begin(), listed.end()));
+    for (const int e : listed) ASSERT_FALSE(leftOut(e)) << e;
+    for (int e = 0; e < count; ++e) {
+      const double* hull = hulls.data() + 6 * e;
+      bool holds = !leftOut(e);
+      for (int a = 0; a < 3; ++a) holds = holds && p[a] >= hull[a] && p[a] <= hull[3 + a];
+      ASSERT_TRUE(!holds || std::binary_search(listed.begin(), listed.end(), e)) << e;
     }
   }
 }
