@@ -57,16 +57,7 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                         tolerances.normal, tolerances.normal / kStrictNormalDivisor,
                         settings.threads, facetsOnly_ ? settings.targets : ZORPointBox{})
                   : nullptr),
-      facetHulls_(facets_ && facetsOnly_
-                      ? std::make_unique<ZORMtkHullIndex>(
-                            mesh.ElementCount(),
-                            [this](int element, double* hull) {
-                              if (!facets_->Keeps(element)) return false;
-                              facets_->StrictHull(element, hull);
-                              return true;
-                            },
-                            threads_, targets_, ZORMtkHullIndex::kSurfaceCellsPerHull)
-                      : nullptr) {
+      facetHulls_(facets_ && facetsOnly_ ? FacetIndex(&ZORFacetFrames::StrictHull) : nullptr) {
   if (solids_ && ZORSolidBounds::Covers(mesh)) {
     if (containing_ && solids_->HoldsTighter()) {
       holdingHulls_ = SolidIndex(&ZORSolidBounds::HoldingHull);
@@ -92,6 +83,19 @@ std::unique_ptr<ZORMtkHullIndex> ZORMtkPointLocator::SolidIndex(SolidHull hullOf
       threads_, targets_);
 }
 
+// The facets' hulls of one pass, over the facets whose frames are kept (every one, when the mesh
+// is made of facets alone and they reach the targets).
+std::unique_ptr<ZORMtkHullIndex> ZORMtkPointLocator::FacetIndex(FacetHull hullOf) const {
+  return std::make_unique<ZORMtkHullIndex>(
+      mesh_.ElementCount(),
+      [this, hullOf](int element, double* hull) {
+        if (!facets_->Keeps(element)) return false;
+        (facets_.get()->*hullOf)(element, hull);
+        return true;
+      },
+      threads_, targets_, ZORMtkHullIndex::kSurfaceCellsPerHull);
+}
+
 // The containing choice reads the strict hulls only for a point no solid holds, often none.
 const ZORMtkHullIndex* ZORMtkPointLocator::StrictHulls() const {
   std::call_once(strictOnce_, [this] { strictHulls_ = SolidIndex(&ZORSolidBounds::StrictHull); });
@@ -103,14 +107,7 @@ const ZORMtkHullIndex* ZORMtkPointLocator::StrictHulls() const {
 const ZORMtkHullIndex* ZORMtkPointLocator::RelaxedHulls() const {
   std::call_once(relaxedOnce_, [this] {
     if (facetHulls_) {
-      relaxedHulls_ = std::make_unique<ZORMtkHullIndex>(
-          mesh_.ElementCount(),
-          [this](int element, double* hull) {
-            if (!facets_->Keeps(element)) return false;
-            facets_->Hull(element, hull);
-            return true;
-          },
-          threads_, targets_, ZORMtkHullIndex::kSurfaceCellsPerHull);
+      relaxedHulls_ = FacetIndex(&ZORFacetFrames::Hull);
       return;
     }
     double hull[6];

@@ -166,6 +166,8 @@ class ZORMtkPointLocator {
   // An index over the hulls one of the solid bounds gives every element.
   using SolidHull = void (ZORSolidBounds::*)(int element, double* hull) const;
   std::unique_ptr<ZORMtkHullIndex> SolidIndex(SolidHull hullOf) const;
+  using FacetHull = void (ZORFacetFrames::*)(int element, double* hull) const;
+  std::unique_ptr<ZORMtkHullIndex> FacetIndex(FacetHull hullOf) const;
   const ZORMtkHullIndex* StrictHulls() const;
   const ZORMtkHullIndex* RelaxedHulls() const;
   void Gather(int element, Scratch& scratch) const;
