@@ -79,17 +79,43 @@ bool ZORMtkFieldDrawer::Read(const ZORSimContext& context, ZORMtkDimensionKind e
   out.pointStride = strideOf(ZORMtkDimensionKind::kPoint);
   out.componentStride = strideOf(ZORMtkDimensionKind::kComponent);
   out.values.assign(static_cast<std::size_t>(view.empty() ? 0 : stride[0] * view[0].Size()), 0.0);
-  if (out.values.empty()) return true;
+  if (!out.values.empty()) Transfer(context, view, out.values.data(), out.values.size());
+  return true;
+}
 
+// The view is laid out as the caller's rows when every dimension but the rows, the points and the
+// components is a single member, and the rows come first, then the points, then the components.
+bool ZORMtkFieldDrawer::ReadRows(const ZORSimContext& context, ZORMtkDimensionKind entity,
+                                 const ZORSimCSetID& rows, const ZORSimCSetID& increment,
+                                 double* values) const {
+  std::vector<ZORSimCSetID> view;
+  if (!ViewOf(context, entity, rows, increment, view)) return false;
+  const int order[] = {Find(entity), Find(ZORMtkDimensionKind::kPoint),
+                       Find(ZORMtkDimensionKind::kComponent)};
+  int next = 0;
+  std::size_t count = 1;
+  for (int d = 0; d < static_cast<int>(view.size()); ++d) {
+    const int size = view[static_cast<std::size_t>(d)].Size();
+    count *= static_cast<std::size_t>(size);
+    if (size == 1 && d != order[0]) continue;
+    while (next < 3 && order[next] != d) ++next;
+    if (next == 3) return false;
+  }
+  if (count > 0) Transfer(context, view, values, count);
+  return true;
+}
+
+void ZORMtkFieldDrawer::Transfer(const ZORSimContext& context,
+                                 const std::vector<ZORSimCSetID>& view, double* values,
+                                 std::size_t count) const {
   ZORSimTransfer transfer(context, distribution_);
   transfer.SetRead();
   transfer.SetBufferType(2);
   transfer.SetDrawer(drawer_.id);
   transfer.SetDims(view);
   transfer.CheckView();
-  transfer.SetBuffer(0, static_cast<void*>(out.values.data()),
-                     static_cast<std::int64_t>(out.values.size() * sizeof(double)));
+  transfer.SetBuffer(0, static_cast<void*>(values),
+                     static_cast<std::int64_t>(count * sizeof(double)));
   transfer.ExecRead();
   transfer.RelinquishBuffers();
-  return true;
 }

@@ -120,10 +120,19 @@ void ZORMtkSimReader::ReadNodeField(const ZORMtkStepResolver& step, const ZORSim
   const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
   if (!record.IsField()) return;
   const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
-  const std::vector<int> positionOf = NodePositions();
+  // A drawer over the region's own nodes in list order reads straight into the caller's rows; the
+  // others are read aside and scattered to the positions of their nodes.
+  const bool regionInOrder = nodeRegion.members && nodeRegion.members->IsAscending() &&
+                             !nodeRegion.members->HasDuplicates();
+  std::vector<int> positionOf;
   for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections)) {
     const ZORSimCSetID nodes = drawer.SetOf(ZORMtkDimensionKind::kNode);
     if (nodes.IsEmpty() || ZORSimCSet(nodes).Intersection(nodeRegion).Size() == 0) continue;
+    if (regionInOrder && nodes == nodeRegion &&
+        drawer.ReadRows(position.Context(), ZORMtkDimensionKind::kNode, nodes, step.Increment(),
+                        values))
+      continue;
+    if (positionOf.empty()) positionOf = NodePositions();
     ZORMtkDrawerValues read;
     if (drawer.Read(position.Context(), ZORMtkDimensionKind::kNode, nodes, step.Increment(), read))
       Scatter(read, nodes, positionOf, values);

@@ -44,10 +44,18 @@ class ZORMtkFieldDrawer {
   // auxiliary dimension is empty, or a dimension runs over a collection the field cannot have.
   bool Read(const ZORSimContext& context, ZORMtkDimensionKind entity, const ZORSimCSetID& rows,
             const ZORSimCSetID& increment, ZORMtkDrawerValues& out) const;
+  // Reads as Read does, straight into `values` laid out as [row][point][component] (room for
+  // rows x points x components), when the drawer keeps them in that layout; false, reading
+  // nothing, when it does not or holds no such values.
+  bool ReadRows(const ZORSimContext& context, ZORMtkDimensionKind entity, const ZORSimCSetID& rows,
+                const ZORSimCSetID& increment, double* values) const;
 
  private:
   bool ViewOf(const ZORSimContext& context, ZORMtkDimensionKind entity, const ZORSimCSetID& rows,
               const ZORSimCSetID& increment, std::vector<ZORSimCSetID>& view) const;
+  // Reads the view's `count` values into `values`, in the view's row-major order.
+  void Transfer(const ZORSimContext& context, const std::vector<ZORSimCSetID>& view, double* values,
+                std::size_t count) const;
 
   ZORSimDistributionID distribution_;
   ZORSimDrawerDescriptor drawer_;

@@ -174,6 +174,70 @@ TEST_F(ZORMtkSimReaderFieldTest, NodalReadsTakeTheIncrementAndTheHighestAuxiliar
   }
 }
 
+// Drawers over every node of the region in its order, in layouts the rows can be read in
+// straight and in layouts they cannot: both leave each node's values at its position, taken at
+// the requested increment and the highest auxiliary indices.
+TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
+  enum Role { kIncrement, kNode, kPoint, kComponent, kAuxiliary };
+  const int nodeCount = 14, nPoint = 2, nComp = 3, nAux = 2;
+  std::vector<int> allNodes(nodeCount);
+  for (int n = 0; n < nodeCount; ++n) allNodes[static_cast<std::size_t>(n)] = n;
+  const std::vector<std::vector<Role>> layouts = {
+      {kIncrement, kNode, kComponent},
+      {kIncrement, kComponent, kNode},
+      {kIncrement, kAuxiliary, kNode, kPoint, kAuxiliary, kComponent},
+      {kIncrement, kNode, kComponent, kPoint},
+      {kIncrement, kPoint, kNode, kComponent}};
+  for (const std::vector<Role>& layout : layouts) {
+    std::vector<ZORSimCSetID> dims;
+    std::vector<int> sizes;
+    int points = 1;
+    for (const Role role : layout) {
+      const int size = role == kIncrement || role == kAuxiliary ? nAux
+                       : role == kNode                          ? nodeCount
+                       : role == kPoint                         ? nPoint
+                                                                : nComp;
+      dims.push_back(role == kIncrement   ? db.Increments({2, 4})
+                     : role == kNode      ? Nodes(allNodes)
+                     : role == kPoint     ? Points(nPoint)
+                     : role == kComponent ? Components(nComp)
+                     : dims.size() == 1 ? db.Range(db.FirstAuxiliary(incrementStep, nAux), 0, nAux)
+                                        : db.Range(db.ThirdAuxiliary(nAux), 0, nAux));
+      sizes.push_back(size);
+      if (role == kPoint) points = nPoint;
+    }
+    // Every stored value names its node, point and component; one that is not at increment 4
+    // and the last auxiliary members carries a fraction no right read shows.
+    std::vector<double> stored;
+    std::vector<int> at(layout.size(), 0);
+    for (bool more = true; more;) {
+      double value = 0.0;
+      for (std::size_t d = 0; d < layout.size(); ++d) {
+        const int last = sizes[d] - 1;
+        value += layout[d] == kNode        ? 1000.0 * at[d]
+                 : layout[d] == kPoint     ? 100.0 * at[d]
+                 : layout[d] == kComponent ? 10.0 * at[d]
+                 : at[d] == last           ? 0.0
+                                           : 0.25;
+      }
+      stored.push_back(value);
+      std::size_t d = layout.size();
+      while (d > 0 && ++at[d - 1] == sizes[d - 1]) at[--d] = 0;
+      more = d > 0;
+    }
+    const ZORSimDynamicID field = db.AddField(incrementStep, "U_D");
+    db.AddDrawer(field, dims, stored);
+    std::vector<double> rows(static_cast<std::size_t>(nodeCount * points * nComp), kUnwritten);
+    ASSERT_TRUE(reader.GetSimpleNodeField(field, 2, 4, static_cast<int>(rows.size()), rows.data()));
+    for (int node = 0; node < nodeCount; ++node)
+      for (int p = 0; p < points; ++p)
+        for (int c = 0; c < nComp; ++c)
+          EXPECT_EQ(rows[static_cast<std::size_t>((node * points + p) * nComp + c)],
+                    1000.0 * node + 100.0 * p + 10.0 * c)
+              << "layout " << &layout - layouts.data() << " node " << node;
+  }
+}
+
 // The random round trips check interpolation between increments and sums over regions; here
 // times without a positive span take the second state, and a sum of a bad step is zero.
 TEST_F(ZORMtkSimReaderFieldTest, InterpolationWithoutASpanTakesTheSecondState) {
