@@ -29,6 +29,12 @@ constexpr double kCoincidence = 1e-10;
 
 ZORMtkPointLocator::Scratch::Scratch() : coords(), buffer() { listed.reserve(kListedFacets); }
 
+ZORMtkPointLocator::PassTolerances ZORMtkPointLocator::Pass(int pass) const {
+  return pass == 0
+             ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
+             : PassTolerances{1, boundary_, normal_};
+}
+
 ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
                                        const ZORMtkMeshElemB& grid,
                                        const ZORSearchTolerances& tolerances,
@@ -46,16 +52,15 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
       facetsOnly_(ZORFacetFrames::Covers(mesh)),
       solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
-                  ? std::make_unique<ZORSolidBounds>(
-                        mesh, tolerances.boundary / kStrictBoundaryDivisor, tolerances.boundary,
-                        settings.nodal ? tolerances.boundary : 0.0, settings.threads,
-                        !settings.containing)
+                  ? std::make_unique<ZORSolidBounds>(mesh, Pass(0).boundary, tolerances.boundary,
+                                                     settings.nodal ? tolerances.boundary : 0.0,
+                                                     settings.threads, !settings.containing)
                   : nullptr),
       facets_(settings.prefilters && hasShells_
-                  ? std::make_unique<ZORFacetFrames>(
-                        mesh, tolerances.boundary, tolerances.boundary / kStrictBoundaryDivisor,
-                        tolerances.normal, tolerances.normal / kStrictNormalDivisor,
-                        settings.threads, facetsOnly_ ? settings.targets : ZORPointBox{})
+                  ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary, Pass(0).boundary,
+                                                     tolerances.normal, Pass(0).normal,
+                                                     settings.threads,
+                                                     facetsOnly_ ? settings.targets : ZORPointBox{})
                   : nullptr),
       facetHulls_(facets_ && facetsOnly_ ? FacetIndex(&ZORFacetFrames::StrictHull) : nullptr) {
   if (solids_ && ZORSolidBounds::Covers(mesh)) {
@@ -150,10 +155,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
   }
   int pass = 0;
   for (; pass < 2 && !state.found; ++pass) {
-    const PassTolerances tolerances =
-        pass == 0
-            ? PassTolerances{0, boundary_ / kStrictBoundaryDivisor, normal_ / kStrictNormalDivisor}
-            : PassTolerances{1, boundary_, normal_};
+    const PassTolerances tolerances = Pass(pass);
     if (trace) trace->Pass(pass, tolerances.boundary, tolerances.normal);
     const ZORMtkHullIndex* hulls = !indexed                   ? nullptr
                                    : facetHulls_ && pass == 0 ? facetHulls_.get()
@@ -392,8 +394,7 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
 bool ZORMtkPointLocator::StrictlyInside(int element, const double* point, Scratch& scratch) const {
   if (!facets_->MayTake(element, point, 0)) return false;
   double projection = 0.0;
-  return facets_->Test(element, point, scratch.buffer, &projection,
-                       boundary_ / kStrictBoundaryDivisor, false);
+  return facets_->Test(element, point, scratch.buffer, &projection, Pass(0).boundary, false);
 }
 
 // The containing choice: a solid whose coordinates are in range but whose reference shape does

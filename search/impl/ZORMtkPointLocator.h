@@ -104,6 +104,8 @@ class ZORMtkPointLocator {
     double boundary;
     double normal;
   };
+  // The tolerances of the strict first pass (0) or the relaxed second (1).
+  PassTolerances Pass(int pass) const;
   // A solid that accepted the point outside its reference shape, held while the scan looks for
   // one that contains it (containing choice only).
   struct Approximate {
