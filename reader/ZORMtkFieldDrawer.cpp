@@ -47,7 +47,8 @@ bool ZORMtkFieldDrawer::ViewOf(const ZORSimContext& context, ZORMtkDimensionKind
     } else if (kind == ZORMtkDimensionKind::kIncrement) {
       if (increment.IsEmpty() || !ZORSimCSet(own).IsMember(ZORSimCSet(increment)[0])) return false;
       view.push_back(increment);
-    } else if (IsAuxiliary(kind)) {
+    } else if (IsAuxiliary(kind) ||
+               (kind == ZORMtkDimensionKind::kPoint && !PointsPerRow(entity))) {
       if (own.Size() == 0) return false;
       const int last = ZORSimCSet(own)[own.Size() - 1];
       view.push_back(
@@ -73,7 +74,7 @@ bool ZORMtkFieldDrawer::Read(const ZORSimContext& context, ZORMtkDimensionKind e
     const int d = Find(kind);
     return d < 0 ? std::int64_t{0} : stride[static_cast<std::size_t>(d)];
   };
-  out.points = SizeOf(ZORMtkDimensionKind::kPoint);
+  out.points = PointsPerRow(entity) ? SizeOf(ZORMtkDimensionKind::kPoint) : 1;
   out.components = SizeOf(ZORMtkDimensionKind::kComponent);
   out.rowStride = strideOf(entity);
   out.pointStride = strideOf(ZORMtkDimensionKind::kPoint);

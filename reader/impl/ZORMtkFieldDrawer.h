@@ -51,6 +51,12 @@ class ZORMtkFieldDrawer {
                 const ZORSimCSetID& increment, double* values) const;
 
  private:
+  // Whether rows of that entity hold a value per point: element rows do; a node's row holds one
+  // value per component, so a point dimension over nodes is kept at its last member, as the
+  // auxiliary dimensions are, and a node's row never outgrows the field's component count.
+  static bool PointsPerRow(ZORMtkDimensionKind entity) {
+    return entity != ZORMtkDimensionKind::kNode;
+  }
   bool ViewOf(const ZORSimContext& context, ZORMtkDimensionKind entity, const ZORSimCSetID& rows,
               const ZORSimCSetID& increment, std::vector<ZORSimCSetID>& view) const;
   // Reads the view's `count` values into `values`, in the view's row-major order.

@@ -175,8 +175,9 @@ TEST_F(ZORMtkSimReaderFieldTest, NodalReadsTakeTheIncrementAndTheHighestAuxiliar
 }
 
 // Drawers over every node of the region in its order, in layouts the rows can be read in
-// straight and in layouts they cannot: both leave each node's values at its position, taken at
-// the requested increment and the highest auxiliary indices.
+// straight and in layouts they cannot: both leave each node's components at its position, taken
+// at the requested increment and the highest auxiliary indices; a point dimension is kept at its
+// last point, so a row never holds more than the components and nothing lands past them.
 TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
   enum Role { kIncrement, kNode, kPoint, kComponent, kAuxiliary };
   const int nodeCount = 14, nPoint = 2, nComp = 3, nAux = 2;
@@ -191,7 +192,7 @@ TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
   for (const std::vector<Role>& layout : layouts) {
     std::vector<ZORSimCSetID> dims;
     std::vector<int> sizes;
-    int points = 1;
+    int lastPoint = 0;
     for (const Role role : layout) {
       const int size = role == kIncrement || role == kAuxiliary ? nAux
                        : role == kNode                          ? nodeCount
@@ -204,7 +205,7 @@ TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
                      : dims.size() == 1 ? db.Range(db.FirstAuxiliary(incrementStep, nAux), 0, nAux)
                                         : db.Range(db.ThirdAuxiliary(nAux), 0, nAux));
       sizes.push_back(size);
-      if (role == kPoint) points = nPoint;
+      if (role == kPoint) lastPoint = nPoint - 1;
     }
     // Every stored value names its node, point and component; one that is not at increment 4
     // and the last auxiliary members carries a fraction no right read shows.
@@ -227,14 +228,15 @@ TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
     }
     const ZORSimDynamicID field = db.AddField(incrementStep, "U_D");
     db.AddDrawer(field, dims, stored);
-    std::vector<double> rows(static_cast<std::size_t>(nodeCount * points * nComp), kUnwritten);
+    std::vector<double> rows(static_cast<std::size_t>(nodeCount * nPoint * nComp), kUnwritten);
     ASSERT_TRUE(reader.GetSimpleNodeField(field, 2, 4, static_cast<int>(rows.size()), rows.data()));
-    for (int node = 0; node < nodeCount; ++node)
-      for (int p = 0; p < points; ++p)
-        for (int c = 0; c < nComp; ++c)
-          EXPECT_EQ(rows[static_cast<std::size_t>((node * points + p) * nComp + c)],
-                    1000.0 * node + 100.0 * p + 10.0 * c)
-              << "layout " << &layout - layouts.data() << " node " << node;
+    for (std::size_t at = 0; at < rows.size(); ++at) {
+      const int node = static_cast<int>(at) / nComp;
+      EXPECT_EQ(rows[at], node < nodeCount
+                              ? 1000.0 * node + 100.0 * lastPoint + 10.0 * (at % nComp)
+                              : kUnwritten)
+          << "layout " << &layout - layouts.data() << " value " << at;
+    }
   }
 }
 
