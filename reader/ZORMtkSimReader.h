@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/ZORBitVector.h"
@@ -117,7 +118,11 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   void BoxClass(const cow_String& name, const double* coords, const std::vector<int>& positionOf,
                 double* boxMin, double* boxMax, int threads) const;
   int FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const;
-  void ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field,
+  // The component count of the first field record of that name that has one; 0 when none has.
+  int SizeByName(const ZORMtkStepResolver& step, const std::string& name) const;
+  // Rows of `width` values, the count the caller sized its array by: a drawer keeping another
+  // count of components per node writes at that stride, its first components where it has more.
+  void ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field, int width,
                      double* values) const;
   void WriteVtkPoints(std::FILE* file) const;
   void WriteVtkCells(std::FILE* file) const;

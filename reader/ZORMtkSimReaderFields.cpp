@@ -29,28 +29,30 @@ std::vector<int> PositionsOf(const int* members, int count) {
   return positions;
 }
 
-// Copies the rows of one drawer read to the caller's layout [position][point][component]. A
+// Copies the rows of one drawer read to the caller's layout [position][point][component], rows
+// of rowWidth values; a drawer keeping more components than fit in a row gives its first ones. A
 // row of one value (a scalar at a node) is copied without the loops over points and components,
 // as most fields' rows are.
 void Scatter(const ZORMtkDrawerValues& read, const ZORSimCSetID& rows,
-             const std::vector<int>& positionOf, double* values) {
+             const std::vector<int>& positionOf, int rowWidth, double* values) {
   const int rowCount = rows.Size();
   std::vector<int> members(static_cast<std::size_t>(rowCount));
   ZORSimCSet(rows).OrderedMembers(members.data());
   const int perRow = read.points * read.components;
+  const int components = std::min(read.components, rowWidth / read.points);
   const int listed = static_cast<int>(positionOf.size());
   for (int r = 0; r < rowCount; ++r) {
     const int member = members[static_cast<std::size_t>(r)];
     if (member < 0 || member >= listed) continue;
     const int position = positionOf[static_cast<std::size_t>(member)];
     if (position < 0) continue;
-    double* out = values + static_cast<std::size_t>(position) * perRow;
+    double* out = values + static_cast<std::size_t>(position) * rowWidth;
     if (perRow == 1) {
       *out = read.At(r, 0, 0);
       continue;
     }
     for (int p = 0; p < read.points; ++p)
-      for (int c = 0; c < read.components; ++c) out[p * read.components + c] = read.At(r, p, c);
+      for (int c = 0; c < components; ++c) out[p * read.components + c] = read.At(r, p, c);
   }
 }
 
@@ -100,23 +102,26 @@ bool ZORMtkSimReader::GetSimpleNodeFieldSize(DRUUnicodeString name, int stepNo, 
                                              int& size) const {
   const ZORMtkStepResolver step(position, stepNo, incrementNo);
   if (!step.Found()) return false;
-  for (const ZORSimDynamicID& field : step.FieldRecords()) {
-    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() != name.ToNarrow()) continue;
-    const int components = FieldSize(step, field);
-    if (components > 0) {
-      size = components;
-      return true;
-    }
-  }
-  return false;
+  const int components = SizeByName(step, name.ToNarrow());
+  if (components > 0) size = components;
+  return components > 0;
 }
 
 std::vector<int> ZORMtkSimReader::NodePositions() const {
   return PositionsOf(nodeList.Data(), nodeList.Size());
 }
 
+int ZORMtkSimReader::SizeByName(const ZORMtkStepResolver& step, const std::string& name) const {
+  for (const ZORSimDynamicID& field : step.FieldRecords()) {
+    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() != name) continue;
+    const int components = FieldSize(step, field);
+    if (components > 0) return components;
+  }
+  return 0;
+}
+
 void ZORMtkSimReader::ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field,
-                                    double* values) const {
+                                    int width, double* values) const {
   const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
   if (!record.IsField()) return;
   const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
@@ -129,13 +134,14 @@ void ZORMtkSimReader::ReadNodeField(const ZORMtkStepResolver& step, const ZORSim
     const ZORSimCSetID nodes = drawer.SetOf(ZORMtkDimensionKind::kNode);
     if (nodes.IsEmpty() || ZORSimCSet(nodes).Intersection(nodeRegion).Size() == 0) continue;
     if (regionInOrder && nodes == nodeRegion &&
+        drawer.SizeOf(ZORMtkDimensionKind::kComponent) == width &&
         drawer.ReadRows(position.Context(), ZORMtkDimensionKind::kNode, nodes, step.Increment(),
                         values))
       continue;
     if (positionOf.empty()) positionOf = NodePositions();
     ZORMtkDrawerValues read;
     if (drawer.Read(position.Context(), ZORMtkDimensionKind::kNode, nodes, step.Increment(), read))
-      Scatter(read, nodes, positionOf, values);
+      Scatter(read, nodes, positionOf, width, values);
   }
 }
 
@@ -146,9 +152,12 @@ bool ZORMtkSimReader::GetSimpleNodeField(DRUUnicodeString name, int stepNo, int 
     ReportStepProblem(step.Status());
     return false;
   }
+  // Rows are as wide as the size the name gives, the first record's of that name that has one.
+  const std::string narrow = name.ToNarrow();
+  const int width = std::max(1, SizeByName(step, narrow));
   for (const ZORSimDynamicID& field : step.FieldRecords())
-    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() == name.ToNarrow())
-      ReadNodeField(step, field, values);
+    if (ZORMtkFieldRecord(ZORSrvPosition(position, field)).Name() == narrow)
+      ReadNodeField(step, field, width, values);
   return true;
 }
 
@@ -156,7 +165,8 @@ bool ZORMtkSimReader::GetSimpleNodeField(ZORSimDynamicID field, int stepNo, int 
                                          int /*count*/, double* values) const {
   const ZORMtkStepResolver step(position, stepNo, incrementNo);
   if (!step.Found()) return false;
-  if (step.HoldsField(field)) ReadNodeField(step, field, values);
+  if (step.HoldsField(field))
+    ReadNodeField(step, field, std::max(1, FieldSize(step, field)), values);
   return true;
 }
 
@@ -203,7 +213,7 @@ bool ZORMtkSimReader::GetSimpleElementClassField(ZORSimDynamicID field, int step
     ZORMtkDrawerValues read;
     if (drawer.Read(position.Context(), ZORMtkDimensionKind::kElement, rows, step.Increment(),
                     read))
-      Scatter(read, rows, positionOf, values);
+      Scatter(read, rows, positionOf, read.points * read.components, values);
   }
   return true;
 }

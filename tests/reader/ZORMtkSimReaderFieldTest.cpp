@@ -210,34 +210,61 @@ TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
     // Every stored value names its node, point and component; one that is not at increment 4
     // and the last auxiliary members carries a fraction no right read shows.
     std::vector<double> stored;
-    std::vector<int> at(layout.size(), 0);
+    std::vector<int> index(layout.size(), 0);
     for (bool more = true; more;) {
       double value = 0.0;
       for (std::size_t d = 0; d < layout.size(); ++d) {
         const int last = sizes[d] - 1;
-        value += layout[d] == kNode        ? 1000.0 * at[d]
-                 : layout[d] == kPoint     ? 100.0 * at[d]
-                 : layout[d] == kComponent ? 10.0 * at[d]
-                 : at[d] == last           ? 0.0
+        value += layout[d] == kNode        ? 1000.0 * index[d]
+                 : layout[d] == kPoint     ? 100.0 * index[d]
+                 : layout[d] == kComponent ? 10.0 * index[d]
+                 : index[d] == last        ? 0.0
                                            : 0.25;
       }
       stored.push_back(value);
       std::size_t d = layout.size();
-      while (d > 0 && ++at[d - 1] == sizes[d - 1]) at[--d] = 0;
+      while (d > 0 && ++index[d - 1] == sizes[d - 1]) index[--d] = 0;
       more = d > 0;
     }
     const ZORSimDynamicID field = db.AddField(incrementStep, "U_D");
     db.AddDrawer(field, dims, stored);
     std::vector<double> rows(static_cast<std::size_t>(nodeCount * nPoint * nComp), kUnwritten);
     ASSERT_TRUE(reader.GetSimpleNodeField(field, 2, 4, static_cast<int>(rows.size()), rows.data()));
-    for (std::size_t at = 0; at < rows.size(); ++at) {
-      const int node = static_cast<int>(at) / nComp;
-      EXPECT_EQ(rows[at], node < nodeCount
-                              ? 1000.0 * node + 100.0 * lastPoint + 10.0 * (at % nComp)
-                              : kUnwritten)
-          << "layout " << &layout - layouts.data() << " value " << at;
+    for (std::size_t slot = 0; slot < rows.size(); ++slot) {
+      const int node = static_cast<int>(slot) / nComp;
+      EXPECT_EQ(rows[slot], node < nodeCount
+                                ? 1000.0 * node + 100.0 * lastPoint + 10.0 * (slot % nComp)
+                                : kUnwritten)
+          << "layout " << &layout - layouts.data() << " value " << slot;
     }
   }
+}
+
+// Callers size their arrays by the field's component count (the first record's of a name that
+// has one); drawers keeping more components per node give their first ones, drawers keeping fewer
+// leave the rest of the row, and nothing lands past the rows.
+TEST_F(ZORMtkSimReaderFieldTest, RowsAreAsWideAsTheFieldsComponentCount) {
+  const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
+  db.AddNodalDrawer(field, mixed.mesh, {0, 1}, 2, {0.0, 0.1, 1.0, 1.1});
+  db.AddNodalDrawer(field, mixed.mesh, {13, 2}, 3, {13.0, 13.1, 13.2, 2.0, 2.1, 2.2});
+  db.AddNodalDrawer(field, mixed.mesh, {5}, 1, {5.0});
+  const ZORSimDynamicID first = db.AddField(staticStep, "RF_D");
+  db.AddNodalDrawer(first, mixed.mesh, {3}, 1, {3.0});
+  const ZORSimDynamicID second = db.AddField(staticStep, "RF_D");
+  db.AddNodalDrawer(second, mixed.mesh, {13, 4}, 3, {13.0, 13.1, 13.2, 4.0, 4.1, 4.2});
+  const std::vector<std::pair<int, std::vector<double>>> written = {
+      {0, {0.0, 0.1}}, {1, {1.0, 1.1}}, {2, {2.0, 2.1}}, {13, {13.0, 13.1}}, {5, {5.0}}};
+  std::vector<double> expected(values.size(), kUnwritten);
+  for (const auto& [node, row] : written)
+    std::copy(row.begin(), row.end(), expected.begin() + 2 * node);
+  ASSERT_TRUE(reader.GetSimpleNodeField(field, 1, 1, 28, values.data()));
+  EXPECT_EQ(values, expected);
+  std::fill(values.begin(), values.end(), kUnwritten);
+  std::fill(expected.begin(), expected.end(), kUnwritten);
+  for (const auto& [node, value] : {std::pair(3, 3.0), {13, 13.0}, {4, 4.0}})
+    expected[static_cast<std::size_t>(node)] = value;
+  ASSERT_TRUE(reader.GetSimpleNodeField("RF_D", 1, 1, 14, values.data()));
+  EXPECT_EQ(values, expected);
 }
 
 // The random round trips check interpolation between increments and sums over regions; here
