@@ -114,11 +114,22 @@ int ZORMtkTransferFrame::PointsOrSkip(const cow_String& className) {
   return points;
 }
 
+// The reader writes rows as wide as the field's own component count, which a field given where
+// one component is asked for (the ratio's) can exceed: the rows are read at their width and then
+// cut to `components`.
 std::vector<double> ZORMtkTransferFrame::ReadNodes(const ZORMtkSimReader& reader, int entry,
                                                    int components) const {
-  std::vector<double> values(Product(reader.numNodes, components), 0.0);
-  reader.GetSimpleNodeField(request_.sourceFieldIDs[entry], sourceStep_, sourceIncrement_,
-                            static_cast<int>(values.size()), values.data());
+  const ZORSimDynamicID& field = request_.sourceFieldIDs[entry];
+  const int width =
+      std::max(components, reader.GetSimpleFieldSize(field, sourceStep_, sourceIncrement_));
+  std::vector<double> values(Product(reader.numNodes, width), 0.0);
+  reader.GetSimpleNodeField(field, sourceStep_, sourceIncrement_, static_cast<int>(values.size()),
+                            values.data());
+  if (width == components) return values;
+  double* rows = values.data();
+  for (int node = 0; node < reader.numNodes; ++node)
+    std::copy_n(rows + Product(node, width), components, rows + Product(node, components));
+  values.resize(Product(reader.numNodes, components));
   return values;
 }
 

@@ -56,13 +56,14 @@ void Scatter(const ZORMtkDrawerValues& read, const ZORSimCSetID& rows,
   }
 }
 
-// Linear interpolation in time between two states, extrapolating outside [time1, time2]; a
-// time span that is not positive takes the second state.
+// Linear interpolation in time between two states, extrapolating outside [time1, time2], of
+// their first `count` values; a time span that is not positive takes the second state.
 void Blend(const std::vector<double>& first, const std::vector<double>& second, double time1,
-           double time2, double time, double* values) {
+           double time2, double time, int count, double* values) {
   const double span = time2 - time1;
   const double w = span > 0.0 ? (time - time1) / span : 1.0;
-  for (std::size_t k = 0; k < first.size(); ++k) values[k] = (1.0 - w) * first[k] + w * second[k];
+  const std::size_t blended = std::min(first.size(), static_cast<std::size_t>(std::max(count, 0)));
+  for (std::size_t k = 0; k < blended; ++k) values[k] = (1.0 - w) * first[k] + w * second[k];
 }
 
 std::vector<double> WorkBuffer(int count) {
@@ -174,22 +175,29 @@ bool ZORMtkSimReader::GetInterpolatedSimpleNodeField(ZORSimDynamicID field, int 
                                                      int increment1, double time1, int increment2,
                                                      double time2, double time, int count,
                                                      double* values) const {
-  std::vector<double> first = WorkBuffer(count);
-  std::vector<double> second = WorkBuffer(count);
+  // The work buffers hold the field's whole rows whatever `count` says; `count` values are blended.
+  const int width = std::max({1, GetSimpleFieldSize(field, stepNo, increment1),
+                              GetSimpleFieldSize(field, stepNo, increment2)});
+  std::vector<double> first = WorkBuffer(std::max(count, numNodes * width));
+  std::vector<double> second = WorkBuffer(std::max(count, numNodes * width));
   GetSimpleNodeField(field, stepNo, increment1, count, first.data());
   GetSimpleNodeField(field, stepNo, increment2, count, second.data());
-  Blend(first, second, time1, time2, time, values);
+  Blend(first, second, time1, time2, time, count, values);
   return true;
 }
 
 void ZORMtkSimReader::SumSimpleNodeField(ZORSimDynamicID field, int stepNo, int incrementNo,
                                          double* sums, int nComp) const {
-  std::vector<double> nodal = WorkBuffer(nComp * numNodes);
-  GetSimpleNodeField(field, stepNo, incrementNo, nComp, nodal.data());
   if (nComp <= 0) return;
+  // Rows come as wide as the field's own component count; the first nComp of each are summed.
+  const int width = std::max(1, GetSimpleFieldSize(field, stepNo, incrementNo));
+  std::vector<double> nodal = WorkBuffer(width * numNodes);
+  GetSimpleNodeField(field, stepNo, incrementNo, nComp, nodal.data());
   std::fill(sums, sums + nComp, 0.0);
-  for (std::size_t k = 0; k < nodal.size(); ++k)
-    sums[k % static_cast<std::size_t>(nComp)] += nodal[k];
+  for (std::size_t k = 0; k < nodal.size(); ++k) {
+    const int component = static_cast<int>(k % static_cast<std::size_t>(width));
+    if (component < nComp) sums[component] += nodal[k];
+  }
 }
 
 bool ZORMtkSimReader::GetSimpleElementClassField(ZORSimDynamicID field, int stepNo, int incrementNo,
@@ -227,6 +235,6 @@ bool ZORMtkSimReader::GetInterpolatedSimpleElementClassField(
                              first.data());
   GetSimpleElementClassField(field, stepNo, increment2, elements, nElements, nPoints, count,
                              second.data());
-  Blend(first, second, time1, time2, time, values);
+  Blend(first, second, time1, time2, time, count, values);
   return true;
 }

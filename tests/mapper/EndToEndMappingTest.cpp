@@ -160,20 +160,30 @@ TEST(EndToEndMapping, ConservativeNodalTransferKeepsEveryComponentsSumOrReportsT
   }
 }
 
+// A field of more components than the one each input is read for gives its first.
 TEST(EndToEndMapping, NodalRatioDividesTheFirstFieldByTheDifferenceOfTheOthers) {
-  ScratchDatabase target("ratio", QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0));
-  const ZORSimArray<ZORSimDynamicID> fields{
-      target.NodeField("NT", 1, {6.0, 6.0, 3.0, 6.0}), target.NodeField("ALPHA", 1, {1, 2, 5, 1}),
-      target.NodeField("AREA", 1, {4.0, 2.0, 2.0, 1.0 + 1e-13})};
-  const ZORSimDynamicID result = target.NodeField("ANGLE", 1);
-  ZORMtkMapper mapper;
-  mapper.SetReader(&target.Reader());
-  mapper.SetWriter(&target.Writer());
-  const ZORSimArray<ZORSimDynamicID> meshes{target.Mesh(), target.Mesh(), target.Mesh()};
-  mapper.AddMapSpec("ratio", MapNodalRatio, MethodShapeInterpolation, ConserveNone, meshes,
-                    target.Mesh(), fields, result, false, false);
-  EXPECT_EQ(mapper.MapField("ratio", 1, 1, 1, 1), 0);
-  EXPECT_EQ(target.Reopen().NodeValues("ANGLE", 1), (std::vector<double>{2.0, 0.0, -1.0, 0.0}));
+  for (const int lowerComponents : {1, 3}) {
+    SCOPED_TRACE(lowerComponents);
+    ScratchDatabase target("ratio", QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0));
+    std::vector<double> lower;
+    for (const double first : {1.0, 2.0, 5.0, 1.0}) {
+      lower.push_back(first);
+      lower.insert(lower.end(), static_cast<std::size_t>(lowerComponents - 1), 50.0);
+    }
+    const ZORSimArray<ZORSimDynamicID> fields{
+        target.NodeField("NT", 1, {6.0, 6.0, 3.0, 6.0}),
+        target.NodeField("ALPHA", lowerComponents, lower),
+        target.NodeField("AREA", 1, {4.0, 2.0, 2.0, 1.0 + 1e-13})};
+    const ZORSimDynamicID result = target.NodeField("ANGLE", 1);
+    ZORMtkMapper mapper;
+    mapper.SetReader(&target.Reader());
+    mapper.SetWriter(&target.Writer());
+    const ZORSimArray<ZORSimDynamicID> meshes{target.Mesh(), target.Mesh(), target.Mesh()};
+    mapper.AddMapSpec("ratio", MapNodalRatio, MethodShapeInterpolation, ConserveNone, meshes,
+                      target.Mesh(), fields, result, false, false);
+    EXPECT_EQ(mapper.MapField("ratio", 1, 1, 1, 1), 0);
+    EXPECT_EQ(target.Reopen().NodeValues("ANGLE", 1), (std::vector<double>{2.0, 0.0, -1.0, 0.0}));
+  }
 }
 
 // Identical meshes: the matrix of nearest nodes is the diagonal of the field. Beyond the memory

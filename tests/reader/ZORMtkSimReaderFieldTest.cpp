@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/ZORStream.h"
@@ -242,7 +243,8 @@ TEST_F(ZORMtkSimReaderFieldTest, WholeRegionDrawersGiveNodeRowsInEveryLayout) {
 
 // Callers size their arrays by the field's component count (the first record's of a name that
 // has one); drawers keeping more components per node give their first ones, drawers keeping fewer
-// leave the rest of the row, and nothing lands past the rows.
+// leave the rest of the row, and nothing lands past the rows. Sums and time interpolation asking
+// for fewer values than the field's rows hold read whole rows and give what they asked for.
 TEST_F(ZORMtkSimReaderFieldTest, RowsAreAsWideAsTheFieldsComponentCount) {
   const ZORSimDynamicID field = db.AddField(staticStep, "U_D");
   db.AddNodalDrawer(field, mixed.mesh, {0, 1}, 2, {0.0, 0.1, 1.0, 1.1});
@@ -259,6 +261,20 @@ TEST_F(ZORMtkSimReaderFieldTest, RowsAreAsWideAsTheFieldsComponentCount) {
     std::copy(row.begin(), row.end(), expected.begin() + 2 * node);
   ASSERT_TRUE(reader.GetSimpleNodeField(field, 1, 1, 28, values.data()));
   EXPECT_EQ(values, expected);
+  for (const int asked : {1, 3}) {
+    std::vector<double> sums(4, kUnwritten);
+    reader.SumSimpleNodeField(field, 1, 1, sums.data(), asked);
+    const std::vector<double> kept = {21.0, 0.1 + 1.1 + 2.1 + 13.1, 0.0, kUnwritten};
+    for (int c = 0; c < 4; ++c)
+      EXPECT_DOUBLE_EQ(sums[c], c < asked ? kept[c] : kUnwritten) << asked << " " << c;
+  }
+  std::vector<double> blended(values.size(), kUnwritten);
+  ASSERT_TRUE(
+      reader.GetInterpolatedSimpleNodeField(field, 1, 1, 0.0, 1, 1.0, 0.5, 14, blended.data()));
+  std::vector<double> firstRows(expected.begin(), expected.begin() + 14);
+  std::replace(firstRows.begin(), firstRows.end(), kUnwritten, 0.0);  // work buffers start at 0
+  EXPECT_EQ(std::vector<double>(blended.begin(), blended.begin() + 14), firstRows);
+  EXPECT_EQ(std::count(blended.begin() + 14, blended.end(), kUnwritten), 48 - 14);
   std::fill(values.begin(), values.end(), kUnwritten);
   std::fill(expected.begin(), expected.end(), kUnwritten);
   for (const auto& [node, value] : {std::pair(3, 3.0), {13, 13.0}, {4, 4.0}})
