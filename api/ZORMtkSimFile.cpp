@@ -196,8 +196,8 @@ ZORMtkArrayStatus ZORMtkSimFile::ReadPointField(int mesh, const std::string& nam
     std::vector<double> values(
         elements.size() * static_cast<std::size_t>(points) * static_cast<std::size_t>(components),
         0.0);
-    reader->GetSimpleElementClassField(record, step, increment, elements.data(), count, points,
-                                       static_cast<int>(values.size()), values.data());
+    reader->ReadElementRows(record, step, increment, elements.data(), count, points, components,
+                            values.data());
     classes.push_back(ClassValues{className.Str(), points, std::move(values)});
   }
   return status;

@@ -119,17 +119,9 @@ int ZORMtkTransferFrame::PointsOrSkip(const cow_String& className) {
 // cut to `components`.
 std::vector<double> ZORMtkTransferFrame::ReadNodes(const ZORMtkSimReader& reader, int entry,
                                                    int components) const {
-  const ZORSimDynamicID& field = request_.sourceFieldIDs[entry];
-  const int width =
-      std::max(components, reader.GetSimpleFieldSize(field, sourceStep_, sourceIncrement_));
-  std::vector<double> values(Product(reader.numNodes, width), 0.0);
-  reader.GetSimpleNodeField(field, sourceStep_, sourceIncrement_, static_cast<int>(values.size()),
-                            values.data());
-  if (width == components) return values;
-  double* rows = values.data();
-  for (int node = 0; node < reader.numNodes; ++node)
-    std::copy_n(rows + Product(node, width), components, rows + Product(node, components));
-  values.resize(Product(reader.numNodes, components));
+  std::vector<double> values(Product(reader.numNodes, components), 0.0);
+  reader.ReadNodeRows(request_.sourceFieldIDs[entry], sourceStep_, sourceIncrement_, components,
+                      values.data());
   return values;
 }
 
@@ -138,9 +130,8 @@ std::vector<double> ZORMtkTransferFrame::ReadSourcePoints(const ZORMtkSimReader&
                                                           int points, int components) const {
   const int count = static_cast<int>(elements.size());
   std::vector<double> values(Product(count, points) * static_cast<std::size_t>(components), 0.0);
-  reader.GetSimpleElementClassField(request_.sourceFieldIDs[0], sourceStep_, sourceIncrement_,
-                                    elements.data(), count, points, static_cast<int>(values.size()),
-                                    values.data());
+  reader.ReadElementRows(request_.sourceFieldIDs[0], sourceStep_, sourceIncrement_, elements.data(),
+                         count, points, components, values.data());
   return values;
 }
 

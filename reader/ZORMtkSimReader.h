@@ -84,6 +84,14 @@ class ZORMTK_EXPORT ZORMtkSimReader {
                                               double time, int* elements, int nElements,
                                               int nPoints, int count, double* values) const;
 
+  // The same reads into rows of the shape the caller sized its array by, whatever the drawers
+  // keep: `width` values per node, nPoints x nComp per element. A drawer keeping more points or
+  // components gives its first ones; one keeping fewer leaves the rest of each row as it was.
+  bool ReadNodeRows(ZORSimDynamicID field, int stepNo, int incrementNo, int width,
+                    double* values) const;
+  bool ReadElementRows(ZORSimDynamicID field, int stepNo, int incrementNo, const int* elements,
+                       int nElements, int nPoints, int nComp, double* values) const;
+
   // Writes the region and the nodal fields of step 1 whose skip entry is 0 as "<baseName>.vtu".
   // skip needs an entry per name (a short list throws std::out_of_range before any file is
   // made); a file that cannot be opened is reported on aio_cerr.
@@ -124,6 +132,15 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   // count of components per node writes at that stride, its first components where it has more.
   void ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field, int width,
                      double* values) const;
+  // Rows of points x components values per element; zero points: the drawer's own shape.
+  struct RowShape {
+    int points = 0;
+    int components = 0;
+  };
+  bool ReadElementField(const ZORSimDynamicID& field, int stepNo, int incrementNo,
+                        const int* elements, int nElements, RowShape shape, double* values) const;
+  // The most values a drawer of the field writes per element; 0 without such a drawer.
+  int WidestElementRow(const ZORSimDynamicID& field, int stepNo, int incrementNo) const;
   void WriteVtkPoints(std::FILE* file) const;
   void WriteVtkCells(std::FILE* file) const;
   void WriteVtkPointData(std::FILE* file, const cow_String& name, int incrementNo) const;

@@ -30,16 +30,19 @@ std::vector<int> PositionsOf(const int* members, int count) {
 }
 
 // Copies the rows of one drawer read to the caller's layout [position][point][component], rows
-// of rowWidth values; a drawer keeping more components than fit in a row gives its first ones. A
-// row of one value (a scalar at a node) is copied without the loops over points and components,
-// as most fields' rows are.
+// of points x components values; a drawer keeping more points or components than a row holds
+// gives its first ones, one keeping fewer leaves the rest of the row as it was. A row of one value
+// (a scalar at a node) is copied without the loops over points and components, as most fields'
+// rows are.
 void Scatter(const ZORMtkDrawerValues& read, const ZORSimCSetID& rows,
-             const std::vector<int>& positionOf, int rowWidth, double* values) {
+             const std::vector<int>& positionOf, int rowPoints, int rowComponents, double* values) {
   const int rowCount = rows.Size();
   std::vector<int> members(static_cast<std::size_t>(rowCount));
   ZORSimCSet(rows).OrderedMembers(members.data());
   const int perRow = read.points * read.components;
-  const int components = std::min(read.components, rowWidth / read.points);
+  const std::size_t rowWidth = static_cast<std::size_t>(rowPoints) * rowComponents;
+  const int points = std::min(read.points, rowPoints);
+  const int components = std::min(read.components, rowComponents);
   const int listed = static_cast<int>(positionOf.size());
   for (int r = 0; r < rowCount; ++r) {
     const int member = members[static_cast<std::size_t>(r)];
@@ -51,8 +54,8 @@ void Scatter(const ZORMtkDrawerValues& read, const ZORSimCSetID& rows,
       *out = read.At(r, 0, 0);
       continue;
     }
-    for (int p = 0; p < read.points; ++p)
-      for (int c = 0; c < components; ++c) out[p * read.components + c] = read.At(r, p, c);
+    for (int p = 0; p < points; ++p)
+      for (int c = 0; c < components; ++c) out[p * rowComponents + c] = read.At(r, p, c);
   }
 }
 
@@ -142,7 +145,7 @@ void ZORMtkSimReader::ReadNodeField(const ZORMtkStepResolver& step, const ZORSim
     if (positionOf.empty()) positionOf = NodePositions();
     ZORMtkDrawerValues read;
     if (drawer.Read(position.Context(), ZORMtkDimensionKind::kNode, nodes, step.Increment(), read))
-      Scatter(read, nodes, positionOf, width, values);
+      Scatter(read, nodes, positionOf, 1, width, values);
   }
 }
 
@@ -168,6 +171,14 @@ bool ZORMtkSimReader::GetSimpleNodeField(ZORSimDynamicID field, int stepNo, int 
   if (!step.Found()) return false;
   if (step.HoldsField(field))
     ReadNodeField(step, field, std::max(1, FieldSize(step, field)), values);
+  return true;
+}
+
+bool ZORMtkSimReader::ReadNodeRows(ZORSimDynamicID field, int stepNo, int incrementNo, int width,
+                                   double* values) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found()) return false;
+  if (step.HoldsField(field)) ReadNodeField(step, field, std::max(1, width), values);
   return true;
 }
 
@@ -204,6 +215,19 @@ bool ZORMtkSimReader::GetSimpleElementClassField(ZORSimDynamicID field, int step
                                                  const int* elements, int nElements,
                                                  int /*nPoints*/, int /*count*/,
                                                  double* values) const {
+  return ReadElementField(field, stepNo, incrementNo, elements, nElements, RowShape{}, values);
+}
+
+bool ZORMtkSimReader::ReadElementRows(ZORSimDynamicID field, int stepNo, int incrementNo,
+                                      const int* elements, int nElements, int nPoints, int nComp,
+                                      double* values) const {
+  return ReadElementField(field, stepNo, incrementNo, elements, nElements,
+                          RowShape{std::max(1, nPoints), std::max(1, nComp)}, values);
+}
+
+bool ZORMtkSimReader::ReadElementField(const ZORSimDynamicID& field, int stepNo, int incrementNo,
+                                       const int* elements, int nElements, RowShape shape,
+                                       double* values) const {
   const ZORMtkStepResolver step(position, stepNo, incrementNo);
   if (!step.Found() || !step.HoldsField(field)) return false;
   const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
@@ -219,21 +243,44 @@ bool ZORMtkSimReader::GetSimpleElementClassField(ZORSimDynamicID field, int step
     if (rows.Size() != nElements) continue;
     ZORSimCSet(rows).RegisterWithTempCollection();
     ZORMtkDrawerValues read;
-    if (drawer.Read(position.Context(), ZORMtkDimensionKind::kElement, rows, step.Increment(),
-                    read))
-      Scatter(read, rows, positionOf, read.points * read.components, values);
+    if (!drawer.Read(position.Context(), ZORMtkDimensionKind::kElement, rows, step.Increment(),
+                     read))
+      continue;
+    const bool ownShape = shape.points == 0;
+    Scatter(read, rows, positionOf, ownShape ? read.points : shape.points,
+            ownShape ? read.components : shape.components, values);
   }
   return true;
+}
+
+int ZORMtkSimReader::WidestElementRow(const ZORSimDynamicID& field, int stepNo,
+                                      int incrementNo) const {
+  const ZORMtkStepResolver step(position, stepNo, incrementNo);
+  if (!step.Found() || !step.HoldsField(field)) return 0;
+  const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
+  if (!record.IsField()) return 0;
+  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
+  int widest = 0;
+  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections))
+    if (drawer.Has(ZORMtkDimensionKind::kElement))
+      widest = std::max(widest, drawer.SizeOf(ZORMtkDimensionKind::kPoint) *
+                                    drawer.SizeOf(ZORMtkDimensionKind::kComponent));
+  return widest;
 }
 
 bool ZORMtkSimReader::GetInterpolatedSimpleElementClassField(
     ZORSimDynamicID field, int stepNo, int increment1, double time1, int increment2, double time2,
     double time, int* elements, int nElements, int nPoints, int count, double* values) const {
-  std::vector<double> first = WorkBuffer(count);
-  std::vector<double> second = WorkBuffer(count);
-  GetSimpleElementClassField(field, stepNo, increment1, elements, nElements, nPoints, count,
+  // The work buffers hold every row a drawer writes, whatever `count` says; `count` values are
+  // blended.
+  const int widest = std::max(WidestElementRow(field, stepNo, increment1),
+                              WidestElementRow(field, stepNo, increment2));
+  const int room = std::max(count, std::max(nElements, 0) * widest);
+  std::vector<double> first = WorkBuffer(room);
+  std::vector<double> second = WorkBuffer(room);
+  GetSimpleElementClassField(field, stepNo, increment1, elements, nElements, nPoints, room,
                              first.data());
-  GetSimpleElementClassField(field, stepNo, increment2, elements, nElements, nPoints, count,
+  GetSimpleElementClassField(field, stepNo, increment2, elements, nElements, nPoints, room,
                              second.data());
   Blend(first, second, time1, time2, time, count, values);
   return true;

@@ -345,4 +345,53 @@ TEST_F(ZORMtkSimReaderFieldTest, ElementReadsTakeTheHighestAuxiliaryIndicesAndIn
   EXPECT_EQ(Head(5), (std::vector<double>{13820.0, 13821.0, 13720.0, 13721.0, kUnwritten}));
 }
 
+// Callers that size their arrays by the element class or by the components they want read rows
+// of that shape: a drawer keeping more points or components gives its first ones, one keeping
+// fewer leaves the rest of each row, and nothing lands past the rows. Time interpolation of the
+// drawer's own rows holds them all, however few values `count` asks to blend.
+TEST_F(ZORMtkSimReaderFieldTest, ShapedReadsKeepTheCallersRowsWhateverTheDrawersHold) {
+  const int nPts = 3, nComp = 4;
+  std::vector<double> stored;
+  for (int e = 0; e < 2; ++e)
+    for (int p = 0; p < nPts; ++p)
+      for (int c = 0; c < nComp; ++c) stored.push_back(100.0 * e + 10.0 * p + c + 1.0);
+  const ZORSimDynamicID field = PointField(staticStep, "PRESS");
+  db.AddDrawer(field, {mixed.hexes, Points(nPts), Components(nComp)}, stored);
+  const std::vector<int> elements = {1, 0};
+  for (const auto& [points, components] : {std::pair(3, 4), {2, 2}, {1, 1}, {4, 5}}) {
+    const int rowWidth = points * components;
+    std::vector<double> rows(static_cast<std::size_t>(2 * rowWidth + 8), kUnwritten);
+    ASSERT_TRUE(
+        reader.ReadElementRows(field, 1, 1, elements.data(), 2, points, components, rows.data()));
+    for (std::size_t slot = 0; slot < rows.size(); ++slot) {
+      const int position = static_cast<int>(slot) / rowWidth;
+      const int p = static_cast<int>(slot) % rowWidth / components;
+      const int c = static_cast<int>(slot) % components;
+      const bool held = position < 2 && p < nPts && c < nComp;
+      EXPECT_EQ(rows[slot], held ? 100.0 * elements[position] + 10.0 * p + c + 1.0 : kUnwritten)
+          << points << " x " << components << " slot " << slot;
+    }
+  }
+  std::vector<int> listed = elements;
+  ASSERT_TRUE(reader.GetInterpolatedSimpleElementClassField(field, 1, 1, 0.0, 1, 0.0, 0.5,
+                                                            listed.data(), 2, 1, 4, values.data()));
+  EXPECT_EQ(Head(5), (std::vector<double>{101.0, 102.0, 103.0, 104.0, kUnwritten}));
+
+  const ZORSimDynamicID nodal = db.AddField(staticStep, "U_D");
+  db.AddNodalDrawer(nodal, mixed.mesh, {0, 1}, 2, {0.5, 0.6, 1.5, 1.6});
+  db.AddNodalDrawer(nodal, mixed.mesh, {2}, 3, {2.5, 2.6, 2.7});
+  const std::vector<std::vector<double>> held = {{0.5, 0.6}, {1.5, 1.6}, {2.5, 2.6, 2.7}};
+  for (const int width : {1, 4}) {
+    std::vector<double> rows(static_cast<std::size_t>(14 * width + 4), kUnwritten);
+    ASSERT_TRUE(reader.ReadNodeRows(nodal, 1, 1, width, rows.data()));
+    for (std::size_t slot = 0; slot < rows.size(); ++slot) {
+      const std::size_t node = slot / static_cast<std::size_t>(width);
+      const std::size_t c = slot % static_cast<std::size_t>(width);
+      const bool kept = node < held.size() && c < held[node].size();
+      EXPECT_EQ(rows[slot], kept ? held[node][c] : kUnwritten) << width << " slot " << slot;
+    }
+  }
+  EXPECT_FALSE(reader.ReadNodeRows(nodal, 3, 1, 1, values.data()));
+}
+
 }  // namespace

@@ -55,9 +55,9 @@ double DemoAccuracy::LargestStrainError(const ZORMtkSimReader& reader,
     const std::vector<double> expected = DemoModel::StrainAt(PointPositions(reader, name));
     const cow_List<int>& elements = *reader.elementClasses.Find(name);
     std::vector<double> values(expected.size(), 0.0);
-    reader.GetSimpleElementClassField(field, 1, 1, elements.Data(), elements.Size(),
-                                      ZORMtkElementData::GetNumIntPt(name),
-                                      static_cast<int>(values.size()), values.data());
+    reader.ReadElementRows(field, 1, 1, elements.Data(), elements.Size(),
+                           ZORMtkElementData::GetNumIntPt(name), DemoModel::kStrainComponents,
+                           values.data());
     for (std::size_t i = 0; i < values.size(); ++i)
       largest = std::max(largest, std::fabs(values[i] - expected[i]));
   }

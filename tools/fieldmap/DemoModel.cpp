@@ -123,7 +123,7 @@ double DemoModel::Temperature(double x, double y, double z) {
   return 20.0 + 100.0 * x - 30.0 * y + 10.0 * z;
 }
 
-std::array<double, 3> DemoModel::Strain(double x, double y) {
+std::array<double, DemoModel::kStrainComponents> DemoModel::Strain(double x, double y) {
   return {100.0 + 50.0 * x - 20.0 * y, -40.0 + 10.0 * x + 30.0 * y, 5.0 * x - 5.0 * y};
 }
 
@@ -147,9 +147,9 @@ std::vector<double> DemoModel::TemperatureAt(const std::vector<double>& xyz) {
 
 std::vector<double> DemoModel::StrainAt(const std::vector<double>& xy) {
   std::vector<double> values;
-  values.reserve(xy.size() / 2 * 3);
+  values.reserve(xy.size() / 2 * kStrainComponents);
   for (std::size_t i = 0; i + 1 < xy.size(); i += 2) {
-    const std::array<double, 3> e = Strain(xy[i], xy[i + 1]);
+    const std::array<double, kStrainComponents> e = Strain(xy[i], xy[i + 1]);
     values.insert(values.end(), e.begin(), e.end());
   }
   return values;

@@ -32,9 +32,10 @@ class DemoModel {
 
   // The linear fields: a displacement of three components, a temperature, and a plane stress
   // of three components.
+  static constexpr int kStrainComponents = 3;
   static std::array<double, 3> Displacement(double x, double y, double z);
   static double Temperature(double x, double y, double z);
-  static std::array<double, 3> Strain(double x, double y);
+  static std::array<double, kStrainComponents> Strain(double x, double y);
 
   // The fields at every node of a three-dimensional mesh, components fastest.
   static std::vector<double> DisplacementAt(const std::vector<double>& xyz);

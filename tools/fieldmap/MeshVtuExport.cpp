@@ -147,8 +147,8 @@ VtuArray MeshVtuExport::CellArray(const ExportField& field, int step, int increm
     reader_.GetElementClassMembers(cells.name, cells.count, elements.data());
     const std::size_t rowWidth = static_cast<std::size_t>(points * components);
     read.assign(elements.size() * rowWidth, kMissing);
-    reader_.GetSimpleElementClassField(field.record, step, increment, elements.data(), cells.count,
-                                       points, static_cast<int>(read.size()), read.data());
+    reader_.ReadElementRows(field.record, step, increment, elements.data(), cells.count, points,
+                            components, read.data());
     for (std::size_t e = 0; e < elements.size(); ++e)
       std::copy_n(read.begin() + static_cast<long>(e * rowWidth), rowWidth,
                   values.begin() +
