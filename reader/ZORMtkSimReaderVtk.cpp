@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -93,9 +94,10 @@ void ZORMtkSimReader::WriteVtkPoints(std::FILE* file) const {
   Put(file, "        <DataArray type=\"Float32\" NumberOfComponents=\"3\" Format=\"ascii\">\n");
   for (int i = 0; i < numNodes; ++i) {
     const double* point = coords.data() + static_cast<std::size_t>(i) * numCoordComponents;
-    // A plane mesh has no z; its points lie in z = 0.
-    const double z = numCoordComponents > 2 ? point[2] : 0.0;
-    Put(file, ZORFormat("          %14.5E %14.5E %14.5E\n", point[0], point[1], z));
+    // A plane mesh has no z (a line mesh no y either): its points lie at 0 on the axes it lacks.
+    double shown[3] = {0.0, 0.0, 0.0};
+    std::copy_n(point, std::min(numCoordComponents, 3), shown);
+    Put(file, ZORFormat("          %14.5E %14.5E %14.5E\n", shown[0], shown[1], shown[2]));
   }
   Put(file, "        </DataArray>\n");
   Put(file, "      </Points>\n");

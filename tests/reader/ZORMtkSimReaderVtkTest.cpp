@@ -119,6 +119,33 @@ TEST_F(ZORMtkSimReaderVtkTest, NodeRegionMatchesGoldenFile) {
   EXPECT_EQ(Write(), ReadFile(TestData() + "/reader_node_region.vtu"));
 }
 
+// A point line shows a node's first three coordinates and zero on the axes its mesh lacks, and
+// reads nothing of the next node's (or past the last one's) values.
+TEST_F(ZORMtkSimReaderVtkTest, PointLinesPadOrCutEachNodesCoordinates) {
+  for (const int components : {1, 2, 4}) {
+    const ZORSimDynamicID mesh = db.AddMesh();
+    std::vector<double> coords;
+    std::string expected;
+    for (int node = 0; node < 2; ++node) {
+      double shown[3] = {0.0, 0.0, 0.0};
+      for (int axis = 0; axis < components; ++axis) {
+        coords.push_back(10.0 * node + axis + 1.0);
+        if (axis < 3) shown[axis] = coords.back();
+      }
+      char line[64];
+      std::snprintf(line, sizeof line, "          %14.5E %14.5E %14.5E\n", shown[0], shown[1],
+                    shown[2]);
+      expected += line;
+    }
+    db.AddNodes(mesh, components, coords);
+    reader.SetNodesetRegion(db.Root(), mesh, {});
+    EXPECT_EQ(
+        Between(Write(), "NumberOfComponents=\"3\" Format=\"ascii\">\n", "        </DataArray>"),
+        expected)
+        << components << " coordinates per node";
+  }
+}
+
 TEST_F(ZORMtkSimReaderVtkTest, OffsetsAndTypesBreakAfterThirteenValues) {
   const ZORSimDynamicID mesh = db.AddMesh();
   db.AddNodes(mesh, 2, {0, 0, 1, 0, 0, 1});
