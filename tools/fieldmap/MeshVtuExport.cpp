@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "NodePoints.h"
 #include "VtuCellTypes.h"
 #include "platform/impl/ZORHugePages.h"
 
@@ -51,17 +52,7 @@ std::vector<int> MeshVtuExport::NodePositions() const {
 }
 
 void MeshVtuExport::ReadPoints() {
-  const std::size_t nodes = static_cast<std::size_t>(reader_.numNodes);
-  const std::size_t axes = static_cast<std::size_t>(reader_.numCoordComponents);
-  std::vector<double> xyz;
-  ZORHugePages::Resize(xyz, 3 * nodes);
-  reader_.FillCoordinates(static_cast<int>(nodes * axes), xyz.data());
-  // A plane mesh fills the front two thirds; spread it out from the back, adding z = 0.
-  for (std::size_t n = nodes; axes < 3 && n-- > 0;) {
-    xyz[3 * n + 2] = 0.0;
-    for (std::size_t a = axes; a-- > 0;) xyz[3 * n + a] = xyz[n * axes + a];
-  }
-  points_ = VtuArray("Points", 3, std::move(xyz));
+  points_ = VtuArray("Points", 3, NodePoints::ThreeAxes(reader_));
 }
 
 void MeshVtuExport::ReadCells() {

@@ -10,6 +10,7 @@
 #include "FieldArrayNames.h"
 #include "FieldmapError.h"
 #include "MapSteps.h"
+#include "NodePoints.h"
 #include "OpenedDatabase.h"
 #include "ProgressReporter.h"
 #include "TargetDatabase.h"
@@ -197,15 +198,7 @@ void PartsRun::ShareTargets(int targetNodes) {
     starts[static_cast<std::size_t>(r)] = static_cast<int>(3 * first);
   }
   std::vector<double> all;
-  if (rank_ == kRoot) {
-    const std::size_t axes = static_cast<std::size_t>(targetReader_->numCoordComponents);
-    all.assign(3 * static_cast<std::size_t>(targetNodes), 0.0);
-    targetReader_->FillCoordinates(static_cast<int>(targetNodes * axes), all.data());
-    for (std::size_t n = static_cast<std::size_t>(targetNodes); axes < 3 && n-- > 0;) {
-      all[3 * n + 2] = 0.0;
-      for (std::size_t a = axes; a-- > 0;) all[3 * n + a] = all[n * axes + a];
-    }
-  }
+  if (rank_ == kRoot) all = NodePoints::ThreeAxes(*targetReader_);
   targets_.resize(static_cast<std::size_t>(counts[static_cast<std::size_t>(rank_)]));
   MPI_Scatterv(all.data(), counts.data(), starts.data(), MPI_DOUBLE, targets_.data(),
                static_cast<int>(targets_.size()), MPI_DOUBLE, kRoot, comm_);

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "MeshDatabaseWriter.h"
 #include "MeshFileReader.h"
@@ -45,6 +48,36 @@ TEST(ExportCommand, SeveralIncrementsGiveOneFileEachAndLinesTakeVtksNodeOrder) {
   ASSERT_EQ(ProgramRun::InProcess(second).status, 0);
   EXPECT_EQ(MeshFileReader::Read(base + ".vtu").pointArrays.at(0).values,
             std::vector<double>(3, 20));
+}
+
+// Meshes a host wrote with one, two or four coordinates per node export three per point: their
+// first three, and 0 on the axes they lack.
+TEST(ExportCommand, PointsTakeThreeCoordinatesWhateverTheMeshKeeps) {
+  TempDirectory directory;
+  for (const int axes : {1, 2, 4}) {
+    const std::string base = directory.Path("axes" + std::to_string(axes));
+    std::vector<double> coordinates, expected;
+    for (int node = 0; node < 2; ++node)
+      for (int axis = 0; axis < std::max(axes, 3); ++axis) {
+        const double value = 10.0 * node + axis + 1.0;
+        if (axis < axes) coordinates.push_back(value);
+        if (axis < 3) expected.push_back(axis < axes ? value : 0.0);
+      }
+    {
+      ZORMtkSimWriter writer;
+      writer.CreateSim(base + ".zdb");
+      const ZORSimDynamicID mesh = writer.AddMesh();
+      writer.AddMeshNodes(mesh, 2, axes, coordinates.data());
+      std::vector<int> connectivity = {0, 1};
+      ZORSimArray<ZORSimCSetID> blocks{
+          writer.AddMeshElements(mesh, 1, "T3D2", 2, connectivity.data())};
+      cow_List<cow_String> types{"T3D2"};
+      writer.ConnectMeshEltypes(mesh, blocks, types);
+      writer.SaveContext();
+    }
+    ASSERT_EQ(ProgramRun::InProcess({"export", base + ".zdb", "--vtu", base}).status, 0) << axes;
+    EXPECT_EQ(MeshFileReader::Read(base + ".vtu").points, expected) << axes << " axes";
+  }
 }
 
 }  // namespace
