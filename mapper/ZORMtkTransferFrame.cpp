@@ -114,9 +114,8 @@ int ZORMtkTransferFrame::PointsOrSkip(const cow_String& className) {
   return points;
 }
 
-// The reader writes rows as wide as the field's own component count, which a field given where
-// one component is asked for (the ratio's) can exceed: the rows are read at their width and then
-// cut to `components`.
+// Rows of `components` values whatever the field keeps: a field given where one component is
+// asked for (the ratio's inputs) gives its first.
 std::vector<double> ZORMtkTransferFrame::ReadNodes(const ZORMtkSimReader& reader, int entry,
                                                    int components) const {
   std::vector<double> values(Product(reader.numNodes, components), 0.0);
