@@ -54,7 +54,7 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
                   ? std::make_unique<ZORSolidBounds>(mesh, Pass(0).boundary, tolerances.boundary,
                                                      settings.nodal ? tolerances.boundary : 0.0,
-                                                     settings.threads, !settings.containing)
+                                                     settings.threads, settings.containing)
                   : nullptr),
       facets_(settings.prefilters && hasShells_
                   ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary, Pass(0).boundary,
@@ -200,15 +200,15 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 // that pass 0 would find inside but too far from their planes to take the point; it would list
 // them, so pass 1 tells listed facets by testing each again (State::relisted).
 //
-// The containing choice puts off the tetrahedra whose affine coordinates leave them by more than
-// the tolerance, and the 6-node prisms whose hull or face slabs show as much (ZORSolidBounds::
-// ExceedsBy): none of them can hold the point, so the first that does is among the others,
-// in the same order. When none holds it, a second walk tests the put-off ones after all; the one
-// held is the least outside, the lower element on a tie, whatever the order it was met in. Most
-// points end in the first walk, so the put-off ones are found again rather than listed. In the
-// strict pass the first walk reads the holding hulls when there are any (ZORSolidBounds::
-// HoldingHull), whose cell lists every testable solid that does not put the point off, and the
-// second walk reads the strict ones.
+// The containing choice puts off the tetrahedra whose affine coordinates (a curved one's corners'
+// beyond its reach) leave them by more than the tolerance, and the 6-node prisms whose hull or
+// face slabs show as much (ZORSolidBounds::ExceedsBy): none of them can hold the point, so the
+// first that does is among the others, in the same order. When none holds it, a second walk tests
+// the put-off ones after all; the one held is the least outside, the lower element on a tie,
+// whatever the order it was met in. Most points end in the first walk, so the put-off ones are
+// found again rather than listed. In the strict pass the first walk reads the holding hulls when
+// there are any (ZORSolidBounds:: HoldingHull), whose cell lists every testable solid that does not
+// put the point off, and the second walk reads the strict ones.
 void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* bucket,
                                     const PassTolerances& pass, double* point, Scratch& scratch,
                                     State& state, ZORPointMatch& match) const {

@@ -70,15 +70,15 @@ bool Trilinear(const ZORMtkSourceElements& mesh, int element) {
 }  // namespace
 
 ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed,
-                               double boxMargin, int threads, bool keepPrismHulls)
+                               double boxMargin, int threads, bool containing)
     : mesh_(mesh),
       strict_(strict),
       relaxed_(relaxed),
       boxMargin_(boxMargin),
       strictHexReach_(HexReach(strict)) {
-  FindInverses(threads);
+  FindInverses(threads, containing);
   for (int e = 0; e < mesh_.ElementCount() && !anyPrism_; ++e) anyPrism_ = IsPrism(e);
-  if (anyPrism_ && keepPrismHulls) KeepPrismHulls(threads);
+  if (anyPrism_ && !containing) KeepPrismHulls(threads);
 }
 
 // The pass-0 hull of a 6-node prism takes some 300 operations from six scattered nodes, and
@@ -101,38 +101,87 @@ void ZORSolidBounds::KeepPrismHulls(int threads) {
   });
 }
 
-// Two passes over ranges of elements: the first marks the straight solids whose inverse exists
-// and counts them per range; the counts give each range its first slot, and the second pass
-// stores the inverses from there. The slots follow element order at any thread count.
-void ZORSolidBounds::FindInverses(int threads) {
+// Three passes over ranges of elements: the first classifies each element and counts per range
+// the straight solids whose inverse exists, the second the curved tetrahedra to bound; the counts
+// give each range its first slots, and the third stores the inverses from there. The slots follow
+// element order at any thread count.
+void ZORSolidBounds::FindInverses(int threads, bool boundCurved) {
   const int elementCount = mesh_.ElementCount();
   ZORHugePages::Resize(affine_, static_cast<std::size_t>(elementCount));
-  const std::vector<long long> slots = ZORParallelFor::RangeStarts(
-      elementCount, threads, [&](int /*part*/, long long begin, long long end) {
-        long long affineCount = 0;
-        for (long long e = begin; e < end; ++e) {
-          const int element = static_cast<int>(e);
-          const bool solid = mesh_.Kind(element) == ZORElementKind::Solid;
-          const bool affine = solid && Straight(mesh_, element) && Invert(element, nullptr);
-          affine_[static_cast<std::size_t>(e)] = affine                      ? 0
-                                                 : !solid                    ? kNoBound
-                                                 : Trilinear(mesh_, element) ? kTrilinear
-                                                 : IsPrism6(mesh_, element)  ? kPrism
-                                                                             : kNoBound;
-          affineCount += affine;
-        }
-        return affineCount;
-      });
+  const auto perRange = [&](int code, bool classify) {
+    return ZORParallelFor::RangeStarts(
+        elementCount, threads, [&, code, classify](int /*part*/, long long begin, long long end) {
+          long long count = 0;
+          for (long long e = begin; e < end; ++e) {
+            int& kept = affine_[static_cast<std::size_t>(e)];
+            if (classify) kept = Classify(static_cast<int>(e), boundCurved);
+            count += kept == code;
+          }
+          return count;
+        });
+  };
+  const std::vector<long long> slots = perRange(0, true);
+  const std::vector<long long> curvedSlots =
+      boundCurved ? perRange(kFirstCurved, false) : std::vector<long long>(slots.size(), 0);
   ZORHugePages::Resize(inverses_, static_cast<std::size_t>(slots.back()));
+  ZORHugePages::Resize(curved_, static_cast<std::size_t>(curvedSlots.back()));
   everyAffine_ = elementCount > 0 && slots.back() == elementCount;
   ZORParallelFor::Ranges(elementCount, threads, [&](int part, long long begin, long long end) {
     int slot = static_cast<int>(slots[static_cast<std::size_t>(part)]);
+    int curvedSlot = static_cast<int>(curvedSlots[static_cast<std::size_t>(part)]);
     for (long long e = begin; e < end; ++e) {
-      if (affine_[static_cast<std::size_t>(e)] < 0) continue;
-      affine_[static_cast<std::size_t>(e)] = slot;
-      Invert(static_cast<int>(e), &inverses_[static_cast<std::size_t>(slot++)]);
+      int& code = affine_[static_cast<std::size_t>(e)];
+      if (code == 0) {
+        code = slot;
+        Invert(static_cast<int>(e), &inverses_[static_cast<std::size_t>(slot++)]);
+      } else if (code == kFirstCurved) {
+        code = kFirstCurved - curvedSlot;
+        BoundCurved(static_cast<int>(e), &curved_[static_cast<std::size_t>(curvedSlot++)]);
+      }
     }
   });
+}
+
+// 0 for a straight tetrahedron whose inverse exists, kFirstCurved for a curved 10-node one whose
+// corners' inverse does (when asked to bound them), else what affine_ holds for elements without
+// an inverse.
+int ZORSolidBounds::Classify(int element, bool boundCurved) const {
+  if (mesh_.Kind(element) != ZORElementKind::Solid) return kNoBound;
+  if (Straight(mesh_, element)) return Invert(element, nullptr) ? 0 : kNoBound;
+  if (Trilinear(mesh_, element)) return kTrilinear;
+  if (IsPrism6(mesh_, element)) return kPrism;
+  const bool curvedTet = mesh_.NodeCountOf(element) == 10 && Invert(element, nullptr);
+  return boundCurved && curvedTet ? kFirstCurved : kNoBound;
+}
+
+// A 10-node tetrahedron maps a natural point as its corners do, plus sum_m N_m d_m over its
+// mid-side nodes, d_m the node's offset from its edge's middle and N_m = 4 lambda_i lambda_j in
+// the point's barycentric coordinates. A point let out by e (every lambda_i >= -e) has
+// sum_i |lambda_i| <= 1 + 6e, so sum_m |N_m| <= 2 (sum_i |lambda_i|)^2 <= 2 (1 + 6e)^2
+// (CurvedGrowth), and the corners' barycentric coordinates of its image differ from its own by at
+// most max_k |grad lambda_k| max_m |d_m| times that: the reach kept with the corners' inverse.
+void ZORSolidBounds::BoundCurved(int element, Inverse* corners) const {
+  Invert(element, corners);
+  const int* positions = mesh_.NodePositions(element);
+  double offset = 0.0;
+  for (int m = 0; m < 6; ++m) {
+    const double* a = mesh_.NodeCoords(positions[kTetEdge[m][0]]);
+    const double* b = mesh_.NodeCoords(positions[kTetEdge[m][1]]);
+    const double* middle = mesh_.NodeCoords(positions[4 + m]);
+    double squared = 0.0;
+    for (int c = 0; c < 3; ++c) {
+      const double d = middle[c] - 0.5 * (a[c] + b[c]);
+      squared += d * d;
+    }
+    offset = std::max(offset, std::sqrt(squared));
+  }
+  double gradient = 0.0;
+  for (int k = 0; k < 4; ++k) {
+    double squared = 0.0;
+    for (int c = 0; c < 3; ++c) squared += corners->columns[c][k] * corners->columns[c][k];
+    gradient = std::max(gradient, std::sqrt(squared));
+  }
+  corners->origin[3] = gradient * offset;
 }
 
 // The inverse of [e1 e2 e3], e_i = x_i - x0, by cofactors: row k, the derivative of the k-th

@@ -20,9 +20,10 @@ class ZORMtkSourceElements;
 // tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
 // solve: it accepts a point only when each lies in (-tol, 1 + tol), and its hull is the box of
-// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses and, when
-// asked to keep them, the prisms' pass-0 hulls; read-only once built, and built
-// by up to `threads` threads into the same flags at any count.
+// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses, for the
+// containing choice the curved 10-node tetrahedra's corners' inverses and reaches, and for the
+// other the prisms' pass-0 hulls; read-only once built, and built by up to `threads` threads into
+// the same flags at any count.
 class ZORSolidBounds {
  public:
   // Added to natural-coordinate tolerances: far above the change at which Newton stops, which for
@@ -31,11 +32,11 @@ class ZORSolidBounds {
 
   // strict and relaxed: the boundary tolerance of pass 0 and pass 1; boxMargin: the box
   // screen's widening in element lengths (the nodal search's boundary tolerance, else 0).
-  // keepPrismHulls: keep each 6-node prism's pass-0 hull, which screens the candidates of the
-  // first-accepted choice; the containing choice puts off the prisms by tighter bounds first, and
-  // does without them.
+  // containing: the bounds serve the containing choice, which puts off prisms and curved 10-node
+  // tetrahedra first (ExceedsBy), so the curved ones' bounds are kept, and does without the
+  // prisms' pass-0 hulls that screen the candidates of the first-accepted choice.
   ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, double relaxed, double boxMargin,
-                 int threads = 1, bool keepPrismHulls = true);
+                 int threads = 1, bool containing = false);
 
   // The pass-0 hull (lower x, y, z, upper x, y, z) of a solid; it holds the solid's nodes.
   void StrictHull(int element, double* hull) const;
@@ -54,12 +55,17 @@ class ZORSolidBounds {
   // point lie outside (-tol, 1 + tol) beyond rounding.
   bool MayAccept(int element, const double* point, double tol) const;
   // True when the element is an affine tetrahedron whose natural coordinates for the point lie
-  // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too, or a
-  // 6-node prism that surely leaves the point further outside than that or that the element test
-  // at tolerance tol surely rejects. Inline, as every candidate tetrahedron of every point asks.
+  // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too, a
+  // curved 10-node tetrahedron whose corners' coordinates show as much beyond its curvature's
+  // reach (BoundCurved), or a 6-node prism that surely leaves the point further outside than that
+  // or that the element test at tolerance tol surely rejects. Inline, as every candidate
+  // tetrahedron of every point asks.
   bool ExceedsBy(int element, const double* point, double excess, double tol) const {
     if (const Inverse* inverse = InverseOf(element))
       return Leaves(*inverse, point, excess + kNewtonSlack);
+    if (const Inverse* corners = CurvedOf(element))
+      return Leaves(*corners, point,
+                    excess + kNewtonSlack + corners->origin[3] * CurvedGrowth(excess));
     return IsPrism(element) && PrismExceedsBy(element, point, excess, tol);
   }
   // Whether every element is a solid (the shapes the hulls are known for).
@@ -71,7 +77,7 @@ class ZORSolidBounds {
   // lanes a column, so that two SSE2 registers hold one, and a cache line's alignment, so that one
   // inverse spans two lines.
   struct alignas(64) Inverse {
-    double origin[4];      // the first node, then 0
+    double origin[4];      // the first node, then 0 (a curved tetrahedron's reach: BoundCurved)
     double columns[3][4];  // d lambda / d x_j
   };
   // lambda for the point, summed per lane as (d_x c_x + d_y c_y) + d_z c_z, then the offset.
@@ -136,7 +142,21 @@ class ZORSolidBounds {
     const int slot = affine_[static_cast<std::size_t>(element)];
     return slot >= 0 ? &inverses_[static_cast<std::size_t>(slot)] : nullptr;
   }
-  void FindInverses(int threads);
+  // The corners' inverse of a curved 10-node tetrahedron, null for other elements.
+  const Inverse* CurvedOf(int element) const {
+    if (curved_.empty()) return nullptr;
+    const int code = affine_[static_cast<std::size_t>(element)];
+    return code <= kFirstCurved ? &curved_[static_cast<std::size_t>(kFirstCurved - code)] : nullptr;
+  }
+  // How much further than its reach a curved tetrahedron's corners may place a natural point let
+  // out by excess: the bound 2 (1 + 6 excess)^2 on its mid-side shape values (BoundCurved).
+  static double CurvedGrowth(double excess) {
+    const double spread = 1.0 + 6.0 * excess;
+    return 2.0 * spread * spread;
+  }
+  void FindInverses(int threads, bool boundCurved);
+  int Classify(int element, bool boundCurved) const;
+  void BoundCurved(int element, Inverse* corners) const;
   void KeepPrismHulls(int threads);
   bool PrismExceedsBy(int element, const double* point, double excess, double tol) const;
   bool InKeptPrismHull(int element, const double* point) const;
@@ -151,10 +171,12 @@ class ZORSolidBounds {
   }
   bool IsPrism(int element) const { return affine_[static_cast<std::size_t>(element)] == kPrism; }
 
-  // What affine_ holds for elements without an inverse.
+  // What affine_ holds for elements without an inverse; a curved 10-node tetrahedron holds
+  // kFirstCurved minus its slot in curved_.
   static constexpr int kNoBound = -1;
   static constexpr int kTrilinear = -2;
   static constexpr int kPrism = -3;
+  static constexpr int kFirstCurved = -4;
   // Doubles or floats in a hull: lower x, y, z, upper x, y, z.
   static constexpr std::size_t kHullSize = 6;
 
@@ -165,10 +187,12 @@ class ZORSolidBounds {
   // How far a trilinear hexahedron's strict hull reaches beyond its node box, per unit extent.
   double strictHexReach_;
   // Per element the slot of its inverse (a straight tetrahedron that is not flat), kTrilinear for
-  // an 8-node hexahedron or a 20-node one with straight edges, kPrism for a 6-node prism, else
-  // kNoBound.
+  // an 8-node hexahedron or a 20-node one with straight edges, kPrism for a 6-node prism,
+  // kFirstCurved minus the slot of its corners' inverse for a curved 10-node tetrahedron whose
+  // corners are not flat, else kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
+  ZORFreshArray<Inverse> curved_;
   // Whether every element has an inverse, whose slot is then the element's own position.
   bool everyAffine_ = false;
   bool anyPrism_ = false;

@@ -240,6 +240,50 @@ TEST(ZORMtkPrefilterTest, OfEquallyOutsideSolidsTheFirstIsTakenApproximately) {
   }
 }
 
+// A curved 10-node tetrahedron with one mid-side node moved off its edge (each in turn) puts off
+// no point it maps from natural coordinates let out by e, at any excess from e up: its corners'
+// barycentric coordinates of the point, the steepest one included, stay within its reach. The
+// corners lie so that node 0's coordinate is the steepest, and the node moves across the face
+// opposite node 0, where it shifts points most. Points far beyond are put off at a small excess,
+// or the bound would screen nothing.
+TEST(ZORMtkPrefilterTest, ACurvedTetrahedronPutsOffNoPointItCanHold) {
+  const double strict = kBoundary / 1000.0;
+  const std::vector<double> corners = {0.3, 0.3, 0.3, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+  const int edges[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
+  std::mt19937 rng(41);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int moved = 0; moved < 6; ++moved) {
+    TestMesh tet{"C3D10", 10, 3, corners, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}};
+    for (int m = 0; m < 6; ++m)
+      for (int c = 0; c < 3; ++c)
+        tet.coords.push_back(0.5 * (corners[3 * edges[m][0] + c] + corners[3 * edges[m][1] + c]) +
+                             (m == moved ? 0.02 : 0.0));
+    const SourceMesh source(tet, kBoundary);
+    const ZORSolidBounds bounds(source.Elements(), strict, kBoundary, kBoundary, 1, true);
+    int farPutOff = 0;
+    std::vector<double> N;
+    for (int i = 0; i < 2000; ++i) {
+      // Barycentric coordinates from a corner of the shape let out by e, mostly on its faces
+      // and edges; lambda_0 = 1 - r - s - t.
+      const double e = i % 4 == 0 ? 0.0 : i % 4 == 1 ? 1e-4 : 0.3 * unit(rng);
+      double lambda[4];
+      double sum = 0.0;
+      for (double& l : lambda) sum += (l = unit(rng) < 0.4 ? 0.0 : unit(rng));
+      for (double& l : lambda) l = l / (sum > 0.0 ? sum : 1.0) * (1.0 + 4.0 * e) - e;
+      const Point xi = {lambda[1], lambda[2], lambda[3]};
+      const double excess = std::max({0.0, -xi[0], -xi[1], -xi[2], xi[0] + xi[1] + xi[2] - 1.0});
+      const Point x = tet.Map(0, xi, N);
+      for (const double asked : {excess, excess + 0.01, 2.0 * excess + 0.1})
+        ASSERT_FALSE(bounds.ExceedsBy(0, x.data(), asked, strict))
+            << "node " << 4 + moved << " point " << i << " let out by " << excess;
+      // Beyond node 1 away from node 0, where node 0's corner coordinate is -3.
+      const Point far = {3.1, -0.9 + 0.1 * unit(rng), -0.9};
+      farPutOff += bounds.ExceedsBy(0, far.data(), 1e-3, strict);
+    }
+    EXPECT_EQ(farPutOff, 2000) << "node " << 4 + moved;
+  }
+}
+
 // A straight tetrahedron can hold, within the strict tolerance, a point anywhere in itself let
 // out by that tolerance and the Newton slack, a 6-node prism anywhere in that much of itself as
 // its element test accepts (r, s up to 1 + tol); the containing choice finds its holders through
@@ -277,7 +321,7 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
     const SourceMesh source(shapes, kBoundary);
     const ZORMtkSourceElements& mesh = source.Elements();
     const ZORSolidBounds bounds(mesh, strict, std::max(strict, kBoundary), kBoundary, 1,
-                                keepPrismHulls);
+                                !keepPrismHulls);
     const std::size_t count = corners.size();
     for (int element = 0; element < mesh.ElementCount(); ++element) {
       double hull[6];
@@ -344,7 +388,7 @@ TEST(ZORMtkPrefilterTest, ThePrismsNaturalSquareLiesInItsStrictHull) {
   std::uniform_real_distribution<double> natural(-e, 1.0 + e), height(-1.0 - e, 1.0 + e);
   std::vector<double> N;
   for (const bool keep : {true, false}) {
-    const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary, 1, keep);
+    const ZORSolidBounds bounds(mesh, strict, kBoundary, kBoundary, 1, !keep);
     int beyondNodes = 0;
     for (int element = 0; element < mesh.ElementCount(); ++element) {
       double hull[6];
