@@ -77,8 +77,12 @@ ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, 
       boxMargin_(boxMargin),
       strictHexReach_(HexReach(strict)) {
   FindInverses(threads, containing);
-  for (int e = 0; e < mesh_.ElementCount() && !anyPrism_; ++e) anyPrism_ = IsPrism(e);
+  for (int e = 0; e < mesh_.ElementCount(); ++e) {
+    anyPrism_ = anyPrism_ || IsPrism(e);
+    anyCurvedHex_ = anyCurvedHex_ || IsCurvedHex(e);
+  }
   if (anyPrism_ && !containing) KeepPrismHulls(threads);
+  if (anyCurvedHex_) KeepHexOffsets(threads);
 }
 
 // The pass-0 hull of a 6-node prism takes some 300 operations from six scattered nodes, and
@@ -99,6 +103,50 @@ void ZORSolidBounds::KeepPrismHulls(int threads) {
       }
     }
   });
+}
+
+// A curved hexahedron's offsets take a read of its twenty nodes; kept, every candidate reads 12
+// bytes. Elements by ranges on all threads, each writing only its own.
+void ZORSolidBounds::KeepHexOffsets(int threads) {
+  const int elementCount = mesh_.ElementCount();
+  ZORHugePages::Resize(hexOffsets_, 3 * static_cast<std::size_t>(elementCount));
+  ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
+    for (long long e = begin; e < end; ++e) {
+      float* kept = hexOffsets_.data() + 3 * static_cast<std::size_t>(e);
+      double offset[3] = {0.0, 0.0, 0.0};
+      const int element = static_cast<int>(e);
+      const int* positions = mesh_.NodePositions(element);
+      for (int m = 0; IsCurvedHex(element) && m < 12; ++m) {
+        const double* a = mesh_.NodeCoords(positions[kHexEdge[m][0]]);
+        const double* b = mesh_.NodeCoords(positions[kHexEdge[m][1]]);
+        const double* middle = mesh_.NodeCoords(positions[8 + m]);
+        for (int c = 0; c < 3; ++c)
+          offset[c] = std::max(offset[c], std::fabs(middle[c] - 0.5 * (a[c] + b[c])));
+      }
+      for (int c = 0; c < 3; ++c) kept[c] = zor_geom::FloatAbove(offset[c]);
+    }
+  });
+}
+
+// A 20-node hexahedron maps a natural point as its corners' trilinear map does, plus sum_m N_m d_m
+// over its mid-side nodes' offsets d_m from their edges' middles. With every natural coordinate
+// within 1 + t, the edge functions N_m = (1 - xi^2)(1 + eta eta_m)(1 + zeta zeta_m) / 4 of one
+// direction add up in size to at most max(1, (1 + t)^2 - 1) (1 + t)^2, and the three directions'
+// to three times that; the trilinear part stays within HexReach of the corners' box, which the
+// node box holds. So the element accepts only points in its node box widened by HexReach times
+// its extent and that sum times the largest offset along each axis.
+void ZORSolidBounds::CurvedHexHull(int element, double tol, double* hull) const {
+  const double t = tol + kNewtonSlack;
+  const double span = (1.0 + t) * (1.0 + t);
+  const double growth = 3.0 * std::max(1.0, span - 1.0) * span;
+  const double reach = tol == strict_ ? strictHexReach_ : HexReach(tol);
+  const double* box = mesh_.Box(element);
+  const float* offsets = hexOffsets_.data() + 3 * static_cast<std::size_t>(element);
+  for (int a = 0; a < 3; ++a) {
+    const double slack = reach * (box[3 + a] - box[a]) + growth * offsets[a] + 1e-9 * box[6];
+    hull[a] = box[a] - slack;
+    hull[3 + a] = box[3 + a] + slack;
+  }
 }
 
 // Three passes over ranges of elements: the first classifies each element and counts per range
@@ -150,6 +198,7 @@ int ZORSolidBounds::Classify(int element, bool boundCurved) const {
   if (Straight(mesh_, element)) return Invert(element, nullptr) ? 0 : kNoBound;
   if (Trilinear(mesh_, element)) return kTrilinear;
   if (IsPrism6(mesh_, element)) return kPrism;
+  if (mesh_.NodeCountOf(element) == 20) return kCurvedHex;
   const bool curvedTet = mesh_.NodeCountOf(element) == 10 && Invert(element, nullptr);
   return boundCurved && curvedTet ? kFirstCurved : kNoBound;
 }
@@ -236,6 +285,8 @@ void ZORSolidBounds::StrictHull(int element, double* hull) const {
   double tight[6];
   if (IsTrilinear(element)) {
     ZORMtkHullIndex::Widen(mesh_.Box(element), strictHexReach_, tight);
+  } else if (IsCurvedHex(element)) {
+    CurvedHexHull(element, strict_, tight);
   } else if (IsPrism(element) && prismHulls_.empty()) {
     PrismHull(element, strict_, tight);
   } else if (IsPrism(element)) {
@@ -455,9 +506,12 @@ bool ZORSolidBounds::MayAccept(int element, const double* point, double tol) con
     const double reach = tol == strict_ ? strictHexReach_ : HexReach(tol);
     return ZORMtkHullIndex::WidenedHolds(mesh_.Box(element), reach, point);
   }
-  if (prism) {
+  if (prism || IsCurvedHex(element)) {
     double hull[kHullSize];
-    PrismHull(element, tol, hull);
+    if (prism)
+      PrismHull(element, tol, hull);
+    else
+      CurvedHexHull(element, tol, hull);
     for (int a = 0; a < 3; ++a)
       if (point[a] < hull[a] || point[a] > hull[3 + a]) return false;
     return true;

@@ -15,15 +15,15 @@ class ZORMtkSourceElements;
 // cannot without running their Newton iteration. In pass 0 a solid is tested only when the point
 // lies in its box widened by the box margin, and a trilinear hexahedron (8 nodes, or 20 with
 // straight edges) only within its node box widened by the reach its natural-coordinate
-// tolerance allows, a 6-node prism only within the
-// box of its image of the natural ranges it accepts; in pass 1 they reach that far at the relaxed
-// tolerance. A tetrahedron whose mid-side nodes (if any) sit at
+// tolerance allows, a curved 20-node one within that and the reach its mid-side offsets add, a
+// 6-node prism only within the box of its image of the natural ranges it accepts; in pass 1 they
+// reach that far at the relaxed tolerance. A tetrahedron whose mid-side nodes (if any) sit at
 // their edges' middles maps its natural coordinates affinely, so (r, s, t) follow from one linear
 // solve: it accepts a point only when each lies in (-tol, 1 + tol), and its hull is the box of
-// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses, for the
-// containing choice the curved 10-node tetrahedra's corners' inverses and reaches, and for the
-// other the prisms' pass-0 hulls; read-only once built, and built by up to `threads` threads into
-// the same flags at any count.
+// the parallelepiped those bounds span. Owns per-element flags, the tetrahedra's inverses, the
+// curved 20-node hexahedra's mid-side offsets, for the containing choice the curved 10-node
+// tetrahedra's corners' inverses and reaches, and for the other the prisms' pass-0 hulls;
+// read-only once built, and built by up to `threads` threads into the same flags at any count.
 class ZORSolidBounds {
  public:
   // Added to natural-coordinate tolerances: far above the change at which Newton stops, which for
@@ -51,8 +51,9 @@ class ZORSolidBounds {
   // other solids.
   bool RelaxedHull(int element, double* hull) const;
   // False when the element test at tolerance tol surely rejects the point: a trilinear hexahedron
-  // or a 6-node prism beyond its reach, or an affine tetrahedron whose natural coordinates for the
-  // point lie outside (-tol, 1 + tol) beyond rounding.
+  // or a 6-node prism beyond its reach, a curved 20-node hexahedron beyond its node box's reach
+  // (CurvedHexHull), or an affine tetrahedron whose natural coordinates for the point lie outside
+  // (-tol, 1 + tol) beyond rounding.
   bool MayAccept(int element, const double* point, double tol) const;
   // True when the element is an affine tetrahedron whose natural coordinates for the point lie
   // beyond the tetrahedron by more than excess (plus rounding), which Newton would find too, a
@@ -170,13 +171,20 @@ class ZORSolidBounds {
     return affine_[static_cast<std::size_t>(element)] == kTrilinear;
   }
   bool IsPrism(int element) const { return affine_[static_cast<std::size_t>(element)] == kPrism; }
+  bool IsCurvedHex(int element) const {
+    return affine_[static_cast<std::size_t>(element)] == kCurvedHex;
+  }
+  void KeepHexOffsets(int threads);
+  void CurvedHexHull(int element, double tol, double* hull) const;
 
-  // What affine_ holds for elements without an inverse; a curved 10-node tetrahedron holds
-  // kFirstCurved minus its slot in curved_.
+  // What affine_ holds for elements without an inverse (kCurvedHex: a 20-node hexahedron with a
+  // mid-side node off its edge); a curved 10-node tetrahedron holds kFirstCurved minus its slot in
+  // curved_.
   static constexpr int kNoBound = -1;
   static constexpr int kTrilinear = -2;
   static constexpr int kPrism = -3;
-  static constexpr int kFirstCurved = -4;
+  static constexpr int kCurvedHex = -4;
+  static constexpr int kFirstCurved = -5;
   // Doubles or floats in a hull: lower x, y, z, upper x, y, z.
   static constexpr std::size_t kHullSize = 6;
 
@@ -193,6 +201,10 @@ class ZORSolidBounds {
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
   ZORFreshArray<Inverse> curved_;
+  // Per element, when the mesh has curved 20-node hexahedra, the largest offset of a mid-side node
+  // from its edge's middle along each axis, rounded up to floats (zeros for other elements).
+  ZORFreshArray<float> hexOffsets_;
+  bool anyCurvedHex_ = false;
   // Whether every element has an inverse, whose slot is then the element's own position.
   bool everyAffine_ = false;
   bool anyPrism_ = false;

@@ -284,6 +284,60 @@ TEST(ZORMtkPrefilterTest, ACurvedTetrahedronPutsOffNoPointItCanHold) {
   }
 }
 
+// A 20-node hexahedron whose face bulges (the four mid-side nodes of one face moved along one
+// axis, which takes the face's middle twice as far out as the nodes) lets through its screen at
+// tolerance t (MayAccept) every point it maps from natural coordinates within 1 + t, on faces,
+// edges and corners let out by up to 0.6, and holds those of the strict tolerance in its strict
+// hull; a point far beyond fails the screen.
+TEST(ZORMtkPrefilterTest, ABulgingHexahedronLetsThroughEveryPointItCanHold) {
+  const double strict = kBoundary / 1000.0;
+  const double size[3] = {2.0, 1.0, 1.5};
+  const int edges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
+                            {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+  const int faceEdges[6][4] = {{0, 1, 2, 3},  {4, 5, 6, 7}, {3, 7, 8, 11},
+                               {1, 5, 9, 10}, {0, 4, 8, 9}, {2, 6, 10, 11}};
+  std::vector<double> corners;
+  for (int k = 0; k < 8; ++k) {
+    const int ix = (k % 4 == 1 || k % 4 == 2), iy = (k % 4 >= 2), iz = k / 4;
+    corners.insert(corners.end(), {ix * size[0], iy * size[1], iz * size[2]});
+  }
+  std::mt19937 rng(43);
+  for (int bulge = 0; bulge < 18; ++bulge) {
+    const int* moved = faceEdges[bulge / 3];
+    const int axis = bulge % 3;
+    TestMesh hex{"C3D20", 20, 3, corners, {}};
+    for (int n = 0; n < 20; ++n) hex.connectivity.push_back(n);
+    for (int m = 0; m < 12; ++m)
+      for (int c = 0; c < 3; ++c) {
+        const bool shifted = c == axis && std::find(moved, moved + 4, m) != moved + 4;
+        hex.coords.push_back(0.5 * (corners[3 * edges[m][0] + c] + corners[3 * edges[m][1] + c]) +
+                             (shifted ? 0.15 : 0.0));
+      }
+    const SourceMesh source(hex, kBoundary);
+    const ZORSolidBounds bounds(source.Elements(), strict, kBoundary, kBoundary, 1);
+    double strictHull[6];
+    bounds.StrictHull(0, strictHull);
+    std::vector<double> N;
+    for (int i = 0; i < 600; ++i) {
+      // NaturalPoint pins the first coordinates; turned, every face gets its points.
+      Point xi = NaturalPoint(20, 3, i, rng);
+      std::rotate(xi.begin(), xi.begin() + (i / 9) % 3, xi.end());
+      double out = 0.0;
+      for (const double coordinate : xi) out = std::max(out, std::fabs(coordinate) - 1.0);
+      const Point x = hex.Map(0, xi, N);
+      for (const double tol : {strict, kBoundary, 0.6}) {
+        if (out > tol) continue;
+        ASSERT_TRUE(bounds.MayAccept(0, x.data(), tol))
+            << "face " << bulge / 3 << " axis " << axis << " point " << i;
+      }
+      for (int a = 0; out <= strict && a < 3; ++a)
+        ASSERT_TRUE(x[a] >= strictHull[a] && x[a] <= strictHull[3 + a]) << "point " << i;
+    }
+    const double far[3] = {4.5, 0.5, 0.75};
+    EXPECT_FALSE(bounds.MayAccept(0, far, strict)) << "face " << bulge / 3;
+  }
+}
+
 // A straight tetrahedron can hold, within the strict tolerance, a point anywhere in itself let
 // out by that tolerance and the Newton slack, a 6-node prism anywhere in that much of itself as
 // its element test accepts (r, s up to 1 + tol); the containing choice finds its holders through
