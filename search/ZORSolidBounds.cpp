@@ -337,6 +337,10 @@ bool ZORSolidBounds::RelaxedHull(int element, double* hull) const {
     PrismHull(element, relaxed_, hull);
     return true;
   }
+  if (IsCurvedHex(element)) {
+    CurvedHexHull(element, relaxed_, hull);
+    return true;
+  }
   if (affine_[static_cast<std::size_t>(element)] < 0) return false;
   Parallelepiped(element, relaxed_, hull);
   return true;

@@ -47,8 +47,8 @@ class ZORSolidBounds {
   void HoldingHull(int element, double* hull) const;
   // Whether some solid's holding hull can be tighter than its pass-0 hull.
   bool HoldsTighter() const { return !inverses_.empty() || anyPrism_; }
-  // The pass-1 hull of a trilinear hexahedron, a 6-node prism or an affine tetrahedron; false for
-  // other solids.
+  // The pass-1 hull of a trilinear or curved 20-node hexahedron, a 6-node prism or an affine
+  // tetrahedron; false for other solids.
   bool RelaxedHull(int element, double* hull) const;
   // False when the element test at tolerance tol surely rejects the point: a trilinear hexahedron
   // or a 6-node prism beyond its reach, a curved 20-node hexahedron beyond its node box's reach

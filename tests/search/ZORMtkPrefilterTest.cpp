@@ -287,8 +287,8 @@ TEST(ZORMtkPrefilterTest, ACurvedTetrahedronPutsOffNoPointItCanHold) {
 // A 20-node hexahedron whose face bulges (the four mid-side nodes of one face moved along one
 // axis, which takes the face's middle twice as far out as the nodes) lets through its screen at
 // tolerance t (MayAccept) every point it maps from natural coordinates within 1 + t, on faces,
-// edges and corners let out by up to 0.6, and holds those of the strict tolerance in its strict
-// hull; a point far beyond fails the screen.
+// edges and corners let out by up to 0.6, and holds those of the strict and the relaxed tolerance
+// in its strict and relaxed hulls; a point far beyond fails the screen.
 TEST(ZORMtkPrefilterTest, ABulgingHexahedronLetsThroughEveryPointItCanHold) {
   const double strict = kBoundary / 1000.0;
   const double size[3] = {2.0, 1.0, 1.5};
@@ -315,8 +315,9 @@ TEST(ZORMtkPrefilterTest, ABulgingHexahedronLetsThroughEveryPointItCanHold) {
       }
     const SourceMesh source(hex, kBoundary);
     const ZORSolidBounds bounds(source.Elements(), strict, kBoundary, kBoundary, 1);
-    double strictHull[6];
+    double strictHull[6], relaxedHull[6];
     bounds.StrictHull(0, strictHull);
+    ASSERT_TRUE(bounds.RelaxedHull(0, relaxedHull));
     std::vector<double> N;
     for (int i = 0; i < 600; ++i) {
       // NaturalPoint pins the first coordinates; turned, every face gets its points.
@@ -330,8 +331,12 @@ TEST(ZORMtkPrefilterTest, ABulgingHexahedronLetsThroughEveryPointItCanHold) {
         ASSERT_TRUE(bounds.MayAccept(0, x.data(), tol))
             << "face " << bulge / 3 << " axis " << axis << " point " << i;
       }
-      for (int a = 0; out <= strict && a < 3; ++a)
-        ASSERT_TRUE(x[a] >= strictHull[a] && x[a] <= strictHull[3 + a]) << "point " << i;
+      for (int a = 0; a < 3; ++a) {
+        const bool inStrict = x[a] >= strictHull[a] && x[a] <= strictHull[3 + a];
+        const bool inRelaxed = x[a] >= relaxedHull[a] && x[a] <= relaxedHull[3 + a];
+        ASSERT_TRUE(out > strict || inStrict) << "point " << i;
+        ASSERT_TRUE(out > kBoundary || inRelaxed) << "point " << i;
+      }
     }
     const double far[3] = {4.5, 0.5, 0.75};
     EXPECT_FALSE(bounds.MayAccept(0, far, strict)) << "face " << bulge / 3;
