@@ -37,21 +37,33 @@ bool IsPrism6(const ZORMtkSourceElements& mesh, int element) {
   return mesh.NodeCountOf(element) == 6;
 }
 
-// Whether every mid-side node of the element sits at the middle of its edge (edges[k] joins the
-// corners of mid-side node firstMid + k); such an element maps like its corners alone.
-template <int EdgeCount>
-bool MidNodesCentred(const ZORMtkSourceElements& mesh, int element,
-                     const int (&edges)[EdgeCount][2], int firstMid) {
+// Calls visit(offset) with the offset of each mid-side node of the element from the middle of its
+// edge (edges[k] joins the corners of mid-side node firstMid + k).
+template <int EdgeCount, typename Visit>
+void ForEachMidOffset(const ZORMtkSourceElements& mesh, int element,
+                      const int (&edges)[EdgeCount][2], int firstMid, const Visit& visit) {
   const int* positions = mesh.NodePositions(element);
-  const double reach = kStraight * mesh.Length(element);
   for (int e = 0; e < EdgeCount; ++e) {
     const double* a = mesh.NodeCoords(positions[edges[e][0]]);
     const double* b = mesh.NodeCoords(positions[edges[e][1]]);
     const double* m = mesh.NodeCoords(positions[firstMid + e]);
-    for (int k = 0; k < 3; ++k)
-      if (std::fabs(m[k] - 0.5 * (a[k] + b[k])) > reach) return false;
+    const double offset[3] = {m[0] - 0.5 * (a[0] + b[0]), m[1] - 0.5 * (a[1] + b[1]),
+                              m[2] - 0.5 * (a[2] + b[2])};
+    visit(offset);
   }
-  return true;
+}
+
+// Whether every mid-side node of the element sits at the middle of its edge; such an element maps
+// like its corners alone.
+template <int EdgeCount>
+bool MidNodesCentred(const ZORMtkSourceElements& mesh, int element,
+                     const int (&edges)[EdgeCount][2], int firstMid) {
+  const double reach = kStraight * mesh.Length(element);
+  bool centred = true;
+  ForEachMidOffset(mesh, element, edges, firstMid, [&](const double* offset) {
+    for (int k = 0; k < 3; ++k) centred = centred && !(std::fabs(offset[k]) > reach);
+  });
+  return centred;
 }
 
 // A tetrahedron of 4 nodes, or of 10 with straight edges: its map is affine.
@@ -115,14 +127,10 @@ void ZORSolidBounds::KeepHexOffsets(int threads) {
       float* kept = hexOffsets_.data() + 3 * static_cast<std::size_t>(e);
       double offset[3] = {0.0, 0.0, 0.0};
       const int element = static_cast<int>(e);
-      const int* positions = mesh_.NodePositions(element);
-      for (int m = 0; IsCurvedHex(element) && m < 12; ++m) {
-        const double* a = mesh_.NodeCoords(positions[kHexEdge[m][0]]);
-        const double* b = mesh_.NodeCoords(positions[kHexEdge[m][1]]);
-        const double* middle = mesh_.NodeCoords(positions[8 + m]);
-        for (int c = 0; c < 3; ++c)
-          offset[c] = std::max(offset[c], std::fabs(middle[c] - 0.5 * (a[c] + b[c])));
-      }
+      if (IsCurvedHex(element))
+        ForEachMidOffset(mesh_, element, kHexEdge, 8, [&](const double* d) {
+          for (int c = 0; c < 3; ++c) offset[c] = std::max(offset[c], std::fabs(d[c]));
+        });
       for (int c = 0; c < 3; ++c) kept[c] = zor_geom::FloatAbove(offset[c]);
     }
   });
@@ -211,19 +219,10 @@ int ZORSolidBounds::Classify(int element, bool boundCurved) const {
 // most max_k |grad lambda_k| max_m |d_m| times that: the reach kept with the corners' inverse.
 void ZORSolidBounds::BoundCurved(int element, Inverse* corners) const {
   Invert(element, corners);
-  const int* positions = mesh_.NodePositions(element);
   double offset = 0.0;
-  for (int m = 0; m < 6; ++m) {
-    const double* a = mesh_.NodeCoords(positions[kTetEdge[m][0]]);
-    const double* b = mesh_.NodeCoords(positions[kTetEdge[m][1]]);
-    const double* middle = mesh_.NodeCoords(positions[4 + m]);
-    double squared = 0.0;
-    for (int c = 0; c < 3; ++c) {
-      const double d = middle[c] - 0.5 * (a[c] + b[c]);
-      squared += d * d;
-    }
-    offset = std::max(offset, std::sqrt(squared));
-  }
+  ForEachMidOffset(mesh_, element, kTetEdge, 4, [&offset](const double* d) {
+    offset = std::max(offset, std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]));
+  });
   double gradient = 0.0;
   for (int k = 0; k < 4; ++k) {
     double squared = 0.0;
