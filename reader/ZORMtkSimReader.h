@@ -12,6 +12,7 @@
 #include "platform/ZORString.h"
 
 class ZORMtkConnectivity;
+class ZORMtkFieldDrawer;
 class ZORMtkStepResolver;
 
 // How a reader's region is given: by element members (both element values mean the same) or by
@@ -125,6 +126,9 @@ class ZORMTK_EXPORT ZORMtkSimReader {
   std::vector<int> NodePositions() const;
   void BoxClass(const cow_String& name, const double* coords, const std::vector<int>& positionOf,
                 double* boxMin, double* boxMax, int threads) const;
+  // The drawers of a field record at the step; none for a record that is not a field.
+  std::vector<ZORMtkFieldDrawer> DrawersOf(const ZORMtkStepResolver& step,
+                                           const ZORSimDynamicID& field) const;
   int FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const;
   // The component count of the first field record of that name that has one; 0 when none has.
   int SizeByName(const ZORMtkStepResolver& step, const std::string& name) const;

@@ -83,11 +83,16 @@ ZORSimDynamicID ZORMtkSimReader::GetFieldID(DRUUnicodeString name, int stepNo) c
   return {};
 }
 
-int ZORMtkSimReader::FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const {
+std::vector<ZORMtkFieldDrawer> ZORMtkSimReader::DrawersOf(const ZORMtkStepResolver& step,
+                                                          const ZORSimDynamicID& field) const {
   const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
-  if (!record.IsField()) return 0;
-  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
-  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections)) {
+  if (!record.IsField()) return {};
+  return record.Drawers(
+      ZORMtkFieldCollections(position, MeshPosition(), step.Step(), step.Increment()));
+}
+
+int ZORMtkSimReader::FieldSize(const ZORMtkStepResolver& step, const ZORSimDynamicID& field) const {
+  for (const ZORMtkFieldDrawer& drawer : DrawersOf(step, field)) {
     const bool overMesh =
         drawer.Has(ZORMtkDimensionKind::kNode) || drawer.Has(ZORMtkDimensionKind::kElement);
     if (overMesh && drawer.Has(ZORMtkDimensionKind::kComponent))
@@ -126,15 +131,12 @@ int ZORMtkSimReader::SizeByName(const ZORMtkStepResolver& step, const std::strin
 
 void ZORMtkSimReader::ReadNodeField(const ZORMtkStepResolver& step, const ZORSimDynamicID& field,
                                     int width, double* values) const {
-  const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
-  if (!record.IsField()) return;
-  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
   // A drawer over the region's own nodes in list order reads straight into the caller's rows; the
   // others are read aside and scattered to the positions of their nodes.
   const bool regionInOrder = nodeRegion.members && nodeRegion.members->IsAscending() &&
                              !nodeRegion.members->HasDuplicates();
   std::vector<int> positionOf;
-  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections)) {
+  for (const ZORMtkFieldDrawer& drawer : DrawersOf(step, field)) {
     const ZORSimCSetID nodes = drawer.SetOf(ZORMtkDimensionKind::kNode);
     if (nodes.IsEmpty() || ZORSimCSet(nodes).Intersection(nodeRegion).Size() == 0) continue;
     if (regionInOrder && nodes == nodeRegion &&
@@ -257,11 +259,8 @@ int ZORMtkSimReader::WidestElementRow(const ZORSimDynamicID& field, int stepNo,
                                       int incrementNo) const {
   const ZORMtkStepResolver step(position, stepNo, incrementNo);
   if (!step.Found() || !step.HoldsField(field)) return 0;
-  const ZORMtkFieldRecord record(ZORSrvPosition(position, field));
-  if (!record.IsField()) return 0;
-  const ZORMtkFieldCollections collections(position, MeshPosition(), step.Step(), step.Increment());
   int widest = 0;
-  for (const ZORMtkFieldDrawer& drawer : record.Drawers(collections))
+  for (const ZORMtkFieldDrawer& drawer : DrawersOf(step, field))
     if (drawer.Has(ZORMtkDimensionKind::kElement))
       widest = std::max(widest, drawer.SizeOf(ZORMtkDimensionKind::kPoint) *
                                     drawer.SizeOf(ZORMtkDimensionKind::kComponent));
