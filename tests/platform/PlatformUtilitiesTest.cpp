@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ZORBitVector.h"
@@ -67,6 +71,47 @@ TEST(ZORParallelFor, ChunksVisitEveryItemOnce) {
       });
       EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), count)
           << count << " items, " << threads << " threads";
+    }
+  }
+}
+
+// Run hands every chunk to one worker once, reports only prefixes whose chunks have all finished,
+// ending at the chunk count, and gives each worker runs of neighbouring chunks: of a worker's
+// successive chunks most are next to each other.
+TEST(ZORParallelFor, RunVisitsEveryChunkOnceInRunsOfNeighbours) {
+  for (const int chunks : {1, 2, 7, 8, 9, 33, 1000}) {
+    for (int threads = 1; threads <= 3; ++threads) {
+      std::vector<std::atomic<int>> visits(static_cast<std::size_t>(chunks));
+      std::vector<std::vector<int>> byWorker(static_cast<std::size_t>(threads));
+      int lastPrefix = 0;
+      bool prefixesFinished = true;
+      ZORParallelFor::Run(
+          chunks, threads,
+          [&](int chunk, int worker) {
+            byWorker[static_cast<std::size_t>(worker)].push_back(chunk);
+            // Long enough that every worker is busy while chunks are left.
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+            ++visits[static_cast<std::size_t>(chunk)];
+          },
+          [&](int prefix) {
+            prefixesFinished = prefixesFinished && prefix > lastPrefix;
+            for (int chunk = 0; chunk < prefix; ++chunk)
+              prefixesFinished = prefixesFinished && visits[static_cast<std::size_t>(chunk)] == 1;
+            lastPrefix = prefix;
+          });
+      const std::string at =
+          std::to_string(chunks) + " chunks, " + std::to_string(threads) + " threads";
+      EXPECT_TRUE(std::all_of(visits.begin(), visits.end(), [](const auto& v) { return v == 1; }))
+          << at;
+      EXPECT_TRUE(prefixesFinished) << at;
+      EXPECT_EQ(lastPrefix, chunks) << at;
+      int steps = 0, neighbours = 0;
+      for (const std::vector<int>& seen : byWorker)
+        for (std::size_t k = 1; k < seen.size(); ++k, ++steps)
+          neighbours += seen[k] == seen[k - 1] + 1 ? 1 : 0;
+      if (chunks == 1000) {
+        EXPECT_GT(4 * neighbours, 3 * steps) << at;
+      }
     }
   }
 }
