@@ -28,9 +28,9 @@ class ZORParallelFor {
   // Chunks hands out about this many chunks per thread, of at least kSmallestChunk items.
   static constexpr long long kChunksPerThread = 16;
   static constexpr long long kSmallestChunk = 4096;
-  // Run hands a worker at most this many neighbouring chunks at once: handing out single chunks
-  // in turn split the searches' runs of neighbouring points between the cores' caches and cost
-  // them a fifth of their speed on two threads.
+  // Run hands a worker at most this many neighbouring chunks at once: single chunks handed out in
+  // turn split the searches' runs of neighbouring points between the cores' caches, while longer
+  // runs would hold more finished chunks back from onReady.
   static constexpr int kLongestRun = 8;
   // The thread count to use for `requested` threads: requested itself when positive, else
   // ZORMTK_THREADS when set to a positive number, else every hardware thread.
