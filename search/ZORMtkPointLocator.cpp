@@ -207,7 +207,7 @@ void ZORMtkPointLocator::ScanBucket(const int* candidates, int count, const Pass
 // the put-off ones after all; the one held is the least outside, the lower element on a tie,
 // whatever the order it was met in. Most points end in the first walk, so the put-off ones are
 // found again rather than listed. In the strict pass the first walk reads the holding hulls when
-// there are any (ZORSolidBounds:: HoldingHull), whose cell lists every testable solid that does not
+// there are any (ZORSolidBounds::HoldingHull), whose cell lists every testable solid that does not
 // put the point off, and the second walk reads the strict ones.
 void ZORMtkPointLocator::PassByHull(const ZORMtkHullIndex& hulls, const int* bucket,
                                     const PassTolerances& pass, double* point, Scratch& scratch,
