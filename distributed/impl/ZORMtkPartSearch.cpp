@@ -199,16 +199,21 @@ std::vector<ZORPartAnswer> ZORMtkPartSearch::Locate(const std::vector<double>& p
   const int chunkCount = (count + size - 1) / size;
   std::vector<Chunk> chunks(static_cast<std::size_t>(chunkCount));
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(workers));
-  std::vector<std::vector<ZORFacetHit>> hits(static_cast<std::size_t>(workers));
-  for (std::size_t w = 0; w < scratch.size() && shells_; ++w) scratch[w].RecordFacets(&hits[w]);
+  // Each worker's list refills at every point, so no two lists' headers share a cache line.
+  struct alignas(ZORParallelFor::kCacheLine) WorkerHits {
+    std::vector<ZORFacetHit> list;
+  };
+  std::vector<WorkerHits> hits(static_cast<std::size_t>(workers));
+  for (std::size_t w = 0; w < scratch.size() && shells_; ++w)
+    scratch[w].RecordFacets(&hits[w].list);
   const auto search = [&](int chunk, int worker) {
     ZORPointMatch match;
     for (int n = chunk * size; n < std::min(count, (chunk + 1) * size); ++n) {
       const double* point = points.data() + 3 * static_cast<std::size_t>(n);
       if (!locator_->Locate(point, scratch[static_cast<std::size_t>(worker)], match, nullptr))
         continue;
-      Answer(n, match, hits[static_cast<std::size_t>(worker)], answers[static_cast<std::size_t>(n)],
-             chunks[static_cast<std::size_t>(chunk)]);
+      Answer(n, match, hits[static_cast<std::size_t>(worker)].list,
+             answers[static_cast<std::size_t>(n)], chunks[static_cast<std::size_t>(chunk)]);
     }
   };
   int joined = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -32,6 +33,10 @@ class ZORParallelFor {
   // turn split the searches' runs of neighbouring points between the cores' caches, while longer
   // runs would hold more finished chunks back from onReady.
   static constexpr int kLongestRun = 8;
+  // The bytes one core's cache moves as a unit. Per-worker state (search scratch, result lists)
+  // is aligned to it: two workers writing into one line make the cores hand the line back and
+  // forth on every write, and a search that should run at the speed of its arithmetic waits on it.
+  static constexpr std::size_t kCacheLine = 64;
   // The thread count to use for `requested` threads: requested itself when positive, else
   // ZORMTK_THREADS when set to a positive number, else every hardware thread.
   static int ResolveThreads(int requested) {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/impl/ZORParallelFor.h"
 #include "search/impl/ZORFacetFrames.h"
 #include "search/impl/ZORFacetRace.h"
 #include "search/impl/ZORMtkHullIndex.h"
@@ -57,8 +58,9 @@ struct ZORFacetHit {
 // from them.
 class ZORMtkPointLocator {
  public:
-  // Per-caller working memory, sized once so that Locate never allocates.
-  class Scratch {
+  // Per-caller working memory, sized once so that Locate never allocates; aligned so that the
+  // scratch of neighbouring workers in one array shares no cache line.
+  class alignas(ZORParallelFor::kCacheLine) Scratch {
    public:
     Scratch();
     // From now on every Locate with this Scratch lists in `hits` (cleared first) the shell facets
