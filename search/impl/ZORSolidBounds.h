@@ -195,9 +195,9 @@ class ZORSolidBounds {
   // How far a trilinear hexahedron's strict hull reaches beyond its node box, per unit extent.
   double strictHexReach_;
   // Per element the slot of its inverse (a straight tetrahedron that is not flat), kTrilinear for
-  // an 8-node hexahedron or a 20-node one with straight edges, kPrism for a 6-node prism,
-  // kFirstCurved minus the slot of its corners' inverse for a curved 10-node tetrahedron whose
-  // corners are not flat, else kNoBound.
+  // an 8-node hexahedron or a 20-node one with straight edges, kCurvedHex for another 20-node one,
+  // kPrism for a 6-node prism, kFirstCurved minus the slot of its corners' inverse for a curved
+  // 10-node tetrahedron whose corners are not flat, else kNoBound.
   ZORFreshArray<int> affine_;
   ZORFreshArray<Inverse> inverses_;
   ZORFreshArray<Inverse> curved_;
