@@ -17,13 +17,14 @@
 // the slots in chunk order. A worker takes a run of neighbouring chunks at a time, so that where
 // neighbouring chunks read the same data (points along a space-filling curve) one core's cache
 // serves them all; runs shorten as the chunks run out, so the threads still finish together.
-// `worker` (0 .. workers - 1) lets the caller keep one set of scratch memory per thread. With one
-// thread everything runs on the caller's thread.
+// `worker` (0 .. workers - 1) lets the caller keep one set of scratch memory per thread. The
+// caller's thread is worker 0, so n threads take n - 1 new ones; with one thread everything runs
+// on the caller's thread.
 //
-// onReady(prefix) runs on the caller's thread only, whenever chunks 0 .. prefix - 1 have all
-// finished and prefix has grown, and last with prefix == chunks: the place to join finished
-// chunks (and free them, so that at most a few runs per thread are held at once) and to tell
-// a host how far the work has come. work must not throw.
+// onReady(prefix) runs on the caller's thread only, between its own chunks and once it has none
+// left, whenever chunks 0 .. prefix - 1 have all finished and prefix has grown, and last with
+// prefix == chunks: the place to join finished chunks (and free them, so that at most a few runs
+// per thread are held at once) and to tell a host how far the work has come. work must not throw.
 class ZORParallelFor {
  public:
   // Chunks hands out about this many chunks per thread, of at least kSmallestChunk items.
@@ -130,37 +131,68 @@ class ZORParallelFor {
       return;
     }
     std::atomic<int> next{0};
-    std::mutex lock;
-    std::condition_variable finished;
-    std::vector<char> done(static_cast<std::size_t>(chunks), 0);
-    std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(workers));
-    for (int worker = 0; worker < workers; ++worker) {
-      pool.emplace_back([&, worker] {
-        for (std::pair<int, int> run = Claim(next, chunks, workers); run.first < run.second;
-             run = Claim(next, chunks, workers)) {
-          for (int chunk = run.first; chunk < run.second; ++chunk) {
-            work(chunk, worker);
-            const std::lock_guard<std::mutex> hold(lock);
-            done[static_cast<std::size_t>(chunk)] = 1;
-            finished.notify_one();
-          }
+    Finished finished(chunks);
+    const auto runChunks = [&](int worker, const std::function<void()>& afterChunk) {
+      for (std::pair<int, int> run = Claim(next, chunks, workers); run.first < run.second;
+           run = Claim(next, chunks, workers)) {
+        for (int chunk = run.first; chunk < run.second; ++chunk) {
+          work(chunk, worker);
+          finished.Mark(chunk);
+          afterChunk();
         }
-      });
-    }
-    int prefix = 0;
-    while (prefix < chunks) {
-      {
-        std::unique_lock<std::mutex> hold(lock);
-        finished.wait(hold, [&] { return done[static_cast<std::size_t>(prefix)] != 0; });
-        while (prefix < chunks && done[static_cast<std::size_t>(prefix)] != 0) ++prefix;
       }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(workers) - 1);
+    for (int worker = 1; worker < workers; ++worker)
+      pool.emplace_back([&, worker] { runChunks(worker, [] {}); });
+    int prefix = 0;
+    const auto report = [&](bool wait) {
+      const int grown = finished.Advance(prefix, wait);
+      if (grown == prefix) return;
+      prefix = grown;
       onReady(prefix);
-    }
+    };
+    runChunks(0, [&] { report(false); });
+    while (prefix < chunks) report(true);
     for (std::thread& thread : pool) thread.join();
   }
 
  private:
+  // Which chunks have finished, for the caller to report finished prefixes in order. Workers
+  // wake the caller only once it waits for them, so no third thread is woken per chunk to share
+  // the cores with the two that work. Thread-safe.
+  class Finished {
+   public:
+    explicit Finished(int chunks) : done_(static_cast<std::size_t>(chunks), 0) {}
+
+    void Mark(int chunk) {
+      const std::lock_guard<std::mutex> hold(lock_);
+      done_[static_cast<std::size_t>(chunk)] = 1;
+      if (waiting_) wake_.notify_one();
+    }
+
+    // The end of the finished prefix that starts at `prefix`; with wait, once it has grown.
+    int Advance(int prefix, bool wait) {
+      std::unique_lock<std::mutex> hold(lock_);
+      if (wait) {
+        waiting_ = true;
+        wake_.wait(hold, [&] { return done_[static_cast<std::size_t>(prefix)] != 0; });
+        waiting_ = false;
+      }
+      while (prefix < static_cast<int>(done_.size()) &&
+             done_[static_cast<std::size_t>(prefix)] != 0)
+        ++prefix;
+      return prefix;
+    }
+
+   private:
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::vector<char> done_;
+    bool waiting_ = false;
+  };
+
   // Claims the next run of chunks, [first, second), empty once none are left: half of what is
   // left per worker, at least one chunk and at most kLongestRun.
   static std::pair<int, int> Claim(std::atomic<int>& next, int chunks, int workers) {

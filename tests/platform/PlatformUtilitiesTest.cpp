@@ -76,8 +76,8 @@ TEST(ZORParallelFor, ChunksVisitEveryItemOnce) {
 }
 
 // Run hands every chunk to one worker once, reports only prefixes whose chunks have all finished,
-// ending at the chunk count, and gives each worker runs of neighbouring chunks: of a worker's
-// successive chunks most are next to each other.
+// ending at the chunk count, on the caller's thread, which is worker 0, and gives each worker runs
+// of neighbouring chunks: of a worker's successive chunks most are next to each other.
 TEST(ZORParallelFor, RunVisitsEveryChunkOnceInRunsOfNeighbours) {
   for (const int chunks : {1, 2, 7, 8, 9, 33, 1000}) {
     for (int threads = 1; threads <= 3; ++threads) {
@@ -85,15 +85,20 @@ TEST(ZORParallelFor, RunVisitsEveryChunkOnceInRunsOfNeighbours) {
       std::vector<std::vector<int>> byWorker(static_cast<std::size_t>(threads));
       int lastPrefix = 0;
       bool prefixesFinished = true;
+      const std::thread::id caller = std::this_thread::get_id();
+      std::atomic<bool> workerZeroIsCaller{true};
+      bool reportsOnCaller = true;
       ZORParallelFor::Run(
           chunks, threads,
           [&](int chunk, int worker) {
+            if ((worker == 0) != (std::this_thread::get_id() == caller)) workerZeroIsCaller = false;
             byWorker[static_cast<std::size_t>(worker)].push_back(chunk);
             // Long enough that every worker is busy while chunks are left.
             std::this_thread::sleep_for(std::chrono::microseconds(20));
             ++visits[static_cast<std::size_t>(chunk)];
           },
           [&](int prefix) {
+            reportsOnCaller = reportsOnCaller && std::this_thread::get_id() == caller;
             prefixesFinished = prefixesFinished && prefix > lastPrefix;
             for (int chunk = 0; chunk < prefix; ++chunk)
               prefixesFinished = prefixesFinished && visits[static_cast<std::size_t>(chunk)] == 1;
@@ -105,6 +110,8 @@ TEST(ZORParallelFor, RunVisitsEveryChunkOnceInRunsOfNeighbours) {
           << at;
       EXPECT_TRUE(prefixesFinished) << at;
       EXPECT_EQ(lastPrefix, chunks) << at;
+      EXPECT_TRUE(workerZeroIsCaller) << at;
+      EXPECT_TRUE(reportsOnCaller) << at;
       int steps = 0, neighbours = 0;
       for (const std::vector<int>& seen : byWorker)
         for (std::size_t k = 1; k < seen.size(); ++k, ++steps)
