@@ -132,7 +132,7 @@ class ZORParallelFor {
     }
     std::atomic<int> next{0};
     Finished finished(chunks);
-    const auto runChunks = [&](int worker, const std::function<void()>& afterChunk) {
+    const auto runChunks = [&](int worker, const auto& afterChunk) {
       for (std::pair<int, int> run = Claim(next, chunks, workers); run.first < run.second;
            run = Claim(next, chunks, workers)) {
         for (int chunk = run.first; chunk < run.second; ++chunk) {
@@ -160,8 +160,8 @@ class ZORParallelFor {
 
  private:
   // Which chunks have finished, for the caller to report finished prefixes in order. Workers
-  // wake the caller only once it waits for them, so no third thread is woken per chunk to share
-  // the cores with the two that work. Thread-safe.
+  // wake the caller only once it waits for them, so no thread beyond the workers is woken per
+  // chunk to take a core from one of them. Thread-safe.
   class Finished {
    public:
     explicit Finished(int chunks) : done_(static_cast<std::size_t>(chunks), 0) {}
