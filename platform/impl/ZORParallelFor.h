@@ -122,14 +122,8 @@ class ZORParallelFor {
 
   static void Run(int chunks, int threads, const std::function<void(int chunk, int worker)>& work,
                   const std::function<void(int prefix)>& onReady) {
+    // With one worker the caller alone runs every chunk in order, reporting after each.
     const int workers = std::max(1, std::min(threads, chunks));
-    if (workers == 1) {
-      for (int chunk = 0; chunk < chunks; ++chunk) {
-        work(chunk, 0);
-        onReady(chunk + 1);
-      }
-      return;
-    }
     std::atomic<int> next{0};
     Finished finished(chunks);
     const auto runChunks = [&](int worker, const auto& afterChunk) {
