@@ -126,7 +126,7 @@ TEST(ZORMtkSimFileTest, MeshAndNodalFieldRoundTripThroughAFile) {
               "'NO_SUCH' is not a field type (for example U_D, NT, PRESS, TEMP)");
     file->Save();
   }
-  const std::unique_ptr<ZORMtkSimFile> file = ZORMtkSimFile::Open(path);
+  std::unique_ptr<ZORMtkSimFile> file = ZORMtkSimFile::Open(path);
   ZORMtkMeshData data;
   ASSERT_TRUE(file->ReadMesh(1, data));
   EXPECT_EQ(data.coordinates, mesh.coords);
@@ -146,6 +146,7 @@ TEST(ZORMtkSimFileTest, MeshAndNodalFieldRoundTripThroughAFile) {
             path + " has 1 meshes, not mesh 2");
   EXPECT_EQ(file->ReadNodeField(1, "U_D", 2, 1, values, components).Message(),
             path + " has no step 2");
+  file.reset();  // closed first: a file removed while open leaves SQLite's side files behind
   std::remove(path.c_str());
 }
 

@@ -12,6 +12,7 @@
 #include <numeric>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ZORSimAPI.h"
@@ -33,6 +34,16 @@ inline std::string ScratchFile(const std::string& name) {
 inline void RemoveDatabaseFile(const std::string& file) {
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((file + suffix).c_str());
 }
+
+// A scratch database removed, with whatever SQLite kept beside it, when the test ends; declared
+// before the positions that open it, so that they have closed it by then.
+struct RemovedAtEnd {
+  std::string name;
+  explicit RemovedAtEnd(std::string file) : name(std::move(file)) {}
+  RemovedAtEnd(const RemovedAtEnd&) = delete;
+  RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+  ~RemovedAtEnd() { RemoveDatabaseFile(name); }
+};
 
 inline std::string ReadFile(const std::string& file) {
   std::ifstream in(file, std::ios::binary);

@@ -9,7 +9,8 @@ namespace {
 // Records, associations, a grown collection, auto-extended and overwritten values: a
 // transaction left without Commit, by scope or by an exception, takes all of them back.
 TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) {
-  const ZORSrvPosition root = CreateDatabase(ScratchFile("rollback.db"));
+  const RemovedAtEnd file(ScratchFile("rollback.db"));
+  const ZORSrvPosition root = CreateDatabase(file.name);
   const NodalDrawer drawer = MakeNodalDrawer(root, 4, 2);
   ZORSimCollection nodes(root.Context(), drawer.nodes);
   const NodalDrawer big = MakeNodalDrawer(root, 1 << 17, 1);  // one full 1 MiB value block
@@ -48,7 +49,7 @@ TEST(ZORSimTransaction, AnUncommittedTransactionUndoesEverythingInReverseOrder) 
   }
   // Saved and read back, the drawer that grew twice holds what it held before, and no more.
   root.Context().Save();
-  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(ScratchFile("rollback.db"));
+  const ZORSrvPosition reopened = ZORSrvSimAccess().Open(file.name);
   const NodalDrawer again = SameDrawerIn(reopened, drawer, 2);
   EXPECT_EQ(ReadValues(reopened, again,
                        ZORSimCollection(reopened.Context(), again.nodes).BiggestCSetID()),

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <numeric>
 #include <random>
@@ -11,6 +10,7 @@
 
 #include "reader/ZORMtkSimReader.h"
 #include "support/ZORTestSentinel.h"
+#include "tests/platform/PlatformTestDatabase.h"
 #include "writer/ZORMtkSimWriter.h"
 
 // Random meshes and fields go through the writer and come back through the reader, which must
@@ -292,10 +292,10 @@ class RoundTrip {
 TEST(ZORMtkSimReaderWriterRoundTripTest, RandomMeshesAndFieldsComeBackAsWritten) {
   for (unsigned seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    const std::string file = ::testing::TempDir() + "zor_round_trip_" + std::to_string(seed);
+    const RemovedAtEnd file(::testing::TempDir() + "zor_round_trip_" + std::to_string(seed));
     RoundTrip trip(seed);
     ZORMtkSimWriter writer;
-    writer.CreateSim(file);
+    writer.CreateSim(file.name);
     trip.WriteMesh(writer);
     trip.WriteNodeField(writer);
     trip.WriteElementField(writer);
@@ -303,13 +303,12 @@ TEST(ZORMtkSimReaderWriterRoundTripTest, RandomMeshesAndFieldsComeBackAsWritten)
     ZORSrvPosition root = writer.GetRootPosition();
     if (seed % 2) {
       writer.SaveContext();
-      root = access.Open(file);
+      root = access.Open(file.name);
     }
     trip.CheckMesh(root, seed % 2);
     trip.CheckNodeField();
     trip.CheckElementField();
     if (seed % 2) access.Close(root);
-    std::remove(file.c_str());
   }
 }
 
