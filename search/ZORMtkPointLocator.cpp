@@ -143,6 +143,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
               false,
               false,
               indexed && facetHulls_,
+              {kNoExcess, -1, 0, {}},
               {kNoExcess, -1, 0, {}}};
   int bucket[3] = {1, 1, 1};
   int count = 0;
@@ -169,7 +170,7 @@ bool ZORMtkPointLocator::Locate(const double* point, Scratch& scratch, ZORPointM
       if (candidates == nullptr) candidates = grid_.Bucket(p, count);
       ScanBucket(candidates, count, tolerances, p, scratch, state, match, trace);
     }
-    if (!state.found) TakeApproximate(state, match);
+    TakeHeld(state, match);
   }
   // The loop has stepped past the pass that placed the point.
   if (state.found) match.pass = pass - 1;
@@ -334,8 +335,11 @@ bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassT
       TestFacet(element, pass, point, scratch, state, match, trace);
       return false;
     case ZORElementKind::Line:
-      return ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount,
-                                        dimension);
+      if (!ZORMtkGeom::IncludedInLine(scratch.buffer, point, scratch.coords, nodeCount, dimension))
+        return false;
+      if (!containing_) return true;
+      HoldLine(element, nodeCount, pass, point, scratch, state);
+      return false;
     case ZORElementKind::Solid:
       if (trace && solids_ && pass.pass == 0 && nodeCount == 8 &&
           !solids_->MayAccept(element, point, pass.boundary))
@@ -345,7 +349,7 @@ bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassT
                  : ZORMtkGeom::IncludedInSolid(scratch.buffer, point, scratch.coords, nodeCount,
                                                dimension, &tolerance, pass.pass == 1);
     case ZORElementKind::Plane:
-      return TestPlane(nodeCount, pass, point, scratch);
+      return TestPlane(element, nodeCount, pass, point, scratch, state);
     case ZORElementKind::None:
       return false;
   }
@@ -403,9 +407,8 @@ bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassToleran
                                    double* point, Scratch& scratch, State& state) const {
   // A tetrahedron or 6-node prism that can neither take the point nor come closer than the one
   // held is passed over without Newton; few are, as the closest so far only shrinks.
-  if (solids_ &&
-      solids_->ExceedsBy(element, point, std::max(pass.boundary, state.approximate.excess),
-                         pass.boundary))
+  if (solids_ && solids_->ExceedsBy(element, point, std::max(pass.boundary, state.approximate.rank),
+                                    pass.boundary))
     return false;
   double rst[3];
   if (!zor_solid::Invert(scratch.buffer, point, scratch.coords, nodeCount, rst) ||
@@ -414,37 +417,74 @@ bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassToleran
   }
   const double excess = zor_solid::Excess(nodeCount, rst);
   if (excess <= pass.boundary) return true;
-  Approximate& held = state.approximate;
-  if (excess < held.excess || (excess == held.excess && element < held.element)) {
-    held.excess = excess;
-    held.element = element;
-    held.nodeCount = nodeCount;
-    std::copy_n(scratch.buffer, nodeCount, held.weights);
-  }
+  state.approximate.Offer(excess, element, nodeCount, scratch.buffer);
   return false;
 }
 
-// Ends a pass that found no containing element with the least-outside solid, if one accepted.
-void ZORMtkPointLocator::TakeApproximate(State& state, ZORPointMatch& match) {
-  const Approximate& held = state.approximate;
-  if (held.element < 0) return;
+// The containing choice for lines. The line test accepts any point, so the parameter of its foot
+// and its distance decide: u from the weights (1 - u, u), or for 3 nodes ((xi^2 - xi) / 2,
+// 1 - xi^2, (xi^2 + xi) / 2) with xi = 2u - 1, the end weights' difference.
+void ZORMtkPointLocator::HoldLine(int element, int nodeCount, const PassTolerances& pass,
+                                  const double* point, const Scratch& scratch, State& state) const {
+  const double* w = scratch.buffer;
+  const double u = nodeCount == 2 ? w[1] : 0.5 * (w[2] - w[0] + 1.0);
+  const double excess = std::max({0.0, -u, u - 1.0});
+  if (excess > pass.boundary) {
+    state.approximate.Offer(excess, element, nodeCount, w);
+    return;
+  }
+  double squared = 0.0;
+  for (int a = 0; a < (threeDimensional_ ? 3 : 2); ++a) {
+    double foot = 0.0;
+    for (int k = 0; k < nodeCount; ++k) foot += w[k] * scratch.coords[3 * k + a];
+    squared += (foot - point[a]) * (foot - point[a]);
+  }
+  state.line.Offer(std::sqrt(squared), element, nodeCount, w);
+}
+
+void ZORMtkPointLocator::Held::Offer(double offered, int candidate, int nodes,
+                                     const double* values) {
+  if (!(offered < rank || (offered == rank && candidate < element))) return;
+  rank = offered;
+  element = candidate;
+  nodeCount = nodes;
+  std::copy_n(values, nodes, weights);
+}
+
+// Ends a pass of the containing choice. A held line ranks by its distance and an element that
+// ended the scan by holding the point ranks 0, so one search over all parts of a mesh takes the
+// line unless the other is nearer; on a tie the lower element, which is the line, met first. A
+// pass that placed the point no other way takes the accepted element least outside.
+void ZORMtkPointLocator::TakeHeld(State& state, ZORPointMatch& match) const {
+  const Held& line = state.line;
+  const bool lineWins = !state.found || (!state.closest && line.rank == 0.0);
+  const Held& held = line.element >= 0 && lineWins ? line : state.approximate;
+  if (held.element < 0 || (state.found && &held != &line)) return;
   state.found = true;
-  match.approximate = true;
-  match.excess = held.excess;
+  match.approximate = &held != &line;
+  match.excess = held.rank;
+  match.exactNode = -1;
   match.element = held.element;
   match.nodeCount = held.nodeCount;
   std::copy_n(held.weights, held.nodeCount, match.weights);
 }
 
-// Two-dimensional continuum elements are tested in x-y with the in-plane solvers of facets.
-bool ZORMtkPointLocator::TestPlane(int nodeCount, const PassTolerances& pass, double* point,
-                                   Scratch& scratch) const {
+// Two-dimensional continuum elements are tested in x-y with the in-plane solvers of facets. A
+// 3-node triangle also accepts a point whose clamped weights land within the tolerance of it; its
+// distance then measures how far the area coordinates leave the triangle, which the containing
+// choice holds as the excess. The others accept only points whose coordinates are in range.
+bool ZORMtkPointLocator::TestPlane(int element, int nodeCount, const PassTolerances& pass,
+                                   double* point, Scratch& scratch, State& state) const {
   bool inside = false;
   double distance = 0.0;
   switch (nodeCount) {
     case 3:
       ZORMtkGeom::InterpolateInTriangle(scratch.buffer, scratch.coords, point, distance, inside,
                                         pass.boundary);
+      if (inside && containing_ && distance > 0.0) {
+        state.approximate.Offer(distance, element, nodeCount, scratch.buffer);
+        return false;
+      }
       break;
     case 6:
       ZORMtkGeom::InterpolateInQTriangle(scratch.buffer, scratch.coords, point, distance, inside,

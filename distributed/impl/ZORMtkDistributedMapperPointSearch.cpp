@@ -20,14 +20,15 @@ struct ReportedPoint {
 
 // Whether answer a beats answer b as one search over the whole source would decide: a point
 // placed in the strict pass beats one placed only in the relaxed pass; within a pass an element
-// that holds the point beats one taken approximately, approximate ones go by their excess, and
-// the rest by element number, since one process scans the elements in that order.
+// that holds the point beats one taken approximately; then the lesser excess wins (how far
+// outside for approximate ones, the distance for lines, 0 for the rest), and the rest go by
+// element number, since one process scans the elements in that order.
 bool Beats(const ZORPartAnswer& a, const ZORPartAnswer& b) {
   if (a.pass < 0) return false;
   if (b.pass < 0) return true;
   if (a.pass != b.pass) return a.pass < b.pass;
   if (a.approximate != b.approximate) return a.approximate == 0;
-  if (a.approximate != 0 && a.excess != b.excess) return a.excess < b.excess;
+  if (a.excess != b.excess) return a.excess < b.excess;
   return a.element < b.element;
 }
 

@@ -21,7 +21,7 @@ struct ZORMtkGlobalCellOrder;
 struct ZORPartAnswer {
   std::int64_t element;  // global element number (the one-process element order); -1: not placed
   std::int64_t cell;     // the host's global cell index of that element
-  double excess;         // containing choice: how far outside its reference shape, if approximate
+  double excess;         // containing choice: how far outside if approximate; a line's distance
   std::int32_t pass;     // 0 strict, 1 relaxed, -1 not placed
   std::int32_t approximate;
   std::int32_t records;  // shell parts: the facet records that follow for this point

@@ -23,8 +23,9 @@ struct ZORPointMatch {
   int exactNode = -1;  // node position of a coincident node (nodal search only), else -1
   int nodeCount = 0;   // nodes (and weights) of the chosen element
   // The pass that placed the point (0 strict, 1 relaxed), and whether the containing choice took
-  // a solid whose reference shape does not hold it, with how far outside. A search split over
-  // several parts of a mesh compares these to pick the element one search over all would take.
+  // an element whose reference shape does not hold it, with how far outside, or a line, with the
+  // point's distance from it (0 for other elements). A search split over several parts of a mesh
+  // compares these to pick the element one search over all would take.
   int pass = -1;
   bool approximate = false;
   double excess = 0.0;
@@ -93,10 +94,13 @@ class ZORMtkPointLocator {
                      const ZORSearchTolerances& tolerances, const Settings& settings);
 
   // Places point (x, y, z; z = 0 in two dimensions); trace is null unless the search is traced.
-  // With the containing choice, a solid that accepts the point but whose natural coordinates
+  // With the containing choice, an element that accepts the point but whose natural coordinates
   // leave its reference shape (r + s + t > 1 + tol in a tetrahedron, r + s > 1 + tol in a
-  // prism) does not end the scan: the first candidate whose coordinates lie in the reference
-  // shape wins, and if none does, the accepted solid with the least excess.
+  // prism, an area coordinate below -tol in a 3-node plane triangle, whose weights are then
+  // clamped) does not end the scan: the first candidate whose coordinates lie in the reference
+  // shape wins, and if none does, the accepted element with the least excess. Lines, which
+  // accept every point whatever its distance, compete instead: of those whose parameter lies in
+  // [-tol, 1 + tol] the nearest to the point wins, and if none, the one with the least excess.
   bool Locate(const double* point, Scratch& scratch, ZORPointMatch& match,
               const ZORMtkSearchTrace* trace) const;
 
@@ -108,13 +112,15 @@ class ZORMtkPointLocator {
   };
   // The tolerances of the strict first pass (0) or the relaxed second (1).
   PassTolerances Pass(int pass) const;
-  // A solid that accepted the point outside its reference shape, held while the scan looks for
-  // one that contains it (containing choice only).
-  struct Approximate {
-    double excess;  // how far outside; above every real excess while none is held
+  // An element the containing choice holds while the scan goes on: one that accepted the point
+  // outside its reference shape, ranked by how far outside, or a line that holds the point's
+  // foot, ranked by the point's distance from it. The least rank wins, the lower element on a tie.
+  struct Held {
+    double rank;  // above every real rank while none is held
     int element;
     int nodeCount;
     double weights[ZORMtkSourceElements::kMaxNodes];
+    void Offer(double offered, int candidate, int nodes, const double* values);
   };
   // What the scan of one point has found so far.
   struct State {
@@ -124,7 +130,8 @@ class ZORMtkPointLocator {
     // Pass 0 walked the facets' strict hulls, so its list may lack facets it would have found
     // inside: pass 1 tests them again instead of reading the list.
     bool relisted;
-    Approximate approximate;
+    Held approximate;
+    Held line;
   };
   // Pass over the bucket of the point, or over the hull cell of the point restricted to the
   // elements its bucket lists; for meshes of solids or of 3- and 4-node facets alone, where
@@ -152,10 +159,13 @@ class ZORMtkPointLocator {
   void TestFacet(int element, const PassTolerances& pass, double* point, Scratch& scratch,
                  State& state, ZORPointMatch& match, const ZORMtkSearchTrace* trace) const;
   bool StrictlyInside(int element, const double* point, Scratch& scratch) const;
-  bool TestPlane(int nodeCount, const PassTolerances& pass, double* point, Scratch& scratch) const;
+  bool TestPlane(int element, int nodeCount, const PassTolerances& pass, double* point,
+                 Scratch& scratch, State& state) const;
   bool TestSolid(int element, int nodeCount, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state) const;
-  static void TakeApproximate(State& state, ZORPointMatch& match);
+  void HoldLine(int element, int nodeCount, const PassTolerances& pass, const double* point,
+                const Scratch& scratch, State& state) const;
+  void TakeHeld(State& state, ZORPointMatch& match) const;
   // The nodal search pads each box by the boundary tolerance times the element's length, so that
   // points on or just beyond a face still reach the Newton test in pass 0. All comparisons are
   // made before one branch: which axis rejects a candidate is unpredictable.

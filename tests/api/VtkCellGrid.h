@@ -16,7 +16,7 @@ namespace vtkgrid {
 // VTK cells of the kind asked for, and targets that sit on nodes (so on the faces the parts
 // share), on face middles, inside cells and well outside the mesh. A rank's part is the same
 // with its cells and the nodes they use, renumbered in order, and no targets.
-enum class Cells { Hex, Tet, Mixed, Plane };
+enum class Cells { Hex, Tet, Mixed, Plane, Lines };
 
 struct Mesh {
   std::vector<double> coords;
@@ -44,9 +44,12 @@ struct Mesh {
 };
 
 // Cell c with corner nodes v[0..7] (VTK hexahedron order; a plane cell uses v[0..3]) as one or
-// more cells of the kind asked.
+// more cells of the kind asked; Lines gives a plane cell's first two edges.
 inline void AddCell(Mesh& whole, Cells kind, int c, const int* v) {
-  if (kind == Cells::Plane && c % 4 == 0) {
+  if (kind == Cells::Lines) {
+    whole.Add(3, {v[0], v[1]});
+    whole.Add(3, {v[0], v[3]});
+  } else if (kind == Cells::Plane && c % 4 == 0) {
     whole.Add(5, {v[0], v[1], v[2]});
     whole.Add(5, {v[0], v[2], v[3]});
   } else if (kind == Cells::Plane) {
@@ -69,7 +72,8 @@ inline Mesh MakeWhole(Cells kind, int n, unsigned seed) {
   Mesh whole;
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> wobble(-0.2, 0.2);
-  const int layers = kind == Cells::Plane ? 1 : n + 1;
+  const bool plane = kind == Cells::Plane || kind == Cells::Lines;
+  const int layers = plane ? 1 : n + 1;
   const auto node = [n](int i, int j, int k) { return (k * (n + 1) + j) * (n + 1) + i; };
   for (int k = 0; k < layers; ++k)
     for (int j = 0; j <= n; ++j)
@@ -94,7 +98,7 @@ inline Mesh MakeWhole(Cells kind, int n, unsigned seed) {
   std::uniform_real_distribution<double> anywhere(-2.0, n + 2.0);
   for (int p = 0; p < 40 * n; ++p) {
     const double x[3] = {std::round(2 * anywhere(random)) / 2, anywhere(random),
-                         kind == Cells::Plane ? 0.0 : std::round(2 * anywhere(random)) / 2};
+                         plane ? 0.0 : std::round(2 * anywhere(random)) / 2};
     whole.targets.insert(whole.targets.end(), x, x + 3);
   }
   return whole;

@@ -203,6 +203,83 @@ TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsTh
   }
 }
 
+// A helix of straight (B31) or curved (B32) line elements, `perTurn` to a turn; the middle node of
+// a curved one lies on the helix between its ends. Its turns lie closer (0.0314) than the box
+// margin of its elements (0.3 x about 0.16), so a point sees the element of the turn below it
+// too, and that element holds the point's foot.
+TestMesh Helix(int nodesPerElement, int elements, int perTurn) {
+  TestMesh helix;
+  helix.type = nodesPerElement == 2 ? "B31" : "B32";
+  helix.nodesPerElement = nodesPerElement;
+  const int steps = nodesPerElement - 1;
+  for (int k = 0; k <= steps * elements; ++k) {
+    const double angle = 2.0 * M_PI * k / (steps * perTurn);
+    helix.coords.insert(helix.coords.end(), {std::cos(angle), std::sin(angle), 0.005 * angle});
+  }
+  for (int e = 0; e < elements; ++e)
+    for (int k = 0; k < nodesPerElement; ++k) helix.connectivity.push_back(steps * e + k);
+  return helix;
+}
+
+// Points on a line element at parameter u, with the line's weights there (xi = 2u - 1 on a curved
+// one), or in a 3-node triangle just inside the edge opposite one corner, whose area coordinate is
+// between 0.001 and 0.005 (a neighbour's clamped weights land within the strict tolerance of them).
+std::vector<PlacedPoint> NearEdgesOrOnLines(const TestMesh& m, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), corner(0, 2);
+  std::uniform_real_distribution<double> along(0.05, 0.95), small(0.001, 0.005);
+  std::vector<PlacedPoint> points;
+  for (int i = 0; i < 300; ++i) {
+    const int e = pick(rng);
+    Point w = {0, 0, 0};
+    if (m.nodesPerElement == 3 && m.dimension == 2) {
+      const int k = corner(rng);
+      const double split = along(rng);
+      w[k] = small(rng);
+      w[(k + 1) % 3] = (1.0 - w[k]) * split;
+      w[(k + 2) % 3] = (1.0 - w[k]) * (1.0 - split);
+    } else {
+      const double xi = 2.0 * along(rng) - 1.0;
+      w = m.nodesPerElement == 2 ? Point{0.5 * (1.0 - xi), 0.5 * (1.0 + xi), 0.0}
+                                 : Point{0.5 * (xi * xi - xi), 1.0 - xi * xi, 0.5 * (xi * xi + xi)};
+    }
+    Point x = {0, 0, 0};
+    for (int k = 0; k < m.nodesPerElement; ++k)
+      for (int a = 0; a < 3; ++a) x[a] += w[k] * m.At(m.Nodes(e)[k], a);
+    points.push_back({x, e, w});
+  }
+  return points;
+}
+
+// The triangles' clamped weights and the lines' acceptance of any point let a neighbour earlier
+// in member order take a point by default; the containing choice gives every point to the
+// triangle or line it lies in, with that element's weights there: of the lines that hold the
+// point's foot, the nearest.
+TEST_F(ZORMtkNodalSearchTest, ContainingChoiceTakesTheTriangleOrLineThePointLiesIn) {
+  TestMesh triangles = SplitQuads(zor_test_mesh::QuadMesh(4, 4, 0.08, 18, "CPE4"), "CPS3");
+  for (double& x : triangles.coords) x /= 16.0;
+  for (const TestMesh& m : {triangles, Helix(2, 120, 40), Helix(3, 60, 20)}) {
+    SCOPED_TRACE(m.type);
+    const std::vector<PlacedPoint> points = NearEdgesOrOnLines(m, 109);
+    std::vector<Point> coords;
+    for (const PlacedPoint& pp : points) coords.push_back(pp.p);
+    StoreElements(db, m, source);
+    StorePoints(db, coords, target, m.dimension);
+    for (const bool containing : {false, true}) {
+      Search(containing);
+      ASSERT_EQ(weights.KeyCount(), static_cast<int>(points.size()));
+      int elsewhere = 0;
+      for (int t = 0; t < weights.KeyCount(); ++t) {
+        const PlacedPoint& pp = points[static_cast<std::size_t>(t)];
+        elsewhere += weights.SourceElement(t) != pp.element;
+        for (int k = 0; k < m.nodesPerElement && weights.SourceElement(t) == pp.element; ++k)
+          EXPECT_NEAR(weights.Weights(t)[k], pp.natural[k], 1e-8) << t;
+      }
+      EXPECT_EQ(elsewhere == 0, containing) << elsewhere;
+    }
+  }
+}
+
 // More points than one visit cell holds, so that the search visits them cell by cell rather than
 // as listed: listed in two orders (shuffled and reversed), every point gets the same links bit for
 // bit, its weights reproduce it, and the points outside (beside the mesh, within the points' box)
