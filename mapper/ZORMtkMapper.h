@@ -90,9 +90,10 @@ class ZORMTK_EXPORT ZORMtkMapper {
   void SetNearestFallback(bool enabled);
 
   // Which element takes a point that several accept (ChoiceFirstAccepted unless set). With
-  // ChoiceContaining a point near a slanted face goes to the tetrahedron or prism whose reference
-  // shape holds it rather than to a neighbour that would extrapolate. Weights are cached per
-  // choice.
+  // ChoiceContaining a point near a slanted face or edge goes to the tetrahedron, prism or 3-node
+  // plane triangle whose reference shape holds it rather than to a neighbour that would
+  // extrapolate, and of line elements, which accept any point, the nearest that holds the point's
+  // foot takes it. Weights are cached per choice.
   void SetElementChoice(ElementChoice_Tag choice);
   // Threads for the searches and transfers: 0 (the default) takes ZORMTK_THREADS when it is set
   // to a positive number, else every hardware thread. Results are the same at any count.
