@@ -16,11 +16,10 @@ using zor_geom::Sub3;
 namespace {
 
 // Newton limits of every local-coordinate solver: a Jacobian that grows beyond 1000 times its
-// first size means the iteration has run off the element; a determinant below 1e-12 means the
-// element is flat or inverted there.
+// first size means the iteration has run off the element; a determinant below
+// ZORMtkGeom::kMinDeterminant means the element is flat or inverted there.
 constexpr int kMaxNewtonSteps = 20;
 constexpr double kJacobianGrowth = 1000.0;
-constexpr double kMinDeterminant = 1e-12;
 constexpr double kNewtonConverged = 1e-6;
 
 constexpr double kThird = 0.3333333333333333;
@@ -85,7 +84,7 @@ bool Newton2D(int shape, int nNodes, const double* coords, const double* p, bool
     if (step == 0) reference = size;
     if (size > kJacobianGrowth * reference) return false;
     const double det = J00 * J11 - J01 * J10;
-    if (det < kMinDeterminant) return false;
+    if (det < ZORMtkGeom::kMinDeterminant) return false;
     const double ex = x - p[0], ey = y - p[1];
     const double deltaR = (J11 * ex - J01 * ey) / det;
     const double deltaS = (J00 * ey - J10 * ex) / det;
@@ -428,7 +427,7 @@ inline NewtonState NewtonUpdate(double* e, double (*J)[3], int step, double& ref
   double across[3];
   zor_geom::Cross3(J[1], J[2], across);
   const double det = zor_geom::Dot3(J[0], across);
-  if (det < kMinDeterminant) return NewtonState::Failed;
+  if (det < ZORMtkGeom::kMinDeterminant) return NewtonState::Failed;
   const double dR = zor_geom::Dot3(e, across) / det;
   const double dS = zor_geom::Det3(J[0], e, J[2]) / det;
   const double dT = zor_geom::Det3(J[0], J[1], e) / det;

@@ -11,6 +11,11 @@
 // The element tests use fixed stack buffers and never allocate: elements have at most 20 nodes.
 class ZORMTK_EXPORT ZORMtkGeom {
  public:
+  // The local-coordinate solvers take a Jacobian determinant below this, in the coordinates' own
+  // units (length cubed in a solid, squared in a plane), for an element that is flat or inverted
+  // there, so solids and curved or 4-node plane elements far smaller than 1e-4 units hold no point.
+  static constexpr double kMinDeterminant = 1e-12;
+
   // --- Primitives ---
 
   // Scales the non-zero n-vector v to unit length.

@@ -6,6 +6,7 @@
 
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
+#include "search/ZORMtkGeom.h"
 #include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORMtkHullIndex.h"
 #include "search/impl/ZORMtkSourceElements.h"
@@ -14,8 +15,6 @@ namespace {
 
 // A mid-side node counts as the middle of its edge within this fraction of the element length.
 constexpr double kStraight = 1e-12;
-// The determinant below which the element test calls an element flat (ZORMtkGeom).
-constexpr double kMinDeterminant = 1e-12;
 constexpr int kTetEdge[6][2] = {{0, 1}, {1, 2}, {2, 0}, {0, 3}, {1, 3}, {2, 3}};
 constexpr int kHexEdge[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
                                  {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
@@ -245,7 +244,7 @@ bool ZORSolidBounds::Invert(int element, Inverse* inverse) const {
     for (int a = 0; a < 3; ++a) e[k][a] = x[a] - x0[a];
   }
   const double det = zor_geom::Det3(e[0], e[1], e[2]);
-  if (!(det >= kMinDeterminant)) return false;
+  if (!(det >= ZORMtkGeom::kMinDeterminant)) return false;
   if (inverse == nullptr) return true;
   double row[3];
   for (int a = 0; a < 3; ++a) inverse->columns[a][3] = 0.0;

@@ -28,6 +28,7 @@ struct AssembledMesh {
   std::vector<PointArray> pointArrays;
   std::int64_t zeroVolumeElements = 0;
   std::int64_t invertedElements = 0;
+  std::int64_t tooSmallElements = 0;
   std::vector<std::string> notes;
 
   int NodeCount() const {

@@ -79,5 +79,8 @@ ElementShapeCheck::Verdict ElementShapeCheck::Check(const double* xyz) const {
     scale = size * size;
   }
   if (!(std::fabs(measure) > 1e-12 * scale)) return Verdict::kZeroVolume;
-  return measure < 0.0 ? Verdict::kInverted : Verdict::kGood;
+  if (measure < 0.0) return Verdict::kInverted;
+  // Lines and 3-node triangles are placed without Newton steps, in any units.
+  const bool limited = dimension_ == 3 || (dimension_ == 2 && nodes_ != 3);
+  return limited && measure < ZORMtkGeom::kMinDeterminant ? Verdict::kTooSmall : Verdict::kGood;
 }

@@ -9,7 +9,9 @@
 // same for all of them and are computed once. Immutable after construction.
 class ElementShapeCheck {
  public:
-  enum class Verdict { kGood, kZeroVolume, kInverted };
+  // kTooSmall: a good shape, but so small in the file's units that the search's Newton steps take
+  // it for flat (ZORMtkGeom::kMinDeterminant), so no point will be placed in it.
+  enum class Verdict { kGood, kZeroVolume, kInverted, kTooSmall };
 
   // dimension is that of the cell (1 line, 2 surface, 3 solid); plane is true for
   // two-dimensional meshes, where a surface cell has an orientation. Shells and lines have none

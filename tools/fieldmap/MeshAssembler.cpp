@@ -122,6 +122,7 @@ void MeshAssembler::CheckShapes(const RawMesh& raw, const std::vector<int>& dime
       const ElementShapeCheck::Verdict verdict = check.Check(xyz.data());
       mesh.zeroVolumeElements += verdict == ElementShapeCheck::Verdict::kZeroVolume;
       mesh.invertedElements += verdict == ElementShapeCheck::Verdict::kInverted;
+      mesh.tooSmallElements += verdict == ElementShapeCheck::Verdict::kTooSmall;
       if (progress_ && done % kCellsPerReport == 0)
         progress_(static_cast<double>(done) / static_cast<double>(raw.cellTypes.size()));
     }

@@ -107,6 +107,7 @@ void MeshImporter::Read(ProgressReporter& progress) {
     report_.blocks.emplace_back(block.elementType, block.ElementCount());
   report_.zeroVolumeElements = mesh_->zeroVolumeElements;
   report_.invertedElements = mesh_->invertedElements;
+  report_.tooSmallElements = mesh_->tooSmallElements;
   report_.notes = mesh_->notes;
 }
 
@@ -153,4 +154,8 @@ void MeshImporter::PrintReport(std::ostream& out, std::ostream& warnings) const 
   if (report_.invertedElements > 0)
     warnings << "warning: " << meshFile_ << ": " << report_.invertedElements
              << " elements are inverted (negative volume)\n";
+  if (report_.tooSmallElements > 0)
+    warnings << "warning: " << meshFile_ << ": " << report_.tooSmallElements
+             << " elements are too small in these units for the element search, which will "
+                "place no point in them; scale the coordinates up\n";
 }

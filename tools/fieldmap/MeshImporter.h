@@ -32,6 +32,7 @@ class MeshImporter {
     std::vector<std::string> skippedArrays;
     std::int64_t zeroVolumeElements = 0;
     std::int64_t invertedElements = 0;
+    std::int64_t tooSmallElements = 0;
     std::vector<std::string> notes;
   };
 

@@ -50,7 +50,8 @@ TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
 }
 
 // Swapped nodes invert a solid and a plane triangle (a shell has no such orientation); collapsed
-// nodes flatten a hexahedron and a line.
+// nodes flatten a hexahedron and a line; a plane triangle, placed without Newton steps, is good
+// however small (as a shell facet is, below).
 TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
   using Verdict = ElementShapeCheck::Verdict;
   const auto swapped = [](int type) {
@@ -58,6 +59,8 @@ TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
     std::swap_ranges(xyz.begin() + 3, xyz.begin() + 6, xyz.begin() + 6);
     return xyz;
   };
+  std::vector<double> tiny = TestMeshes::ReferenceCell(5);
+  for (double& x : tiny) x *= 1e-9;
   std::vector<double> flat = TestMeshes::ReferenceCell(12);
   for (std::size_t z = 2; z < flat.size(); z += 3) flat[z] = 0.0;
   struct Case {
@@ -66,13 +69,47 @@ TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
     bool plane;
     Verdict verdict;
   };
-  for (const Case& c : {Case{swapped(10), 4, 3, false, Verdict::kInverted},
-                        Case{flat, 8, 3, false, Verdict::kZeroVolume},
-                        Case{swapped(5), 3, 2, true, Verdict::kInverted},
-                        Case{swapped(5), 3, 2, false, Verdict::kGood},
-                        Case{{1, 1, 1, 1, 1, 1}, 2, 1, false, Verdict::kZeroVolume}})
+  for (const Case& c :
+       {Case{swapped(10), 4, 3, false, Verdict::kInverted},
+        Case{flat, 8, 3, false, Verdict::kZeroVolume},
+        Case{swapped(5), 3, 2, true, Verdict::kInverted},
+        Case{swapped(5), 3, 2, false, Verdict::kGood}, Case{tiny, 3, 2, true, Verdict::kGood},
+        Case{{1, 1, 1, 1, 1, 1}, 2, 1, false, Verdict::kZeroVolume}})
     EXPECT_EQ(ElementShapeCheck(c.nodes, c.dimension, c.plane).Check(c.xyz.data()), c.verdict)
         << c.nodes << " nodes, plane " << c.plane;
+}
+
+// Reference cells (solids, shell facets, a line) shrunk by a factor: the verdict says too small
+// exactly when the library's own element test no longer places the cell's centre in it.
+TEST(ElementShapeCheckVerdicts, TooSmallExactlyWhenTheElementTestCannotPlaceTheCentre) {
+  using Verdict = ElementShapeCheck::Verdict;
+  struct Case {
+    int vtkType;
+    double factor;
+  };
+  for (const Case& c :
+       {Case{12, 1e-3}, Case{12, 1e-4}, Case{10, 2e-4}, Case{10, 5e-5}, Case{9, 1e-5},
+        Case{9, 1e-7}, Case{5, 1e-3}, Case{5, 1e-9}, Case{3, 1e-9}}) {
+    const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(c.vtkType);
+    std::vector<double> xyz = TestMeshes::ReferenceCell(c.vtkType);
+    double centre[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < xyz.size(); ++i) {
+      xyz[i] *= c.factor;
+      centre[i % 3] += xyz[i] / cell.nodes;
+    }
+    const Verdict verdict = ElementShapeCheck(cell.nodes, cell.dimension, false).Check(xyz.data());
+    std::vector<double> weights(static_cast<std::size_t>(4 * cell.nodes));
+    double tolerance = 0.3, projection = 0.0;
+    const bool placed =
+        cell.dimension == 3 ? ZORMtkGeom::IncludedInSolid(weights.data(), centre, xyz.data(),
+                                                          cell.nodes, 3, &tolerance, false)
+        : cell.dimension == 2
+            ? ZORMtkGeom::IncludedInFacet(weights.data(), centre, xyz.data(), cell.nodes, 3,
+                                          &projection, &tolerance, false)
+            : ZORMtkGeom::IncludedInLine(weights.data(), centre, xyz.data(), cell.nodes, 3);
+    EXPECT_EQ(verdict, placed ? Verdict::kGood : Verdict::kTooSmall)
+        << "VTK cell type " << c.vtkType << " shrunk by " << c.factor;
+  }
 }
 
 TEST(MeshAssemblerTypes, SolidMeshesGetShellsAndThreeDimensionalBeamsInFirstAppearanceOrder) {
