@@ -160,7 +160,7 @@ void ZORFacetFrames::HullAt(int element, bool relaxed, double* hull) const {
 }
 
 bool ZORFacetFrames::Test(int element, const double* point, double* weights, double* projection,
-                          double tol, bool always) const {
+                          double tol, bool always, double* excess) const {
   const Facet& facet = facets_[static_cast<std::size_t>(slots_[static_cast<std::size_t>(element)])];
   if (!facet.planar) return false;
   const int nodeCount = mesh_.NodeCountOf(element);
@@ -172,5 +172,5 @@ bool ZORFacetFrames::Test(int element, const double* point, double* weights, dou
     frame.planar[3 * k + 1] = facet.nodes[2 * k + 1];
     frame.planar[3 * k + 2] = 0.0;
   }
-  return zor_facet::Test(frame, nodeCount, point, weights, projection, tol, always);
+  return zor_facet::Test(frame, nodeCount, point, weights, projection, tol, always, excess);
 }

@@ -676,7 +676,8 @@ bool ZORMtkGeom::IncludedInFacet(double* weights, double* point, double* coords,
 }
 
 bool zor_facet::Test(const ZORFacetFrame& frame, int nNodes, const double* point, double* weights,
-                     double* projection, double tol, bool always) {
+                     double* projection, double tol, bool always, double* excess) {
+  if (excess != nullptr) *excess = 0.0;
   double target[3];
   const double distance = zor_facet::Project(frame.plane, point, target);
   // Every shell search tests 4-node facets, which are read in place; the other shapes go through
@@ -698,11 +699,12 @@ bool zor_facet::Test(const ZORFacetFrame& frame, int nNodes, const double* point
   }
   *projection = distance;
   bool inside = false;
-  double unusedDistance = 0.0;
+  double outside = 0.0;
   if (nNodes == 3) {
-    ZORMtkGeom::InterpolateInTriangle(weights, inPlane, target, unusedDistance, inside, tol);
+    ZORMtkGeom::InterpolateInTriangle(weights, inPlane, target, outside, inside, tol);
+    if (excess != nullptr && inside) *excess = outside;
   } else if (nNodes == 6) {
-    ZORMtkGeom::InterpolateInQTriangle(weights, inPlane, target, unusedDistance, inside, tol);
+    ZORMtkGeom::InterpolateInQTriangle(weights, inPlane, target, outside, inside, tol);
   } else {
     ZORMtkGeom::InterpolateInQuad(weights, nNodes, inPlane, target, inside, tol);
   }

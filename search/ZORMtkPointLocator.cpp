@@ -357,7 +357,9 @@ bool ZORMtkPointLocator::TestShape(int element, ZORElementKind kind, const PassT
 }
 
 // A facet competes on its distance from the point. In pass 1, once a facet that was inside in
-// pass 0 has been accepted, only such facets are considered, and only when they are nearer.
+// pass 0 has been accepted, only such facets are considered, and only when they are nearer. With
+// the containing choice a 3-node facet that took the point only by clamping its weights stays out
+// of the race and is held like a solid outside its reference shape.
 void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, double* point,
                                    Scratch& scratch, State& state, ZORPointMatch& match,
                                    const ZORMtkSearchTrace* trace) const {
@@ -366,22 +368,30 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
                           : std::find(scratch.listed.begin(), scratch.listed.end(), element) !=
                                 scratch.listed.end();
   if (state.race.Skips(pass.pass, listed)) return;
-  double tolerance = pass.boundary;
   double projection = 0.0;
-  const bool kept = facets_ && facets_->Keeps(element);
+  double excess = 0.0;
+  const int nodeCount = mesh_.NodeCountOf(element);
+  ZORFacetFrame frame;
   const bool inside =
-      kept ? facets_->Test(element, point, scratch.buffer, &projection, tolerance, pass.pass == 1)
-           : ZORMtkGeom::IncludedInFacet(scratch.buffer, point, scratch.coords,
-                                         mesh_.NodeCountOf(element), mesh_.Dimension(), &projection,
-                                         &tolerance, pass.pass == 1);
+      facets_ && facets_->Keeps(element)
+          ? facets_->Test(element, point, scratch.buffer, &projection, pass.boundary,
+                          pass.pass == 1, &excess)
+          : zor_facet::Build(scratch.coords, nodeCount, mesh_.Dimension(), frame) &&
+                zor_facet::Test(frame, nodeCount, point, scratch.buffer, &projection, pass.boundary,
+                                pass.pass == 1, &excess);
+  if (!containing_) excess = 0.0;
   const double reach = pass.normal * mesh_.MeanLength();
   if (trace) trace->Facet(projection, reach, inside);
   if (pass.pass == 0 && inside) scratch.listed.push_back(element);
   const double distance = std::fabs(projection);
   const bool within = distance <= reach;
   if (inside && within && scratch.hits != nullptr) {
-    scratch.hits->push_back(ZORFacetHit{element, listed, distance, {}});
-    std::copy_n(scratch.buffer, mesh_.NodeCountOf(element), scratch.hits->back().weights);
+    scratch.hits->push_back(ZORFacetHit{element, listed, distance, excess, {}});
+    std::copy_n(scratch.buffer, nodeCount, scratch.hits->back().weights);
+  }
+  if (inside && within && excess > 0.0) {
+    state.approximate.Offer(excess, element, nodeCount, scratch.buffer);
+    return;
   }
   if (inside && within && state.race.Offer(pass.pass, listed, distance)) {
     if (pass.pass == 1 && listed && trace) trace->Tight();

@@ -34,8 +34,9 @@ bool Beats(const ZORPartAnswer& a, const ZORPartAnswer& b) {
 
 // Plays again the race of the facets that the replies' parts found in the pass that placed the
 // point, in element order, as one search over the whole source would: the facet whose node the
-// point coincides with ends it. Returns the winner's reply and record index in `chosen`, or
-// false when no part placed the point; entries is working memory.
+// point coincides with ends it, and facets held outside the race (containing choice) count only
+// when none raced, the least outside winning. Returns the winner's reply and record index in
+// `chosen`, or false when no part placed the point; entries is working memory.
 bool PickFacet(const std::vector<ZORPartReply>& replies, double meanLength,
                std::vector<ZORFacetEntry>& entries, ZORFacetEntry& chosen) {
   int pass = 2;
@@ -52,15 +53,21 @@ bool PickFacet(const std::vector<ZORPartReply>& replies, double meanLength,
   });
   chosen.reply = -1;
   ZORFacetRace race = ZORFacetRace::Start(meanLength);
+  const ZORFacetEntry* held = nullptr;
   for (const ZORFacetEntry& entry : entries) {
     const ZORFacetRecord& record = *entry.record;
     if (record.coincident != 0) {
       chosen = entry;
-      break;
+      return true;
     }
     if (race.Skips(pass, record.listed != 0)) continue;
-    if (race.Offer(pass, record.listed != 0, record.distance)) chosen = entry;
+    if (record.excess > 0.0) {
+      if (held == nullptr || record.excess < held->record->excess) held = &entry;
+    } else if (race.Offer(pass, record.listed != 0, record.distance)) {
+      chosen = entry;
+    }
   }
+  if (chosen.reply < 0 && held != nullptr) chosen = *held;
   return chosen.reply >= 0;
 }
 

@@ -166,8 +166,8 @@ void ZORMtkPartSearch::Answer(int point, const ZORPointMatch& match,
   if (shells_) {
     for (const ZORFacetHit& hit : hits) {
       const std::size_t e = element(hit.element);
-      chunk.records.push_back(
-          ZORFacetRecord{elementNumbers_[e], hostCells_[e], hit.distance, hit.listed ? 1 : 0, 0});
+      chunk.records.push_back(ZORFacetRecord{elementNumbers_[e], hostCells_[e], hit.distance,
+                                             hit.excess, hit.listed ? 1 : 0, 0});
       link(hit.element, hit.weights, mesh_->NodeCountOf(hit.element));
     }
     answer.records = static_cast<std::int32_t>(hits.size());
@@ -177,7 +177,8 @@ void ZORMtkPartSearch::Answer(int point, const ZORPointMatch& match,
     const double one = 1.0;
     chunk.links.Add(point, 0, partners, &one, 1);
     if (!shells_) return;
-    chunk.records.push_back(ZORFacetRecord{elementNumbers_[chosen], hostCells_[chosen], 0.0, 0, 1});
+    chunk.records.push_back(
+        ZORFacetRecord{elementNumbers_[chosen], hostCells_[chosen], 0.0, 0.0, 0, 1});
     ++answer.records;
   } else if (!shells_) {
     link(match.element, match.weights, match.nodeCount);

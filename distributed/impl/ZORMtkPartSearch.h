@@ -35,6 +35,8 @@ struct ZORFacetRecord {
   std::int64_t element;  // global element number
   std::int64_t cell;     // global host cell
   double distance;       // from the facet's plane
+  double excess;         // containing choice: > 0 for a facet held outside the race (see
+                         // ZORFacetHit)
   std::int32_t listed;   // inside in the strict pass
   std::int32_t coincident;
 };

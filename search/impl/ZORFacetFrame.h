@@ -27,8 +27,11 @@ bool Build(const double* coords, int nNodes, int dimension, ZORFacetFrame& frame
 double Project(const ZORFacetPlane& plane, const double* point, double* target);
 
 // The facet test on a built frame (see ZORMtkGeom::IncludedInFacet): weights, the signed
-// distance in projection, and whether the point lies inside at tolerance tol.
+// distance in projection, and whether the point lies inside at tolerance tol. A 3-node facet also
+// takes a point whose clamped weights land within tol of it; excess, when given, then receives how
+// far its area coordinates leave the triangle (ZORMtkGeom::InterpolateInTriangle's distance), and
+// 0 for every other point and shape.
 bool Test(const ZORFacetFrame& frame, int nNodes, const double* point, double* weights,
-          double* projection, double tol, bool always);
+          double* projection, double tol, bool always, double* excess = nullptr);
 
 }  // namespace zor_facet

@@ -54,9 +54,10 @@ class ZORFacetFrames {
   static bool Covers(const ZORMtkSourceElements& mesh);
   // Whether the facet at element position has its frame kept (a 3- or 4-node facet).
   bool Keeps(int element) const { return slots_[static_cast<std::size_t>(element)] >= 0; }
-  // ZORMtkGeom::IncludedInFacet on the kept frame, with the same results to the bit.
+  // ZORMtkGeom::IncludedInFacet on the kept frame, with the same results to the bit; excess as
+  // zor_facet::Test gives it.
   bool Test(int element, const double* point, double* weights, double* projection, double tol,
-            bool always) const;
+            bool always, double* excess = nullptr) const;
 
  private:
   // Laid out for MayTake: in the first pass, which asks about some ten facets a point, it reads

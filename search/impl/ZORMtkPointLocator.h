@@ -39,6 +39,9 @@ struct ZORFacetHit {
   int element;      // grid position
   bool listed;      // inside in the strict pass (read in the relaxed pass only)
   double distance;  // |projection| onto the facet's plane
+  // Containing choice: how far the point's area coordinates leave a 3-node facet that took it by
+  // clamping, which keeps it out of the race; else 0.
+  double excess;
   double weights[ZORMtkSourceElements::kMaxNodes];
 };
 

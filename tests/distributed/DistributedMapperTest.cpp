@@ -2,6 +2,7 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -100,6 +101,47 @@ void Bend(Mesh& whole) {
                               2.0);
 }
 
+// Bend, plus a target inside each triangle 5.5e-4 from the middle of the diagonal its cell's two
+// triangles share, and 1e-4 off its plane to alternate sides: with the boundary tolerance 0.6, the
+// other triangle accepts many of them only by clamping its weights, and is often the nearer.
+void BendNearEdges(Mesh& whole) {
+  Bend(whole);
+  int triangle = 0;
+  for (std::size_t c = 0; c < whole.types.size(); ++c) {
+    if (whole.types[c] != 5) continue;
+    // A cell's triangles are (0, 1, 2) and (0, 2, 3) of its corners: the diagonal is the edge
+    // from node 0 to node 2 of the first, to node 1 of the second.
+    const int end = triangle++ % 2 == 0 ? 2 : 1;
+    const int opposite = 3 - end;
+    double x[3][3];
+    for (int k = 0; k < 3; ++k)
+      for (int a = 0; a < 3; ++a)
+        x[k][a] =
+            whole.coords[3 * static_cast<std::size_t>(whole.connectivity[whole.offsets[c] + k]) +
+                         static_cast<std::size_t>(a)];
+    double u[3], v[3], middle[3], normal[3], inward[3];
+    for (int a = 0; a < 3; ++a) {
+      u[a] = x[end][a] - x[0][a];
+      v[a] = x[opposite][a] - x[0][a];
+      middle[a] = 0.5 * (x[0][a] + x[end][a]);
+    }
+    normal[0] = u[1] * v[2] - u[2] * v[1];
+    normal[1] = u[2] * v[0] - u[0] * v[2];
+    normal[2] = u[0] * v[1] - u[1] * v[0];
+    // In the plane, perpendicular to the diagonal, towards the opposite corner: normal x u.
+    inward[0] = normal[1] * u[2] - normal[2] * u[1];
+    inward[1] = normal[2] * u[0] - normal[0] * u[2];
+    inward[2] = normal[0] * u[1] - normal[1] * u[0];
+    const double n =
+        std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+    const double w =
+        std::sqrt(inward[0] * inward[0] + inward[1] * inward[1] + inward[2] * inward[2]);
+    const double side = c % 2 == 0 ? 1e-4 : -1e-4;
+    for (int a = 0; a < 3; ++a)
+      whole.targets.push_back(middle[a] + 5.5e-4 * inward[a] / w + side * normal[a] / n);
+  }
+}
+
 bool IsPlane(const Mesh& whole) {
   for (std::size_t i = 2; i < whole.coords.size(); i += 3)
     if (whole.coords[i] != 0.0) return false;
@@ -162,6 +204,8 @@ TEST(DistributedMapper, GivesOneProcessResultsForRandomPartitions) {
        MethodShapeInterpolation, false, Bend},
       {"shell, wide tolerance, nearest-node fallback", Cells::Plane, ChoiceContaining, 0.6,
        MethodShapeInterpolation, true, Bend},
+      {"shell triangles taking points only by clamping, containing", Cells::Plane, ChoiceContaining,
+       0.6, MethodShapeInterpolation, false, BendNearEdges},
       {"shell nearest node", Cells::Plane, ChoiceFirstAccepted, 0.0, MethodNearestNode, false,
        Bend},
       {"conservative, hex8 onto coarser tets", Cells::Hex, ChoiceFirstAccepted, 0.0,

@@ -221,18 +221,34 @@ TestMesh Helix(int nodesPerElement, int elements, int perTurn) {
   return helix;
 }
 
+// The plane triangles lifted onto the surface z = 0.2 sin(4x + 3y) as shell facets (S3).
+TestMesh Bent(const TestMesh& plane) {
+  TestMesh shell = plane;
+  shell.type = "S3";
+  shell.dimension = 3;
+  shell.coords.clear();
+  for (int n = 0; n < plane.NodeCount(); ++n) {
+    const double x = plane.At(n, 0), y = plane.At(n, 1);
+    shell.coords.insert(shell.coords.end(), {x, y, 0.2 * std::sin(4.0 * x + 3.0 * y)});
+  }
+  return shell;
+}
+
 // Points on a line element at parameter u, with the line's weights there (xi = 2u - 1 on a curved
 // one), or in a 3-node triangle just inside the edge opposite one corner, whose area coordinate is
-// between 0.001 and 0.005 (a neighbour's clamped weights land within the strict tolerance of them).
+// between 0.001 and 0.005 (a neighbour's clamped weights land within the strict tolerance of them);
+// off a shell facet by 1e-4 along its normal, to either side, where a bent neighbour's plane can
+// pass nearer than the facet's own.
 std::vector<PlacedPoint> NearEdgesOrOnLines(const TestMesh& m, unsigned seed) {
   std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), corner(0, 2);
+  std::uniform_int_distribution<int> pick(0, m.ElementCount() - 1), corner(0, 2), side(0, 1);
   std::uniform_real_distribution<double> along(0.05, 0.95), small(0.001, 0.005);
   std::vector<PlacedPoint> points;
+  const bool line = m.type[0] == 'B';
   for (int i = 0; i < 300; ++i) {
     const int e = pick(rng);
     Point w = {0, 0, 0};
-    if (m.nodesPerElement == 3 && m.dimension == 2) {
+    if (!line) {
       const int k = corner(rng);
       const double split = along(rng);
       w[k] = small(rng);
@@ -246,19 +262,31 @@ std::vector<PlacedPoint> NearEdgesOrOnLines(const TestMesh& m, unsigned seed) {
     Point x = {0, 0, 0};
     for (int k = 0; k < m.nodesPerElement; ++k)
       for (int a = 0; a < 3; ++a) x[a] += w[k] * m.At(m.Nodes(e)[k], a);
+    if (!line && m.dimension == 3) {
+      const Point a = m.NodeAt(m.Nodes(e)[0]), b = m.NodeAt(m.Nodes(e)[1]),
+                  c = m.NodeAt(m.Nodes(e)[2]);
+      const Point u = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+      const Point v = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+      const Point normal = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                            u[0] * v[1] - u[1] * v[0]};
+      const double scale =
+          (side(rng) == 0 ? 1e-4 : -1e-4) /
+          std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+      for (int k = 0; k < 3; ++k) x[k] += scale * normal[k];
+    }
     points.push_back({x, e, w});
   }
   return points;
 }
 
 // The triangles' clamped weights and the lines' acceptance of any point let a neighbour earlier
-// in member order take a point by default; the containing choice gives every point to the
-// triangle or line it lies in, with that element's weights there: of the lines that hold the
-// point's foot, the nearest.
+// in member order (or, among shell facets, nearer) take a point by default; the containing choice
+// gives every point to the triangle or line it lies in, with that element's weights there: of the
+// lines that hold the point's foot, the nearest.
 TEST_F(ZORMtkNodalSearchTest, ContainingChoiceTakesTheTriangleOrLineThePointLiesIn) {
   TestMesh triangles = SplitQuads(zor_test_mesh::QuadMesh(4, 4, 0.08, 18, "CPE4"), "CPS3");
   for (double& x : triangles.coords) x /= 16.0;
-  for (const TestMesh& m : {triangles, Helix(2, 120, 40), Helix(3, 60, 20)}) {
+  for (const TestMesh& m : {triangles, Bent(triangles), Helix(2, 120, 40), Helix(3, 60, 20)}) {
     SCOPED_TRACE(m.type);
     const std::vector<PlacedPoint> points = NearEdgesOrOnLines(m, 109);
     std::vector<Point> coords;
