@@ -91,9 +91,9 @@ class ZORMTK_EXPORT ZORMtkMapper {
 
   // Which element takes a point that several accept (ChoiceFirstAccepted unless set). With
   // ChoiceContaining a point near a slanted face or edge goes to the tetrahedron, prism or 3-node
-  // plane triangle whose reference shape holds it rather than to a neighbour that would
-  // extrapolate, and of line elements, which accept any point, the nearest that holds the point's
-  // foot takes it. Weights are cached per choice.
+  // triangle (plane or shell) whose reference shape holds it rather than to a neighbour that would
+  // extrapolate or clamp, and of line elements, which accept any point, the nearest that holds the
+  // point's foot takes it. Weights are cached per choice.
   void SetElementChoice(ElementChoice_Tag choice);
   // Threads for the searches and transfers: 0 (the default) takes ZORMTK_THREADS when it is set
   // to a positive number, else every hardware thread. Results are the same at any count.
