@@ -369,17 +369,17 @@ void ZORMtkPointLocator::TestFacet(int element, const PassTolerances& pass, doub
                                 scratch.listed.end();
   if (state.race.Skips(pass.pass, listed)) return;
   double projection = 0.0;
-  double excess = 0.0;
+  double excess = 0.0;  // stays 0 unless the containing choice asks for it
+  double* const clamped = containing_ ? &excess : nullptr;
   const int nodeCount = mesh_.NodeCountOf(element);
   ZORFacetFrame frame;
   const bool inside =
       facets_ && facets_->Keeps(element)
           ? facets_->Test(element, point, scratch.buffer, &projection, pass.boundary,
-                          pass.pass == 1, &excess)
+                          pass.pass == 1, clamped)
           : zor_facet::Build(scratch.coords, nodeCount, mesh_.Dimension(), frame) &&
                 zor_facet::Test(frame, nodeCount, point, scratch.buffer, &projection, pass.boundary,
-                                pass.pass == 1, &excess);
-  if (!containing_) excess = 0.0;
+                                pass.pass == 1, clamped);
   const double reach = pass.normal * mesh_.MeanLength();
   if (trace) trace->Facet(projection, reach, inside);
   if (pass.pass == 0 && inside) scratch.listed.push_back(element);

@@ -2,7 +2,6 @@
 #include <mpi.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -10,12 +9,17 @@
 #include "api/VtkCellGrid.h"
 #include "api/ZORMtkArrayMapper.h"
 #include "distributed/ZORMtkDistributedMapper.h"
+#include "support/ZORTestMeshes.h"
 
 namespace {
 
 using vtkgrid::Cells;
 using vtkgrid::MakeWhole;
 using vtkgrid::Mesh;
+using zor_test_mesh::Along;
+using zor_test_mesh::Cross;
+using zor_test_mesh::Minus;
+using zor_test_mesh::Point;
 
 // Random cut points: part r of `count` items is [cuts[r], cuts[r + 1]); parts may be empty.
 std::vector<int> RandomCuts(int count, int parts, std::mt19937& random) {
@@ -111,34 +115,18 @@ void BendNearEdges(Mesh& whole) {
     if (whole.types[c] != 5) continue;
     // A cell's triangles are (0, 1, 2) and (0, 2, 3) of its corners: the diagonal is the edge
     // from node 0 to node 2 of the first, to node 1 of the second.
+    const auto corner = [&](int k) {
+      const double* x =
+          &whole.coords[3 * static_cast<std::size_t>(whole.connectivity[whole.offsets[c] + k])];
+      return Point{x[0], x[1], x[2]};
+    };
     const int end = triangle++ % 2 == 0 ? 2 : 1;
-    const int opposite = 3 - end;
-    double x[3][3];
-    for (int k = 0; k < 3; ++k)
-      for (int a = 0; a < 3; ++a)
-        x[k][a] =
-            whole.coords[3 * static_cast<std::size_t>(whole.connectivity[whole.offsets[c] + k]) +
-                         static_cast<std::size_t>(a)];
-    double u[3], v[3], middle[3], normal[3], inward[3];
-    for (int a = 0; a < 3; ++a) {
-      u[a] = x[end][a] - x[0][a];
-      v[a] = x[opposite][a] - x[0][a];
-      middle[a] = 0.5 * (x[0][a] + x[end][a]);
-    }
-    normal[0] = u[1] * v[2] - u[2] * v[1];
-    normal[1] = u[2] * v[0] - u[0] * v[2];
-    normal[2] = u[0] * v[1] - u[1] * v[0];
-    // In the plane, perpendicular to the diagonal, towards the opposite corner: normal x u.
-    inward[0] = normal[1] * u[2] - normal[2] * u[1];
-    inward[1] = normal[2] * u[0] - normal[0] * u[2];
-    inward[2] = normal[0] * u[1] - normal[1] * u[0];
-    const double n =
-        std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-    const double w =
-        std::sqrt(inward[0] * inward[0] + inward[1] * inward[1] + inward[2] * inward[2]);
-    const double side = c % 2 == 0 ? 1e-4 : -1e-4;
-    for (int a = 0; a < 3; ++a)
-      whole.targets.push_back(middle[a] + 5.5e-4 * inward[a] / w + side * normal[a] / n);
+    const Point a = corner(0), b = corner(end);
+    const Point diagonal = Minus(b, a), normal = Cross(diagonal, Minus(corner(3 - end), a));
+    // In the plane, perpendicular to the diagonal, towards the opposite corner: normal x diagonal.
+    const Point inward = Along(Cross(normal, diagonal), 5.5e-4);
+    const Point off = Along(normal, c % 2 == 0 ? 1e-4 : -1e-4);
+    for (int k = 0; k < 3; ++k) whole.targets.push_back(0.5 * (a[k] + b[k]) + inward[k] + off[k]);
   }
 }
 

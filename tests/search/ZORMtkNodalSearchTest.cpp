@@ -263,16 +263,11 @@ std::vector<PlacedPoint> NearEdgesOrOnLines(const TestMesh& m, unsigned seed) {
     for (int k = 0; k < m.nodesPerElement; ++k)
       for (int a = 0; a < 3; ++a) x[a] += w[k] * m.At(m.Nodes(e)[k], a);
     if (!line && m.dimension == 3) {
-      const Point a = m.NodeAt(m.Nodes(e)[0]), b = m.NodeAt(m.Nodes(e)[1]),
-                  c = m.NodeAt(m.Nodes(e)[2]);
-      const Point u = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-      const Point v = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-      const Point normal = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
-                            u[0] * v[1] - u[1] * v[0]};
-      const double scale =
-          (side(rng) == 0 ? 1e-4 : -1e-4) /
-          std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-      for (int k = 0; k < 3; ++k) x[k] += scale * normal[k];
+      const Point a = m.NodeAt(m.Nodes(e)[0]);
+      const Point normal = zor_test_mesh::Cross(zor_test_mesh::Minus(m.NodeAt(m.Nodes(e)[1]), a),
+                                                zor_test_mesh::Minus(m.NodeAt(m.Nodes(e)[2]), a));
+      const Point off = zor_test_mesh::Along(normal, side(rng) == 0 ? 1e-4 : -1e-4);
+      for (int k = 0; k < 3; ++k) x[k] += off[k];
     }
     points.push_back({x, e, w});
   }

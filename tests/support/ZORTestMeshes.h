@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <random>
 #include <string>
 #include <utility>
@@ -220,6 +221,18 @@ inline TestMesh TriangleGrid(int nx, int ny, double x0, double x1, double y0, do
     mesh.connectivity.insert(mesh.connectivity.end(), {quads[q], quads[q + 1], quads[q + 2],
                                                        quads[q], quads[q + 2], quads[q + 3]});
   return mesh;
+}
+
+// Vector arithmetic for placing test points: a - b, a x b, and v scaled to the given length.
+inline Point Minus(const Point& a, const Point& b) {
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+inline Point Cross(const Point& a, const Point& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+inline Point Along(const Point& v, double length) {
+  const double scale = length / std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+  return {scale * v[0], scale * v[1], scale * v[2]};
 }
 
 // A random natural point well inside an element of `nodes` nodes (triangles and tetrahedra by
