@@ -95,7 +95,7 @@ class ZORMTK_EXPORT ZORMtkSimReader {
 
   // Writes the region and the nodal fields of step 1 whose skip entry is 0 as "<baseName>.vtu".
   // skip needs an entry per name (a short list throws std::out_of_range before any file is
-  // made); a file that cannot be opened is reported on aio_cerr.
+  // made); a file that cannot be opened is not written, and nothing is reported.
   void VtkOutput(const char* baseName, cow_List<cow_String>& fieldNames, cow_List<int>& skip,
                  const int& incrementNo) const;
 

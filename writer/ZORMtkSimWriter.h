@@ -55,7 +55,7 @@ class ZORMTK_EXPORT ZORMtkSimWriter {
 
   // ---- field definitions, attached to the first step
   // The name is a field-type symbol of the data dictionary ("U_D", "PRESS", ...); any other name
-  // is defined as "UNDEFINED" with one line on aio_cerr.
+  // is defined as "UNDEFINED", without a word.
   ZORSimDynamicID AddSimpleNodeField(ZORSimDynamicID mesh, cow_String name, int numberOfComponents);
   // One drawer per element class of the mesh (the element types must be connected). Classes
   // whose integration-point count ZORMtkElementData::GetNumIntPt does not know get no drawer.

@@ -4,7 +4,6 @@
 #include "element/ZORMtkElementData.h"
 #include "element/impl/ZORMtkElementClasses.h"
 #include "platform/ZORSimSchemaKeys.h"
-#include "platform/ZORStream.h"
 #include "writer/ZORMtkSimWriter.h"
 #include "writer/impl/ZORFieldTypeCodes.h"
 #include "writer/impl/ZORMtkWriterSupport.h"
@@ -13,17 +12,12 @@ using ZORMtkWriterSupport::FollowCollection;
 
 namespace {
 
-// The field-type code of a name: its position among the byte-sorted field-type
-// symbols; a name that is none of them gets the code of "UNDEFINED", with a note.
+// The field-type code of a name: its position among the byte-sorted field-type symbols. The
+// writer checks and reports nothing, so a name that is none of them is defined, silently, as
+// "UNDEFINED"; hosts that want the check make it before (the array-level file API does).
 int FieldTypeCode(const cow_String& name) {
   const int code = ZORFieldTypeCodes::Find(name.Str());
-  if (code >= 0) return code;
-  aio_cerr << "ZORMtkSimWriter: \"" << name.Str()
-           << "\" is no field-type symbol of the data dictionary; the field is defined as "
-              "UNDEFINED"
-           << "\n";
-  aio_cerr.flush();
-  return ZORFieldTypeCodes::kUndefined;
+  return code >= 0 ? code : ZORFieldTypeCodes::kUndefined;
 }
 
 // The records of a new field: the field record with its type set and field-type symbol, attached
