@@ -151,10 +151,13 @@ std::shared_ptr<const ZORSimMemberSet> ZORSimMemberSet::IntersectWith(
   return Explicit(std::move(kept));
 }
 
+// A list that names a member twice still selects it once: counts taken from the ascending form
+// (a region's elements, say) then match what is read for it.
 std::shared_ptr<const ZORSimMemberSet> ZORSimMemberSet::Ascending() const {
-  if (ascending_) return shared_from_this();
+  if (ascending_ && !hasDuplicates_) return shared_from_this();
   std::vector<int> sorted(static_cast<std::size_t>(count_));
   CopyAscending(sorted.data());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
   return Explicit(std::move(sorted));
 }
 

@@ -42,6 +42,7 @@ class ZORSimMemberSet : public std::enable_shared_from_this<ZORSimMemberSet> {
 
   // Members of this set that also lie in other, in this set's order.
   std::shared_ptr<const ZORSimMemberSet> IntersectWith(const ZORSimMemberSet& other) const;
+  // The members in ascending order, each once.
   std::shared_ptr<const ZORSimMemberSet> Ascending() const;
   // A copy with extra members appended in order (used when a drawer grows).
   std::shared_ptr<const ZORSimMemberSet> Appended(const std::vector<int>& extra) const;

@@ -73,7 +73,14 @@ TEST_F(ZORMtkSimReaderRegionTest, ScopesSelectElementsNodesAndClasses) {
        {0, 4},
        {0, 1, 3, 4, 6, 7, 9, 10},
        {{"C3D8", {0}}, {"CPE3", {4}}}},
+      {"repeats count once, though as many as the mesh's elements",
+       0,
+       {4, 0, 4, 0, 4},
+       {0, 4},
+       {0, 1, 3, 4, 6, 7, 9, 10},
+       {{"C3D8", {0}}, {"CPE3", {4}}}},
       {"node scope: sorted, no elements", 2, {9, 2, 13, 4}, {}, {2, 4, 9, 13}, {}},
+      {"node scope: repeats count once", 2, {9, 2, 9}, {}, {2, 9}, {}},
       {"node scope, empty list: every node", 2, {}, {}, Upto(14), {}},
       {"an unknown scope does nothing", 3, {}, {}, {}, {}}};
   for (const RegionCase& c : cases) {
