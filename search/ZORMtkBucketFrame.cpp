@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <new>
+#include <vector>
 
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
@@ -96,34 +99,39 @@ void ZORMtkBucketFrame::FillFrom(int itemCount, int threads, const Source& range
   const long long rows = RowCount();
   ZORHugePages::Resize(offsets, static_cast<std::size_t>(BucketCount()) + 1);
   offsets[0] = 0;
-  std::vector<int> totals(static_cast<std::size_t>(ZORParallelFor::Parts(rows, threads)), 0);
+  std::vector<long long> totals(static_cast<std::size_t>(ZORParallelFor::Parts(rows, threads)), 0);
   ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
     totals[static_cast<std::size_t>(part)] =
         CountRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end));
   });
-  std::vector<int> bases(totals.size() + 1, 0);
+  std::vector<long long> bases(totals.size() + 1, 0);
   for (std::size_t part = 0; part < totals.size(); ++part)
     bases[part + 1] = bases[part] + totals[part];
+  // Entries are found by int offsets. More than they reach (items padded so widely that each
+  // lies in most of the buckets) would not fit in memory either, and fails as an allocation does.
+  if (bases.back() > std::numeric_limits<int>::max()) throw std::bad_alloc();
   ZORHugePages::Resize(entries, static_cast<std::size_t>(bases.back()));
   ZORParallelFor::Ranges(rows, threads, [&](int part, long long begin, long long end) {
     PlaceRows(itemCount, rangeOf, static_cast<int>(begin), static_cast<int>(end),
-              bases[static_cast<std::size_t>(part)]);
+              static_cast<int>(bases[static_cast<std::size_t>(part)]));
   });
 }
 
 // Leaves in offsets[b + 1], for each bucket b of the rows, the start of b's entries counted from
-// the rows' first entry, and returns the rows' entry count.
+// the rows' first entry, and returns the rows' entry count. Starts beyond the int range are left
+// at its top: FillFrom refuses such a count before any offset is read.
 template <typename Source>
-int ZORMtkBucketFrame::CountRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd) {
+long long ZORMtkBucketFrame::CountRows(int itemCount, const Source& rangeOf, int rowBegin,
+                                       int rowEnd) {
   const std::size_t first = static_cast<std::size_t>(rowBegin) * counts[0];
   const std::size_t last = static_cast<std::size_t>(rowEnd) * counts[0];
   std::fill(offsets.data() + first + 1, offsets.data() + last + 1, 0);
   VisitRows(itemCount, rangeOf, rowBegin, rowEnd,
             [this](int bucket, int /*item*/) { ++offsets[static_cast<std::size_t>(bucket) + 1]; });
-  int start = 0;
+  long long start = 0;
   for (std::size_t b = first; b < last; ++b) {
     const int count = offsets[b + 1];
-    offsets[b + 1] = start;
+    offsets[b + 1] = static_cast<int>(std::min<long long>(start, std::numeric_limits<int>::max()));
     start += count;
   }
   return start;

@@ -121,7 +121,7 @@ class ZORMTK_EXPORT ZORMtkBucketFrame {
   template <typename Source>
   void FillFrom(int itemCount, int threads, const Source& rangeOf);
   template <typename Source>
-  int CountRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd);
+  long long CountRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd);
   template <typename Source>
   void PlaceRows(int itemCount, const Source& rangeOf, int rowBegin, int rowEnd, int base);
   // Calls enter(bucket, item) for every bucket of rows rowBegin .. rowEnd - 1 that holds an item,

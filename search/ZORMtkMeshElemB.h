@@ -127,10 +127,16 @@ class ZORMTK_EXPORT ZORMtkMeshElemB {
     // lo lies at or above the origin, and so does hi unless a negative margin shrinks the box
     // below it: where the quotient is not negative, truncation is its floor, without the rounding
     // sequence std::floor compiles to.
-    const double above = (hi - origin) / frame_.h;
-    first = std::min(std::max(static_cast<int>((lo - origin) / frame_.h) + 1, 1), n);
-    last = std::min(
-        (above >= 0.0 ? static_cast<int>(above) : static_cast<int>(std::floor(above))) + 2, n);
+    first = std::min(std::max(FloorWithin((lo - origin) / frame_.h, n) + 1, 1), n);
+    last = std::min(FloorWithin((hi - origin) / frame_.h, n) + 2, n);
+  }
+  // floor(q) held to [-2, n], so that a margin of any size (or not a number) converts safely:
+  // at -2 or below an element's range ends before the first bucket, at n or above it reaches the
+  // last, and NaN lists the element nowhere.
+  static int FloorWithin(double q, int n) {
+    if (!(q >= -2.0)) return -2;
+    if (q >= static_cast<double>(n)) return n;
+    return q >= 0.0 ? static_cast<int>(q) : static_cast<int>(std::floor(q));
   }
   void RangeElements(ZORFreshArray<int>& ranges) const;
   void KeepBoxes(const std::vector<double>& boxMin, const std::vector<double>& boxMax);

@@ -24,6 +24,20 @@ constexpr std::size_t kListedFacets = 64;
 // A node coincides with the point within this fraction of the element length per axis, as
 // ZORMtkGeom::FindCoincidentNode decides.
 constexpr double kCoincidence = 1e-10;
+// Beyond this natural-coordinate reach a bound screens nothing, and its arithmetic would run into
+// infinities.
+constexpr double kLargestScreenedTolerance = 1e6;
+
+// The bounds and hull indexes list every element with a node at the point, whose exact match
+// comes before any tolerance, only while the tolerances widen what an element takes rather than
+// shrink it; outside a finite range they are not built, and every candidate is tested unscreened,
+// as it always may be.
+bool Bounded(const ZORMtkPointLocator::Settings& settings, const ZORSearchTolerances& tolerances) {
+  const auto screenable = [](double tolerance) {
+    return tolerance >= 0.0 && tolerance <= kLargestScreenedTolerance;
+  };
+  return settings.prefilters && screenable(tolerances.boundary) && screenable(tolerances.normal);
+}
 
 }  // namespace
 
@@ -51,12 +65,12 @@ ZORMtkPointLocator::ZORMtkPointLocator(const ZORMtkSourceElements& mesh,
       threeDimensional_(mesh.Dimension() != 2),
       hasShells_(mesh.HasKind(ZORElementKind::Shell)),
       facetsOnly_(ZORFacetFrames::Covers(mesh)),
-      solids_(settings.prefilters && mesh.HasKind(ZORElementKind::Solid)
+      solids_(Bounded(settings, tolerances) && mesh.HasKind(ZORElementKind::Solid)
                   ? std::make_unique<ZORSolidBounds>(mesh, Pass(0).boundary, tolerances.boundary,
                                                      settings.nodal ? tolerances.boundary : 0.0,
                                                      settings.threads, settings.containing)
                   : nullptr),
-      facets_(settings.prefilters && hasShells_
+      facets_(Bounded(settings, tolerances) && hasShells_
                   ? std::make_unique<ZORFacetFrames>(mesh, tolerances.boundary, Pass(0).boundary,
                                                      tolerances.normal, Pass(0).normal,
                                                      settings.threads,

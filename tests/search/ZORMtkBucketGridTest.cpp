@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "search/ZORMtkBucketFrame.h"
@@ -310,6 +312,24 @@ TEST(ZORMtkMeshElemB, LargestBucketCountsTheLastBucket) {
   double far[3] = {1e9, 1e9, 1e9};
   EXPECT_EQ(grid.GetBucketElements(far), (cow_List<int>{1, 2, 3, 4}));
   EXPECT_EQ(grid.LargestBucket(), 4);
+}
+
+// A margin of any size or sign, or not a number, converts without overflow: one wider than the
+// grid lists every box in every bucket, one that shrinks the boxes past the grid, or NaN, none.
+TEST(ZORMtkMeshElemB, MarginsBeyondTheGridListEveryBoxOrNone) {
+  BoxSet boxes;
+  for (int e = 0; e < 6; ++e) boxes.Add({1.0 * e, 0.0, 0.0}, {1.0 * e + 1.0, 1.0, 1.0});
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::pair<double, int> cases[] = {
+      {inf, 6}, {1e300, 6}, {-inf, 0}, {-1e300, 0}, {std::nan(""), 0}};
+  for (const auto& [margin, listed] : cases) {
+    ZORMtkMeshElemB grid;
+    boxes.Form(grid, margin);
+    for (double x = 0.25; x < 6.0; x += 0.5) {
+      double p[3] = {x, 0.5, 0.5};
+      EXPECT_EQ(grid.GetBucketElements(p).Size(), listed) << "margin " << margin << " at " << x;
+    }
+  }
 }
 
 // ---- Node grid.

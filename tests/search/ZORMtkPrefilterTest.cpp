@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,8 +148,9 @@ struct Answer {
 
 std::vector<Answer> Locate(const ZORMtkSourceElements& mesh, const ZORMtkMeshElemB& grid,
                            const ZORMtkPointLocator::Settings& settings,
-                           const std::vector<Point>& points) {
-  const ZORMtkPointLocator locator(mesh, grid, {kBoundary, kNormal}, settings);
+                           const std::vector<Point>& points,
+                           const ZORSearchTolerances& tolerances = {kBoundary, kNormal}) {
+  const ZORMtkPointLocator locator(mesh, grid, tolerances, settings);
   ZORMtkPointLocator::Scratch scratch;
   std::vector<Answer> answers(points.size());
   for (std::size_t i = 0; i < points.size(); ++i)
@@ -219,6 +222,41 @@ TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
     // The points must exercise both outcomes, or the comparison proves little.
     EXPECT_GT(placed, 2 * 400);
     EXPECT_LT(placed, 2 * 4 * 600);
+  }
+}
+
+// Tolerances that shrink what an element takes, or that are not finite, leave the bounds unbuilt,
+// and every answer is the one the unscreened search gives. The mesh's nodes are among the points:
+// with a shrinking tolerance the hulls would leave out elements whose node is the point, and so
+// the exact match, which comes before any tolerance.
+TEST(ZORMtkPrefilterTest, OddTolerancesScreenAwayNoExactMatchAndNoAnswer) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const ZORSearchTolerances tolerances[] = {
+      {-0.01, kNormal}, {-0.5, kNormal}, {inf, kNormal}, {kBoundary, inf}, {std::nan(""), kNormal}};
+  const Family families[] = {{"hex8", zor_test_mesh::HexMesh(3, 8, 0.1, 41)},
+                             {"tet4", zor_test_mesh::TetMesh(2, 4, 0.1, 42)}};
+  for (const Family& family : families) {
+    const SourceMesh source(family.second, std::max(kBoundary, kNormal));
+    const TestMesh& m = family.second;
+    std::vector<Point> points = Points(family, m, 200, 43);
+    for (const int node : std::set<int>(m.connectivity.begin(), m.connectivity.end()))
+      points.push_back(m.NodeAt(node));
+    for (const ZORSearchTolerances& t : tolerances) {
+      SCOPED_TRACE(std::string(family.first) + " boundary " + std::to_string(t.boundary) +
+                   " normal " + std::to_string(t.normal));
+      const std::vector<Answer> all =
+          Locate(source.Elements(), source.Grid(), {true, false, false}, points, t);
+      const std::vector<Answer> screened =
+          Locate(source.Elements(), source.Grid(), {true, false, true}, points, t);
+      for (std::size_t i = 0; i < points.size(); ++i) {
+        ASSERT_EQ(all[i].found, screened[i].found) << "point " << i;
+        if (!all[i].found) continue;
+        ASSERT_EQ(all[i].match.element, screened[i].match.element) << "point " << i;
+        ASSERT_EQ(all[i].match.exactNode, screened[i].match.exactNode) << "point " << i;
+        for (int k = 0; k < all[i].match.nodeCount; ++k)
+          ASSERT_EQ(all[i].match.weights[k], screened[i].match.weights[k]) << "point " << i;
+      }
+    }
   }
 }
 
