@@ -799,7 +799,7 @@ bool ZORMtkGeom::FindPerpDistToCurve(double* coords, double* point, double* u, i
 // normalised by c3: Q = (b - a^2/3)/3, R = (2a^3/27 - ab/3 + c)/2, D = R^2 + Q^3.
 // D < 0: three real roots by the trigonometric form; D > 0: one real root; D = 0: a double root.
 void ZORMtkGeom::SolveCubic(double* c, double* roots, int& nRoots) {
-  nRoots = 0;
+  // Without a cubic term nothing is solved, and nothing written: every branch below sets nRoots.
   if (std::fabs(c[3]) <= kCubicZero) return;
   const double a = c[2] / c[3], b = c[1] / c[3], cc = c[0] / c[3];
   const double Q = (b - a * a * kThird) * kThird;

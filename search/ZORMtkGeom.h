@@ -75,7 +75,8 @@ class ZORMTK_EXPORT ZORMtkGeom {
   // In-plane Shp2D output (3 * nNodes doubles) of a 4- or 8-node quadrilateral at the point.
   static void InterpolateInQuad(double* weights, int nNodes, double* coords, double* p,
                                 bool& inside, double tol);
-  // Real roots of c[0] + c[1] u + c[2] u^2 + c[3] u^3; none when c[3] is (nearly) zero.
+  // Real roots of c[0] + c[1] u + c[2] u^2 + c[3] u^3; when c[3] is (nearly) zero, roots and
+  // nRoots are left as they were.
   static void SolveCubic(double* c, double* roots, int& nRoots);
   // Copies the nodes of a 6- or 8-node facet between element order and perimeter order (corner,
   // mid-side, corner, ...).

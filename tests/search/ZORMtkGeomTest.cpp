@@ -346,13 +346,19 @@ TEST(ZORMtkGeomKernels, SolveCubicFindsKnownAndRandomRoots) {
   const std::pair<std::array<double, 4>, std::vector<double>> known[] = {
       {{-2, 1, -2, 1}, {2}},      // (u - 2)(u^2 + 1)
       {{-2, -3, 0, 1}, {-1, 2}},  // (u + 1)^2 (u - 2)
-      {{-1, 3, -3, 1}, {1}},      // (u - 1)^3
-      {{1, 2, 3, 1e-12}, {}}};    // no cubic term
+      {{-1, 3, -3, 1}, {1}}};     // (u - 1)^3
   for (const auto& [c, want] : known) {
     const std::vector<double> got = solve(c);
     ASSERT_EQ(got.size(), want.size()) << c[0];
     for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-9) << c[0];
   }
+  // Without a cubic term nothing is written, the count included.
+  std::array<double, 4> flat = {1, 2, 3, 1e-12};
+  double untouched[3] = {5.0, 5.0, 5.0};
+  int count = 7;
+  ZORMtkGeom::SolveCubic(flat.data(), untouched, count);
+  EXPECT_EQ(count, 7);
+  EXPECT_EQ(untouched[0], 5.0);
   std::mt19937 rng(17);
   std::uniform_real_distribution<double> root(-3.0, 3.0);
   for (int trial = 0; trial < 100; ++trial) {
