@@ -38,15 +38,23 @@ class ZORParallelFor {
   // is aligned to it: two workers writing into one line make the cores hand the line back and
   // forth on every write, and a search that should run at the speed of its arithmetic waits on it.
   static constexpr std::size_t kCacheLine = 64;
+  // No count above this: far more threads than any machine this runs on has cores, and the
+  // system cannot start billions. Results are the same at any count, so a larger request is
+  // served with this many.
+  static constexpr int kMostThreads = 1024;
   // The thread count to use for `requested` threads: requested itself when positive, else
-  // ZORMTK_THREADS when set to a positive number, else every hardware thread.
+  // ZORMTK_THREADS when set to a positive number, else every hardware thread; at most
+  // kMostThreads.
   static int ResolveThreads(int requested) {
-    if (requested > 0) return requested;
+    if (requested > 0) return std::min(requested, kMostThreads);
     if (const char* text = std::getenv("ZORMTK_THREADS")) {
-      const int fromEnvironment = std::atoi(text);
-      if (fromEnvironment > 0) return fromEnvironment;
+      // strtoll holds a number too large for its type at the type's limit, where atoi's result
+      // is undefined.
+      const long long fromEnvironment = std::strtoll(text, nullptr, 10);
+      if (fromEnvironment > 0)
+        return static_cast<int>(std::min<long long>(fromEnvironment, kMostThreads));
     }
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMostThreads);
   }
 
   // Chunks of at most `preferred` items, and at least 200 chunks per thread when the range

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +58,35 @@ TEST(PlatformModules, UseCountAddsOnFirstInitializeAndSubtractsOnLastFinalize) {
     ZORSimAPI_finalize(status);
     EXPECT_EQ(status, expected);
   }
+}
+
+// A request is served as given up to the cap; without one ZORMTK_THREADS decides when it is a
+// positive number, however large, and otherwise every hardware thread.
+TEST(ZORParallelFor, ThreadCountsComeFromTheRequestThenTheEnvironmentAndStayUnderTheCap) {
+  const int most = ZORParallelFor::kMostThreads;
+  const int hardware = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, most);
+  const char* saved = std::getenv("ZORMTK_THREADS");
+  const std::string kept = saved ? saved : "";
+  const struct {
+    int requested;
+    const char* environment;
+    int expected;
+  } cases[] = {{3, "7", 3},          {most + 1, nullptr, most},
+               {0, "7", 7},          {0, "99999999999", most},
+               {-2, "0", hardware},  {0, "-3", hardware},
+               {0, "abc", hardware}, {0, nullptr, hardware}};
+  for (const auto& c : cases) {
+    if (c.environment)
+      setenv("ZORMTK_THREADS", c.environment, 1);
+    else
+      unsetenv("ZORMTK_THREADS");
+    EXPECT_EQ(ZORParallelFor::ResolveThreads(c.requested), c.expected)
+        << c.requested << " " << (c.environment ? c.environment : "(unset)");
+  }
+  if (saved)
+    setenv("ZORMTK_THREADS", kept.c_str(), 1);
+  else
+    unsetenv("ZORMTK_THREADS");
 }
 
 // Chunks hands every item to exactly one call, whatever the count (around the smallest chunk and
