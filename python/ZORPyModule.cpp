@@ -12,10 +12,10 @@ namespace {
 class PyArrayMapper {
  public:
   void SetSource(const ZORPyDoubles& points, const py::object& cells) {
-    SetMesh(points, cells, "source points", &ZORMtkArrayMapper::SetSource);
+    SetMesh(points, cells, "source", &ZORMtkArrayMapper::SetSource);
   }
   void SetTarget(const ZORPyDoubles& points, const py::object& cells) {
-    SetMesh(points, cells, "target points", &ZORMtkArrayMapper::SetTarget);
+    SetMesh(points, cells, "target", &ZORMtkArrayMapper::SetTarget);
   }
 
   void SetOptions(int method, double boundary, double normal, double fill, bool fallback,
@@ -110,10 +110,11 @@ class PyArrayMapper {
   using Setter = ZORMtkArrayStatus (ZORMtkArrayMapper::*)(const ZORMtkMeshArrays&);
 
   // cells: None, ("vtk", connectivity, offsets, types) or ("blocks", names, arrays), as the
-  // Python layer prepares them.
-  void SetMesh(const ZORPyDoubles& points, const py::object& cells, const std::string& what,
+  // Python layer prepares them. role ("source", "target") starts the messages, which name the
+  // points or the cells, whichever is wrong.
+  void SetMesh(const ZORPyDoubles& points, const py::object& cells, const std::string& role,
                Setter set) {
-    zorpy::CheckPoints(points, what);
+    zorpy::CheckPoints(points, role + " points");
     ZORMtkMeshArrays mesh = zorpy::MeshView(points);
     ZORPyInts connectivity;
     ZORPyOffsets offsets;
@@ -125,11 +126,11 @@ class PyArrayMapper {
         connectivity = form[1].cast<ZORPyInts>();
         offsets = form[2].cast<ZORPyOffsets>();
         types = form[3].cast<ZORPyTypes>();
-        zorpy::AddVtkCells(mesh, connectivity, offsets, types, what);
+        zorpy::AddVtkCells(mesh, connectivity, offsets, types, role + " cells");
       } else {
         const std::vector<std::string> names = form[1].cast<std::vector<std::string>>();
         blocks = form[2].cast<std::vector<ZORPyInts>>();
-        zorpy::AddBlocks(mesh, names, blocks, what);
+        zorpy::AddBlocks(mesh, names, blocks, role + " cells");
       }
     }
     zorpy::Raise(Locked([&] { return (mapper_.*set)(mesh); }));

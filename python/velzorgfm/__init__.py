@@ -140,8 +140,9 @@ class Mapper:
 
     @property
     def placed(self):
-        """Boolean mask of the target points the search placed (the others hold the fill value,
-        or their nearest source node's value with the fallback)."""
+        """Boolean mask of the target points the search placed: in a source element, or with
+        method="nearest" at their nearest source node, which every point has. The others hold
+        the fill value, or their nearest source node's value with the fallback."""
         return self._mapper.placed()
 
     @property
