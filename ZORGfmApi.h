@@ -29,6 +29,7 @@
 // Arrays in, arrays out: meshes and fields as a host holds them, and databases read into arrays.
 #include "api/ZORMtkArrayMapper.h"
 #include "api/ZORMtkDiagnosticTexts.h"
+#include "api/ZORMtkElementShapeCheck.h"
 #include "api/ZORMtkSimCatalog.h"
 #include "api/ZORMtkSimFile.h"
 #include "api/ZORMtkVtkCells.h"

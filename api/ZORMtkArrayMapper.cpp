@@ -35,6 +35,7 @@ struct PlacedMesh {
   int elements = 0;
   // The host's cell of each element, in the database's element order.
   std::vector<int> cellOfElement;
+  ZORMtkShapeCounts shapes;
   std::unique_ptr<ZORMtkSimReader> reader;
 };
 
@@ -53,6 +54,7 @@ class ZORMtkArrayMapper::Impl {
     mesh.nodes = arrays.nodeCount;
     mesh.elements = builder.ElementCount();
     mesh.cellOfElement = builder.CellOfElement();
+    mesh.shapes = builder.CountShapes();
     mesh.reader = std::make_unique<ZORMtkSimReader>();
     mesh.reader->SetScope(writer.GetRootPosition(), ScopeElementRegion, mesh.id, cow_List<int>());
     return status;
@@ -137,6 +139,8 @@ ZORMtkArrayStatus ZORMtkArrayMapper::SetSource(const ZORMtkMeshArrays& mesh) {
 ZORMtkArrayStatus ZORMtkArrayMapper::SetTarget(const ZORMtkMeshArrays& mesh) {
   return impl_->SetMesh(mesh, "target points", impl_->target);
 }
+
+ZORMtkShapeCounts ZORMtkArrayMapper::SourceShapes() const { return impl_->source.shapes; }
 
 ZORMtkArrayStatus ZORMtkArrayMapper::SetOptions(const ZORMtkArrayOptions& options) {
   if (options.method != MethodShapeInterpolation && options.method != MethodNearestNode)

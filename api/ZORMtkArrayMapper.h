@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api/ZORMtkArrayStatus.h"
+#include "api/ZORMtkElementShapeCheck.h"
 #include "api/ZORMtkMeshArrays.h"
 #include "api/ZORMtkSparseWeights.h"
 #include "mapper/ZORMtkMapSpecs.h"
@@ -67,6 +68,10 @@ class ZORMTK_EXPORT ZORMtkArrayMapper {
   ZORMtkArrayStatus Map(const double* sourceValues, int sourceRows, int components,
                         double* targetValues);
 
+  // The source elements that are flat, inverted (nodes in an order the element type does not
+  // take) or too small in the mesh's units for the element search: no point is placed in them,
+  // so a host may warn. Zero before SetSource.
+  ZORMtkShapeCounts SourceShapes() const;
   int SourceNodeCount() const;
   int TargetPointCount() const;
   // After ComputeWeights: 1 for each target point the search placed in a source element (or,

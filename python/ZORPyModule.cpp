@@ -93,6 +93,11 @@ class PyArrayMapper {
   int TargetPointCount() {
     return Locked([&] { return mapper_.TargetPointCount(); });
   }
+  // (flat, inverted, too small): source elements the search can place no point in.
+  py::tuple SourceShapes() {
+    const ZORMtkShapeCounts shapes = Locked([&] { return mapper_.SourceShapes(); });
+    return py::make_tuple(shapes.zeroVolume, shapes.inverted, shapes.tooSmall);
+  }
   int SourceNodeCount() {
     return Locked([&] { return mapper_.SourceNodeCount(); });
   }
@@ -158,6 +163,7 @@ PYBIND11_MODULE(_core, module) {
       .def("source_elements", &PyArrayMapper::SourceElements)
       .def("flags", &PyArrayMapper::Flags)
       .def("diagnostics", &PyArrayMapper::Diagnostics)
+      .def("source_shapes", &PyArrayMapper::SourceShapes)
       .def("source_node_count", &PyArrayMapper::SourceNodeCount)
       .def("target_point_count", &PyArrayMapper::TargetPointCount);
   module.def("vtk_cell_type", [](const std::string& elementType) {

@@ -170,6 +170,20 @@ void ZORMtkMeshBuilder::GroupVtkCells(bool plane) {
     cellOfElement_.insert(cellOfElement_.end(), cells.begin(), cells.end());
 }
 
+ZORMtkShapeCounts ZORMtkMeshBuilder::CountShapes() const {
+  ZORMtkShapeCounts counts;
+  for (const Block& block : blocks_) {
+    const ZORMtkElementShapeCheck check =
+        ZORMtkElementShapeCheck::ForType(block.elementType.c_str(), plane_);
+    const int* nodes = block.connectivity ? block.connectivity : block.owned.data();
+    for (int e = 0; e < block.elementCount; ++e)
+      counts.Add(check.CheckNodes(
+          mesh_.coordinates, mesh_.dimension,
+          nodes + static_cast<std::size_t>(e) * static_cast<std::size_t>(block.nodesPerElement)));
+  }
+  return counts;
+}
+
 ZORSimDynamicID ZORMtkMeshBuilder::Write(ZORMtkSimWriter& writer) const {
   const ZORSimDynamicID id = writer.AddMesh();
   const int components = plane_ ? 2 : mesh_.dimension;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "api/ZORMtkArrayStatus.h"
+#include "api/ZORMtkElementShapeCheck.h"
 #include "api/ZORMtkMeshArrays.h"
 #include "platform/ZORSimHandles.h"
 
@@ -22,6 +23,9 @@ class ZORMtkMeshBuilder {
   ZORMtkMeshBuilder(const ZORMtkMeshArrays& mesh, std::string role);
 
   ZORMtkArrayStatus Check();
+  // Only after a Check that succeeded: how many elements are flat, inverted or too small for the
+  // element search, which places no point in them.
+  ZORMtkShapeCounts CountShapes() const;
   // Only after a Check that succeeded. Returns the new mesh.
   ZORSimDynamicID Write(ZORMtkSimWriter& writer) const;
 

@@ -1,6 +1,8 @@
 """Mapping properties: linear fields come back at the targets for every element family, the
 weights are the mapping, the cell forms agree, unplaced points get the fill or the fallback."""
 
+import warnings
+
 import numpy as np
 import pytest
 import scipy.sparse
@@ -144,3 +146,18 @@ def test_results_are_the_same_at_any_thread_count():
         np.testing.assert_array_equal(run.map(values), runs[0].map(values))
         np.testing.assert_array_equal(run.source_element, runs[0].source_element)
     assert (runs[0].source_element[~runs[0].placed] == -1).all()
+
+
+@pytest.mark.parametrize("mirrored", [[], [0, 5, 9]])
+def test_a_warning_counts_the_inverted_source_cells_and_a_good_mesh_gives_none(mirrored):
+    points, cells = family_mesh("C3D8", n=3)
+    hexes = cells["C3D8"].copy()
+    hexes[mirrored] = hexes[mirrored][:, [0, 3, 2, 1, 4, 7, 6, 5]]
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        mapper = velzorgfm.Mapper(points, {"C3D8": hexes}, inside(points, cells, 20))
+    assert [str(w.message) for w in caught] == (
+        [f"source cells: {len(mirrored)} are inverted (negative volume; check the node order); "
+         "no point is placed in them"] if mirrored else [])
+    assert all(w.category is RuntimeWarning and w.filename == __file__ for w in caught)
+    assert mapper.placed.any()

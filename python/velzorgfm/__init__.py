@@ -11,6 +11,8 @@ cells (``(connectivity, offsets, types)``), or from a meshio mesh (``from_meshio
 ``Database`` reads and writes the library's simulation databases as arrays.
 """
 
+import warnings
+
 import numpy as np
 
 from . import _core
@@ -43,6 +45,19 @@ def _indices(array, what, dtype=np.int32, upper=_INT32_MAX):
         bad = array.min() if array.min() < 0 else array.max()
         raise ValueError(f"{what}: {bad} is outside 0 .. {upper}")
     return np.ascontiguousarray(array, dtype=dtype)
+
+
+def _warn_about_source_cells(flat, inverted, too_small):
+    """Warns of source cells the search can place no point in, as fieldmap's import does: a
+    mesh in another node order than the element type's is the usual cause of inverted cells."""
+    problems = [(flat, "have zero volume"),
+                (inverted, "are inverted (negative volume; check the node order)"),
+                (too_small, "are too small in these units for the element search; scale the "
+                            "coordinates up")]
+    for count, what in problems:
+        if count:
+            warnings.warn(f"source cells: {count} {what}; no point is placed in them",
+                          RuntimeWarning, stacklevel=3)
 
 
 def _cells(cells, what):
@@ -100,7 +115,8 @@ class Mapper:
     shape holds it, so no neighbour extrapolates). threads: threads of the search and transfer
     (0: ZORMTK_THREADS, else every hardware thread); the results are the same at any count.
 
-    Raises ValueError naming what is wrong with an argument.
+    Raises ValueError naming what is wrong with an argument. Warns (RuntimeWarning) of source
+    cells that are flat, inverted or too small for the search, which places no point in them.
     """
 
     def __init__(self, source_points, source_cells, target_points, target_cells=None, *,
@@ -119,6 +135,7 @@ class Mapper:
                                 _cells(source_cells, "source cells"))
         self._mapper.set_target(_points(target_points, "target points"),
                                 _cells(target_cells, "target cells"))
+        _warn_about_source_cells(*self._mapper.source_shapes())
         self._mapper.compute_weights()
 
     @classmethod

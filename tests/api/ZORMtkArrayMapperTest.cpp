@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ZORGfmApi.h"
@@ -102,6 +104,69 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
       EXPECT_GT(unplaced, 0);
     } else {
       EXPECT_EQ(unplaced, mapper.Diagnostics().FailedPoints().Size());
+    }
+  }
+}
+
+// The node order of a VTK cell of type `type` mirrored in its reference shape, which turns the
+// cell inside out.
+void Mirror(std::uint8_t type, int* nodes) {
+  if (type == 9 || type == 12) std::swap(nodes[1], nodes[3]);
+  if (type == 12) std::swap(nodes[5], nodes[7]);
+  if (type == 5 || type == 10 || type == 11 || type == 13) std::swap(nodes[1], nodes[2]);
+  if (type == 11) std::swap(nodes[5], nodes[6]);
+  if (type == 13) std::swap(nodes[4], nodes[5]);
+}
+
+// Each fault is counted for exactly the cells it reaches: mirrored cells as inverted (plane
+// cells too, since a plane mesh has an orientation, with two coordinates per node or three),
+// every cell of a solid mesh pressed flat as flat, and in a mesh shrunk below what the element
+// search resolves every cell but the 3-node plane triangles, which are placed without Newton steps,
+// as too small.
+TEST(ZORMtkArrayMapperTest, CountsTheSourceCellsTheSearchCannotPlacePointsIn) {
+  for (const Cells kind : {Cells::Hex, Cells::Tet, Cells::Mixed, Cells::Plane}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    const Mesh built = vtkgrid::MakeWhole(kind, 3, 5);
+    const long long cells = static_cast<long long>(built.types.size());
+    Mesh mirrored = built, flat = built, tiny = built;
+    long long mirroredCount = 0, triangles = 0;
+    for (std::size_t c = 0; c < built.types.size(); ++c) {
+      triangles += built.types[c] == 5;
+      if (c * 7 % 5 != 0) continue;
+      Mirror(built.types[c], mirrored.connectivity.data() + built.offsets[c]);
+      ++mirroredCount;
+    }
+    // The mirrored mesh also with two coordinates per node, as a plane mesh may come.
+    std::vector<double> mirroredXY;
+    for (std::size_t i = 0; i < built.coords.size(); ++i) {
+      if (i % 3 == 2) flat.coords[i] = 0.0;
+      if (i % 3 != 2) mirroredXY.push_back(built.coords[i]);
+      tiny.coords[i] *= 1e-7;
+    }
+    ZORMtkMeshArrays inPlane = mirrored.Arrays();
+    inPlane.coordinates = mirroredXY.data();
+    inPlane.dimension = 2;
+    const bool solid = kind != Cells::Plane;
+    const struct {
+      const char* name;
+      ZORMtkMeshArrays arrays;
+      long long zeroVolume, inverted, tooSmall;
+    } cases[] = {
+        {"as built", built.Arrays(), 0, 0, 0},
+        {"some cells mirrored", mirrored.Arrays(), 0, mirroredCount, 0},
+        {"mirrored, two coordinates (plane meshes)", inPlane, 0, mirroredCount, 0},
+        {"pressed flat", flat.Arrays(), solid ? cells : 0, 0, 0},
+        {"shrunk", tiny.Arrays(), 0, 0, cells - triangles},
+    };
+    for (const auto& test : cases) {
+      if (solid && test.arrays.dimension == 2) continue;
+      SCOPED_TRACE(test.name);
+      ZORMtkArrayMapper arrays;
+      ASSERT_TRUE(arrays.SetSource(test.arrays));
+      const ZORMtkShapeCounts counts = arrays.SourceShapes();
+      EXPECT_EQ(counts.zeroVolume, test.zeroVolume);
+      EXPECT_EQ(counts.inverted, test.inverted);
+      EXPECT_EQ(counts.tooSmall, test.tooSmall);
     }
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "RawMesh.h"
+#include "api/ZORMtkElementShapeCheck.h"
 
 // Elements of one element type, node positions element by element in the library's node order.
 struct ElementBlock {
@@ -19,16 +20,14 @@ struct ElementBlock {
 
 // A mesh ready for the database: coordinates with two components per node for plane meshes and
 // three otherwise, element blocks in the order their types first appear in the file, the point
-// arrays, and the count of elements the shape check rejected (they are still written, since a
+// arrays, and the counts of elements the shape check rejected (they are still written, since a
 // user may want to inspect them).
 struct AssembledMesh {
   int coordinateComponents = 3;
   std::vector<double> coordinates;
   std::vector<ElementBlock> blocks;
   std::vector<PointArray> pointArrays;
-  std::int64_t zeroVolumeElements = 0;
-  std::int64_t invertedElements = 0;
-  std::int64_t tooSmallElements = 0;
+  ZORMtkShapeCounts shapes;
   std::vector<std::string> notes;
 
   int NodeCount() const {

@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 
-#include "ElementShapeCheck.h"
 #include "FieldmapError.h"
 
 namespace {
@@ -104,25 +103,16 @@ void MeshAssembler::FillBlocks(RawMesh& raw, const CellTable& cells, bool plane,
 
 void MeshAssembler::CheckShapes(const RawMesh& raw, const std::vector<int>& dimensions, bool plane,
                                 AssembledMesh& mesh) const {
-  const double* points = raw.points.data();
-  std::array<double, 3 * ElementShapeCheck::kMaxNodes> xyz{};
   std::size_t done = 0;
   for (std::size_t b = 0; b < mesh.blocks.size(); ++b) {
     const ElementBlock& block = mesh.blocks[b];
     const int nodes = block.nodesPerElement;
     const int* connectivity = block.connectivity.data();
-    const ElementShapeCheck check(nodes, dimensions[b], plane);
+    const ZORMtkElementShapeCheck check(nodes, dimensions[b], plane);
     for (int e = 0; e < block.ElementCount(); ++e, ++done) {
       const int* element =
           connectivity + static_cast<std::size_t>(e) * static_cast<std::size_t>(nodes);
-      for (int k = 0; k < nodes; ++k)
-        for (int axis = 0; axis < 3; ++axis)
-          xyz[static_cast<std::size_t>(3 * k + axis)] =
-              points[3 * static_cast<std::size_t>(element[k]) + static_cast<std::size_t>(axis)];
-      const ElementShapeCheck::Verdict verdict = check.Check(xyz.data());
-      mesh.zeroVolumeElements += verdict == ElementShapeCheck::Verdict::kZeroVolume;
-      mesh.invertedElements += verdict == ElementShapeCheck::Verdict::kInverted;
-      mesh.tooSmallElements += verdict == ElementShapeCheck::Verdict::kTooSmall;
+      mesh.shapes.Add(check.CheckNodes(raw.points.data(), 3, element));
       if (progress_ && done % kCellsPerReport == 0)
         progress_(static_cast<double>(done) / static_cast<double>(raw.cellTypes.size()));
     }

@@ -105,9 +105,7 @@ void MeshImporter::Read(ProgressReporter& progress) {
   report_.coordinateComponents = mesh_->coordinateComponents;
   for (const ElementBlock& block : mesh_->blocks)
     report_.blocks.emplace_back(block.elementType, block.ElementCount());
-  report_.zeroVolumeElements = mesh_->zeroVolumeElements;
-  report_.invertedElements = mesh_->invertedElements;
-  report_.tooSmallElements = mesh_->tooSmallElements;
+  report_.shapes = mesh_->shapes;
   report_.notes = mesh_->notes;
 }
 
@@ -148,14 +146,14 @@ void MeshImporter::PrintReport(std::ostream& out, std::ostream& warnings) const 
     out << "  point array '" << array << "' skipped: not a field type (map it with --field "
         << array << "=FIELDTYPE)\n";
   for (const std::string& note : report_.notes) out << "  " << note << "\n";
-  if (report_.zeroVolumeElements > 0)
-    warnings << "warning: " << meshFile_ << ": " << report_.zeroVolumeElements
+  if (report_.shapes.zeroVolume > 0)
+    warnings << "warning: " << meshFile_ << ": " << report_.shapes.zeroVolume
              << " elements have zero volume\n";
-  if (report_.invertedElements > 0)
-    warnings << "warning: " << meshFile_ << ": " << report_.invertedElements
+  if (report_.shapes.inverted > 0)
+    warnings << "warning: " << meshFile_ << ": " << report_.shapes.inverted
              << " elements are inverted (negative volume)\n";
-  if (report_.tooSmallElements > 0)
-    warnings << "warning: " << meshFile_ << ": " << report_.tooSmallElements
+  if (report_.shapes.tooSmall > 0)
+    warnings << "warning: " << meshFile_ << ": " << report_.shapes.tooSmall
              << " elements are too small in these units for the element search, which will "
                 "place no point in them; scale the coordinates up\n";
 }

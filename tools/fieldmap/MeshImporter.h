@@ -30,9 +30,7 @@ class MeshImporter {
     std::vector<std::pair<std::string, int>> blocks;  // element type, element count
     std::vector<ImportedField> fields;
     std::vector<std::string> skippedArrays;
-    std::int64_t zeroVolumeElements = 0;
-    std::int64_t invertedElements = 0;
-    std::int64_t tooSmallElements = 0;
+    ZORMtkShapeCounts shapes;
     std::vector<std::string> notes;
   };
 

@@ -61,7 +61,7 @@ void ExpectWellOrderedCells(const RawMesh& mesh, const std::string& file) {
     }
   }
   const AssembledMesh assembled = MeshAssembler(file).Assemble(mesh);
-  EXPECT_EQ(assembled.invertedElements + assembled.zeroVolumeElements, 0) << file;
+  EXPECT_EQ(assembled.shapes.inverted + assembled.shapes.zeroVolume, 0) << file;
 }
 
 class ToolWrittenFiles : public ::testing::Test {

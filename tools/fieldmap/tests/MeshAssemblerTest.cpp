@@ -4,7 +4,6 @@
 #include <string>
 
 #include "CellCatalog.h"
-#include "ElementShapeCheck.h"
 #include "FieldmapError.h"
 #include "MeshAssembler.h"
 #include "TestMeshes.h"
@@ -25,8 +24,8 @@ TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
   for (int type : TestMeshes::SupportedVtkTypes()) {
     const CellCatalog::VtkCell& cell = *CellCatalog::FindVtk(type);
     const std::vector<double> xyz = TestMeshes::ReferenceCell(type);
-    EXPECT_EQ(ElementShapeCheck(cell.nodes, cell.dimension, true).Check(xyz.data()),
-              ElementShapeCheck::Verdict::kGood)
+    EXPECT_EQ(ZORMtkElementShapeCheck(cell.nodes, cell.dimension, true).Check(xyz.data()),
+              ZORMtkElementShapeCheck::Verdict::kGood)
         << "VTK cell type " << type;
     if (cell.dimension == 1) continue;  // lines have no shape functions of their own here
     const bool hexahedral = type == 12 || type == 25, quadrilateral = type == 9 || type == 23;
@@ -53,7 +52,7 @@ TEST(CellConventions, VtkNodeOrderIsTheLibrarysForEverySupportedShape) {
 // nodes flatten a hexahedron and a line; a plane triangle, placed without Newton steps, is good
 // however small (as a shell facet is, below).
 TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
-  using Verdict = ElementShapeCheck::Verdict;
+  using Verdict = ZORMtkElementShapeCheck::Verdict;
   const auto swapped = [](int type) {
     std::vector<double> xyz = TestMeshes::ReferenceCell(type);
     std::swap_ranges(xyz.begin() + 3, xyz.begin() + 6, xyz.begin() + 6);
@@ -75,14 +74,14 @@ TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
         Case{swapped(5), 3, 2, true, Verdict::kInverted},
         Case{swapped(5), 3, 2, false, Verdict::kGood}, Case{tiny, 3, 2, true, Verdict::kGood},
         Case{{1, 1, 1, 1, 1, 1}, 2, 1, false, Verdict::kZeroVolume}})
-    EXPECT_EQ(ElementShapeCheck(c.nodes, c.dimension, c.plane).Check(c.xyz.data()), c.verdict)
+    EXPECT_EQ(ZORMtkElementShapeCheck(c.nodes, c.dimension, c.plane).Check(c.xyz.data()), c.verdict)
         << c.nodes << " nodes, plane " << c.plane;
 }
 
 // Reference cells (solids, shell facets, a line) shrunk by a factor: the verdict says too small
 // exactly when the library's own element test no longer places the cell's centre in it.
 TEST(ElementShapeCheckVerdicts, TooSmallExactlyWhenTheElementTestCannotPlaceTheCentre) {
-  using Verdict = ElementShapeCheck::Verdict;
+  using Verdict = ZORMtkElementShapeCheck::Verdict;
   struct Case {
     int vtkType;
     double factor;
@@ -97,7 +96,8 @@ TEST(ElementShapeCheckVerdicts, TooSmallExactlyWhenTheElementTestCannotPlaceTheC
       xyz[i] *= c.factor;
       centre[i % 3] += xyz[i] / cell.nodes;
     }
-    const Verdict verdict = ElementShapeCheck(cell.nodes, cell.dimension, false).Check(xyz.data());
+    const Verdict verdict =
+        ZORMtkElementShapeCheck(cell.nodes, cell.dimension, false).Check(xyz.data());
     std::vector<double> weights(static_cast<std::size_t>(4 * cell.nodes));
     double tolerance = 0.3, projection = 0.0;
     const bool placed =
@@ -120,7 +120,7 @@ TEST(MeshAssemblerTypes, SolidMeshesGetShellsAndThreeDimensionalBeamsInFirstAppe
   EXPECT_EQ(mesh.blocks[0].ElementCount(), 2);
   // The second hexahedron's nodes follow the 3 + 2 points of the triangle and the line.
   EXPECT_EQ(mesh.blocks[0].connectivity[8], 13);
-  EXPECT_EQ(mesh.zeroVolumeElements + mesh.invertedElements, 0);
+  EXPECT_EQ(mesh.shapes.zeroVolume + mesh.shapes.inverted, 0);
 }
 
 TEST(MeshAssemblerTypes, FlatSurfaceMeshesBecomePlaneElementsWithTwoCoordinates) {

@@ -1,9 +1,10 @@
-#include "ElementShapeCheck.h"
+#include "api/ZORMtkElementShapeCheck.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "ZORGfmApi.h"
+#include "element/ZORMtkShp.h"
+#include "search/ZORMtkGeom.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ double Derivative(int nodes, const double* xyz, const double* derivative, int ax
 
 }  // namespace
 
-ElementShapeCheck::ElementShapeCheck(int nodes, int dimension, bool plane)
+ZORMtkElementShapeCheck::ZORMtkElementShapeCheck(int nodes, int dimension, bool plane)
     : nodes_(nodes), dimension_(dimension), plane_(plane) {
   // The centre of the reference element: triangles, tetrahedra and prisms have a corner at 0.
   std::array<double, 4 * kMaxNodes> shape{};
@@ -45,7 +46,7 @@ ElementShapeCheck::ElementShapeCheck(int nodes, int dimension, bool plane)
   std::copy(shape.begin() + nodes, shape.begin() + (dimension + 1) * nodes, derivatives_.begin());
 }
 
-double ElementShapeCheck::SolidDeterminant(const double* xyz) const {
+double ZORMtkElementShapeCheck::SolidDeterminant(const double* xyz) const {
   double j[3][3];
   for (int d = 0; d < 3; ++d)
     for (int axis = 0; axis < 3; ++axis)
@@ -56,7 +57,7 @@ double ElementShapeCheck::SolidDeterminant(const double* xyz) const {
 }
 
 // The surface Jacobian: signed in the xy plane for plane meshes, its area factor otherwise.
-double ElementShapeCheck::SurfaceDeterminant(const double* xyz) const {
+double ZORMtkElementShapeCheck::SurfaceDeterminant(const double* xyz) const {
   double a[3], b[3];
   for (int axis = 0; axis < 3; ++axis) {
     a[axis] = Derivative(nodes_, xyz, derivatives_.data(), axis);
@@ -68,7 +69,7 @@ double ElementShapeCheck::SurfaceDeterminant(const double* xyz) const {
                 : std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
 }
 
-ElementShapeCheck::Verdict ElementShapeCheck::Check(const double* xyz) const {
+ZORMtkElementShapeCheck::Verdict ZORMtkElementShapeCheck::Check(const double* xyz) const {
   const double size = Size(nodes_, xyz);
   double measure = size, scale = size;
   if (dimension_ == 3) {
@@ -83,4 +84,25 @@ ElementShapeCheck::Verdict ElementShapeCheck::Check(const double* xyz) const {
   // Lines and 3-node triangles are placed without Newton steps, in any units.
   const bool limited = dimension_ == 3 || (dimension_ == 2 && nodes_ != 3);
   return limited && measure < ZORMtkGeom::kMinDeterminant ? Verdict::kTooSmall : Verdict::kGood;
+}
+
+ZORMtkElementShapeCheck::Verdict ZORMtkElementShapeCheck::CheckNodes(const double* coordinates,
+                                                                     int components,
+                                                                     const int* nodes) const {
+  std::array<double, 3 * kMaxNodes> xyz{};
+  for (int k = 0; k < nodes_; ++k)
+    for (int axis = 0; axis < components; ++axis)
+      xyz[static_cast<std::size_t>(3 * k + axis)] =
+          coordinates[static_cast<std::size_t>(components) * static_cast<std::size_t>(nodes[k]) +
+                      static_cast<std::size_t>(axis)];
+  return Check(xyz.data());
+}
+
+// Families: 0 lines, 1 and 2 triangles and quadrilaterals (shells, or plane elements), 3 to 5
+// tetrahedra, prisms and hexahedra; the unknown row has no nodes and is checked as a line.
+ZORMtkElementShapeCheck ZORMtkElementShapeCheck::ForType(const char* elementType, bool plane) {
+  const ZORMtkShpRow& row = ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape(elementType));
+  const bool surface = row.family == 1 || row.family == 2;
+  const bool solid = row.family >= 3 && row.family <= 5;
+  return ZORMtkElementShapeCheck(row.nodes, surface ? 2 : (solid ? 3 : 1), plane);
 }
