@@ -63,6 +63,16 @@ BAD_MAPPERS = [
      "method: 'shape' or 'nearest', not 'linear'"),
     ("negative tolerance", (POINTS, CELLS, TARGETS), {"boundary_tolerance": -1},
      "tolerances are finite and not negative"),
+    ("ragged target rows", (POINTS, CELLS, [[0, 0], [1, 1, 1]]), {},
+     "target points: setting an array element with a sequence"),
+    ("cells as one number", (POINTS, 7, TARGETS), {}, "source cells: expected (element type"),
+    ("tolerance of None", (POINTS, CELLS, TARGETS), {"normal_tolerance": None},
+     "normal_tolerance: expected a number, not None"),
+    ("fill as text", (POINTS, CELLS, TARGETS), {"fill": "a"}, "fill: expected a number, not 'a'"),
+    ("threads as text", (POINTS, CELLS, TARGETS), {"threads": "two"},
+     "threads: expected a number, not 'two'"),
+    ("element choice as a list", (POINTS, CELLS, TARGETS), {"element_choice": []},
+     "element_choice: 'first' or 'containing', not []"),
 ]
 
 

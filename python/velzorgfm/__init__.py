@@ -23,10 +23,35 @@ __all__ = ["Mapper", "Database", "DatabaseError", "from_meshio", "to_meshio"]
 _METHODS = {"shape": 0, "nearest": 1}
 _ELEMENT_CHOICES = {"first": 0, "containing": 1}
 _INT32_MAX = np.iinfo(np.int32).max
+_CELL_FORMS = ("expected (element type, connectivity) pairs, a dict of them or (connectivity, "
+               "offsets, types)")
+
+
+def _array(value, what):
+    """np.asarray(value), with numpy's complaint about ragged nested lists naming the argument."""
+    try:
+        return np.asarray(value)
+    except ValueError as error:
+        raise ValueError(f"{what}: {error}") from None
+
+
+def _number(value, what, kind=float):
+    """value as a float (or an int), or a ValueError naming the option."""
+    try:
+        return kind(value)
+    except (TypeError, ValueError):
+        raise ValueError(f"{what}: expected a number, not {value!r}") from None
+
+
+def _choice(value, what, choices):
+    """The code of one of the names in choices, or a ValueError listing them."""
+    if not isinstance(value, str) or value not in choices:
+        raise ValueError(f"{what}: {' or '.join(map(repr, choices))}, not {value!r}")
+    return choices[value]
 
 
 def _points(points, what):
-    array = np.asarray(points)
+    array = _array(points, what)
     if not np.issubdtype(array.dtype, np.number) or np.issubdtype(array.dtype, np.complexfloating):
         raise ValueError(f"{what}: expected real numbers, got dtype {array.dtype}")
     if array.ndim != 2 or array.shape[1] not in (2, 3):
@@ -38,7 +63,7 @@ def _points(points, what):
 
 
 def _indices(array, what, dtype=np.int32, upper=_INT32_MAX):
-    array = np.asarray(array)
+    array = _array(array, what)
     if array.size and not np.issubdtype(array.dtype, np.integer):
         raise ValueError(f"{what}: expected integers, got dtype {array.dtype}")
     if array.size and (array.min() < 0 or array.max() > upper):
@@ -73,14 +98,16 @@ def _cells(cells, what):
             # Offsets as a .vtu file stores them: where each cell ends.
             offsets = np.concatenate(([0], offsets)).astype(np.int64)
         return ("vtk", _indices(connectivity, f"{what}: connectivity").ravel(), offsets, types)
-    pairs = list(cells.items()) if isinstance(cells, dict) else list(cells)
+    try:
+        pairs = list(cells.items()) if isinstance(cells, dict) else list(cells)
+    except TypeError:
+        raise ValueError(f"{what}: {_CELL_FORMS}, got {type(cells).__name__}") from None
     if not pairs:
         raise ValueError(f"{what}: no cells given (pass None for points alone)")
     names, blocks = [], []
     for entry in pairs:
         if not (isinstance(entry, tuple) and len(entry) == 2 and isinstance(entry[0], str)):
-            raise ValueError(f"{what}: expected (element type, connectivity) pairs, a dict of them "
-                             f"or (connectivity, offsets, types), got {type(entry).__name__}")
+            raise ValueError(f"{what}: {_CELL_FORMS}, got {type(entry).__name__}")
         names.append(entry[0])
         blocks.append(_indices(entry[1], f"{what}: {entry[0]} connectivity"))
     return ("blocks", names, blocks)
@@ -88,7 +115,7 @@ def _cells(cells, what):
 
 def _values(values, rows, what="values", row="source node"):
     """values as (rows,) or (rows, components) doubles."""
-    array = np.asarray(values)
+    array = _array(values, what)
     if not np.issubdtype(array.dtype, np.number) or np.issubdtype(array.dtype, np.complexfloating):
         raise ValueError(f"{what}: expected real numbers, got dtype {array.dtype}")
     if array.ndim not in (1, 2) or array.shape[0] != rows or array.size == 0:
@@ -122,15 +149,14 @@ class Mapper:
     def __init__(self, source_points, source_cells, target_points, target_cells=None, *,
                  method="shape", boundary_tolerance=0.0, normal_tolerance=0.0, fill=0.0,
                  fallback=False, conservative=False, element_choice="first", threads=0):
-        if method not in _METHODS:
-            raise ValueError(f"method: 'shape' or 'nearest', not {method!r}")
-        if element_choice not in _ELEMENT_CHOICES:
-            raise ValueError(f"element_choice: 'first' or 'containing', not {element_choice!r}")
+        options = (_choice(method, "method", _METHODS),
+                   _number(boundary_tolerance, "boundary_tolerance"),
+                   _number(normal_tolerance, "normal_tolerance"), _number(fill, "fill"),
+                   bool(fallback), bool(conservative),
+                   _choice(element_choice, "element_choice", _ELEMENT_CHOICES),
+                   _number(threads, "threads", int))
         self._mapper = _core.ArrayMapper()
-        self._mapper.set_options(_METHODS[method], float(boundary_tolerance),
-                                 float(normal_tolerance), float(fill), bool(fallback),
-                                 bool(conservative), _ELEMENT_CHOICES[element_choice],
-                                 int(threads))
+        self._mapper.set_options(*options)
         self._mapper.set_source(_points(source_points, "source points"),
                                 _cells(source_cells, "source cells"))
         self._mapper.set_target(_points(target_points, "target points"),
