@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "api/ZORMtkDiagnosticTexts.h"
 #include "api/ZORMtkVtkCells.h"
@@ -196,8 +197,23 @@ ZORMtkArrayStatus ZORMtkDistributedMapper::SetTarget(const ZORMtkMeshArrays& poi
   return status;
 }
 
+// Ranks searching with different options would wait for each other's exchanges for ever, so
+// every option but the thread count, which is each rank's own, must be rank 0's.
 ZORMtkArrayStatus ZORMtkDistributedMapper::SetOptions(const ZORMtkArrayOptions& options) {
-  ZORMtkArrayStatus status = impl_->exchange.Agree(CheckOptions(options));
+  const double shared[] = {static_cast<double>(options.method),
+                           options.boundaryTolerance,
+                           options.normalTolerance,
+                           options.unplacedFill,
+                           static_cast<double>(options.nearestFallback),
+                           static_cast<double>(options.conservative),
+                           static_cast<double>(options.elementChoice)};
+  const bool same = impl_->exchange.SameAsRoot(shared, static_cast<int>(std::size(shared)));
+  ZORMtkArrayStatus local = CheckOptions(options);
+  if (local && !same)
+    local = ZORMtkArrayStatus::Invalid(
+        "the options differ from rank 0's; every rank passes the same options (the thread count "
+        "may differ)");
+  ZORMtkArrayStatus status = impl_->exchange.Agree(local);
   if (!status) return status;
   impl_->DropWeights();
   impl_->options = options;

@@ -50,7 +50,8 @@
 // a fill value or the nearest-node fallback for unplaced points, the nearest-node method, and
 // conservative mapping with either method. Sources (and conservative targets) of solid, plane,
 // line or shell cells, shells not mixed with the others (a status says so). Every call but the
-// accessors is collective: all ranks call it, in the same order, with the same options. Bad input
+// accessors is collective: all ranks call it, in the same order, with the same options (each rank
+// its own thread count); options that differ from rank 0's are bad input. Bad input
 // on any rank gives every rank the same failed status. One thread per object; the searches
 // themselves run on options.threads threads per rank.
 class ZORMTK_EXPORT ZORMtkDistributedMapper {

@@ -1,6 +1,7 @@
 #include "distributed/impl/ZORMpiExchange.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -67,6 +68,12 @@ ZORMtkArrayStatus ZORMpiExchange::Agree(const ZORMtkArrayStatus& local) const {
   MPI_Bcast(message.data(), length, MPI_CHAR, first, comm_);
   if (size_ > 1) message = "rank " + std::to_string(first) + ": " + message;
   return ZORMtkArrayStatus::Invalid(message);
+}
+
+bool ZORMpiExchange::SameAsRoot(const double* values, int count) const {
+  std::vector<double> root(values, values + count);
+  MPI_Bcast(root.data(), count, MPI_DOUBLE, 0, comm_);
+  return std::memcmp(root.data(), values, sizeof(double) * static_cast<std::size_t>(count)) == 0;
 }
 
 // A chain: each rank waits for the running sum of the ranks before it. P - 1 messages in a row,

@@ -58,6 +58,9 @@ class ZORMpiExchange {
   // the lowest rank that failed, prefixed with that rank when there are several.
   ZORMtkArrayStatus Agree(const ZORMtkArrayStatus& local) const;
 
+  // Whether this rank's values are rank 0's, bit for bit (count values on every rank).
+  bool SameAsRoot(const double* values, int count) const;
+
   // The sum of every rank's terms, taken term by term in rank order and within a rank in the
   // given order: rank r adds its terms to what ranks 0 .. r - 1 passed on. Every rank gets it.
   double OrderedSum(const std::vector<double>& terms) const;

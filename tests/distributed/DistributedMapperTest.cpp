@@ -295,6 +295,18 @@ TEST(DistributedMapper, RefusesOnEveryRankWhatOneRankCannotTake) {
   shell.Add(3, {0, 1});
   const Mesh shellPart = PartOf(shell, rank == 0 ? 3 : 0, rank == 0 ? 6 : 0);
   EXPECT_NE(mapper.SetSource(shellPart.Arrays()).Message().find("shell"), std::string::npos);
+  // Options must be rank 0's on every rank, but for the thread count, which is each rank's own.
+  ZORMtkArrayOptions own;
+  own.threads = rank + 1;
+  EXPECT_TRUE(mapper.SetOptions(own));
+  own.unplacedFill = rank == size - 1 && size > 1 ? -1.0 : 0.0;
+  const ZORMtkArrayStatus differing = mapper.SetOptions(own);
+  EXPECT_EQ(static_cast<bool>(differing), size == 1);
+  EXPECT_EQ(differing.Message(), size == 1 ? ""
+                                           : "rank " + std::to_string(size - 1) +
+                                                 ": the options differ from rank 0's; every rank "
+                                                 "passes the same options (the thread count may "
+                                                 "differ)");
   // A conservative mapping takes the target as a mesh: not points alone, nor on one rank a part
   // with a node its cells do not use, nor cells the source could not be.
   ZORMtkDistributedMapper conservative(MPI_COMM_WORLD);
