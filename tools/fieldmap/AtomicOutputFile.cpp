@@ -56,16 +56,20 @@ void AtomicOutputFile::RemoveStaleTemporaries() const {
   }
 }
 
-void AtomicOutputFile::RefuseInput(const std::string& input) const {
+bool AtomicOutputFile::Names(const std::string& path) const {
   struct stat in {
   }, out{};
   std::error_code error;
-  const bool sameFile = ::stat(input.c_str(), &in) == 0 && ::stat(finalPath_.c_str(), &out) == 0 &&
+  const bool sameFile = ::stat(path.c_str(), &in) == 0 && ::stat(finalPath_.c_str(), &out) == 0 &&
                         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-  const bool samePath = std::filesystem::weakly_canonical(input, error) ==
+  const bool samePath = std::filesystem::weakly_canonical(path, error) ==
                             std::filesystem::weakly_canonical(finalPath_, error) &&
                         !error;
-  if (sameFile || samePath)
+  return sameFile || samePath;
+}
+
+void AtomicOutputFile::RefuseInput(const std::string& input) const {
+  if (Names(input))
     throw FieldmapError::Usage("the output " + finalPath_ + " is the input " + input +
                                "; an output never replaces an input, choose another name");
 }

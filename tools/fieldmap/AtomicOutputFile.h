@@ -22,6 +22,9 @@ class AtomicOutputFile {
   // Refuses, before anything is written, an output that is the input file: the same file by
   // device and inode, or the same path once resolved. A usage error naming both.
   void RefuseInput(const std::string& input) const;
+  // Whether path names this output: the same file by device and inode, or the same path once
+  // resolved.
+  bool Names(const std::string& path) const;
   // The error for a save into the temporary file that failed: it names the output and the
   // reason (a full disk, the file-size limit, else the writer's own text in detail), and says
   // that the output's old content is untouched.

@@ -80,6 +80,10 @@ MapOutputs MapOutputs::For(const MapSettings& settings) {
     outputs.database->RefuseInput(input);
   if (!settings.vtu.empty())
     outputs.vtu = std::make_unique<AtomicOutputFile>(settings.vtu + ".vtu");
+  // Both would be written through one temporary file, and the second commit would find it gone.
+  if (outputs.vtu && outputs.vtu->Names(settings.out))
+    throw FieldmapError::Usage("--out " + settings.out + " and --vtu " + settings.vtu +
+                               " name one file; give the database and the .vtu different names");
   for (const std::string& input : {settings.source, settings.target})
     if (outputs.vtu) outputs.vtu->RefuseInput(input);
   return outputs;

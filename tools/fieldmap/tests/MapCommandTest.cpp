@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 
@@ -95,6 +97,39 @@ TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
     EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists(Path("bad.zdb")));
+}
+
+// An output that is an input, or both outputs in one file, is refused before anything is written:
+// the file there before keeps its bytes.
+TEST_F(MapCommandOnDemoData, AnOutputThatIsAnInputOrTheOtherOutputIsRefusedAndTheFileKept) {
+  ASSERT_EQ(demo_.status, 0);
+  const std::string source = Path("demo-source.zdb"), box = Path("demo-target-box.vtu");
+  const std::string kept = Path("kept.vtu");
+  const struct {
+    std::vector<std::string> outputs;
+    std::string file;
+    std::string expected;
+  } cases[] = {
+      {{"--out", source}, source, "is the input " + source},
+      {{"--out", Path("m.zdb"), "--vtu", Path("demo-target-box")}, box, "is the input " + box},
+      {{"--out", kept, "--vtu", Path("kept")},
+       kept,
+       "and --vtu " + Path("kept") + " name one file"},
+  };
+  for (const auto& test : cases) {
+    { std::ofstream(kept) << "kept"; }
+    const auto bytes = [&test] {
+      std::ifstream in(test.file, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    std::vector<std::string> line = {"map", "--source", source, "--target", box, "--field", "NT"};
+    line.insert(line.end(), test.outputs.begin(), test.outputs.end());
+    const ProgramRun run = ProgramRun::InProcess(line);
+    EXPECT_EQ(run.status, 1) << test.expected;
+    EXPECT_NE(run.err.find(test.expected), std::string::npos) << run.err;
+    EXPECT_EQ(bytes(), before) << test.file;
+  }
 }
 
 // The JSON form holds what the text form says, for scripts.
