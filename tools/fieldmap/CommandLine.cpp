@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -50,6 +51,16 @@ void CommandLine::Parse(const std::vector<std::string>& arguments) {
       Store(*option, arguments[++i]);
     }
   }
+}
+
+std::string CommandLine::Canonical(const std::vector<std::string>& except) const {
+  std::string text;
+  for (const auto& [name, values] : values_) {
+    if (std::find(except.begin(), except.end(), name) != except.end()) continue;
+    for (const std::string& value : values) text += "--" + name + "=" + value + "\n";
+  }
+  for (const std::string& positional : positionals_) text += positional + "\n";
+  return text;
 }
 
 bool CommandLine::Has(const std::string& name) const { return values_.count(name) != 0; }

@@ -30,6 +30,9 @@ class CommandLine {
   double DoubleValue(const std::string& name, double fallback) const;
   std::vector<std::string> Values(const std::string& name) const;
   const std::vector<std::string>& Positionals() const { return positionals_; }
+  // The options and positional arguments as parsed, one per line in a fixed order, leaving out
+  // the options named in `except`: two command lines that run alike give the same text.
+  std::string Canonical(const std::vector<std::string>& except) const;
 
  private:
   const OptionSpec* Find(const std::string& name) const;

@@ -3,10 +3,14 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <string>
 
+#include "CommandLine.h"
 #include "FieldArrayNames.h"
 #include "FieldmapError.h"
 #include "MapSteps.h"
@@ -16,10 +20,39 @@
 #include "TargetDatabase.h"
 #include "distributed/ZORMtkDistributedMapper.h"
 #include "mpi/SourcePart.h"
+#include "platform/ZORSimError.h"
 
 namespace {
 
 constexpr int kRoot = 0;
+
+// Rank 0's text on every rank.
+std::string FromRoot(std::string text, MPI_Comm comm) {
+  int length = static_cast<int>(text.size());
+  MPI_Bcast(&length, 1, MPI_INT, kRoot, comm);
+  text.resize(static_cast<std::size_t>(length));
+  MPI_Bcast(text.data(), length, MPI_CHAR, kRoot, comm);
+  return text;
+}
+
+// The lowest rank for which `differs` holds, or -1 on every rank when it holds for none.
+int FirstRankWhere(bool differs, int rank, MPI_Comm comm) {
+  int first = differs ? rank : -1;
+  const int mine = first < 0 ? INT_MAX : first;
+  MPI_Allreduce(&mine, &first, 1, MPI_INT, MPI_MIN, comm);
+  return first == INT_MAX ? -1 : first;
+}
+
+// Ranks given other arguments would exchange rows of other widths, or wait for each other for
+// ever; each rank's thread count is its own.
+void CheckSameCommand(const CommandLine& line, int rank, MPI_Comm comm) {
+  const std::string mine = line.Canonical({"threads"});
+  const int first = FirstRankWhere(FromRoot(mine, comm) != mine, rank, comm);
+  if (first >= 0)
+    throw FieldmapError::Usage("rank " + std::to_string(first) +
+                               " was given other arguments than rank 0; every rank of --parts "
+                               "runs the same command (--threads may differ)");
+}
 
 // Starts MPI for the run and finalizes it when the run ends, however it ends.
 class MpiSession {
@@ -52,6 +85,9 @@ class PartsRun {
  private:
   template <typename Work>
   int OnRoot(const Work& work);
+  template <typename Work>
+  void OnEveryRank(const Work& work);
+  void CheckSameSource() const;
   template <typename Value>
   std::vector<Value> GatherRows(const std::vector<Value>& rows, int width, MPI_Datatype type) const;
   void OpenSource();
@@ -122,6 +158,58 @@ int PartsRun::OnRoot(const Work& work) {
   if (failure) std::rethrow_exception(failure);
   if (result[0] != 0) throw FieldmapError(static_cast<ExitStatus>(result[0]), "rank 0 failed");
   return result[1];
+}
+
+// Every rank runs work; when it fails on any rank, every rank fails with the status and words
+// of the lowest rank that failed (named, when it is not rank 0), which rank 0 reports. A rank
+// failing alone would leave the others waiting in the next exchange for ever.
+template <typename Work>
+void PartsRun::OnEveryRank(const Work& work) {
+  std::exception_ptr failure;
+  int header[2] = {0, 0};  // exit status, length of the message
+  std::string message;
+  try {
+    work();
+  } catch (const FieldmapError& error) {
+    header[0] = static_cast<int>(error.Status());
+    message = error.what();
+    failure = std::current_exception();
+  } catch (const ZORSimError& error) {
+    message = std::string("database error: ") + error.what();
+    failure = std::current_exception();
+  } catch (const std::bad_alloc&) {
+    message = "out of memory";
+    failure = std::current_exception();
+  } catch (const std::exception& error) {
+    message = error.what();
+    failure = std::current_exception();
+  }
+  const int first = FirstRankWhere(failure != nullptr, rank_, comm_);
+  if (first < 0) return;
+  if (rank_ == first && header[0] == 0) header[0] = static_cast<int>(ExitStatus::kBadInput);
+  header[1] = static_cast<int>(message.size());
+  MPI_Bcast(header, 2, MPI_INT, first, comm_);
+  message.resize(static_cast<std::size_t>(header[1]));
+  MPI_Bcast(message.data(), header[1], MPI_CHAR, first, comm_);
+  if (rank_ == first && first == kRoot) std::rethrow_exception(failure);
+  throw FieldmapError(static_cast<ExitStatus>(header[0]),
+                      "rank " + std::to_string(first) + ": " + message);
+}
+
+// Every rank must have read the same source: another file under the same name (on another
+// machine) would make a mix of the two, or rows of other widths.
+void PartsRun::CheckSameSource() const {
+  const ZORMtkSimReader& reader = sourceMesh_->Reader();
+  std::string shape = std::to_string(reader.numNodes) + " nodes, " +
+                      std::to_string(reader.numElements) + " elements";
+  for (const auto& field : fields_)
+    shape += ", " + field.first.name + " of " + std::to_string(field.second) +
+             (field.second == 1 ? " component" : " components");
+  const std::string root = FromRoot(shape, comm_);
+  if (root != shape)
+    throw FieldmapError::Input(settings_.source, "",
+                               "reads as " + shape + " here but as " + root +
+                                   " on rank 0; every rank of --parts reads the same source");
 }
 
 // Rank 0 receives every rank's rows, rank after rank: the target nodes in their order.
@@ -321,7 +409,8 @@ int PartsRun::Run(std::ostream& out) {
                                " runs under mpirun -n " + std::to_string(settings_.parts) +
                                "; this run has " + std::to_string(ranks_) + " rank" +
                                (ranks_ == 1 ? "" : "s"));
-  OpenSource();
+  OnEveryRank([this] { OpenSource(); });
+  OnEveryRank([this] { CheckSameSource(); });
   const int targetNodes = OnRoot([this] { return OpenTarget(); });
   ShareTargets(targetNodes);
   progress_.Begin("map");
@@ -347,6 +436,7 @@ int PartsMapCommand::Run(const CommandLine& line, std::ostream& out) {
   // with success when they stop for a failure every rank shares (the settings, a refused source,
   // a step of rank 0 that failed); their own database errors still end the job at once.
   try {
+    CheckSameCommand(line, rank, MPI_COMM_WORLD);
     const MapSettings settings = MapSettings::Read(line);
     PartsRun run(settings, MPI_COMM_WORLD);
     const int status = run.Run(out);

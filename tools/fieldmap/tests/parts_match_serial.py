@@ -11,7 +11,9 @@ with either element choice, the nearest-node method or the nearest-node fallback
 report, the exit status and the .vtu written from the output database (every stored value, bit
 for bit) must equal the serial run's; an option --parts does not take, a rank count other than
 --parts, a nearest-node search of a source with two nodes at one place, shells beside solids,
-or a shell part lying wholly in z = 0 is a usage error.
+or a shell part lying wholly in z = 0 is a usage error. Ranks that disagree end together, rank 0
+naming the rank: given other arguments (but for --threads, which may differ), unable to open the
+source, or reading another source under the same name.
 
 usage: parts_match_serial.py FIELDMAP MPIEXEC WORKDIR
 """
@@ -21,6 +23,7 @@ import itertools
 import math
 import os
 import random
+import shutil
 import subprocess
 import sys
 
@@ -71,7 +74,10 @@ def source_cells(i, c):
 
 
 def run(command, name):
-    result = subprocess.run(command, capture_output=True, text=True)
+    try:
+        result = subprocess.run(command, capture_output=True, text=True, timeout=200)
+    except subprocess.TimeoutExpired:
+        return ("timed out", "", "") if name is None else ("timed out", "")
     if name is None:
         return result.returncode, result.stdout, result.stderr
     return result.returncode, result.stdout.replace(name, "OUT")
@@ -79,6 +85,8 @@ def run(command, name):
 
 def main():
     fieldmap, mpiexec, work = sys.argv[1:4]
+    # Ranks start in directories of their own, where a relative program path would not lead.
+    fieldmap = os.path.abspath(fieldmap) if os.sep in fieldmap else fieldmap
     os.makedirs(work, exist_ok=True)
     path = lambda name: os.path.join(work, name)  # noqa: E731
     points, cells = box(8, 4, 4, 0.25, (0.0, 0.0, 0.0), source_cells, jitter=0.06)
@@ -123,6 +131,23 @@ def main():
         jobs["refused", index] = ([mpiexec, "-n", "2", fieldmap, "map", "--source",
                                    path(source + ".zdb"), "--target", path("target.vtk"), "--field",
                                    "NT"] + extra + ["--out", path(f"refused{index}.zdb")], None)
+    # Each rank runs in a directory of its own, where the relative source name finds the source,
+    # nothing, or another mesh.
+    for place, content in (("here", "source"), ("nothing", None), ("other", "shell")):
+        os.makedirs(path(place), exist_ok=True)
+        if content:
+            shutil.copy(path(content + ".zdb"), path(os.path.join(place, "s.zdb")))
+    disagreements = ((["--threads", "1"], "here", ["--threads", "2"], "here", None),
+                     ([], "here", ["--field", "U_D"], "here",
+                      "rank 1 was given other arguments than rank 0"),
+                     ([], "here", [], "nothing", "rank 1: s.zdb: not a usable database"),
+                     ([], "here", [], "other", "on rank 0; every rank of --parts reads the same"))
+    for index, (first, first_place, second, second_place, _) in enumerate(disagreements):
+        common = [fieldmap, "map", "--source", "s.zdb", "--target", path("target.vtk"), "--field",
+                  "NT", "--parts", "2", "--out", path(f"disagree{index}.zdb")]
+        jobs["disagree", index] = ([mpiexec, "-n", "1", "-wdir", path(first_place)] + common +
+                                   first + [":", "-n", "1", "-wdir", path(second_place)] + common +
+                                   second, None)
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
         ran = dict(zip(jobs, pool.map(lambda job: run(*job), jobs.values())))
     failures = 0
@@ -140,6 +165,14 @@ def main():
         refused = status == 1 and err.count(expected) == 1
         print(f"{source} {extra} on 2 ranks: " + ("refused" if refused else err))
         failures += not refused
+    serial_status = ran[0, 0][0]
+    for index, (first, _, second, place, expected) in enumerate(disagreements):
+        status, _, err = ran["disagree", index]
+        ended = (status == serial_status and "rank 1" not in err) if expected is None else (
+            status in (1, 2) and err.count(expected) == 1)
+        print(f"rank 0 {first}, rank 1 {second} in {place}: " + ("ended" if ended else
+                                                                 f"{status} {err}"))
+        failures += not ended
     sys.exit(1 if failures else 0)
 
 
