@@ -6,17 +6,17 @@ namespace {
 
 const ZORMtkVtkCell kVtkCells[] = {
     {3, 2, 1, "B31", "B21", {}},                           // line
-    {5, 3, 2, "S3", "CPS3", {}},                           // triangle
-    {9, 4, 2, "S4", "CPS4", {}},                           // quadrilateral
-    {22, 6, 2, "STRI65", "CPS6", {}},                      // quadratic triangle
-    {23, 8, 2, "S8R", "CPS8", {}},                         // quadratic quadrilateral
+    {5, 3, 2, "S3", "CPE3", {}},                           // triangle
+    {9, 4, 2, "S4", "CPE4", {}},                           // quadrilateral
+    {22, 6, 2, "STRI65", "CPE6", {}},                      // quadratic triangle
+    {23, 8, 2, "S8R", "CPE8", {}},                         // quadratic quadrilateral
     {10, 4, 3, "C3D4", "C3D4", {}},                        // tetrahedron
     {24, 10, 3, "C3D10", "C3D10", {}},                     // quadratic tetrahedron
     {13, 6, 3, "C3D6", "C3D6", {}},                        // wedge
     {26, 15, 3, "C3D15", "C3D15", {}},                     // quadratic wedge
     {12, 8, 3, "C3D8", "C3D8", {}},                        // hexahedron
     {25, 20, 3, "C3D20", "C3D20", {}},                     // quadratic hexahedron
-    {8, 4, 2, "S4", "CPS4", {0, 1, 3, 2}},                 // pixel
+    {8, 4, 2, "S4", "CPE4", {0, 1, 3, 2}},                 // pixel
     {11, 8, 3, "C3D8", "C3D8", {0, 1, 3, 2, 4, 5, 7, 6}},  // voxel
 };
 

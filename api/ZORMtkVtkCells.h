@@ -11,7 +11,8 @@ struct ZORMtkVtkCell {
   int nodes;
   // 1 for lines, 2 for triangles and quadrilaterals, 3 for solids.
   int dimension;
-  // Element type in a three-dimensional mesh, and in a plane mesh (every z equal, no solid).
+  // Element type in a three-dimensional mesh, and in a plane mesh (every z equal, no solid); the
+  // plane types are the names a database keeps for any plane element of that shape.
   const char* solidOrShellElement;
   const char* planeElement;
   // order[k]: the position in the VTK cell of the library's node k; empty when the same.

@@ -127,7 +127,7 @@ TEST(MeshAssemblerTypes, FlatSurfaceMeshesBecomePlaneElementsWithTwoCoordinates)
   const AssembledMesh plane =
       MeshAssembler("f.vtu").Assemble(TestMeshes::CellsOfTypes({5, 9, 22, 23, 3}, 0.75));
   EXPECT_EQ(plane.coordinateComponents, 2);
-  EXPECT_EQ(BlockTypes(plane), (std::vector<std::string>{"CPS3", "CPS4", "CPS6", "CPS8", "B21"}));
+  EXPECT_EQ(BlockTypes(plane), (std::vector<std::string>{"CPE3", "CPE4", "CPE6", "CPE8", "B21"}));
   EXPECT_EQ(plane.coordinates.size(), 2 * (3 + 4 + 6 + 8 + 2u));
   EXPECT_EQ(plane.coordinates[2], 1.0);  // x of the second point, z dropped
 
