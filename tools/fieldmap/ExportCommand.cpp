@@ -21,8 +21,9 @@ struct Settings {
   std::string database;
   std::string base;
   int mesh = 1;
-  int step = 0;       // 0: every step
-  int increment = 0;  // 0: every increment
+  int step = 0;  // 0: every step
+  int increment = 0;
+  bool everyIncrement = true;  // no --increment given
   std::vector<std::string> fields;
   int threads = 0;
 };
@@ -42,11 +43,13 @@ Settings ReadSettings(const CommandLine& line) {
   settings.mesh = line.IntValue("mesh", 1);
   settings.step = line.IntValue("step", 0);
   settings.increment = line.IntValue("increment", 0);
+  settings.everyIncrement = !line.Has("increment");
   settings.fields = line.Values("field");
   settings.threads = line.IntValue("threads", 0);
-  if (settings.mesh < 1 || (line.Has("step") && settings.step < 1) ||
-      (line.Has("increment") && settings.increment < 1) || settings.threads < 0)
-    throw FieldmapError::Usage("--mesh, --step and --increment count from 1; --threads from 0");
+  // Increments count from 0, as info lists them.
+  if (settings.mesh < 1 || (line.Has("step") && settings.step < 1) || settings.increment < 0 ||
+      settings.threads < 0)
+    throw FieldmapError::Usage("--mesh and --step count from 1, --increment and --threads from 0");
   return settings;
 }
 
@@ -83,7 +86,7 @@ std::vector<Selection> Select(const Settings& settings, const DatabaseCatalog& c
     if (settings.step != 0 && step.number != settings.step) continue;
     stepFound = true;
     for (const int increment : step.increments)
-      if (settings.increment == 0 || increment == settings.increment)
+      if (settings.everyIncrement || increment == settings.increment)
         selections.push_back(Selection{
             step.number, increment, FieldsOf(settings, catalog, step, increment, reader, found)});
   }
@@ -97,7 +100,7 @@ std::vector<Selection> Select(const Settings& settings, const DatabaseCatalog& c
                                      std::to_string(settings.mesh) +
                                      " (fieldmap info lists the fields)");
   // A database holding only meshes has no increment yet: its mesh is written alone.
-  if (selections.empty() && settings.increment == 0)
+  if (selections.empty() && settings.everyIncrement)
     selections.push_back(Selection{settings.step == 0 ? 1 : settings.step, 1, {}});
   if (selections.empty())
     throw FieldmapError::Input(

@@ -12,8 +12,9 @@
 
 namespace {
 
-// A field with values in two increments on one quadratic line: one file per increment and the
-// collection listing them, each file holding its own increment's values; --increment picks one.
+// A field with values in three increments (0, as info lists it, among them) on one quadratic
+// line: one file per increment and the collection listing them, each file holding its own
+// increment's values; --increment picks one, 0 included.
 // The line's middle node, second in the library's order (see ZORMtkGeom::IncludedInLine), is
 // written last, where VTK's quadratic edge has it.
 TEST(ExportCommand, SeveralIncrementsGiveOneFileEachAndLinesTakeVtksNodeOrder) {
@@ -28,14 +29,14 @@ TEST(ExportCommand, SeveralIncrementsGiveOneFileEachAndLinesTakeVtksNodeOrder) {
     const ZORSimDynamicID mesh = MeshDatabaseWriter(writer).WriteMesh(line);
     const ZORSimDynamicID field = writer.AddSimpleNodeField(mesh, "NT", 1);
     cow_List<int> nodes = {0, 1, 2};
-    for (int increment : {1, 2}) {
+    for (int increment : {0, 1, 2}) {
       std::vector<double> values(3, 10.0 * increment);
       ASSERT_TRUE(writer.WriteSimpleNodeField(field, mesh, 1, increment, 1, nodes, values.data()));
     }
     writer.SaveContext();
   }
   ASSERT_EQ(ProgramRun::InProcess({"export", base + ".zdb", "--vtu", base}).status, 0);
-  for (int increment : {1, 2}) {
+  for (int increment : {0, 1, 2}) {
     const RawMesh written =
         MeshFileReader::Read(base + "_s1_i" + std::to_string(increment) + ".vtu");
     EXPECT_EQ(written.pointArrays.at(0).values, std::vector<double>(3, 10.0 * increment));
@@ -48,6 +49,14 @@ TEST(ExportCommand, SeveralIncrementsGiveOneFileEachAndLinesTakeVtksNodeOrder) {
   ASSERT_EQ(ProgramRun::InProcess(second).status, 0);
   EXPECT_EQ(MeshFileReader::Read(base + ".vtu").pointArrays.at(0).values,
             std::vector<double>(3, 20));
+  const std::vector<std::string> initial = {"export", base + ".zdb", "--vtu",
+                                            base,     "--increment", "0"};
+  ASSERT_EQ(ProgramRun::InProcess(initial).status, 0);
+  EXPECT_EQ(MeshFileReader::Read(base + ".vtu").pointArrays.at(0).values,
+            std::vector<double>(3, 0));
+  const std::vector<std::string> negative = {"export", base + ".zdb", "--vtu",
+                                             base,     "--increment", "-1"};
+  EXPECT_EQ(ProgramRun::InProcess(negative).status, 1);
 }
 
 // Meshes a host wrote with one, two or four coordinates per node export three per point: their
