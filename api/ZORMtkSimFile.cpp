@@ -33,7 +33,8 @@ class ZORMtkSimFile::Impl {
     const std::vector<ZORSimDynamicID> meshes = catalog->Meshes();
     if (mesh < 1 || mesh > static_cast<int>(meshes.size())) {
       status = ZORMtkArrayStatus::Invalid(path + " has " + std::to_string(meshes.size()) +
-                                          " meshes, not mesh " + std::to_string(mesh));
+                                          (meshes.size() == 1 ? " mesh" : " meshes") +
+                                          ", not mesh " + std::to_string(mesh));
       return nullptr;
     }
     auto reader = std::make_unique<ZORMtkSimReader>();

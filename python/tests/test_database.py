@@ -42,7 +42,7 @@ def test_a_saved_mesh_and_its_fields_read_back_as_written(saved):
 @pytest.mark.parametrize("call,message", [
     (lambda db: db.read_field("PRESS"),
      "no nodal field 'PRESS' on mesh 1 in step 1 (fields there: U_D, NT)"),
-    (lambda db: db.read_field("NT", mesh=2), "has 1 meshes, not mesh 2"),
+    (lambda db: db.read_field("NT", mesh=2), "has 1 mesh, not mesh 2"),
     (lambda db: db.read_field("NT", step=3), "has no step 3"),
     (lambda db: db.read_field("NT", increment=2), "step 1 has no increment 2"),
     (lambda db: db.write_field("NT", np.zeros(3)), "the field has 3 rows; mesh 1 has 27 nodes"),

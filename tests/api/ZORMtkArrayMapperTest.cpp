@@ -208,7 +208,7 @@ TEST(ZORMtkSimFileTest, MeshAndNodalFieldRoundTripThroughAFile) {
   EXPECT_EQ(file->ReadNodeField(1, "NT", 1, 1, values, components).Message(),
             path + ": no nodal field 'NT' on mesh 1 in step 1 (fields there: U_D)");
   EXPECT_EQ(file->ReadNodeField(2, "U_D", 1, 1, values, components).Message(),
-            path + " has 1 meshes, not mesh 2");
+            path + " has 1 mesh, not mesh 2");
   EXPECT_EQ(file->ReadNodeField(1, "U_D", 2, 1, values, components).Message(),
             path + " has no step 2");
   file.reset();  // closed first: a file removed while open leaves SQLite's side files behind

@@ -6,9 +6,10 @@
 ZORSimDynamicID DatabaseCatalog::MeshNumbered(const std::string& file, int number) const {
   const std::vector<ZORSimDynamicID> meshes = Meshes();
   if (number < 1 || number > static_cast<int>(meshes.size()))
-    throw FieldmapError::Input(
-        file, "",
-        "has " + std::to_string(meshes.size()) + " meshes, not mesh " + std::to_string(number));
+    throw FieldmapError::Input(file, "",
+                               "has " + std::to_string(meshes.size()) +
+                                   (meshes.size() == 1 ? " mesh" : " meshes") + ", not mesh " +
+                                   std::to_string(number));
   return meshes[static_cast<std::size_t>(number - 1)];
 }
 
