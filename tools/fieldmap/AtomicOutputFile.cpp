@@ -94,13 +94,14 @@ void AtomicOutputFile::Commit() {
   committed_ = true;
 }
 
-// The database's text rarely keeps the system's reason, so the two usual ones are looked for.
+// The database's text rarely keeps the system's reason, so the two usual ones are looked for. A
+// file system without blocks (/proc, /sys) reports no free space, but is not full.
 FieldmapError AtomicOutputFile::WriteFailure(const std::string& detail) const {
   std::string reason = detail;
   struct statvfs space {};
   struct rlimit limit {};
   const std::string directory = std::filesystem::path(temporaryPath_).parent_path().string();
-  if (::statvfs(directory.c_str(), &space) == 0 &&
+  if (::statvfs(directory.c_str(), &space) == 0 && space.f_blocks > 0 &&
       static_cast<double>(space.f_bavail) * static_cast<double>(space.f_frsize) < 1e6)
     reason = "disk full";
   else if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)

@@ -1,6 +1,8 @@
 #include "MapSteps.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <system_error>
 
 #include "CommandLine.h"
@@ -12,7 +14,35 @@
 
 namespace {
 
+// The library reads these when no option says otherwise, and takes a value it cannot use for
+// its default (or, for a negative tolerance, for a search that places nothing), so a mistyped
+// environment would change the run unseen. Each is checked here as its option is.
+void CheckEnvironment(const CommandLine& line) {
+  const struct {
+    const char* variable;
+    const char* option;
+    bool count;
+  } kinds[] = {{"ZORMTK_BOUNDARY_TOLERANCE", "boundary-tolerance", false},
+               {"ZORMTK_NORMAL_TOLERANCE", "normal-tolerance", false},
+               {"ZORMTK_THREADS", "threads", true}};
+  for (const auto& kind : kinds) {
+    const char* text = std::getenv(kind.variable);
+    if (text == nullptr || *text == '\0' || line.Has(kind.option)) continue;
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    const bool number = end != text && *end == '\0' && std::isfinite(value);
+    const bool usable =
+        kind.count ? number && value >= 0.0 && value == std::floor(value) : number && value > 0.0;
+    if (!usable)
+      throw FieldmapError::Usage(
+          std::string(kind.variable) + " is '" + text + "', " +
+          (kind.count ? "not a thread count (0: all)" : "not a tolerance above 0") +
+          "; set it right, unset it or give --" + kind.option);
+  }
+}
+
 void ReadMapperSettings(const CommandLine& line, MapSettings& settings) {
+  CheckEnvironment(line);
   MappingSession::Settings& mapper = settings.mapper;
   mapper.fill = line.DoubleValue("fill", 0.0);
   const std::string fallback = line.Value("fallback", "none");

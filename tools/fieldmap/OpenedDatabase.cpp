@@ -1,8 +1,11 @@
 #include "OpenedDatabase.h"
 
+#include <filesystem>
+
 #include "FieldmapError.h"
 
 OpenedDatabase::OpenedDatabase(std::string fileName) : fileName_(std::move(fileName)) {
+  RefuseDirectory(fileName_);
   try {
     access_.SetSchema(eds_SSDLallSource_Get());
     root_ = access_.Open(fileName_);
@@ -13,3 +16,9 @@ OpenedDatabase::OpenedDatabase(std::string fileName) : fileName_(std::move(fileN
 }
 
 OpenedDatabase::~OpenedDatabase() { access_.Close(root_); }
+
+void OpenedDatabase::RefuseDirectory(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error))
+    throw FieldmapError::Input(path, "", "is a directory, not a database or mesh file");
+}

@@ -17,6 +17,10 @@ class OpenedDatabase {
   const ZORSrvPosition& Root() const { return root_; }
   const std::string& FileName() const { return fileName_; }
 
+  // An input error for a path that is a directory, which the database and the copy would only
+  // refuse with a system text that does not say so.
+  static void RefuseDirectory(const std::string& path);
+
  private:
   std::string fileName_;
   ZORSrvSimAccess access_;

@@ -10,6 +10,7 @@
 
 TargetDatabase::TargetDatabase(const std::string& target, int mesh, const std::string& path,
                                ProgressReporter& progress) {
+  OpenedDatabase::RefuseDirectory(target);
   if (MeshFileReader::IsMeshFile(target))
     ImportMesh(target, path, progress);
   else

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -88,7 +89,9 @@ TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
       {{"--target", box, "--field", "PRESS"},
        "no field 'PRESS' on mesh 1 in step 1 (fields: U_D, NT, LE)"},
       {{"--target", Path("demo-target.zdb"), "--field", "U_D"}, "already holds a field U_D"},
-      {{"--target", box, "--field", "U_D", "--step", "2"}, "has no step 2"}};
+      {{"--target", box, "--field", "U_D", "--step", "2"}, "has no step 2"},
+      {{"--target", directory_->Root().string(), "--field", "NT"},
+       "is a directory, not a database or mesh file"}};
   for (const auto& [arguments, expected] : cases) {
     std::vector<std::string> line = {"map", "--source", source, "--out", Path("bad.zdb")};
     line.insert(line.end(), arguments.begin(), arguments.end());
@@ -129,6 +132,66 @@ TEST_F(MapCommandOnDemoData, AnOutputThatIsAnInputOrTheOtherOutputIsRefusedAndTh
     EXPECT_EQ(run.status, 1) << test.expected;
     EXPECT_NE(run.err.find(test.expected), std::string::npos) << run.err;
     EXPECT_EQ(bytes(), before) << test.file;
+  }
+}
+
+// A place nothing can be written to that has no space figures is not called a full disk.
+TEST_F(MapCommandOnDemoData, AnOutputWhereNothingCanBeWrittenIsNotCalledAFullDisk) {
+  ASSERT_EQ(demo_.status, 0);
+  const ProgramRun run = ProgramRun::InProcess({"map", "--source", Path("demo-source.zdb"),
+                                                "--target", Path("demo-target-box.vtu"), "--field",
+                                                "NT", "--out", "/proc/zor-mapped.zdb"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("/proc/zor-mapped.zdb: cannot be written ("), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("disk full"), std::string::npos) << run.err;
+}
+
+// A search setting in the environment is checked as its option is, unless the option is given.
+TEST_F(MapCommandOnDemoData, UnusableSearchSettingsInTheEnvironmentAreRefusedUnlessAnOptionWins) {
+  ASSERT_EQ(demo_.status, 0);
+  const struct {
+    const char* variable;
+    const char* value;
+    std::vector<std::string> options;
+    const char* refusal;  // null when the run goes ahead
+  } cases[] = {
+      {"ZORMTK_BOUNDARY_TOLERANCE", "abc", {}, "is 'abc', not a tolerance above 0"},
+      {"ZORMTK_BOUNDARY_TOLERANCE", "-5", {}, "is '-5', not a tolerance above 0"},
+      {"ZORMTK_NORMAL_TOLERANCE", "nan", {}, "is 'nan', not a tolerance above 0"},
+      {"ZORMTK_THREADS", "2.5", {}, "is '2.5', not a thread count (0: all)"},
+      {"ZORMTK_THREADS", "abc", {"--threads", "2"}, nullptr},
+      {"ZORMTK_BOUNDARY_TOLERANCE", "-5", {"--boundary-tolerance", "0.3"}, nullptr},
+      {"ZORMTK_BOUNDARY_TOLERANCE", "0.4", {}, nullptr},
+      {"ZORMTK_THREADS", "", {}, nullptr},
+  };
+  for (const auto& test : cases) {
+    const char* before = std::getenv(test.variable);
+    const bool wasSet = before != nullptr;
+    const std::string kept = wasSet ? before : "";
+    ::setenv(test.variable, test.value, 1);
+    std::vector<std::string> line = {"map",
+                                     "--source",
+                                     Path("demo-source.zdb"),
+                                     "--target",
+                                     Path("demo-target-box.vtu"),
+                                     "--field",
+                                     "NT",
+                                     "--out",
+                                     Path("environment.zdb")};
+    line.insert(line.end(), test.options.begin(), test.options.end());
+    const ProgramRun run = ProgramRun::InProcess(line);
+    if (wasSet)
+      ::setenv(test.variable, kept.c_str(), 1);
+    else
+      ::unsetenv(test.variable);
+    if (test.refusal) {
+      EXPECT_EQ(run.status, 1) << test.variable << "=" << test.value;
+      EXPECT_NE(run.err.find(std::string(test.variable) + " " + test.refusal), std::string::npos)
+          << run.err;
+    } else {
+      EXPECT_NE(run.status, 1) << test.variable << "=" << test.value << ": " << run.err;
+    }
   }
 }
 
