@@ -37,8 +37,8 @@ std::string FromRoot(std::string text, MPI_Comm comm) {
 
 // The lowest rank for which `differs` holds, or -1 on every rank when it holds for none.
 int FirstRankWhere(bool differs, int rank, MPI_Comm comm) {
-  int first = differs ? rank : -1;
-  const int mine = first < 0 ? INT_MAX : first;
+  const int mine = differs ? rank : INT_MAX;
+  int first = INT_MAX;
   MPI_Allreduce(&mine, &first, 1, MPI_INT, MPI_MIN, comm);
   return first == INT_MAX ? -1 : first;
 }
