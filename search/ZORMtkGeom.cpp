@@ -440,8 +440,8 @@ inline NewtonState NewtonUpdate(double* e, double (*J)[3], int step, double& ref
 // count stays a run-time value: fixed per shape, the quadratic kernels were no longer inlined and
 // the hexahedron of 20 nodes took 8% more instructions.
 bool InvertByShapes(double* weights, const double* point, const double* coords, int nNodes,
-                    double* rst) {
-  double at[3] = {0.0, 0.0, 0.0}, reference = 0.0;
+                    const double* start, double* rst) {
+  double at[3] = {start[0], start[1], start[2]}, reference = 0.0;
   for (int step = 0; step < kMaxNewtonSteps; ++step) {
     zor_shape::Evaluate3D(nNodes, at[0], at[1], at[2], weights);
     double e[3] = {-point[0], -point[1], -point[2]};
@@ -624,8 +624,10 @@ bool zor_solid::Invert(double* weights, const double* point, const double* coord
   switch (nNodes) {
     case 10:
     case 15:
-    case 20:
-      return InvertByShapes(weights, point, coords, nNodes, rst);
+    case 20: {
+      const double origin[3] = {0.0, 0.0, 0.0};
+      return InvertByShapes(weights, point, coords, nNodes, origin, rst);
+    }
     case 4:
       return InvertByForm<Tet4Form>(weights, point, coords, rst);
     case 6:
@@ -635,6 +637,29 @@ bool zor_solid::Invert(double* weights, const double* point, const double* coord
     default:
       return false;
   }
+}
+
+// The straight-sided tetrahedron of the corners, x = x0 + r (x1 - x0) + s (x2 - x0) + t (x3 - x0),
+// solved for r, s, t by Cramer's rule.
+bool zor_solid::CornerCoordinates(const double* point, const double* coords, double* rst) {
+  double edge[3][3], e[3];
+  for (int k = 0; k < 3; ++k) {
+    e[k] = point[k] - coords[k];
+    for (int j = 0; j < 3; ++j) edge[j][k] = coords[3 * (j + 1) + k] - coords[k];
+  }
+  double across[3];
+  zor_geom::Cross3(edge[1], edge[2], across);
+  const double det = zor_geom::Dot3(edge[0], across);
+  if (!(det > ZORMtkGeom::kMinDeterminant)) return false;
+  rst[0] = zor_geom::Dot3(e, across) / det;
+  rst[1] = zor_geom::Det3(edge[0], e, edge[2]) / det;
+  rst[2] = zor_geom::Det3(edge[0], edge[1], e) / det;
+  return true;
+}
+
+bool zor_solid::InvertTet10From(double* weights, const double* point, const double* coords,
+                                const double* start, double* rst) {
+  return InvertByShapes(weights, point, coords, 10, start, rst);
 }
 
 bool zor_solid::WithinRanges(int nNodes, const double* rst, double tol) {

@@ -425,6 +425,38 @@ bool ZORMtkPointLocator::StrictlyInside(int element, const double* point, Scratc
   return facets_->Test(element, point, scratch.buffer, &projection, Pass(0).boundary, false);
 }
 
+// The element test's iteration starts at a corner of a tetrahedron, and on a 10-node tetrahedron
+// with curved edges it can fail, or end at another root, while the point lies inside. The
+// containing choice then tries once more from the point's coordinates in the straight-sided
+// tetrahedron of the corners, and takes the answer only when it holds the point (excess within
+// the tolerance): any other candidate is judged as the element test judged it.
+//
+// The second try is skipped where it cannot help. Mid-edge nodes off the straight edges by d
+// move a point by at most 1.5 d (the edge functions 4 L_a L_b sum to at most 3/8 x 4), so with
+// d up to a third of an edge the straight-sided estimate of a held point lies within
+// kCurvedReach of the reference shape. And where the first try converged to the estimate, as it
+// does on straight-sided tetrahedra, the second would only repeat it.
+bool ZORMtkPointLocator::RetryTet10(const double* point, const PassTolerances& pass, bool converged,
+                                    Scratch& scratch, double* rst) const {
+  constexpr double kCurvedReach = 0.5;
+  constexpr double kSameRoot = 1e-4;
+  double start[3];
+  if (!zor_solid::CornerCoordinates(point, scratch.coords, start) ||
+      zor_solid::Excess(10, start) > pass.boundary + kCurvedReach)
+    return false;
+  if (converged &&
+      std::fabs(start[0] - rst[0]) + std::fabs(start[1] - rst[1]) + std::fabs(start[2] - rst[2]) <
+          kSameRoot)
+    return false;
+  double retried[3];
+  if (!zor_solid::InvertTet10From(scratch.retried, point, scratch.coords, start, retried) ||
+      zor_solid::Excess(10, retried) > pass.boundary)
+    return false;
+  std::copy_n(scratch.retried, 4 * 10, scratch.buffer);
+  std::copy_n(retried, 3, rst);
+  return true;
+}
+
 // The containing choice: a solid whose coordinates are in range but whose reference shape does
 // not hold the point is remembered when it is the least outside so far, and the scan goes on.
 bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassTolerances& pass,
@@ -435,10 +467,10 @@ bool ZORMtkPointLocator::TestSolid(int element, int nodeCount, const PassToleran
                                     pass.boundary))
     return false;
   double rst[3];
-  if (!zor_solid::Invert(scratch.buffer, point, scratch.coords, nodeCount, rst) ||
-      !zor_solid::WithinRanges(nodeCount, rst, pass.boundary)) {
-    return false;
-  }
+  bool converged = zor_solid::Invert(scratch.buffer, point, scratch.coords, nodeCount, rst);
+  if (nodeCount == 10 && (!converged || zor_solid::Excess(nodeCount, rst) > pass.boundary))
+    converged = RetryTet10(point, pass, converged, scratch, rst) || converged;
+  if (!converged || !zor_solid::WithinRanges(nodeCount, rst, pass.boundary)) return false;
   const double excess = zor_solid::Excess(nodeCount, rst);
   if (excess <= pass.boundary) return true;
   state.approximate.Offer(excess, element, nodeCount, scratch.buffer);

@@ -77,6 +77,9 @@ class ZORMtkPointLocator {
     std::vector<ZORFacetHit>* hits = nullptr;
     double coords[3 * ZORMtkSourceElements::kMaxNodes];
     double buffer[4 * ZORMtkSourceElements::kMaxNodes];
+    // The weights of a 10-node tetrahedron's second inversion (TestSolid), kept apart from the
+    // first's until the second is known to hold the point.
+    double retried[4 * 10];
   };
 
   struct Settings {
@@ -164,6 +167,8 @@ class ZORMtkPointLocator {
   bool StrictlyInside(int element, const double* point, Scratch& scratch) const;
   bool TestPlane(int element, int nodeCount, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state) const;
+  bool RetryTet10(const double* point, const PassTolerances& pass, bool converged, Scratch& scratch,
+                  double* rst) const;
   bool TestSolid(int element, int nodeCount, const PassTolerances& pass, double* point,
                  Scratch& scratch, State& state) const;
   void HoldLine(int element, int nodeCount, const PassTolerances& pass, const double* point,

@@ -182,7 +182,8 @@ TEST_F(ZORMtkNodalSearchTest, RandomPointsAreLinkedWhereTheMemberScanPutsThem) {
 // default, which takes the first element that accepts, gives some of them to a neighbour.
 TEST_F(ZORMtkNodalSearchTest, ContainingChoiceLinksPointsToTheElementThatHoldsThem) {
   for (const TestMesh& m :
-       {zor_test_mesh::TetMesh(3, 10, 0.05, 13), zor_test_mesh::Prism15Mesh(3, 0.05, 14)}) {
+       {zor_test_mesh::TetMesh(3, 10, 0.05, 13), zor_test_mesh::TetMesh(3, 10, 0.1, 19),
+        zor_test_mesh::Prism15Mesh(3, 0.05, 14)}) {
     SCOPED_TRACE(m.type);
     const std::vector<PlacedPoint> points = StoreRandom(m, {}, 107, false);
     for (const bool containing : {false, true}) {
