@@ -9,6 +9,7 @@
 #include "mapper/impl/ZORMtkMappingContext.h"
 #include "mapper/impl/ZORMtkTransferDispatch.h"
 #include "mapper/impl/ZORMtkTransferFrame.h"
+#include "platform/ZOREnvironmentKeys.h"
 #include "platform/ZORStream.h"
 
 namespace {
@@ -57,9 +58,10 @@ ZORMtkMapper::~ZORMtkMapper() {
 
 void ZORMtkMapper::ReadToleranceEnvironment(bool printNotes) {
   ZORSearchTolerances& tolerances = context_->tolerances;
-  if (OverrideFromEnvironment("ZORMTK_BOUNDARY_TOLERANCE", tolerances.boundary) && printNotes)
+  if (OverrideFromEnvironment(zor_environment::kBoundaryTolerance, tolerances.boundary) &&
+      printNotes)
     PrintToleranceNote("boundary", tolerances.boundary);
-  if (OverrideFromEnvironment("ZORMTK_NORMAL_TOLERANCE", tolerances.normal) && printNotes)
+  if (OverrideFromEnvironment(zor_environment::kNormalTolerance, tolerances.normal) && printNotes)
     PrintToleranceNote("normal", tolerances.normal);
 }
 

@@ -4,6 +4,7 @@
 // output streams, module life cycles, and the simulation database interface.
 #include "platform/ZORBitVector.h"
 #include "platform/ZORContainers.h"
+#include "platform/ZOREnvironmentKeys.h"
 #include "platform/ZORExport.h"
 #include "platform/ZORPlatformModules.h"
 #include "platform/ZORSimAPI.h"

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ZOREnvironmentKeys.h"
+
 // Runs work over the chunks of a range on several threads. Chunks are numbered; work(chunk,
 // worker) sees each chunk exactly once, on one worker, in no particular order, so a caller that
 // wants the same result at any thread count writes each chunk's output to its own slot and joins
@@ -47,7 +49,7 @@ class ZORParallelFor {
   // kMostThreads.
   static int ResolveThreads(int requested) {
     if (requested > 0) return std::min(requested, kMostThreads);
-    if (const char* text = std::getenv("ZORMTK_THREADS")) {
+    if (const char* text = std::getenv(zor_environment::kThreads)) {
       // strtoll holds a number too large for its type at the type's limit, where atoi's result
       // is undefined.
       const long long fromEnvironment = std::strtoll(text, nullptr, 10);

@@ -11,6 +11,7 @@
 #include "ProgressReporter.h"
 #include "TargetDatabase.h"
 #include "VtuWriter.h"
+#include "platform/ZOREnvironmentKeys.h"
 
 namespace {
 
@@ -22,9 +23,9 @@ void CheckEnvironment(const CommandLine& line) {
     const char* variable;
     const char* option;
     bool count;
-  } kinds[] = {{"ZORMTK_BOUNDARY_TOLERANCE", "boundary-tolerance", false},
-               {"ZORMTK_NORMAL_TOLERANCE", "normal-tolerance", false},
-               {"ZORMTK_THREADS", "threads", true}};
+  } kinds[] = {{zor_environment::kBoundaryTolerance, "boundary-tolerance", false},
+               {zor_environment::kNormalTolerance, "normal-tolerance", false},
+               {zor_environment::kThreads, "threads", true}};
   for (const auto& kind : kinds) {
     const char* text = std::getenv(kind.variable);
     if (text == nullptr || *text == '\0' || line.Has(kind.option)) continue;

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/ZOREnvironmentKeys.h"
+
 namespace {
 
 // Large blocks keep the table short and give each thread enough work per job; deflate's window
@@ -85,7 +87,7 @@ std::vector<std::uint8_t> Header(std::size_t size,
 
 VtkZlibCompressor::VtkZlibCompressor(int threads) : threads_(threads) {
   if (threads_ > 0) return;
-  const char* text = std::getenv("ZORMTK_THREADS");
+  const char* text = std::getenv(zor_environment::kThreads);
   threads_ = text ? std::atoi(text) : 0;
   if (threads_ <= 0) threads_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
