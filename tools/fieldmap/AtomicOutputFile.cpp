@@ -97,7 +97,10 @@ void AtomicOutputFile::Commit() {
 // The database's text rarely keeps the system's reason, so the two usual ones are looked for. A
 // file system without blocks (/proc, /sys) reports no free space, but is not full.
 FieldmapError AtomicOutputFile::WriteFailure(const std::string& detail) const {
-  std::string reason = detail;
+  // The database names the file it wrote, the temporary one; the user knows only the output.
+  const std::string temporaryPrefix = temporaryPath_ + ": ";
+  std::string reason =
+      detail.rfind(temporaryPrefix, 0) == 0 ? detail.substr(temporaryPrefix.size()) : detail;
   struct statvfs space {};
   struct rlimit limit {};
   const std::string directory = std::filesystem::path(temporaryPath_).parent_path().string();

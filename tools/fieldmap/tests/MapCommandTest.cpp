@@ -135,7 +135,8 @@ TEST_F(MapCommandOnDemoData, AnOutputThatIsAnInputOrTheOtherOutputIsRefusedAndTh
   }
 }
 
-// A place nothing can be written to that has no space figures is not called a full disk.
+// A place nothing can be written to that has no space figures is not called a full disk, and the
+// reason does not name the temporary file the user never asked for.
 TEST_F(MapCommandOnDemoData, AnOutputWhereNothingCanBeWrittenIsNotCalledAFullDisk) {
   ASSERT_EQ(demo_.status, 0);
   const ProgramRun run = ProgramRun::InProcess({"map", "--source", Path("demo-source.zdb"),
@@ -145,6 +146,7 @@ TEST_F(MapCommandOnDemoData, AnOutputWhereNothingCanBeWrittenIsNotCalledAFullDis
   EXPECT_NE(run.err.find("/proc/zor-mapped.zdb: cannot be written ("), std::string::npos)
       << run.err;
   EXPECT_EQ(run.err.find("disk full"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(".part-"), std::string::npos) << run.err;
 }
 
 // A search setting in the environment is checked as its option is, unless the option is given.
