@@ -212,9 +212,19 @@ unsigned char* ZORSimDatabase::BlockForWrite(std::int64_t drawer, ZORSimValues& 
   return slot->data();
 }
 
+// A last block cut short by the old count is loaded at its old size before the count grows, and
+// taken to its new size as a write: a save then stores it at the size later reads expect, and no
+// read or save runs past its end, whether or not the grown part is ever written.
 void ZORSimDatabase::GrowValues(std::int64_t drawer, std::int64_t newValueCount) {
   ZORSimValues& values = *objects_[drawer].values;
   if (newValueCount <= values.valueCount) return;
+  const std::int64_t partBlock =
+      values.ByteCount() % ZORSimValues::kBlockBytes != 0 ? values.BlockCount() - 1 : -1;
+  const bool partBlockHolds =
+      partBlock >= 0 &&
+      (values.blocks[static_cast<std::size_t>(partBlock)] ||
+       values.state[static_cast<std::size_t>(partBlock)] == ZORSimValues::BlockState::kOnDisk);
+  if (partBlockHolds) BlockForRead(drawer, values, partBlock);
   if (inTransaction_) {
     std::shared_ptr<ZORSimValues> owner = objects_[drawer].values;
     const std::int64_t oldCount = values.valueCount;
@@ -234,6 +244,7 @@ void ZORSimDatabase::GrowValues(std::int64_t drawer, std::int64_t newValueCount)
   values.dirty.resize(blockCount, 0);
   values.stored.resize(blockCount, 0);
   MarkDirty(drawer);
+  if (partBlockHolds) BlockForWrite(drawer, values, partBlock);
 }
 
 void ZORSimDatabase::BeginTransaction() {

@@ -215,6 +215,53 @@ TEST(ZORSimStorage, SavesWriteOnlyChangesAndLeaveOtherOpenStatesAlone) {
   EXPECT_EQ(ZORSrvSimAccess().Open(file.file).FollowList(ZORSimKeys::kHistory, 1).Size(), 0);
 }
 
+// A drawer grown by appended members whose last block was cut short by the old count reads, saves
+// and reopens whole: when nothing is written into the grown part, when the write lands past the
+// short block only, on a database still being made and on one reopened from its saved state.
+TEST(ZORSimStorage, DrawersGrownPastAShortLastBlockSaveAndReopenWhole) {
+  // Three components per node; 43,690 nodes end 16 bytes before the first block's end, so the
+  // appended node's third component is the first value of the second block.
+  const struct {
+    int nodes;
+    std::vector<int> columns;  // of the appended node, written
+  } cases[] = {{6, {}}, {6, {1}}, {43'690, {}}, {43'690, {2}}};
+  for (const auto& growth : cases)
+    for (const bool reopenFirst : {false, true}) {
+      SCOPED_TRACE("nodes " + std::to_string(growth.nodes) + ", columns written " +
+                   std::to_string(growth.columns.size()) + (reopenFirst ? ", reopened" : ""));
+      const auto medium = std::make_shared<ZORSimMemoryStore::Medium>();
+      ZORSrvPosition root = CreateOn(Memory(medium));
+      NodalDrawer drawer = MakeNodalDrawer(root, growth.nodes, 3);
+      std::vector<double> old(static_cast<std::size_t>(growth.nodes) * 3);
+      std::iota(old.begin(), old.end(), 1.0);
+      ZORSimCollection nodes(root.Context(), drawer.nodes);
+      WriteValues(root, drawer, nodes.BiggestCSetID(), old);
+      if (reopenFirst) {
+        root.Context().Save();
+        root = FocusOf(ZORSimStorage::Open(Memory(medium)));
+        drawer = SameDrawerIn(root, drawer, 3);
+        nodes = ZORSimCollection(root.Context(), drawer.nodes);
+      }
+      nodes.ExtendSpace(growth.nodes + 1);
+      const int appended[] = {growth.nodes};
+      NodalDrawer part = drawer;
+      part.componentSet = ZORSimCollection(root.Context(), ComponentCollection(root))
+                              .CreateTempOrderedCSet(growth.columns.data(),
+                                                     static_cast<int>(growth.columns.size()));
+      WriteValues(root, part, nodes.CreateTempOrderedCSet(appended, 1),
+                  std::vector<double>(growth.columns.size(), -7.0), true);
+      std::vector<double> expected = old;
+      expected.resize(old.size() + 3, 0.0);
+      for (const int column : growth.columns) expected[old.size() + column] = -7.0;
+      const ZORSimCSetID all =
+          ZORSimCollection(root.Context(), drawer.nodes)
+              .CreateTempCSetStrided(0, static_cast<int>(expected.size() / 3), 1, 1);
+      EXPECT_EQ(ReadValues(root, drawer, all), expected);
+      root.Context().Save();
+      EXPECT_EQ(DumpOf(Memory(medium)), Dump(root.Context().Database()));
+    }
+}
+
 // A read that takes whole blocks copies them from the file into the caller's buffer and keeps
 // none; a read of part of a block keeps that block. Both see the same values, at every offset,
 // and both refuse a block whose bytes no longer match its checksum.
