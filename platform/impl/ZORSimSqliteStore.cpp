@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/ZORSimError.h"
+#include "platform/impl/ZOROpenDatabaseFiles.h"
 
 namespace {
 
@@ -208,7 +209,15 @@ ZORSimSqliteStore::ZORSimSqliteStore(std::string fileName) : fileName_(std::move
 
 ZORSimSqliteStore::~ZORSimSqliteStore() {
   Abort();
+  Disconnect();
+}
+
+void ZORSimSqliteStore::Disconnect() noexcept {
+  snapshotOpen_ = false;
   sqlite3_close_v2(db_);
+  db_ = nullptr;
+  if (holdsFile_) ZOROpenDatabaseFiles::Remove(heldFile_);
+  holdsFile_ = false;
 }
 
 std::unique_ptr<ZORSimSqliteStore> ZORSimSqliteStore::ForNewFile(const std::string& fileName) {
@@ -243,13 +252,15 @@ void ZORSimSqliteStore::Connect(bool readOnly) {
   if (!readOnly) {
     db_ = ::Connect(fileName_, fileName_, SQLITE_OPEN_READWRITE);
     Exec(db_, "PRAGMA synchronous=FULL", fileName_, false);
-    return;
+  } else {
+    // A file that may not be written is read as it stands, without the side files a WAL reader
+    // makes; only a log left beside it by a save that was never checkpointed needs them.
+    const bool pendingLog = NonEmptyFile(fileName_ + "-wal");
+    db_ = ::Connect(fileName_, FileUri(fileName_, pendingLog ? "?mode=ro" : "?immutable=1"),
+                    SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
   }
-  // A file that may not be written is read as it stands, without the side files a WAL reader
-  // makes; only a log left beside it by a save that was never checkpointed needs them.
-  const bool pendingLog = NonEmptyFile(fileName_ + "-wal");
-  db_ = ::Connect(fileName_, FileUri(fileName_, pendingLog ? "?mode=ro" : "?immutable=1"),
-                  SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+  holdsFile_ = ZOROpenDatabaseFiles::KeyOf(fileName_, heldFile_);
+  if (holdsFile_) ZOROpenDatabaseFiles::Add(heldFile_);
 }
 
 void ZORSimSqliteStore::BeginSnapshot() {
@@ -349,6 +360,18 @@ void ZORSimSqliteStore::Begin(bool fresh) {
 // (synchronous=FULL) before the rename, and then puts it into WAL mode for later saves. Pages of
 // 64 KiB hold a 1 MiB value block in 16 pages rather than 256.
 void ZORSimSqliteStore::BeginFresh() {
+  if (ZOROpenDatabaseFiles::HoldsFileAt(fileName_))
+    throw ZORSimError(fileName_ +
+                          ": cannot save: another database of this process has that file open, "
+                          "and a new database saved there would replace it",
+                      ZORSimErrorKind::kInvalidArgument);
+  // Replacing goes by the directory's permission alone; a file its owner made read-only is
+  // refused here as it is when a database opened from it saves.
+  if (::access(fileName_.c_str(), F_OK) == 0 && ::access(fileName_.c_str(), W_OK) != 0)
+    throw ZORSimError(fileName_ +
+                          ": cannot save: the file there may not be written, and a new "
+                          "database does not replace it",
+                      ZORSimErrorKind::kPermission);
   RemoveStaleSideFiles(fileName_);
   sideName_ = fileName_ + kSideInfix + std::to_string(::getpid());
   RemoveWithSideFiles(sideName_);
@@ -430,11 +453,7 @@ void ZORSimSqliteStore::CommitFresh() {
   }
   sideName_.clear();
   SyncDirectoryOf(fileName_);
-  if (db_) {
-    snapshotOpen_ = false;
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
-  }
+  Disconnect();
   Connect(false);
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/impl/ZOROpenDatabaseFiles.h"
 #include "platform/impl/ZORSimStore.h"
 
 struct sqlite3;
@@ -41,6 +42,7 @@ class ZORSimSqliteStore : public ZORSimStore {
  private:
   explicit ZORSimSqliteStore(std::string fileName);
   void Connect(bool readOnly);
+  void Disconnect() noexcept;
   void BeginSnapshot();
   void EndSnapshot();
   void BeginFresh();
@@ -65,6 +67,9 @@ class ZORSimSqliteStore : public ZORSimStore {
   bool readOnly_ = false;
   bool snapshotOpen_ = false;
   bool batchOpen_ = false;
+  // The file db_ has open, as the process-wide list of open database files holds it.
+  ZOROpenDatabaseFiles::Key heldFile_{};
+  bool holdsFile_ = false;
   std::map<int, std::unique_ptr<ZORSimSqlStatement>> statements_;
   BlockCursor blockCursor_;
 };

@@ -188,7 +188,7 @@ TEST(ZORSimStorage, DamagedFilesAreRefusedOrReadIntact) {
 
 // Values load on use; an open database keeps its state while another saves over the file; a
 // save writes only the changed block; a database created over a file replaces it at its first
-// save only.
+// save only, and only once no other database of the process has that file open.
 TEST(ZORSimStorage, SavesWriteOnlyChangesAndLeaveOtherOpenStatesAlone) {
   const GenerationFile file("snapshot.db");
   file.Save(1);
@@ -211,6 +211,17 @@ TEST(ZORSimStorage, SavesWriteOnlyChangesAndLeaveOtherOpenStatesAlone) {
   const ZORSrvPosition replacement = CreateDatabase(file.file);
   replacement.CreateDataRecord(ZORSimKeys::kHistoryRecord);
   EXPECT_EQ(ReadFile(file.file), before);
+  for (const ZORSrvPosition& open : {reader, root}) {
+    try {
+      replacement.Context().Save();
+      ADD_FAILURE() << "saved over a file another database has open";
+    } catch (const ZORSimError& error) {
+      EXPECT_EQ(error.Kind(), ZORSimErrorKind::kInvalidArgument);
+      EXPECT_NE(std::string(error.what()).find("has that file open"), std::string::npos);
+    }
+    EXPECT_EQ(ReadFile(file.file), before);
+    ZORSrvSimAccess().Close(open);
+  }
   replacement.Context().Save();
   EXPECT_EQ(ZORSrvSimAccess().Open(file.file).FollowList(ZORSimKeys::kHistory, 1).Size(), 0);
 }
