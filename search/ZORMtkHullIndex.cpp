@@ -95,7 +95,8 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
       const long long last = std::min<long long>((block + 1) * kExtentBlock, elementCount);
       for (long long e = block * kExtentBlock; e < last; ++e) {
         int* kept = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
-        if (!hullOf(static_cast<int>(e), hull) || !box.Meets(hull)) {
+        if (!hullOf(static_cast<int>(e), hull) || !zor_geom::FiniteBox(hull, 3) ||
+            !box.Meets(hull)) {
           kept[0] = kNoHull;
           continue;
         }
@@ -129,8 +130,11 @@ void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, 
   };
   while (cellCount(h) > mostCells) h *= std::cbrt(cellCount(h) / mostCells) * 1.01;
   int counts[3];
-  for (int a = 0; a < 3; ++a)
-    counts[a] = static_cast<int>(std::floor((upper[a] - lower[a]) / h)) + 1;
+  for (int a = 0; a < 3; ++a) {
+    // Not a number without hulls (an empty union) or once h outgrows the doubles: one cell.
+    const double cells = std::floor((upper[a] - lower[a]) / h) + 1.0;
+    counts[a] = cells >= 1.0 ? static_cast<int>(cells) : 1;
+  }
   frame_.dimension = 3;
   frame_.Place(lower, h, counts);
 }

@@ -15,6 +15,8 @@ namespace {
 // nor outgrows memory on fine meshes.
 constexpr double kMostBuckets = 100000.0;
 constexpr double kFewestBuckets = 8.0;
+// The most buckets any grid gets, whatever the extents: far above what the sizing asks for.
+constexpr double kHeldBuckets = 1e7;
 
 double AxisCount(double extent, double h) { return std::floor(extent / h) + 1.0; }
 
@@ -56,12 +58,16 @@ void ZORMtkMeshElemB::FormFromBoxes(const ZORSimDynamicID& source, int dimension
                                     const std::vector<double>& boxMax, double averageSize,
                                     const double* overallMin, const double* overallMax,
                                     double margin, int threads) {
-  frame_.dimension = dimension;
+  // Any dimension but two is three; members beyond the boxes given are not entered.
+  frame_.dimension = dimension == 2 ? 2 : 3;
   members_ = std::move(members);
+  const std::size_t boxed =
+      std::min(boxMin.size(), boxMax.size()) / static_cast<std::size_t>(frame_.dimension);
+  if (members_.size() > boxed) members_.resize(boxed);
   threads_ = threads;
   KeepBoxes(boxMin, boxMax);
   mesh_.reset();
-  Place(source, dimension, averageSize, overallMin, overallMax, margin, threads);
+  Place(source, frame_.dimension, averageSize, overallMin, overallMax, margin, threads);
 }
 
 void ZORMtkMeshElemB::Place(const ZORSimDynamicID& source, int dimension, double averageSize,
@@ -141,8 +147,21 @@ void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const d
   }
   // A region without extent (a single point) has no size to divide; one unit keeps it one bucket.
   if (!(h > 0.0) || !std::isfinite(h)) h = 1.0;
+  // Extents the cubic misjudges (one far longer than the others, or beyond the doubles' range)
+  // would still ask for more buckets than memory holds: h grows until they are few enough. An
+  // extent that is not a finite number is not divided.
+  const auto heldCounts = [&](double edge, int* counts) {
+    double total = 1.0;
+    for (int a = 0; a < axes; ++a) {
+      const double n = std::isfinite(L[a]) ? AxisCount(L[a], edge) : 1.0;
+      counts[a] = n < kHeldBuckets ? static_cast<int>(n) : static_cast<int>(kHeldBuckets);
+      total *= n;
+    }
+    return total;
+  };
   int counts[3] = {1, 1, 1};
-  for (int a = 0; a < axes; ++a) counts[a] = static_cast<int>(AxisCount(L[a], h));
+  for (double total = heldCounts(h, counts); total > kHeldBuckets; total = heldCounts(h, counts))
+    h *= std::cbrt(total / kHeldBuckets) * 1.01;
   frame_.Place(overallMin, h, counts);
 }
 

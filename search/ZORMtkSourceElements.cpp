@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 
 #include "element/ZORMtkShp.h"
 #include "platform/impl/ZORHugePages.h"
 #include "platform/impl/ZORParallelFor.h"
 #include "reader/ZORMtkSimReader.h"
 #include "search/ZORMtkMeshElemB.h"
+#include "search/impl/ZORGeomMath.h"
 #include "search/impl/ZORReaderPoints.h"
 
 namespace {
@@ -240,18 +242,22 @@ void ZORMtkSourceElements::BoxElement(const int* positions, int count, double* b
 }
 
 // The extent, average size and mean length in one pass over the boxes, in element order, so that
-// they are the same at any thread count.
+// they are the same at any thread count. Boxes that are not finite take no part: a node at
+// infinity would stretch the grid over everything.
 void ZORMtkSourceElements::MeasureExtent() {
   const int axes = dimension_ == 2 ? 2 : 3;
   const long long elementCount = static_cast<long long>(elementMembers_.size());
   const double* boxes = ownBoxes_.data();
   meanLength_ = 0.0;
   if (elementCount == 0) return;
-  std::copy_n(boxes, axes, extent_.lower);
-  std::copy_n(boxes + 3, axes, extent_.upper);
+  std::fill_n(extent_.lower, axes, std::numeric_limits<double>::infinity());
+  std::fill_n(extent_.upper, axes, -std::numeric_limits<double>::infinity());
   double sizeSum = 0.0, lengthSum = 0.0;
+  long long measured = 0;
   for (long long e = 0; e < elementCount; ++e) {
     const double* box = boxes + ZORMtkMeshElemB::kBoxStride * static_cast<std::size_t>(e);
+    if (!zor_geom::FiniteBox(box, axes)) continue;
+    ++measured;
     double largest = 0.0;
     for (int c = 0; c < axes; ++c) {
       extent_.lower[c] = std::min(extent_.lower[c], box[c]);
@@ -261,8 +267,13 @@ void ZORMtkSourceElements::MeasureExtent() {
     sizeSum += largest;
     lengthSum += box[6];
   }
-  extent_.averageSize = sizeSum / static_cast<double>(elementCount);
-  meanLength_ = lengthSum / static_cast<double>(elementCount);
+  if (measured == 0) {
+    std::fill_n(extent_.lower, axes, 0.0);
+    std::fill_n(extent_.upper, axes, 0.0);
+    measured = 1;
+  }
+  extent_.averageSize = sizeSum / static_cast<double>(measured);
+  meanLength_ = lengthSum / static_cast<double>(measured);
   WidenFlatAxes(axes, extent_.averageSize, extent_.lower, extent_.upper);
 }
 

@@ -32,6 +32,14 @@ inline double Larger(double a, double b) {
   return a < b ? b : a;
 }
 
+// Whether the axes' bounds of a box (lower corner, then upper corner at +3) are all finite: a box
+// over a node at infinity, or over a coordinate that is not a number, bounds no place.
+inline bool FiniteBox(const double* box, int axes) {
+  for (int a = 0; a < axes; ++a)
+    if (!std::isfinite(box[a]) || !std::isfinite(box[3 + a])) return false;
+  return true;
+}
+
 // The float next below a finite one, by a step of its bit pattern: a library call per bound
 // costs more than the rest of the rounding.
 inline float NextFloatDown(float value) {

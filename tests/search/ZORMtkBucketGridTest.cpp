@@ -89,6 +89,41 @@ TEST(ZORMtkMeshElemB, BucketEdgeIsTheLargestRootOfTheCountCubic) {
   }
 }
 
+// Extents the sizing cannot divide as it means to (one far longer than the others, sizes apart by
+// hundreds of decades, a box reaching infinity) still give a grid of at most ten million buckets
+// whose bucket at the small element's centre lists it. Sanitizer runs check the conversions.
+TEST(ZORMtkMeshElemB, ExtremeOrInfiniteExtentsKeepTheGridBoundedAndItsBucketsRight) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const struct {
+    const char* label;
+    std::vector<double> farLow, farHigh;  // a second box beside the unit one
+    double averageScale;                  // of the given average size
+  } cases[] = {
+      {"one extent 1e300 long", {0, 0, 0}, {1e300, 1, 1}, 1.0},
+      {"average 1e-300 over 2e300", {-1e300, -1e300, -1e300}, {1e300, 1e300, 1e300}, 1e-300},
+      {"a box to infinity", {0, 0, 0}, {kInf, 1, 1}, 1.0},
+      {"a box from minus infinity", {-kInf, -kInf, -kInf}, {1, 1, 1}, 1.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    BoxSet boxes;
+    boxes.Add({0.25, 0.25, 0.25}, {0.5, 0.5, 0.5});
+    boxes.Add(c.farLow, c.farHigh);
+    boxes.average *= c.averageScale;
+    ZORMtkMeshElemB grid;
+    boxes.Form(grid, 0.5);
+    double buckets = 1.0;
+    for (int a = 0; a < 3; ++a) {
+      EXPECT_GE(grid.Count(a), 1);
+      buckets *= grid.Count(a);
+    }
+    EXPECT_LE(buckets, 1e7);
+    double centre[3] = {0.375, 0.375, 0.375};
+    int count = 0;
+    const int* listed = grid.Bucket(centre, count);
+    EXPECT_NE(std::find(listed, listed + count, 0), listed + count);
+  }
+}
+
 // Members with and without gaps between them: every member finds its position, every other
 // number none.
 TEST(ZORMtkMeshElemB, PositionOfFindsEachMemberAndNothingElse) {
