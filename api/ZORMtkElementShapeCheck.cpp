@@ -31,8 +31,14 @@ double Derivative(int nodes, const double* xyz, const double* derivative, int ax
 
 }  // namespace
 
+// Counts outside what the check knows are held to it (up to kMaxNodes nodes, dimensions 1 to 3),
+// so that no count reaches past the fixed buffers.
 ZORMtkElementShapeCheck::ZORMtkElementShapeCheck(int nodes, int dimension, bool plane)
-    : nodes_(nodes), dimension_(dimension), plane_(plane) {
+    : nodes_(std::clamp(nodes, 0, kMaxNodes)),
+      dimension_(std::clamp(dimension, 1, 3)),
+      plane_(plane) {
+  nodes = nodes_;
+  dimension = dimension_;
   // The centre of the reference element: triangles, tetrahedra and prisms have a corner at 0.
   std::array<double, 4 * kMaxNodes> shape{};
   if (dimension == 3) {
@@ -91,7 +97,7 @@ ZORMtkElementShapeCheck::Verdict ZORMtkElementShapeCheck::CheckNodes(const doubl
                                                                      const int* nodes) const {
   std::array<double, 3 * kMaxNodes> xyz{};
   for (int k = 0; k < nodes_; ++k)
-    for (int axis = 0; axis < components; ++axis)
+    for (int axis = 0; axis < std::min(components, 3); ++axis)
       xyz[static_cast<std::size_t>(3 * k + axis)] =
           coordinates[static_cast<std::size_t>(components) * static_cast<std::size_t>(nodes[k]) +
                       static_cast<std::size_t>(axis)];

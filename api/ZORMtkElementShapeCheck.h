@@ -18,7 +18,8 @@ class ZORMTK_EXPORT ZORMtkElementShapeCheck {
 
   // dimension is that of the cell (1 line, 2 surface, 3 solid); plane is true for
   // two-dimensional meshes, where a surface cell has an orientation. Shells and lines have none
-  // and can only be degenerate.
+  // and can only be degenerate. Counts beyond these are held to them: nodes to 0 .. kMaxNodes,
+  // dimension to 1 .. 3 (a cell of no nodes is of zero volume).
   ZORMtkElementShapeCheck(int nodes, int dimension, bool plane);
   // The check for the library's element type `elementType` ("C3D8", "S4", "CPE3", ...), whose
   // family gives the cell's dimension.
@@ -27,7 +28,7 @@ class ZORMTK_EXPORT ZORMtkElementShapeCheck {
   // xyz holds three coordinates per node, in the library's node order.
   Verdict Check(const double* xyz) const;
   // The element whose node indices are `nodes`, in a coordinate array of `components` (2 or 3)
-  // values per node; two components are points in z = 0.
+  // values per node; two components are points in z = 0, and of more only the first three count.
   Verdict CheckNodes(const double* coordinates, int components, const int* nodes) const;
 
   // The most nodes of any element the check knows (the quadratic hexahedron).

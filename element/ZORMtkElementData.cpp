@@ -155,6 +155,8 @@ double ZORMtkElementData::GetIntPtWeight(cow_String elementType, int /*point*/) 
 void ZORMtkElementData::IntegrateIntPtToNodes(cow_String elementType, const double* coords,
                                               const double* values, int nComponents, int dimension,
                                               int nNodes, double* out) {
+  // No count of nodes or components, no values to sum, nothing written.
+  if (nNodes <= 0 || nComponents <= 0) return;
   std::fill(out, out + nNodes * nComponents, 0.0);
   const int P = GetNumIntPt(elementType);
   const PointGroup* group = FindGroup(elementType);

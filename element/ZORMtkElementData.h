@@ -22,7 +22,8 @@ class ZORMTK_EXPORT ZORMtkElementData {
   // Quadrature weight of every point of the element type; 0.0 when it has no point table.
   static double GetIntPtWeight(cow_String elementType, int point);
   // Nodal sums of the integral of the point field times each node's shape function. coords holds
-  // x, y, z per node; values nComponents per point; out nComponents per node.
+  // x, y, z per node; values nComponents per point; out nComponents per node. Without nodes or
+  // components (a count of zero or less) nothing is written.
   static void IntegrateIntPtToNodes(cow_String elementType, const double* coords,
                                     const double* values, int nComponents, int dimension,
                                     int nNodes, double* out);

@@ -191,6 +191,13 @@ TEST(ZORMtkElementDataIntegration, ALinearFieldIntegratesExactlyAndComponentsSta
     values.insert(values.end(), {x + 2.0 * y, 1.0});
   }
   const std::vector<double> out = Loads("CPS4", quad, 2, 4, values, 2);
+  // Counts of zero or less write nothing, where a negative product would reach before `out`.
+  for (const auto& [nodes, components] : {std::pair{-4, 1}, {4, -1}, {0, 2}}) {
+    std::vector<double> untouched(8, -1.0);
+    ZORMtkElementData::IntegrateIntPtToNodes("CPS4", quad.data(), values.data(), components, 2,
+                                             nodes, untouched.data() + 4);
+    EXPECT_EQ(untouched, std::vector<double>(8, -1.0)) << nodes << " nodes";
+  }
   const std::vector<double> exact = AreaAndMoments(corners);
   double linear = 0.0, moment = 0.0, area = 0.0;
   for (int n = 0; n < 4; ++n) {

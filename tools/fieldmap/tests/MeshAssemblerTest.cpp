@@ -73,9 +73,18 @@ TEST(ElementShapeCheckVerdicts, SwappedNodesInvertAndCollapsedNodesFlatten) {
         Case{flat, 8, 3, false, Verdict::kZeroVolume},
         Case{swapped(5), 3, 2, true, Verdict::kInverted},
         Case{swapped(5), 3, 2, false, Verdict::kGood}, Case{tiny, 3, 2, true, Verdict::kGood},
-        Case{{1, 1, 1, 1, 1, 1}, 2, 1, false, Verdict::kZeroVolume}})
+        Case{{1, 1, 1, 1, 1, 1}, 2, 1, false, Verdict::kZeroVolume},
+        // Counts beyond what the check knows are held to it, reading no node past the last.
+        Case{swapped(10), 4, 7, false, Verdict::kInverted},
+        Case{std::vector<double>(3 * 21, 1.0), 21, 3, false, Verdict::kZeroVolume},
+        Case{{0, 0, 0}, -1, -5, false, Verdict::kZeroVolume}})
     EXPECT_EQ(ZORMtkElementShapeCheck(c.nodes, c.dimension, c.plane).Check(c.xyz.data()), c.verdict)
         << c.nodes << " nodes, plane " << c.plane;
+  // Coordinates of more than three components: the first three are the point.
+  const std::vector<double> wide = {0, 0, 0, 9, 1, 0, 0, 9, 0, 1, 0, 9, 0, 0, 1, 9};
+  const int corners[] = {0, 2, 1, 3};
+  EXPECT_EQ(ZORMtkElementShapeCheck(4, 3, false).CheckNodes(wide.data(), 4, corners),
+            Verdict::kInverted);
 }
 
 // Reference cells (solids, shell facets, a line) shrunk by a factor: the verdict says too small
