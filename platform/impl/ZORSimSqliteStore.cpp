@@ -225,6 +225,8 @@ std::unique_ptr<ZORSimSqliteStore> ZORSimSqliteStore::ForNewFile(const std::stri
 }
 
 std::unique_ptr<ZORSimSqliteStore> ZORSimSqliteStore::OpenFile(const std::string& fileName) {
+  if (fileName.empty())
+    throw ZORSimError("cannot open a database without a file name", ZORSimErrorKind::kNotFound);
   struct stat info {};
   if (::stat(fileName.c_str(), &info) != 0)
     throw ZORSimError(fileName + ": cannot open: " + std::strerror(errno),
@@ -343,7 +345,9 @@ void ZORSimSqliteStore::ParkBlockCursor() {
 
 void ZORSimSqliteStore::Begin(bool fresh) {
   if (readOnly_)
-    throw ZORSimError(fileName_ + ": cannot save: the file is opened read-only",
+    throw ZORSimError(fileName_ +
+                          ": cannot save: the file, or its folder, may not be written, so it "
+                          "was opened read-only",
                       ZORSimErrorKind::kPermission);
   DropStatements();
   if (fresh) {
@@ -355,23 +359,41 @@ void ZORSimSqliteStore::Begin(bool fresh) {
   batchOpen_ = true;
 }
 
-// The side file is written once, without a journal: until it is renamed into place nothing
-// depends on it, and a failed or killed save only leaves it behind to be removed. Commit syncs it
-// (synchronous=FULL) before the rename, and then puts it into WAL mode for later saves. Pages of
-// 64 KiB hold a 1 MiB value block in 16 pages rather than 256.
-void ZORSimSqliteStore::BeginFresh() {
+// What would keep a new database from its place, found before anything is written: a folder
+// that is missing or may not be written, a folder where the file should be, a file another
+// database of this process has open, or one its owner made read-only (replacing goes by the
+// folder's permission alone, so it is refused here as it is when a database opened from it saves).
+void ZORSimSqliteStore::CheckFreshTarget() const {
+  const std::string folder = DirectoryOf(fileName_);
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    throw ZORSimError(fileName_ + ": cannot save: the folder " + folder + " does not exist",
+                      ZORSimErrorKind::kNotFound);
+  if (!MayWrite(folder))
+    throw ZORSimError(fileName_ + ": cannot save: the folder " + folder + " may not be written",
+                      ZORSimErrorKind::kPermission);
+  if (::stat(fileName_.c_str(), &info) != 0) return;
+  if (S_ISDIR(info.st_mode))
+    throw ZORSimError(fileName_ + ": cannot save: a folder has that name",
+                      ZORSimErrorKind::kInvalidArgument);
   if (ZOROpenDatabaseFiles::HoldsFileAt(fileName_))
     throw ZORSimError(fileName_ +
                           ": cannot save: another database of this process has that file open, "
                           "and a new database saved there would replace it",
                       ZORSimErrorKind::kInvalidArgument);
-  // Replacing goes by the directory's permission alone; a file its owner made read-only is
-  // refused here as it is when a database opened from it saves.
-  if (::access(fileName_.c_str(), F_OK) == 0 && ::access(fileName_.c_str(), W_OK) != 0)
+  if (!MayWrite(fileName_))
     throw ZORSimError(fileName_ +
                           ": cannot save: the file there may not be written, and a new "
                           "database does not replace it",
                       ZORSimErrorKind::kPermission);
+}
+
+// The side file is written once, without a journal: until it is renamed into place nothing
+// depends on it, and a failed or killed save only leaves it behind to be removed. Commit syncs it
+// (synchronous=FULL) before the rename, and then puts it into WAL mode for later saves. Pages of
+// 64 KiB hold a 1 MiB value block in 16 pages rather than 256.
+void ZORSimSqliteStore::BeginFresh() {
+  CheckFreshTarget();
   RemoveStaleSideFiles(fileName_);
   sideName_ = fileName_ + kSideInfix + std::to_string(::getpid());
   RemoveWithSideFiles(sideName_);

@@ -45,6 +45,7 @@ class ZORSimSqliteStore : public ZORSimStore {
   void Disconnect() noexcept;
   void BeginSnapshot();
   void EndSnapshot();
+  void CheckFreshTarget() const;
   void BeginFresh();
   void CommitFresh();
   ZORSimSqlStatement& Cached(int slot, const char* sql);

@@ -165,4 +165,55 @@ TEST(ZORSimFile, UnwritableFilesOpenReadOnlyAndFailedOpensTellTheirCause) {
   ::rmdir(folder.c_str());
 }
 
+// A new database is refused at its first save, before any file is made, where it cannot go: a
+// missing folder, a folder of its name, a folder or an existing file that may not be written.
+// Opening a database without a name says so.
+TEST(ZORSimFile, NewDatabasesAreRefusedWhereTheyCannotGoNamingWhy) {
+  const std::string folder = ScratchFile("fresh"), existing = folder + "/existing.db";
+  ::mkdir(folder.c_str(), 0755);
+  ::mkdir((folder + "/sub").c_str(), 0755);
+  WriteFile(existing, "kept");
+  const struct {
+    std::string file;
+    mode_t folderMode, existingMode;
+    ZORSimErrorKind kind;
+    std::string why;
+  } cases[] = {
+      {folder + "/no/such/new.db", 0777, 0644, ZORSimErrorKind::kNotFound,
+       "the folder " + folder + "/no/such/ does not exist"},
+      {folder + "/sub", 0777, 0644, ZORSimErrorKind::kInvalidArgument, "a folder has that name"},
+      {folder + "/new.db", 0555, 0644, ZORSimErrorKind::kPermission,
+       "the folder " + folder + "/ may not be written"},
+      {existing, 0777, 0444, ZORSimErrorKind::kPermission,
+       "the file there may not be written, and a new database does not replace it"}};
+  for (const auto& c : cases) {
+    const ZORSrvPosition fresh = CreateDatabase(c.file);
+    ::chmod(existing.c_str(), c.existingMode);
+    ::chmod(folder.c_str(), c.folderMode);
+    {
+      Unprivileged user;
+      if (user.failed) GTEST_SKIP() << "cannot take another user";
+      try {
+        fresh.Context().Save();
+        ADD_FAILURE() << c.file << ": saved";
+      } catch (const ZORSimError& error) {
+        EXPECT_EQ(error.Kind(), c.kind) << error.what();
+        EXPECT_EQ(std::string(error.what()), c.file + ": cannot save: " + c.why);
+      }
+    }
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(ReadFile(existing), "kept");
+    EXPECT_FALSE(Exists(folder + "/new.db"));
+  }
+  try {
+    ZORSrvSimAccess().Open("");
+    ADD_FAILURE() << "opened a database without a name";
+  } catch (const ZORSimError& error) {
+    EXPECT_EQ(std::string(error.what()), "cannot open a database without a file name");
+  }
+  std::remove(existing.c_str());
+  ::rmdir((folder + "/sub").c_str());
+  ::rmdir(folder.c_str());
+}
+
 }  // namespace
