@@ -62,7 +62,8 @@ void ZORMtkSimReader::VtkOutput(const char* baseName, cow_List<cow_String>& fiel
   std::vector<cow_String> written;
   for (int i = 0; i < fieldNames.Size(); ++i)
     if (skip[i] == 0) written.push_back(fieldNames[i]);
-  if (numNodes == 0 && numElements == 0) return;
+  // Without a base name there is no file to open.
+  if ((numNodes == 0 && numElements == 0) || baseName == nullptr) return;
 
   const std::string fileName = std::string(baseName) + ".vtu";
   // The call reports nothing, by contract: a file that cannot be opened is simply not written,

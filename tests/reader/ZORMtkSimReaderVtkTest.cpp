@@ -102,6 +102,7 @@ TEST_F(ZORMtkSimReaderVtkMixedTest, UnopenableFileIsPassedOverSilently) {
   cow_List<cow_String> names;
   cow_List<int> skip;
   reader.VtkOutput(missing.c_str(), names, skip, 1);
+  reader.VtkOutput(nullptr, names, skip, 1);
   EXPECT_EQ(errors.Text(), "");
   EXPECT_FALSE(Exists(missing + ".vtu"));
 }
