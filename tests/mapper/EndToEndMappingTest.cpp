@@ -289,15 +289,19 @@ TEST(EndToEndMapping, ConservativePointToNodeKeepsTheIntegralAndReportsWhatItLos
       variable = std::make_unique<ScopedEnvironmentVariable>("ZORMTK_CONSERVE_GLOBAL", "");
     for (const int cells : {1, 2}) {
       const TestMesh mesh = QuadGrid(cells, cells, 0.0, 1.0, 0.0, 1.0, "CPS4");
-      Mapping mapping{mesh, mesh, {}, MapIntPtToNode};
+      // Two components, the second -3 times the first: an element's points read at another
+      // element's place or component change the sum.
+      Mapping mapping{mesh, mesh, {}, MapIntPtToNode, 2};
       for (int p = 0; p < 4 * cells * cells; ++p)
-        mapping.values.push_back(cells == 1 ? 1.0 : 1 + 0.25 * p);
+        for (const double scale : {1.0, -3.0})
+          mapping.values.push_back(scale * (cells == 1 ? 1.0 : 1 + 0.25 * p));
       mapping.conserve = ConserveIntPt;
       ZORMtkMapper mapper;
       const std::vector<double> mapped = mapping.Run(mapper);
       EXPECT_EQ(mapping.flags, 0);
       EXPECT_NEAR(Sum(mapped), Sum(mapping.values) / (4.0 * cells * cells), 1e-12);
-      for (int i = 0; i < 4 && cells == 1; ++i) EXPECT_NEAR(mapped[i], 0.25, 1e-12) << i;
+      for (int i = 0; i < 8 && cells == 1; ++i)
+        EXPECT_NEAR(mapped[i], i % 2 == 0 ? 0.25 : -0.75, 1e-12) << i;
     }
     // A shell square tilted to z = x has the area sqrt(2): all three coordinates count.
     TestMesh tilted = QuadGrid(1, 1, 0.0, 1.0, 0.0, 1.0, "S4", 3, 0.0);
