@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/writer/WriterTestSupport.h"
@@ -169,8 +170,12 @@ TEST_F(WriterLayoutTest, FieldTypesAreNumberedAsTheDatabaseNumbersTheirSymbols) 
   }
   const ZORSimDynamicID mesh = PlaneMesh();
   CapturedStream cerr(aio_cerr);
-  EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, "u_d", 3)), "UNDEFINED");
-  EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, "XT", 3)), "XT");
+  // The first and the last code are names like any other.
+  const std::string first = ZORFieldTypeCodes::Symbol(0);
+  const std::string last = ZORFieldTypeCodes::Symbol(ZORFieldTypeCodes::kCount - 1);
+  for (const auto& [name, symbol] : std::vector<std::pair<std::string, std::string>>{
+           {"u_d", "UNDEFINED"}, {"XT", "XT"}, {first, first}, {last, last}})
+    EXPECT_EQ(SymbolOf(writer_.AddSimpleNodeField(mesh, name.c_str(), 3)), symbol) << name;
   EXPECT_EQ(cerr.Text(), "");
 }
 
