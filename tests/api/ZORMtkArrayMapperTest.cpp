@@ -50,8 +50,8 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     ZORMtkArrayOptions options;
   } cases[] = {
       {"shape", {MethodShapeInterpolation, 0, 0, 0.0, false, false}},
-      {"shape, fill and fallback", {MethodShapeInterpolation, 0.2, 0.4, -7.0, true, false}},
       {"shape, fill", {MethodShapeInterpolation, 0, 0, -7.0, false, false}},
+      {"shape, fill and fallback", {MethodShapeInterpolation, 0.2, 0.4, -7.0, true, false}},
       {"nearest", {MethodNearestNode, 0, 0, 0.0, false, false}},
       {"conservative", {MethodShapeInterpolation, 0, 0, 0.0, false, true}},
       {"containing, two threads",
@@ -91,7 +91,9 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     targetReader.GetSimpleNodeField(targetField, 1, 1, static_cast<int>(expected.size()),
                                     expected.data());
 
-    // One mapper for every case: new options must not map with the weights of the old ones.
+    // One mapper for every case: new options must not map with the weights of the old ones
+    // (each case differs from the one before in one option at least, "shape, fill" in the fill
+    // value alone).
     ASSERT_TRUE(arrays.SetOptions(test.options));
     std::vector<double> mapped(expected.size());
     const ZORMtkArrayStatus status = arrays.Map(field.data(), source.NodeCount(), 2, mapped.data());
