@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -107,6 +108,29 @@ TEST(ZORMtkArrayMapperTest, GivesTheValuesMapFieldWritesOnTheSameMeshes) {
     } else {
       EXPECT_EQ(unplaced, mapper.Diagnostics().FailedPoints().Size());
     }
+  }
+}
+
+// Points a tenth of a cell off a shell mesh (a flat mesh off z = 0) lie within a normal
+// tolerance of half a cell and beyond one of a fiftieth: changing that tolerance alone must
+// search again.
+TEST(ZORMtkArrayMapperTest, ANewNormalToleranceAloneSearchesAgain) {
+  Mesh shell = vtkgrid::MakeWhole(Cells::Plane, 3, 5), lifted = shell;
+  for (std::size_t i = 2; i < shell.coords.size(); i += 3) {
+    shell.coords[i] = 1.0;
+    lifted.coords[i] = 1.1;
+  }
+  ZORMtkArrayMapper arrays;
+  ASSERT_TRUE(arrays.SetSource(shell.Arrays()));
+  ASSERT_TRUE(arrays.SetTarget(lifted.Arrays()));
+  std::vector<double> mapped(shell.field.size());
+  for (const double tolerance : {0.02, 0.5, 0.02}) {
+    ZORMtkArrayOptions options;
+    options.normalTolerance = tolerance;
+    ASSERT_TRUE(arrays.SetOptions(options));
+    ASSERT_TRUE(arrays.Map(shell.field.data(), arrays.SourceNodeCount(), 2, mapped.data()));
+    const auto placed = std::count(arrays.Placed().begin(), arrays.Placed().end(), 1);
+    EXPECT_EQ(placed, tolerance > 0.1 ? arrays.TargetPointCount() : 0) << tolerance;
   }
 }
 
