@@ -158,7 +158,9 @@ TEST(ZORSimStorage, DamagedFilesAreRefusedOrReadIntact) {
       "UPDATE objects SET body = substr(body, 1, 8) || X'A5' || substr(body, 10) WHERE id = 40",
       "UPDATE associations SET body = X'A5' || substr(body, 2) WHERE id = (SELECT max(id) FROM "
       "associations)",
-      "UPDATE blocks SET body = substr(body, 1, 99) || X'A5' || substr(body, 101) WHERE block = 1"};
+      "UPDATE blocks SET body = substr(body, 1, 99) || X'A5' || substr(body, 101) WHERE block = 1",
+      // A block cut to one byte, with the checksum of that byte, which only its size can tell.
+      "UPDATE blocks SET body = X'00', crc = 3523407757 WHERE block = 1"};
   for (const std::string& sql : edits)
     cases.emplace_back(sql, [&, sql] {
       WriteFile(damaged, bytes);
