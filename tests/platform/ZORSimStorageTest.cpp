@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <numeric>
@@ -109,20 +110,40 @@ TEST(ZORSimStorage, EveryFaultAtEveryWriteEndsInAnErrorOrTheOldState) {
     EXPECT_TRUE(trial(ZORSimFault::kDiskFull, budget, &after, nullptr)) << budget;
 }
 
-TEST(ZORSimStorage, FirstSaveThatFailsLeavesNoFileAndCanBeRepeated) {
-  const auto medium = std::make_shared<ZORSimMemoryStore::Medium>();
-  auto store = std::make_unique<ZORSimFaultStore>(Memory(medium));
-  ZORSimFaultStore& faults = *store;
-  const ZORSrvPosition root = CreateOn(std::move(store));
-  MakeNodalDrawer(root, 5, 2);
-  for (const ZORSimFault fault : {ZORSimFault::kFailWrite, ZORSimFault::kFailSync}) {
-    faults.Arm(fault, faults.Writes() + 40);
-    EXPECT_THROW(root.Context().Save(), ZORSimError);
-    EXPECT_TRUE(Memory(medium)->Meta("format").empty());
+// A failed save, the first (no file yet) or a later one, leaves what was saved before and can be
+// repeated, in memory and on a file, where the failure must roll back the batch it opened.
+TEST(ZORSimStorage, FailedSavesLeaveTheSavedStateAndCanBeRepeated) {
+  const std::string file = ScratchFile("repeated.db");
+  for (const bool onFile : {false, true}) {
+    SCOPED_TRACE(onFile ? "file" : "memory");
+    RemoveDatabaseFile(file);
+    const auto medium = std::make_shared<ZORSimMemoryStore::Medium>();
+    const auto saved = [&] { return onFile ? DumpOfFile(file) : DumpOf(Memory(medium)); };
+    std::unique_ptr<ZORSimStore> inner = Memory(medium);
+    if (onFile) inner = ZORSimSqliteStore::ForNewFile(file);
+    auto store = std::make_unique<ZORSimFaultStore>(std::move(inner));
+    ZORSimFaultStore& faults = *store;
+    const ZORSrvPosition root = CreateOn(std::move(store));
+    std::string before;  // nothing before the first save
+    for (int save = 0; save < 2; ++save) {
+      MakeNodalDrawer(root, 5, 2);
+      for (const ZORSimFault fault : {ZORSimFault::kFailWrite, ZORSimFault::kFailSync}) {
+        faults.Arm(fault, faults.Writes() + (save == 0 ? 40 : 2));
+        EXPECT_THROW(root.Context().Save(), ZORSimError);
+        if (save == 0) {
+          EXPECT_TRUE(onFile ? !std::filesystem::exists(file)
+                             : Memory(medium)->Meta("format").empty());
+        } else {
+          EXPECT_EQ(saved(), before);
+        }
+      }
+      faults.Arm(ZORSimFault::kNone, 0);
+      root.Context().Save();
+      before = saved();
+      EXPECT_EQ(before, Dump(root.Context().Database())) << save;
+    }
   }
-  faults.Arm(ZORSimFault::kNone, 0);
-  root.Context().Save();
-  EXPECT_EQ(DumpOf(Memory(medium)), Dump(root.Context().Database()));
+  RemoveDatabaseFile(file);
 }
 
 // Truncations, flipped bits, every kind of deleted row (meta, objects, associations, value
