@@ -28,16 +28,21 @@ std::vector<std::vector<double>> CellsOf(const RawMesh& mesh, const std::vector<
   return cells;
 }
 
-// The tools wrote "temperature" as x + 2y + 3z in double precision: any value on the wrong point,
-// lost in a merge or rounded on the way shows here.
-void ExpectTemperatureLaw(const RawMesh& mesh) {
+// The tools wrote "temperature" as x + 2y + 3z in double precision, and the VTK writers "stress %"
+// with x + 2y + 3z + c in component c of nine: any value on the wrong point or component, lost in
+// a merge or rounded on the way shows here.
+void ExpectLinearLaw(const RawMesh& mesh, const std::string& name = "temperature",
+                     int components = 1) {
   const auto array = std::find_if(mesh.pointArrays.begin(), mesh.pointArrays.end(),
-                                  [](const PointArray& a) { return a.name == "temperature"; });
-  ASSERT_NE(array, mesh.pointArrays.end());
+                                  [&](const PointArray& a) { return a.name == name; });
+  ASSERT_NE(array, mesh.pointArrays.end()) << name;
+  ASSERT_EQ(array->components, components) << name;
+  const auto n = static_cast<std::size_t>(components);
   for (std::size_t p = 0; p < static_cast<std::size_t>(mesh.PointCount()); ++p)
-    ASSERT_EQ(array->values[p],
-              mesh.points[3 * p] + 2.0 * mesh.points[3 * p + 1] + 3.0 * mesh.points[3 * p + 2])
-        << "point " << p;
+    for (std::size_t c = 0; c < n; ++c)
+      ASSERT_EQ(array->values[p * n + c], mesh.points[3 * p] + 2.0 * mesh.points[3 * p + 1] +
+                                              3.0 * mesh.points[3 * p + 2] + static_cast<double>(c))
+          << name << " point " << p;
 }
 
 // A node swapped by a reordering table leaves a mid-edge node off the middle of its VTK edge, or
@@ -95,7 +100,8 @@ TEST_F(ToolWrittenFiles, VtkFormatsReadBackTheSameCellsAndValues) {
     EXPECT_EQ(CellsOf(mesh), CellsOf(reference));
     // Pieces share points; joined, each point is there once.
     EXPECT_EQ(mesh.PointCount(), reference.PointCount());
-    ExpectTemperatureLaw(mesh);
+    ExpectLinearLaw(mesh);
+    ExpectLinearLaw(mesh, "stress %", 9);
   }
 }
 
@@ -109,7 +115,7 @@ TEST_F(ToolWrittenFiles, GmshFilesFromMeshioHoldTheVtkSolids) {
     SCOPED_TRACE(name);
     const RawMesh mesh = Read(name);
     EXPECT_EQ(CellsOf(mesh), CellsOf(reference, solids));
-    ExpectTemperatureLaw(mesh);
+    ExpectLinearLaw(mesh);
   }
 }
 

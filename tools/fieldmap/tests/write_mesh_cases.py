@@ -2,7 +2,8 @@
 
 VTK (always): one cell of every VTK type fieldmap imports, placed at VTK's own parametric
 coordinates for that cell and shifted along x, so node order and orientation are VTK's, with the
-point arrays "temperature" (x + 2y + 3z, Float64) and "velocity" (x, y, -z, Float32); written as
+point arrays "temperature" (x + 2y + 3z, Float64), "velocity" (x, y, -z, Float32) and the tensor
+"stress %" (x + 2y + 3z + c in component c of nine, Float64); written as
 .vtu in every data mode, as legacy .vtk (ASCII and binary, file versions 5.1 and 4.2) and as
 .pvtu in two pieces, with and without global point ids.
 meshio (when installed): the same grid without voxels and pixels as Gmsh 2.2 and 4.1, ASCII and
@@ -66,12 +67,18 @@ def build_grid(with_grid_cells):
     velocity = vtk.vtkFloatArray()
     velocity.SetName("velocity")
     velocity.SetNumberOfComponents(3)
+    # The legacy writer gives the tensor its own keyword and escapes the name's last character.
+    stress = vtk.vtkDoubleArray()
+    stress.SetName("stress %")
+    stress.SetNumberOfComponents(9)
     for i in range(points.GetNumberOfPoints()):
         x, y, z = points.GetPoint(i)
         temperature.InsertNextValue(x + 2.0 * y + 3.0 * z)
         velocity.InsertNextTuple3(x, y, -z)
+        stress.InsertNextTuple([x + 2.0 * y + 3.0 * z + c for c in range(9)])
     grid.GetPointData().AddArray(temperature)
     grid.GetPointData().AddArray(velocity)
+    grid.GetPointData().SetTensors(stress)
     return grid
 
 
