@@ -52,7 +52,8 @@ TEST(GmshReaderOrdering, BoundaryElementsBelowTheMeshDimensionAreSkippedAndNoted
 TEST(GmshReaderOrdering, NodeDataOfALaterTimeStepReplacesTheEarlierOne) {
   TempDirectory directory;
   std::string text = TestMeshes::GmshText({10});
-  text += "$NodeData\n1\n\"temperature\"\n1\n1.0\n3\n1\n1\n1\n102 42.5\n$EndNodeData\n";
+  // The name is the first string tag; a second one (an interpolation scheme) names nothing.
+  text += "$NodeData\n2\n\"temperature\"\n\"scheme\"\n1\n1.0\n3\n1\n1\n1\n102 42.5\n$EndNodeData\n";
   const RawMesh mesh = ReadText(directory, text);
   ASSERT_EQ(mesh.pointArrays.size(), 1u);
   EXPECT_EQ(mesh.pointArrays[0].values[1], 42.5);
