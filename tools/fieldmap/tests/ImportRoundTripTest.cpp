@@ -16,25 +16,27 @@ class ImportRoundTrip : public ::testing::Test {
 };
 
 // Arrays without a field type are listed and skipped; the name a user gives a field with --field
-// is the name map and export give it.
+// is the name map and export give it, even with the characters XML escapes.
 TEST_F(ImportRoundTrip, ArrayNamesAreKeptOrListedAsSkipped) {
   const std::string file = directory_.Path("mesh.vtu"), db = directory_.Path("mesh.zdb");
-  VtuTestWriter::Write(file, TestMeshes::CellsOfTypes({12}), {});
+  const std::string name = "temperature \"<&>\"";
+  RawMesh mesh = TestMeshes::CellsOfTypes({12});
+  mesh.pointArrays[0].name = "temperature &quot;&lt;&amp;&gt;&quot;";  // written as it is given
+  VtuTestWriter::Write(file, mesh, {});
   const ProgramRun run =
-      ProgramRun::InProcess({"import", file, "--out", db, "--field", "temperature=NT"});
+      ProgramRun::InProcess({"import", file, "--out", db, "--field", name + "=NT"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("point array 'velocity' skipped"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("field U_D (3 components) from 'U_D'"), std::string::npos);
-  const ProgramRun map =
-      ProgramRun::InProcess({"map", "--source", db, "--target", file, "--field", "temperature",
-                             "--out", directory_.Path("mapped.zdb")});
+  const ProgramRun map = ProgramRun::InProcess({"map", "--source", db, "--target", file, "--field",
+                                                name, "--out", directory_.Path("mapped.zdb")});
   ASSERT_EQ(map.status, 0) << map.err;
   EXPECT_NE(ProgramRun::InProcess({"info", directory_.Path("mapped.zdb")})
-                .out.find("field NT 'temperature'"),
+                .out.find("field NT '" + name + "'"),
             std::string::npos);
   const RawMesh mapped = ProgramRun::Exported(directory_.Path("mapped.zdb"));
   ASSERT_EQ(mapped.pointArrays.size(), 2u);
-  EXPECT_EQ(mapped.pointArrays[0].name, "temperature");
+  EXPECT_EQ(mapped.pointArrays[0].name, name);
   EXPECT_EQ(mapped.pointArrays[1].name, "placed");
 }
 
