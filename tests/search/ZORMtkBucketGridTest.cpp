@@ -161,6 +161,19 @@ TEST(ZORMtkMeshElemB, RegionsFromTheReaderKeepTheirMembersAndFlatOnesGetOneLayer
   double p[3] = {0.5, 0.5, 0.5};
   EXPECT_TRUE(none.GetBucketElements(p).IsEmpty());
   EXPECT_EQ(none.Count(0) * none.Count(1) * none.Count(2), 1);
+  // A node at infinity leaves the grid over the finite elements, the others still listed.
+  zor_test_mesh::TestMesh far = zor_test_mesh::QuadGrid(3, 3, 0, 3, 0, 3, "S4", 3, 2.0);
+  far.coords[0] = std::numeric_limits<double>::infinity();
+  zor_search_test::Stored farShells;
+  zor_search_test::StoreElements(db, far, farShells);
+  ZORMtkMeshElemB farGrid;
+  farGrid.FormBuckets(&farShells.reader, margin);
+  EXPECT_EQ(farGrid.Origin()[0], 0.0);
+  EXPECT_GT(farGrid.Count(0), 1);
+  double last[3] = {2.5, 2.5, 2.0};
+  int listed = 0;
+  const int* bucket = farGrid.Bucket(last, listed);
+  EXPECT_NE(std::find(bucket, bucket + listed, 8), bucket + listed);
 }
 
 // A grid formed from a reader reads the mesh once and boxes its elements itself: it must be the
