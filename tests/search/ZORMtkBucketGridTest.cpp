@@ -118,7 +118,9 @@ TEST(ZORMtkMeshElemB, ExtremeOrInfiniteExtentsKeepTheGridBoundedAndItsBucketsRig
       buckets *= grid.Count(a);
       // The buckets still span every finite extent, not its first part only.
       const double extent = boxes.overallMax[a] - boxes.overallMin[a];
-      if (std::isfinite(extent)) EXPECT_GE(grid.Count(a) * grid.BucketSize(), extent) << a;
+      if (std::isfinite(extent)) {
+        EXPECT_GE(grid.Count(a) * grid.BucketSize(), extent) << a;
+      }
     }
     EXPECT_LE(buckets, 1e7);
     double centre[3] = {0.375, 0.375, 0.375};
