@@ -37,19 +37,19 @@ ZORMtkElementShapeCheck::ZORMtkElementShapeCheck(int nodes, int dimension, bool 
     : nodes_(std::clamp(nodes, 0, kMaxNodes)),
       dimension_(std::clamp(dimension, 1, 3)),
       plane_(plane) {
-  nodes = nodes_;
-  dimension = dimension_;
   // The centre of the reference element: triangles, tetrahedra and prisms have a corner at 0.
   std::array<double, 4 * kMaxNodes> shape{};
-  if (dimension == 3) {
-    const double r = nodes == 4 || nodes == 10 ? 0.25 : (nodes == 6 || nodes == 15 ? 1.0 / 3 : 0.0);
-    const double t = nodes == 4 || nodes == 10 ? 0.25 : 0.0;
-    ZORMtkShp::Shp3D(nodes, r, r, t, shape.data(), false);
-  } else if (dimension == 2) {
-    const double r = nodes == 3 || nodes == 6 ? 1.0 / 3 : 0.0;
-    ZORMtkShp::Shp2D(nodes, r, r, shape.data(), false);
+  if (dimension_ == 3) {
+    const double r =
+        nodes_ == 4 || nodes_ == 10 ? 0.25 : (nodes_ == 6 || nodes_ == 15 ? 1.0 / 3 : 0.0);
+    const double t = nodes_ == 4 || nodes_ == 10 ? 0.25 : 0.0;
+    ZORMtkShp::Shp3D(nodes_, r, r, t, shape.data(), false);
+  } else if (dimension_ == 2) {
+    const double r = nodes_ == 3 || nodes_ == 6 ? 1.0 / 3 : 0.0;
+    ZORMtkShp::Shp2D(nodes_, r, r, shape.data(), false);
   }
-  std::copy(shape.begin() + nodes, shape.begin() + (dimension + 1) * nodes, derivatives_.begin());
+  std::copy(shape.begin() + nodes_, shape.begin() + (dimension_ + 1) * nodes_,
+            derivatives_.begin());
 }
 
 double ZORMtkElementShapeCheck::SolidDeterminant(const double* xyz) const {
