@@ -20,9 +20,7 @@ void ZOROpenDatabaseFiles::Remove(const Key& key) {
   if (found != Keys().end()) Keys().erase(found);
 }
 
-bool ZOROpenDatabaseFiles::HoldsFileAt(const std::string& path) {
-  Key key;
-  if (!KeyOf(path, key)) return false;
+bool ZOROpenDatabaseFiles::Holds(const Key& key) {
   const std::lock_guard<std::mutex> hold(Lock());
   return Keys().count(key) > 0;
 }

@@ -19,8 +19,8 @@ class ZOROpenDatabaseFiles {
   static bool KeyOf(const std::string& path, Key& key);
   static void Add(const Key& key);
   static void Remove(const Key& key);
-  // Whether a database of this process holds the file the path names.
-  static bool HoldsFileAt(const std::string& path);
+  // Whether a database of this process holds the file.
+  static bool Holds(const Key& key);
 
  private:
   static std::mutex& Lock();

@@ -376,7 +376,7 @@ void ZORSimSqliteStore::CheckFreshTarget() const {
   if (S_ISDIR(info.st_mode))
     throw ZORSimError(fileName_ + ": cannot save: a folder has that name",
                       ZORSimErrorKind::kInvalidArgument);
-  if (ZOROpenDatabaseFiles::HoldsFileAt(fileName_))
+  if (ZOROpenDatabaseFiles::Holds(ZOROpenDatabaseFiles::Key(info.st_dev, info.st_ino)))
     throw ZORSimError(fileName_ +
                           ": cannot save: another database of this process has that file open, "
                           "and a new database saved there would replace it",
