@@ -156,7 +156,7 @@ void ZORMtkNodalSearch::SearchNodesInElements(ZORMtkNodalWeights& weights, ZORMt
   std::vector<ZORMtkPointLocator::Scratch> scratch(static_cast<std::size_t>(plan.threads));
   // Links go to their point's position, whatever the visit order, and misses to their chunk.
   const ZORMtkNodalWeights::StagedLinks staged =
-      weights.Stage(count, std::max(mesh.LargestNodeCount(), 1));
+      weights.Stage(count, std::max(mesh.LargestNodeCount(), 1), plan.threads);
   std::vector<ChunkMisses> chunkMisses(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int worker) {
     ZORPointMatch match;
@@ -198,7 +198,7 @@ void ZORMtkNodalSearch::FindNearestNodes(ZORMtkNodalWeights& weights, const ZORM
   const int count = target.Count();
   const ChunkPlan plan(count, options.threads, false);
   const ZORPointVisitOrder visits(target.At(0), count, ZORPointBox::Of(target.At(0), count));
-  const ZORMtkNodalWeights::StagedLinks staged = weights.Stage(count, 1);
+  const ZORMtkNodalWeights::StagedLinks staged = weights.Stage(count, 1, plan.threads);
   std::vector<ChunkMisses> chunkMisses(static_cast<std::size_t>(plan.chunks));
   const auto search = [&](int chunk, int /*worker*/) {
     for (int visit = plan.Begin(chunk); visit < plan.End(chunk, count); ++visit) {

@@ -6,6 +6,7 @@
 
 #include "platform/ZORStream.h"
 #include "platform/impl/ZORHugePages.h"
+#include "platform/impl/ZORParallelFor.h"
 
 namespace {
 
@@ -49,7 +50,10 @@ void ZORMtkNodalWeights::AppendKeys(int keyCount, const int* keys, const int* el
   weights_.insert(weights_.end(), weights, weights + (offset - first));
 }
 
-ZORMtkNodalWeights::StagedLinks ZORMtkNodalWeights::Stage(int positions, int stride) {
+// The room the search writes is first touched here, by chunks on all threads: the search writes
+// positions in the order it visits them, all over the arrays, and threads that touch the same
+// fresh pages at once wait for one another while the system provides them.
+ZORMtkNodalWeights::StagedLinks ZORMtkNodalWeights::Stage(int positions, int stride, int threads) {
   const std::size_t count = static_cast<std::size_t>(positions);
   const std::size_t keyBase = keys_.size();
   const std::size_t linkBase = partners_.size();
@@ -59,6 +63,13 @@ ZORMtkNodalWeights::StagedLinks ZORMtkNodalWeights::Stage(int positions, int str
   ZORHugePages::Resize(offsets_, keyBase + 1 + count);
   ZORHugePages::Resize(partners_, linkBase + links);
   ZORHugePages::Resize(weights_, linkBase + links);
+  const auto zero = [threads](auto* values, std::size_t size) {
+    ZORParallelFor::Zero(values, static_cast<long long>(size), threads);
+  };
+  zero(offsets_.data() + keyBase + 1, count);
+  zero(elements_.data() + keyBase, count);
+  zero(partners_.data() + linkBase, links);
+  zero(weights_.data() + linkBase, links);
   return {offsets_.data() + keyBase + 1,
           elements_.data() + keyBase,
           partners_.data() + linkBase,

@@ -32,7 +32,7 @@ class ZORMtkNodalWeights {
   // Room for a search that finds links in another order than their keys': `positions` keys of up
   // to `stride` links each, after those held. For each position p the search writes its link
   // count (0 for none), its element and its links from p * stride on; KeepStaged then makes the
-  // positions with links keys, in position order.
+  // positions with links keys, in position order. The room is zeroed on up to `threads` threads.
   struct StagedLinks {
     int* counts;
     int* elements;
@@ -53,7 +53,7 @@ class ZORMtkNodalWeights {
       weights[p * stride] = 1.0;
     }
   };
-  StagedLinks Stage(int positions, int stride);
+  StagedLinks Stage(int positions, int stride, int threads = 1);
   // members[p] is the key of position p: ascending, and above every key held before Stage. The
   // links move towards the front in place, as no position has more than stride of them.
   void KeepStaged(const StagedLinks& staged, const int* members);
