@@ -19,6 +19,16 @@ namespace {
 // flat there, and is widened by this fraction of it on each side (WidenFlatAxes).
 constexpr double kFlatExtent = 1e-6;
 constexpr double kSlabHalfWidth = 0.01;
+// The element tests multiply up to three differences of coordinates (a Jacobian's determinant):
+// within this size none passes 1e301, below the largest double, where nodes farther out could
+// give infinite determinants and lengths, and weights that are wrong without a sign.
+constexpr double kLargestCoordinate = 1e100;
+
+// Whether a node's coordinates are numbers the element tests can measure with.
+bool Measurable(const double* x) {
+  return std::fabs(x[0]) <= kLargestCoordinate && std::fabs(x[1]) <= kLargestCoordinate &&
+         std::fabs(x[2]) <= kLargestCoordinate;
+}
 
 ZORElementKind KindOf(const cow_String& className) {
   const ZORMtkShpRow& row = ZORMtkShp::GetRow(ZORMtkShp::GetBaseShape(className));
@@ -127,6 +137,8 @@ void ZORMtkSourceElements::ReadElementMembers(const ZORMtkSimReader& reader) {
 
 // Members ascend, so the last is the largest, and each range of node positions owns the members
 // from its first up to the next range's first: every slot of the member table is written once.
+// A node that cannot be measured with takes no position, so the elements that name it are left
+// out as those naming a node outside the region are.
 void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
   ZORReaderPoints points = ZORReaderPoints::Read(reader, threads_);
   nodeMembers_ = std::move(points.members);
@@ -134,15 +146,15 @@ void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
   const std::size_t nodes = nodeMembers_.size();
   const std::size_t slots = nodes == 0 ? 0 : static_cast<std::size_t>(nodeMembers_.back()) + 1;
   ZORHugePages::Resize(nodePositions_, slots);
-  ZORParallelFor::Chunks(static_cast<long long>(nodes), threads_,
-                         [&](long long begin, long long end) {
-                           std::size_t slot = begin == 0 ? 0 : nodeMembers_[begin - 1] + 1;
-                           for (std::size_t n = begin; n < static_cast<std::size_t>(end); ++n) {
-                             const std::size_t member = nodeMembers_[n];
-                             for (; slot < member; ++slot) nodePositions_[slot] = -1;
-                             nodePositions_[slot++] = static_cast<int>(n);
-                           }
-                         });
+  ZORParallelFor::Chunks(
+      static_cast<long long>(nodes), threads_, [&](long long begin, long long end) {
+        std::size_t slot = begin == 0 ? 0 : nodeMembers_[begin - 1] + 1;
+        for (std::size_t n = begin; n < static_cast<std::size_t>(end); ++n) {
+          const std::size_t member = nodeMembers_[n];
+          for (; slot < member; ++slot) nodePositions_[slot] = -1;
+          nodePositions_[slot++] = Measurable(coords_.data() + 3 * n) ? static_cast<int>(n) : -1;
+        }
+      });
 }
 
 // Elements are keyed by their position in the grid; an element whose class is unknown, or that

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -357,6 +359,63 @@ TEST_F(ZORMtkNodalSearchTest, LinksDoNotDependOnTheOrderThePointsAreListedIn) {
         ASSERT_EQ(found[0].Partners(first)[k], found[1].Partners(second)[k]) << t;
         ASSERT_EQ(found[0].Weights(first)[k], found[1].Weights(second)[k]) << t;
       }
+    }
+  }
+}
+
+// Scaling a mesh and its points scales nothing else: up to coordinates of 1e100 (and down to
+// elements whose volume the determinant limit still admits) every point keeps its containing
+// element and weights. A node farther out (or not a number) cannot be measured with,
+// and the elements that name it are left out: their points go unplaced or to a neighbour, the
+// others keep their links; a mesh that far out places nothing.
+TEST_F(ZORMtkNodalSearchTest, MeshesScaledUpKeepTheirLinksUntilNodesAreTooFarToMeasure) {
+  const TestMesh unit = zor_test_mesh::HexMesh(3, 8, 0.1, 31);
+  const auto scaled = [&](double scale, double farNode) {
+    TestMesh m = unit;
+    for (double& x : m.coords) x *= scale;
+    m.coords[0] = farNode * scale;
+    return m;
+  };
+  std::vector<int> all(static_cast<std::size_t>(unit.ElementCount()));
+  std::iota(all.begin(), all.end(), 0);
+  StoreRandom(unit, all, 37, false);
+  Search(true);
+  const ZORMtkNodalWeights reference = weights;
+  ASSERT_EQ(reference.KeyCount(), 300);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    const char* label;
+    double scale, farNode;  // node 0 (a corner of element 0) sits at farNode * scale
+    bool cornerKept, anyPlaced;
+  } cases[] = {{"scaled by 3e99", 3e99, 0.0, true, true},
+               {"scaled by 1e-3", 1e-3, 0.0, true, true},
+               {"a corner at 1e101", 1.0, 1e101, false, true},
+               {"a corner at NaN", 1.0, nan, false, true},
+               {"a corner at -2e100", 1.0, -2e100, false, true},
+               {"scaled by 1e101", 1e101, 0.0, false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const TestMesh m = scaled(c.scale, c.farNode);
+    const std::vector<PlacedPoint> points = StoreRandom(m, all, 37, false);
+    misses = ZORSearchMisses();
+    Search(true);
+    for (int t = 0; t < 300; ++t) {
+      const int key = weights.FindKey(t), before = reference.FindKey(t);
+      const bool touched = points[static_cast<std::size_t>(t)].element == 0;
+      if (!c.anyPlaced || (touched && !c.cornerKept)) {
+        if (key >= 0) {
+          EXPECT_NE(weights.SourceElement(key), 0) << t;
+        }
+        continue;
+      }
+      ASSERT_GE(key, 0) << t;
+      ASSERT_EQ(weights.SourceElement(key), reference.SourceElement(before)) << t;
+      for (int k = 0; k < 8; ++k)
+        EXPECT_NEAR(weights.Weights(key)[k], reference.Weights(before)[k], 1e-9) << t;
+    }
+    if (!c.anyPlaced) {
+      EXPECT_EQ(weights.KeyCount(), 0);
+      EXPECT_EQ(Members(misses, ZORSearchMiss::Kind::NodeNotPlaced).size(), 300U);
     }
   }
 }
