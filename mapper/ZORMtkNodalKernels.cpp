@@ -36,30 +36,32 @@ void GatherScalars(const ZORMtkNodeLinkView& links, const double* source, double
 // threads and give the same bits at any count.
 void ZORMtkNodalKernels::Gather(ZORMtkNodeLinkView links, const double* source, int components,
                                 double* result, int threads) {
-  ZORParallelFor::Chunks(links.KeyCount(), threads, [&](long long begin, long long end) {
-    if (components == 1) {
-      GatherScalars(links, source, result, static_cast<int>(begin), static_cast<int>(end));
-      return;
-    }
-    for (int i = static_cast<int>(begin); i < end; ++i) {
-      double* row = result + At(i, components, 0);
-      std::fill(row, row + components, 0.0);
-      for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link) {
-        AddScaled(row, links.weights[link], source + At(links.partnerRows[link], components, 0),
-                  components);
-      }
-    }
-  });
+  ZORParallelFor::Ranges(
+      links.KeyCount(), threads, [&](int /*part*/, long long begin, long long end) {
+        if (components == 1) {
+          GatherScalars(links, source, result, static_cast<int>(begin), static_cast<int>(end));
+          return;
+        }
+        for (int i = static_cast<int>(begin); i < end; ++i) {
+          double* row = result + At(i, components, 0);
+          std::fill(row, row + components, 0.0);
+          for (int link = links.offsets[i]; link < links.offsets[i + 1]; ++link) {
+            AddScaled(row, links.weights[link], source + At(links.partnerRows[link], components, 0),
+                      components);
+          }
+        }
+      });
 }
 
 void ZORMtkNodalKernels::FillUnlinked(ZORMtkNodeLinkView links, int components, double value,
                                       double* result, int threads) {
-  ZORParallelFor::Chunks(links.KeyCount(), threads, [&](long long begin, long long end) {
-    for (int i = static_cast<int>(begin); i < end; ++i) {
-      if (links.offsets[i] != links.offsets[i + 1]) continue;
-      std::fill(result + At(i, components, 0), result + At(i + 1, components, 0), value);
-    }
-  });
+  ZORParallelFor::Ranges(
+      links.KeyCount(), threads, [&](int /*part*/, long long begin, long long end) {
+        for (int i = static_cast<int>(begin); i < end; ++i) {
+          if (links.offsets[i] != links.offsets[i + 1]) continue;
+          std::fill(result + At(i, components, 0), result + At(i + 1, components, 0), value);
+        }
+      });
 }
 
 void ZORMtkNodalKernels::Scatter(ZORMtkNodeLinkView links, const double* source, int components,

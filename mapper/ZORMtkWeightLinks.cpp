@@ -38,7 +38,7 @@ ZORMtkNodeLinks ZORMtkWeightLinks::NodeLinks(const ZORMtkNodalWeights* weights,
   // Per key the index of its weights, -1 for a key without any.
   ZORFreshArray<int> indices;
   ZORHugePages::Resize(indices, keyMembers.size());
-  ZORParallelFor::Chunks(keyCount, threads, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(keyCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (std::size_t key = begin; key < static_cast<std::size_t>(end); ++key) {
       const int index = weights ? weights->FindKey(keyMembers[key]) : -1;
       const int count = index < 0 ? 0 : weights->PartnerCount(index);
@@ -52,7 +52,7 @@ ZORMtkNodeLinks ZORMtkWeightLinks::NodeLinks(const ZORMtkNodalWeights* weights,
     links.offsets[key + 1] += links.offsets[key];
   ZORHugePages::Resize(links.partnerRows, static_cast<std::size_t>(links.offsets.back()));
   ZORHugePages::Resize(links.weights, static_cast<std::size_t>(links.offsets.back()));
-  ZORParallelFor::Chunks(keyCount, threads, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(keyCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (std::size_t key = begin; key < static_cast<std::size_t>(end); ++key) {
       const int index = indices[key];
       const int count = index < 0 ? 0 : weights->PartnerCount(index);

@@ -87,30 +87,30 @@ ZORMtkHullIndex::ZORMtkHullIndex(int elementCount, const HullOf& hullOf, int thr
   ZORHugePages::Resize(ranges, kRangeSize * static_cast<std::size_t>(elementCount));
   const int blockCount = (elementCount + kExtentBlock - 1) / kExtentBlock;
   std::vector<HullUnion> blocks(static_cast<std::size_t>(blockCount));
-  // Blocks are handed out as threads come free: the first touch of the slots costs more in some
-  // places than in others.
-  const auto keepBlock = [&](int block, int /*worker*/) {
+  ZORParallelFor::Ranges(blockCount, threads, [&](int /*part*/, long long begin, long long end) {
     double hull[kRangeSize];
     const ZORPointBox box = within;
-    HullUnion& blockUnion = blocks[static_cast<std::size_t>(block)];
-    const long long last = std::min<long long>((block + 1LL) * kExtentBlock, elementCount);
-    for (long long e = block * static_cast<long long>(kExtentBlock); e < last; ++e) {
-      int* kept = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
-      if (!hullOf(static_cast<int>(e), hull) || !zor_geom::FiniteBox(hull, 3) || !box.Meets(hull)) {
-        kept[0] = kNoHull;
-        continue;
-      }
-      blockUnion.Add(hull, hull + 3);
-      double extent = 0.0;
-      for (int a = 0; a < 3; ++a) extent = std::max(extent, hull[3 + a] - hull[a]);
-      blockUnion.extent += extent;
-      for (int a = 0; a < 3; ++a) {
-        kept[a] = FloatBits(zor_geom::FloatBelow(hull[a]));
-        kept[3 + a] = FloatBits(zor_geom::FloatAbove(hull[3 + a]));
+    for (long long block = begin; block < end; ++block) {
+      HullUnion& blockUnion = blocks[static_cast<std::size_t>(block)];
+      const long long last = std::min<long long>((block + 1) * kExtentBlock, elementCount);
+      for (long long e = block * kExtentBlock; e < last; ++e) {
+        int* kept = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
+        if (!hullOf(static_cast<int>(e), hull) || !zor_geom::FiniteBox(hull, 3) ||
+            !box.Meets(hull)) {
+          kept[0] = kNoHull;
+          continue;
+        }
+        blockUnion.Add(hull, hull + 3);
+        double extent = 0.0;
+        for (int a = 0; a < 3; ++a) extent = std::max(extent, hull[3 + a] - hull[a]);
+        blockUnion.extent += extent;
+        for (int a = 0; a < 3; ++a) {
+          kept[a] = FloatBits(zor_geom::FloatBelow(hull[a]));
+          kept[3 + a] = FloatBits(zor_geom::FloatAbove(hull[3 + a]));
+        }
       }
     }
-  };
-  ZORParallelFor::Run(blockCount, threads, keepBlock, [](int /*prefix*/) {});
+  });
   HullUnion all;
   for (const HullUnion& block : blocks) all.Join(block);
   hullCount_ = all.hulls;
@@ -143,7 +143,7 @@ void ZORMtkHullIndex::Place(const double* lower, const double* upper, double h, 
 // first i 0 for an element without a hull), which every run of rows reads.
 void ZORMtkHullIndex::Fill(ZORFreshArray<int>& ranges, int threads) {
   const int elementCount = static_cast<int>(ranges.size() / kRangeSize);
-  ZORParallelFor::Chunks(elementCount, threads, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (long long e = begin; e < end; ++e) {
       int* range = ranges.data() + kRangeSize * static_cast<std::size_t>(e);
       if (range[0] == kNoHull) {

@@ -90,19 +90,20 @@ void ZORMtkMeshElemB::KeepBoxes(const std::vector<double>& boxMin,
                                 const std::vector<double>& boxMax) {
   const int axes = frame_.dimension == 2 ? 2 : 3;
   ZORHugePages::Resize(boxes_, kBoxStride * members_.size());
-  ZORParallelFor::Chunks(ElementCount(), threads_, [&](long long begin, long long end) {
-    for (long long e = begin; e < end; ++e) {
-      double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
-      std::fill(box, box + kBoxStride, 0.0);
-      double squared = 0.0;
-      for (int a = 0; a < axes; ++a) {
-        box[a] = boxMin[static_cast<std::size_t>(e) * frame_.dimension + a];
-        box[3 + a] = boxMax[static_cast<std::size_t>(e) * frame_.dimension + a];
-        squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
-      }
-      box[6] = std::sqrt(squared);
-    }
-  });
+  ZORParallelFor::Ranges(
+      ElementCount(), threads_, [&](int /*part*/, long long begin, long long end) {
+        for (long long e = begin; e < end; ++e) {
+          double* box = boxes_.data() + kBoxStride * static_cast<std::size_t>(e);
+          std::fill(box, box + kBoxStride, 0.0);
+          double squared = 0.0;
+          for (int a = 0; a < axes; ++a) {
+            box[a] = boxMin[static_cast<std::size_t>(e) * frame_.dimension + a];
+            box[3 + a] = boxMax[static_cast<std::size_t>(e) * frame_.dimension + a];
+            squared += (box[3 + a] - box[a]) * (box[3 + a] - box[a]);
+          }
+          box[6] = std::sqrt(squared);
+        }
+      });
 }
 
 bool ZORMtkMeshElemB::RunsWithoutGap(const std::vector<int>& members) {
@@ -169,14 +170,16 @@ void ZORMtkMeshElemB::Size(double averageSize, const double* overallMin, const d
 void ZORMtkMeshElemB::RangeElements(ZORFreshArray<int>& ranges) const {
   ZORHugePages::Resize(ranges,
                        ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(ElementCount()));
-  ZORParallelFor::Chunks(ElementCount(), threads_, [&](long long begin, long long end) {
-    for (int position = static_cast<int>(begin); position < end; ++position) {
-      int* range =
-          ranges.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(position);
-      std::fill(range, range + ZORMtkBucketFrame::kRangeInts, 1);
-      for (int a = 0; a < frame_.Axes(); ++a) AxisRange(Box(position), a, range[a], range[3 + a]);
-    }
-  });
+  ZORParallelFor::Ranges(
+      ElementCount(), threads_, [&](int /*part*/, long long begin, long long end) {
+        for (int position = static_cast<int>(begin); position < end; ++position) {
+          int* range =
+              ranges.data() + ZORMtkBucketFrame::kRangeInts * static_cast<std::size_t>(position);
+          std::fill(range, range + ZORMtkBucketFrame::kRangeInts, 1);
+          for (int a = 0; a < frame_.Axes(); ++a)
+            AxisRange(Box(position), a, range[a], range[3 + a]);
+        }
+      });
 }
 
 void ZORMtkMeshElemB::ListElements() const {

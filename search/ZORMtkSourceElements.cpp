@@ -72,7 +72,7 @@ void ClearLinks(long long elementCount, int threads, ZORFreshArray<int>& counts,
                 ZORFreshArray<const int*>& positions) {
   ZORHugePages::Resize(counts, static_cast<std::size_t>(elementCount));
   ZORHugePages::Resize(positions, static_cast<std::size_t>(elementCount));
-  ZORParallelFor::Chunks(elementCount, threads, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     std::fill(counts.begin() + begin, counts.begin() + end, 0);
     std::fill(positions.begin() + begin, positions.begin() + end, nullptr);
   });
@@ -146,8 +146,8 @@ void ZORMtkSourceElements::ReadNodes(const ZORMtkSimReader& reader) {
   const std::size_t nodes = nodeMembers_.size();
   const std::size_t slots = nodes == 0 ? 0 : static_cast<std::size_t>(nodeMembers_.back()) + 1;
   ZORHugePages::Resize(nodePositions_, slots);
-  ZORParallelFor::Chunks(
-      static_cast<long long>(nodes), threads_, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(
+      static_cast<long long>(nodes), threads_, [&](int /*part*/, long long begin, long long end) {
         std::size_t slot = begin == 0 ? 0 : nodeMembers_[begin - 1] + 1;
         for (std::size_t n = begin; n < static_cast<std::size_t>(end); ++n) {
           const std::size_t member = nodeMembers_[n];
@@ -166,7 +166,7 @@ template <typename PositionOf>
 void ZORMtkSourceElements::ReadClasses(const ZORMtkSimReader& reader, long long elementCount,
                                        const PositionOf& positionOf, double* boxes) {
   ZORHugePages::Resize(kinds_, static_cast<std::size_t>(elementCount));
-  ZORParallelFor::Chunks(elementCount, threads_, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(elementCount, threads_, [&](int /*part*/, long long begin, long long end) {
     std::fill(kinds_.begin() + begin, kinds_.begin() + end, ZORElementKind::None);
   });
   cow_List<cow_String> names;

@@ -102,7 +102,7 @@ ZORSolidBounds::ZORSolidBounds(const ZORMtkSourceElements& mesh, double strict, 
 void ZORSolidBounds::KeepPrismHulls(int threads) {
   const int elementCount = mesh_.ElementCount();
   ZORHugePages::Resize(prismHulls_, kHullSize * static_cast<std::size_t>(elementCount));
-  ZORParallelFor::Chunks(elementCount, threads, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (long long e = begin; e < end; ++e) {
       float* kept = prismHulls_.data() + kHullSize * static_cast<std::size_t>(e);
       double hull[kHullSize] = {};
@@ -121,7 +121,7 @@ void ZORSolidBounds::KeepPrismHulls(int threads) {
 void ZORSolidBounds::KeepHexOffsets(int threads) {
   const int elementCount = mesh_.ElementCount();
   ZORHugePages::Resize(hexOffsets_, 3 * static_cast<std::size_t>(elementCount));
-  ZORParallelFor::Chunks(elementCount, threads, [&](long long begin, long long end) {
+  ZORParallelFor::Ranges(elementCount, threads, [&](int /*part*/, long long begin, long long end) {
     for (long long e = begin; e < end; ++e) {
       float* kept = hexOffsets_.data() + 3 * static_cast<std::size_t>(e);
       double offset[3] = {0.0, 0.0, 0.0};

@@ -89,9 +89,8 @@ class ZORParallelFor {
 
   // Runs work(begin, end) over consecutive chunks of 0 .. count - 1, many per thread, handed to
   // up to `threads` threads as they come free: for loops whose items write only their own slots
-  // and whose cost varies along the range (nodes read from far apart, fresh memory touched for
-  // the first time), where equal ranges would leave one thread finishing alone. With one thread it
-  // is one call on the caller's thread.
+  // and whose cost varies along the range (nodes read from far apart, say), where equal ranges
+  // would leave one thread finishing alone. With one thread it is one call on the caller's thread.
   static void Chunks(long long count, int threads,
                      const std::function<void(long long begin, long long end)>& work) {
     if (count <= 0) return;
@@ -122,13 +121,11 @@ class ZORParallelFor {
     return starts;
   }
 
-  // Zeroes values[0 .. count - 1] by chunks: for arrays a database read fills, which must read as
-  // zero where it writes nothing, while each chunk is first touched by the thread that zeroes it.
-  // Fresh pages cost the system very different times to provide, so equal halves would leave one
-  // thread zeroing alone.
+  // Zeroes values[0 .. count - 1] by ranges: for arrays a database read fills, which must read as
+  // zero where it writes nothing, while each part is first touched by the thread that zeroes it.
   template <typename T>
   static void Zero(T* values, long long count, int threads) {
-    Chunks(count, threads, [values](long long begin, long long end) {
+    Ranges(count, threads, [values](int /*part*/, long long begin, long long end) {
       std::fill(values + begin, values + end, T{});
     });
   }

@@ -44,8 +44,8 @@ struct ZORReaderPoints {
       return points;
     }
     ZORHugePages::Resize(points.coords, 3 * count);
-    ZORParallelFor::Chunks(
-        static_cast<long long>(count), threads, [&](long long begin, long long end) {
+    ZORParallelFor::Ranges(
+        static_cast<long long>(count), threads, [&](int /*part*/, long long begin, long long end) {
           for (std::size_t n = begin; n < static_cast<std::size_t>(end); ++n)
             for (std::size_t c = 0; c < 3; ++c)
               points.coords[3 * n + c] = c < components ? raw[n * components + c] : 0.0;
