@@ -50,7 +50,7 @@ void ZORMtkNodalWeights::AppendKeys(int keyCount, const int* keys, const int* el
   weights_.insert(weights_.end(), weights, weights + (offset - first));
 }
 
-// The room the search writes is first touched here, by chunks on all threads: the search writes
+// The room the search writes is first touched here, a range per thread: the search writes
 // positions in the order it visits them, all over the arrays, and threads that touch the same
 // fresh pages at once wait for one another while the system provides them.
 ZORMtkNodalWeights::StagedLinks ZORMtkNodalWeights::Stage(int positions, int stride, int threads) {
