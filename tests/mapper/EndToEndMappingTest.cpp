@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <memory>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -284,9 +283,7 @@ TEST(EndToEndMapping, AveragedPointToNodeGivesTheMeanAtSharedNodes) {
 TEST(EndToEndMapping, ConservativePointToNodeKeepsTheIntegralAndReportsWhatItLoses) {
   for (const bool global : {false, true}) {
     SCOPED_TRACE(global ? "global" : "local");
-    std::unique_ptr<ScopedEnvironmentVariable> variable;
-    if (global)
-      variable = std::make_unique<ScopedEnvironmentVariable>("ZORMTK_CONSERVE_GLOBAL", "");
+    const ScopedEnvironmentVariable variable("ZORMTK_CONSERVE_GLOBAL", global ? "" : nullptr);
     for (const int cells : {1, 2}) {
       const TestMesh mesh = QuadGrid(cells, cells, 0.0, 1.0, 0.0, 1.0, "CPS4");
       // Two components, the second -3 times the first: an element's points read at another

@@ -76,12 +76,8 @@ TEST(ZORMtkMapperTolerance, EnvironmentOverridesDefaultsAndTheDefaultConstructor
       {"0.1", "0.7", true, 0.1, 0.7, ""},
   };
   for (const Case& c : cases) {
-    std::unique_ptr<ScopedEnvironmentVariable> boundary, normal;
-    if (c.boundary)
-      boundary =
-          std::make_unique<ScopedEnvironmentVariable>("ZORMTK_BOUNDARY_TOLERANCE", c.boundary);
-    if (c.normal)
-      normal = std::make_unique<ScopedEnvironmentVariable>("ZORMTK_NORMAL_TOLERANCE", c.normal);
+    const ScopedEnvironmentVariable boundary("ZORMTK_BOUNDARY_TOLERANCE", c.boundary),
+        normal("ZORMTK_NORMAL_TOLERANCE", c.normal);
     CapturedStream errors(aio_cerr);
     const auto mapper = c.positional ? std::make_unique<ZORMtkMapper>(ZORSrvPosition())
                                      : std::make_unique<ZORMtkMapper>();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "platform/ZORContainers.h"
 #include "platform/ZORPlatformModules.h"
 #include "platform/impl/ZORParallelFor.h"
+#include "support/ZORTestCapture.h"
 
 // Lists keep insertion order and copy on write; maps iterate by key and insert replaces; both
 // array kinds refuse an index one past either end.
@@ -65,8 +65,7 @@ TEST(PlatformModules, UseCountAddsOnFirstInitializeAndSubtractsOnLastFinalize) {
 TEST(ZORParallelFor, ThreadCountsComeFromTheRequestThenTheEnvironmentAndStayUnderTheCap) {
   const int most = ZORParallelFor::kMostThreads;
   const int hardware = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, most);
-  const char* saved = std::getenv("ZORMTK_THREADS");
-  const std::string kept = saved ? saved : "";
+  const ScopedEnvironmentVariable threads("ZORMTK_THREADS", nullptr);
   const struct {
     int requested;
     const char* environment;
@@ -76,17 +75,10 @@ TEST(ZORParallelFor, ThreadCountsComeFromTheRequestThenTheEnvironmentAndStayUnde
                {-2, "0", hardware},  {0, "-3", hardware},
                {0, "abc", hardware}, {0, nullptr, hardware}};
   for (const auto& c : cases) {
-    if (c.environment)
-      setenv("ZORMTK_THREADS", c.environment, 1);
-    else
-      unsetenv("ZORMTK_THREADS");
+    threads.Set(c.environment);
     EXPECT_EQ(ZORParallelFor::ResolveThreads(c.requested), c.expected)
         << c.requested << " " << (c.environment ? c.environment : "(unset)");
   }
-  if (saved)
-    setenv("ZORMTK_THREADS", kept.c_str(), 1);
-  else
-    unsetenv("ZORMTK_THREADS");
 }
 
 // Chunks hands every item to exactly one call, whatever the count (around the smallest chunk and
