@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <numeric>
@@ -60,6 +61,17 @@ inline void RunSql(const std::string& file, const std::string& sql) {
   ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
   sqlite3_close(db);
+}
+
+// The error `action` throws; the test fails, saying what `action` did instead, when it throws none.
+inline ZORSimError ErrorOf(const std::function<void()>& action, const std::string& instead) {
+  try {
+    action();
+  } catch (const ZORSimError& error) {
+    return error;
+  }
+  ADD_FAILURE() << instead;
+  return ZORSimError("no error");
 }
 
 inline ZORSrvPosition CreateDatabase(const std::string& file) {

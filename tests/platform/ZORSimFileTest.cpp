@@ -63,13 +63,9 @@ TEST(ZORSimFile, SaveBeyondTheFileSizeLimitReportsDiskFullAndKeepsTheOldFile) {
       }};
   for (const auto& save : saves) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    try {
-      save();
-      ADD_FAILURE() << "a save beyond the limit succeeded";
-    } catch (const ZORSimError& error) {
-      EXPECT_EQ(error.Kind(), ZORSimErrorKind::kIO);
-      EXPECT_EQ(std::string(error.what()), file.file + ": cannot save: disk full");
-    }
+    const ZORSimError error = ErrorOf(save, "a save beyond the limit succeeded");
+    EXPECT_EQ(error.Kind(), ZORSimErrorKind::kIO);
+    EXPECT_EQ(std::string(error.what()), file.file + ": cannot save: disk full");
     setrlimit(RLIMIT_FSIZE, &limit);
     EXPECT_EQ(file.Read(), 1);
   }
@@ -146,19 +142,18 @@ TEST(ZORSimFile, UnwritableFilesOpenReadOnlyAndFailedOpensTellTheirCause) {
     ::chmod(folder.c_str(), c.folderMode);
     Unprivileged user;
     if (user.failed) GTEST_SKIP() << "cannot take another user";
-    try {
+    const auto openAndSave = [&] {
       const ZORSrvPosition opened = ZORSrvSimAccess().Open(file);
       ASSERT_TRUE(c.text.empty()) << c.text << ": opened";
       EXPECT_EQ(Dump(opened.Context().Database()), before);
       EXPECT_FALSE(Exists(file + "-wal") || Exists(file + "-shm"));
       opened.Context().Save();
-      ADD_FAILURE() << "a file that may not be written was saved";
-    } catch (const ZORSimError& error) {
-      EXPECT_EQ(error.Kind(), c.kind) << error.what();
-      EXPECT_TRUE(c.text.empty() ? std::string(error.what()).find(file) != std::string::npos
-                                 : error.what() == c.text)
-          << error.what();
-    }
+    };
+    const ZORSimError error = ErrorOf(openAndSave, "a file that may not be written was saved");
+    EXPECT_EQ(error.Kind(), c.kind) << error.what();
+    EXPECT_TRUE(c.text.empty() ? std::string(error.what()).find(file) != std::string::npos
+                               : error.what() == c.text)
+        << error.what();
   }
   ::chmod(folder.c_str(), 0755);
   RemoveDatabaseFile(file);
@@ -193,24 +188,17 @@ TEST(ZORSimFile, NewDatabasesAreRefusedWhereTheyCannotGoNamingWhy) {
     {
       Unprivileged user;
       if (user.failed) GTEST_SKIP() << "cannot take another user";
-      try {
-        fresh.Context().Save();
-        ADD_FAILURE() << c.file << ": saved";
-      } catch (const ZORSimError& error) {
-        EXPECT_EQ(error.Kind(), c.kind) << error.what();
-        EXPECT_EQ(std::string(error.what()), c.file + ": cannot save: " + c.why);
-      }
+      const ZORSimError error = ErrorOf([&] { fresh.Context().Save(); }, c.file + ": saved");
+      EXPECT_EQ(error.Kind(), c.kind) << error.what();
+      EXPECT_EQ(std::string(error.what()), c.file + ": cannot save: " + c.why);
     }
     ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(ReadFile(existing), "kept");
     EXPECT_FALSE(Exists(folder + "/new.db"));
   }
-  try {
-    ZORSrvSimAccess().Open("");
-    ADD_FAILURE() << "opened a database without a name";
-  } catch (const ZORSimError& error) {
-    EXPECT_EQ(std::string(error.what()), "cannot open a database without a file name");
-  }
+  EXPECT_STREQ(
+      ErrorOf([] { ZORSrvSimAccess().Open(""); }, "opened a database without a name").what(),
+      "cannot open a database without a file name");
   std::remove(existing.c_str());
   ::rmdir((folder + "/sub").c_str());
   ::rmdir(folder.c_str());

@@ -235,13 +235,10 @@ TEST(ZORSimStorage, SavesWriteOnlyChangesAndLeaveOtherOpenStatesAlone) {
   replacement.CreateDataRecord(ZORSimKeys::kHistoryRecord);
   EXPECT_EQ(ReadFile(file.file), before);
   for (const ZORSrvPosition& open : {reader, root}) {
-    try {
-      replacement.Context().Save();
-      ADD_FAILURE() << "saved over a file another database has open";
-    } catch (const ZORSimError& error) {
-      EXPECT_EQ(error.Kind(), ZORSimErrorKind::kInvalidArgument);
-      EXPECT_NE(std::string(error.what()).find("has that file open"), std::string::npos);
-    }
+    const ZORSimError error = ErrorOf([&] { replacement.Context().Save(); },
+                                      "saved over a file another database has open");
+    EXPECT_EQ(error.Kind(), ZORSimErrorKind::kInvalidArgument);
+    EXPECT_NE(std::string(error.what()).find("has that file open"), std::string::npos);
     EXPECT_EQ(ReadFile(file.file), before);
     ZORSrvSimAccess().Close(open);
   }
@@ -328,13 +325,11 @@ TEST(ZORSimStorage, WholeBlocksAreReadThroughAndPartBlocksKept) {
 
   RunSql(file.file, "UPDATE blocks SET body = randomblob(length(body)) WHERE block = 2");
   const ZORSrvPosition damaged = ZORSrvSimAccess().Open(file.file);
-  try {
-    ReadValues(damaged, file.In(damaged), file.AllNodes(damaged));
-    ADD_FAILURE() << "a damaged block was read";
-  } catch (const ZORSimError& error) {
-    EXPECT_NE(std::string(error.what()).find("checksum mismatch in block 2"), std::string::npos)
-        << error.what();
-  }
+  const std::string error =
+      ErrorOf([&] { ReadValues(damaged, file.In(damaged), file.AllNodes(damaged)); },
+              "a damaged block was read")
+          .what();
+  EXPECT_NE(error.find("checksum mismatch in block 2"), std::string::npos) << error;
 }
 
 // The block cursor of a file steps on to the next block of the drawer it read and seeks any
