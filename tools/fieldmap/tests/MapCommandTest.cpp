@@ -24,14 +24,22 @@ class MapCommandOnDemoData : public ::testing::Test {
     demo_ = ProgramRun::InProcess({"demo", "--size", "6", "--out", directory_->Root().string()});
   }
   static void TearDownTestSuite() { directory_.reset(); }
+  void SetUp() override { ASSERT_EQ(demo_.status, 0) << demo_.err << demo_.out; }
   static std::string Path(const std::string& name) { return directory_->Path(name); }
+  // The demo source's NT mapped onto the target box, with the outputs and options given.
+  static ProgramRun MapNtOntoBox(const std::vector<std::string>& more) {
+    std::vector<std::string> line = {
+        "map",     "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
+        "--field", "NT"};
+    line.insert(line.end(), more.begin(), more.end());
+    return ProgramRun::InProcess(line);
+  }
 
   inline static std::unique_ptr<TempDirectory> directory_;
   inline static ProgramRun demo_;
 };
 
 TEST_F(MapCommandOnDemoData, MapIntoACopyOfATargetDatabaseLeavesTheTargetItselfUnchanged) {
-  ASSERT_EQ(demo_.status, 0) << demo_.err << demo_.out;
   EXPECT_NE(demo_.out.find("diagnostics: none, every target point was placed"), std::string::npos);
   // A quadratic tetrahedron in a corner of the unit box, imported without fields.
   RawMesh mesh = TestMeshes::CellsOfTypes({24});
@@ -56,10 +64,7 @@ TEST_F(MapCommandOnDemoData, MapIntoACopyOfATargetDatabaseLeavesTheTargetItselfU
 
 // Between meshes that do not match, the nearest-node notes are expected, not problems.
 TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesPrintsNotesAndExitsWithZero) {
-  ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run = ProgramRun::InProcess(
-      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
-       "--field", "NT", "--method", "nearest", "--out", Path("nearest.zdb")});
+  const ProgramRun run = MapNtOntoBox({"--method", "nearest", "--out", Path("nearest.zdb")});
   EXPECT_EQ(run.status, 0) << run.err;
   // The data of each note follows its text: source and target node counts here.
   EXPECT_NE(run.out.find("notes:\n"), std::string::npos) << run.out;
@@ -68,10 +73,7 @@ TEST_F(MapCommandOnDemoData, NearestNodeBetweenMeshesOfDifferentSizesPrintsNotes
 }
 
 TEST_F(MapCommandOnDemoData, ConserveKeepsTheSumOfTheSourceField) {
-  ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run = ProgramRun::InProcess(
-      {"map", "--source", Path("demo-source.zdb"), "--target", Path("demo-target-box.vtu"),
-       "--field", "NT", "--conserve", "--out", Path("conserved.zdb")});
+  const ProgramRun run = MapNtOntoBox({"--conserve", "--out", Path("conserved.zdb")});
   ASSERT_EQ(run.status, 0) << run.err << run.out;
   const auto sum = [](const std::string& db) {
     for (const PointArray& array : ProgramRun::Exported(db).pointArrays)
@@ -83,7 +85,6 @@ TEST_F(MapCommandOnDemoData, ConserveKeepsTheSumOfTheSourceField) {
 }
 
 TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
-  ASSERT_EQ(demo_.status, 0);
   const std::string source = Path("demo-source.zdb"), box = Path("demo-target-box.vtu");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--target", box, "--field", "PRESS"},
@@ -105,7 +106,6 @@ TEST_F(MapCommandOnDemoData, BadRequestsNameWhatIsMissing) {
 // An output that is an input, or both outputs in one file, is refused before anything is written:
 // the file there before keeps its bytes.
 TEST_F(MapCommandOnDemoData, AnOutputThatIsAnInputOrTheOtherOutputIsRefusedAndTheFileKept) {
-  ASSERT_EQ(demo_.status, 0);
   const std::string source = Path("demo-source.zdb"), box = Path("demo-target-box.vtu");
   const std::string kept = Path("kept.vtu");
   const struct {
@@ -126,9 +126,7 @@ TEST_F(MapCommandOnDemoData, AnOutputThatIsAnInputOrTheOtherOutputIsRefusedAndTh
       return std::string(std::istreambuf_iterator<char>(in), {});
     };
     const std::string before = bytes();
-    std::vector<std::string> line = {"map", "--source", source, "--target", box, "--field", "NT"};
-    line.insert(line.end(), test.outputs.begin(), test.outputs.end());
-    const ProgramRun run = ProgramRun::InProcess(line);
+    const ProgramRun run = MapNtOntoBox(test.outputs);
     EXPECT_EQ(run.status, 1) << test.expected;
     EXPECT_NE(run.err.find(test.expected), std::string::npos) << run.err;
     EXPECT_EQ(bytes(), before) << test.file;
@@ -138,10 +136,7 @@ TEST_F(MapCommandOnDemoData, AnOutputThatIsAnInputOrTheOtherOutputIsRefusedAndTh
 // A place nothing can be written to that has no space figures is not called a full disk, and the
 // reason does not name the temporary file the user never asked for.
 TEST_F(MapCommandOnDemoData, AnOutputWhereNothingCanBeWrittenIsNotCalledAFullDisk) {
-  ASSERT_EQ(demo_.status, 0);
-  const ProgramRun run = ProgramRun::InProcess({"map", "--source", Path("demo-source.zdb"),
-                                                "--target", Path("demo-target-box.vtu"), "--field",
-                                                "NT", "--out", "/proc/zor-mapped.zdb"});
+  const ProgramRun run = MapNtOntoBox({"--out", "/proc/zor-mapped.zdb"});
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("/proc/zor-mapped.zdb: cannot be written ("), std::string::npos)
       << run.err;
@@ -151,7 +146,6 @@ TEST_F(MapCommandOnDemoData, AnOutputWhereNothingCanBeWrittenIsNotCalledAFullDis
 
 // A search setting in the environment is checked as its option is, unless the option is given.
 TEST_F(MapCommandOnDemoData, UnusableSearchSettingsInTheEnvironmentAreRefusedUnlessAnOptionWins) {
-  ASSERT_EQ(demo_.status, 0);
   const struct {
     const char* variable;
     const char* value;
@@ -172,17 +166,9 @@ TEST_F(MapCommandOnDemoData, UnusableSearchSettingsInTheEnvironmentAreRefusedUnl
     const bool wasSet = before != nullptr;
     const std::string kept = wasSet ? before : "";
     ::setenv(test.variable, test.value, 1);
-    std::vector<std::string> line = {"map",
-                                     "--source",
-                                     Path("demo-source.zdb"),
-                                     "--target",
-                                     Path("demo-target-box.vtu"),
-                                     "--field",
-                                     "NT",
-                                     "--out",
-                                     Path("environment.zdb")};
-    line.insert(line.end(), test.options.begin(), test.options.end());
-    const ProgramRun run = ProgramRun::InProcess(line);
+    std::vector<std::string> more = {"--out", Path("environment.zdb")};
+    more.insert(more.end(), test.options.begin(), test.options.end());
+    const ProgramRun run = MapNtOntoBox(more);
     if (wasSet)
       ::setenv(test.variable, kept.c_str(), 1);
     else
@@ -199,7 +185,6 @@ TEST_F(MapCommandOnDemoData, UnusableSearchSettingsInTheEnvironmentAreRefusedUnl
 
 // The JSON form holds what the text form says, for scripts.
 TEST_F(MapCommandOnDemoData, InfoListsMeshesClassesStepsAndFields) {
-  ASSERT_EQ(demo_.status, 0);
   EXPECT_NE(ProgramRun::InProcess({"info", Path("demo-source.zdb")})
                 .out.find("field LE: integration points"),
             std::string::npos);
