@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "MeshDatabaseWriter.h"
@@ -44,19 +45,18 @@ TEST(ExportCommand, SeveralIncrementsGiveOneFileEachAndLinesTakeVtksNodeOrder) {
     EXPECT_EQ(written.connectivity, (std::vector<int>{0, 2, 1}));
   }
   EXPECT_TRUE(std::filesystem::exists(base + ".pvd"));
-  const std::vector<std::string> second = {"export", base + ".zdb", "--vtu",
-                                           base,     "--increment", "2"};
-  ASSERT_EQ(ProgramRun::InProcess(second).status, 0);
-  EXPECT_EQ(MeshFileReader::Read(base + ".vtu").pointArrays.at(0).values,
-            std::vector<double>(3, 20));
-  const std::vector<std::string> initial = {"export", base + ".zdb", "--vtu",
-                                            base,     "--increment", "0"};
-  ASSERT_EQ(ProgramRun::InProcess(initial).status, 0);
-  EXPECT_EQ(MeshFileReader::Read(base + ".vtu").pointArrays.at(0).values,
-            std::vector<double>(3, 0));
-  const std::vector<std::string> negative = {"export", base + ".zdb", "--vtu",
-                                             base,     "--increment", "-1"};
-  EXPECT_EQ(ProgramRun::InProcess(negative).status, 1);
+  // One increment asked for, the last, the initial one or none there is.
+  for (const auto& [increment, status, value] :
+       {std::tuple{"2", 0, 20.0}, std::tuple{"0", 0, 0.0}, std::tuple{"-1", 1, 0.0}}) {
+    const ProgramRun run =
+        ProgramRun::InProcess({"export", base + ".zdb", "--vtu", base, "--increment", increment});
+    ASSERT_EQ(run.status, status) << increment;
+    if (status == 0) {
+      EXPECT_EQ(MeshFileReader::Read(base + ".vtu").pointArrays.at(0).values,
+                std::vector<double>(3, value))
+          << increment;
+    }
+  }
 }
 
 // Meshes a host wrote with one, two or four coordinates per node export three per point: their
