@@ -192,6 +192,14 @@ ZORPointBox LowerHalf(const std::vector<Point>& points) {
   return ZORPointBox::Of(lower.data(), static_cast<long long>(lower.size() / 3));
 }
 
+// Whether x lies in the box of lower corner box[0..2] and upper corner box[3..5], widened by
+// `widen` on every side; a bound that is not a number holds nothing.
+bool Within(const double* box, const Point& x, double widen = 0.0) {
+  for (int a = 0; a < 3; ++a)
+    if (!(x[a] >= box[a] - widen && x[a] <= box[3 + a] + widen)) return false;
+  return true;
+}
+
 TEST(ZORMtkPrefilterTest, SkippedCandidatesChangeNoElementAndNoWeight) {
   const TestMesh quads = zor_test_mesh::QuadMesh(6, 4, 0.1, 21, "CPE4");
   const Family families[] = {
@@ -373,12 +381,8 @@ TEST(ZORMtkPrefilterTest, ABulgingHexahedronLetsThroughEveryPointItCanHold) {
         ASSERT_TRUE(bounds.MayAccept(0, x.data(), tol))
             << "face " << bulge / 3 << " axis " << axis << " point " << i;
       }
-      for (int a = 0; a < 3; ++a) {
-        const bool inStrict = x[a] >= strictHull[a] && x[a] <= strictHull[3 + a];
-        const bool inRelaxed = x[a] >= relaxedHull[a] && x[a] <= relaxedHull[3 + a];
-        ASSERT_TRUE(out > strict || inStrict) << "point " << i;
-        ASSERT_TRUE(out > kBoundary || inRelaxed) << "point " << i;
-      }
+      ASSERT_TRUE(out > strict || Within(strictHull, x)) << "point " << i;
+      ASSERT_TRUE(out > kBoundary || Within(relaxedHull, x)) << "point " << i;
     }
     const double far[3] = {4.5, 0.5, 0.75};
     EXPECT_FALSE(bounds.MayAccept(0, far, strict)) << "face " << bulge / 3;
@@ -451,15 +455,8 @@ TEST(ZORMtkPrefilterTest, LetOutCornersLieInTheHoldingHull) {
         }
         // The box screen's box: the node box widened by the margin in element lengths.
         const double* box = mesh.Box(element);
-        bool screened = true;
-        for (int a = 0; a < 3; ++a)
-          screened = screened && x[a] >= box[a] - kBoundary * box[6] &&
-                     x[a] <= box[3 + a] + kBoundary * box[6];
-        if (!kept || !screened) continue;
-        for (int a = 0; a < 3; ++a) {
-          ASSERT_GE(x[a], hull[a]) << "axis " << a;
-          ASSERT_LE(x[a], hull[3 + a]) << "axis " << a;
-        }
+        if (!kept || !Within(box, x, kBoundary * box[6])) continue;
+        ASSERT_TRUE(Within(hull, x)) << x[0] << " " << x[1] << " " << x[2];
       }
     }
   }
@@ -497,19 +494,9 @@ TEST(ZORMtkPrefilterTest, ThePrismsNaturalSquareLiesInItsStrictHull) {
       const double* box = mesh.Box(element);
       for (int i = 0; i < 400; ++i) {
         const Point x = prisms.Map(element, {natural(rng), natural(rng), height(rng)}, N);
-        bool screened = true, inNodeBox = true;
-        for (int a = 0; a < 3; ++a) {
-          screened = screened && x[a] >= box[a] - kBoundary * box[6] &&
-                     x[a] <= box[3 + a] + kBoundary * box[6];
-          inNodeBox = inNodeBox && x[a] >= box[a] && x[a] <= box[3 + a];
-        }
-        if (!screened) continue;
-        beyondNodes += !inNodeBox;
-        for (int a = 0; a < 3; ++a) {
-          ASSERT_GE(x[a], hull[a]) << "keep " << keep << " element " << element << " axis " << a;
-          ASSERT_LE(x[a], hull[3 + a])
-              << "keep " << keep << " element " << element << " axis " << a;
-        }
+        if (!Within(box, x, kBoundary * box[6])) continue;
+        beyondNodes += !Within(box, x);
+        ASSERT_TRUE(Within(hull, x)) << "keep " << keep << " element " << element;
       }
     }
     EXPECT_GT(beyondNodes, 100);
