@@ -39,10 +39,10 @@ struct BoxSet {
     average += extent;
   }
   int Count() const { return static_cast<int>(lo.size()) / dimension; }
-  // Element e is member 10 + stride x e.
-  void Form(ZORMtkMeshElemB& grid, double margin, int stride = 3) const {
+  // Element e is member first + stride x e.
+  void Form(ZORMtkMeshElemB& grid, double margin, int stride = 3, int first = 10) const {
     std::vector<int> members(static_cast<std::size_t>(Count()));
-    for (int e = 0; e < Count(); ++e) members[static_cast<std::size_t>(e)] = 10 + stride * e;
+    for (int e = 0; e < Count(); ++e) members[static_cast<std::size_t>(e)] = first + stride * e;
     grid.FormFromBoxes(ZORSimDynamicID{}, dimension, members, lo, hi, average / Count(), overallMin,
                        overallMax, margin);
   }
@@ -253,14 +253,9 @@ TEST(ZORMtkMeshElemB, AMeshReadBesideAGridKeysItsElementsByTheGridsPositions) {
   zor_search_test::Stored stored;
   zor_search_test::StoreElements(db, mesh, stored);
   BoxSet boxes;
-  std::vector<int> members;
-  for (int e = 0; e < count; ++e) {
-    boxes.Add({0, 0, 0}, {1, 1, 1});
-    members.push_back(e + 1);
-  }
+  for (int e = 0; e < count; ++e) boxes.Add({0, 0, 0}, {1, 1, 1});
   ZORMtkMeshElemB grid;
-  grid.FormFromBoxes(ZORSimDynamicID{}, 3, members, boxes.lo, boxes.hi, 1.0, boxes.overallMin,
-                     boxes.overallMax, 0.0);
+  boxes.Form(grid, 0.0, 1, 1);  // the grid's members one above the mesh's elements
   for (const int threads : {1, 2}) {
     const ZORMtkSourceElements read(stored.reader, grid, threads);
     ASSERT_EQ(read.ElementCount(), count);
