@@ -261,6 +261,9 @@ def main(argv):
     vtk_threads = peer_runs.single_threaded_vtk()
     features = peer_runs.fieldmap_features(arguments.fieldmap)
     rows, record = [], None
+    # A folder that is named but missing is made, rather than failing after the checks above.
+    if arguments.work:
+        os.makedirs(arguments.work, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=arguments.work) as work:
         for size in arguments.sizes:
             record = run_size(arguments, features, size, work, rows) or record
